@@ -1,0 +1,79 @@
+#include "Requests.h"
+
+namespace requests {
+
+QByteArray dictParams(const tCDictPos &dict, const OptionList &options)
+{
+    return QByteArrayLiteral("New") + dict.framed() + options.framed();
+}
+
+QByteArray concParams(tCConcPos &conc, const OptionList &options)
+{
+    return QByteArrayLiteral("New") + conc.framed() + options.framed();
+}
+
+QByteArray concDictParams(tCConcPos &conc, const tCDictPos &dict, const OptionList &options)
+{
+    return QByteArrayLiteral("New") + conc.framed() + dict.framed() + options.framed();
+}
+
+QByteArray wire(const QByteArray &tag, const QByteArray &params)
+{
+    return '$' + tag + '=' + params;
+}
+
+} // namespace requests
+
+void RequestHistory::reset()
+{
+    entries.clear();
+    HistoryPos = -1;
+    RequestSerial = 0;
+    ReplayQueue.clear();
+    ReplayCursor = -1;
+}
+
+void RequestHistory::record(const QByteArray &tag, const QByteArray &params)
+{
+    // A new request after walking back discards the forward part.
+    const qsizetype keep = qMax(HistoryPos + 1, 0);
+    while (entries.size() > keep)
+        entries.removeLast();
+    entries.append(Entry{tag + '=' + params, RequestSerial});
+    HistoryPos = int(entries.size()) - 1;
+    ++RequestSerial;
+}
+
+std::optional<std::pair<QByteArray, QByteArray>> RequestHistory::replayRequest() const
+{
+    if (ReplayCursor < 0 || ReplayCursor >= ReplayQueue.size())
+        return std::nullopt;
+    const int index = ReplayQueue[ReplayCursor];
+    if (index < 0 || index >= entries.size())
+        return std::nullopt;
+    const QByteArray &text = entries[index].text;
+    const qsizetype eq = text.indexOf('=');
+    if (eq < 0)
+        return std::nullopt;
+    return std::make_pair(text.left(eq), text.mid(eq + 1));
+}
+
+void RequestHistory::replaySent()
+{
+    if (ReplayCursor >= 0)
+        --ReplayCursor;
+}
+
+void RequestHistory::finishReplayIfDone()
+{
+    if (ReplayCursor < 0 && !ReplayQueue.isEmpty()) {
+        HistoryPos = ReplayQueue.first();
+        ReplayQueue.clear();
+    }
+}
+
+void RequestHistory::startReplay(const QList<int> &queue)
+{
+    ReplayQueue = queue;
+    ReplayCursor = int(queue.size()) - 1;
+}

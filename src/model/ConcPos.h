@@ -30,9 +30,13 @@ public:
 
     // Writes the text form (applying the substitution rule to CharNo first, in the
     // record too). If the form would exceed 255 bytes, the typed prefixes of levels
-    // 1..5 are shortened, longest first, then CharFlags, until it fits; the length
-    // byte of the framed form therefore never lies.
+    // 1..5 are shortened, longest first, one byte at a time from their end, then
+    // CharFlags, then the prefix of level 0 last, until it fits. Only the written
+    // text is shortened; the record keeps what was typed.
     QByteArray text();
+    // Byte 3, the length byte, the text form. The length byte never lies: in the
+    // (numerically absurd) case that the form still exceeds 255 bytes with every
+    // text emptied, the result is empty and the request goes without the record.
     QByteArray framed();
     void readText(const QByteArray &text);
     bool readFramed(QByteArray &text);

@@ -1,0 +1,60 @@
+#pragma once
+// Byte-level text helpers of the corpus: code page 1251 is the index's internal
+// encoding (one byte per letter, the encoding of the wire). Files arrive as UTF-8
+// or 1251 and are converted once on import; everything after that works on bytes.
+#include <QByteArray>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvus::charset {
+
+enum class Encoding { Utf8, Cp1251 };
+
+// Detects the encoding of a file's bytes: valid UTF-8 that holds at least one
+// multi-byte sequence (or pure ASCII) is UTF-8; anything else is 1251. A UTF-8
+// byte-order mark counts as UTF-8.
+Encoding detect(std::string_view bytes);
+
+// Appends the bytes converted to 1251. UTF-8: a character the code page cannot
+// hold becomes '?', combining accents (U+0300..U+036F, stress marks) and the BOM
+// are dropped, the pre-reform letters ѣ, ѳ, ѵ become е, ф, и. Malformed UTF-8
+// bytes become '?'. 1251 input is copied as is. CR LF and lone CR become LF.
+void toCp1251(std::string_view bytes, Encoding from, std::string &out);
+// detect() + toCp1251().
+std::string toCp1251(std::string_view bytes);
+
+// 1251 <-> UTF-8 of single strings (hunspell, messages, file names).
+std::string cp1251ToUtf8(std::string_view cp1251);
+std::string utf8ToCp1251(std::string_view utf8);
+// 1251 <-> QString.
+QString toQString(std::string_view cp1251);
+QByteArray toCp1251(const QString &text);
+
+// Character classes of 1251 bytes.
+bool isLetter(uint8_t c);      // Latin, Cyrillic (with Ё/ё and the other 1251 Cyrillic letters)
+bool isCyrillic(uint8_t c);
+bool isDigit(uint8_t c);
+bool isUpper(uint8_t c);
+bool isSpace(uint8_t c);       // blank, tab, NBSP, form feed, vertical tab (not LF)
+uint8_t lower(uint8_t c);
+uint8_t upper(uint8_t c);
+
+// The folded (lookup) form: lower case, the typographic apostrophe (0x92) as "'",
+// "ё" kept. fold() of a folded string is the same string.
+std::string fold(std::string_view cp1251);
+void foldInPlace(std::string &cp1251);
+
+// Russian alphabetical order of folded strings: Cyrillic letters first in the
+// Russian alphabet with "ё" right after "е" (the other Cyrillic letters of 1251
+// after "я"), then Latin letters, then digits, then everything else; hyphen and
+// apostrophe sort before any letter, so "кто" < "кто-то" < "ктото". Every byte
+// has its own weight, so only equal strings compare equal.
+int compareAlpha(std::string_view a, std::string_view b);
+// The same order applied to the reversed strings (rhyme order).
+int compareReverse(std::string_view a, std::string_view b);
+// The collation weight of a byte (0..255, a permutation of the byte values).
+uint8_t weight(uint8_t c);
+
+} // namespace corvus::charset

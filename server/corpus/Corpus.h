@@ -1,0 +1,247 @@
+#pragma once
+// The corpus index of the server: texts, tokens, the word-form and lemma lexicons
+// with their orders, and the postings that the concordance and the dictionaries
+// read. Built once from the corpus folders (import, tokenising, lemmatising),
+// cached on disk and read-only afterwards: every const call is safe from any
+// number of threads at once.
+//
+// Strings. Every string that comes out of the index (word forms, lemmas, display
+// forms, metadata) is 8-bit code page 1251, the encoding of the wire: one byte per
+// letter, so a reply is built by copying bytes. Lexicon values are case-folded
+// (lower case, "ё" kept apart from "е"); a token's display form keeps its case.
+//
+// Numbering. Value ids of a lexicon ARE their alphabetical ranks (0-based), so a
+// prefix search is a binary search over ids and "alphabetical order" needs no
+// table. The reverse and frequency orders are permutation arrays with their
+// inverse (rank of each id). Token numbers are global (0 .. tokenCount()-1, texts
+// are consecutive token ranges in corpus order); postings list token numbers in
+// ascending order.
+#include "corpus/Span.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace corvus {
+
+constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+// Per-token flags (Corpus::tokenFlags).
+enum TokenFlag : uint8_t {
+    kPunct = 0x01,         // a punctuation token (no lexicon value, no lemma)
+    kSpaceBefore = 0x02,   // blank space separated it from the previous token
+    kLineEnd = 0x04,       // a line break follows it in the source
+    kParagraphEnd = 0x08,  // an empty line (or the end of a fortune entry) follows it
+    kVerseLineEnd = 0x10,  // kLineEnd inside a verse text: the end of a verse line
+    kCaseMask = 0x60,      // how the display form is cased, see TokenCase
+    kSurfaceOwn = 0x80,    // display form stored apart (mixed case, or spelt unlike its value)
+};
+enum TokenCase : uint8_t { kLower = 0x00, kCapital = 0x20, kUpper = 0x40 };
+
+// Per-value flags of the word-form lexicon (Lexicon::flags).
+enum FormFlag : uint8_t {
+    kLemmaKnown = 0x01,    // hunspell knows the form; otherwise its lemma is the form itself
+    kCyrillic = 0x02,      // holds at least one Cyrillic letter
+};
+
+enum class TextKind : uint8_t { Prose = 0, Verse = 1 };
+
+// One text: a file of a plain-text folder, or one entry of a fortune collection.
+struct TextInfo {
+    uint32_t firstToken = 0;  // tokens [firstToken, firstToken + tokenCount)
+    uint32_t tokenCount = 0;  // words and punctuation
+    uint32_t wordCount = 0;   // words only
+    TextKind kind = TextKind::Prose;
+    int16_t yearFrom = 0;     // 0: unknown; a single year has yearFrom == yearTo
+    int16_t yearTo = 0;
+    uint32_t entry = 0;       // 1-based entry number inside a fortune collection, 0 otherwise
+    QByteArray author;        // 1251; empty when unknown
+    QByteArray title;         // 1251; file name without ".txt", or "<collection>, № <entry>"
+    QByteArray source;        // 1251; path of the file relative to its corpus folder,
+                              // prefixed by that folder's name ("ruslit/prose/Gogol/Нос.txt")
+};
+
+// A lexicon: the distinct values of one characteristic of the word tokens (the
+// case-folded word form, or the lemma). Ids are alphabetical ranks.
+class Lexicon {
+public:
+    uint32_t size() const { return uint32_t(m_count.size()); }
+    // The value's text in 1251, folded.
+    std::string_view text(uint32_t id) const
+    {
+        return std::string_view(m_chars.data() + m_offsets[id], m_offsets[id + 1] - m_offsets[id]);
+    }
+    // Number of word tokens that carry the value.
+    uint32_t count(uint32_t id) const { return m_count[id]; }
+    // Flags (FormFlag for word forms; 0 for lemmas).
+    uint8_t flags(uint32_t id) const { return m_flags[id]; }
+
+    // Orders. alphaRank(id) == id; the others are permutations of 0..size()-1.
+    uint32_t alphaRank(uint32_t id) const { return id; }
+    uint32_t reverseRank(uint32_t id) const { return m_reverseRank[id]; }
+    uint32_t frequencyRank(uint32_t id) const { return m_freqRank[id]; }
+    uint32_t byReverse(uint32_t rank) const { return m_reverseOrder[rank]; }
+    uint32_t byFrequency(uint32_t rank) const { return m_freqOrder[rank]; }
+    Span<uint32_t> reverseOrder() const { return m_reverseOrder; }
+    Span<uint32_t> frequencyOrder() const { return m_freqOrder; }
+
+    // Token numbers of every occurrence, ascending.
+    Span<uint32_t> postings(uint32_t id) const
+    {
+        return m_postings.sub(m_postOffsets[id], m_postOffsets[id + 1] - m_postOffsets[id]);
+    }
+
+    // Exact lookup of a folded value (1251 bytes); kNone when absent. Fold a raw
+    // string first with charset::fold().
+    uint32_t find(std::string_view folded) const;
+    // Ids [first, last) of the values starting with the folded prefix (an empty
+    // prefix gives the whole lexicon).
+    std::pair<uint32_t, uint32_t> prefixRange(std::string_view folded) const;
+    // Ids [first, last) of the values whose reversed text starts with the reversed
+    // folded suffix, as reverse RANKS (index into reverseOrder()).
+    std::pair<uint32_t, uint32_t> suffixRankRange(std::string_view folded) const;
+
+private:
+    friend class CorpusBuilder;
+    friend class CacheFile;
+    Span<char> m_chars;
+    Span<uint32_t> m_offsets;      // size()+1
+    Span<uint32_t> m_count;
+    Span<uint8_t> m_flags;
+    Span<uint32_t> m_reverseOrder, m_reverseRank, m_freqOrder, m_freqRank;
+    Span<uint32_t> m_postOffsets;  // size()+1
+    Span<uint32_t> m_postings;
+};
+
+// What to load and where to keep the cache.
+struct CorpusOptions {
+    // Corpus folders (or single files). Empty: the default corpus, Debian's
+    // fortunes-ru, found under the generic data folders ("games/fortunes/ru").
+    QStringList paths;
+    // Folder of the index cache. Empty: <generic cache location>/corvus.
+    QString cacheDir;
+    // Base path of the hunspell dictionary without ".aff"/".dic". Empty: ru_RU
+    // found under the generic data folders ("hunspell/ru_RU").
+    QString dictionary;
+    bool useCache = true;      // read a valid cache and write a fresh one
+    int threads = 2;           // lemmatising threads, one Hunspell object each
+};
+
+struct BuildStats {
+    bool fromCache = false;
+    double seconds = 0;          // whole load
+    double importSeconds = 0;    // reading, decoding, tokenising, indexing
+    double lemmaSeconds = 0;     // hunspell (load and stem)
+    double indexSeconds = 0;     // orders and postings
+    QString cacheFile;           // the cache used or written ("" when none)
+    QString cacheWarning;        // why the cache could not be written (Russian), or ""
+};
+
+class CorpusData;
+
+class Corpus {
+public:
+    // Loads the corpus: from a valid cache when nothing has changed (same files,
+    // sizes and modification times, same dictionary, same index format), otherwise
+    // builds it and writes the cache. On failure returns nullptr and sets *error to
+    // a Russian message for the user ("Папка корпуса не найдена: ...",
+    // "В корпусе нет ни одного текста: ..." and the like).
+    static std::shared_ptr<const Corpus> load(const CorpusOptions &options, QString *error);
+
+    // The default corpus folder (empty when fortunes-ru is not installed).
+    static QString defaultCorpusPath();
+    // The default hunspell dictionary base path (empty when hunspell-ru is missing).
+    static QString defaultDictionaryPath();
+    // The default cache folder.
+    static QString defaultCacheDir();
+
+    ~Corpus();
+
+    // Texts, in corpus order.
+    uint32_t textCount() const;
+    const TextInfo &text(uint32_t id) const;
+
+    // Tokens.
+    uint32_t tokenCount() const { return uint32_t(m_tokForm.size()); }
+    uint64_t wordCount() const { return m_wordCount; }      // word tokens (no punctuation)
+    // Word-form id (ids >= forms().size() are punctuation strings, see punctText).
+    uint32_t formOf(uint32_t token) const { return m_tokForm[token]; }
+    uint32_t lemmaOf(uint32_t token) const
+    {
+        const uint32_t f = m_tokForm[token];
+        return f < m_formLemma.size() ? m_formLemma[f] : kNone;
+    }
+    uint32_t textOf(uint32_t token) const { return m_tokText[token]; }
+    uint8_t tokenFlags(uint32_t token) const { return m_tokFlags[token]; }
+    bool isPunct(uint32_t token) const { return m_tokFlags[token] & kPunct; }
+    bool isVerseLineEnd(uint32_t token) const { return m_tokFlags[token] & kVerseLineEnd; }
+    // The token's position inside its text (0-based).
+    uint32_t positionInText(uint32_t token) const;
+    // True when the token's lemma comes from hunspell (false for unknown words,
+    // whose lemma is the folded form itself, and for punctuation).
+    bool lemmaKnown(uint32_t token) const;
+    // The token as written (case kept), 1251.
+    std::string display(uint32_t token) const;
+    void appendDisplay(uint32_t token, QByteArray &out) const;
+    // A text's tokens joined as written: blanks where the source had them, "\n"
+    // at line ends (verse) and "\n" at paragraph ends. Range is clipped to the text.
+    QByteArray displayRange(uint32_t firstToken, uint32_t count) const;
+
+    // Lexicons of the word characteristics.
+    const Lexicon &forms() const { return m_forms; }
+    const Lexicon &lemmas() const { return m_lemmas; }
+    // Lemma of a word form, and the word forms of a lemma (ascending ids).
+    uint32_t lemmaOfForm(uint32_t form) const { return m_formLemma[form]; }
+    Span<uint32_t> formsOfLemma(uint32_t lemma) const
+    {
+        return m_lemmaForms.sub(m_lemmaFormOffsets[lemma], m_lemmaFormOffsets[lemma + 1] - m_lemmaFormOffsets[lemma]);
+    }
+    // Text of a punctuation form id (formOf() of a punctuation token).
+    std::string_view punctText(uint32_t formId) const;
+
+    // Lookup by text as typed (any case, 1251): the word form / lemma id or kNone.
+    uint32_t findForm(std::string_view cp1251) const;
+    uint32_t findLemma(std::string_view cp1251) const;
+
+    // Russian one-paragraph description: texts, words, forms, lemmas, source.
+    QString summary() const;
+    const BuildStats &stats() const { return m_stats; }
+    // The folders the corpus was loaded from (absolute).
+    const QStringList &paths() const { return m_paths; }
+
+    // Raw arrays for engines that scan tokens (concordance, filters).
+    Span<uint32_t> tokenForms() const { return m_tokForm; }
+    Span<uint32_t> tokenTexts() const { return m_tokText; }
+    Span<uint8_t> tokenFlagArray() const { return m_tokFlags; }
+    Span<uint32_t> formLemmas() const { return m_formLemma; }
+
+    Corpus(const Corpus &) = delete;
+    Corpus &operator=(const Corpus &) = delete;
+
+private:
+    friend class CorpusBuilder;
+    friend class CacheFile;
+    Corpus();
+
+    std::unique_ptr<CorpusData> m_data;   // owns the storage the spans point into
+    Span<uint32_t> m_tokForm, m_tokText;
+    Span<uint8_t> m_tokFlags;
+    Span<uint32_t> m_formLemma;            // forms().size(); lemma id of each word form
+    Span<uint32_t> m_lemmaFormOffsets, m_lemmaForms;
+    Span<char> m_punctChars;               // punctuation strings, id - forms().size()
+    Span<uint32_t> m_punctOffsets;
+    Span<uint32_t> m_surfaceTokens;        // tokens with kSurfaceOwn, ascending
+    Span<uint32_t> m_surfaceOffsets;       // their display strings
+    Span<char> m_surfaceChars;
+    Lexicon m_forms, m_lemmas;
+    uint64_t m_wordCount = 0;
+    BuildStats m_stats;
+    QStringList m_paths;
+};
+
+} // namespace corvus

@@ -1,0 +1,218 @@
+#include "LocalLinkServer.h"
+
+#include "platform/Folders.h"
+
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QPointer>
+
+LocalLinkServer::LocalLinkServer(QObject *parent) : QObject(parent)
+{
+    connect(&m_server, &QLocalServer::newConnection, this, &LocalLinkServer::onNewConnection);
+}
+
+LocalLinkServer::~LocalLinkServer()
+{
+    // No signals while tearing down: the receivers may already be half gone.
+    blockSignals(true);
+    close();
+}
+
+bool LocalLinkServer::listen(const QString &service, const QByteArray &topic)
+{
+    if (service.isEmpty()) {
+        m_error = QStringLiteral("Не задано имя локального сервера");
+        return false;
+    }
+    return listenAt(platform::localLinkSocketPath(service), topic);
+}
+
+bool LocalLinkServer::listenAt(const QString &socketPath, const QByteArray &topic)
+{
+    close();
+    m_topic = topic;
+    m_path = socketPath;
+    m_error.clear();
+    if (QFileInfo::exists(socketPath)) {
+        QLocalSocket probe;
+        probe.connectToServer(socketPath);
+        if (probe.waitForConnected(200)) {
+            probe.abort();
+            m_error = QStringLiteral("Локальный сервер уже работает: %1").arg(socketPath);
+            return false;
+        }
+        QLocalServer::removeServer(socketPath);   // nobody listens: a stale file
+    }
+    // Only this user may talk to the server.
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server.listen(socketPath)) {
+        m_error = QStringLiteral("Не удалось открыть локальную связь %1: %2")
+                      .arg(socketPath, m_server.errorString());
+        return false;
+    }
+    return true;
+}
+
+void LocalLinkServer::close()
+{
+    const QList<int> ids = m_connections.keys();
+    for (const int id : ids)
+        closeConnection(id);
+    if (m_server.isListening())
+        m_server.close();   // removes the socket file
+}
+
+bool LocalLinkServer::isAdvised(int connectionId) const
+{
+    const Connection *c = m_connections.value(connectionId);
+    return c && c->advisedItems.contains(QByteArray(LocalLinkWire::Item));
+}
+
+bool LocalLinkServer::push(int connectionId, const QByteArray &data)
+{
+    Connection *c = m_connections.value(connectionId);
+    if (!c || !c->advisedItems.contains(QByteArray(LocalLinkWire::Item)))
+        return false;
+    const QByteArray frame = LocalLinkWire::encodeFrame(
+        LocalLinkWire::OpData, LocalLinkWire::itemPayload(QByteArray(LocalLinkWire::Item), data));
+    if (frame.isEmpty())
+        return false;   // larger than a frame may carry
+    return c->socket->write(frame) == frame.size();
+}
+
+int LocalLinkServer::pushAll(const QByteArray &data)
+{
+    int sent = 0;
+    const QList<int> ids = m_connections.keys();
+    for (const int id : ids)
+        sent += push(id, data) ? 1 : 0;
+    return sent;
+}
+
+void LocalLinkServer::closeConnection(int connectionId)
+{
+    Connection *c = m_connections.value(connectionId);
+    if (!c)
+        return;
+    if (c->socket->state() == QLocalSocket::ConnectedState)
+        c->socket->write(LocalLinkWire::encodeFrame(LocalLinkWire::OpClose, {}));
+    drop(connectionId, true);
+}
+
+void LocalLinkServer::onNewConnection()
+{
+    while (QLocalSocket *socket = m_server.nextPendingConnection()) {
+        const int id = m_nextId++;
+        auto *c = new Connection;
+        c->socket = socket;
+        m_connections.insert(id, c);
+        connect(socket, &QLocalSocket::readyRead, this, [this, id] { onReadyRead(id); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, id] { onSocketGone(id); });
+        if (socket->bytesAvailable() > 0)
+            onReadyRead(id);
+    }
+}
+
+void LocalLinkServer::onReadyRead(int id)
+{
+    Connection *c = m_connections.value(id);
+    if (!c)
+        return;
+    c->decoder.feed(c->socket->readAll());
+    const QPointer<LocalLinkServer> self(this);
+    for (;;) {
+        c = m_connections.value(id);   // a receiver may have closed it
+        if (!self || !c)
+            return;
+        LocalLinkWire::Frame frame;
+        const auto status = c->decoder.next(&frame);
+        if (status == LocalLinkWire::Decoder::Status::NeedMore)
+            return;
+        if (status == LocalLinkWire::Decoder::Status::Error) {
+            fail(id, c->decoder.error());
+            return;
+        }
+        if (!handleFrame(id, frame))
+            return;
+    }
+}
+
+bool LocalLinkServer::handleFrame(int id, const LocalLinkWire::Frame &frame)
+{
+    Connection *c = m_connections.value(id);
+    switch (frame.op) {
+    case LocalLinkWire::OpConnect:
+        if (c->accepted) {
+            fail(id, QStringLiteral("Локальная связь: повторное соединение с темой"));
+            return false;
+        }
+        if (frame.payload != m_topic) {
+            c->socket->write(LocalLinkWire::encodeFrame(LocalLinkWire::OpRefused, {}));
+            drop(id, true);
+            return false;
+        }
+        c->accepted = true;
+        c->socket->write(LocalLinkWire::encodeFrame(LocalLinkWire::OpAccepted, {}));
+        emit clientConnected(id);
+        return true;
+    case LocalLinkWire::OpAdvise:
+        if (!c->accepted) {
+            fail(id, QStringLiteral("Локальная связь: подписка до соединения с темой"));
+            return false;
+        }
+        c->advisedItems.insert(frame.payload);
+        emit advised(id, frame.payload);
+        return true;
+    case LocalLinkWire::OpPoke: {
+        QByteArray item;
+        QByteArray data;
+        if (!c->accepted) {
+            fail(id, QStringLiteral("Локальная связь: передача до соединения с темой"));
+            return false;
+        }
+        if (!LocalLinkWire::splitItemPayload(frame.payload, &item, &data)) {
+            fail(id, QStringLiteral("Локальная связь: в передаче нет имени элемента"));
+            return false;
+        }
+        emit poked(id, item, data);
+        return true;
+    }
+    case LocalLinkWire::OpClose:
+        drop(id, true);
+        return false;
+    default:
+        fail(id, QStringLiteral("Локальная связь: операция «%1» не ожидается от клиента")
+                     .arg(QLatin1Char(frame.op)));
+        return false;
+    }
+}
+
+void LocalLinkServer::fail(int id, const QString &reason)
+{
+    emit protocolError(id, reason);
+    drop(id);
+}
+
+void LocalLinkServer::onSocketGone(int id)
+{
+    drop(id);
+}
+
+void LocalLinkServer::drop(int id, bool graceful)
+{
+    Connection *c = m_connections.take(id);
+    if (!c)
+        return;
+    QLocalSocket *socket = c->socket;
+    socket->disconnect(this);
+    if (graceful && socket->state() == QLocalSocket::ConnectedState) {
+        // Let the last frame ('X' or 'N') go out before the socket goes.
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        socket->disconnectFromServer();
+    } else {
+        socket->abort();
+        socket->deleteLater();
+    }
+    delete c;
+    emit clientClosed(id);
+}

@@ -20,7 +20,7 @@ QString findHelpFile(const QString &rootFolder)
     const QDir dir(folder);
     if (!dir.exists())
         return QString();
-    for (const QString pattern : {QStringLiteral("*.hlp"), QStringLiteral("*.chm")}) {
+    for (const QString &pattern : {QStringLiteral("*.hlp"), QStringLiteral("*.chm")}) {
         const QString name = firstFile(dir, pattern);
         if (!name.isEmpty())
             return folder + name;

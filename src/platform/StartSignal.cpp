@@ -1,5 +1,6 @@
 #include "StartSignal.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -131,6 +132,7 @@ bool StartSignal::signalStarted(const QString &userDataFolder,
     if (!store)
         store = std::make_shared<StartSignalStore>();
     bool fileWritten = false;
+    QDir().mkpath(userDataFolder);   // the server may be first to run on this account
     QFile file(startedFilePath(userDataFolder));
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         fileWritten = file.write("TRUE") == 4 && file.flush();

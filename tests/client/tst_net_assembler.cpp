@@ -1,0 +1,169 @@
+// Assembling replies from socket chunks: length headers, split and joined replies,
+// hostile headers, and the header removal used for whole local-link messages.
+#include "net/ReplyAssembler.h"
+
+#include <QtTest/QtTest>
+
+using Items = QList<ReplyAssembler::Item>;
+
+class TestNetAssembler : public QObject {
+    Q_OBJECT
+
+    static QByteArray withHeader(const QByteArray &reply)
+    {
+        return "##" + QByteArray::number(reply.size()) + "###" + reply;
+    }
+
+private slots:
+    void headerAnnouncingWholeReply_isCompleteAtOnce()
+    {
+        ReplyAssembler a;
+        const Items items = a.feed("##5###$NM=x");
+        QCOMPARE(items.size(), 1);
+        QVERIFY(items[0].ok);
+        QCOMPARE(items[0].reply, QByteArray("$NM=x"));
+        QVERIFY(!a.isIncomplete());
+    }
+
+    void headerAnnouncingMore_waitsAndReportsProgress()
+    {
+        ReplyAssembler a;
+        QVERIFY(a.feed("##10###$NM=x").isEmpty());
+        QVERIFY(a.isIncomplete());
+        QCOMPARE(a.expected(), 10);
+        QCOMPARE(a.received(), 5);
+        QCOMPARE(a.progressPercent(), 50);
+        const Items items = a.feed("yzuvw");
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].reply, QByteArray("$NM=xyzuvw"));
+        QVERIFY(!a.isIncomplete());
+        QCOMPARE(a.progressPercent(), 0);
+    }
+
+    void replySplitOverThreeChunks_headerItselfSplit_assemblesOnce()
+    {
+        const QByteArray whole = withHeader("$DC_S=" + QByteArray(300, 'a') + "end");
+        ReplyAssembler a;
+        QVERIFY(a.feed(whole.left(3)).isEmpty());      // "##3": the header is not complete yet
+        QVERIFY(a.isIncomplete());
+        QVERIFY(a.feed(whole.mid(3, 100)).isEmpty());
+        const Items items = a.feed(whole.mid(103));
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].reply, "$DC_S=" + QByteArray(300, 'a') + "end");
+    }
+
+    void twoHeaderedRepliesInOneChunk_bothDeliveredInOrder()
+    {
+        ReplyAssembler a;
+        const Items items = a.feed(withHeader("$DC_C=ab") + withHeader("$DC_W=cd"));
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0].reply, QByteArray("$DC_C=ab"));
+        QCOMPARE(items[1].reply, QByteArray("$DC_W=cd"));
+    }
+
+    void bytesBeyondAnnouncedLength_startNextReply()
+    {
+        ReplyAssembler a;
+        const QByteArray second = withHeader("$CN_W=second");
+        Items items = a.feed(withHeader("$CN_C=first") + second.left(6));
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].reply, QByteArray("$CN_C=first"));
+        QVERIFY(a.isIncomplete());
+        items = a.feed(second.mid(6));
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].reply, QByteArray("$CN_W=second"));
+        // Header-less bytes after a complete reply are the rest of that chunk.
+        items = a.feed(withHeader("$RG=") + "$INFO=tail");
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[1].reply, QByteArray("$INFO=tail"));
+    }
+
+    void oversizedLength_droppedWithErrorAndResynchronised()
+    {
+        ReplyAssembler a;
+        Items items = a.feed("##67108865###$NM=x");
+        QCOMPARE(items.size(), 1);
+        QVERIFY(!items[0].ok);
+        QVERIFY(items[0].error.contains(QStringLiteral("отброшен")));
+        QVERIFY(!a.isIncomplete());
+        // The exact cap is still allowed.
+        QVERIFY(a.feed("##67108864###$NM=").isEmpty());
+        QCOMPARE(a.expected(), ReplyAssembler::MaxReplyLength);
+        a.reset();
+        // A never-ending run of digits is not waited for.
+        items = a.feed("##99999999999999999999");
+        QCOMPARE(items.size(), 1);
+        QVERIFY(!items[0].ok);
+        items = a.feed(withHeader("$NM=ok"));
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].reply, QByteArray("$NM=ok"));
+    }
+
+    void nonNumericLength_droppedWithErrorAndNextReplyWorks()
+    {
+        ReplyAssembler a;
+        for (const QByteArray &bad : {QByteArray("##1x###$NM=x"), QByteArray("##-5###$NM=x"),
+                                      QByteArray("## 5###$NM=x")}) {
+            const Items items = a.feed(bad);
+            QCOMPARE(items.size(), 1);
+            QVERIFY2(!items[0].ok, bad.constData());
+            QVERIFY(!items[0].error.isEmpty());
+            QVERIFY(!a.isIncomplete());
+        }
+        const Items items = a.feed(withHeader("$NM=x"));
+        QCOMPARE(items.size(), 1);
+        QVERIFY(items[0].ok);
+    }
+
+    void headerlessChunk_isOneWholeReply()
+    {
+        ReplyAssembler a;
+        Items items = a.feed("$RG=");
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].reply, QByteArray("$RG="));
+        // "###" at the very start is no header; the text is the reply as it came.
+        items = a.feed("###5###$NM=x");
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].reply, QByteArray("###5###$NM=x"));
+        // "##" followed by text that cannot become a header.
+        items = a.feed("##ab$NM=x");
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].reply, QByteArray("##ab$NM=x"));
+        QVERIFY(!a.isIncomplete());
+    }
+
+    void zeroLengthAndEmptyChunks_noLoopNoPhantomReplies()
+    {
+        ReplyAssembler a;
+        QVERIFY(a.feed(QByteArray()).isEmpty());
+        const Items items = a.feed("##0###");
+        QCOMPARE(items.size(), 1);
+        QVERIFY(items[0].ok);
+        QVERIFY(items[0].reply.isEmpty());
+        QVERIFY(!a.isIncomplete());
+    }
+
+    void stripLengthHeader_wholeTexts()
+    {
+        auto s = ReplyAssembler::stripLengthHeader("##5###$NM=x");
+        QVERIFY(s.ok);
+        QCOMPARE(s.text, QByteArray("$NM=x"));
+        // Trailing spaces removed after the header was written: what is there counts.
+        s = ReplyAssembler::stripLengthHeader("##8###$NM=x");
+        QCOMPARE(s.text, QByteArray("$NM=x"));
+        s = ReplyAssembler::stripLengthHeader("##3###$NM=x");
+        QCOMPARE(s.text, QByteArray("$NM"));
+        s = ReplyAssembler::stripLengthHeader("Server is Ready");
+        QCOMPARE(s.text, QByteArray("Server is Ready"));
+        s = ReplyAssembler::stripLengthHeader("##12");   // no "###": no header
+        QVERIFY(s.ok);
+        QCOMPARE(s.text, QByteArray("##12"));
+        s = ReplyAssembler::stripLengthHeader("##x###$NM=x");
+        QVERIFY(!s.ok);
+        s = ReplyAssembler::stripLengthHeader("##999999999###$NM=x");
+        QVERIFY(!s.ok);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestNetAssembler)
+#include "tst_net_assembler.moc"

@@ -1,0 +1,25 @@
+#pragma once
+// What the main window offers its pages: the one request sender, the roll back, the
+// progress window, modal messages and the configuration. Pages get this and the
+// session state; they never reach into each other's widgets.
+#include <QByteArray>
+#include <QString>
+
+class UiServices;
+struct Config;
+struct SessionState;
+
+class PageHost {
+public:
+    virtual ~PageHost() = default;
+    virtual SessionState &state() = 0;
+    virtual const Config &config() const = 0;
+    virtual UiServices &ui() = 0;
+    virtual void SendToServer(const QByteArray &tag, const QByteArray &params) = 0;
+    // "Проблемы с выполнением запроса..." and one step back in the history.
+    virtual void RollBack() = 0;
+    virtual void showProgress(const QByteArray &text, bool closeEnabled) = 0;
+    virtual void closeProgress() = 0;
+    // The first status-bar panel.
+    virtual void setStatusText(const QString &text) = 0;
+};

@@ -1,0 +1,54 @@
+#pragma once
+// The session's query state, owned by the main window for the life of a connection
+// and handed to the pages. Plain values: a connect re-creates them, a disconnect or
+// the window's close drops them.
+#include "model/ConcPos.h"
+#include "model/DictPos.h"
+#include "model/OptionList.h"
+#include "model/Requests.h"
+
+#include <QByteArray>
+#include <QList>
+#include <memory>
+
+struct DictEntry {
+    QByteArray name;   // as the server named it (1251)
+    tCDictPos pos;
+};
+
+struct CharEntry {
+    QByteArray name;
+    qint32 count = 0;
+};
+
+struct SessionState {
+    // Dictionaries: one position per server dictionary, in the server's order.
+    QList<DictEntry> DictPosList;
+    int CurDict = -1;
+    // Index into DictPosList of the current position; -1 when there is none.
+    int CurDictPos = -1;
+    bool KeepDictPos = false;
+
+    // The concordance query; absent before the concordance page is set up and after
+    // a disconnect.
+    std::unique_ptr<tCConcPos> CurrentConcPos;
+    OptionList Options = OptionList::initial();
+    QList<CharEntry> CharList;
+    RequestHistory History;
+
+    QByteArray PendingRequest;   // empty or "Запрос не завершён"
+    bool idleForKeys = true;     // cleared by every send, set by every reply
+    int registrationRetries = 0;
+
+    // Tab flags kept by the session (cleared at first show and at disconnect).
+    bool dictTabFlag = false;
+    bool concTabFlag = false;
+    bool chatTabFlag = false;
+    bool concDictTabFlag = false;   // "SS"="YES" seen; never cleared again
+
+    tCDictPos *currentDictPos()
+    {
+        return CurDictPos >= 0 && CurDictPos < DictPosList.size() ? &DictPosList[CurDictPos].pos
+                                                                  : nullptr;
+    }
+};

@@ -1,0 +1,21 @@
+#include "UiServices.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+void DesktopUiServices::message(QWidget *parent, const QString &text)
+{
+    QMessageBox::information(parent, QString(), text, QMessageBox::Ok);
+}
+
+bool DesktopUiServices::askYesNo(QWidget *parent, const QString &text)
+{
+    return QMessageBox::question(parent, QString(), text, QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+bool DesktopUiServices::openFile(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}

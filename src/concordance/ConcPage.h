@@ -1,0 +1,49 @@
+#pragma once
+// TS_Conc: the concordance page with its value list LBC_W and its sub-pages.
+#include <QWidget>
+
+class PageHost;
+class QKeyEvent;
+class QListWidget;
+class QTabWidget;
+
+class ConcPage : public QWidget {
+    Q_OBJECT
+public:
+    ConcPage(PageHost &host, QWidget *parent = nullptr);
+
+    // Initial state (first show and every connect): a new concordance position, an
+    // empty request history and replay queue.
+    void SetConc();
+    // Applies the option list and the concordance position of a reply to the
+    // concordance controls; false when they cannot be applied (the caller rolls back).
+    bool applyReplyState();
+    // Refreshes the display of the current level after every reply.
+    void refreshLevelDisplay();
+    // The text view's key handling while the text sub-page has the keyboard; true
+    // when the key was taken.
+    bool textViewKey(QKeyEvent *event);
+    // Shows the two sub-pages whose visibility the session decides.
+    void setSubPageVisibility(bool concDict, bool filterSet);
+    // Adds the "loading" lines shown while the server prepares the session.
+    void showLoadingLines(const QByteArray &suffix);
+
+    // Reply handlers of the concordance and text tags.
+    void onCN_C(const QByteArray &body);
+    void onCN_Cx(const QByteArray &body);
+    void onCN_W(const QByteArray &body);
+    void onCT_N(const QByteArray &body);
+    void onCT_W(const QByteArray &body);
+    void onCT_T(const QByteArray &body);
+    void onCT_D(const QByteArray &body);
+
+    QListWidget *LBC_W;
+    QTabWidget *PC_Conc;
+    QWidget *TS_Context;
+    QWidget *TS_Text;
+    QWidget *TS_Conc_D;
+    QWidget *TS_FGrp;
+
+private:
+    PageHost &m_host;
+};

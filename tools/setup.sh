@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Set-up of a fresh Debian 12 machine. Idempotent.
+#   tools/setup.sh run   install, build, start Lexar in the local mode (it starts Corvus.exe)
+#   tools/setup.sh test  install, build, run every test (and the fuzzers for a bounded time)
+set -euo pipefail
+mode=${1:-run}
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+packages=(build-essential cmake pkg-config clang libclang-rt-14-dev
+          qt6-base-dev qt6-base-dev-tools libgl-dev
+          libhunspell-dev hunspell-ru mythes-ru fortunes-ru
+          libjpeg62-turbo-dev libbenchmark-dev xvfb xauth)
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+fi
+
+jobs=$(nproc)
+case "$mode" in
+  run)
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLEXAR_TESTS=OFF
+    cmake --build build -j"$jobs"
+    cd build/bin
+    exec ./Lexar
+    ;;
+  test)
+    cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLEXAR_TESTS=ON
+    cmake --build build-test -j"$jobs"
+    (cd build-test && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
+    # The parsers of replies, records and requests under libFuzzer, a bounded time each.
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DLEXAR_TESTS=OFF -DLEXAR_FUZZ=ON
+    cmake --build build-fuzz -j"$jobs"
+    bash fuzz/run_all.sh "${FUZZ_SECONDS:-20}" build-fuzz
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

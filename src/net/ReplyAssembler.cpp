@@ -15,30 +15,28 @@ struct HeaderScan {
     QString error;
 };
 
-QString badDigitsError(const QByteArray &digits)
+QString badDigitsError(QByteArrayView digits)
 {
-    QByteArray shown = digits.left(20);
+    QByteArray shown = digits.first(qMin<qsizetype>(digits.size(), 20)).toByteArray();
     if (digits.size() > shown.size())
         shown += "...";
     return QStringLiteral("Ответ сервера отброшен: длина в заголовке не является числом («%1»)")
         .arg(QString::fromLatin1(shown));
 }
 
-QString oversizeError(const QByteArray &digits)
+QString oversizeError(QByteArrayView digits)
 {
     return QStringLiteral("Ответ сервера отброшен: объявленная длина %1 байт больше допустимой (%2 байт)")
-        .arg(QString::fromLatin1(digits.left(MaxHeaderDigits + 10)))
+        .arg(QString::fromLatin1(digits.first(qMin<qsizetype>(digits.size(), MaxHeaderDigits + 10))))
         .arg(ReplyAssembler::MaxReplyLength);
 }
 
 // Classifies the bytes at the start of a reply. `complete` says the text is whole
 // (no more bytes will be added), so a prefix of a header is simply no header.
-HeaderScan scanHeader(const QByteArray &text, bool complete)
+HeaderScan scanHeader(QByteArrayView text, bool complete)
 {
     HeaderScan scan;
-    if (text.isEmpty())
-        return scan;
-    if (text[0] != '#') 
+    if (text.isEmpty() || text[0] != '#')
         return scan;
     if (text.size() < 2 || text[1] != '#') {
         if (text.size() < 2 && !complete)
@@ -47,7 +45,7 @@ HeaderScan scanHeader(const QByteArray &text, bool complete)
     }
     const qsizetype run = text.indexOf("###");
     if (run >= 3) {
-        const QByteArray digits = text.mid(2, run - 2);
+        const QByteArrayView digits = text.sliced(2, run - 2);
         bool allDigits = true;
         for (const char c : digits)
             allDigits = allDigits && c >= '0' && c <= '9';
@@ -88,7 +86,7 @@ HeaderScan scanHeader(const QByteArray &text, bool complete)
         return scan;   // something else follows: not a header
     if (digitCount > MaxHeaderDigits) {
         scan.kind = HeaderKind::Bad;
-        scan.error = oversizeError(text.mid(2, digitCount));
+        scan.error = oversizeError(text.sliced(2, digitCount));
         return scan;
     }
     scan.kind = HeaderKind::NeedMore;
@@ -101,20 +99,22 @@ QList<ReplyAssembler::Item> ReplyAssembler::feed(const QByteArray &chunk)
 {
     QList<Item> out;
     m_buffer += chunk;
+    qsizetype pos = 0;   // start of the bytes not yet handed out; compacted at the end
     for (;;) {
+        const qsizetype left = m_buffer.size() - pos;
         if (m_expected >= 0) {
-            if (m_buffer.size() < m_expected)
+            if (left < m_expected)
                 break;
             Item item;
-            item.reply = m_buffer.left(m_expected);
-            m_buffer.remove(0, m_expected);
+            item.reply = m_buffer.mid(pos, m_expected);
+            pos += m_expected;
             m_expected = -1;
             out.append(item);
             continue;   // what is left begins the next reply
         }
-        if (m_buffer.isEmpty())
+        if (left == 0)
             break;
-        const HeaderScan scan = scanHeader(m_buffer, false);
+        const HeaderScan scan = scanHeader(QByteArrayView(m_buffer).sliced(pos), false);
         if (scan.kind == HeaderKind::NeedMore)
             break;
         if (scan.kind == HeaderKind::Bad) {
@@ -122,21 +122,25 @@ QList<ReplyAssembler::Item> ReplyAssembler::feed(const QByteArray &chunk)
             item.ok = false;
             item.error = scan.error;
             out.append(item);
-            m_buffer.clear();
+            pos = m_buffer.size();
             break;
         }
         if (scan.kind == HeaderKind::Header) {
             m_expected = scan.count;
-            m_buffer.remove(0, scan.headerLength);
+            pos += scan.headerLength;
             continue;
         }
         // No header: the reply is all that has arrived.
         Item item;
-        item.reply = m_buffer;
-        m_buffer.clear();
+        item.reply = m_buffer.mid(pos);
+        pos = m_buffer.size();
         out.append(item);
         break;
     }
+    if (pos == m_buffer.size())
+        m_buffer.clear();
+    else if (pos > 0)
+        m_buffer.remove(0, pos);
     return out;
 }
 

@@ -1,0 +1,187 @@
+#include "CorpusDictionary.h"
+
+#include "DictionaryReplies.h"
+#include "Thesaurus.h"
+#include "corpus/Charset.h"
+#include "model/Cp1251.h"
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+QByteArray bytes(std::string_view s)
+{
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+bool hasLetter(std::string_view s)
+{
+    return std::any_of(s.begin(), s.end(),
+                       [](char c) { return corvus::charset::isLetter(static_cast<uint8_t>(c)); });
+}
+
+QByteArray countLine(int depth, const QByteArray &text, quint64 count)
+{
+    return QByteArray(depth, '\t') + dictreplies::cleanText(text) + cp1251::ru(" — ")
+        + QByteArray::number(count);
+}
+
+QByteArray moreLine(int depth, qsizetype rest)
+{
+    return QByteArray(depth, '\t') + cp1251::ru("… и ещё ") + QByteArray::number(rest);
+}
+
+QByteArray textLabel(const corvus::TextInfo &t)
+{
+    if (t.author.isEmpty())
+        return t.title;
+    return t.author + ". " + t.title;
+}
+
+} // namespace
+
+CorpusDictionary::CorpusDictionary(std::shared_ptr<const corvus::Corpus> corpus,
+                                   std::shared_ptr<const Thesaurus> thesaurus, QByteArray name)
+    : m_corpus(std::move(corpus)), m_thesaurus(std::move(thesaurus)), m_name(std::move(name))
+{
+    const corvus::Lexicon &lemmas = m_corpus->lemmas();
+    QList<QString> words;
+    words.reserve(qsizetype(lemmas.size()));
+    m_lemmaIds.reserve(lemmas.size());
+    for (uint32_t id = 0; id < lemmas.size(); ++id) {
+        const std::string_view text = lemmas.text(id);
+        if (lemmas.count(id) == 0 || !hasLetter(text))
+            continue;
+        m_lemmaIds.push_back(id);
+        words.append(corvus::charset::toQString(text));
+    }
+    m_index = HeadwordIndex(words);
+}
+
+qint32 CorpusDictionary::summarySecond() const
+{
+    return qint32(std::min<uint64_t>(m_corpus->wordCount(), uint64_t(INT32_MAX)));
+}
+
+qint32 CorpusDictionary::headwordSize(int place) const
+{
+    return qint32(std::min<uint32_t>(m_corpus->lemmas().count(lemmaAt(place)), uint32_t(INT32_MAX)));
+}
+
+QByteArray CorpusDictionary::exampleLine(uint32_t token) const
+{
+    const corvus::Corpus &c = *m_corpus;
+    const corvus::TextInfo &t = c.text(c.textOf(token));
+    const uint32_t textEnd = t.firstToken + t.tokenCount;
+    const uint32_t from = token >= t.firstToken + ContextBefore ? token - ContextBefore : t.firstToken;
+    const uint32_t to = std::min<uint32_t>(textEnd, token + 1 + ContextAfter);
+
+    QByteArray line = "\t\t";
+    if (from > t.firstToken)
+        line += cp1251::ru("… ");
+    line += c.displayRange(from, token - from);
+    if (token > from && (c.tokenFlags(token) & corvus::kSpaceBefore))
+        line += ' ';
+    line += cp1251::ru("«");
+    c.appendDisplay(token, line);
+    line += cp1251::ru("»");
+    if (token + 1 < to) {
+        if (c.tokenFlags(token + 1) & corvus::kSpaceBefore)
+            line += ' ';
+        line += c.displayRange(token + 1, to - token - 1);
+    }
+    if (to < textEnd)
+        line += cp1251::ru(" …");
+    line += " (" + textLabel(t) + ')';
+    return "\t\t" + dictreplies::cleanText(line.mid(2)).simplified();
+}
+
+QList<QByteArray> CorpusDictionary::entryLines(int place) const
+{
+    const corvus::Corpus &c = *m_corpus;
+    const corvus::Lexicon &lemmas = c.lemmas();
+    const uint32_t lemma = lemmaAt(place);
+    const corvus::Span<uint32_t> postings = lemmas.postings(lemma);
+
+    QList<QByteArray> lines;
+    lines.append(dictreplies::cleanText(bytes(lemmas.text(lemma))));
+    lines.append(QByteArray("\t") + cp1251::ru("Употреблений в корпусе: ")
+                 + QByteArray::number(quint64(lemmas.count(lemma))));
+
+    // Word forms, most frequent first.
+    std::vector<std::pair<uint32_t, uint32_t>> forms;   // count, form id
+    for (const uint32_t f : c.formsOfLemma(lemma))
+        forms.emplace_back(c.forms().count(f), f);
+    std::stable_sort(forms.begin(), forms.end(),
+                     [](const auto &a, const auto &b) { return a.first > b.first; });
+    lines.append(QByteArray("\t") + cp1251::ru("Словоформы (") + QByteArray::number(qsizetype(forms.size()))
+                 + ')');
+    for (size_t i = 0; i < forms.size() && i < size_t(MaxForms); ++i)
+        lines.append(countLine(2, bytes(c.forms().text(forms[i].second)), forms[i].first));
+    if (forms.size() > size_t(MaxForms))
+        lines.append(moreLine(2, qsizetype(forms.size()) - MaxForms));
+
+    // Texts: postings ascend and texts are consecutive token ranges, so the uses of
+    // one text form one run.
+    std::vector<std::pair<uint32_t, uint32_t>> texts;   // count, text id
+    for (size_t i = 0; i < postings.size();) {
+        const uint32_t text = c.textOf(postings[i]);
+        const corvus::TextInfo &info = c.text(text);
+        const uint32_t end = info.firstToken + info.tokenCount;
+        size_t j = i;
+        while (j < postings.size() && postings[j] < end)
+            ++j;
+        texts.emplace_back(uint32_t(j - i), text);
+        i = j;
+    }
+    std::map<QByteArray, uint64_t> byAuthor;
+    for (const auto &[count, text] : texts)
+        byAuthor[c.text(text).author] += count;
+    std::vector<std::pair<uint64_t, QByteArray>> authors;
+    for (const auto &[author, count] : byAuthor)
+        authors.emplace_back(count, author.isEmpty() ? cp1251::ru("(автор не указан)") : author);
+    std::stable_sort(authors.begin(), authors.end(),
+                     [](const auto &a, const auto &b) { return a.first > b.first; });
+    lines.append(QByteArray("\t") + cp1251::ru("Авторы (") + QByteArray::number(qsizetype(authors.size()))
+                 + ')');
+    for (size_t i = 0; i < authors.size() && i < size_t(MaxAuthors); ++i)
+        lines.append(countLine(2, authors[i].second, authors[i].first));
+    if (authors.size() > size_t(MaxAuthors))
+        lines.append(moreLine(2, qsizetype(authors.size()) - MaxAuthors));
+
+    std::stable_sort(texts.begin(), texts.end(),
+                     [](const auto &a, const auto &b) { return a.first > b.first; });
+    lines.append(QByteArray("\t") + cp1251::ru("Тексты (") + QByteArray::number(qsizetype(texts.size()))
+                 + ')');
+    for (size_t i = 0; i < texts.size() && i < size_t(MaxTexts); ++i)
+        lines.append(countLine(2, textLabel(c.text(texts[i].second)), texts[i].first));
+    if (texts.size() > size_t(MaxTexts))
+        lines.append(moreLine(2, qsizetype(texts.size()) - MaxTexts));
+
+    // Examples spread over the corpus: the first use and evenly spaced others.
+    if (!postings.empty()) {
+        lines.append(QByteArray("\t") + cp1251::ru("Примеры"));
+        const size_t n = std::min<size_t>(postings.size(), size_t(MaxExamples));
+        for (size_t k = 0; k < n; ++k)
+            lines.append(exampleLine(postings[k * postings.size() / n]));
+    }
+
+    // Synonyms from the thesaurus that are headwords of this dictionary.
+    if (m_thesaurus) {
+        QList<QByteArray> links;
+        for (const QString &syn : m_thesaurus->synonyms(corvus::charset::toQString(lemmas.text(lemma)))) {
+            const int target = m_index.find(syn);
+            if (target < 0 || target == place)
+                continue;
+            links.append("\t\t" + dictreplies::cleanText(cp1251::encode(syn)) + "$$+"
+                         + QByteArray::number(target + 1));
+        }
+        if (!links.isEmpty()) {
+            lines.append(QByteArray("\t") + cp1251::ru("Синонимы в корпусе (") + QByteArray::number(links.size())
+                         + ')');
+            lines += links;
+        }
+    }
+    return lines;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The corpus dictionary: its headwords are the lemmas of the corpus (those with at
+// least one letter). An entry gives the lemma's number of uses, its word forms,
+// authors and texts with counts, a few example lines, and the synonyms from the
+// thesaurus that are headwords here too, as references.
+#include "Dictionary.h"
+
+#include "corpus/Corpus.h"
+
+#include <memory>
+#include <vector>
+
+class Thesaurus;
+
+class CorpusDictionary : public Dictionary {
+public:
+    static constexpr int MaxForms = 30;
+    static constexpr int MaxAuthors = 20;
+    static constexpr int MaxTexts = 20;
+    static constexpr int MaxExamples = 5;
+    static constexpr int ContextBefore = 7;   // tokens before and after an example's word
+    static constexpr int ContextAfter = 8;
+
+    // thesaurus: may be null (no synonyms).
+    CorpusDictionary(std::shared_ptr<const corvus::Corpus> corpus,
+                     std::shared_ptr<const Thesaurus> thesaurus, QByteArray name);
+
+    QByteArray name() const override { return m_name; }
+    const HeadwordIndex &index() const override { return m_index; }
+    qint32 summarySecond() const override;
+    qint32 headwordSize(int place) const override;
+    QList<QByteArray> entryLines(int place) const override;
+
+    // The lemma id of a headword.
+    uint32_t lemmaAt(int place) const { return m_lemmaIds[size_t(m_index.sourceIndex(place))]; }
+
+private:
+    QByteArray exampleLine(uint32_t token) const;
+
+    std::shared_ptr<const corvus::Corpus> m_corpus;
+    std::shared_ptr<const Thesaurus> m_thesaurus;
+    QByteArray m_name;
+    std::vector<uint32_t> m_lemmaIds;   // per source index
+    HeadwordIndex m_index;
+};

@@ -1,0 +1,64 @@
+#pragma once
+// What Corvus answers, independent of the endpoint: the greeting, registration,
+// server information, the dictionary requests and "ZERO" for everything it cannot
+// serve. Immutable once serving starts; handle() is called from the request threads
+// concurrently.
+#include "DictionaryReplies.h"
+#include "WireRequest.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// What an endpoint knows about its client.
+struct SessionInfo {
+    QByteArray userName;   // from the registration request, 1251
+    bool local = false;    // the local link
+};
+
+struct ServiceOutcome {
+    QByteArray reply;                        // the whole reply as it goes on the wire
+    std::optional<QByteArray> registeredAs;  // a registration: the session's new user name
+};
+
+// The facts about the corpus that the session replies report.
+struct CorpusFacts {
+    QByteArray label;        // e.g. "fortunes-ru", 1251
+    quint64 wordCount = 0;   // word tokens
+    quint64 textCount = 0;
+};
+
+class CorvusService {
+public:
+    using Handler = std::function<QByteArray(const wirerequest::Request &, const SessionInfo &)>;
+
+    CorvusService(CorpusFacts facts, QList<std::shared_ptr<const ServedDictionary>> dictionaries);
+
+    // A handler for another tag (the concordance requests): it returns the whole
+    // reply. Registering "CN_C" offers concordances at registration ("CONC,"),
+    // registering "CT_D" offers the usage sub-page (option "SS"="YES"). Only before
+    // serving starts.
+    void setHandler(const QByteArray &tag, Handler handler);
+
+    // "$RG=" sent when a TCP connection is accepted.
+    QByteArray greeting() const;
+    ServiceOutcome handle(const wirerequest::Request &request, const SessionInfo &session) const;
+    // The reply to bytes that are not a request.
+    static QByteArray badRequest(const QByteArray &reason1251);
+
+    // Bodies, for tests and the local link's "RegisterMe".
+    QByteArray registrationBody(const QByteArray &params) const;
+    QByteArray infoText() const;
+    const QList<std::shared_ptr<const ServedDictionary>> &dictionaries() const { return m_dictionaries; }
+    const CorpusFacts &facts() const { return m_facts; }
+
+private:
+    QByteArray dictionaryReply(const wirerequest::Request &request) const;
+
+    CorpusFacts m_facts;
+    QList<std::shared_ptr<const ServedDictionary>> m_dictionaries;
+    QHash<QByteArray, Handler> m_handlers;
+};

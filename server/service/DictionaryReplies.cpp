@@ -1,0 +1,150 @@
+#include "DictionaryReplies.h"
+
+#include "model/CommaList.h"
+#include "model/Cp1251.h"
+
+namespace dictreplies {
+
+QByteArray cleanText(const QByteArray &text)
+{
+    QByteArray out = text;
+    for (char &c : out) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 32)
+            c = ' ';
+        else if (c == '$')
+            c = char(0xA4);   // the generic currency sign of 1251
+    }
+    return out;
+}
+
+QByteArray element(const QByteArray &text, qint32 nestRef, qint32 nestSize, qint32 extra1,
+                   qint32 extra2)
+{
+    QByteArray e;
+    e.reserve(text.size() + 40);
+    e += cleanText(text);
+    e += "\x04$(";
+    e += QByteArray::number(nestRef);
+    e += ',';
+    e += QByteArray::number(nestSize);
+    e += ',';
+    e += QByteArray::number(extra1);
+    e += ',';
+    e += QByteArray::number(extra2);
+    e += "\x04)$";
+    return e;
+}
+
+} // namespace dictreplies
+
+ServedDictionary::ServedDictionary(std::unique_ptr<Dictionary> dictionary)
+    : m_dictionary(std::move(dictionary))
+{
+    const HeadwordIndex &idx = m_dictionary->index();
+    const auto &letters = idx.letters();
+
+    QList<QByteArray> elements;
+    elements.append(dictreplies::element(m_dictionary->name(), m_dictionary->summaryFirst(),
+                                         m_dictionary->summarySecond(), 0, 0));
+    for (int l = 0; l < letters.size(); ++l) {
+        const auto &letter = letters[l];
+        elements.append(dictreplies::element(letter.text, letter.first + 1, letter.count, l + 1,
+                                             int(letter.pairs.size())));
+    }
+    m_lettersBody = elements.join(',');
+
+    m_pairsBodies.reserve(letters.size());
+    m_wordsBodies.reserve(letters.size());
+    for (int l = 0; l < letters.size(); ++l) {
+        const auto &letter = letters[l];
+        QList<QByteArray> pairs;
+        QList<QByteArray> wordsOfPairs;
+        for (int p = 0; p < letter.pairs.size(); ++p) {
+            const auto &pair = letter.pairs[p];
+            pairs.append(dictreplies::element(pair.text, pair.first + 1, pair.count, l + 1, p));
+            QByteArray words;
+            for (int w = pair.first; w < pair.first + pair.count; ++w) {
+                if (w > pair.first)
+                    words += ',';
+                words += dictreplies::element(idx.text(w), w + 1, m_dictionary->headwordSize(w),
+                                              l + 1, p);
+            }
+            wordsOfPairs.append(words);
+        }
+        m_pairsBodies.append(pairs.join(','));
+        m_wordsBodies.append(wordsOfPairs);
+    }
+}
+
+ServedDictionary::Resolved ServedDictionary::resolve(const tCDictPos &requested) const
+{
+    Resolved r;
+    r.pos = requested;
+    const HeadwordIndex &idx = m_dictionary->index();
+    const auto &letters = idx.letters();
+
+    if (requested.WordMode == 'A') {
+        const HeadwordIndex::Place where = idx.locate(requested.WordNo);
+        if (where.letter < 0) {
+            r.error = QByteArray(cp1251::ru("Заглавное слово с номером "))
+                + QByteArray::number(qint64(requested.WordNo) + 1)
+                + cp1251::ru(" отсутствует в словаре «") + m_dictionary->name() + cp1251::ru("».");
+            return r;
+        }
+        r.pos.LetterNo = where.letter + 1;
+        r.pos.PairNo = where.pair;
+        r.pos.WordMode = 'R';
+        r.pos.WordNo = where.offset;
+        r.place = requested.WordNo;
+        r.ok = true;
+        return r;
+    }
+
+    r.pos.WordMode = 'R';
+    r.ok = true;
+    if (letters.isEmpty()) {
+        r.pos.LetterNo = 0;
+        r.pos.PairNo = 0;
+        r.pos.WordNo = -1;
+        return r;
+    }
+    if (r.pos.LetterNo < 1 || r.pos.LetterNo > letters.size())
+        r.pos.LetterNo = 1;
+    const auto &letter = letters[r.pos.LetterNo - 1];
+    if (r.pos.PairNo < 0 || r.pos.PairNo >= letter.pairs.size())
+        r.pos.PairNo = 0;
+    const auto &pair = letter.pairs[r.pos.PairNo];
+    if (r.pos.WordNo < 0 || r.pos.WordNo >= pair.count)
+        r.pos.WordNo = 0;
+    r.place = pair.first + r.pos.WordNo;
+    return r;
+}
+
+QByteArray ServedDictionary::pairsBody(int letter) const
+{
+    if (letter < 0 || letter >= m_pairsBodies.size())
+        return {};
+    return m_pairsBodies[letter];
+}
+
+QByteArray ServedDictionary::headwordsBody(int letter, int pair) const
+{
+    if (letter < 0 || letter >= m_wordsBodies.size())
+        return {};
+    const auto &pairs = m_wordsBodies[letter];
+    if (pair < 0 || pair >= pairs.size())
+        return {};
+    return pairs[pair];
+}
+
+QByteArray ServedDictionary::entryBody(int place) const
+{
+    const HeadwordIndex &idx = m_dictionary->index();
+    if (place < 0 || place >= idx.size())
+        return {};
+    QList<QByteArray> items;
+    items.append(idx.text(place));
+    items += m_dictionary->entryLines(place);
+    return commalist::join(items);
+}

@@ -1,0 +1,37 @@
+#include "Reply.h"
+
+namespace reply {
+
+QByteArray wire(const QByteArray &tag, const QByteArray &body)
+{
+    const qsizetype count = 1 + tag.size() + 1 + body.size();
+    QByteArray out;
+    out.reserve(count + 24);
+    out += "##";
+    out += QByteArray::number(count);
+    out += "###";
+    out += '$';
+    out += tag;
+    out += '=';
+    out += body;
+    return out;
+}
+
+QByteArray body(const std::optional<tCDictPos> &dict, const std::optional<OptionList> &options,
+                const QByteArray &text)
+{
+    QByteArray out;
+    if (dict)
+        out += dict->framed();
+    if (options)
+        out += options->framed();
+    out += text;
+    return out;
+}
+
+QByteArray zero(const QByteArray &reason1251)
+{
+    return wire(QByteArrayLiteral("ZERO"), reason1251);
+}
+
+} // namespace reply

@@ -1,0 +1,26 @@
+#pragma once
+// Loading what the server serves: the corpus index, the thesaurus and the two
+// dictionaries, assembled into a CorvusService. Runs off the endpoints' thread while
+// they already listen.
+#include "CorvusService.h"
+#include "ServerOptions.h"
+
+#include <QString>
+#include <memory>
+
+struct LoadedService {
+    std::shared_ptr<CorvusService> service;   // null on failure
+    QString error;                            // Russian, for stderr and the clients
+    QStringList notes;                        // Russian progress lines for stderr
+};
+
+// The installed Russian thesaurus (mythes/th_ru_RU_v2.dat under the generic data
+// folders), or an empty text.
+QString defaultThesaurusPath();
+
+// Checks the paths of the options before anything listens: the corpus folders
+// exist and can be read, the default corpus is installed, a given thesaurus file
+// can be read. An empty result means fine.
+QString checkServerPaths(const ServerOptions &options);
+
+LoadedService loadService(const ServerOptions &options);

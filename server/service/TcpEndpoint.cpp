@@ -1,0 +1,127 @@
+#include "TcpEndpoint.h"
+
+#include <QTcpSocket>
+
+TcpConnection::TcpConnection(QTcpSocket *socket, Dispatcher *dispatcher, QObject *parent)
+    : QObject(parent), m_socket(socket), m_dispatcher(dispatcher)
+{
+    m_socket->setParent(this);
+    // Unread bytes stay in the kernel while reading pauses.
+    m_socket->setReadBufferSize(wirerequest::MaxRequestSize);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(SettleMs);
+    connect(&m_settle, &QTimer::timeout, this, [this] { process(true); });
+    connect(m_socket, &QTcpSocket::readyRead, this, &TcpConnection::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &TcpConnection::end);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+        if (e != QAbstractSocket::RemoteHostClosedError)
+            end();
+    });
+
+    write(m_dispatcher->service()->greeting());
+}
+
+void TcpConnection::end()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_settle.stop();
+    emit finished();
+}
+
+void TcpConnection::onReadyRead()
+{
+    if (m_order.inFlight() >= MaxInFlight)
+        return;   // resumed when replies go out
+    const QByteArray chunk = m_socket->read(wirerequest::MaxRequestSize);
+    if (chunk.isEmpty())
+        return;
+    m_settle.stop();
+    m_buffer += chunk;
+    process(false);
+}
+
+void TcpConnection::process(bool final)
+{
+    while (!m_buffer.isEmpty() && m_order.inFlight() < MaxInFlight) {
+        const wirerequest::Result r = wirerequest::parse(m_buffer, final);
+        switch (r.status) {
+        case wirerequest::Status::Complete:
+            submit(r.request);
+            break;
+        case wirerequest::Status::Bad:
+            answer(m_order.reserve(), CorvusService::badRequest(r.reason));
+            break;
+        case wirerequest::Status::Filler:
+            break;
+        case wirerequest::Status::NeedMore:
+            if (r.settles)
+                m_settle.start();
+            return;
+        }
+        m_buffer.remove(0, r.size);
+    }
+}
+
+void TcpConnection::submit(const wirerequest::Request &request)
+{
+    const quint64 seq = m_order.reserve();
+    m_dispatcher->run(this, request, m_session, [this, seq](const ServiceOutcome &outcome) {
+        if (outcome.registeredAs)
+            m_session.userName = *outcome.registeredAs;
+        answer(seq, outcome.reply);
+    });
+}
+
+void TcpConnection::answer(quint64 seq, const QByteArray &reply)
+{
+    const bool wasFull = m_order.inFlight() >= MaxInFlight;
+    for (const QByteArray &r : m_order.complete(seq, reply))
+        write(r);
+    if (wasFull && m_order.inFlight() < MaxInFlight) {
+        // Reading paused at the limit: take up what is buffered and what waits.
+        QMetaObject::invokeMethod(this, [this] {
+            process(false);
+            onReadyRead();
+        }, Qt::QueuedConnection);
+    }
+}
+
+void TcpConnection::write(const QByteArray &bytes)
+{
+    if (!m_ended && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->write(bytes);
+}
+
+TcpEndpoint::TcpEndpoint(Dispatcher *dispatcher, QObject *parent)
+    : QObject(parent), m_dispatcher(dispatcher)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &TcpEndpoint::onNewConnection);
+}
+
+bool TcpEndpoint::listen(const QHostAddress &address, quint16 port)
+{
+    if (!m_server.listen(address, port))
+        return false;
+    if (!m_dispatcher->isReady())
+        m_server.pauseAccepting();
+    return true;
+}
+
+void TcpEndpoint::setReady()
+{
+    m_server.resumeAccepting();
+}
+
+void TcpEndpoint::onNewConnection()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        auto *connection = new TcpConnection(socket, m_dispatcher, this);
+        ++m_connections;
+        connect(connection, &TcpConnection::finished, this, [this, connection] {
+            --m_connections;
+            connection->deleteLater();
+        });
+    }
+}

@@ -1,0 +1,64 @@
+#pragma once
+// Reading requests from a byte stream. A request is "$" + tag + "=" + parameter text
+// with no terminator and no length, so its end is found from its content:
+//
+// - dictionary, concordance and text tags carry "New" + framed records (2 dictionary
+//   position, 3 concordance position, 5 option list, 0 filler); the option list is
+//   the last record, so it proves the end; a request that stops after a position
+//   record may be complete or may be waiting for its option list;
+// - "NM", "NMD" carry the version text and user name, "INFO" nothing, "CL_E" and
+//   "CL_B" "New": their text runs to the next request or to the end of the bytes.
+//
+// Pure: the connection buffers what arrives, calls parse() and takes the bytes it
+// reports. When the bytes so far may be a whole request (`settles`), the connection
+// waits for a short quiet period and then calls parse() with `final` set.
+#include "model/ConcPos.h"
+#include "model/DictPos.h"
+#include "model/OptionList.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <optional>
+
+namespace wirerequest {
+
+constexpr qsizetype MaxRequestSize = qsizetype(1) << 20;
+constexpr int MaxTagLength = 16;
+
+struct Request {
+    QByteArray tag;
+    QByteArray params;   // the raw parameter text
+    bool known = false;  // a tag that the client sends
+    bool records = false;   // a "New" + records request
+    // The records of a "New" + records request (a repeated record replaces the first).
+    std::optional<tCDictPos> dict;
+    std::optional<tCConcPos> conc;
+    std::optional<OptionList> options;
+};
+
+enum class Status {
+    Complete,   // `request` is whole; take `size` bytes
+    NeedMore,   // keep the bytes and wait
+    Bad,        // take `size` bytes and answer "ZERO" with `reason`
+    Filler,     // blanks or NULs between requests; take `size` bytes silently
+};
+
+struct Result {
+    Status status = Status::NeedMore;
+    qsizetype size = 0;
+    bool settles = false;   // NeedMore: what is there may already be the whole request
+    Request request;        // Complete (and the tag, when read, for Bad)
+    QByteArray reason;      // Bad: Russian, 1251
+};
+
+// The tags that the client sends.
+bool isClientTag(QByteArrayView tag);
+// Whether a tag carries "New" + records.
+bool isRecordTag(QByteArrayView tag);
+
+// Parses the request at the front of `buffer`. With `final`, no more bytes are
+// expected for now: a request that may be whole is taken as it is, one that is
+// provably cut is Bad; NeedMore is then returned only for an empty buffer.
+Result parse(QByteArrayView buffer, bool final = false);
+
+} // namespace wirerequest

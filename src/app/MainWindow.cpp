@@ -894,12 +894,17 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
         auto *w = static_cast<QWidget *>(watched);
-        // Act once per key: on its first delivery, to the focus widget (or to the
-        // window itself when nothing in it has the focus).
-        QWidget *focus = QApplication::focusWidget();
-        const bool first = focus ? focus == w : w == this;
-        if (first && w->window() == this)
-            return FormKeyDown(static_cast<QKeyEvent *>(event));
+        auto *key = static_cast<QKeyEvent *>(event);
+        // An ignored key travels up to the parents and passes this filter again;
+        // act once per key, on its first delivery.
+        const bool propagated = event == m_lastKey.event && m_lastKey.widget
+                                && w != m_lastKey.widget && w->isAncestorOf(m_lastKey.widget)
+                                && key->key() == m_lastKey.key
+                                && key->modifiers() == m_lastKey.modifiers;
+        if (!propagated && (w == this || isAncestorOf(w))) {
+            m_lastKey = {event, w, key->key(), key->modifiers()};
+            return FormKeyDown(key);
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <QMovie>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -199,5 +200,11 @@ private:
     std::unique_ptr<platform::StartSignal> m_startSignal;
     std::unique_ptr<QMovie> m_movie;
     std::function<void()> m_rollBackStep;
+    struct LastKey {
+        const QEvent *event = nullptr;
+        QPointer<QWidget> widget;
+        int key = 0;
+        Qt::KeyboardModifiers modifiers;
+    } m_lastKey;
     tCConcPos m_scratchConc;   // parses records while no concordance is set up
 };

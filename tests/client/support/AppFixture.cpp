@@ -1,0 +1,25 @@
+#include "AppFixture.h"
+
+#include <QDir>
+#include <QFile>
+
+TestHome::TestHome()
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/config")));
+    QDir().mkpath(m_dir.path() + QStringLiteral("/data"));
+    QDir().mkpath(m_dir.path() + QStringLiteral("/config"));
+}
+
+Config TestHome::config(const QList<QByteArray> &iniLines, bool withIni) const
+{
+    if (withIni) {
+        QFile f(m_dir.path() + QStringLiteral("/Cnfg.ini"));
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            f.write("[1]\r\n");
+            for (const QByteArray &l : iniLines)
+                f.write(l + "\r\n");
+        }
+    }
+    return Config::load(m_dir.path(), m_dir.path(), [](const QString &) { return true; });
+}

@@ -1,0 +1,44 @@
+#pragma once
+// Helpers for tests that run the whole main window offscreen: a UiServices that
+// records messages and answers questions, and a configuration written into a
+// temporary folder that plays the executable's folder.
+#include "app/Config.h"
+#include "app/UiServices.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class RecordingUi : public UiServices {
+public:
+    void message(QWidget *, const QString &text) override { messages.append(text); }
+    bool askYesNo(QWidget *, const QString &text) override
+    {
+        questions.append(text);
+        return answer;
+    }
+    bool openFile(const QString &path) override
+    {
+        opened.append(path);
+        return true;
+    }
+
+    QStringList messages;
+    QStringList questions;
+    QStringList opened;
+    bool answer = true;
+};
+
+// A temporary home: XDG folders inside it, so logs, the start signal and the local
+// link's socket never touch the real profile.
+class TestHome {
+public:
+    TestHome();
+    QString path() const { return m_dir.path(); }
+    // Writes Cnfg.ini (1251 bytes, "[1]" section) with the given lines and loads the
+    // configuration with this folder as the executable's and the current folder.
+    Config config(const QList<QByteArray> &iniLines, bool withIni = true) const;
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,477 @@
+// The main window against a scripted server over a real loopback socket: connect,
+// greeting, registration, dictionaries, session messages, keys while a reply is
+// awaited, stalled replies and disconnects.
+#include "TcpPeer.h"
+#include "app/MainWindow.h"
+#include "app/ProgressWindow.h"
+#include "concordance/ConcPage.h"
+#include "dictionary/DictPage.h"
+#include "model/Cp1251.h"
+#include "model/OptionList.h"
+#include "net/TcpChannel.h"
+#include "support/AppFixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+#include <memory>
+
+using cp1251::ru;
+
+namespace {
+
+// A reply body with an option-list record in front.
+QByteArray withOptions(const QByteArray &comma, const QByteArray &rest)
+{
+    OptionList o = OptionList::fromCommaText(comma);
+    return o.framed() + rest;
+}
+
+struct WebSession {
+    explicit WebSession(const QList<QByteArray> &extraIni = {}, bool greet = true)
+    {
+        peer.start(greet);
+        QList<QByteArray> ini{"IP=127.0.0.1", "Port=" + QByteArray::number(peer.port())};
+        ini += extraIni;
+        form = std::make_unique<TForm1>(home.config(ini), ui);
+        form->createSecondaryWindows();
+        form->show();
+    }
+
+    // Connects, answers the greeting's "NM" with the given reply body.
+    bool registerWith(const QByteArray &nmBody)
+    {
+        form->B_ConnectClick();
+        if (!peer.waitForClient() || !peer.waitForRequest(5000, 0))
+            return false;
+        const int seen = int(peer.requests().size());
+        peer.replyFramed("NM", nmBody);
+        return QTest::qWaitFor([&] { return form->state().PendingRequest.isEmpty(); }, 5000)
+               && seen > 0;
+    }
+
+    bool tabVisible(QWidget *page) const { return form->PageC->isTabVisible(form->PageC->indexOf(page)); }
+
+    TestHome home;
+    RecordingUi ui;
+    TcpPeer peer;
+    std::unique_ptr<TForm1> form;
+};
+
+const QByteArray RegisteredBody =
+    "DICT=" + ru("Словарь") + ",\"" + ru("Тезаурус корпуса") + "\",END,CONC,MES="
+    + ru("Добро пожаловать");
+
+} // namespace
+
+class TestSession : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void firstShow_webMode_showsOnlyGeneralTab()
+    {
+        WebSession s;
+        QCOMPARE(s.form->E_User->text(), QStringLiteral("Пользователь"));
+        QCOMPARE(s.form->B_Connect->text(), QStringLiteral("Подключиться к серверу"));
+        QCOMPARE(s.form->M_Conn->text(), s.form->B_Connect->text());
+        QVERIFY(!s.form->B_Upd->isEnabled());
+        QVERIFY(s.tabVisible(s.form->TS_ServLog));
+        QVERIFY(!s.tabVisible(s.form->TS_Dict));
+        QVERIFY(!s.tabVisible(s.form->TS_Conc));
+        QVERIFY(!s.tabVisible(s.form->TS_Chat));
+        QVERIFY(s.form->windowTitle().startsWith(QStringLiteral("ОРВАН (")));
+        QCOMPARE(s.form->state().Options.entries(), QList<QByteArray>{"1=2"});
+    }
+
+    void connect_greeting_sendsRegistrationNameExactly()
+    {
+        WebSession s;
+        s.form->B_ConnectClick();
+        QCOMPARE(s.form->connectState(), 1);
+        QCOMPARE(s.form->B_Connect->text(), QStringLiteral("...ждите"));
+        QCOMPARE(s.form->M_Conn->text(), QStringLiteral("...ждите"));
+        QCOMPARE(s.form->SB_Panel0->text(), QStringLiteral("Идет соединение ..."));
+        QVERIFY(!s.form->E_User->isEnabled());
+        QVERIFY(s.peer.waitForClient());
+        QTRY_COMPARE(s.form->connectState(), 2);
+        QCOMPARE(s.form->B_Connect->text(), QStringLiteral("Отключиться"));
+        QCOMPARE(s.form->SB_Panel0->text(), QStringLiteral("Сервер на связи"));
+        QVERIFY(s.peer.waitForRequest(5000, 0));
+        QCOMPARE(s.peer.requests().first(), "$NM=1.4.12.0" + ru("Пользователь"));
+        QCOMPARE(s.form->TS_Conc->LBC_W->item(0)->text(), QStringLiteral("<        ИДЁТ       >"));
+        QCOMPARE(s.form->state().PendingRequest, ru("Запрос не завершён"));
+    }
+
+    void registration_setsMessageDictionariesAndTabs()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(withOptions("SL_Count=12345,SS=YES", RegisteredBody)));
+        QCOMPARE(s.form->L1->text(), QStringLiteral("Добро пожаловать"));
+        QVERIFY(s.tabVisible(s.form->TS_Dict));
+        QVERIFY(s.tabVisible(s.form->TS_Conc));
+        QVERIFY(!s.tabVisible(s.form->TS_Chat));
+        QCOMPARE(s.form->PageC->currentWidget(), s.form->TS_Conc);
+        const QList<DictEntry> &dicts = s.form->state().DictPosList;
+        QCOMPARE(dicts.size(), 2);
+        QCOMPARE(dicts[1].name, ru("Тезаурус корпуса"));
+        QCOMPARE(dicts[1].pos.DictNo, 1);
+        QCOMPARE(s.form->TS_Dict->CB_Dict->count(), 2);
+        QCOMPARE(s.form->state().CurDict, 0);
+        QVERIFY(s.form->TS_Conc->PC_Conc->isTabVisible(
+            s.form->TS_Conc->PC_Conc->indexOf(s.form->TS_Conc->TS_Conc_D)));
+        QVERIFY(s.form->windowTitle().endsWith(QStringLiteral(" Объём корпуса текстов 12345")));
+
+        // The corpus size is appended once, however many replies carry it.
+        s.peer.replyFramed("RSTR", withOptions("SL_Count=12345", QByteArray()));
+        QTest::qWait(100);
+        QCOMPARE(s.form->windowTitle().count(QStringLiteral("Объём корпуса")), 1);
+    }
+
+    void registration_dictWithoutEnd_takesNamesToEndOfBody()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith("CONC,DICT=A,B,C"));
+        QCOMPARE(s.form->state().DictPosList.size(), 3);
+        QCOMPARE(s.form->state().DictPosList[2].name, QByteArray("C"));
+    }
+
+    void secondRegistration_appendsOnlyNewNames()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith("DICT=A,END,CONC,"));
+        s.form->state().DictPosList[0].pos.LetterNo = 7;
+        s.form->ReplyHandler("$NM=DICT=A,B,END,CONC,");
+        QCOMPARE(s.form->state().DictPosList.size(), 2);
+        QCOMPARE(s.form->state().DictPosList[0].pos.LetterNo, 7);
+        QCOMPARE(s.form->state().DictPosList[1].pos.DictNo, 1);
+    }
+
+    void registrationWithoutDict_retriesNmdThenFallsBackToFict()
+    {
+        WebSession s;
+        s.form->B_ConnectClick();
+        QVERIFY(s.peer.waitForClient());
+        QVERIFY(s.peer.waitForRequest(5000, 0));
+        int nmd = 0;
+        for (int i = 0; i < 60; ++i) {
+            const int seen = int(s.peer.requests().size());
+            s.peer.replyFramed("NM", "MES=wait");
+            if (i < 59) {
+                QVERIFY(s.peer.waitForRequest(5000, seen));
+                QCOMPARE(s.peer.lastRequest(), "$NMD=1.4.12.0" + ru("Пользователь"));
+                ++nmd;
+            } else {
+                QTRY_COMPARE(s.form->state().DictPosList.size(), 1);
+            }
+        }
+        QCOMPARE(nmd, 59);
+        QCOMPARE(s.form->state().registrationRetries, 60);
+        QCOMPARE(s.form->state().DictPosList[0].name, QByteArray("FICT"));
+        QCOMPARE(s.form->state().DictPosList[0].pos.DictNo, 0);
+        QVERIFY(s.form->sessionLog().contains("Send on NMD NMD_C=59"));
+    }
+
+    void info_replacesEarlierInfo()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        const QString base = cp1251::decode(s.form->baseCaption());
+        s.form->ReplyHandler("$INFO=Corvus 1");
+        QCOMPARE(s.form->windowTitle(), base + QStringLiteral("   +Corvus 1"));
+        s.form->ReplyHandler("$INFO=Corvus 2");
+        QCOMPARE(s.form->windowTitle(), base + QStringLiteral("   +Corvus 2"));
+    }
+
+    void markU_enablesUpdateButton_nextReplyDisables()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        s.form->ReplyHandler("U$RSTR=");
+        QVERIFY(s.form->B_Upd->isEnabled());
+        s.form->ReplyHandler("x$RSTR=");
+        QVERIFY(!s.form->B_Upd->isEnabled());
+        s.form->ReplyHandler("U$RSTR=");
+        s.form->ReplyHandler("$RSTR=");
+        QVERIFY(!s.form->B_Upd->isEnabled());
+    }
+
+    void zero_showsBodyInMessageBox()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        s.form->ReplyHandler("$ZERO=" + ru("Нет такого слова"));
+        QCOMPARE(s.ui.messages, QStringList{QStringLiteral("Нет такого слова")});
+    }
+
+    void replyWithoutKnownTag_sendsRegistrationAgain()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        const int seen = int(s.peer.requests().size());
+        s.peer.reply("$XX=garbage");
+        QVERIFY(s.peer.waitForRequest(5000, seen));
+        QCOMPARE(s.peer.lastRequest(), "$NM=1.4.12.0" + ru("Пользователь"));
+    }
+
+    void replyRecords_updateDictionaryPositionAndCurrentDictionary()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        tCDictPos p(1);
+        p.LetterNo = 3;
+        p.PairNo = 2;
+        p.WordNo = 5;
+        s.form->ReplyHandler("$DC=" + p.framed());
+        QCOMPARE(s.form->state().CurDict, 1);
+        QCOMPARE(s.form->state().DictPosList[1].pos, p);
+        // A position beyond the list extends it with unnamed dictionaries.
+        tCDictPos far(4);
+        far.WordNo = 0;
+        s.form->ReplyHandler("$DC=" + far.framed());
+        QCOMPARE(s.form->state().DictPosList.size(), 5);
+        QCOMPARE(s.form->state().DictPosList[3].pos.DictNo, 3);
+        QCOMPARE(s.form->state().CurDict, 4);
+        // The client version travels back in level 0 after every reply.
+        QCOMPARE(s.form->state().CurrentConcPos->Request[0], QByteArray("1.4.12"));
+    }
+
+    void lbcwIndexOption_selectsRowAndIsCleared()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        s.form->TS_Conc->LBC_W->clear();
+        s.form->TS_Conc->LBC_W->addItems({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+        s.form->ReplyHandler("$RSTR=" + withOptions("1=2,LBCWIndex=2", QByteArray()));
+        QCOMPARE(s.form->TS_Conc->LBC_W->currentRow(), 2);
+        QVERIFY(!s.form->state().Options.has("LBCWIndex"));
+    }
+
+    void connectWhileConnecting_changesNothing()
+    {
+        WebSession s;
+        s.form->B_ConnectClick();
+        QCOMPARE(s.form->connectState(), 1);
+        s.form->B_ConnectClick();   // state 1: nothing happens
+        QCOMPARE(s.form->connectState(), 1);
+        QTRY_COMPARE(s.form->connectState(), 2);
+    }
+
+    void portNotANumber_staysDisconnectedWithoutMessage()
+    {
+        TestHome home;
+        RecordingUi ui;
+        TForm1 form(home.config({"IP=127.0.0.1", "Port=abc"}), ui);
+        form.createSecondaryWindows();
+        form.show();
+        form.B_ConnectClick();
+        QCOMPARE(form.connectState(), 0);
+        QVERIFY(ui.messages.isEmpty());
+        QVERIFY(form.E_User->isEnabled());
+    }
+
+    void refusedConnect_reportsServerNotFound()
+    {
+        quint16 closedPort = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            closedPort = probe.serverPort();
+        }
+        TestHome home;
+        RecordingUi ui;
+        TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(closedPort)}), ui);
+        form.createSecondaryWindows();
+        form.show();
+        form.B_ConnectClick();
+        QTRY_COMPARE(form.connectState(), 0);
+        QCOMPARE(ui.messages, QStringList{QStringLiteral("Не найден сервер в сети")});
+        QCOMPARE(form.B_Connect->text(), QStringLiteral("Подключиться"));
+        QCOMPARE(form.SB_Panel0->text(), QStringLiteral("Ошибка подключения"));
+        QVERIFY(form.E_User->isEnabled());
+    }
+
+    void disconnect_discardsSession()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(withOptions("SS=YES", RegisteredBody)));
+        s.form->ReplyHandler("U$RSTR=");
+        s.form->B_ConnectClick();
+        QCOMPARE(s.form->connectState(), 0);
+        QCOMPARE(s.form->B_Connect->text(), QStringLiteral("Подключиться"));
+        QCOMPARE(s.form->SB_Panel0->text(), QStringLiteral("Связь прервана пользователем"));
+        QVERIFY(!s.form->B_Upd->isEnabled());
+        QVERIFY(s.form->state().DictPosList.isEmpty());
+        QVERIFY(!s.form->state().CurrentConcPos);
+        QVERIFY(!s.tabVisible(s.form->TS_Dict));
+        QVERIFY(!s.tabVisible(s.form->TS_Conc));
+        QVERIFY(s.form->E_User->isEnabled());
+    }
+
+    void keysWhileReplyAwaited_doNothing()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        QListWidget *list = s.form->TS_Conc->LBC_W;
+        list->clear();
+        list->addItems({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+        list->setCurrentRow(0);
+        s.form->SendToServer("INFO", QByteArray());
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentRow(), 0);
+        QVERIFY(s.form->sessionLog().contains("Restart DDE " + ru("Запрос не завершён") + " 40=40 Pro"));
+        s.peer.replyFramed("INFO", "x");
+        QTRY_VERIFY(s.form->state().PendingRequest.isEmpty());
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentRow(), 1);
+    }
+
+    void stalledReply_isAbandonedAndFreesTheKeys()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        s.form->socketChannel()->setStallTimeout(200);
+        s.form->SendToServer("INFO", QByteArray());
+        s.peer.stall(TcpPeer::framed("INFO", QByteArray(100, 'x')), 20);
+        QTRY_VERIFY(!s.form->SB_Panel0->text().isEmpty()
+                    && s.form->SB_Panel0->text().contains(QStringLiteral("не получен")));
+        QVERIFY(s.form->state().PendingRequest.isEmpty());
+        QVERIFY(s.form->state().idleForKeys);
+        // The next reply is read afresh.
+        s.peer.replyFramed("INFO", "after");
+        QTRY_VERIFY(s.form->windowTitle().endsWith(QStringLiteral("+after")));
+    }
+
+    void oversizedAnnouncedLength_isRejected()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        s.peer.reply("##999999999999###$INFO=x");
+        QTRY_VERIFY(s.form->SB_Panel0->text().contains(QStringLiteral("999999999999")));
+        QVERIFY(!s.form->windowTitle().endsWith(QStringLiteral("+x")));
+        s.peer.replyFramed("INFO", "ok");
+        QTRY_VERIFY(s.form->windowTitle().endsWith(QStringLiteral("+ok")));
+    }
+
+    void serverClosesConnection_reportsAndFreesPendingRequest()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        s.form->SendToServer("INFO", QByteArray());
+        QVERIFY(!s.form->state().PendingRequest.isEmpty());
+        s.peer.dropClient();
+        QTRY_COMPARE(s.form->connectState(), 0);
+        QVERIFY(s.form->state().PendingRequest.isEmpty());
+        QCOMPARE(s.ui.messages.value(0), QStringLiteral("Не найден сервер в сети"));
+    }
+
+    void sendWhileDisconnected_recordsNothing()
+    {
+        WebSession s;
+        s.form->SendToServer("DC_C", "New");
+        QVERIFY(s.form->state().PendingRequest.isEmpty());
+        QCOMPARE(s.form->state().History.entries.size(), 0);
+        QVERIFY(s.form->sessionLog().contains("Send on DC_C NMD_C=0"));
+    }
+
+    void dictionaryRequest_bytesOnTheWireAndInHistory()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        s.form->state().Options = OptionList::initial();
+        const int seen = int(s.peer.requests().size());
+        const int before = int(s.form->state().History.entries.size());
+        s.form->SendToServer("DC_W", requests::dictParams(tCDictPos(0), s.form->state().Options));
+        QVERIFY(s.peer.waitForRequest(5000, seen));
+        const QByteArray expected = QByteArray("$DC_W=New\x02\x0f", 11) + "$(0,0,1,1,R-1)$"
+                                    + QByteArray("\x05/3/\x05", 5) + "1=2";
+        QCOMPARE(s.peer.lastRequest(), expected);
+        QCOMPARE(s.form->state().History.entries.size(), before + 1);
+        QCOMPARE(s.form->state().History.entries.last().text, expected.mid(1));
+    }
+
+    void rollBack_showsMessageAndRunsTheStepBack()
+    {
+        WebSession s;
+        int steps = 0;
+        s.form->setRollBackStep([&] { ++steps; });
+        s.form->RollBack();
+        QCOMPARE(s.ui.messages, QStringList{QStringLiteral(
+                                    "Проблемы с выполнением запроса. Выполняется откат к прежнему запросу.")});
+        QCOMPARE(steps, 1);
+    }
+
+    void watchdog_secondSendRestartsTheCount()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        s.form->setEnabled(false);
+        s.form->SendToServer("INFO", QByteArray());
+        for (int i = 0; i < 5; ++i)
+            s.form->TimerTick();
+        s.form->SendToServer("INFO", QByteArray());
+        for (int i = 0; i < 300; ++i)
+            s.form->TimerTick();
+        QVERIFY(!s.form->isEnabled());   // 300 ticks since the second send: not yet
+        s.form->TimerTick();
+        QVERIFY(s.form->isEnabled());    // the 301st re-enables the window
+        QVERIFY(!s.form->Timer.isActive());
+    }
+
+    void updateConfirmed_sendsClientRequest()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        s.form->ReplyHandler("U$RSTR=");
+        const int seen = int(s.peer.requests().size());
+        s.ui.answer = true;
+        s.form->B_UpdClick();
+        QVERIFY(s.peer.waitForRequest(5000, seen));
+        QCOMPARE(s.peer.lastRequest(), QByteArray("$CL_E=New"));
+        QCOMPARE(s.form->L1->text(), QStringLiteral("На сервер послан запрос на обновление"));
+        QVERIFY(!s.form->B_Upd->isEnabled());
+    }
+
+    void help_f1OpensHelpOnlyWhenIdle()
+    {
+        TestHome home;
+        QDir().mkpath(home.path() + QStringLiteral("/help"));
+        QFile chm(home.path() + QStringLiteral("/help/lexar.chm"));
+        QVERIFY(chm.open(QIODevice::WriteOnly));
+        chm.close();
+        QFile hlp(home.path() + QStringLiteral("/help/lexar.hlp"));
+        QVERIFY(hlp.open(QIODevice::WriteOnly));
+        hlp.close();
+        RecordingUi ui;
+        TForm1 form(home.config({"IP=127.0.0.1", "Port=1"}), ui);
+        form.createSecondaryWindows();
+        form.show();
+        QVERIFY(form.helpFile().endsWith(QStringLiteral("help/lexar.hlp")));
+        form.state().PendingRequest = ru("Запрос не завершён");
+        form.state().idleForKeys = false;
+        QTest::keyClick(&form, Qt::Key_F1);
+        QVERIFY(ui.opened.isEmpty());
+        form.state().PendingRequest.clear();
+        form.state().idleForKeys = true;
+        QTest::keyClick(&form, Qt::Key_F1);
+        QCOMPARE(ui.opened.size(), 1);
+    }
+
+    void breakMode_closesAtFirstShow()
+    {
+        TestHome home;
+        QDir().mkpath(home.path() + QStringLiteral("/Cnfg.ini"));   // a folder: unreadable
+        RecordingUi ui;
+        TForm1 form(home.config({}, false), ui);
+        QCOMPARE(form.config().ConnectionMode, QByteArray("BREAK"));
+        form.show();
+        QTRY_VERIFY(!form.isVisible());
+    }
+};
+
+QTEST_MAIN(TestSession)
+#include "tst_session.moc"

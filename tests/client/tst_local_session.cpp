@@ -1,0 +1,226 @@
+// The main window in the local mode against a scripted server on the local link:
+// link set-up, registration, the server's messages, the start signal, the link
+// restart and the close.
+#include "LocalPeer.h"
+#include "app/MainWindow.h"
+#include "concordance/ConcPage.h"
+#include "model/Cp1251.h"
+#include "model/DdeWire.h"
+#include "net/LocalLink.h"
+#include "platform/StartSignal.h"
+#include "support/AppFixture.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+#include <memory>
+
+using cp1251::ru;
+
+namespace {
+
+struct LocalSession {
+    LocalSession()
+    {
+        // The local server's file must be in the current directory to be chosen.
+        QFile exe(home.path() + QStringLiteral("/Corvus.exe"));
+        exe.open(QIODevice::WriteOnly);
+        exe.close();
+        config = home.config({}, false);
+        peer.start(QStringLiteral("Corvus"));
+    }
+
+    void open()
+    {
+        form = std::make_unique<TForm1>(config, ui);
+        form->createSecondaryWindows();
+        form->GetServerTimer.setInterval(3600 * 1000);   // ticks are driven by the test
+        form->show();
+        form->GetServerTimer.stop();
+        form->TimerForServer.stop();
+    }
+
+    TestHome home;
+    Config config;
+    RecordingUi ui;
+    LocalPeer peer;
+    std::unique_ptr<TForm1> form;
+};
+
+} // namespace
+
+class TestLocalSession : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void noConfig_isLocalModeWithCorvusCandidate()
+    {
+        LocalSession s;
+        QCOMPARE(s.config.ConnectionMode, QByteArray("LOCAL"));
+        QCOMPARE(s.config.LocalServerName, QStringLiteral("Corvus"));
+        QCOMPARE(s.config.LocalServerFile, QStringLiteral("Corvus.exe"));
+    }
+
+    void linkTick_opensLinkAndPokesEncodedRegistration()
+    {
+        LocalSession s;
+        s.open();
+        QVERIFY(!s.form->B_Connect->isVisible());
+        QVERIFY(s.form->linkPending());
+        s.form->GetServerTimerTick();
+        QVERIFY(!s.form->linkPending());
+        QVERIFY(s.form->linked());
+        QVERIFY(s.peer.waitForPoke(5000, 0));
+        const LocalPeer::Poke first = s.peer.pokes().first();
+        QVERIFY(first.encoded);
+        QCOMPARE(first.raw, ddewire::encode("$NM=1.4.12.0" + ru("Пользователь")));
+        QCOMPARE(s.form->TS_Conc->LBC_W->count(), 2);
+        QCOMPARE(s.form->TS_Conc->LBC_W->item(1)->text(), QStringLiteral("<  ЗАГРУЗКА СЛОВАРЯ >0"));
+        QVERIFY(s.form->sessionLog().contains("setlink"));
+        QVERIFY(s.form->sessionLog().contains("END_SEND"));
+        // The next tick sees the link set and stops its timer.
+        s.form->GetServerTimer.start();
+        s.form->GetServerTimerTick();
+        QVERIFY(!s.form->GetServerTimer.isActive());
+    }
+
+    void serverReady_isAnsweredWithPlainRegisterMe()
+    {
+        LocalSession s;
+        s.open();
+        s.form->GetServerTimerTick();
+        QVERIFY(s.peer.waitForPoke(5000, 0));
+        s.peer.push("Server is Ready");
+        QVERIFY(s.peer.waitForPoke(5000, 1));
+        const LocalPeer::Poke reg = s.peer.pokes().at(1);
+        QCOMPARE(reg.raw, QByteArray("RegisterMe"));
+        QCOMPARE(s.form->localServerState(), QByteArray("Server is Ready"));
+        QVERIFY(s.form->sessionLog().contains("Server is Ready"));
+    }
+
+    void registrationReply_overTheLink_showsTabs()
+    {
+        LocalSession s;
+        s.open();
+        s.form->GetServerTimerTick();
+        QVERIFY(s.peer.waitForPoke(5000, 0));
+        s.peer.push("$NM=DICT=A,B,END,CONC,MES=" + ru("Привет") + "   ");
+        QTRY_COMPARE(s.form->L1->text(), QStringLiteral("Привет"));   // trailing spaces removed
+        QVERIFY(s.form->PageC->isTabVisible(s.form->PageC->indexOf(s.form->TS_Conc)));
+        QCOMPARE(s.form->state().DictPosList.size(), 2);
+        QVERIFY(s.form->sessionLog().contains("Server Info ..."));
+        QCOMPARE(s.form->localServerState(), QByteArray("IS"));
+    }
+
+    void spacesOnlyMessage_isIgnored()
+    {
+        LocalSession s;
+        s.open();
+        s.form->GetServerTimerTick();
+        QVERIFY(s.peer.waitForPoke(5000, 0));
+        s.peer.push("     ");
+        QTest::qWait(100);
+        QCOMPARE(s.form->localServerState(), QByteArray());
+        QCOMPARE(s.peer.pokes().size(), 1);   // no registration repeated
+    }
+
+    void closeMessage_fromServer_closesWindow()
+    {
+        LocalSession s;
+        s.open();
+        s.form->GetServerTimerTick();
+        QVERIFY(s.peer.waitForPoke(5000, 0));
+        s.peer.push("CLOSE");
+        QTRY_VERIFY(!s.form->isVisible());
+    }
+
+    void close_afterServerSpoke_pokesEncodedClose_andSavesLog()
+    {
+        LocalSession s;
+        s.open();
+        s.form->GetServerTimerTick();
+        QVERIFY(s.peer.waitForPoke(5000, 0));
+        s.peer.push("Server is Ready");
+        QVERIFY(s.peer.waitForPoke(5000, 1));
+        s.form->close();
+        QVERIFY(s.peer.waitForPoke(5000, 2));
+        QCOMPARE(s.peer.pokes().at(2).raw, ddewire::encode("CLOSE"));
+        s.form->saveSessionLog();
+        QFile log(s.config.UserDataFolder + QStringLiteral("Timers.Log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("Server is Ready"));
+    }
+
+    void close_beforeServerSpoke_sendsNoClose()
+    {
+        LocalSession s;
+        s.open();
+        s.form->GetServerTimerTick();
+        QVERIFY(s.peer.waitForPoke(5000, 0));
+        s.form->close();
+        QTest::qWait(100);
+        QCOMPARE(s.peer.pokes().size(), 1);
+    }
+
+    void startSignal_restartsTheLinkAndRegistersAgain()
+    {
+        LocalSession s;
+        s.open();
+        s.form->GetServerTimerTick();
+        QVERIFY(s.peer.waitForPoke(5000, 0));
+        QVERIFY(platform::StartSignal::signalStarted(s.config.UserDataFolder));
+        s.form->TimerForServer.start();
+        s.form->TimerForServerTick();
+        QVERIFY(!s.form->TimerForServer.isActive());
+        QVERIFY(s.form->sessionLog().contains("Restart DDE =116 Beg"));
+        QVERIFY(s.form->sessionLog().contains("Restart DDE =116 END"));
+        QVERIFY(s.peer.waitForPoke(5000, 1));
+        QCOMPARE(s.peer.pokes().at(1).text, "$NM=1.4.12.0" + ru("Пользователь"));
+    }
+
+    void f5_afterRegistration_doesNotRestart()
+    {
+        LocalSession s;
+        s.open();
+        s.form->GetServerTimerTick();
+        QVERIFY(s.peer.waitForPoke(5000, 0));
+        s.peer.push("$NM=DICT=A,END,CONC,");
+        QTRY_VERIFY(s.form->PageC->isTabVisible(s.form->PageC->indexOf(s.form->TS_Conc)));
+        QTest::keyClick(s.form.get(), Qt::Key_F5);
+        QVERIFY(s.form->sessionLog().contains("Restart DDE =116 Beg"));
+        QVERIFY(!s.form->sessionLog().contains("Restart DDE =116 END"));
+        QTest::qWait(50);
+        QCOMPARE(s.peer.pokes().size(), 1);
+    }
+
+    void noServerCandidate_linkTickLogsGetAndSlowsDown()
+    {
+        TestHome home;
+        RecordingUi ui;
+        TForm1 form(home.config({}, false), ui);
+        form.createSecondaryWindows();
+        form.show();
+        form.GetServerTimerTick();
+        QVERIFY(form.sessionLog().contains("get"));
+        QCOMPARE(form.GetServerTimer.interval(), 1000);
+        QVERIFY(form.linkPending());
+    }
+
+    void timerLogLine_listsTheTickingTimerFirst()
+    {
+        LocalSession s;
+        s.open();
+        s.form->GetServerTimer.start(100);
+        s.form->GetServerTimerTick();
+        const QByteArray first = s.form->sessionLog().lines().value(0);
+        QVERIFY2(first.contains(" : GetServerTimer=100,Timer=0,ITimer=0,InfoTimer=0,"), first.constData());
+        QVERIFY(first.endsWith(ru("начало")));
+    }
+};
+
+QTEST_MAIN(TestLocalSession)
+#include "tst_local_session.moc"

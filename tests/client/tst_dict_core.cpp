@@ -66,7 +66,6 @@ private slots:
     void refText_malformed_data();
     void refText_malformed();
     void refList_markersOutOfOrder_endsList();
-    void refList_writeThenRead_roundTrips();
 
     // "DC_C"
     void letters_summaryOnly_showsIndexThenEmptyMessage();
@@ -77,7 +76,6 @@ private slots:
     // "DC_CC"
     void pairs_emptyReply_keepsPreviousPairsAndSelection();
     void pairs_pairNoEqualToCount_passesWithoutSelection();
-    void pairs_elementWithoutRef_isListedWithoutOne();
 
     // "DC_W"
     void words_minusOneRefEndsList_listsTwo();
@@ -179,17 +177,6 @@ void TestDictCore::refList_markersOutOfOrder_endsList()
     QVERIFY(reflist::readAll(QByteArray("a\x04$)$,")).isEmpty());
     // An element after a good one whose markers are missing is not read.
     QCOMPARE(reflist::readAll(element("а", 1) + ",broken\x04$(1,2").size(), 1);
-}
-
-void TestDictCore::refList_writeThenRead_roundTrips()
-{
-    const QList<RefElement> in{{ru("Я, ты"), ref(1, 2, 3, 4)}, {ru("мы"), ref(-5, 0, 7, 8)}};
-    const QList<RefElement> out = reflist::readAll(reflist::writeList(in));
-    QCOMPARE(out.size(), 2);
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(out[i].text, in[i].text);
-        QCOMPARE(*out[i].ref, *in[i].ref);
-    }
 }
 
 // ---- "DC_C" ----
@@ -306,17 +293,6 @@ void TestDictCore::pairs_pairNoEqualToCount_passesWithoutSelection()
     const DictOutcome beyond = onDC_CC(page, &cur, list({element("АБ", 1), element("АВ", 2)}));
     QCOMPARE(beyond.messages, QList<QByteArray>{messages::pairIndex()});
     QCOMPARE(page.LB_CC.selected, 0);
-}
-
-void TestDictCore::pairs_elementWithoutRef_isListedWithoutOne()
-{
-    DictPageState page;
-    tCDictPos cur = pos(1, 1, 'R', 0);
-    onDC_CC(page, &cur,
-            list({element("АБ", 1), reflist::writeElement(ru("АВ"), ref(-1)), element("АГ", 3)}));
-    QCOMPARE(page.LB_CC.count(), 3);
-    QVERIFY(!page.LB_CC.items[1].ref);
-    QCOMPARE(page.LB_CC.selected, 1);
 }
 
 // ---- "DC_W" ----

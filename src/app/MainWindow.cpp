@@ -18,6 +18,7 @@
 #include "text/FullTextWindow.h"
 
 #include <QApplication>
+#include <QTreeWidget>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -154,6 +155,15 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
 
     // The window sees every key before the focused control.
     qApp->installEventFilter(this);
+
+    // "DEFAULT"/"DEFAULTSIZE": the face of every list, tree and text view.
+    if (!m_config.defaultFont.isEmpty()) {
+        const QFont face(m_config.defaultFont, m_config.defaultFontSize);
+        for (QWidget *view : {static_cast<QWidget *>(TS_Dict->LB_C), static_cast<QWidget *>(TS_Dict->LB_CC),
+                              static_cast<QWidget *>(TS_Dict->LB_W), static_cast<QWidget *>(TS_Dict->TreeView1),
+                              static_cast<QWidget *>(TS_Conc->LBC_W)})
+            view->setFont(face);
+    }
 
     // Creation: the cover picture of the start page.
     const QString cover = m_config.findCoverPicture();

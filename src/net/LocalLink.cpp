@@ -56,8 +56,12 @@ bool LocalLink::openLink(const QString &serverFile)
         return false;
     closeLink();
     bool ok = tryConnect();
-    if (!ok && !serverFile.isEmpty()
-        && QProcess::startDetached(serverFile, {}, QDir::currentPath())) {
+    // A relative name means the file in the current directory, not a search of PATH.
+    const QString program = serverFile.isEmpty() || QDir::isAbsolutePath(serverFile)
+        ? serverFile
+        : QDir::current().absoluteFilePath(serverFile);
+    if (!ok && !program.isEmpty()
+        && QProcess::startDetached(program, {}, QDir::currentPath())) {
         QElapsedTimer waited;
         waited.start();
         while (!ok && waited.elapsed() < m_startWaitMs) {

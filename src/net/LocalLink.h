@@ -24,7 +24,8 @@ public:
     // Names the conversation. False when the service is empty.
     bool setLink(const QString &service, const QByteArray &topic = QByteArray(LocalLinkWire::Topic));
     // Connects to the service's socket. When nobody listens there and `serverFile`
-    // is not empty, starts it detached (in the current directory, no arguments) and
+    // is not empty, starts it detached (a relative name is taken in the current
+    // directory, which is also its working directory; no arguments) and
     // retries every RetryIntervalMs for up to the start wait. Blocks the calling
     // thread for at most that long. On success sends the topic ('C') and the advise
     // of "DDESI" ('V'); the server's refusal arrives later as linkError().

@@ -245,10 +245,15 @@ private slots:
         f.close();
         QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
+        // Named as the client names it: a file in the current directory.
+        const QString oldCurrent = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_home.path()));
         LocalLink link;
         QSignalSpy changed(&link, &LocalLink::itemChanged);
         QVERIFY(link.setLink(QStringLiteral("OnDemand")));
-        QVERIFY(link.openLink(script));
+        const bool opened = link.openLink(QStringLiteral("Corvus.exe"));
+        QDir::setCurrent(oldCurrent);
+        QVERIFY(opened);
         QVERIFY(link.isOpen());
         QVERIFY(changed.wait(5000));   // the child greets once advised
         QCOMPARE(changed.at(0).at(0).toByteArray(), QByteArray("Server is Ready"));

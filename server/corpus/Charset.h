@@ -56,5 +56,8 @@ int compareAlpha(std::string_view a, std::string_view b);
 int compareReverse(std::string_view a, std::string_view b);
 // The collation weight of a byte (0..255, a permutation of the byte values).
 uint8_t weight(uint8_t c);
+// The lower-case and weight tables themselves (256 entries) for hot loops.
+const uint8_t *lowerTable();
+const uint8_t *weightTable();
 
 } // namespace corvus::charset

@@ -140,6 +140,9 @@ struct BuildStats {
     double indexSeconds = 0;     // orders and postings
     QString cacheFile;           // the cache used or written ("" when none)
     QString cacheWarning;        // why the cache could not be written (Russian), or ""
+    QString cacheMiss;           // why a cache was not used: "missing", "stale", "checksum"...
+    QStringList warnings;        // files skipped (unreadable, too large), missing dictionary (Russian)
+    uint32_t filesRead = 0;      // text files and fortune collections imported
 };
 
 class CorpusData;

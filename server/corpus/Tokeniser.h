@@ -23,8 +23,8 @@ class Tokeniser {
 public:
     explicit Tokeniser(std::string_view cp1251) : m_text(cp1251) {}
 
-    // Next token; false at the end. After each call, lineBreaks() tells how many
-    // line breaks lie between this token and the next one (or the end).
+    // Next token; false at the end. After each call, lineBreaksAfter() tells how
+    // many line breaks lie between this token and the next one (or the end).
     bool next(RawToken &token);
     int lineBreaksAfter() const { return m_breaksAfter; }
 
@@ -33,6 +33,7 @@ private:
     size_t m_pos = 0;
     int m_breaksAfter = 0;
     bool m_started = false;
+    bool m_spaceNext = false;
 };
 
 } // namespace corvus

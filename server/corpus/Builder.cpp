@@ -1,0 +1,560 @@
+#include "corpus/Charset.h"
+#include "corpus/CorpusData.h"
+#include "corpus/Lemmatiser.h"
+#include "corpus/Tokeniser.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <numeric>
+#include <optional>
+#include <thread>
+
+namespace corvus {
+namespace {
+
+constexpr uint32_t kPunctBit = 0x80000000u;
+// Token numbers must stay below kNone and below the punctuation bit of the build.
+constexpr size_t kMaxTokens = 0x7FFFFF00u;
+// A single file larger than this is skipped: it is not a literary text.
+constexpr qint64 kMaxFileSize = qint64(1) << 30;
+
+inline uint64_t hashBytes(std::string_view s)
+{
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ (s.size() * 0xFF51AFD7ED558CCDull);
+    const char *p = s.data();
+    size_t n = s.size();
+    while (n >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * 0xC2B2AE3D27D4EB4Full;
+        h ^= h >> 29;
+        p += 8;
+        n -= 8;
+    }
+    uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    h = (h ^ w) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 32;
+    h *= 0x165667B19E3779F9ull;
+    h ^= h >> 29;
+    return h;
+}
+
+// Interned strings with dense ids in order of first appearance.
+class StringTable {
+public:
+    StringTable() { rehash(1 << 12); }
+    uint32_t intern(std::string_view s)
+    {
+        const uint64_t h = hashBytes(s);
+        const uint32_t tag = uint32_t(h >> 32);
+        size_t i = size_t(h) & m_mask;
+        for (;;) {
+            const uint64_t slot = m_slots[i];
+            if (slot == 0)
+                break;
+            if (uint32_t(slot >> 32) == tag) {
+                const uint32_t id = uint32_t(slot) - 1;
+                if (view(id) == s)
+                    return id;
+            }
+            i = (i + 1) & m_mask;
+        }
+        const uint32_t id = uint32_t(m_offsets.size() - 1);
+        m_chars.append(s.data(), s.size());
+        m_offsets.push_back(uint32_t(m_chars.size()));
+        m_hashes.push_back(h);
+        m_slots[i] = (uint64_t(tag) << 32) | (id + 1);
+        if ((m_offsets.size() - 1) * 2 > m_slots.size())
+            rehash(m_slots.size() * 2);
+        return id;
+    }
+    uint32_t size() const { return uint32_t(m_offsets.size() - 1); }
+    std::string_view view(uint32_t id) const
+    {
+        return std::string_view(m_chars.data() + m_offsets[id], m_offsets[id + 1] - m_offsets[id]);
+    }
+
+private:
+    void rehash(size_t n)
+    {
+        m_slots.assign(n, 0);
+        m_mask = n - 1;
+        for (uint32_t id = 0; id + 1 < m_offsets.size(); ++id) {
+            const uint64_t h = m_hashes[id];
+            size_t i = size_t(h) & m_mask;
+            while (m_slots[i])
+                i = (i + 1) & m_mask;
+            m_slots[i] = (uint64_t(uint32_t(h >> 32)) << 32) | (id + 1);
+        }
+    }
+    std::string m_chars;
+    std::vector<uint32_t> m_offsets{0};
+    std::vector<uint64_t> m_hashes;
+    std::vector<uint64_t> m_slots;
+    size_t m_mask = 0;
+};
+
+// The display form rebuilt from the folded value and the case pattern.
+void applyCase(std::string_view folded, uint8_t pattern, std::string &out)
+{
+    out.assign(folded.data(), folded.size());
+    if (pattern == kCapital) {
+        if (!out.empty())
+            out[0] = char(charset::upper(uint8_t(out[0])));
+    } else if (pattern == kUpper) {
+        for (char &c : out)
+            c = char(charset::upper(uint8_t(c)));
+    }
+}
+
+QByteArray toBytes(const QString &s) { return charset::toCp1251(s); }
+
+} // namespace
+
+struct CorpusBuilder::Private {
+    CorpusOptions options;
+    QString dictionary;
+    BuildStats &stats;
+    StringTable words, puncts;
+    std::vector<uint32_t> tokForm, tokText;
+    std::vector<uint8_t> tokFlags;
+    std::vector<uint32_t> surfaceTokens, surfaceOffsets{0};
+    std::string surfaceChars;
+    std::vector<TextInfo> texts;
+    std::string folded, rebuilt;   // scratch
+    bool overflow = false;
+
+    explicit Private(BuildStats &s) : stats(s) {}
+};
+
+CorpusBuilder::CorpusBuilder(const CorpusOptions &options, const QString &dictionary, BuildStats &stats)
+    : d(new Private(stats))
+{
+    d->options = options;
+    d->dictionary = dictionary;
+}
+
+CorpusBuilder::~CorpusBuilder() = default;
+
+uint32_t CorpusBuilder::tokenCount() const { return uint32_t(d->tokForm.size()); }
+uint32_t CorpusBuilder::textCount() const { return uint32_t(d->texts.size()); }
+
+void CorpusBuilder::addText(std::string_view body, TextInfo info)
+{
+    if (d->overflow)
+        return;
+    const uint8_t *lowerT = charset::lowerTable();
+    const bool verse = info.kind == TextKind::Verse;
+    const uint32_t textId = uint32_t(d->texts.size());
+    info.firstToken = uint32_t(d->tokForm.size());
+    uint32_t words = 0;
+    Tokeniser tk(body);
+    RawToken t;
+    while (tk.next(t)) {
+        if (d->tokForm.size() >= kMaxTokens) {
+            d->overflow = true;
+            break;
+        }
+        uint8_t flags = t.spaceBefore ? kSpaceBefore : 0;
+        uint32_t id;
+        if (t.punct) {
+            id = d->puncts.intern(t.text) | kPunctBit;
+            flags |= kPunct;
+        } else {
+            ++words;
+            std::string &f = d->folded;
+            f.resize(t.text.size());
+            bool changed = false;
+            for (size_t i = 0; i < t.text.size(); ++i) {
+                const auto c = uint8_t(t.text[i]);
+                const uint8_t l = c == 0x92 ? uint8_t('\'') : lowerT[c];
+                changed |= l != c;
+                f[i] = char(l);
+            }
+            id = d->words.intern(f);
+            if (changed) {
+                // Capitalised, all capitals, or kept apart.
+                uint8_t pattern = kCapital;
+                applyCase(f, kCapital, d->rebuilt);
+                if (d->rebuilt != t.text) {
+                    pattern = kUpper;
+                    applyCase(f, kUpper, d->rebuilt);
+                }
+                if (d->rebuilt == t.text) {
+                    flags |= pattern;
+                } else {
+                    flags |= kSurfaceOwn;
+                    d->surfaceTokens.push_back(uint32_t(d->tokForm.size()));
+                    d->surfaceChars.append(t.text.data(), t.text.size());
+                    d->surfaceOffsets.push_back(uint32_t(d->surfaceChars.size()));
+                }
+            }
+        }
+        const int breaks = tk.lineBreaksAfter();
+        if (breaks >= 1)
+            flags |= verse ? (kLineEnd | kVerseLineEnd) : kLineEnd;
+        if (breaks >= 2)
+            flags |= kParagraphEnd;
+        d->tokForm.push_back(id);
+        d->tokText.push_back(textId);
+        d->tokFlags.push_back(flags);
+    }
+    info.tokenCount = uint32_t(d->tokForm.size()) - info.firstToken;
+    if (info.tokenCount == 0)
+        return;   // nothing to index: the text is left out
+    d->tokFlags.back() |= kLineEnd | kParagraphEnd | (verse ? kVerseLineEnd : 0);
+    info.wordCount = words;
+    d->texts.push_back(std::move(info));
+}
+
+bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QString *error)
+{
+    using import::FileKind;
+    QElapsedTimer timer;
+    timer.start();
+    // info.csv per folder.
+    QHash<QString, QHash<QString, import::InfoRow>> info;
+    for (const auto &f : files) {
+        if (f.kind != FileKind::InfoCsv)
+            continue;
+        QFile file(f.path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            d->stats.warnings << QStringLiteral("Не удалось прочитать файл описаний: %1").arg(f.path);
+            continue;
+        }
+        info.insert(f.folder, import::parseInfoCsv(file.read(1 << 24)));
+    }
+
+    // Room for the tokens up front: growing the arrays by copying would double
+    // the peak memory. Untouched capacity costs address space only. A token takes
+    // at least two bytes of source text (a letter and a separator) in 1251, four
+    // in UTF-8 Cyrillic.
+    qint64 total = 0;
+    for (const auto &f : files)
+        total += f.kind == FileKind::InfoCsv ? 0 : std::min(f.size, kMaxFileSize);
+    const size_t expected = size_t(std::min<qint64>(total / 2 + 1024, qint64(kMaxTokens)));
+    d->tokForm.reserve(expected);
+    d->tokText.reserve(expected);
+    d->tokFlags.reserve(expected);
+
+    std::string text;
+    QByteArray raw;
+    for (const auto &f : files) {
+        if (f.kind == FileKind::InfoCsv)
+            continue;
+        if (f.size > kMaxFileSize) {
+            d->stats.warnings << QStringLiteral("Файл корпуса слишком велик, пропущен: %1").arg(f.path);
+            continue;
+        }
+        QFile file(f.path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
+            continue;
+        }
+        raw = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
+            continue;
+        }
+        text.clear();
+        const std::string_view bytes(raw.constData(), size_t(raw.size()));
+        charset::toCp1251(bytes, charset::detect(bytes), text);
+
+        const bool fortunes = f.kind == FileKind::Candidate;
+        if (fortunes && !import::looksLikeFortunes(text))
+            continue;   // not a text of the corpus (no ".txt", no "%" separators)
+        ++d->stats.filesRead;
+
+        // Kind: the nearest folder that names one, prose by default.
+        TextKind kind = TextKind::Prose;
+        for (qsizetype i = f.folders.size() - 1; i >= 0; --i) {
+            const int k = import::kindOfFolderName(f.folders[i]);
+            if (k >= 0) {
+                kind = k == 1 ? TextKind::Verse : TextKind::Prose;
+                break;
+            }
+        }
+        const QByteArray source = toBytes(f.relative);
+
+        if (fortunes) {
+            const QByteArray collection = toBytes(f.baseName);
+            uint32_t n = 0;
+            for (const auto &unit : import::splitFortunes(text)) {
+                TextInfo t;
+                t.kind = kind;
+                t.entry = ++n;
+                t.author = QByteArray(unit.author.data(), qsizetype(unit.author.size()));
+                t.title = collection + ", " + charset::toCp1251(QStringLiteral("№ ")) + QByteArray::number(n);
+                t.source = source;
+                t.yearFrom = unit.year.from;
+                t.yearTo = unit.year.to;
+                addText(unit.body, std::move(t));
+            }
+        } else {
+            TextInfo t;
+            t.kind = kind;
+            t.title = toBytes(f.baseName);
+            t.source = source;
+            // Author: the parent folder unless it is the root or names a kind.
+            if (f.folders.size() >= 2 && import::kindOfFolderName(f.folders.back()) < 0)
+                t.author = toBytes(f.folders.back());
+            const auto folderInfo = info.constFind(f.folder);
+            if (folderInfo != info.constEnd()) {
+                const auto row = folderInfo->constFind(f.baseName);
+                if (row != folderInfo->constEnd()) {
+                    if (row->hasYear) {
+                        t.yearFrom = row->year.from;
+                        t.yearTo = row->year.to;
+                    }
+                    if (!row->author.isEmpty())
+                        t.author = toBytes(row->author);
+                    if (!row->title.isEmpty())
+                        t.title = toBytes(row->title);
+                    const int k = import::kindOfFolderName(row->kind);
+                    if (k >= 0)
+                        t.kind = k == 1 ? TextKind::Verse : TextKind::Prose;
+                }
+            }
+            addText(text, std::move(t));
+        }
+        if (d->overflow) {
+            if (error)
+                *error = QStringLiteral("Корпус слишком велик: больше %1 словоупотреблений").arg(kMaxTokens);
+            return false;
+        }
+    }
+    d->stats.importSeconds = double(timer.nsecsElapsed()) / 1e9;
+    return true;
+}
+
+namespace {
+
+// Sorts ids 0..n-1 by the comparison, returning order and rank.
+template <typename Less>
+void orderBy(uint32_t n, Less less, std::vector<uint32_t> &order, std::vector<uint32_t> &rank)
+{
+    order.resize(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), less);
+    rank.resize(n);
+    for (uint32_t r = 0; r < n; ++r)
+        rank[order[r]] = r;
+}
+
+// Fills a lexicon's strings from an interned table in a given order.
+void fillStrings(const StringTable &table, const std::vector<uint32_t> &order, LexiconStore &lex)
+{
+    lex.offsets.assign(1, 0);
+    lex.offsets.reserve(order.size() + 1);
+    for (uint32_t id : order) {
+        const auto v = table.view(id);
+        lex.chars.append(v.data(), v.size());
+        lex.offsets.push_back(uint32_t(lex.chars.size()));
+    }
+}
+
+std::string_view lexText(const LexiconStore &lex, uint32_t id)
+{
+    return std::string_view(lex.chars.data() + lex.offsets[id], lex.offsets[id + 1] - lex.offsets[id]);
+}
+
+void buildOrders(LexiconStore &lex)
+{
+    const uint32_t n = uint32_t(lex.count.size());
+    orderBy(n, [&](uint32_t a, uint32_t b) { return charset::compareReverse(lexText(lex, a), lexText(lex, b)) < 0; },
+            lex.revOrder, lex.revRank);
+    orderBy(n, [&](uint32_t a, uint32_t b) {
+        return lex.count[a] != lex.count[b] ? lex.count[a] > lex.count[b] : a < b;
+    }, lex.freqOrder, lex.freqRank);
+}
+
+void startPostings(LexiconStore &lex)
+{
+    const uint32_t n = uint32_t(lex.count.size());
+    lex.postOffsets.resize(n + 1);
+    lex.postOffsets[0] = 0;
+    for (uint32_t i = 0; i < n; ++i)
+        lex.postOffsets[i + 1] = lex.postOffsets[i] + lex.count[i];
+    lex.postings.resize(lex.postOffsets[n]);
+}
+
+} // namespace
+
+std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const uint32_t W = d->words.size();
+
+    // 1. Lemmas of the distinct word forms, on several threads (a Hunspell each).
+    std::vector<std::string> lemmaOf(W);
+    std::vector<uint8_t> formFlags(W, 0);
+    for (uint32_t i = 0; i < W; ++i)
+        for (char c : d->words.view(i))
+            if (charset::isCyrillic(uint8_t(c))) {
+                formFlags[i] |= kCyrillic;
+                break;
+            }
+    if (lemmatise && !d->dictionary.isEmpty()) {
+        const int threads = std::max(1, d->options.threads);
+        std::atomic<uint32_t> next{0};
+        std::vector<QString> errors(static_cast<size_t>(threads));
+        auto work = [&](int t) {
+            std::unique_ptr<Lemmatiser> lem = Lemmatiser::open(d->dictionary, &errors[size_t(t)]);
+            if (!lem)
+                return;
+            for (;;) {
+                const uint32_t begin = next.fetch_add(512);
+                if (begin >= W)
+                    break;
+                const uint32_t end = std::min(W, begin + 512);
+                for (uint32_t i = begin; i < end; ++i) {
+                    if (!(formFlags[i] & kCyrillic))
+                        continue;
+                    if (auto l = lem->lemma(d->words.view(i))) {
+                        lemmaOf[i] = std::move(*l);
+                        formFlags[i] |= kLemmaKnown;
+                    }
+                }
+            }
+        };
+        std::vector<std::thread> pool;
+        for (int t = 1; t < threads; ++t)
+            pool.emplace_back(work, t);
+        work(0);
+        for (auto &th : pool)
+            th.join();
+        bool all = true;
+        for (const QString &e : errors)
+            all = all && !e.isEmpty();
+        if (all && !errors.empty())
+            d->stats.warnings << errors.front();
+    } else if (lemmatise) {
+        d->stats.warnings << QStringLiteral("Словарь hunspell не найден: леммы не определены");
+    }
+    d->stats.lemmaSeconds = double(timer.nsecsElapsed()) / 1e9;
+    timer.restart();
+
+    auto data = std::make_unique<CorpusData>();
+    CorpusData &c = *data;
+
+    // 2. Word forms in alphabetical order: id == rank.
+    std::vector<uint32_t> formOrder, formRank;
+    orderBy(W, [&](uint32_t a, uint32_t b) { return charset::compareAlpha(d->words.view(a), d->words.view(b)) < 0; },
+            formOrder, formRank);
+    fillStrings(d->words, formOrder, c.forms);
+    c.forms.flags.resize(W);
+    for (uint32_t r = 0; r < W; ++r)
+        c.forms.flags[r] = formFlags[formOrder[r]];
+
+    // 3. Lemmas: hunspell's, or the form itself.
+    StringTable lemmaTable;
+    std::vector<uint32_t> lemmaTemp(W);
+    for (uint32_t r = 0; r < W; ++r) {
+        const uint32_t tmp = formOrder[r];
+        lemmaTemp[r] = lemmaTable.intern((formFlags[tmp] & kLemmaKnown) ? std::string_view(lemmaOf[tmp])
+                                                                        : d->words.view(tmp));
+    }
+    std::vector<std::string>().swap(lemmaOf);
+    const uint32_t L = lemmaTable.size();
+    std::vector<uint32_t> lemmaOrder, lemmaRank;
+    orderBy(L, [&](uint32_t a, uint32_t b) { return charset::compareAlpha(lemmaTable.view(a), lemmaTable.view(b)) < 0; },
+            lemmaOrder, lemmaRank);
+    fillStrings(lemmaTable, lemmaOrder, c.lemmas);
+    c.lemmas.flags.assign(L, 0);
+    c.formLemma.resize(W);
+    for (uint32_t r = 0; r < W; ++r)
+        c.formLemma[r] = lemmaRank[lemmaTemp[r]];
+
+    // 4. Punctuation strings by bytes, after the word forms.
+    const uint32_t P = d->puncts.size();
+    std::vector<uint32_t> punctOrder, punctRank;
+    orderBy(P, [&](uint32_t a, uint32_t b) { return d->puncts.view(a) < d->puncts.view(b); }, punctOrder, punctRank);
+    c.punctOffsets.assign(1, 0);
+    for (uint32_t id : punctOrder) {
+        const auto v = d->puncts.view(id);
+        c.punctChars.append(v.data(), v.size());
+        c.punctOffsets.push_back(uint32_t(c.punctChars.size()));
+    }
+
+    // The interned strings are in the lexicons now; free them before the postings
+    // take their room.
+    d->words = StringTable();
+    d->puncts = StringTable();
+    lemmaTable = StringTable();
+    std::vector<uint32_t>().swap(lemmaTemp);
+    std::vector<uint32_t>().swap(formOrder);
+    std::vector<uint32_t>().swap(lemmaOrder);
+    std::vector<uint32_t>().swap(lemmaRank);
+    std::vector<uint32_t>().swap(punctOrder);
+
+    // 5. Tokens renumbered, counts.
+    c.tokForm = std::move(d->tokForm);
+    c.tokText = std::move(d->tokText);
+    c.tokFlags = std::move(d->tokFlags);
+    const uint32_t N = uint32_t(c.tokForm.size());
+    c.forms.count.assign(W, 0);
+    c.lemmas.count.assign(L, 0);
+    for (uint32_t &f : c.tokForm) {
+        if (f & kPunctBit) {
+            f = W + punctRank[f & ~kPunctBit];
+        } else {
+            f = formRank[f];
+            ++c.forms.count[f];
+        }
+    }
+    for (uint32_t r = 0; r < W; ++r)
+        c.lemmas.count[c.formLemma[r]] += c.forms.count[r];
+
+    // 6. Postings in token order.
+    startPostings(c.forms);
+    startPostings(c.lemmas);
+    {
+        std::vector<uint32_t> fcur(c.forms.postOffsets.begin(), c.forms.postOffsets.end() - 1);
+        std::vector<uint32_t> lcur(c.lemmas.postOffsets.begin(), c.lemmas.postOffsets.end() - 1);
+        for (uint32_t t = 0; t < N; ++t) {
+            const uint32_t f = c.tokForm[t];
+            if (f < W) {
+                c.forms.postings[fcur[f]++] = t;
+                const uint32_t l = c.formLemma[f];
+                c.lemmas.postings[lcur[l]++] = t;
+            }
+        }
+    }
+
+    // 7. Reverse and frequency orders.
+    buildOrders(c.forms);
+    buildOrders(c.lemmas);
+
+    // 8. Forms of each lemma.
+    c.lemmaFormOffsets.assign(L + 1, 0);
+    for (uint32_t r = 0; r < W; ++r)
+        ++c.lemmaFormOffsets[c.formLemma[r] + 1];
+    for (uint32_t l = 0; l < L; ++l)
+        c.lemmaFormOffsets[l + 1] += c.lemmaFormOffsets[l];
+    c.lemmaForms.resize(W);
+    {
+        std::vector<uint32_t> cur(c.lemmaFormOffsets.begin(), c.lemmaFormOffsets.end() - 1);
+        for (uint32_t r = 0; r < W; ++r)
+            c.lemmaForms[cur[c.formLemma[r]]++] = r;
+    }
+
+    // 9. Own display forms and texts.
+    c.surfaceTokens = std::move(d->surfaceTokens);
+    c.surfaceOffsets = std::move(d->surfaceOffsets);
+    c.surfaceChars = std::move(d->surfaceChars);
+    c.texts = std::move(d->texts);
+
+    std::shared_ptr<Corpus> corpus(new Corpus);
+    corpus->m_data = std::move(data);
+    CacheFile::attachOwned(*corpus);
+    d->stats.indexSeconds = double(timer.nsecsElapsed()) / 1e9;
+    return corpus;
+}
+
+} // namespace corvus

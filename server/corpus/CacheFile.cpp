@@ -1,0 +1,477 @@
+#include "corpus/CorpusData.h"
+
+#include <QSaveFile>
+
+#include <cstring>
+#include <type_traits>
+
+namespace corvus {
+namespace {
+
+const char kMagic[8] = {'C', 'O', 'R', 'V', 'U', 'S', 'I', 'X'};
+
+struct Header {
+    char magic[8];
+    uint32_t version;
+    uint32_t sectionCount;
+    unsigned char fingerprint[32];
+    uint64_t bodyHash;   // of everything after the header
+    uint64_t fileSize;
+};
+static_assert(sizeof(Header) == 64, "cache header layout");
+
+struct Section {
+    uint32_t id;
+    uint32_t elemSize;
+    uint64_t offset;
+    uint64_t count;
+};
+static_assert(sizeof(Section) == 24, "cache section layout");
+
+enum : uint32_t { kTexts = 100, kScalars = 101 };
+
+// Streaming checksum: four multiply-xor lanes over 32-byte blocks.
+class Hasher {
+public:
+    void add(const void *data, size_t n)
+    {
+        auto p = static_cast<const unsigned char *>(data);
+        m_total += n;
+        if (m_fill) {
+            const size_t take = std::min(n, sizeof(m_buf) - m_fill);
+            std::memcpy(m_buf + m_fill, p, take);
+            m_fill += take;
+            p += take;
+            n -= take;
+            if (m_fill < sizeof(m_buf))
+                return;
+            block(m_buf);
+            m_fill = 0;
+        }
+        while (n >= 32) {
+            block(p);
+            p += 32;
+            n -= 32;
+        }
+        std::memcpy(m_buf, p, n);
+        m_fill = n;
+    }
+    uint64_t result()
+    {
+        unsigned char last[32] = {};
+        std::memcpy(last, m_buf, m_fill);
+        block(last);
+        uint64_t h = m_total * 0x9E3779B97F4A7C15ull;
+        for (uint64_t l : m_lane) {
+            h ^= l;
+            h *= 0xC2B2AE3D27D4EB4Full;
+            h ^= h >> 31;
+        }
+        return h;
+    }
+
+private:
+    void block(const unsigned char *p)
+    {
+        for (int i = 0; i < 4; ++i) {
+            uint64_t w;
+            std::memcpy(&w, p + 8 * i, 8);
+            uint64_t x = (m_lane[i] ^ w) * 0x87C37B91114253D5ull;
+            m_lane[i] = (x << 31 | x >> 33) + w;
+        }
+    }
+    uint64_t m_lane[4] = {1, 2, 3, 4};
+    unsigned char m_buf[32] = {};
+    size_t m_fill = 0;
+    uint64_t m_total = 0;
+};
+
+} // namespace
+
+template <typename F>
+void CacheFile::visitLexicon(uint32_t base, Lexicon &lex, F &&f)
+{
+    f(base + 0, lex.m_chars);
+    f(base + 1, lex.m_offsets);
+    f(base + 2, lex.m_count);
+    f(base + 3, lex.m_flags);
+    f(base + 4, lex.m_reverseOrder);
+    f(base + 5, lex.m_reverseRank);
+    f(base + 6, lex.m_freqOrder);
+    f(base + 7, lex.m_freqRank);
+    f(base + 8, lex.m_postOffsets);
+    f(base + 9, lex.m_postings);
+}
+
+namespace {
+
+void putU32(QByteArray &b, uint32_t v) { b.append(reinterpret_cast<const char *>(&v), 4); }
+void putBytes(QByteArray &b, const QByteArray &s)
+{
+    putU32(b, uint32_t(s.size()));
+    b.append(s);
+}
+
+QByteArray serialiseTexts(const std::vector<TextInfo> &texts)
+{
+    QByteArray b;
+    putU32(b, uint32_t(texts.size()));
+    for (const TextInfo &t : texts) {
+        putU32(b, t.firstToken);
+        putU32(b, t.tokenCount);
+        putU32(b, t.wordCount);
+        putU32(b, t.entry);
+        putU32(b, uint32_t(t.kind));
+        putU32(b, uint32_t(uint16_t(t.yearFrom)) | (uint32_t(uint16_t(t.yearTo)) << 16));
+        putBytes(b, t.author);
+        putBytes(b, t.title);
+        putBytes(b, t.source);
+    }
+    return b;
+}
+
+class Reader {
+public:
+    Reader(const char *p, size_t n) : m_p(p), m_end(p + n) {}
+    bool u32(uint32_t &v)
+    {
+        if (m_end - m_p < 4)
+            return false;
+        std::memcpy(&v, m_p, 4);
+        m_p += 4;
+        return true;
+    }
+    bool bytes(QByteArray &out)
+    {
+        uint32_t n;
+        if (!u32(n) || uint64_t(m_end - m_p) < n)
+            return false;
+        out = QByteArray(m_p, qsizetype(n));
+        m_p += n;
+        return true;
+    }
+    bool atEnd() const { return m_p == m_end; }
+
+private:
+    const char *m_p;
+    const char *m_end;
+};
+
+bool parseTexts(const char *p, size_t n, std::vector<TextInfo> &texts)
+{
+    Reader r(p, n);
+    uint32_t count;
+    if (!r.u32(count) || count > n / 36)
+        return false;
+    texts.resize(count);
+    for (TextInfo &t : texts) {
+        uint32_t kind, years;
+        if (!r.u32(t.firstToken) || !r.u32(t.tokenCount) || !r.u32(t.wordCount) || !r.u32(t.entry) || !r.u32(kind)
+            || !r.u32(years) || kind > 1 || !r.bytes(t.author) || !r.bytes(t.title) || !r.bytes(t.source))
+            return false;
+        t.kind = TextKind(kind);
+        t.yearFrom = int16_t(uint16_t(years & 0xFFFF));
+        t.yearTo = int16_t(uint16_t(years >> 16));
+    }
+    return r.atEnd();
+}
+
+bool writeAll(QSaveFile &f, Hasher &h, const void *data, size_t n)
+{
+    h.add(data, n);
+    return f.write(static_cast<const char *>(data), qint64(n)) == qint64(n);
+}
+
+uint64_t align8(uint64_t v) { return (v + 7) & ~uint64_t(7); }
+
+// Offsets: n+1 entries from 0, never decreasing, ending at the size of what they index.
+bool offsetsOk(Span<uint32_t> off, size_t n, size_t total)
+{
+    if (off.size() != n + 1 || off[0] != 0 || off[n] != total)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (off[i] > off[i + 1])
+            return false;
+    return true;
+}
+
+bool permutationOk(Span<uint32_t> order, Span<uint32_t> rank, size_t n)
+{
+    if (order.size() != n || rank.size() != n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (order[i] >= n || rank[order[i]] != i)
+            return false;
+    return true;
+}
+
+bool lexiconOk(const Lexicon &lx, Span<char> chars, Span<uint32_t> offsets, Span<uint8_t> flags,
+               Span<uint32_t> revOrder, Span<uint32_t> revRank, Span<uint32_t> freqOrder, Span<uint32_t> freqRank,
+               Span<uint32_t> postOffsets, Span<uint32_t> postings, Span<uint32_t> count, uint32_t tokens)
+{
+    const size_t n = count.size();
+    if (!offsetsOk(offsets, n, chars.size()) || flags.size() != n || !permutationOk(revOrder, revRank, n)
+        || !permutationOk(freqOrder, freqRank, n) || !offsetsOk(postOffsets, n, postings.size()))
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (postOffsets[i + 1] - postOffsets[i] != count[i])
+            return false;
+    for (uint32_t t : postings)
+        if (t >= tokens)
+            return false;
+    (void)lx;
+    return true;
+}
+
+} // namespace
+
+void CacheFile::attachOwned(Corpus &c)
+{
+    CorpusData &d = *c.m_data;
+    c.m_tokForm = d.tokForm;
+    c.m_tokText = d.tokText;
+    c.m_tokFlags = d.tokFlags;
+    c.m_formLemma = d.formLemma;
+    c.m_lemmaFormOffsets = d.lemmaFormOffsets;
+    c.m_lemmaForms = d.lemmaForms;
+    c.m_punctChars = Span<char>(d.punctChars.data(), d.punctChars.size());
+    c.m_punctOffsets = d.punctOffsets;
+    c.m_surfaceTokens = d.surfaceTokens;
+    c.m_surfaceOffsets = d.surfaceOffsets;
+    c.m_surfaceChars = Span<char>(d.surfaceChars.data(), d.surfaceChars.size());
+    auto lex = [](Lexicon &l, LexiconStore &s) {
+        l.m_chars = Span<char>(s.chars.data(), s.chars.size());
+        l.m_offsets = s.offsets;
+        l.m_count = s.count;
+        l.m_flags = s.flags;
+        l.m_reverseOrder = s.revOrder;
+        l.m_reverseRank = s.revRank;
+        l.m_freqOrder = s.freqOrder;
+        l.m_freqRank = s.freqRank;
+        l.m_postOffsets = s.postOffsets;
+        l.m_postings = s.postings;
+    };
+    lex(c.m_forms, d.forms);
+    lex(c.m_lemmas, d.lemmas);
+    c.m_wordCount = c.m_forms.m_postings.size();
+}
+
+bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteArray &fingerprint, QString *error)
+{
+    Corpus &c = const_cast<Corpus &>(corpusIn);   // visited read-only
+    struct Item {
+        uint32_t id;
+        uint32_t elemSize;
+        const void *data;
+        uint64_t count;
+    };
+    std::vector<Item> items;
+    auto add = [&](uint32_t id, auto &span) {
+        using T = std::remove_const_t<std::remove_reference_t<decltype(span[0])>>;
+        items.push_back({id, uint32_t(sizeof(T)), span.data(), span.size()});
+    };
+    add(1, c.m_tokForm);
+    add(2, c.m_tokText);
+    add(3, c.m_tokFlags);
+    add(4, c.m_formLemma);
+    add(5, c.m_lemmaFormOffsets);
+    add(6, c.m_lemmaForms);
+    add(7, c.m_punctChars);
+    add(8, c.m_punctOffsets);
+    add(9, c.m_surfaceTokens);
+    add(50, c.m_surfaceOffsets);
+    add(51, c.m_surfaceChars);
+    visitLexicon(10, c.m_forms, add);
+    visitLexicon(30, c.m_lemmas, add);
+    const QByteArray texts = serialiseTexts(c.m_data->texts);
+    items.push_back({kTexts, 1, texts.constData(), uint64_t(texts.size())});
+    const uint64_t scalars[2] = {c.m_wordCount, c.m_forms.size()};
+    items.push_back({kScalars, 8, scalars, 2});
+
+    Header h{};
+    std::memcpy(h.magic, kMagic, 8);
+    h.version = kIndexFormatVersion;
+    h.sectionCount = uint32_t(items.size());
+    std::memcpy(h.fingerprint, fingerprint.constData(), size_t(std::min<qsizetype>(32, fingerprint.size())));
+
+    std::vector<Section> table;
+    uint64_t offset = align8(sizeof(Header) + items.size() * sizeof(Section));
+    for (const Item &it : items) {
+        table.push_back({it.id, it.elemSize, offset, it.count});
+        offset = align8(offset + it.count * it.elemSize);
+    }
+    h.fileSize = offset;
+
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = QStringLiteral("Не удалось записать кэш индекса: %1").arg(path);
+        return false;
+    }
+    Hasher hasher;
+    bool ok = f.write(reinterpret_cast<const char *>(&h), sizeof h) == qint64(sizeof h);
+    uint64_t pos = sizeof(Header);
+    const char zeros[8] = {};
+    ok = ok && writeAll(f, hasher, table.data(), table.size() * sizeof(Section));
+    pos += table.size() * sizeof(Section);
+    for (size_t i = 0; ok && i < items.size(); ++i) {
+        ok = writeAll(f, hasher, zeros, size_t(table[i].offset - pos));
+        pos = table[i].offset;
+        const uint64_t bytes = items[i].count * items[i].elemSize;
+        ok = ok && writeAll(f, hasher, items[i].data, size_t(bytes));
+        pos += bytes;
+    }
+    ok = ok && writeAll(f, hasher, zeros, size_t(h.fileSize - pos));
+    h.bodyHash = hasher.result();
+    ok = ok && f.seek(0) && f.write(reinterpret_cast<const char *>(&h), sizeof h) == qint64(sizeof h);
+    if (!ok || !f.commit()) {
+        if (error)
+            *error = QStringLiteral("Не удалось записать кэш индекса: %1").arg(path);
+        f.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &fingerprint, QString *why)
+{
+    auto fail = [&](const char *reason) {
+        if (why)
+            *why = QString::fromLatin1(reason);
+        return std::shared_ptr<Corpus>();
+    };
+    std::shared_ptr<Corpus> c(new Corpus);
+    c->m_data = std::make_unique<CorpusData>();
+    CorpusData &d = *c->m_data;
+    d.file.setFileName(path);
+    if (!d.file.open(QIODevice::ReadOnly))
+        return fail("missing");
+    const qint64 size = d.file.size();
+    if (size < qint64(sizeof(Header)))
+        return fail("truncated");
+    Header h;
+    if (d.file.read(reinterpret_cast<char *>(&h), sizeof h) != qint64(sizeof h))
+        return fail("unreadable");
+    if (std::memcmp(h.magic, kMagic, 8) != 0)
+        return fail("not a cache");
+    if (h.version != kIndexFormatVersion)
+        return fail("old format");
+    if (fingerprint.size() < 32 || std::memcmp(h.fingerprint, fingerprint.constData(), 32) != 0)
+        return fail("stale");
+    if (h.fileSize != uint64_t(size) || h.sectionCount > 1000)
+        return fail("truncated");
+    d.map = d.file.map(0, size);
+    if (!d.map)
+        return fail("cannot map");
+    const char *base = reinterpret_cast<const char *>(d.map);
+    const uint64_t tableEnd = sizeof(Header) + uint64_t(h.sectionCount) * sizeof(Section);
+    if (tableEnd > uint64_t(size))
+        return fail("truncated");
+    Hasher hasher;
+    hasher.add(base + sizeof(Header), size_t(size) - sizeof(Header));
+    if (hasher.result() != h.bodyHash)
+        return fail("checksum");
+
+    std::vector<Section> table(h.sectionCount);
+    std::memcpy(table.data(), base + sizeof(Header), h.sectionCount * sizeof(Section));
+    auto find = [&](uint32_t id, uint32_t elemSize, const char *&p, uint64_t &count) {
+        for (const Section &s : table) {
+            if (s.id != id)
+                continue;
+            if (s.elemSize != elemSize || s.offset % elemSize != 0 || s.offset < tableEnd
+                || s.count > uint64_t(size) || s.offset + s.count * elemSize > uint64_t(size))
+                return false;
+            p = base + s.offset;
+            count = s.count;
+            return true;
+        }
+        return false;
+    };
+    bool ok = true;
+    auto get = [&](uint32_t id, auto &span) {
+        using T = std::remove_const_t<std::remove_reference_t<decltype(span[0])>>;
+        const char *p = nullptr;
+        uint64_t n = 0;
+        if (!find(id, uint32_t(sizeof(T)), p, n)) {
+            ok = false;
+            return;
+        }
+        span = std::remove_reference_t<decltype(span)>(reinterpret_cast<const T *>(p), size_t(n));
+    };
+    Corpus &cc = *c;
+    get(1, cc.m_tokForm);
+    get(2, cc.m_tokText);
+    get(3, cc.m_tokFlags);
+    get(4, cc.m_formLemma);
+    get(5, cc.m_lemmaFormOffsets);
+    get(6, cc.m_lemmaForms);
+    get(7, cc.m_punctChars);
+    get(8, cc.m_punctOffsets);
+    get(9, cc.m_surfaceTokens);
+    get(50, cc.m_surfaceOffsets);
+    get(51, cc.m_surfaceChars);
+    visitLexicon(10, cc.m_forms, get);
+    visitLexicon(30, cc.m_lemmas, get);
+    Span<char> texts;
+    Span<uint64_t> scalars;
+    get(kTexts, texts);
+    get(kScalars, scalars);
+    if (!ok || scalars.size() != 2)
+        return fail("sections");
+    if (!parseTexts(texts.data(), texts.size(), d.texts))
+        return fail("texts");
+
+    // Every id and offset in range, so that no query can read outside the map.
+    const size_t N = cc.m_tokForm.size();
+    const uint32_t W = cc.m_forms.size(), L = cc.m_lemmas.size();
+    const Lexicon &F = cc.m_forms, &Lx = cc.m_lemmas;
+    if (scalars[1] != W || scalars[0] != F.m_postings.size() || Lx.m_postings.size() != F.m_postings.size()
+        || N >= kNone || cc.m_tokText.size() != N || cc.m_tokFlags.size() != N)
+        return fail("sizes");
+    if (!lexiconOk(F, F.m_chars, F.m_offsets, F.m_flags, F.m_reverseOrder, F.m_reverseRank, F.m_freqOrder,
+                   F.m_freqRank, F.m_postOffsets, F.m_postings, F.m_count, uint32_t(N))
+        || !lexiconOk(Lx, Lx.m_chars, Lx.m_offsets, Lx.m_flags, Lx.m_reverseOrder, Lx.m_reverseRank, Lx.m_freqOrder,
+                      Lx.m_freqRank, Lx.m_postOffsets, Lx.m_postings, Lx.m_count, uint32_t(N)))
+        return fail("lexicons");
+    const size_t P = cc.m_punctOffsets.empty() ? 0 : cc.m_punctOffsets.size() - 1;
+    if (!offsetsOk(cc.m_punctOffsets, P, cc.m_punctChars.size()) || cc.m_formLemma.size() != W
+        || !offsetsOk(cc.m_lemmaFormOffsets, L, cc.m_lemmaForms.size()) || cc.m_lemmaForms.size() != W)
+        return fail("forms");
+    for (uint32_t l : cc.m_formLemma)
+        if (l >= L)
+            return fail("forms");
+    for (uint32_t f : cc.m_lemmaForms)
+        if (f >= W)
+            return fail("forms");
+    const size_t S = cc.m_surfaceTokens.size();
+    if (!offsetsOk(cc.m_surfaceOffsets, S, cc.m_surfaceChars.size()))
+        return fail("surfaces");
+    for (size_t i = 0; i < S; ++i)
+        if (cc.m_surfaceTokens[i] >= N || (i && cc.m_surfaceTokens[i] <= cc.m_surfaceTokens[i - 1]))
+            return fail("surfaces");
+    // Texts: consecutive token ranges covering every token.
+    uint64_t next = 0;
+    for (const TextInfo &t : d.texts) {
+        if (t.firstToken != next || t.tokenCount == 0)
+            return fail("texts");
+        next += t.tokenCount;
+    }
+    if (next != N)
+        return fail("texts");
+    for (size_t t = 0; t < N; ++t) {
+        const uint32_t f = cc.m_tokForm[t];
+        const bool punct = cc.m_tokFlags[t] & kPunct;
+        if (punct ? (f < W || f - W >= P) : f >= W)
+            return fail("tokens");
+    }
+    for (uint32_t i = 0; i < d.texts.size(); ++i) {
+        const TextInfo &t = d.texts[i];
+        for (uint32_t k = t.firstToken; k < t.firstToken + t.tokenCount; ++k)
+            if (cc.m_tokText[k] != i)
+                return fail("tokens");
+    }
+    cc.m_wordCount = scalars[0];
+    return c;
+}
+
+} // namespace corvus

@@ -1,0 +1,361 @@
+#include "corpus/Charset.h"
+
+#include <QString>
+
+#include <array>
+#include <cstring>
+
+namespace corvus::charset {
+namespace {
+
+// Unicode of the bytes 0x80..0xFF of code page 1251 (0x98 is unassigned and kept
+// as U+0098 so that it survives a round trip).
+const char16_t kHigh[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, // C0
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437, // E0
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+};
+
+constexpr uint8_t kDrop = 0;      // code point vanishes (combining accents, BOM, soft hyphen)
+constexpr uint8_t kUnknown = '?';
+
+// Case pairs of the 1251 letters outside the two 0xC0..0xFF halves.
+const uint8_t kPairs[][2] = {
+    {0x80, 0x90}, {0x81, 0x83}, {0x8A, 0x9A}, {0x8C, 0x9C}, {0x8D, 0x9D}, {0x8E, 0x9E},
+    {0x8F, 0x9F}, {0xA1, 0xA2}, {0xA3, 0xBC}, {0xA5, 0xB4}, {0xA8, 0xB8}, {0xAA, 0xBA},
+    {0xAF, 0xBF}, {0xB2, 0xB3}, {0xBD, 0xBE},
+};
+
+enum : uint8_t { cLetter = 1, cCyr = 2, cDigit = 4, cUpper = 8, cSpace = 16 };
+
+struct Tables {
+    std::array<uint8_t, 65536> fromUnicode{};   // BMP code point -> 1251 byte, 0 = none
+    std::array<uint8_t, 256> cls{};
+    std::array<uint8_t, 256> lower{}, upper{};
+    std::array<uint8_t, 256> weight{};
+
+    Tables()
+    {
+        for (int i = 0; i < 128; ++i)
+            fromUnicode[i] = uint8_t(i);
+        fromUnicode[0] = 0;
+        for (int i = 0; i < 128; ++i)
+            fromUnicode[kHigh[i]] = uint8_t(0x80 + i);
+        for (int c = 0x300; c < 0x370; ++c)
+            fromUnicode[c] = kDrop;
+        fromUnicode[0xFEFF] = kDrop;
+        fromUnicode[0x00AD] = kDrop;
+        fromUnicode[0x200B] = kDrop;   // zero-width space
+        fromUnicode[0x0462] = 0xC5;    // Ѣ -> Е
+        fromUnicode[0x0463] = 0xE5;    // ѣ -> е
+        fromUnicode[0x0472] = 0xD4;    // Ѳ -> Ф
+        fromUnicode[0x0473] = 0xF4;    // ѳ -> ф
+        fromUnicode[0x0474] = 0xC8;    // Ѵ -> И
+        fromUnicode[0x0475] = 0xE8;    // ѵ -> и
+        fromUnicode[0x2011] = '-';     // non-breaking hyphen
+        fromUnicode[0x2010] = '-';
+        fromUnicode[0x2212] = '-';     // minus sign
+        fromUnicode[0x2002] = ' ';
+        fromUnicode[0x2003] = ' ';
+        fromUnicode[0x2009] = ' ';
+        fromUnicode[0x202F] = 0xA0;
+
+        for (int i = 0; i < 256; ++i) {
+            lower[i] = upper[i] = uint8_t(i);
+        }
+        auto pair = [&](int up, int lo, uint8_t extra) {
+            cls[up] = uint8_t(cLetter | cUpper | extra);
+            cls[lo] = uint8_t(cLetter | extra);
+            lower[up] = uint8_t(lo);
+            upper[lo] = uint8_t(up);
+        };
+        for (int i = 0; i < 26; ++i)
+            pair('A' + i, 'a' + i, 0);
+        for (int i = 0; i < 32; ++i)
+            pair(0xC0 + i, 0xE0 + i, cCyr);
+        for (const auto &p : kPairs)
+            pair(p[0], p[1], cCyr);
+        for (int i = '0'; i <= '9'; ++i)
+            cls[i] = cDigit;
+        for (int c : {int(' '), int('\t'), int('\v'), int('\f'), 0xA0})
+            cls[c] = cSpace;
+
+        // Collation: joiners, Russian letters (ё after е, each capital after its
+        // small letter), the other Cyrillic letters, Latin, digits, the rest.
+        int next = 0;
+        std::array<bool, 256> placed{};
+        auto put = [&](int c) {
+            if (!placed[c]) {
+                placed[c] = true;
+                weight[c] = uint8_t(next++);
+            }
+        };
+        put('-');
+        put('\'');
+        put(0x92);
+        for (int i = 0; i < 32; ++i) {
+            put(0xE0 + i);
+            put(0xC0 + i);
+            if (i == 5) { // е
+                put(0xB8);
+                put(0xA8);
+            }
+        }
+        for (const auto &p : kPairs) {
+            put(p[1]);
+            put(p[0]);
+        }
+        for (int i = 0; i < 26; ++i) {
+            put('a' + i);
+            put('A' + i);
+        }
+        for (int i = '0'; i <= '9'; ++i)
+            put(i);
+        for (int i = 0; i < 256; ++i)
+            put(i);
+    }
+};
+
+const Tables &T()
+{
+    static const Tables t;
+    return t;
+}
+
+// Length of a valid UTF-8 sequence at p (1..4), or 0 when malformed.
+inline int utf8Length(const unsigned char *p, const unsigned char *end, uint32_t &cp)
+{
+    const unsigned char c = p[0];
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    int n;
+    uint32_t min;
+    if ((c & 0xE0) == 0xC0) { n = 2; cp = c & 0x1F; min = 0x80; }
+    else if ((c & 0xF0) == 0xE0) { n = 3; cp = c & 0x0F; min = 0x800; }
+    else if ((c & 0xF8) == 0xF0) { n = 4; cp = c & 0x07; min = 0x10000; }
+    else return 0;
+    if (end - p < n)
+        return 0;
+    for (int i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return n;
+}
+
+} // namespace
+
+Encoding detect(std::string_view bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (p < end) {
+        // Skip ASCII eight bytes at a time.
+        if (end - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            if (!(w & 0x8080808080808080ull)) {
+                p += 8;
+                continue;
+            }
+        }
+        uint32_t cp;
+        const int n = utf8Length(p, end, cp);
+        if (n == 0)
+            return Encoding::Cp1251;
+        p += n;
+    }
+    return Encoding::Utf8;
+}
+
+void toCp1251(std::string_view bytes, Encoding from, std::string &out)
+{
+    const Tables &t = T();
+    const size_t base = out.size();
+    out.resize(base + bytes.size());
+    char *o = out.data() + base;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    if (from == Encoding::Cp1251) {
+        while (p < end) {
+            const unsigned char c = *p++;
+            if (c == '\r') {
+                *o++ = '\n';
+                if (p < end && *p == '\n')
+                    ++p;
+            } else if (c != 0xAD) {
+                *o++ = char(c);
+            }
+        }
+    } else {
+        while (p < end) {
+            const unsigned char c = *p;
+            if (c < 0x80) {
+                ++p;
+                if (c == '\r') {
+                    *o++ = '\n';
+                    if (p < end && *p == '\n')
+                        ++p;
+                } else {
+                    *o++ = char(c);
+                }
+                continue;
+            }
+            uint32_t cp;
+            const int n = utf8Length(p, end, cp);
+            if (n == 0) {
+                *o++ = kUnknown;
+                ++p;
+                continue;
+            }
+            p += n;
+            if (cp > 0xFFFF) {
+                *o++ = kUnknown;
+                continue;
+            }
+            const uint8_t b = t.fromUnicode[cp];
+            if (b != 0)
+                *o++ = char(b);
+            else if (!(cp >= 0x300 && cp < 0x370) && cp != 0xFEFF && cp != 0xAD && cp != 0x200B)
+                *o++ = kUnknown;
+        }
+    }
+    out.resize(size_t(o - out.data()));
+}
+
+std::string toCp1251(std::string_view bytes)
+{
+    std::string out;
+    toCp1251(bytes, detect(bytes), out);
+    return out;
+}
+
+std::string cp1251ToUtf8(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size() * 2);
+    for (unsigned char c : s) {
+        const uint32_t cp = c < 0x80 ? c : kHigh[c - 0x80];
+        if (cp < 0x80) {
+            out.push_back(char(cp));
+        } else if (cp < 0x800) {
+            out.push_back(char(0xC0 | (cp >> 6)));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(char(0xE0 | (cp >> 12)));
+            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::string utf8ToCp1251(std::string_view utf8)
+{
+    std::string out;
+    toCp1251(utf8, Encoding::Utf8, out);
+    return out;
+}
+
+QString toQString(std::string_view s)
+{
+    QString out;
+    out.reserve(qsizetype(s.size()));
+    for (unsigned char c : s)
+        out.append(QChar(c < 0x80 ? char16_t(c) : kHigh[c - 0x80]));
+    return out;
+}
+
+QByteArray toCp1251(const QString &text)
+{
+    const Tables &t = T();
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i;
+            out.append('?');
+            continue;
+        }
+        const uint8_t b = t.fromUnicode[c];
+        if (c == 0)
+            out.append('\0');
+        else if (b != 0)
+            out.append(char(b));
+        else if (!(c >= 0x300 && c < 0x370) && c != 0xFEFF && c != 0xAD && c != 0x200B)
+            out.append('?');
+    }
+    return out;
+}
+
+bool isLetter(uint8_t c) { return T().cls[c] & cLetter; }
+bool isCyrillic(uint8_t c) { return T().cls[c] & cCyr; }
+bool isDigit(uint8_t c) { return T().cls[c] & cDigit; }
+bool isUpper(uint8_t c) { return T().cls[c] & cUpper; }
+bool isSpace(uint8_t c) { return T().cls[c] & cSpace; }
+uint8_t lower(uint8_t c) { return T().lower[c]; }
+uint8_t upper(uint8_t c) { return T().upper[c]; }
+uint8_t weight(uint8_t c) { return T().weight[c]; }
+const uint8_t *lowerTable() { return T().lower.data(); }
+const uint8_t *weightTable() { return T().weight.data(); }
+
+void foldInPlace(std::string &s)
+{
+    const Tables &t = T();
+    for (char &ch : s) {
+        const auto c = uint8_t(ch);
+        ch = c == 0x92 ? '\'' : char(t.lower[c]);
+    }
+}
+
+std::string fold(std::string_view s)
+{
+    std::string out(s);
+    foldInPlace(out);
+    return out;
+}
+
+int compareAlpha(std::string_view a, std::string_view b)
+{
+    const auto &w = T().weight;
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        const int d = int(w[uint8_t(a[i])]) - int(w[uint8_t(b[i])]);
+        if (d)
+            return d;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+int compareReverse(std::string_view a, std::string_view b)
+{
+    const auto &w = T().weight;
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 1; i <= n; ++i) {
+        const int d = int(w[uint8_t(a[a.size() - i])]) - int(w[uint8_t(b[b.size() - i])]);
+        if (d)
+            return d;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+} // namespace corvus::charset

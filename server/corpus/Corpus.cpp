@@ -1,0 +1,337 @@
+#include "corpus/Corpus.h"
+
+#include "corpus/Charset.h"
+#include "corpus/CorpusData.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace corvus {
+
+// ---- Lexicon ----
+
+uint32_t Lexicon::find(std::string_view folded) const
+{
+    uint32_t lo = 0, hi = size();
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        const int c = charset::compareAlpha(text(mid), folded);
+        if (c == 0)
+            return mid;
+        if (c < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return kNone;
+}
+
+namespace {
+
+bool startsWith(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool endsWith(std::string_view s, std::string_view suffix)
+{
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+} // namespace
+
+std::pair<uint32_t, uint32_t> Lexicon::prefixRange(std::string_view prefix) const
+{
+    // Values with the prefix are contiguous in alphabetical order: they follow
+    // every smaller value that lacks it.
+    uint32_t lo = 0, hi = size();
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (charset::compareAlpha(text(mid), prefix) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const uint32_t first = lo;
+    hi = size();
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (startsWith(text(mid), prefix))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return {first, lo};
+}
+
+std::pair<uint32_t, uint32_t> Lexicon::suffixRankRange(std::string_view suffix) const
+{
+    uint32_t lo = 0, hi = size();
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (charset::compareReverse(text(byReverse(mid)), suffix) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const uint32_t first = lo;
+    hi = size();
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (endsWith(text(byReverse(mid)), suffix))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return {first, lo};
+}
+
+// ---- Corpus ----
+
+CorpusData::~CorpusData()
+{
+    if (map)
+        file.unmap(map);
+}
+
+Corpus::Corpus() = default;
+Corpus::~Corpus() = default;
+
+uint32_t Corpus::textCount() const { return uint32_t(m_data->texts.size()); }
+const TextInfo &Corpus::text(uint32_t id) const { return m_data->texts[id]; }
+
+uint32_t Corpus::positionInText(uint32_t token) const
+{
+    return token - m_data->texts[m_tokText[token]].firstToken;
+}
+
+bool Corpus::lemmaKnown(uint32_t token) const
+{
+    const uint32_t f = m_tokForm[token];
+    return f < m_forms.size() && (m_forms.flags(f) & kLemmaKnown);
+}
+
+std::string_view Corpus::punctText(uint32_t formId) const
+{
+    const uint32_t p = formId - m_forms.size();
+    if (formId < m_forms.size() || p + 1 >= m_punctOffsets.size())
+        return {};
+    return std::string_view(m_punctChars.data() + m_punctOffsets[p], m_punctOffsets[p + 1] - m_punctOffsets[p]);
+}
+
+void Corpus::appendDisplay(uint32_t token, QByteArray &out) const
+{
+    const uint8_t flags = m_tokFlags[token];
+    const uint32_t f = m_tokForm[token];
+    if (flags & kPunct) {
+        const auto p = punctText(f);
+        out.append(p.data(), qsizetype(p.size()));
+        return;
+    }
+    if (flags & kSurfaceOwn) {
+        const auto it = std::lower_bound(m_surfaceTokens.begin(), m_surfaceTokens.end(), token);
+        if (it != m_surfaceTokens.end() && *it == token) {
+            const size_t i = size_t(it - m_surfaceTokens.begin());
+            out.append(m_surfaceChars.data() + m_surfaceOffsets[i], qsizetype(m_surfaceOffsets[i + 1] - m_surfaceOffsets[i]));
+            return;
+        }
+    }
+    const auto v = m_forms.text(f);
+    const qsizetype start = out.size();
+    out.append(v.data(), qsizetype(v.size()));
+    const uint8_t pattern = flags & kCaseMask;
+    if (pattern == kCapital) {
+        out[start] = char(charset::upper(uint8_t(out[start])));
+    } else if (pattern == kUpper) {
+        for (qsizetype i = start; i < out.size(); ++i)
+            out[i] = char(charset::upper(uint8_t(out[i])));
+    }
+}
+
+std::string Corpus::display(uint32_t token) const
+{
+    QByteArray b;
+    appendDisplay(token, b);
+    return b.toStdString();
+}
+
+QByteArray Corpus::displayRange(uint32_t first, uint32_t count) const
+{
+    QByteArray out;
+    if (first >= tokenCount() || count == 0)
+        return out;
+    const uint32_t text = m_tokText[first];
+    const TextInfo &ti = m_data->texts[text];
+    const uint32_t end = std::min<uint64_t>(uint64_t(first) + count, uint64_t(ti.firstToken) + ti.tokenCount);
+    for (uint32_t t = first; t < end; ++t) {
+        const uint8_t flags = m_tokFlags[t];
+        if (t > first && (flags & kSpaceBefore) && !(m_tokFlags[t - 1] & kLineEnd))
+            out.append(' ');
+        appendDisplay(t, out);
+        if (t + 1 < end) {
+            if (flags & kParagraphEnd)
+                out.append("\n\n");
+            else if (flags & kLineEnd)
+                out.append('\n');
+        }
+    }
+    return out;
+}
+
+uint32_t Corpus::findForm(std::string_view s) const { return m_forms.find(charset::fold(s)); }
+uint32_t Corpus::findLemma(std::string_view s) const { return m_lemmas.find(charset::fold(s)); }
+
+QString Corpus::summary() const
+{
+    const QLocale ru(QLocale::Russian, QLocale::Russia);
+    QStringList names;
+    for (const QString &p : m_paths)
+        names << QFileInfo(p).fileName();
+    uint32_t known = 0;
+    for (uint32_t f = 0; f < m_forms.size(); ++f)
+        known += (m_forms.flags(f) & kLemmaKnown) ? 1 : 0;
+    return QStringLiteral("Корпус «%1»: текстов — %2, словоупотреблений — %3, словоформ — %4 "
+                          "(с леммой из словаря — %5), лемм — %6.")
+        .arg(names.join(QStringLiteral(", ")), ru.toString(textCount()), ru.toString(qulonglong(m_wordCount)),
+             ru.toString(m_forms.size()), ru.toString(known), ru.toString(m_lemmas.size()));
+}
+
+QString Corpus::defaultCorpusPath()
+{
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("games/fortunes/ru"),
+                                  QStandardPaths::LocateDirectory);
+}
+
+QString Corpus::defaultDictionaryPath()
+{
+    for (const QString &dir : {QStringLiteral("hunspell"), QStringLiteral("myspell"), QStringLiteral("myspell/dicts")}) {
+        const QString dic = QStandardPaths::locate(QStandardPaths::GenericDataLocation, dir + QStringLiteral("/ru_RU.dic"));
+        if (!dic.isEmpty())
+            return dic.left(dic.size() - 4);
+    }
+    return QString();
+}
+
+QString Corpus::defaultCacheDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/corvus");
+}
+
+namespace {
+
+void addFileStamp(QCryptographicHash &h, const QString &path)
+{
+    const QFileInfo fi(path);
+    h.addData(path.toUtf8());
+    h.addData(QByteArray::number(fi.exists() ? fi.size() : -1));
+    h.addData(QByteArray::number(fi.exists() ? fi.lastModified().toMSecsSinceEpoch() : 0));
+}
+
+} // namespace
+
+std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString *error)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QString dummy;
+    QString &err = error ? *error : dummy;
+
+    QStringList roots;
+    if (options.paths.isEmpty()) {
+        const QString def = defaultCorpusPath();
+        if (def.isEmpty()) {
+            err = QStringLiteral("Корпус по умолчанию не найден: не установлен пакет fortunes-ru "
+                                 "(папка games/fortunes/ru)");
+            return nullptr;
+        }
+        roots << def;
+    } else {
+        for (const QString &p : options.paths)
+            roots << QFileInfo(p).absoluteFilePath();
+    }
+
+    std::vector<import::SourceFile> files;
+    if (!import::scanRoots(roots, files, &err))
+        return nullptr;
+    const bool anyText = std::any_of(files.begin(), files.end(), [](const import::SourceFile &f) {
+        return f.kind != import::FileKind::InfoCsv;
+    });
+    if (!anyText) {
+        err = QStringLiteral("В корпусе нет ни одного текста: %1").arg(roots.join(QStringLiteral(", ")));
+        return nullptr;
+    }
+
+    QString dictionary = options.dictionary;
+    if (dictionary.isEmpty()) {
+        dictionary = defaultDictionaryPath();
+    } else if (!QFileInfo::exists(dictionary + QStringLiteral(".dic"))
+               || !QFileInfo::exists(dictionary + QStringLiteral(".aff"))) {
+        err = QStringLiteral("Словарь hunspell не найден: %1").arg(dictionary);
+        return nullptr;
+    }
+
+    // What the index depends on: format version, options, every file's stamp.
+    QCryptographicHash fp(QCryptographicHash::Sha256);
+    fp.addData(QByteArray::number(kIndexFormatVersion));
+    fp.addData(roots.join(QLatin1Char('\n')).toUtf8());
+    addFileStamp(fp, dictionary + QStringLiteral(".aff"));
+    addFileStamp(fp, dictionary + QStringLiteral(".dic"));
+    for (const auto &f : files) {
+        fp.addData(f.relative.toUtf8());
+        fp.addData(QByteArray::number(int(f.kind)));
+        fp.addData(QByteArray::number(f.size));
+        fp.addData(QByteArray::number(f.mtime));
+        fp.addData(QByteArray::number(f.permissions));
+        fp.addData(QByteArrayView("\n"));
+    }
+    const QByteArray fingerprint = fp.result();
+
+    QString cachePath, cacheMiss;
+    if (options.useCache) {
+        const QString dir = options.cacheDir.isEmpty() ? defaultCacheDir() : options.cacheDir;
+        const QByteArray key = QCryptographicHash::hash((roots.join(QLatin1Char('\n')) + QLatin1Char('\n') + dictionary).toUtf8(),
+                                                        QCryptographicHash::Sha1).toHex().left(16);
+        cachePath = dir + QStringLiteral("/corpus-") + QString::fromLatin1(key) + QStringLiteral(".idx");
+        QString why;
+        if (auto cached = CacheFile::read(cachePath, fingerprint, &why)) {
+            cached->m_paths = roots;
+            cached->m_stats.fromCache = true;
+            cached->m_stats.cacheFile = cachePath;
+            cached->m_stats.seconds = double(timer.nsecsElapsed()) / 1e9;
+            return cached;
+        }
+        cacheMiss = why;
+    }
+
+    BuildStats stats;
+    stats.cacheMiss = cacheMiss;
+    CorpusBuilder builder(options, dictionary, stats);
+    if (!builder.importFiles(files, &err))
+        return nullptr;
+    if (builder.textCount() == 0) {
+        err = QStringLiteral("В корпусе нет ни одного текста: %1").arg(roots.join(QStringLiteral(", ")));
+        return nullptr;
+    }
+    std::shared_ptr<Corpus> corpus = builder.finish(true);
+    corpus->m_paths = roots;
+    if (options.useCache) {
+        QDir().mkpath(QFileInfo(cachePath).absolutePath());
+        QString werr;
+        if (CacheFile::write(*corpus, cachePath, fingerprint, &werr))
+            stats.cacheFile = cachePath;
+        else
+            stats.cacheWarning = werr;
+    }
+    stats.seconds = double(timer.nsecsElapsed()) / 1e9;
+    corpus->m_stats = stats;
+    return corpus;
+}
+
+} // namespace corvus

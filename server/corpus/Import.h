@@ -1,0 +1,80 @@
+#pragma once
+// Reading the corpus folders: which files are texts, their metadata (info.csv,
+// folder names), and the splitting of fortune collections into entries. The
+// formats are described in docs/corpus-formats.md.
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvus::import {
+
+struct YearRange {
+    int16_t from = 0;
+    int16_t to = 0;
+};
+// "1829" or "1862-1864" (blanks allowed around the dash, "–" and "—" too). False
+// for anything else; a range whose end precedes its start is refused.
+bool parseYear(std::string_view cp1251, YearRange &year);
+
+enum class FileKind { PlainText, Candidate, InfoCsv };
+
+struct SourceFile {
+    QString path;           // absolute
+    QString relative;       // "<root folder name>/<path below the root>"
+    QString folder;         // absolute folder of the file
+    QString baseName;       // file name without ".txt"
+    QStringList folders;    // folder names from the root (root name first) to the parent
+    FileKind kind = FileKind::PlainText;
+    qint64 size = 0;
+    qint64 mtime = 0;       // ms since the epoch
+    int permissions = 0;
+};
+
+// Lists the files of the corpus roots (folders or single files), sorted by path
+// within each root, roots in the given order. Skipped: hidden files and folders,
+// fortune index files (*.dat), "X.u8" beside an "X" (Debian's duplicate names),
+// files whose canonical path was already listed, and files with extensions that
+// are never texts (.csv other than info.csv, .md, pictures, archives...).
+// Returns false with a Russian *error for a missing or unreadable root.
+bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString *error);
+
+// One row of an info.csv.
+struct InfoRow {
+    QString name;
+    bool hasYear = false;
+    YearRange year;
+    QString author;   // empty: not given
+    QString title;
+    QString kind;     // "verse"/"prose" (or Russian), empty: not given
+};
+// Parses an info.csv (UTF-8 or 1251). The first row names the columns when it has
+// a "name" column (recognised: name, year, author, title, kind; others ignored);
+// otherwise every row is "name,year". Fields may be quoted with "" for a quote.
+QHash<QString, InfoRow> parseInfoCsv(const QByteArray &bytes);
+
+// Kind from a folder name: 1 verse ("poems", "poetry", "verse", "стихи"...),
+// 0 prose ("prose", "проза"), -1 neither.
+int kindOfFolderName(const QString &name);
+
+// Whether 1251 text is a fortune collection: it holds a line that is just "%".
+bool looksLikeFortunes(std::string_view cp1251);
+
+struct FortuneUnit {
+    std::string_view body;  // the lines of the entry's text (no attribution)
+    std::string author;     // 1251, empty when unattributed
+    YearRange year;         // from "-- Name, 1981"
+};
+// Splits a fortune collection: entries are separated by lines holding "%"; an
+// attribution line ("-- Name" with any indentation, or "— Name"/"– Name" after
+// leading blanks or tabs) ends a unit and gives its author; text after it in the
+// same entry starts a new unit. Indented lines straight after an attribution
+// continue it and are dropped. Units without any word are left out.
+std::vector<FortuneUnit> splitFortunes(std::string_view cp1251);
+
+} // namespace corvus::import

@@ -174,8 +174,8 @@ QList<QByteArray> CorpusDictionary::entryLines(int place) const
             const int target = m_index.find(syn);
             if (target < 0 || target == place)
                 continue;
-            links.append("\t\t" + dictreplies::cleanText(cp1251::encode(syn)) + "$$+"
-                         + QByteArray::number(target + 1));
+            links.append("\t\t" + dictreplies::cleanText(cp1251::encode(syn))
+                         + dictreplies::reference(target + 1));
         }
         if (!links.isEmpty()) {
             lines.append(QByteArray("\t") + cp1251::ru("Синонимы в корпусе (") + QByteArray::number(links.size())

@@ -18,6 +18,12 @@ QByteArray cleanText(const QByteArray &text)
     return out;
 }
 
+QByteArray reference(int number)
+{
+    const QByteArray n = QByteArray::number(number);
+    return "$$+A" + n + ',' + n;
+}
+
 QByteArray element(const QByteArray &text, qint32 nestRef, qint32 nestSize, qint32 extra1,
                    qint32 extra2)
 {

@@ -20,6 +20,12 @@ namespace dictreplies {
 QByteArray element(const QByteArray &text, qint32 nestRef, qint32 nestSize, qint32 extra1,
                    qint32 extra2);
 
+// The reference of an entry line to headword `number` (counted from 1):
+// "$$+A" + number + "," + number. The client reads a reference only when at least
+// two characters follow "$$+", so the plain form "$$+" + number would leave the
+// headwords 1 to 9 without a link.
+QByteArray reference(int number);
+
 // Removes control bytes and breaks "$" + tag + "=" patterns, so a text from the
 // corpus cannot be taken for a marker, a record or another reply's tag.
 QByteArray cleanText(const QByteArray &text);

@@ -165,7 +165,7 @@ QList<QByteArray> ThesaurusDictionary::entryLines(int place) const
             QByteArray line = "\t\t" + dictreplies::cleanText(cp1251::encode(term));
             const int target = m_index.find(term);
             if (target >= 0 && target != place)
-                line += "$$+" + QByteArray::number(target + 1);
+                line += dictreplies::reference(target + 1);
             lines.append(line);
         }
     }

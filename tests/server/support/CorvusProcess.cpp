@@ -6,6 +6,7 @@
 #include "model/OptionList.h"
 #include "net/ReplyReader.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -98,8 +99,14 @@ QString CorvusProcess::stderrText()
 
 std::optional<int> CorvusProcess::waitForExit(int timeoutMs)
 {
-    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs))
-        return std::nullopt;
+    // The test's own sockets (a local link's last poke) need the event loop meanwhile.
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_process.state() != QProcess::NotRunning) {
+        if (deadline.hasExpired())
+            return std::nullopt;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        m_process.waitForFinished(20);
+    }
     return m_process.exitCode();
 }
 

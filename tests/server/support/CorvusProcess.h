@@ -41,7 +41,8 @@ public:
     QProcess &process() { return m_process; }
     QString stdoutText() const { return m_stdout; }
     QString stderrText();
-    // Waits for the process to end; its exit code, or nullopt on timeout.
+    // Waits for the process to end, running this process's event loop meanwhile; its
+    // exit code, or nullopt on timeout.
     std::optional<int> waitForExit(int timeoutMs = 10000);
     void stop();
 

@@ -1,0 +1,167 @@
+// Reading corpus folders: which files count, info.csv metadata, years, and the
+// splitting of fortune collections into attributed entries.
+#include "corpus/Import.h"
+#include "support/CorpusFixture.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvus;
+using namespace corvus::import;
+using corpusfixture::cp;
+
+class TstCorpusImport : public QObject {
+    Q_OBJECT
+private slots:
+    void parseYear_singleRangeAndGarbage()
+    {
+        YearRange y;
+        QVERIFY(parseYear("1829", y));
+        QCOMPARE(y.from, int16_t(1829));
+        QCOMPARE(y.to, int16_t(1829));
+        QVERIFY(parseYear(" 1862 - 1864 ", y));
+        QCOMPARE(y.from, int16_t(1862));
+        QCOMPARE(y.to, int16_t(1864));
+        QVERIFY(parseYear(cp("1904–1908"), y));   // en dash
+        QCOMPARE(y.to, int16_t(1908));
+        YearRange untouched;
+        for (const char *bad : {"", "18x9", "12345", "1864-1862", "1864-", "-1864", "год", "829"})
+            QVERIFY2(!parseYear(bad, untouched), bad);
+        QCOMPARE(untouched.from, int16_t(0));
+    }
+
+    void infoCsv_quotedNamesAndBothEncodings()
+    {
+        const char *csv = "name,year\nСоловьиный сад,1915\n\"Мороз, красный нос\",1862-1864\n"
+                          "\"Он сказал \"\"нет\"\"\",1900\nБез года,когда-то\n\n";
+        for (int enc = 0; enc < 2; ++enc) {
+            const QByteArray bytes = enc ? corpusfixture::cpb(csv) : QByteArray(csv);
+            const auto rows = parseInfoCsv(bytes);
+            QCOMPARE(rows.size(), 4);
+            const InfoRow moroz = rows.value(QStringLiteral("Мороз, красный нос"));
+            QVERIFY(moroz.hasYear);
+            QCOMPARE(moroz.year.from, int16_t(1862));
+            QCOMPARE(moroz.year.to, int16_t(1864));
+            QCOMPARE(rows.value(QStringLiteral("Он сказал \"нет\"")).year.from, int16_t(1900));
+            QVERIFY(rows.contains(QStringLiteral("Без года")));
+            QVERIFY(!rows.value(QStringLiteral("Без года")).hasYear);
+        }
+    }
+
+    void infoCsv_extraColumnsAndHeaderless()
+    {
+        const auto rows = parseInfoCsv("kind,Title,name,author,year,notes\r\n"
+                                       "verse,Зимнее утро,zimnee,А. С. Пушкин,1829,x\r\n");
+        const InfoRow r = rows.value(QStringLiteral("zimnee"));
+        QCOMPARE(r.title, QStringLiteral("Зимнее утро"));
+        QCOMPARE(r.author, QStringLiteral("А. С. Пушкин"));
+        QCOMPARE(r.kind, QStringLiteral("verse"));
+        QCOMPARE(r.year.from, int16_t(1829));
+
+        const auto plain = parseInfoCsv("Нос,1836\n");
+        QCOMPARE(plain.value(QStringLiteral("Нос")).year.from, int16_t(1836));
+    }
+
+    void kindOfFolderName_knownNames()
+    {
+        QCOMPARE(kindOfFolderName(QStringLiteral("poems")), 1);
+        QCOMPARE(kindOfFolderName(QStringLiteral("Стихи")), 1);
+        QCOMPARE(kindOfFolderName(QStringLiteral("prose")), 0);
+        QCOMPARE(kindOfFolderName(QStringLiteral("Gogol")), -1);
+    }
+
+    void splitFortunes_attributionsAndUnits()
+    {
+        const std::string text = cp(
+            "Первая мысль.\n\t\t-- Автор Один\n%\n"
+            "Вторая\nмысль.\n%\n"
+            "\"Цитата один\"\n\t\t\t\t-- Билл Гейтс, 1981\n\"Цитата два\"\n\t\t\t\t-- Билл Гейтс, 1996\n%\n"
+            "— Как дела?\n— Хорошо.\n    — неизвестный автор\n%\n%\n   \n%\n"
+            "Текст\n\t\t-- Козьма Прутков,\n\t\t   \"Плоды раздумья\"\n%\n"
+            "-- Только подпись\n%\n"
+            "...\n\t-- Без слов\n%\n"
+            "Последняя, без перевода строки");
+        const auto units = splitFortunes(text);
+        QCOMPARE(units.size(), size_t(8));
+        QCOMPARE(std::string(units[0].body), cp("Первая мысль.\n"));
+        QCOMPARE(units[0].author, cp("Автор Один"));
+        QCOMPARE(std::string(units[1].body), cp("Вторая\nмысль.\n"));
+        QVERIFY(units[1].author.empty());
+        QCOMPARE(std::string(units[2].body), cp("\"Цитата один\"\n"));
+        QCOMPARE(units[2].author, cp("Билл Гейтс"));
+        QCOMPARE(units[2].year.from, int16_t(1981));
+        QCOMPARE(units[3].author, cp("Билл Гейтс"));
+        QCOMPARE(units[3].year.from, int16_t(1996));
+        // Unindented dashes are dialogue; the indented one is the attribution,
+        // capitalised.
+        QCOMPARE(std::string(units[4].body), cp("— Как дела?\n— Хорошо.\n"));
+        QCOMPARE(units[4].author, cp("Неизвестный автор"));
+        // The continuation line of an attribution is not text.
+        QCOMPARE(std::string(units[5].body), cp("Текст\n"));
+        QCOMPARE(units[5].author, cp("Козьма Прутков"));
+        QCOMPARE(units[5].year.from, int16_t(0));
+        // A lone attribution line at the start of an entry is text; an entry
+        // without words ("...") is left out; the last entry needs no "%".
+        QCOMPARE(std::string(units[6].body), cp("-- Только подпись\n"));
+        QVERIFY(units[6].author.empty());
+        QCOMPARE(std::string(units[7].body), cp("Последняя, без перевода строки"));
+        QVERIFY(units[7].author.empty());
+    }
+
+    void splitFortunes_crlfFilesAndNoSeparator()
+    {
+        // Line ends are converted on import; a file without "%" is one unit.
+        const auto one = splitFortunes(cp("Одна строка\nи вторая\n\t\t-- Автор\n"));
+        QCOMPARE(one.size(), size_t(1));
+        QCOMPARE(one[0].author, cp("Автор"));
+        QVERIFY(looksLikeFortunes(cp("a\n%\nb")));
+        QVERIFY(looksLikeFortunes("%  \nb"));
+        QVERIFY(!looksLikeFortunes("100% sure\n"));
+        QVERIFY(splitFortunes("").empty());
+        QVERIFY(splitFortunes("%\n%\n%").empty());
+    }
+
+    void scanRoots_selectsTextsAndSkipsDuplicates()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/root");
+        corpusfixture::writeUtf8(root, QStringLiteral("a.txt"), "Текст");
+        corpusfixture::writeUtf8(root, QStringLiteral("info.csv"), "name,year\na,1900\n");
+        corpusfixture::writeUtf8(root, QStringLiteral("sub/deeper/b.TXT"), "Текст");
+        corpusfixture::writeUtf8(root, QStringLiteral(".hidden.txt"), "Текст");
+        corpusfixture::writeUtf8(root, QStringLiteral(".git/c.txt"), "Текст");
+        corpusfixture::writeUtf8(root, QStringLiteral("fort"), "a\n%\nb\n");
+        corpusfixture::writeUtf8(root, QStringLiteral("fort.dat"), "\x01\x02%\n");
+        corpusfixture::writeUtf8(root, QStringLiteral("fort.u8"), "a\n%\nb\n");
+        corpusfixture::writeUtf8(root, QStringLiteral("lonely.u8"), "a\n%\nb\n");
+        corpusfixture::writeUtf8(root, QStringLiteral("notes.md"), "a\n%\n");
+        corpusfixture::writeUtf8(root, QStringLiteral("pic.jpg"), "a\n%\n");
+        QVERIFY(QFile::link(root + QStringLiteral("/fort"), root + QStringLiteral("/fort2")));
+
+        std::vector<SourceFile> files;
+        QString error;
+        QVERIFY(scanRoots({root}, files, &error));
+        QStringList got;
+        for (const auto &f : files)
+            got << f.relative + QLatin1Char(':') + QString::number(int(f.kind));
+        QCOMPARE(got, (QStringList{QStringLiteral("root/a.txt:0"), QStringLiteral("root/fort:1"),
+                                   QStringLiteral("root/info.csv:2"), QStringLiteral("root/lonely.u8:1"),
+                                   QStringLiteral("root/sub/deeper/b.TXT:0")}));
+        const SourceFile &b = files.back();
+        QCOMPARE(b.baseName, QStringLiteral("b"));
+        QCOMPARE(b.folders, (QStringList{QStringLiteral("root"), QStringLiteral("sub"), QStringLiteral("deeper")}));
+        QCOMPARE(b.size, qint64(10));
+    }
+
+    void scanRoots_missingRootIsAnError()
+    {
+        std::vector<SourceFile> files;
+        QString error;
+        QVERIFY(!scanRoots({QStringLiteral("/nonexistent/corpus/folder")}, files, &error));
+        QVERIFY2(error.startsWith(QStringLiteral("Папка корпуса не найдена: ")), qPrintable(error));
+    }
+};
+
+QTEST_APPLESS_MAIN(TstCorpusImport)
+#include "tst_corpus_import.moc"

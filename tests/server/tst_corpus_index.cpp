@@ -1,0 +1,310 @@
+// The index built from a small corpus written by the test: texts and their
+// metadata from both formats and both encodings, tokens and their flags, display
+// forms, the lexicons with their three orders, postings, and lemmas.
+#include "corpus/Charset.h"
+#include "corpus/Corpus.h"
+#include "corpus/Lemmatiser.h"
+#include "support/CorpusFixture.h"
+
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvus;
+using corpusfixture::cp;
+using corpusfixture::cpb;
+using corpusfixture::u8;
+
+class TstCorpusIndex : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_tmp;
+    std::shared_ptr<const Corpus> m_c;
+
+    uint32_t form(const char *utf8) const { return m_c->findForm(cp(utf8)); }
+    uint32_t lemma(const char *utf8) const { return m_c->findLemma(cp(utf8)); }
+    // The first text whose title is the given one.
+    const TextInfo *textTitled(const char *utf8) const
+    {
+        for (uint32_t i = 0; i < m_c->textCount(); ++i)
+            if (m_c->text(i).title == cpb(utf8))
+                return &m_c->text(i);
+        return nullptr;
+    }
+    // The token number of the n-th occurrence of a form (display text as typed).
+    uint32_t tokenOf(const char *utf8, int n = 0) const
+    {
+        const uint32_t f = form(utf8);
+        if (f == kNone || m_c->forms().postings(f).size() <= size_t(n))
+            return kNone;
+        return m_c->forms().postings(f)[size_t(n)];
+    }
+    bool haveDictionary() const { return !Corpus::defaultDictionaryPath().isEmpty(); }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        const QString lit = m_tmp.path() + QStringLiteral("/lit");
+        const QString fort = m_tmp.path() + QStringLiteral("/fort");
+        corpusfixture::writeUtf8(lit, QStringLiteral("poems/Пушкин/Зимнее утро.txt"),
+                                 "Мороз и солнце; день чудесный!\n"
+                                 "Ещё ты дремлешь, друг прелестный —\n"
+                                 "Пора, красавица, проснись:\n");
+        corpusfixture::writeUtf8(lit, QStringLiteral("poems/Пушкин/info.csv"), "name,year\nЗимнее утро,1829\n");
+        corpusfixture::write1251(lit, QStringLiteral("prose/Гоголь/Нос.txt"),
+                                 "Марта 25 числа случилось в Петербурге необыкновенно странное происшествие.\r\n"
+                                 "Ель, ёж, ежевика и Ёлка стояли за столами; кракозябрус молчал.\r\n");
+        corpusfixture::write1251(lit, QStringLiteral("prose/Гоголь/info.csv"), "name,year\n\"Нос\",1832-1833\n");
+        corpusfixture::writeUtf8(lit, QStringLiteral("extra/deep/nested/Заметка.txt"),
+                                 "Кто-то сказал: «д'Артаньян». ЕЩЁ РАЗ!");
+        corpusfixture::writeUtf8(fort, QStringLiteral("mysli"),
+                                 "Любовь — это всё.\n\t\t-- Автор Первый\n%\n"
+                                 "Столами и столом.\n\t\t— Автор Второй\n%\n");
+        corpusfixture::writeUtf8(fort, QStringLiteral("mysli.u8"), "Дубликат.\n%\n");
+        corpusfixture::writeUtf8(fort, QStringLiteral("mysli.dat"), "\x02\x00\x00\x00");
+        QString error;
+        m_c = corpusfixture::build({lit, fort}, m_tmp.path() + QStringLiteral("/cache"), &error);
+        QVERIFY2(m_c, qPrintable(error));
+    }
+
+    void texts_metadataFromFoldersInfoCsvAndFortunes()
+    {
+        QCOMPARE(m_c->textCount(), 5u);
+        // Corpus order: roots as given, files by path.
+        QCOMPARE(m_c->text(0).title, cpb("Заметка"));
+        QCOMPARE(m_c->text(1).title, cpb("Зимнее утро"));
+        QCOMPARE(m_c->text(2).title, cpb("Нос"));
+
+        const TextInfo &note = m_c->text(0);
+        QCOMPARE(note.author, cpb("nested"));
+        QCOMPARE(note.kind, TextKind::Prose);
+        QCOMPARE(note.yearFrom, int16_t(0));
+        QCOMPARE(note.source, cpb("lit/extra/deep/nested/Заметка.txt"));
+
+        const TextInfo &winter = m_c->text(1);
+        QCOMPARE(winter.author, cpb("Пушкин"));
+        QCOMPARE(winter.kind, TextKind::Verse);
+        QCOMPARE(winter.yearFrom, int16_t(1829));
+        QCOMPARE(winter.yearTo, int16_t(1829));
+        QCOMPARE(winter.wordCount, 14u);
+        QCOMPARE(winter.entry, 0u);
+
+        const TextInfo &nose = m_c->text(2);
+        QCOMPARE(nose.author, cpb("Гоголь"));
+        QCOMPARE(nose.kind, TextKind::Prose);
+        QCOMPARE(nose.yearFrom, int16_t(1832));
+        QCOMPARE(nose.yearTo, int16_t(1833));
+
+        // The fortune collection: one text per attributed entry; the .u8 twin
+        // and the .dat index are not read.
+        QCOMPARE(m_c->text(3).title, cpb("mysli, № 1"));
+        QCOMPARE(m_c->text(3).author, cpb("Автор Первый"));
+        QCOMPARE(m_c->text(3).entry, 1u);
+        QCOMPARE(m_c->text(4).author, cpb("Автор Второй"));
+        QCOMPARE(m_c->text(4).source, cpb("fort/mysli"));
+        QCOMPARE(form("дубликат"), kNone);
+        QCOMPARE(form("автор"), kNone);   // attributions are not text
+
+        // Texts are consecutive token ranges; every token knows its text.
+        uint32_t next = 0;
+        for (uint32_t i = 0; i < m_c->textCount(); ++i) {
+            const TextInfo &t = m_c->text(i);
+            QCOMPARE(t.firstToken, next);
+            next += t.tokenCount;
+            QCOMPARE(m_c->textOf(t.firstToken), i);
+            QCOMPARE(m_c->textOf(t.firstToken + t.tokenCount - 1), i);
+            QCOMPARE(m_c->positionInText(t.firstToken + 1), 1u);
+        }
+        QCOMPARE(next, m_c->tokenCount());
+    }
+
+    void tokens_encodingsAreDecoded()
+    {
+        // The 1251 file reads the same as UTF-8 would.
+        QVERIFY(form("происшествие") != kNone);
+        QVERIFY(form("ёж") != kNone);
+        QVERIFY(form("петербурге") != kNone);
+        QCOMPARE(m_c->forms().count(form("столами")), 2u);   // 1251 prose and UTF-8 fortune
+    }
+
+    void tokens_verseLineEndsAndFlags()
+    {
+        const TextInfo &winter = *textTitled("Зимнее утро");
+        QByteArray ends;
+        for (uint32_t t = winter.firstToken; t < winter.firstToken + winter.tokenCount; ++t)
+            if (m_c->isVerseLineEnd(t))
+                ends += u8(m_c->display(t)) + ' ';
+        QCOMPARE(ends, QByteArray("! — : "));
+
+        // Prose keeps line ends but has no verse lines.
+        const TextInfo &nose = *textTitled("Нос");
+        const uint32_t dot = nose.firstToken + 10;
+        QCOMPARE(u8(m_c->display(dot)), QByteArray("."));
+        QVERIFY(m_c->isPunct(dot));
+        QVERIFY(m_c->tokenFlags(dot) & kLineEnd);
+        QVERIFY(!m_c->isVerseLineEnd(dot));
+        QVERIFY(!(m_c->tokenFlags(dot) & kSpaceBefore));
+        QVERIFY(m_c->tokenFlags(dot - 1) & kSpaceBefore);
+        QCOMPARE(m_c->lemmaOf(dot), kNone);
+        QVERIFY(m_c->formOf(dot) >= m_c->forms().size());
+        QCOMPARE(u8(m_c->punctText(m_c->formOf(dot))), QByteArray("."));
+    }
+
+    void display_keepsCaseAndSpelling()
+    {
+        QCOMPARE(u8(m_c->display(tokenOf("ещё", 0))), QByteArray("ЕЩЁ"));   // "Заметка" comes first
+        QCOMPARE(u8(m_c->display(tokenOf("ещё", 1))), QByteArray("Ещё"));
+        QCOMPARE(u8(m_c->display(tokenOf("кто-то"))), QByteArray("Кто-то"));
+        QCOMPARE(u8(m_c->display(tokenOf("д'артаньян"))), QByteArray("д'Артаньян"));
+        QCOMPARE(u8(m_c->display(tokenOf("ёлка"))), QByteArray("Ёлка"));
+        QCOMPARE(u8(m_c->display(tokenOf("мороз"))), QByteArray("Мороз"));
+
+        const TextInfo &winter = *textTitled("Зимнее утро");
+        QCOMPARE(m_c->displayRange(winter.firstToken, winter.tokenCount),
+                 cpb("Мороз и солнце; день чудесный!\nЕщё ты дремлешь, друг прелестный —\nПора, красавица, проснись:"));
+        // Clipped to the text.
+        QCOMPARE(m_c->displayRange(winter.firstToken + winter.tokenCount - 2, 100), cpb("проснись:"));
+        QCOMPARE(m_c->displayRange(m_c->tokenCount(), 5), QByteArray());
+        const TextInfo &note = m_c->text(0);
+        QCOMPARE(m_c->displayRange(note.firstToken, note.tokenCount), cpb("Кто-то сказал: «д'Артаньян». ЕЩЁ РАЗ!"));
+    }
+
+    void lexicon_lookupFoldsCaseButKeepsYo()
+    {
+        const uint32_t esche = form("ещё");
+        QVERIFY(esche != kNone);
+        QCOMPARE(form("ЕЩЁ"), esche);
+        QCOMPARE(form("Ещё"), esche);
+        QCOMPARE(form("еще"), kNone);
+        QCOMPARE(m_c->forms().count(esche), 2u);
+        QCOMPARE(u8(m_c->forms().text(esche)), QByteArray("ещё"));
+        QCOMPARE(form("несуществующее"), kNone);
+        QCOMPARE(m_c->forms().find(""), kNone);
+    }
+
+    void lexicon_alphabeticalIdsWithYoAfterYe()
+    {
+        const Lexicon &f = m_c->forms();
+        for (uint32_t i = 0; i + 1 < f.size(); ++i)
+            QVERIFY2(charset::compareAlpha(f.text(i), f.text(i + 1)) < 0, u8(f.text(i)).constData());
+        QVERIFY(form("ежевика") < form("ель"));
+        QVERIFY(form("ель") < form("ёж"));
+        QVERIFY(form("ёж") < form("ёлка"));
+        QVERIFY(form("ёлка") < form("за"));
+        // Digits after every Cyrillic word.
+        QCOMPARE(form("25"), f.size() - 1);
+        // Prefix search.
+        const auto yo = f.prefixRange(cp("ё"));
+        QCOMPARE(yo.second - yo.first, 2u);
+        QCOMPARE(u8(f.text(yo.first)), QByteArray("ёж"));
+        const auto all = f.prefixRange("");
+        QCOMPARE(all.first, 0u);
+        QCOMPARE(all.second, f.size());
+        const auto none = f.prefixRange(cp("щщ"));
+        QCOMPARE(none.first, none.second);
+    }
+
+    void lexicon_reverseAndFrequencyOrders()
+    {
+        const Lexicon &f = m_c->forms();
+        for (uint32_t r = 0; r + 1 < f.size(); ++r) {
+            QVERIFY(charset::compareReverse(f.text(f.byReverse(r)), f.text(f.byReverse(r + 1))) < 0);
+            QCOMPARE(f.reverseRank(f.byReverse(r)), r);
+            const uint32_t a = f.byFrequency(r), b = f.byFrequency(r + 1);
+            QVERIFY(f.count(a) > f.count(b) || (f.count(a) == f.count(b) && a < b));
+            QCOMPARE(f.frequencyRank(a), r);
+        }
+        QVERIFY(f.reverseRank(form("столами")) < f.reverseRank(form("столом")));
+        QVERIFY(f.count(f.byFrequency(0)) >= 2);
+        // Words ending in "ами".
+        const auto ami = f.suffixRankRange(cp("ами"));
+        QCOMPARE(ami.second - ami.first, 1u);
+        QCOMPARE(f.byReverse(ami.first), form("столами"));
+    }
+
+    void postings_listEveryOccurrenceInOrder()
+    {
+        uint64_t total = 0;
+        const Lexicon &f = m_c->forms();
+        for (uint32_t id = 0; id < f.size(); ++id) {
+            const auto p = f.postings(id);
+            QCOMPARE(p.size(), size_t(f.count(id)));
+            for (size_t i = 0; i < p.size(); ++i) {
+                QCOMPARE(m_c->formOf(p[i]), id);
+                if (i)
+                    QVERIFY(p[i - 1] < p[i]);
+            }
+            total += p.size();
+        }
+        QCOMPARE(total, m_c->wordCount());
+        uint64_t words = 0;
+        for (uint32_t i = 0; i < m_c->textCount(); ++i)
+            words += m_c->text(i).wordCount;
+        QCOMPARE(words, m_c->wordCount());
+
+        const Lexicon &l = m_c->lemmas();
+        uint64_t lemmaTotal = 0;
+        for (uint32_t id = 0; id < l.size(); ++id) {
+            for (uint32_t t : l.postings(id))
+                QCOMPARE(m_c->lemmaOf(t), id);
+            lemmaTotal += l.count(id);
+            for (uint32_t fid : m_c->formsOfLemma(id))
+                QCOMPARE(m_c->lemmaOfForm(fid), id);
+        }
+        QCOMPARE(lemmaTotal, m_c->wordCount());
+    }
+
+    void lemmas_fromHunspellOrTheFormItself()
+    {
+        if (!haveDictionary())
+            QSKIP("hunspell-ru is not installed");
+        const uint32_t stol = lemma("стол");
+        QVERIFY(stol != kNone);
+        QCOMPARE(m_c->lemmaOfForm(form("столами")), stol);
+        QCOMPARE(m_c->lemmaOfForm(form("столом")), stol);
+        QCOMPARE(m_c->lemmas().count(stol), 3u);
+        QCOMPARE(m_c->formsOfLemma(stol).size(), size_t(2));
+        QVERIFY(m_c->lemmaKnown(tokenOf("столами")));
+        // A proper name is found through its capitalised spelling.
+        QCOMPARE(u8(m_c->lemmas().text(m_c->lemmaOfForm(form("петербурге")))), QByteArray("петербург"));
+        // Unknown words and numbers: the form is its own lemma, flagged unknown.
+        const uint32_t kr = form("кракозябрус");
+        QCOMPARE(u8(m_c->lemmas().text(m_c->lemmaOfForm(kr))), QByteArray("кракозябрус"));
+        QVERIFY(!(m_c->forms().flags(kr) & kLemmaKnown));
+        QVERIFY(m_c->forms().flags(kr) & kCyrillic);
+        QVERIFY(!m_c->lemmaKnown(tokenOf("кракозябрус")));
+        QVERIFY(!m_c->lemmaKnown(tokenOf("25")));
+        QVERIFY(!(m_c->forms().flags(form("25")) & kCyrillic));
+    }
+
+    void lemmatiser_directCalls()
+    {
+        if (!haveDictionary())
+            QSKIP("hunspell-ru is not installed");
+        QString error;
+        auto lem = Lemmatiser::open(Corpus::defaultDictionaryPath(), &error);
+        QVERIFY2(lem, qPrintable(error));
+        QCOMPARE(lem->lemma(cp("столами")), std::optional<std::string>(cp("стол")));
+        // Several stems: the form itself wins when it is one of them.
+        QCOMPARE(lem->lemma(cp("мой")), std::optional<std::string>(cp("мой")));
+        QCOMPARE(lem->lemma(cp("кто-то")), std::optional<std::string>(cp("кто-то")));
+        QCOMPARE(lem->lemma(cp("москвы")), std::optional<std::string>(cp("москва")));
+        QCOMPARE(lem->lemma(cp("абырвалгус")), std::nullopt);
+        QCOMPARE(lem->lemma(""), std::nullopt);
+        QVERIFY(lem->known(cp("Москва")));
+
+        QVERIFY(!Lemmatiser::open(m_tmp.path() + QStringLiteral("/nothing"), &error));
+        QVERIFY2(error.startsWith(QStringLiteral("Не удалось открыть словарь hunspell")), qPrintable(error));
+    }
+
+    void summary_namesCounts()
+    {
+        const QString s = m_c->summary();
+        QVERIFY2(s.contains(QStringLiteral("текстов — 5")), qPrintable(s));
+        QVERIFY2(s.contains(QStringLiteral("«lit, fort»")), qPrintable(s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCorpusIndex)
+#include "tst_corpus_index.moc"

@@ -165,8 +165,13 @@ inline int utf8Length(const unsigned char *p, const unsigned char *end, uint32_t
 
 Encoding detect(std::string_view bytes)
 {
+    // Russian in 1251 is almost never valid UTF-8: its small letters 0xE0..0xFF
+    // would have to be followed by two bytes of 0x80..0xBF. So a file is UTF-8 when
+    // its valid multi-byte sequences outnumber the malformed bytes a hundred to
+    // one (a stray bad byte in a UTF-8 file does not turn it into 1251).
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *end = p + bytes.size();
+    uint64_t valid = 0, bad = 0;
     while (p < end) {
         // Skip ASCII eight bytes at a time.
         if (end - p >= 8) {
@@ -177,13 +182,21 @@ Encoding detect(std::string_view bytes)
                 continue;
             }
         }
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
         uint32_t cp;
         const int n = utf8Length(p, end, cp);
-        if (n == 0)
-            return Encoding::Cp1251;
-        p += n;
+        if (n == 0) {
+            ++bad;
+            ++p;
+        } else {
+            ++valid;
+            p += n;
+        }
     }
-    return Encoding::Utf8;
+    return bad == 0 || bad * 100 <= valid ? Encoding::Utf8 : Encoding::Cp1251;
 }
 
 void toCp1251(std::string_view bytes, Encoding from, std::string &out)

@@ -12,9 +12,9 @@ namespace corvus::charset {
 
 enum class Encoding { Utf8, Cp1251 };
 
-// Detects the encoding of a file's bytes: valid UTF-8 that holds at least one
-// multi-byte sequence (or pure ASCII) is UTF-8; anything else is 1251. A UTF-8
-// byte-order mark counts as UTF-8.
+// Detects the encoding of a file's bytes: UTF-8 when its valid multi-byte
+// sequences outnumber its malformed bytes at least a hundred to one (pure ASCII
+// included), 1251 otherwise.
 Encoding detect(std::string_view bytes);
 
 // Appends the bytes converted to 1251. UTF-8: a character the code page cannot

@@ -258,7 +258,8 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
     }
 
     std::vector<import::SourceFile> files;
-    if (!import::scanRoots(roots, files, &err))
+    QStringList scanWarnings;
+    if (!import::scanRoots(roots, files, &err, &scanWarnings))
         return nullptr;
     const bool anyText = std::any_of(files.begin(), files.end(), [](const import::SourceFile &f) {
         return f.kind != import::FileKind::InfoCsv;
@@ -303,6 +304,7 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
         if (auto cached = CacheFile::read(cachePath, fingerprint, &why)) {
             cached->m_paths = roots;
             cached->m_stats.fromCache = true;
+            cached->m_stats.warnings = scanWarnings;
             cached->m_stats.cacheFile = cachePath;
             cached->m_stats.seconds = double(timer.nsecsElapsed()) / 1e9;
             return cached;
@@ -312,6 +314,7 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
 
     BuildStats stats;
     stats.cacheMiss = cacheMiss;
+    stats.warnings = scanWarnings;
     CorpusBuilder builder(options, dictionary, stats);
     if (!builder.importFiles(files, &err))
         return nullptr;

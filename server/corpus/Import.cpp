@@ -52,7 +52,7 @@ bool skippedExtension(const QString &suffix)
 }
 
 void addFile(const QFileInfo &fi, const QString &relative, const QStringList &folders,
-             std::vector<SourceFile> &files, QSet<QString> &seen)
+             std::vector<SourceFile> &files, QSet<QString> &seen, QStringList *warnings)
 {
     const QString canonical = fi.canonicalFilePath();
     if (canonical.isEmpty() || seen.contains(canonical))
@@ -72,6 +72,11 @@ void addFile(const QFileInfo &fi, const QString &relative, const QStringList &fo
         f.kind = FileKind::Candidate;
         f.baseName = name;
     }
+    if (!fi.isReadable()) {
+        if (warnings)
+            *warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(fi.absoluteFilePath());
+        return;
+    }
     seen.insert(canonical);
     f.path = fi.absoluteFilePath();
     f.relative = relative;
@@ -84,22 +89,28 @@ void addFile(const QFileInfo &fi, const QString &relative, const QStringList &fo
 }
 
 void scanFolder(const QString &dir, const QString &relative, const QStringList &folders,
-                std::vector<SourceFile> &files, QSet<QString> &seen, int depth)
+                std::vector<SourceFile> &files, QSet<QString> &seen, int depth, QStringList *warnings)
 {
     if (depth > 32)
         return;
+    const QFileInfo self(dir);
+    if (!self.isReadable() || !self.isExecutable()) {
+        if (warnings)
+            *warnings << QStringLiteral("Нет доступа к папке корпуса: %1").arg(dir);
+        return;
+    }
     QDir d(dir);
-    const QFileInfoList entries = d.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable,
-                                                  QDir::Name);
+    const QFileInfoList entries = d.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     // Files of a folder before its subfolders, both by name.
     for (const QFileInfo &fi : entries)
         if (fi.isFile())
-            addFile(fi, relative + QLatin1Char('/') + fi.fileName(), folders, files, seen);
+            addFile(fi, relative + QLatin1Char('/') + fi.fileName(), folders, files, seen, warnings);
     for (const QFileInfo &fi : entries) {
         if (fi.isDir() && !fi.isSymLink()) {
             QStringList sub = folders;
             sub << fi.fileName();
-            scanFolder(fi.absoluteFilePath(), relative + QLatin1Char('/') + fi.fileName(), sub, files, seen, depth + 1);
+            scanFolder(fi.absoluteFilePath(), relative + QLatin1Char('/') + fi.fileName(), sub, files, seen, depth + 1,
+                       warnings);
         }
     }
 }
@@ -131,7 +142,7 @@ bool parseYear(std::string_view s, YearRange &year)
     return true;
 }
 
-bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString *error)
+bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString *error, QStringList *warnings)
 {
     QSet<QString> seen;
     for (const QString &root : roots) {
@@ -148,9 +159,9 @@ bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString
         }
         const QString name = fi.fileName().isEmpty() ? QStringLiteral("corpus") : fi.fileName();
         if (fi.isDir()) {
-            scanFolder(fi.absoluteFilePath(), name, QStringList{name}, files, seen, 0);
+            scanFolder(fi.absoluteFilePath(), name, QStringList{name}, files, seen, 0, warnings);
         } else {
-            addFile(fi, name, QStringList{fi.dir().dirName()}, files, seen);
+            addFile(fi, name, QStringList{fi.dir().dirName()}, files, seen, warnings);
         }
     }
     return true;

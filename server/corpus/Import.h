@@ -41,8 +41,10 @@ struct SourceFile {
 // fortune index files (*.dat), "X.u8" beside an "X" (Debian's duplicate names),
 // files whose canonical path was already listed, and files with extensions that
 // are never texts (.csv other than info.csv, .md, pictures, archives...).
-// Returns false with a Russian *error for a missing or unreadable root.
-bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString *error);
+// Returns false with a Russian *error for a missing or unreadable root; a
+// subfolder that cannot be read is skipped and named in *warnings (Russian).
+bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString *error,
+               QStringList *warnings = nullptr);
 
 // One row of an info.csv.
 struct InfoRow {

@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(winter.kind, TextKind::Verse);
         QCOMPARE(winter.yearFrom, int16_t(1829));
         QCOMPARE(winter.yearTo, int16_t(1829));
-        QCOMPARE(winter.wordCount, 14u);
+        QCOMPARE(winter.wordCount, 13u);
         QCOMPARE(winter.entry, 0u);
 
         const TextInfo &nose = m_c->text(2);
@@ -139,7 +139,7 @@ private slots:
 
         // Prose keeps line ends but has no verse lines.
         const TextInfo &nose = *textTitled("Нос");
-        const uint32_t dot = nose.firstToken + 10;
+        const uint32_t dot = nose.firstToken + 9;
         QCOMPARE(u8(m_c->display(dot)), QByteArray("."));
         QVERIFY(m_c->isPunct(dot));
         QVERIFY(m_c->tokenFlags(dot) & kLineEnd);
@@ -290,8 +290,8 @@ private slots:
         QCOMPARE(lem->lemma(cp("мой")), std::optional<std::string>(cp("мой")));
         QCOMPARE(lem->lemma(cp("кто-то")), std::optional<std::string>(cp("кто-то")));
         QCOMPARE(lem->lemma(cp("москвы")), std::optional<std::string>(cp("москва")));
-        QCOMPARE(lem->lemma(cp("абырвалгус")), std::nullopt);
-        QCOMPARE(lem->lemma(""), std::nullopt);
+        QVERIFY(!lem->lemma(cp("абырвалгус")));
+        QVERIFY(!lem->lemma(""));
         QVERIFY(lem->known(cp("Москва")));
 
         QVERIFY(!Lemmatiser::open(m_tmp.path() + QStringLiteral("/nothing"), &error));

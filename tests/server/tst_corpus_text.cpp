@@ -52,6 +52,13 @@ private slots:
         // Cyrillic in 1251 is never valid UTF-8 as a whole.
         QCOMPARE(charset::detect(cp("Ёлки-палки, ёж")), charset::Encoding::Cp1251);
         QCOMPARE(charset::detect("\xD0"), charset::Encoding::Cp1251);   // truncated sequence
+        // One stray byte in a long UTF-8 text does not make it 1251.
+        std::string mostly;
+        for (int i = 0; i < 20; ++i)
+            mostly += "Мороз и солнце; день чудесный! ";
+        mostly += "\xFF";
+        QCOMPARE(charset::detect(mostly), charset::Encoding::Utf8);
+        QCOMPARE(charset::detect(cp("Ёлки") + "\xD0\x94"), charset::Encoding::Cp1251);
     }
 
     void toCp1251_convertsLineEndsAccentsAndUnknowns()
@@ -59,7 +66,9 @@ private slots:
         // CR LF and lone CR become LF; the stress mark vanishes; ѣ becomes е;
         // an emoji and a malformed byte become '?'; the BOM is dropped.
         const std::string in = "\xEF\xBB\xBF" "за\xCC\x81мок\r\nхлѣбъ\rок \xF0\x9F\x98\x80 \xFF";
-        QCOMPARE(QByteArray::fromStdString(charset::toCp1251(in)), QByteArray::fromStdString(cp("замок\nхлебъ\nок ? ?")));
+        std::string out;
+        charset::toCp1251(in, charset::Encoding::Utf8, out);
+        QCOMPARE(QByteArray::fromStdString(out), QByteArray::fromStdString(cp("замок\nхлебъ\nок ? ?")));
         // Known 1251 bytes pass unchanged except CR and the soft hyphen.
         const std::string raw = cp("пере") + "\xAD" + cp("нос\r\n«ёж» — №5");
         QCOMPARE(QByteArray::fromStdString(charset::toCp1251(raw)), QByteArray::fromStdString(cp("перенос\n«ёж» — №5")));

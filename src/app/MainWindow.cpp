@@ -251,6 +251,9 @@ void TForm1::buildUi()
     PageC->addTab(TS_Conc, QStringLiteral("Конкорданс"));
     PageC->addTab(TS_Chat, QStringLiteral("Связь с дежурным"));
     connect(TS_Dict->B_Refr, &QPushButton::clicked, this, &TForm1::B_RefrClick);
+    TS_Dict->attachConcordance({TS_Conc, TS_Conc->LBC_W, TS_Conc->TreeDOx,
+                                {TS_Conc->RBD1, TS_Conc->RBD2, TS_Conc->RBD3}, TS_Conc->CB_DST});
+    connect(TS_Conc, &ConcPage::concordanceReset, TS_Dict, &DictPage::concordanceReset);
     connect(PageC, &QTabWidget::currentChanged, this, [this](int index) {
         QWidget *page = PageC->widget(index);
         if (page == TS_Dict)
@@ -302,6 +305,7 @@ void TForm1::createSecondaryWindows()
     Form3 = new TForm3(this);
     Form4 = new TForm4(this);
     Form5 = new TForm5(this);
+    TS_Dict->setPictureWindow(Form5);
 }
 
 // ---------------------------------------------------------------- first show
@@ -519,9 +523,12 @@ void TForm1::ReplyHandler(const QByteArray &text)
             if (h)
                 h(r.body);
         }
+        // A dictionary list that came back empty ends the reply's handling early;
+        // the cursor and progress steps below still run.
+        const bool endedEarly = r.found && TS_Dict->takeEndReplyHandling();
 
         // Common steps after the handler.
-        if (r.found) {
+        if (r.found && !endedEarly) {
             B_Upd->setEnabled(r.mark == 'U');
             if (m_config.isWeb())
                 statusBar()->setPalette(QPalette());
@@ -534,7 +541,7 @@ void TForm1::ReplyHandler(const QByteArray &text)
                 m_state.Options.remove("LBCWIndex");
             }
             TS_Conc->refreshLevelDisplay();
-        } else {
+        } else if (!r.found) {
             sendRegistration("NM");
             showProgress("0,0,", true);
         }
@@ -547,8 +554,10 @@ void TForm1::ReplyHandler(const QByteArray &text)
             setBusyCursor(false);
         }
     }
-    if (isVisible() && m_state.idleForKeys && isEnabled())
-        setFocus();
+    // Brings the window forward without taking the keyboard from the control
+    // that has it (the dictionary lists move the focus with the arrow keys).
+    if (isVisible() && m_state.idleForKeys && isEnabled() && !isActiveWindow())
+        activateWindow();
     update();
 }
 

@@ -4,9 +4,13 @@
 #include "app/SessionState.h"
 #include "model/Cp1251.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QRadioButton>
 #include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(host)
 {
@@ -26,6 +30,27 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     TS_Text = page(QStringLiteral("TS_Text"), QStringLiteral("Текст"));
     TS_Conc_D = page(QStringLiteral("TS_Conc_D"), QStringLiteral("Словарь"));
     TS_FGrp = page(QStringLiteral("TS_FGrp"), QStringLiteral("Набор фильтров"));
+
+    auto *dict = new QVBoxLayout(TS_Conc_D);
+    auto *links = new QHBoxLayout;
+    RBD1 = new QRadioButton(QStringLiteral("1"), TS_Conc_D);
+    RBD2 = new QRadioButton(QStringLiteral("2"), TS_Conc_D);
+    RBD3 = new QRadioButton(QStringLiteral("3"), TS_Conc_D);
+    for (QRadioButton *rb : {RBD1, RBD2, RBD3}) {
+        rb->setObjectName(QStringLiteral("RBD") + rb->text());
+        rb->hide();
+        links->addWidget(rb);
+    }
+    links->addStretch(1);
+    TreeDOx = new QTreeWidget(TS_Conc_D);
+    TreeDOx->setObjectName(QStringLiteral("TreeDOx"));
+    TreeDOx->setHeaderHidden(true);
+    TreeDOx->hide();
+    CB_DST = new QCheckBox(QStringLiteral("Иерархия элементов"), TS_Conc_D);
+    CB_DST->setObjectName(QStringLiteral("CB_DST"));
+    dict->addLayout(links);
+    dict->addWidget(TreeDOx, 1);
+    dict->addWidget(CB_DST);
     lay->addWidget(LBC_W, 1);
     lay->addWidget(PC_Conc, 3);
     setSubPageVisibility(false, false);
@@ -38,6 +63,7 @@ void ConcPage::SetConc()
     s.History.reset();
     s.KeepDictPos = false;
     LBC_W->clear();
+    emit concordanceReset();
 }
 
 bool ConcPage::applyReplyState() { return true; }

@@ -3,9 +3,12 @@
 #include <QWidget>
 
 class PageHost;
+class QCheckBox;
 class QKeyEvent;
 class QListWidget;
+class QRadioButton;
 class QTabWidget;
+class QTreeWidget;
 
 class ConcPage : public QWidget {
     Q_OBJECT
@@ -43,6 +46,19 @@ public:
     QWidget *TS_Text;
     QWidget *TS_Conc_D;
     QWidget *TS_FGrp;
+
+    // Dictionary widgets shown on this page; the dictionary page drives them (the
+    // frame hands them over): the entry tree of the current word, the choice
+    // among the dictionary links of the current line, and "Иерархия элементов".
+    QTreeWidget *TreeDOx;
+    QRadioButton *RBD1;
+    QRadioButton *RBD2;
+    QRadioButton *RBD3;
+    QCheckBox *CB_DST;
+
+signals:
+    // End of SetConc: the dictionary side resets its links and "DictSearcType".
+    void concordanceReset();
 
 private:
     PageHost &m_host;

@@ -1,18 +1,44 @@
 #pragma once
 // TS_Dict: the dictionary browser page (letters, pairs, headwords, entry tree).
+// The decisions are dictcore's (DictBrowser.h): this page shows a DictPageState,
+// shows the messages of an outcome and sends the requests it lists. The session's
+// positions (DictPosList, CurDict, KeepDictPos, OptionList) stay in SessionState.
+#include "dictionary/core/DictBrowser.h"
+
+#include <QList>
 #include <QWidget>
 
 class PageHost;
+class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QRadioButton;
 class QTreeWidget;
+class QTreeWidgetItem;
+class TForm5;
+struct SessionState;
+
+// The dictionary widgets that live on the concordance page. The frame hands them to
+// the dictionary page, which drives them; the concordance page only places them.
+struct ConcordanceDictWidgets {
+    QWidget *page = nullptr;           // TS_Conc: entries go to TreeDOx while it is current
+    QListWidget *LBC_W = nullptr;      // read only: enabled, has items
+    QTreeWidget *TreeDOx = nullptr;
+    QRadioButton *RBD[3] = {nullptr, nullptr, nullptr};
+    QCheckBox *CB_DST = nullptr;       // "Иерархия элементов"
+};
 
 class DictPage : public QWidget {
     Q_OBJECT
 public:
     DictPage(PageHost &host, QWidget *parent = nullptr);
+
+    void attachConcordance(const ConcordanceDictWidgets &widgets);
+    // TForm5, created by the frame with the other secondary windows.
+    void setPictureWindow(TForm5 *window) { m_pictureWindow = window; }
 
     // Initial state of the page (first show and every connect).
     void SetDict();
@@ -27,6 +53,37 @@ public:
     void onDC_CC(const QByteArray &body);
     void onDC_W(const QByteArray &body);
     void onDC_S(const QByteArray &body);
+    // True once after a reply whose list came back empty: the frame skips the
+    // closing steps that belong to a handled reply.
+    bool takeEndReplyHandling();
+
+    // User actions (the lists' current rows are the clicked items).
+    void LB_CClick();
+    void LB_CCClick();
+    void LB_WClick();
+    void LB_CEnter();
+    void LB_CCEnter();
+    void CB_DictClick(int index);
+    void TreeView1Click(QTreeWidgetItem *item);
+    void TreeDOxClick(QTreeWidgetItem *item);
+    void CB_ConcRefClick();
+    void CB_DSTClick();
+    // RBD1Click for the radio button `which` (0..2) that became selected.
+    void RBD1Click(int which);
+
+    // Dictionary links of the selected concordance line or text page ("$$+n,d"...):
+    // the first link is followed at once.
+    void loadDictLinks(const QByteArray &text);
+    // Clears the links, hides RBD1..RBD3 and clears and hides TreeDOx.
+    void TreeDoX_Clear();
+    // The concordance set-up: links cleared, CB_DST from the configuration.
+    void concordanceReset();
+
+    // Shows reference picture `number` in TForm5 (modal); a missing file does
+    // nothing, a file that does not decode gives a message and no window.
+    void showReferencePicture(qint32 number);
+
+    const dictcore::DictPageState &pageState() const { return m_page; }
 
     QComboBox *CB_Dict;
     QPushButton *B_Refr;
@@ -39,7 +96,61 @@ public:
     QLabel *L_WN;
     QLabel *L_SN;
     QLabel *L_DD;
+    QCheckBox *CB_ConcRef;   // "Связать с конкордансом"
+
+signals:
+    // CB_ConcRef tied the concordance to the entry: the concordance page selects
+    // item charNo of CBC_List and gives its selected LBC_W item NestRef valueNo.
+    void concordanceTied(qint32 charNo, qint32 valueNo);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    SessionState &state();
+    tCDictPos *recordOfCurDict();
+    dictcore::DictRecordLookup recordLookup();
+
+    // Replies answer requests in order. A reply to a request that an earlier user
+    // action started, while a later action's request is still on its way, is
+    // superseded: it is not shown and starts no follow-up request.
+    void userAction();
+    bool beginReply();
+    void endReply();
+    void run(const dictcore::DictOutcome &outcome);
+    void send(const dictcore::DictRequest &request);
+
+    // Widgets from m_page.
+    void showList(QListWidget *view, const dictcore::DictList &list);
+    void showSelections();
+    void showLabels();
+    void showConcRef();
+    void showLinks();
+    static void showTree(QTreeWidget *view, const dictcore::EntryTree &tree);
+
+    bool dictKey(QWidget *target, QKeyEvent *event);
+    bool listNavigation(QListWidget *list, int key);
+    void clickList(QListWidget *list);
+    void followLink(QTreeWidgetItem *item);
+
     PageHost &m_host;
+    dictcore::DictPageState m_page;
+    ConcordanceDictWidgets m_conc;
+    TForm5 *m_pictureWindow = nullptr;
+
+    bool m_syncing = false;          // widgets are being set from m_page
+    bool m_endReplyHandling = false;
+
+    // Generations: every user action starts one; requests sent while a reply is
+    // handled belong to that reply's generation.
+    int m_generation = 0;
+    QList<int> m_sent;               // generations of this page's requests in flight
+    int m_replyDepth = 0;
+    int m_replyGeneration = 0;
+    struct Snapshot {
+        tCDictPos pos;
+        int CurDict = -1;
+        int CurDictPos = -1;
+        bool valid = false;
+    } m_lastSent;                    // the record of the newest request and the choice
 };

@@ -85,7 +85,10 @@ private slots:
         QVERIFY(!s.tabVisible(s.form->TS_Conc));
         QVERIFY(!s.tabVisible(s.form->TS_Chat));
         QVERIFY(s.form->windowTitle().startsWith(QStringLiteral("ОРВАН (")));
-        QCOMPARE(s.form->state().Options.entries(), QList<QByteArray>{"1=2"});
+        // "1=2", then the dictionary reset's "SWD" and the concordance reset's
+        // "DictSearcType" ("DST" defaults to ticked).
+        QCOMPARE(s.form->state().Options.entries(),
+                 (QList<QByteArray>{"1=2", "SWD=NO", "DictSearcType=H"}));
     }
 
     void connect_greeting_sendsRegistrationNameExactly()

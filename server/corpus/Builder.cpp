@@ -13,6 +13,10 @@
 #include <optional>
 #include <thread>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace corvus {
 namespace {
 
@@ -429,6 +433,11 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         work(0);
         for (auto &th : pool)
             th.join();
+#ifdef __GLIBC__
+        // The Hunspell objects are gone, but glibc keeps their freed pages in the
+        // threads' arenas; hand them back before the postings are allocated.
+        malloc_trim(0);
+#endif
         bool all = true;
         for (const QString &e : errors)
             all = all && !e.isEmpty();

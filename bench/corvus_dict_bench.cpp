@@ -126,6 +126,30 @@ int main(int argc, char *argv[])
     report("In process (parse + answer):", inProcess);
     std::printf("  reply bytes on average: %lld\n", static_cast<long long>(bytes / qint64(samples.size())));
 
+    // The heaviest entries: the most used headwords of each dictionary.
+    std::map<QByteArray, std::vector<double>> heavy;
+    for (int d = 0; d < loaded.service->dictionaries().size(); ++d) {
+        const Dictionary &dict = loaded.service->dictionaries()[d]->dictionary();
+        std::vector<std::pair<qint32, int>> bySize;
+        for (int p = 0; p < dict.index().size(); ++p)
+            bySize.emplace_back(dict.headwordSize(p), p);
+        const size_t top = std::min<size_t>(100, bySize.size());
+        std::partial_sort(bySize.begin(), bySize.begin() + qsizetype(top), bySize.end(),
+                          [](const auto &a, const auto &b) { return a.first > b.first; });
+        for (size_t i = 0; i < top; ++i) {
+            tCDictPos pos(d);
+            pos.WordMode = 'A';
+            pos.WordNo = bySize[i].second;
+            const QByteArray bytes = requests::wire("DC_S", requests::dictParams(pos, OptionList::initial()));
+            QElapsedTimer t;
+            t.start();
+            const wirerequest::Result r = wirerequest::parse(bytes);
+            loaded.service->handle(r.request, SessionInfo{});
+            heavy["DC_S/" + QByteArray::number(d)].push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+    }
+    report("In process, entries of the 100 most used headwords (DC_S/dictionary):", heavy);
+
     // (2) Over loopback TCP: one client, request after request, through the endpoint.
     Dispatcher dispatcher;
     dispatcher.setService(loaded.service);

@@ -147,7 +147,7 @@ void Corpus::appendDisplay(uint32_t token, QByteArray &out) const
     const qsizetype start = out.size();
     out.append(v.data(), qsizetype(v.size()));
     const uint8_t pattern = flags & kCaseMask;
-    if (pattern == kCapital) {
+    if (pattern == kCapital && out.size() > start) {
         out[start] = char(charset::upper(uint8_t(out[start])));
     } else if (pattern == kUpper) {
         for (qsizetype i = start; i < out.size(); ++i)

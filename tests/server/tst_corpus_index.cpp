@@ -7,6 +7,7 @@
 #include "support/CorpusFixture.h"
 
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -296,6 +297,28 @@ private slots:
 
         QVERIFY(!Lemmatiser::open(m_tmp.path() + QStringLiteral("/nothing"), &error));
         QVERIFY2(error.startsWith(QStringLiteral("Не удалось открыть словарь hunspell")), qPrintable(error));
+    }
+
+    void lemmatiser_dictionaryInKoi8r()
+    {
+        // A dictionary whose SET line says KOI8-R: words go to it and come back
+        // through that code page.
+        const QString dir = m_tmp.path() + QStringLiteral("/koi8");
+        QStringEncoder koi8("KOI8-R");
+        if (!koi8.isValid())
+            QSKIP("this Qt has no KOI8-R codec");
+        auto write = [&](const char *name, const char *utf8) {
+            corpusfixture::writeBytes(dir, QString::fromLatin1(name), koi8.encode(QString::fromUtf8(utf8)));
+        };
+        write("mini.aff", "SET KOI8-R\nSFX A Y 2\nSFX A 0 ами .\nSFX A 0 ом .\n");
+        write("mini.dic", "2\nстол/A\nёлка\n");
+        QString error;
+        auto lem = Lemmatiser::open(dir + QStringLiteral("/mini"), &error);
+        QVERIFY2(lem, qPrintable(error));
+        QCOMPARE(lem->lemma(cp("столами")), std::optional<std::string>(cp("стол")));
+        QCOMPARE(lem->lemma(cp("столом")), std::optional<std::string>(cp("стол")));
+        QCOMPARE(lem->lemma(cp("ёлка")), std::optional<std::string>(cp("ёлка")));
+        QVERIFY(!lem->lemma(cp("стулом")));
     }
 
     void summary_namesCounts()

@@ -12,6 +12,8 @@ TcpConnection::TcpConnection(QTcpSocket *socket, Dispatcher *dispatcher, QObject
     m_settle.setInterval(SettleMs);
     connect(&m_settle, &QTimer::timeout, this, [this] { process(true); });
     connect(m_socket, &QTcpSocket::readyRead, this, &TcpConnection::onReadyRead);
+    // Reading may have paused on replies the client had not taken.
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &TcpConnection::resumeIfDue);
     connect(m_socket, &QTcpSocket::disconnected, this, &TcpConnection::end);
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
         if (e != QAbstractSocket::RemoteHostClosedError)
@@ -30,10 +32,26 @@ void TcpConnection::end()
     emit finished();
 }
 
+bool TcpConnection::paused() const
+{
+    return m_order.inFlight() >= MaxInFlight || m_socket->bytesToWrite() > MaxUnsent;
+}
+
+void TcpConnection::resumeIfDue()
+{
+    if (!m_paused || paused())
+        return;
+    m_paused = false;
+    process(false);
+    onReadyRead();
+}
+
 void TcpConnection::onReadyRead()
 {
-    if (m_order.inFlight() >= MaxInFlight)
-        return;   // resumed when replies go out
+    if (paused()) {
+        m_paused = true;   // resumed when replies are done or taken
+        return;
+    }
     const QByteArray chunk = m_socket->read(wirerequest::MaxRequestSize);
     if (chunk.isEmpty())
         return;
@@ -44,7 +62,11 @@ void TcpConnection::onReadyRead()
 
 void TcpConnection::process(bool final)
 {
-    while (!m_buffer.isEmpty() && m_order.inFlight() < MaxInFlight) {
+    while (!m_buffer.isEmpty()) {
+        if (paused()) {
+            m_paused = true;
+            return;
+        }
         const wirerequest::Result r = wirerequest::parse(m_buffer, final);
         switch (r.status) {
         case wirerequest::Status::Complete:
@@ -76,16 +98,10 @@ void TcpConnection::submit(const wirerequest::Request &request)
 
 void TcpConnection::answer(quint64 seq, const QByteArray &reply)
 {
-    const bool wasFull = m_order.inFlight() >= MaxInFlight;
     for (const QByteArray &r : m_order.complete(seq, reply))
         write(r);
-    if (wasFull && m_order.inFlight() < MaxInFlight) {
-        // Reading paused at the limit: take up what is buffered and what waits.
-        QMetaObject::invokeMethod(this, [this] {
-            process(false);
-            onReadyRead();
-        }, Qt::QueuedConnection);
-    }
+    if (m_paused && !paused())
+        QMetaObject::invokeMethod(this, &TcpConnection::resumeIfDue, Qt::QueuedConnection);
 }
 
 void TcpConnection::write(const QByteArray &bytes)

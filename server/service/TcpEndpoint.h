@@ -21,6 +21,9 @@ public:
     static constexpr int SettleMs = 200;
     // Requests of one connection handled at once; beyond it reading pauses.
     static constexpr int MaxInFlight = 32;
+    // Reply bytes a client has not taken yet; beyond it reading pauses too, so a
+    // client that sends without reading cannot make the server hoard its replies.
+    static constexpr qint64 MaxUnsent = qint64(16) * 1024 * 1024;
 
     TcpConnection(QTcpSocket *socket, Dispatcher *dispatcher, QObject *parent = nullptr);
 
@@ -29,6 +32,8 @@ signals:
 
 private:
     void end();
+    bool paused() const;
+    void resumeIfDue();
     void onReadyRead();
     void process(bool final);
     void submit(const wirerequest::Request &request);
@@ -42,6 +47,7 @@ private:
     ReplyOrder m_order;
     SessionInfo m_session;
     bool m_ended = false;
+    bool m_paused = false;   // reading stopped at a limit
 };
 
 class TcpEndpoint : public QObject {

@@ -3,6 +3,7 @@
 // is damaged. Plus the errors for corpora that cannot be read, and the installed
 // default corpus.
 #include "corpus/Corpus.h"
+#include "corpus/CorpusData.h"
 #include "support/CorpusFixture.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
 #include <unistd.h>
 
 using namespace corvus;
@@ -182,6 +184,52 @@ private slots:
         QVERIFY(!garbage->stats().fromCache);
         QCOMPARE(garbage->stats().cacheMiss, QStringLiteral("not a cache"));
         QVERIFY(load()->stats().fromCache);
+    }
+
+    void consistentChecksumBadIds_areRejected()
+    {
+        // A cache whose checksum matches but whose arrays are wrong (a bug, or a
+        // file made on purpose) must still not be used: every id, offset and
+        // count is checked against what it indexes.
+        corpusfixture::writeUtf8(m_root, QStringLiteral("prose/Автор/Смешанный.txt"), "МакДональдс и O’Brien.\n");
+        auto cold = load();
+        const QByteArray expected = dump(*cold);
+        const QString file = onlyCacheFile(m_cache);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray pristine = f.readAll();
+        f.close();
+        uint32_t sections = 0;
+        std::memcpy(&sections, pristine.constData() + 12, 4);
+        QVERIFY(sections > 20);
+        int tried = 0;
+        for (uint32_t i = 0; i < sections; ++i) {
+            uint32_t id, elemSize;
+            uint64_t offset, count;
+            const char *entry = pristine.constData() + 64 + 24 * i;
+            std::memcpy(&id, entry, 4);
+            std::memcpy(&elemSize, entry + 4, 4);
+            std::memcpy(&offset, entry + 8, 8);
+            std::memcpy(&count, entry + 16, 8);
+            if (elemSize != 4 || count == 0)
+                continue;
+            for (const uint64_t index : {uint64_t(0), count - 1}) {
+                QByteArray bad = pristine;
+                const uint32_t huge = 0xFFFFFFF0u;
+                std::memcpy(bad.data() + offset + index * 4, &huge, 4);
+                const uint64_t sum = CacheFile::checksum(bad.constData() + 64, size_t(bad.size() - 64));
+                std::memcpy(bad.data() + 48, &sum, 8);
+                QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                f.write(bad);
+                f.close();
+                auto c = load();
+                QVERIFY(c);
+                QVERIFY2(!c->stats().fromCache, qPrintable(QStringLiteral("section %1 element %2").arg(id).arg(index)));
+                QCOMPARE(dump(*c), expected);
+                ++tried;
+            }
+        }
+        QVERIFY(tried > 30);
     }
 
     void unwritableCache_stillLoads()

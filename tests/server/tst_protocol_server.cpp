@@ -277,7 +277,8 @@ private slots:
         letter.LetterNo = 3;
         QByteArray batch;
         QByteArrayList expected;
-        for (int i = 0; i < 20; ++i) {
+        // More than a connection handles at once: reading pauses and resumes.
+        for (int i = 0; i < 100; ++i) {
             const QByteArray tag = QByteArrayList({"DC_S", "DC_C", "DC_W", "DC_CC"})[i % 4];
             batch += dc(tag, letter);
             expected.append(tag);

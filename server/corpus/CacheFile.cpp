@@ -225,6 +225,13 @@ bool lexiconOk(const Lexicon &lx, Span<char> chars, Span<uint32_t> offsets, Span
 
 } // namespace
 
+uint64_t CacheFile::checksum(const void *data, size_t size)
+{
+    Hasher h;
+    h.add(data, size);
+    return h.result();
+}
+
 void CacheFile::attachOwned(Corpus &c)
 {
     CorpusData &d = *c.m_data;

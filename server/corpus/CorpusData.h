@@ -69,6 +69,10 @@ public:
     static std::shared_ptr<Corpus> read(const QString &path, const QByteArray &fingerprint, QString *why);
     // Points the corpus's spans at the storage of its CorpusData.
     static void attachOwned(Corpus &corpus);
+    // The checksum stored in the header (bytes 48..55) over everything after the
+    // 64-byte header; the section table (id, element size, offset, count: 4, 4,
+    // 8, 8 bytes) follows the header.
+    static uint64_t checksum(const void *data, size_t size);
 
 private:
     template <typename F>

@@ -147,16 +147,16 @@ QString failureText(const ErrorManager &err)
     const QString detail = QString::fromLatin1(err.message);
     switch (err.failure) {
     case Failure::NotJpeg:
-        return QStringLiteral("данные не являются изображением JPEG (%1)").arg(detail);
+        return QStringLiteral("не является изображением JPEG (%1)").arg(detail);
     case Failure::TooLarge:
-        return QStringLiteral("изображение слишком велико (%1 точек)").arg(detail);
+        return QStringLiteral("содержит слишком большое изображение (%1 точек)").arg(detail);
     case Failure::TooManyScans:
-        return QStringLiteral("изображение JPEG повреждено (слишком много проходов)");
+        return QStringLiteral("содержит повреждённое изображение JPEG (слишком много проходов)");
     case Failure::Corrupt:
     case Failure::None:
         break;
     }
-    return QStringLiteral("изображение JPEG повреждено (%1)").arg(detail);
+    return QStringLiteral("содержит повреждённое изображение JPEG (%1)").arg(detail);
 }
 
 } // namespace
@@ -165,7 +165,7 @@ JpegResult decodeJpeg(const QByteArray &data)
 {
     JpegResult result;
     if (data.size() > MaxJpegFileBytes) {
-        result.error = QStringLiteral("файл изображения слишком велик (%1 байт)").arg(data.size());
+        result.error = QStringLiteral("слишком велик (%1 байт)").arg(data.size());
         return result;
     }
     auto decoder = std::make_unique<Decoder>();
@@ -185,20 +185,19 @@ JpegResult decodeJpegFile(const QString &path)
 {
     JpegResult result;
     QFile file(path);
-    const QString prefix = QStringLiteral("Не удалось показать изображение \"%1\": ").arg(path);
+    const QString subject = QStringLiteral("Файл \"%1\" ").arg(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        result.error = prefix + QStringLiteral("файл не открывается (%1)").arg(file.errorString());
+        result.error = subject + QStringLiteral("не открывается (%1)").arg(file.errorString());
         return result;
     }
     if (file.size() > MaxJpegFileBytes) {
-        result.error = prefix
-            + QStringLiteral("файл изображения слишком велик (%1 байт)").arg(file.size());
+        result.error = subject + QStringLiteral("слишком велик (%1 байт)").arg(file.size());
         return result;
     }
     const QByteArray bytes = file.readAll();
     result = decodeJpeg(bytes);
     if (!result.image)
-        result.error = prefix + result.error;
+        result.error = subject + result.error;
     return result;
 }
 

@@ -17,7 +17,9 @@ struct JpegImage {
 
 struct JpegResult {
     std::optional<JpegImage> image;   // absent on failure
-    QString error;                    // why, when absent
+    // Why, when absent: what is wrong, worded to follow the name of the source
+    // ("не является изображением JPEG (...)"); decodeJpegFile puts the file first.
+    QString error;
 };
 
 // Upper limits: larger files or pictures are refused before memory is taken.

@@ -35,6 +35,8 @@ class Hasher {
 public:
     void add(const void *data, size_t n)
     {
+        if (n == 0)
+            return;
         auto p = static_cast<const unsigned char *>(data);
         m_total += n;
         if (m_fill) {
@@ -365,7 +367,7 @@ std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &f
         return fail("old format");
     if (fingerprint.size() < 32 || std::memcmp(h.fingerprint, fingerprint.constData(), 32) != 0)
         return fail("stale");
-    if (h.fileSize != uint64_t(size) || h.sectionCount > 1000)
+    if (h.fileSize != uint64_t(size) || h.sectionCount == 0 || h.sectionCount > 1000)
         return fail("truncated");
     d.map = d.file.map(0, size);
     if (!d.map)

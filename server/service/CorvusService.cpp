@@ -1,6 +1,7 @@
 #include "CorvusService.h"
 
 #include "Reply.h"
+#include "UpdateOffer.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 
@@ -32,6 +33,11 @@ CorvusService::CorvusService(CorpusFacts facts,
 void CorvusService::setHandler(const QByteArray &tag, Handler handler)
 {
     m_handlers.insert(tag, std::move(handler));
+}
+
+void CorvusService::setUpdateOffer(std::shared_ptr<const UpdateOffer> offer)
+{
+    m_update = std::move(offer);
 }
 
 QByteArray CorvusService::greeting() const
@@ -92,11 +98,44 @@ QByteArray CorvusService::infoText() const
 ServiceOutcome CorvusService::handle(const wirerequest::Request &request,
                                      const SessionInfo &session) const
 {
+    ServiceOutcome out = answer(request, session);
+    if (out.registeredAs) {
+        // The registration reply already speaks to the version just registered.
+        SessionInfo registered = session;
+        registered.clientVersion = out.clientVersion;
+        out.reply = markedFor(registered, out.reply);
+    } else {
+        out.reply = markedFor(session, out.reply);
+    }
+    return out;
+}
+
+QByteArray CorvusService::markedFor(const SessionInfo &session, const QByteArray &reply) const
+{
+    if (!m_update || session.local || !m_update->isNewerThan(session.clientVersion))
+        return reply;
+    return update::withMark(reply, 'U');
+}
+
+QByteArray CorvusService::updateReply(const QByteArray &tag, const SessionInfo &session) const
+{
+    if (!m_update)
+        return reply::zero(ru("Обновление программы с этого сервера недоступно."));
+    if (session.local)
+        return reply::zero(ru("Обновление программы по локальной связи не выполняется: подключитесь "
+                              "к серверу по сети."));
+    return m_update->reply(tag);
+}
+
+ServiceOutcome CorvusService::answer(const wirerequest::Request &request,
+                                     const SessionInfo &session) const
+{
     ServiceOutcome out;
     const QByteArray &tag = request.tag;
     if (tag == "NM" || tag == "NMD") {
         out.reply = reply::wire(tag, registrationBody(request.params));
         out.registeredAs = userNameOf(request.params);
+        out.clientVersion = update::versionPrefix(request.params);
         return out;
     }
     if (tag == "INFO") {
@@ -112,7 +151,7 @@ ServiceOutcome CorvusService::handle(const wirerequest::Request &request,
         return out;
     }
     if (tag == "CL_E" || tag == "CL_B") {
-        out.reply = reply::zero(ru("Обновление программы с этого сервера недоступно."));
+        out.reply = updateReply(tag, session);
         return out;
     }
     if (request.known) {

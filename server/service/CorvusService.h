@@ -13,15 +13,19 @@
 #include <memory>
 #include <optional>
 
+class UpdateOffer;
+
 // What an endpoint knows about its client.
 struct SessionInfo {
     QByteArray userName;   // from the registration request, 1251
+    QByteArray clientVersion;   // the digits and dots before the user name at registration
     bool local = false;    // the local link
 };
 
 struct ServiceOutcome {
     QByteArray reply;                        // the whole reply as it goes on the wire
     std::optional<QByteArray> registeredAs;  // a registration: the session's new user name
+    QByteArray clientVersion;                // with registeredAs: the session's new client version
 };
 
 // The facts about the corpus that the session replies report.
@@ -42,10 +46,16 @@ public:
     // registering "CT_D" offers the usage sub-page (option "SS"="YES"). Only before
     // serving starts.
     void setHandler(const QByteArray &tag, Handler handler);
+    // The newer client served by "CL_E"/"CL_B"; every reply to a remote client of an
+    // older version is marked "U". Only before serving starts.
+    void setUpdateOffer(std::shared_ptr<const UpdateOffer> offer);
+    const UpdateOffer *updateOffer() const { return m_update.get(); }
 
     // "$RG=" sent when a TCP connection is accepted.
     QByteArray greeting() const;
     ServiceOutcome handle(const wirerequest::Request &request, const SessionInfo &session) const;
+    // `reply` as it goes to `session`: with the mark "U" when an update is offered to it.
+    QByteArray markedFor(const SessionInfo &session, const QByteArray &reply) const;
     // The reply to bytes that are not a request.
     static QByteArray badRequest(const QByteArray &reason1251);
 
@@ -56,9 +66,12 @@ public:
     const CorpusFacts &facts() const { return m_facts; }
 
 private:
+    ServiceOutcome answer(const wirerequest::Request &request, const SessionInfo &session) const;
+    QByteArray updateReply(const QByteArray &tag, const SessionInfo &session) const;
     QByteArray dictionaryReply(const wirerequest::Request &request) const;
 
     CorpusFacts m_facts;
     QList<std::shared_ptr<const ServedDictionary>> m_dictionaries;
     QHash<QByteArray, Handler> m_handlers;
+    std::shared_ptr<const UpdateOffer> m_update;
 };

@@ -120,8 +120,10 @@ void LocalEndpoint::submit(int id, const wirerequest::Request &request)
                       [this, id, seq](const ServiceOutcome &outcome) {
                           if (!m_clients.contains(id))
                               return;
-                          if (outcome.registeredAs)
+                          if (outcome.registeredAs) {
                               m_clients[id].session.userName = *outcome.registeredAs;
+                              m_clients[id].session.clientVersion = outcome.clientVersion;
+                          }
                           answer(id, seq, outcome.reply);
                       });
 }

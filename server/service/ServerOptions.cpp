@@ -9,7 +9,7 @@ bool takesValue(const QString &name)
     static const QStringList withValue = {
         QStringLiteral("--corpus"), QStringLiteral("--port"),    QStringLiteral("--listen"),
         QStringLiteral("--dict"),   QStringLiteral("--cache"),   QStringLiteral("--service"),
-        QStringLiteral("--idle-exit"),
+        QStringLiteral("--idle-exit"), QStringLiteral("--update-dir"),
     };
     return withValue.contains(name);
 }
@@ -91,6 +91,10 @@ ServerOptionsResult parseServerOptions(const QStringList &args)
                 return fail(QStringLiteral("Неверное число секунд в параметре --idle-exit: %1").arg(value));
             o.idleExitSeconds = s;
             idleGiven = true;
+        } else if (name == QStringLiteral("--update-dir")) {
+            if (value.isEmpty())
+                return fail(QStringLiteral("Пустой путь в параметре --update-dir."));
+            o.updateDir = value;
         }
     }
     if (!o.localLink && o.port < 0 && !o.help)
@@ -125,5 +129,9 @@ QString serverUsage()
         "  --idle-exit СЕК    при обслуживании только по локальной связи завершиться,\n"
         "                     если СЕК секунд нет ни одного клиента (по умолчанию 5;\n"
         "                     -1 — никогда). С --port по умолчанию -1.\n"
+        "  --update-dir ПАПКА папка с новой версией клиента: файлы Lexar (клиент),\n"
+        "                     LexarE (программа обновления) и VERSION (номер версии,\n"
+        "                     например 1.4.13.0). Клиентам более старых версий,\n"
+        "                     подключённым по TCP, предлагается обновление.\n"
         "  --help             эта справка.\n");
 }

@@ -2,7 +2,8 @@
 // The command line of Corvus.exe.
 //
 //   Corvus.exe [--corpus DIR]... [--port N] [--listen ADDR] [--dict FILE]
-//              [--cache DIR] [--no-local] [--service NAME] [--idle-exit SECONDS] [--help]
+//              [--cache DIR] [--no-local] [--service NAME] [--idle-exit SECONDS]
+//              [--update-dir DIR] [--help]
 //
 // Without arguments it serves the default corpus over the local link only, which is
 // how the client starts it on demand.
@@ -22,6 +23,7 @@ struct ServerOptions {
     // from the start, while none has come); -1: never. The default depends on
     // whether TCP is served.
     int idleExitSeconds = -1;
+    QString updateDir;             // empty: no client update offered
     bool help = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "CorpusDictionary.h"
 #include "Thesaurus.h"
+#include "UpdateOffer.h"
 #include "corpus/Corpus.h"
 #include "model/Cp1251.h"
 
@@ -30,6 +31,8 @@ QString checkServerPaths(const ServerOptions &options)
         if (!fi.isReadable() || (fi.isDir() && !fi.isExecutable()))
             return QStringLiteral("Нет доступа к корпусу: %1").arg(path);
     }
+    if (!options.updateDir.isEmpty() && !QFileInfo(options.updateDir).isDir())
+        return QStringLiteral("Папка обновления не найдена: %1").arg(options.updateDir);
     if (options.thesaurusGiven) {
         const QFileInfo fi(options.thesaurusPath);
         if (!fi.isFile() || !fi.isReadable())
@@ -103,6 +106,18 @@ LoadedService loadService(const ServerOptions &options)
     facts.wordCount = corpus->wordCount();
     facts.textCount = corpus->textCount();
     out.service = std::make_shared<CorvusService>(facts, dictionaries);
+    if (!options.updateDir.isEmpty()) {
+        auto offer = UpdateOffer::load(options.updateDir, &error);
+        if (!offer) {
+            out.service.reset();
+            out.error = error;
+            return out;
+        }
+        out.service->setUpdateOffer(std::move(offer));
+        out.notes.append(QStringLiteral("Обновление клиента: версия %1 из %2.")
+                             .arg(QString::fromLatin1(out.service->updateOffer()->version()),
+                                  options.updateDir));
+    }
     out.notes.append(QStringLiteral("Словари готовы за %1 с.").arg(double(clock.elapsed()) / 1000.0, 0, 'f', 2));
     return out;
 }

@@ -73,7 +73,8 @@ void TcpConnection::process(bool final)
             submit(r.request);
             break;
         case wirerequest::Status::Bad:
-            answer(m_order.reserve(), CorvusService::badRequest(r.reason));
+            answer(m_order.reserve(),
+                   m_dispatcher->service()->markedFor(m_session, CorvusService::badRequest(r.reason)));
             break;
         case wirerequest::Status::Filler:
             break;
@@ -90,8 +91,10 @@ void TcpConnection::submit(const wirerequest::Request &request)
 {
     const quint64 seq = m_order.reserve();
     m_dispatcher->run(this, request, m_session, [this, seq](const ServiceOutcome &outcome) {
-        if (outcome.registeredAs)
+        if (outcome.registeredAs) {
             m_session.userName = *outcome.registeredAs;
+            m_session.clientVersion = outcome.clientVersion;
+        }
         answer(seq, outcome.reply);
     });
 }

@@ -126,8 +126,10 @@ DictPage::DictPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     connect(CB_Dict, &QComboBox::activated, this, &DictPage::CB_DictClick);
     connect(CB_ConcRef, &QCheckBox::toggled, this, [this] { CB_ConcRefClick(); });
 
-    // Keys typed anywhere on the page go to the type-ahead search first.
-    for (QWidget *w : std::initializer_list<QWidget *>{this, CB_Dict, B_Refr, LB_C, LB_CC, LB_W,
+    // Keys typed in the page's controls go to the type-ahead search first. (Not
+    // the page itself: a key a control ignores travels on to it and would be
+    // searched twice.)
+    for (QWidget *w : std::initializer_list<QWidget *>{CB_Dict, B_Refr, LB_C, LB_CC, LB_W,
                                                        TreeView1, CB_ConcRef})
         w->installEventFilter(this);
 }

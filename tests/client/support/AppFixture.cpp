@@ -7,6 +7,7 @@ TestHome::TestHome()
 {
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/config")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/cache")));
     QDir().mkpath(m_dir.path() + QStringLiteral("/data"));
     QDir().mkpath(m_dir.path() + QStringLiteral("/config"));
 }

@@ -1,0 +1,114 @@
+// The client against the real corpus server: in the local mode Lexar starts
+// Corvus.exe on demand over the local link and registers; over TCP it connects to a
+// Corvus.exe serving a corpus the test writes, registers and opens a dictionary.
+#include "app/MainWindow.h"
+#include "concordance/ConcPage.h"
+#include "dictionary/DictPage.h"
+#include "model/Cp1251.h"
+#include "support/AppFixture.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+
+QString corvusPath()
+{
+    return QString::fromLocal8Bit(qgetenv("LEXAR_BIN_DIR")) + QStringLiteral("/Corvus.exe");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestE2eCorvus : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        // No test mode here: the server is another process, and both must find the
+        // user data folder (start signal, local link socket) under XDG_DATA_HOME.
+        if (!QFile::exists(corvusPath()))
+            QSKIP("Corvus.exe is not built");
+    }
+
+    void localMode_startsCorvusOnDemandAndRegisters()
+    {
+        if (!QFile::exists(QStringLiteral("/usr/share/games/fortunes/ru")))
+            QSKIP("fortunes-ru is not installed");
+        TestHome home;
+        RecordingUi ui;
+        Config config = home.config({}, false);
+        config.LocalServerName = QStringLiteral("Corvus");
+        config.LocalServerFile = QStringLiteral("Corvus.exe");
+        config.LocalServerPath = corvusPath();
+        TForm1 form(config, ui);
+        form.createSecondaryWindows();
+        form.show();
+        // The link tick starts the server; its start signal or its "Server is Ready"
+        // leads to a registration that the loaded server answers.
+        const bool registered = QTest::qWaitFor(
+            [&] { return form.PageC->isTabVisible(form.PageC->indexOf(form.TS_Dict)); }, 60000);
+        if (!registered) {
+            for (const QByteArray &line : form.sessionLog().lines())
+                qWarning("%s", cp1251::decode(line).toUtf8().constData());
+        }
+        QVERIFY(registered);
+        QVERIFY(form.state().DictPosList.size() >= 1);
+        QVERIFY(!form.L1->text().isEmpty());
+        QVERIFY(ui.messages.isEmpty());
+        form.close();   // tells the server "CLOSE"; it ends by itself
+    }
+
+    void tcpMode_registersAndOpensTheFirstDictionary()
+    {
+        TestHome home;
+        writeFile(home.path() + QStringLiteral("/corpus/Пушкин/Стихи.txt"),
+                  cp1251::ru("Мороз и солнце; день чудесный!\nЕщё ты дремлешь, друг прелестный.\n"));
+        QProcess corvus;
+        corvus.setProgram(corvusPath());
+        corvus.setArguments({QStringLiteral("--corpus"), home.path() + QStringLiteral("/corpus"),
+                             QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-local"),
+                             QStringLiteral("--cache"), home.path() + QStringLiteral("/cache")});
+        corvus.start();
+        QVERIFY(corvus.waitForStarted());
+        QString out;
+        QRegularExpression listening(QStringLiteral("listening on [0-9.]+:([0-9]+)"));
+        QRegularExpressionMatch m;
+        QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromLocal8Bit(corvus.readAllStandardOutput()),
+                                  (m = listening.match(out)).hasMatch()),
+                                 60000);
+        RecordingUi ui;
+        TForm1 form(home.config({"IP=127.0.0.1", "Port=" + m.captured(1).toLatin1()}), ui);
+        form.createSecondaryWindows();
+        form.show();
+        form.B_ConnectClick();
+        QTRY_VERIFY_WITH_TIMEOUT(form.PageC->isTabVisible(form.PageC->indexOf(form.TS_Dict)), 20000);
+        QVERIFY(form.state().DictPosList.size() >= 1);
+        QVERIFY(form.L1->text().contains(QStringLiteral("Пользователь"))
+                || !form.L1->text().isEmpty());
+        // Opening the dictionary page asks for the letters; the server answers them.
+        form.PageC->setCurrentWidget(form.TS_Dict);
+        QTRY_VERIFY_WITH_TIMEOUT(form.TS_Dict->LB_C->count() > 0, 20000);
+        QVERIFY(ui.messages.isEmpty());
+        form.close();
+        corvus.terminate();
+        corvus.waitForFinished(5000);
+    }
+};
+
+QTEST_MAIN(TestE2eCorvus)
+#include "tst_e2e_corvus.moc"

@@ -9,8 +9,14 @@
 // Set-up (ServerSetup): build one engine per corpus and register the handlers:
 //
 //     auto engine = std::make_shared<const corvus::conc::ConcEngine>(corpus);
-//     corvus::conc::registerListHandlers(*service, engine);   // CN_C, CN_Cx, CN_W
+//     corvus::conc::registerListHandlers(*service, engine, clickHook);   // CN_C, CN_Cx, CN_W
 //     ...the handlers of the lines, text pages and grid take the same engine.
+//
+// clickHook (optional) lets the lines' owner re-aim the position of a "CN_W" reply
+// to a word clicked in the text view (option "TabType" with "4" as its fifth
+// character, CurLine = the clicked token): it is called with the reply's position
+// (ValueNo[Level] already on the clicked token's value, fixed levels adjusted so
+// that the token satisfies them) and may set CurLine/FirstLine/Found[0]/Move[0].
 //
 // The semantics (documented for users in docs/concordance-lists.md):
 //
@@ -48,6 +54,7 @@
 #include <QList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -86,6 +93,9 @@ public:
     bool perText() const { return m_perText; }
     // The empty value's id (0), or corvus::kNone when no token lacks a value.
     uint32_t emptyValue() const { return m_hasEmpty ? 0 : kNone; }
+    // True for the numeric characteristics (year, decade, length), whose
+    // alphabetical order is the order of the numbers.
+    bool numeric() const { return !m_textSorted; }
 
     // The value of a token; kNone for punctuation (and tokens out of range).
     uint32_t valueOf(uint32_t token) const
@@ -216,7 +226,6 @@ public:
     std::vector<uint32_t> matching(const std::vector<Condition> &conditions) const;
 
     struct Private;
-    const Private &internals() const { return *d; }
 
 private:
     std::shared_ptr<const Corpus> m_corpus;
@@ -231,7 +240,12 @@ private:
 QByteArray replyBody(const tCConcPos *conc, const tCDictPos *dict, const OptionList *options,
                      const QByteArray &text);
 
+// Called by "CN_W" for a word clicked in the text view (see the top of this file):
+// the reply's position, the reply's options, the clicked token.
+using ClickHook = std::function<void(tCConcPos &conc, const OptionList &options, uint32_t token)>;
+
 // Registers "CN_C", "CN_Cx" and "CN_W" (ValueList.cpp).
-void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngine> engine);
+void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngine> engine,
+                          ClickHook clickHook = {});
 
 } // namespace corvus::conc

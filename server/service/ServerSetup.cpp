@@ -2,6 +2,7 @@
 
 #include "CorpusDictionary.h"
 #include "Thesaurus.h"
+#include "concordance/Query.h"
 #include "UpdateOffer.h"
 #include "corpus/Corpus.h"
 #include "model/Cp1251.h"
@@ -106,6 +107,9 @@ LoadedService loadService(const ServerOptions &options)
     facts.wordCount = corpus->wordCount();
     facts.textCount = corpus->textCount();
     out.service = std::make_shared<CorvusService>(facts, dictionaries);
+    // The concordance: one engine shared by every concordance handler.
+    auto concEngine = std::make_shared<const corvus::conc::ConcEngine>(corpus);
+    corvus::conc::registerListHandlers(*out.service, concEngine);
     if (!options.updateDir.isEmpty()) {
         auto offer = UpdateOffer::load(options.updateDir, &error);
         if (!offer) {

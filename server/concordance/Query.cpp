@@ -1,0 +1,327 @@
+#include "concordance/Query.h"
+
+#include "concordance/Characteristics.h"
+#include "model/Cp1251.h"
+
+#include <algorithm>
+
+namespace corvus::conc {
+
+namespace {
+
+// Distances beyond this are read as this: a window never needs to be wider than a
+// line of context, and a wild number must not make every occurrence walk its text.
+constexpr int kMaxDistance = 100;
+
+QByteArray ru(const char *s)
+{
+    return cp1251::ru(s);
+}
+
+// Value numbers of a composed set: "**" then numbers joined by "," (the record
+// writes a "," of a Request as ".", so both separate; blanks are ignored).
+bool parseValueSet(const QByteArray &request, std::vector<int64_t> &out)
+{
+    if (!request.startsWith("**"))
+        return false;
+    int64_t n = 0;
+    bool inNumber = false, bad = false;
+    for (qsizetype i = 2; i <= request.size(); ++i) {
+        const char c = i < request.size() ? request[i] : ',';
+        if (c >= '0' && c <= '9') {
+            if (n < (int64_t(1) << 40))
+                n = n * 10 + (c - '0');
+            inNumber = true;
+        } else if (c == ',' || c == '.' || c == ' ' || c == ';') {
+            if (inNumber)
+                out.push_back(n);
+            n = 0;
+            inNumber = false;
+        } else {
+            bad = true;
+        }
+    }
+    return !bad;
+}
+
+} // namespace
+
+struct ConcEngine::Private {
+    // A condition made testable per token: a mask over word forms (word-level
+    // characteristics) or over texts (per-text ones).
+    struct Test {
+        const Characteristic *c = nullptr;
+        std::vector<uint8_t> mask;
+        int distance = 0;
+    };
+};
+
+ConcEngine::ConcEngine(std::shared_ptr<const Corpus> corpus)
+    : m_corpus(std::move(corpus)), d(std::make_unique<Private>())
+{
+    m_chars = buildCharacteristics(*m_corpus);
+    m_groups = buildGroups();
+}
+
+ConcEngine::~ConcEngine() = default;
+
+QList<int> ConcEngine::groupMembers(int group) const
+{
+    QList<int> out;
+    if (group < 0 || group >= m_groups.size())
+        return out;
+    const QByteArray &p = m_groups[group].pattern;
+    for (char rank = '1'; rank <= '9'; ++rank)
+        for (int i = 0; i < p.size(); ++i)
+            if (p[i] == rank || (rank == '1' && p[i] == 'X'))
+                out.append(i);
+    return out;
+}
+
+Query ConcEngine::parse(const tCConcPos &conc) const
+{
+    Query q;
+    q.level = conc.Level < 1 ? 1 : conc.Level;
+    if (q.level >= tCConcPos::Levels) {
+        q.error = ru("Номер уровня запроса вне допустимых пределов: ") + QByteArray::number(conc.Level) + '.';
+        return q;
+    }
+    auto badChar = [&](int level, qint32 charNo) {
+        return ru("Характеристика с номером ") + QByteArray::number(charNo) + ru(" (уровень ")
+            + QByteArray::number(level) + ru(") на сервере отсутствует.");
+    };
+    q.listChar = conc.CharNo[size_t(q.level)];
+    if (!validChar(q.listChar)) {
+        q.error = badChar(q.level, q.listChar);
+        return q;
+    }
+    q.distance = std::clamp(int(conc.Distance[size_t(q.level)]), -kMaxDistance, kMaxDistance);
+    const qint32 sel = conc.ValueNo[size_t(q.level)];
+    if (sel >= 0 && uint32_t(sel) < characteristic(q.listChar).valueCount())
+        q.selected = sel;
+
+    for (int k = 1; k < tCConcPos::Levels; ++k) {
+        if (k == q.level || conc.Mark[size_t(k)] != 'Y')
+            continue;
+        Condition c;
+        c.level = k;
+        c.charNo = conc.CharNo[size_t(k)];
+        if (!validChar(c.charNo)) {
+            q.error = badChar(k, c.charNo);
+            return q;
+        }
+        const uint32_t count = characteristic(c.charNo).valueCount();
+        c.distance = std::clamp(int(conc.Distance[size_t(k)]), -kMaxDistance, kMaxDistance);
+        std::vector<int64_t> numbers;
+        if (parseValueSet(conc.Request[size_t(k)], numbers) && !numbers.empty()) {
+            for (const int64_t n : numbers) {
+                if (n >= int64_t(count)) {
+                    q.error = ru("В составном фильтре уровня ") + QByteArray::number(k)
+                        + ru(" указано значение, которого нет в списке: ") + QByteArray::number(n + 1) + '.';
+                    return q;
+                }
+                c.values.push_back(uint32_t(n));
+            }
+            std::sort(c.values.begin(), c.values.end());
+            c.values.erase(std::unique(c.values.begin(), c.values.end()), c.values.end());
+        } else {
+            const qint32 v = conc.ValueNo[size_t(k)];
+            if (v < 0 || uint32_t(v) >= count) {
+                q.error = ru("Фильтр уровня ") + QByteArray::number(k)
+                    + ru(" не задаёт значения из списка характеристики «") + characteristic(c.charNo).name()
+                    + ru("».");
+                return q;
+            }
+            c.values.push_back(uint32_t(v));
+        }
+        q.fixed.push_back(std::move(c));
+    }
+    q.ok = true;
+    return q;
+}
+
+void ConcEngine::window(uint32_t token, int distance, std::vector<uint32_t> &out) const
+{
+    out.clear();
+    const Corpus &c = *m_corpus;
+    if (distance == 0 || token >= c.tokenCount())
+        return;
+    const TextInfo &t = c.text(c.textOf(token));
+    const uint32_t first = t.firstToken, end = t.firstToken + t.tokenCount;
+    const int want = std::min(std::abs(distance), kMaxDistance);
+    if (distance > 0) {
+        for (uint32_t u = token + 1; u < end && int(out.size()) < want; ++u)
+            if (!c.isPunct(u))
+                out.push_back(u);
+    } else {
+        for (uint32_t u = token; u > first && int(out.size()) < want;) {
+            --u;
+            if (!c.isPunct(u))
+                out.push_back(u);
+        }
+    }
+}
+
+std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditions) const
+{
+    const Corpus &corpus = *m_corpus;
+    const uint32_t tokenCount = corpus.tokenCount();
+    const Span<uint32_t> tokForm = corpus.tokenForms();
+    const Span<uint32_t> tokText = corpus.tokenTexts();
+    const Span<uint8_t> tokFlags = corpus.tokenFlagArray();
+
+    auto makeTest = [&](const Condition &cond) {
+        Private::Test t;
+        t.c = &characteristic(cond.charNo);
+        t.distance = cond.distance;
+        t.mask.assign(t.c->perText() ? corpus.textCount() : corpus.forms().size(), 0);
+        for (const uint32_t v : cond.values)
+            for (const uint32_t *m = t.c->membersBegin(v); m != t.c->membersEnd(v); ++m)
+                t.mask[*m] = 1;
+        return t;
+    };
+    auto holdsAt = [&](const Private::Test &t, uint32_t tok) {
+        return t.c->perText() ? t.mask[tokText[tok]] != 0 : t.mask[tokForm[tok]] != 0;
+    };
+
+    // The direct condition with the fewest occurrences enumerates the candidates.
+    int pick = -1;
+    uint64_t best = UINT64_MAX;
+    for (size_t i = 0; i < conditions.size(); ++i) {
+        if (conditions[i].distance != 0)
+            continue;
+        const Characteristic &c = characteristic(conditions[i].charNo);
+        uint64_t n = 0;
+        for (const uint32_t v : conditions[i].values)
+            n += c.count(v);
+        if (n < best) {
+            best = n;
+            pick = int(i);
+        }
+    }
+
+    std::vector<uint32_t> out;
+    if (pick < 0) {
+        out.reserve(size_t(corpus.wordCount()));
+        for (uint32_t tok = 0; tok < tokenCount; ++tok)
+            if (!(tokFlags[tok] & kPunct))
+                out.push_back(tok);
+    } else {
+        const Condition &cond = conditions[size_t(pick)];
+        const Characteristic &c = characteristic(cond.charNo);
+        out.reserve(size_t(best));
+        if (c.perText()) {
+            std::vector<uint32_t> texts;
+            for (const uint32_t v : cond.values)
+                texts.insert(texts.end(), c.membersBegin(v), c.membersEnd(v));
+            std::sort(texts.begin(), texts.end());
+            for (const uint32_t ti : texts) {
+                const TextInfo &t = corpus.text(ti);
+                for (uint32_t tok = t.firstToken; tok < t.firstToken + t.tokenCount; ++tok)
+                    if (!(tokFlags[tok] & kPunct))
+                        out.push_back(tok);
+            }
+        } else {
+            std::vector<uint32_t> formIds;
+            for (const uint32_t v : cond.values)
+                formIds.insert(formIds.end(), c.membersBegin(v), c.membersEnd(v));
+            const Lexicon &lex = corpus.forms();
+            if (formIds.size() == 1) {
+                const Span<uint32_t> p = lex.postings(formIds[0]);
+                out.assign(p.begin(), p.end());
+            } else if (best * 32 < tokenCount) {
+                for (const uint32_t f : formIds) {
+                    const Span<uint32_t> p = lex.postings(f);
+                    out.insert(out.end(), p.begin(), p.end());
+                }
+                std::sort(out.begin(), out.end());
+            } else {
+                const Private::Test t = makeTest(cond);
+                const uint32_t forms = lex.size();
+                for (uint32_t tok = 0; tok < tokenCount; ++tok) {
+                    const uint32_t f = tokForm[tok];
+                    if (f < forms && t.mask[f])
+                        out.push_back(tok);
+                }
+            }
+        }
+    }
+
+    // The other conditions test each candidate.
+    std::vector<Private::Test> direct, windowed;
+    for (size_t i = 0; i < conditions.size(); ++i) {
+        if (int(i) == pick)
+            continue;
+        (conditions[i].distance == 0 ? direct : windowed).push_back(makeTest(conditions[i]));
+    }
+    if (direct.empty() && windowed.empty())
+        return out;
+    std::vector<uint32_t> near;
+    size_t kept = 0;
+    for (const uint32_t tok : out) {
+        bool ok = true;
+        for (const auto &t : direct)
+            if (!holdsAt(t, tok)) {
+                ok = false;
+                break;
+            }
+        for (size_t w = 0; ok && w < windowed.size(); ++w) {
+            window(tok, windowed[w].distance, near);
+            ok = std::any_of(near.begin(), near.end(), [&](uint32_t u) { return holdsAt(windowed[w], u); });
+        }
+        if (ok)
+            out[kept++] = tok;
+    }
+    out.resize(kept);
+    return out;
+}
+
+std::vector<uint32_t> ConcEngine::occurrences(const Query &query, uint32_t value) const
+{
+    std::vector<Condition> all = query.fixed;
+    Condition own;
+    own.level = query.level;
+    own.charNo = query.listChar;
+    own.values = {value};
+    own.distance = query.distance;
+    all.push_back(std::move(own));
+    return matching(all);
+}
+
+Selection ConcEngine::select(const tCConcPos &conc, const OptionList &options) const
+{
+    Q_UNUSED(options);
+    Selection s;
+    s.query = parse(conc);
+    if (!s.query.ok) {
+        s.error = s.query.error;
+        return s;
+    }
+    if (s.query.selected < 0) {
+        s.error = ru("Не выбрано значение характеристики «") + characteristic(s.query.listChar).name()
+            + ru("».");
+        return s;
+    }
+    s.value = uint32_t(s.query.selected);
+    s.tokens = occurrences(s.query, s.value);
+    s.ok = true;
+    return s;
+}
+
+QByteArray replyBody(const tCConcPos *conc, const tCDictPos *dict, const OptionList *options,
+                     const QByteArray &text)
+{
+    QByteArray out;
+    if (conc) {
+        tCConcPos copy = *conc;
+        out += copy.framed();
+    }
+    if (dict)
+        out += dict->framed();
+    if (options && !options->isEmpty())
+        out += options->framed();
+    out += text;
+    return out;
+}
+
+} // namespace corvus::conc

@@ -1,0 +1,554 @@
+#include "concordance/ValueList.h"
+
+#include "concordance/Characteristics.h"
+#include "corpus/Charset.h"
+#include "model/CommaList.h"
+#include "model/Cp1251.h"
+#include "service/CorvusService.h"
+#include "service/Reply.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace corvus::conc {
+
+namespace {
+
+constexpr size_t kRecentLists = 16;
+constexpr int kDefaultPageRows = 20;
+constexpr int kMaxPageRows = 5000;
+
+QByteArray ru(const char *s)
+{
+    return cp1251::ru(s);
+}
+
+void appendNumber(QByteArray &out, int64_t n)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, n);
+    out.append(buf, qsizetype(r.ptr - buf));
+}
+
+// Appends corpus text as list-entry text: control bytes become blanks (the
+// markers start with byte 4) and "$" the currency sign (no "$tag=" may appear);
+// with `valuePart`, a "/" after a blank becomes "|" so that the client does not
+// take a value's own " /" for the start of the second column.
+void appendClean(QByteArray &out, std::string_view s, bool valuePart)
+{
+    char prev = 0;
+    for (const char c : s) {
+        char o = c;
+        if (uint8_t(c) < 32)
+            o = ' ';
+        else if (c == '$')
+            o = char(0xA4);
+        else if (valuePart && c == '/' && prev == ' ')
+            o = '|';
+        out += o;
+        prev = o;
+    }
+}
+
+// Whether the characteristic's texts are already folded (lexicon values).
+bool foldedTexts(int charNo)
+{
+    return charNo == kCharForm || charNo == kCharLemma || charNo == kCharEnding;
+}
+
+ListOrder orderOf(const OptionList &options)
+{
+    const QByteArray s = options.value("SortD").trimmed().toUpper();
+    if (s == "B")
+        return ListOrder::Reverse;
+    if (s == "Q")
+        return ListOrder::Frequency;
+    return ListOrder::Alpha;
+}
+
+char orderLetter(ListOrder o)
+{
+    return o == ListOrder::Reverse ? 'B' : (o == ListOrder::Frequency ? 'Q' : 'A');
+}
+
+std::optional<int64_t> number(const QByteArray &text)
+{
+    bool ok = false;
+    const qint64 n = text.trimmed().toLongLong(&ok);
+    return ok ? std::optional<int64_t>(n) : std::nullopt;
+}
+
+std::string toStd(const QByteArray &b)
+{
+    return std::string(b.constData(), size_t(b.size()));
+}
+
+} // namespace
+
+int64_t ValueListData::indexOf(uint32_t value) const
+{
+    if (order == ListOrder::Alpha) {
+        const auto it = std::lower_bound(entries.begin(), entries.end(), value);
+        return it != entries.end() && *it == value ? int64_t(it - entries.begin()) : -1;
+    }
+    const auto it = std::find(entries.begin(), entries.end(), value);
+    return it != entries.end() ? int64_t(it - entries.begin()) : -1;
+}
+
+ValueLists::ValueLists(std::shared_ptr<const ConcEngine> engine, ClickHook clickHook)
+    : m_engine(std::move(engine)), m_clickHook(std::move(clickHook))
+{
+    m_plain.resize(size_t(m_engine->characteristicCount()) * 3);
+}
+
+ValueLists::~ValueLists() = default;
+
+std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
+{
+    const ConcEngine &e = *m_engine;
+    const Corpus &corpus = e.corpus();
+    const Characteristic &c = e.characteristic(q.listChar);
+    const Span<uint32_t> tokForm = corpus.tokenForms();
+    const Span<uint32_t> tokText = corpus.tokenTexts();
+    const Span<uint8_t> tokFlags = corpus.tokenFlagArray();
+    const std::vector<uint32_t> &byForm = c.byForm();
+    const std::vector<uint32_t> &byText = c.byText();
+    const bool perText = c.perText();
+    auto valueAt = [&](uint32_t tok) { return perText ? byText[tokText[tok]] : byForm[tokForm[tok]]; };
+
+    std::vector<uint32_t> counts(c.valueCount(), 0);
+
+    if (q.distance == 0) {
+        // Fixed levels that all depend on the text only: count over the tokens of
+        // the texts that pass, without listing the occurrences first.
+        const bool textsOnly = std::all_of(q.fixed.begin(), q.fixed.end(), [&](const Condition &f) {
+            return f.distance == 0 && e.characteristic(f.charNo).perText();
+        });
+        if (textsOnly) {
+            std::vector<uint8_t> pass(corpus.textCount(), 1);
+            for (const Condition &f : q.fixed) {
+                const Characteristic &fc = e.characteristic(f.charNo);
+                std::vector<uint8_t> mask(corpus.textCount(), 0);
+                for (const uint32_t v : f.values)
+                    for (const uint32_t *m = fc.membersBegin(v); m != fc.membersEnd(v); ++m)
+                        mask[*m] = 1;
+                for (size_t t = 0; t < pass.size(); ++t)
+                    pass[t] &= mask[t];
+            }
+            for (uint32_t t = 0; t < corpus.textCount(); ++t) {
+                if (!pass[t])
+                    continue;
+                const TextInfo &ti = corpus.text(t);
+                if (perText) {
+                    counts[byText[t]] += ti.wordCount;
+                    continue;
+                }
+                const uint32_t end = ti.firstToken + ti.tokenCount;
+                for (uint32_t tok = ti.firstToken; tok < end; ++tok)
+                    if (!(tokFlags[tok] & kPunct))
+                        ++counts[byForm[tokForm[tok]]];
+            }
+            return counts;
+        }
+        for (const uint32_t tok : e.matching(q.fixed))
+            ++counts[valueAt(tok)];
+        return counts;
+    }
+
+    // Co-occurrence: each occurrence counts once for every value found in its
+    // window, however often the value appears there.
+    const std::vector<uint32_t> base = e.matching(q.fixed);
+    std::vector<uint32_t> stamp(c.valueCount(), UINT32_MAX);
+    const int want = std::abs(q.distance);
+    for (uint32_t i = 0; i < base.size(); ++i) {
+        const uint32_t tok = base[i];
+        const TextInfo &ti = corpus.text(tokText[tok]);
+        int seen = 0;
+        if (q.distance > 0) {
+            const uint32_t end = ti.firstToken + ti.tokenCount;
+            for (uint32_t u = tok + 1; u < end && seen < want; ++u) {
+                if (tokFlags[u] & kPunct)
+                    continue;
+                ++seen;
+                const uint32_t v = valueAt(u);
+                if (stamp[v] != i) {
+                    stamp[v] = i;
+                    ++counts[v];
+                }
+            }
+        } else {
+            for (uint32_t u = tok; u > ti.firstToken && seen < want;) {
+                --u;
+                if (tokFlags[u] & kPunct)
+                    continue;
+                ++seen;
+                const uint32_t v = valueAt(u);
+                if (stamp[v] != i) {
+                    stamp[v] = i;
+                    ++counts[v];
+                }
+            }
+        }
+    }
+    return counts;
+}
+
+std::shared_ptr<ValueListData> ValueLists::compute(const Query &q, ListOrder order,
+                                                   const std::string &pattern) const
+{
+    auto data = std::make_shared<ValueListData>();
+    const Characteristic &c = m_engine->characteristic(q.listChar);
+    data->charNo = q.listChar;
+    data->order = order;
+    data->c = &c;
+    const bool filtered = !q.fixed.empty() || q.distance != 0;
+    if (filtered)
+        data->counts = filteredCounts(q);
+
+    const uint32_t n = c.valueCount();
+    std::vector<uint8_t> keep;
+    if (!pattern.empty()) {
+        keep.assign(n, 0);
+        const bool folded = foldedTexts(q.listChar);
+        for (uint32_t v = 0; v < n; ++v)
+            keep[v] = globMatch(folded ? c.text(v) : std::string_view(charset::fold(c.text(v))), pattern);
+    }
+    auto wanted = [&](uint32_t v) { return (keep.empty() || keep[v]) && data->count(v) > 0; };
+
+    std::vector<uint32_t> &out = data->entries;
+    switch (order) {
+    case ListOrder::Alpha:
+        for (uint32_t v = 0; v < n; ++v)
+            if (wanted(v))
+                out.push_back(v);
+        break;
+    case ListOrder::Reverse:
+        for (const uint32_t v : c.reverseOrder())
+            if (wanted(v))
+                out.push_back(v);
+        break;
+    case ListOrder::Frequency:
+        if (!filtered) {
+            for (const uint32_t v : c.frequencyOrder())
+                if (wanted(v))
+                    out.push_back(v);
+        } else {
+            // Count descending, ties alphabetical: one sort of packed keys.
+            std::vector<uint64_t> keys;
+            for (uint32_t v = 0; v < n; ++v)
+                if (wanted(v))
+                    keys.push_back((uint64_t(~data->counts[v]) << 32) | v);
+            std::sort(keys.begin(), keys.end());
+            out.reserve(keys.size());
+            for (const uint64_t k : keys)
+                out.push_back(uint32_t(k));
+        }
+        break;
+    }
+    return data;
+}
+
+std::shared_ptr<const ValueListData> ValueLists::list(const Query &q, ListOrder order,
+                                                      const std::string &pattern) const
+{
+    const bool plain = q.fixed.empty() && q.distance == 0 && pattern.empty();
+    std::string key;
+    if (plain) {
+        const size_t slot = size_t(q.listChar) * 3 + size_t(order);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_plain[slot])
+                return m_plain[slot];
+        }
+        auto data = compute(q, order, pattern);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_plain[slot])
+            m_plain[slot] = std::move(data);
+        return m_plain[slot];
+    }
+
+    key += std::to_string(q.listChar) + ':' + std::to_string(q.distance) + ':' + orderLetter(order) + ':'
+        + std::to_string(pattern.size()) + ':' + pattern;
+    for (const Condition &f : q.fixed) {
+        key += '|' + std::to_string(f.charNo) + '@' + std::to_string(f.distance) + '=';
+        for (const uint32_t v : f.values)
+            key += std::to_string(v) + ',';
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = m_recent.begin(); it != m_recent.end(); ++it) {
+            if (it->first == key) {
+                m_recent.splice(m_recent.begin(), m_recent, it);
+                return m_recent.front().second;
+            }
+        }
+    }
+    std::shared_ptr<const ValueListData> data = compute(q, order, pattern);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_recent.emplace_front(std::move(key), data);
+    while (m_recent.size() > kRecentLists)
+        m_recent.pop_back();
+    return data;
+}
+
+void ValueLists::appendEntryText(int charNo, uint32_t value, QByteArray &out) const
+{
+    const ConcEngine &e = *m_engine;
+    const Characteristic &c = e.characteristic(charNo);
+    appendClean(out, c.text(value), true);
+    if (charNo == kCharForm) {
+        out += " /";
+        const Corpus &corpus = e.corpus();
+        if (corpus.forms().flags(value) & kLemmaKnown)
+            appendClean(out, corpus.lemmas().text(corpus.lemmaOfForm(value)), false);
+    } else if (charNo == kCharTitle) {
+        // The author of the (first) text of that title.
+        out += " /";
+        if (c.membersBegin(value) != c.membersEnd(value)) {
+            const QByteArray &author = e.corpus().text(*c.membersBegin(value)).author;
+            appendClean(out, std::string_view(author.constData(), size_t(author.size())), false);
+        }
+    }
+}
+
+ValuePage ValueLists::page(const tCConcPos &concIn, const OptionList &optionsIn) const
+{
+    const ConcEngine &e = *m_engine;
+    ValuePage p;
+    p.conc = concIn;
+    p.options = optionsIn;
+    Query q = e.parse(concIn);
+    if (!q.ok) {
+        p.error = q.error;
+        return p;
+    }
+    tCConcPos &conc = p.conc;
+    OptionList &options = p.options;
+    const size_t L = size_t(q.level);
+    conc.Level = q.level;
+    const Characteristic &c = e.characteristic(q.listChar);
+
+    // The word clicked in the text view: its token is CurLine. Fixed levels that the
+    // token does not satisfy take the token's value, so that its value is in the
+    // list; each fixed level names its value in Request for the row captions.
+    uint32_t clickedValue = kNone, clickedToken = kNone;
+    const QByteArray tabType = options.value("TabType");
+    if (tabType.size() >= 5 && tabType[4] == '4' && concIn.CurLine >= 0) {
+        const uint32_t tok = uint32_t(concIn.CurLine);
+        if (tok < e.corpus().tokenCount() && !e.corpus().isPunct(tok)) {
+            for (Condition &f : q.fixed) {
+                if (f.distance != 0)
+                    continue;
+                const Characteristic &fc = e.characteristic(f.charNo);
+                const uint32_t v = fc.valueOf(tok);
+                const bool inSet = std::binary_search(f.values.begin(), f.values.end(), v);
+                const size_t k = size_t(f.level);
+                if (!inSet) {
+                    f.values = {v};
+                    conc.ValueNo[k] = qint32(v);
+                }
+                if (!inSet || f.values.size() == 1) {
+                    const QByteArray name = fc.textBytes(v);
+                    if (!name.startsWith('*'))
+                        conc.Request[k] = name;
+                }
+            }
+            if (q.distance == 0) {
+                clickedValue = c.valueOf(tok);
+                clickedToken = tok;
+            }
+        }
+    }
+
+    const ListOrder order = orderOf(options);
+    const QByteArray request = conc.Request[L];
+    std::string pattern, prefix;
+    if (request.contains('*')) {
+        if (!request.startsWith("**"))
+            pattern = charset::fold(toStd(request));
+        if (pattern.find_first_not_of('*') == std::string::npos)
+            pattern.clear();   // "*" alone matches everything
+    } else if (!request.isEmpty()) {
+        prefix = charset::fold(toStd(request));
+    }
+
+    const std::shared_ptr<const ValueListData> data = list(q, order, pattern);
+    const int64_t n = int64_t(data->entries.size());
+    int rows = kDefaultPageRows;
+    if (const auto r = number(options.value("LBC_W_Max")); r && *r > 0)
+        rows = int(std::min<int64_t>(*r, kMaxPageRows));
+    const int64_t lastPage = std::max<int64_t>(0, n - rows);
+
+    const QByteArray listPos = options.value("ListPos").trimmed().toUpper();
+    const bool full = listPos == "FULL";
+    const int64_t anchor = q.selected >= 0 ? data->indexOf(uint32_t(q.selected)) : -1;
+    int64_t first = 0, marked = 0;
+    if (full) {
+        first = 0;
+        marked = 0;
+    } else if (listPos == "TOP") {
+        first = marked = 0;
+    } else if (listPos == "END") {
+        first = lastPage;
+        marked = n - 1;
+    } else if (listPos == "PREV") {
+        if (anchor >= 0) {
+            first = std::max<int64_t>(0, anchor - rows);
+            marked = std::max<int64_t>(0, anchor - 1);
+        }
+    } else if (listPos == "NEXT") {
+        if (anchor >= 0)
+            first = marked = std::min(anchor + 1, std::max<int64_t>(0, n - 1));
+    } else if (const auto thumb = number(options.value("ConcSBarW")); thumb) {
+        const int64_t t = std::clamp<int64_t>(*thumb, 0, 100);
+        first = marked = std::llround(double(t) * double(lastPage) / 100.0);
+    } else if (conc.Move[L] == '+' || conc.Move[L] == '-' || conc.Move[L] == 'B' || conc.Move[L] == 'E') {
+        const int64_t a = std::max<int64_t>(0, anchor);
+        switch (conc.Move[L]) {
+        case '+': first = a + rows <= n - 1 ? a + rows : lastPage; break;
+        case '-': first = std::max<int64_t>(0, a - rows); break;
+        case 'B': first = 0; break;
+        default: first = lastPage; break;
+        }
+        marked = first;
+    } else if (clickedValue != kNone && data->indexOf(clickedValue) >= 0) {
+        first = marked = data->indexOf(clickedValue);
+    } else if (clickedValue != kNone) {
+        clickedToken = kNone;   // its value is not in this list (a "*" pattern)
+    } else if (!prefix.empty()) {
+        int64_t at = -1;
+        const bool folded = foldedTexts(q.listChar);
+        auto foldedText = [&](uint32_t v) {
+            return folded ? std::string(c.text(v)) : charset::fold(c.text(v));
+        };
+        if (order == ListOrder::Alpha && !c.numeric()) {
+            // An alphabetical list of texts is sorted: the first value not below
+            // the prefix.
+            const auto it = std::partition_point(data->entries.begin(), data->entries.end(), [&](uint32_t v) {
+                return charset::compareAlpha(foldedText(v), prefix) < 0;
+            });
+            at = int64_t(it - data->entries.begin());
+        } else {
+            // Other orders and the numbers: the first value that starts with it.
+            for (int64_t i = 0; i < n && at < 0; ++i)
+                if (foldedText(data->entries[size_t(i)]).compare(0, prefix.size(), prefix) == 0)
+                    at = i;
+        }
+        if (at < 0 || at >= n)
+            at = std::max<int64_t>(0, n - 1);
+        first = marked = at;
+    } else if (anchor >= 0) {
+        first = marked = anchor;
+    }
+    first = std::clamp<int64_t>(first, 0, std::max<int64_t>(0, n - 1));
+    marked = std::clamp<int64_t>(marked, 0, std::max<int64_t>(0, n - 1));
+    const int64_t end = full ? n : std::min<int64_t>(n, first + rows);
+    if (!full && (marked < first || marked >= end))
+        marked = first;
+
+    // The body: one reference-list element per value.
+    QByteArray &body = p.body;
+    body.reserve(qsizetype((end - first) * (full ? 40 : 48)));
+    for (int64_t i = first; i < end; ++i) {
+        const uint32_t v = data->entries[size_t(i)];
+        if (i > first)
+            body += ',';
+        appendEntryText(q.listChar, v, body);
+        body += "\x04$(";
+        appendNumber(body, v);
+        body += ',';
+        appendNumber(body, data->count(v));
+        body += ',';
+        appendNumber(body, i);
+        body += ',';
+        appendNumber(body, c.frequencyRank(v));
+        body += "\x04)$";
+    }
+
+    p.size = n;
+    p.first = first;
+    p.rows = int(end - first);
+    p.marked = n > 0 ? marked : -1;
+    conc.ValueNo[0] = qint32(std::min<int64_t>(n, INT32_MAX));
+    conc.Move[L] = ' ';
+    if (n > 0)
+        conc.ValueNo[L] = qint32(data->entries[size_t(marked)]);
+
+    options.remove("ConcSBarW");
+    options.remove("LBCWIndex");
+    if (full) {
+        options.set("ListPos", "FILL");
+    } else {
+        options.remove("ListPos");
+        if (n > 0)
+            options.set("LBCWIndex", QByteArray::number(marked - first));
+        if (n > rows)
+            options.set("ConcSBarW", QByteArray::number(std::llround(100.0 * double(first) / double(lastPage))));
+    }
+    if (clickedToken != kNone && m_clickHook && n > 0 && data->entries[size_t(marked)] == clickedValue)
+        m_clickHook(conc, options, clickedToken);
+    p.ok = true;
+    return p;
+}
+
+QByteArray ValueLists::characteristicsBody() const
+{
+    QList<QByteArray> items;
+    for (int i = 0; i < m_engine->characteristicCount(); ++i) {
+        items.append(m_engine->characteristic(i).name());
+        items.append(QByteArray::number(m_engine->characteristic(i).valueCount()));
+    }
+    return commalist::join(items);
+}
+
+QByteArray ValueLists::groupsBody() const
+{
+    QList<QByteArray> items;
+    for (const Group &g : m_engine->groups())
+        items.append(g.name + " - " + g.pattern);
+    return commalist::join(items);
+}
+
+QByteArray ValueLists::characteristicsReply(const wirerequest::Request &request) const
+{
+    OptionList options = request.options ? *request.options : OptionList::initial();
+    options.set("ChangeConcC", "YES");
+    options.set("SD", "YES");
+    return reply::wire(request.tag, replyBody(nullptr, nullptr, &options, characteristicsBody()));
+}
+
+QByteArray ValueLists::groupsReply(const wirerequest::Request &request) const
+{
+    const OptionList options = request.options ? *request.options : OptionList::initial();
+    const tCConcPos *conc = request.conc ? &*request.conc : nullptr;
+    return reply::wire(request.tag, replyBody(conc, nullptr, &options, groupsBody()));
+}
+
+QByteArray ValueLists::valuesReply(const wirerequest::Request &request) const
+{
+    if (!request.conc)
+        return reply::zero(ru("В запросе списка значений нет позиции конкорданса."));
+    const OptionList options = request.options ? *request.options : OptionList::initial();
+    const ValuePage p = page(*request.conc, options);
+    if (!p.ok)
+        return reply::zero(p.error);
+    return reply::wire(request.tag, replyBody(&p.conc, nullptr, &p.options, p.body));
+}
+
+void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngine> engine,
+                          ClickHook clickHook)
+{
+    auto lists = std::make_shared<const ValueLists>(std::move(engine), std::move(clickHook));
+    service.setHandler("CN_C", [lists](const wirerequest::Request &r, const SessionInfo &) {
+        return lists->characteristicsReply(r);
+    });
+    service.setHandler("CN_Cx", [lists](const wirerequest::Request &r, const SessionInfo &) {
+        return lists->groupsReply(r);
+    });
+    service.setHandler("CN_W", [lists](const wirerequest::Request &r, const SessionInfo &) {
+        return lists->valuesReply(r);
+    });
+}
+
+} // namespace corvus::conc

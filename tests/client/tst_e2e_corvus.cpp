@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -103,7 +104,22 @@ private slots:
         // Opening the dictionary page asks for the letters; the server answers them.
         form.PageC->setCurrentWidget(form.TS_Dict);
         QTRY_VERIFY_WITH_TIMEOUT(form.TS_Dict->LB_C->count() > 0, 20000);
-        QVERIFY(ui.messages.isEmpty());
+        // One click on a letter runs the chain pairs -> headwords -> entry.
+        form.TS_Dict->LB_C->setCurrentRow(0);
+        form.TS_Dict->LB_CClick();
+        QTRY_VERIFY_WITH_TIMEOUT(form.TS_Dict->TreeView1->topLevelItemCount() > 0, 20000);
+        QVERIFY(form.TS_Dict->LB_CC->count() > 0);
+        QVERIFY(form.TS_Dict->LB_W->count() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(form.state().PendingRequest.isEmpty(), 20000);
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(QLatin1Char('|'))));
+        // Each dictionary the server offers opens at its letters.
+        for (int d = 1; d < form.TS_Dict->CB_Dict->count(); ++d) {
+            form.TS_Dict->CB_Dict->setCurrentIndex(d);
+            form.TS_Dict->CB_DictClick(d);
+            QTRY_VERIFY_WITH_TIMEOUT(form.state().PendingRequest.isEmpty(), 20000);
+            QVERIFY(form.TS_Dict->LB_C->count() > 0);
+        }
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(QLatin1Char('|'))));
         form.close();
         corvus.terminate();
         corvus.waitForFinished(5000);

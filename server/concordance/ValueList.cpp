@@ -35,7 +35,7 @@ void appendNumber(QByteArray &out, int64_t n)
 // markers start with byte 4) and "$" the currency sign (no "$tag=" may appear);
 // with `valuePart`, a "/" after a blank becomes "|" so that the client does not
 // take a value's own " /" for the start of the second column.
-void appendClean(QByteArray &out, std::string_view s, bool valuePart)
+void appendClean(QByteArray &out, std::string_view s, bool valuePart = true)
 {
     char prev = 0;
     for (const char c : s) {
@@ -301,13 +301,13 @@ void ValueLists::appendEntryText(int charNo, uint32_t value, QByteArray &out) co
         out += " /";
         const Corpus &corpus = e.corpus();
         if (corpus.forms().flags(value) & kLemmaKnown)
-            appendClean(out, corpus.lemmas().text(corpus.lemmaOfForm(value)), false);
+            appendClean(out, corpus.lemmas().text(corpus.lemmaOfForm(value)), true);
     } else if (charNo == kCharTitle) {
         // The author of the (first) text of that title.
         out += " /";
         if (c.membersBegin(value) != c.membersEnd(value)) {
             const QByteArray &author = e.corpus().text(*c.membersBegin(value)).author;
-            appendClean(out, std::string_view(author.constData(), size_t(author.size())), false);
+            appendClean(out, std::string_view(author.constData(), size_t(author.size())), true);
         }
     }
 }
@@ -484,7 +484,8 @@ ValuePage ValueLists::page(const tCConcPos &concIn, const OptionList &optionsIn)
         if (n > 0)
             options.set("LBCWIndex", QByteArray::number(marked - first));
         if (n > rows)
-            options.set("ConcSBarW", QByteArray::number(std::llround(100.0 * double(first) / double(lastPage))));
+            options.set("ConcSBarW", QByteArray::number(std::min<int64_t>(
+                                         100, std::llround(100.0 * double(first) / double(lastPage)))));
     }
     if (clickedToken != kNone && m_clickHook && n > 0 && data->entries[size_t(marked)] == clickedValue)
         m_clickHook(conc, options, clickedToken);

@@ -1,0 +1,793 @@
+// Concurrent load on Corvus.exe over loopback TCP: N clients (default 50), each
+// registering and then making M requests (default 200) one after the other. The mix:
+// dictionary requests ("DC_C", "DC_CC", "DC_W", "DC_S", also for the most used
+// headwords) and, when the server offers them, value-list pages ("CN_W"), the
+// whole-list export ("CN_W" "FULL", long) and context lines ("CT_N"; those of the
+// most frequent words are long). Prints the errors, the median, 95th percentile and
+// maximum per kind, and whether short requests waited behind long ones: their latency
+// while a long request was in flight against while none was, and against one client
+// alone.
+//
+//   corvus_load_bench [corpus folder] [--clients N] [--requests M] [--server PATH]
+//                     [--cache DIR] [--without LABEL]...
+//
+// --without drops a kind from the mix by its label as printed ("CN_W full", ...), to
+// see what it costs the others.
+//
+// The corpus defaults to ../shared/corpus/ruslit beside the project; without it the
+// benchmark says so and exits 0. The server is Corvus.exe beside this program; it is
+// started with --port 0 --no-local and stopped at the end.
+#include "model/CommaList.h"
+#include "model/Cp1251.h"
+#include "model/Requests.h"
+#include "net/ReplyReader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <array>
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <optional>
+#include <poll.h>
+#include <random>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+// ------------------------------------------------------------------ one connection
+
+// A blocking loopback client that reads replies by their length header.
+class Conn {
+public:
+    ~Conn()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool open(quint16 port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (m_fd < 0)
+            return false;
+        const int one = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return ::connect(m_fd, reinterpret_cast<const sockaddr *>(&a), sizeof a) == 0;
+    }
+    bool send(const QByteArray &bytes)
+    {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::send(m_fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    }
+    // The next reply without its header, or nothing (closed, malformed, timed out).
+    std::optional<QByteArray> reply(int timeoutMs, QByteArray *why)
+    {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            if (m_buf.startsWith("##")) {
+                const qsizetype h = m_buf.indexOf("###", 2);
+                if (h > 2) {
+                    bool ok = false;
+                    const qsizetype count = m_buf.mid(2, h - 2).toLongLong(&ok);
+                    if (!ok) {
+                        *why = "bad length header";
+                        return std::nullopt;
+                    }
+                    if (m_buf.size() - h - 3 >= count) {
+                        QByteArray text = m_buf.mid(h + 3, count);
+                        m_buf.remove(0, h + 3 + count);
+                        return text;
+                    }
+                }
+            } else if (m_buf.size() >= 2) {
+                *why = "reply without a length header";
+                return std::nullopt;
+            }
+            const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+            if (left <= 0) {
+                *why = "timed out";
+                return std::nullopt;
+            }
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, left) <= 0)
+                continue;
+            char chunk[65536];
+            const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
+            if (n <= 0) {
+                *why = "connection closed";
+                return std::nullopt;
+            }
+            m_buf.append(chunk, qsizetype(n));
+        }
+    }
+
+private:
+    int m_fd = -1;
+    QByteArray m_buf;
+};
+
+struct Tagged {
+    QByteArray tag;
+    QByteArray body;
+    tCConcPos conc;
+    tCDictPos dict{-1};
+    OptionList options;
+    char mark = ' ';
+};
+
+Tagged readTagged(const QByteArray &text, const tCConcPos &conc = tCConcPos(),
+                  const OptionList &options = OptionList::initial())
+{
+    Tagged t;
+    t.conc = conc;
+    t.options = options;
+    const replyreader::ReplyRead r = replyreader::readReply(text, t.conc, t.dict, t.options);
+    if (r.found) {
+        t.tag = r.tag;
+        t.body = r.body;
+        t.mark = r.mark;
+    }
+    return t;
+}
+
+QByteArray utf8(const QByteArray &cp1251Text)
+{
+    return cp1251::decode(cp1251Text.left(160)).toUtf8();
+}
+
+// The four numbers of every list element ("text" 0x04 "$(" a,b,c,d 0x04 ")$").
+struct Element {
+    QByteArray text;
+    std::array<qint64, 4> n{};
+};
+std::vector<Element> elements(const QByteArray &body)
+{
+    std::vector<Element> out;
+    qsizetype from = 0;
+    qsizetype textStart = 0;
+    while (true) {
+        const qsizetype open = body.indexOf("\x04$(", from);
+        if (open < 0)
+            break;
+        const qsizetype close = body.indexOf("\x04)$", open + 3);
+        if (close < 0)
+            break;
+        const QList<QByteArray> nums = body.mid(open + 3, close - open - 3).split(',');
+        Element e;
+        e.text = body.mid(textStart, open - textStart);
+        if (e.text.startsWith(','))
+            e.text.remove(0, 1);
+        for (int i = 0; i < 4 && i < nums.size(); ++i)
+            e.n[size_t(i)] = nums[i].trimmed().toLongLong();
+        out.push_back(e);
+        from = close + 3;
+        textStart = from;
+    }
+    return out;
+}
+
+// ------------------------------------------------------------------ the request mix
+
+enum class Kind { Short, Medium, Long };
+
+struct Template {
+    QByteArray label;   // e.g. "DC_W", "CT_N long"
+    QByteArray tag;     // the reply expected
+    QByteArray bytes;
+    Kind kind = Kind::Short;
+};
+
+struct Mix {
+    std::vector<Template> items;
+    std::vector<double> weights;
+    void add(std::vector<Template> t, double weight)
+    {
+        if (t.empty())
+            return;
+        const double each = weight / double(t.size());
+        for (Template &x : t) {
+            items.push_back(std::move(x));
+            weights.push_back(each);
+        }
+    }
+};
+
+QByteArray dcRequest(const QByteArray &tag, const tCDictPos &pos)
+{
+    return requests::wire(tag, requests::dictParams(pos, OptionList::initial()));
+}
+
+// An exchange during the preparation; aborts the benchmark on a broken connection.
+Tagged ask(Conn &c, const QByteArray &request, const tCConcPos &conc = tCConcPos(),
+           const OptionList &options = OptionList::initial())
+{
+    QByteArray why;
+    if (!c.send(request)) {
+        std::fprintf(stderr, "corvus_load_bench: send failed during preparation\n");
+        std::exit(1);
+    }
+    const auto r = c.reply(120000, &why);
+    if (!r) {
+        std::fprintf(stderr, "corvus_load_bench: %s during preparation\n", why.constData());
+        std::exit(1);
+    }
+    return readTagged(*r, conc, options);
+}
+
+// Dictionary requests: random headwords of each dictionary for the four tags, and the
+// entries of the most used headwords of the corpus dictionary (found by walking its
+// pairs), the largest entries.
+void addDictionary(Conn &c, Mix &mix, std::mt19937 &rng)
+{
+    std::vector<Template> lists[3];
+    std::vector<Template> entries;
+    std::vector<Template> heavy;
+    for (int d = 0; d < 2; ++d) {
+        tCDictPos pos(d);
+        const Tagged t = ask(c, dcRequest("DC_C", pos));
+        if (t.tag != "DC_C")
+            continue;
+        const std::vector<Element> letters = elements(t.body);
+        if (letters.empty() || letters[0].n[0] <= 0)
+            continue;
+        const int headwords = int(letters[0].n[0]);
+        std::printf("  dictionary %d: %d headwords, %zu letters\n", d, headwords, letters.size() - 1);
+        std::uniform_int_distribution<int> pick(0, headwords - 1);
+        const QByteArray tags[3] = {"DC_C", "DC_CC", "DC_W"};
+        for (int i = 0; i < 100; ++i) {
+            tCDictPos p(d);
+            p.LetterNo = 0;
+            p.PairNo = 0;
+            p.WordMode = 'A';
+            p.WordNo = pick(rng);
+            for (int k = 0; k < 3; ++k)
+                lists[k].push_back({tags[k], tags[k], dcRequest(tags[k], p), Kind::Short});
+            entries.push_back({"DC_S", "DC_S", dcRequest("DC_S", p), Kind::Medium});
+        }
+        if (d != 0)
+            continue;
+        // Every pair's headwords with their uses.
+        std::vector<std::pair<qint64, qint64>> uses;   // (uses, headword number from 1)
+        for (size_t l = 1; l < letters.size(); ++l) {
+            for (qint64 pair = 0; pair < letters[l].n[3]; ++pair) {
+                tCDictPos p(d);
+                p.LetterNo = qint32(letters[l].n[2]);
+                p.PairNo = qint32(pair);
+                p.WordMode = 'R';
+                p.WordNo = 0;
+                const Tagged w = ask(c, dcRequest("DC_W", p));
+                for (const Element &e : elements(w.body))
+                    uses.emplace_back(e.n[1], e.n[0]);
+            }
+        }
+        const size_t top = std::min<size_t>(30, uses.size());
+        std::partial_sort(uses.begin(), uses.begin() + qsizetype(top), uses.end(), std::greater<>());
+        for (size_t i = 0; i < top; ++i) {
+            tCDictPos p(d);
+            p.WordMode = 'A';
+            p.WordNo = qint32(uses[i].second - 1);
+            heavy.push_back({"DC_S heavy", "DC_S", dcRequest("DC_S", p), Kind::Medium});
+        }
+        if (top > 0)
+            std::printf("  most used headwords: %zu, uses %lld .. %lld\n", top,
+                        static_cast<long long>(uses[0].first), static_cast<long long>(uses[top - 1].first));
+    }
+    mix.add(lists[0], 0.08);
+    mix.add(lists[1], 0.10);
+    mix.add(lists[2], 0.15);
+    mix.add(entries, 0.17);
+    mix.add(heavy, 0.05);
+}
+
+// The group's default characteristic in a "name - pattern" line: the "X", else the
+// first rank "1", else the first member.
+int groupDefault(const QByteArray &pattern)
+{
+    if (const qsizetype x = pattern.indexOf('X'); x >= 0)
+        return int(x);
+    if (const qsizetype one = pattern.indexOf('1'); one >= 0)
+        return int(one);
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] >= '2' && pattern[i] <= '9')
+            return int(i);
+    }
+    return -1;
+}
+
+// The group code the client stores as "Char" + G: members by rank, + 200.
+QByteArray groupCode(const QByteArray &pattern)
+{
+    QByteArray code;
+    for (char d = '1'; d <= '9'; ++d) {
+        for (qsizetype i = 0; i < pattern.size(); ++i) {
+            if (pattern[i] == d || (d == '1' && pattern[i] == 'X'))
+                code.append(char(quint8(200 + i)));
+        }
+    }
+    return code;
+}
+
+// Concordance requests, built the way the client's chain builds them: "CN_C",
+// "CN_Cx", a "CN_W" page, then "CT_N" for values of that page. Kept only when the
+// server answers them with their own tag.
+void addConcordance(Conn &c, Mix &mix, bool offered)
+{
+    if (!offered) {
+        std::printf("  concordance: not offered at registration (no \"CONC,\"); dictionary mix only\n");
+        return;
+    }
+    OptionList options = OptionList::initial();
+    options.set("SortSeq", "CLR");
+    options.set("SortD", "A");
+    options.set("LBC_W_Max", "20");
+    options.set("LBC_L_Max", "20");
+    options.set("ConcWidth", "5");
+    options.set("TabType", "CONC2");
+    const tCDictPos noDict;
+    tCConcPos conc;
+
+    Tagged t = ask(c, requests::wire("CN_C", requests::dictParams(noDict, options)), conc, options);
+    if (t.tag != "CN_C") {
+        std::printf("  concordance: CN_C answered %s \"%s\"; dictionary mix only\n", t.tag.constData(),
+                    utf8(t.body).constData());
+        return;
+    }
+    options = t.options;
+    conc = t.conc;
+    const QList<QByteArray> chars = commalist::split(t.body);
+    std::vector<qint64> charCounts;
+    for (qsizetype i = 1; i < chars.size(); i += 2)
+        charCounts.push_back(chars[i].toLongLong());
+
+    t = ask(c, requests::wire("CN_Cx", requests::concDictParams(conc, noDict, options)), conc, options);
+    if (t.tag != "CN_Cx") {
+        std::printf("  concordance: CN_Cx answered %s \"%s\"\n", t.tag.constData(), utf8(t.body).constData());
+        return;
+    }
+    options = t.options;
+    conc = t.conc;
+    int defaults[2] = {-1, -1};
+    const QList<QByteArray> groups = commalist::split(t.body);
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        const qsizetype dash = groups[g].indexOf(" - ");
+        if (dash < 0)
+            continue;
+        const QByteArray pattern = groups[g].mid(dash + 3);
+        options.set("Char" + QByteArray::number(g), groupCode(pattern));
+        if (g < 2)
+            defaults[g] = groupDefault(pattern);
+    }
+    if (defaults[0] < 0 || defaults[1] < 0) {
+        std::printf("  concordance: no default characteristic in groups 0 and 1; dictionary mix only\n");
+        return;
+    }
+
+    // The list of group 0's default on the base of group 1's default.
+    conc.Level = 1;
+    conc.CharNo[1] = defaults[0];
+    conc.CharNo[0] = defaults[1];
+    conc.Move[1] = ' ';
+    conc.Request[1].clear();
+    conc.ValueNo[0] = defaults[0] < int(charCounts.size()) ? qint32(charCounts[size_t(defaults[0])]) : 0;
+    conc.ValueNo[1] = -1;
+    conc.FirstLine = -1;
+    const tCConcPos listStart = conc;
+
+    std::vector<Template> pages;
+    std::vector<Template> linesLong;
+    std::vector<Template> linesLight;
+    int rejected = 0;
+    QByteArray firstRejection;
+    // Sends a prepared request once; kept when the server answers with its tag.
+    auto keep = [&](std::vector<Template> &into, Template tpl, const tCConcPos &q,
+                    const OptionList &o) -> std::optional<Tagged> {
+        const Tagged r = ask(c, tpl.bytes, q, o);
+        if (r.tag == tpl.tag) {
+            into.push_back(std::move(tpl));
+            return r;
+        }
+        if (rejected++ == 0)
+            firstRejection = tpl.label + ": " + r.tag + " \"" + utf8(r.body) + "\"";
+        return std::nullopt;
+    };
+
+    struct PageAsk {
+        const char *sortD;
+        const char *listPos;
+        const char *prefix;
+        Kind kind = Kind::Short;
+    };
+    // Pages at the top, at a prefix ("П", "ст*"), at the end, in the three orders, and
+    // the whole list for an export ("FULL", a long one).
+    const PageAsk asks[] = {
+        {"A", "TOP", ""},  {"A", "", "\xcf"},  {"A", "", "\xf1\xf2*"}, {"A", "END", ""},
+        {"B", "TOP", ""},  {"Q", "TOP", ""},   {"Q", "NEXT", ""},      {"A", "NEXT", ""},
+        {"A", "FULL", "", Kind::Long},
+    };
+    std::vector<Template> fullLists;
+    std::optional<Tagged> frequent;
+    std::optional<Tagged> alphabetic;
+    for (const PageAsk &a : asks) {
+        tCConcPos q = listStart;
+        q.Request[1] = QByteArray(a.prefix);
+        OptionList o = options;
+        o.set("SortD", a.sortD);
+        o.set("ListPos", a.listPos);
+        const QByteArray bytes = requests::wire("CN_W", requests::concDictParams(q, noDict, o));
+        const bool full = a.kind == Kind::Long;
+        const std::optional<Tagged> r =
+            keep(full ? fullLists : pages, {full ? "CN_W full" : "CN_W", "CN_W", bytes, a.kind}, q, o);
+        if (!r)
+            continue;
+        if (QByteArray(a.sortD) == "Q" && QByteArray(a.listPos) == "TOP")
+            frequent = r;
+        if (QByteArray(a.prefix) == "\xcf")
+            alphabetic = r;
+    }
+    std::printf("  concordance: %zu CN_W page requests, %zu CN_W whole-list exports", pages.size(),
+                fullLists.size());
+    mix.add(pages, 0.24);
+    mix.add(fullLists, 0.01);
+
+    // Context lines: the most frequent values in all six sequences (long), and values
+    // of an alphabetical page (light).
+    auto linesFor = [&](const Tagged &page, size_t count, const QList<QByteArray> &seqs, Kind kind,
+                        std::vector<Template> &into, const char *label) {
+        const std::vector<Element> values = elements(page.body);
+        for (size_t i = 0; i < std::min(count, values.size()); ++i) {
+            for (const QByteArray &seq : seqs) {
+                tCConcPos q = page.conc;
+                if (q.Level <= 0)
+                    q.Level = 1;
+                q.ValueNo[size_t(q.Level)] = qint32(values[i].n[0]);
+                q.Move[0] = 'C';
+                OptionList o = page.options;
+                o.set("SortSeq", seq);
+                o.set("TabType", "CONC2");
+                o.set("LBCWIndex", QByteArray::number(qulonglong(i)));
+                o.remove("ListPos");
+                keep(into, {label, "CT_N", requests::wire("CT_N", requests::concDictParams(q, tCDictPos(0), o)), kind},
+                     q, o);
+            }
+        }
+    };
+    const QList<QByteArray> sequences = {"CLR", "CRL", "LCR", "LRC", "RCL", "RLC"};
+    if (frequent)
+        linesFor(*frequent, 3, sequences, Kind::Long, linesLong, "CT_N long");
+    if (alphabetic)
+        linesFor(*alphabetic, 10, {QByteArray("CLR")}, Kind::Medium, linesLight, "CT_N");
+    std::printf(", %zu CT_N (most frequent values), %zu CT_N (other values)\n", linesLong.size(), linesLight.size());
+    if (rejected > 0)
+        std::printf("  concordance: %d prepared requests refused and left out, first: %s\n", rejected,
+                    firstRejection.constData());
+    mix.add(linesLong, 0.05);
+    mix.add(linesLight, 0.15);
+}
+
+// ------------------------------------------------------------------ measuring
+
+struct Sample {
+    int item = 0;
+    double ms = 0;
+    bool ok = true;
+    bool longInFlight = false;   // a long request of another client was being served
+};
+
+struct Stats {
+    size_t count = 0;
+    double median = 0, p95 = 0, p99 = 0, max = 0;
+};
+Stats stats(std::vector<double> v)
+{
+    Stats s;
+    if (v.empty())
+        return s;
+    std::sort(v.begin(), v.end());
+    const auto at = [&v](double q) { return v[std::min(v.size() - 1, size_t(q * double(v.size())))]; };
+    s.count = v.size();
+    s.median = at(0.5);
+    s.p95 = at(0.95);
+    s.p99 = at(0.99);
+    s.max = v.back();
+    return s;
+}
+void printStats(const char *label, const Stats &s)
+{
+    std::printf("  %-28s %7zu %10.2f %10.2f %10.2f %10.2f\n", label, s.count, s.median, s.p95, s.p99, s.max);
+}
+void printHeading()
+{
+    std::printf("  %-28s %7s %10s %10s %10s %10s\n", "", "count", "median ms", "p95 ms", "p99 ms", "max ms");
+}
+
+bool registerClient(Conn &c, quint16 port, QByteArray *why)
+{
+    if (!c.open(port)) {
+        *why = "connect failed";
+        return false;
+    }
+    const auto greeting = c.reply(30000, why);
+    if (!greeting || !greeting->startsWith("$RG="))
+        return false;
+    if (!c.send("$NM=" LEXAR_VERSION_TEXT "bench"))
+        return false;
+    const auto reg = c.reply(30000, why);
+    return reg && readTagged(*reg).tag == "NM";
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    int clients = 50;
+    int perClient = 200;
+    QString server = QCoreApplication::applicationDirPath() + QStringLiteral("/Corvus.exe");
+    QString cache;
+    QList<QByteArray> without;
+    QString corpus = QStringLiteral(LEXAR_SOURCE_DIR "/../shared/corpus/ruslit");
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QStringLiteral("--clients") && i + 1 < args.size())
+            clients = qMax(1, args[++i].toInt());
+        else if (args[i] == QStringLiteral("--requests") && i + 1 < args.size())
+            perClient = qMax(1, args[++i].toInt());
+        else if (args[i] == QStringLiteral("--server") && i + 1 < args.size())
+            server = args[++i];
+        else if (args[i] == QStringLiteral("--cache") && i + 1 < args.size())
+            cache = args[++i];
+        else if (args[i] == QStringLiteral("--without") && i + 1 < args.size())
+            without.append(args[++i].toUtf8());
+        else
+            corpus = args[i];
+    }
+    if (!QFileInfo::exists(corpus)) {
+        std::printf("corvus_load_bench: corpus %s not found; skipped.\n", qPrintable(QDir::cleanPath(corpus)));
+        return 0;
+    }
+    if (!QFileInfo(server).isExecutable()) {
+        std::fprintf(stderr, "corvus_load_bench: server %s not found (build the Corvus target)\n", qPrintable(server));
+        return 1;
+    }
+
+    // The server.
+    QProcess corvus;
+    QStringList serverArgs{QStringLiteral("--corpus"), corpus, QStringLiteral("--port"), QStringLiteral("0"),
+                           QStringLiteral("--no-local")};
+    if (!cache.isEmpty())
+        serverArgs << QStringLiteral("--cache") << cache;
+    corvus.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer startClock;
+    startClock.start();
+    corvus.start(server, serverArgs);
+    quint16 port = 0;
+    QByteArray out;
+    static const QRegularExpression listening(QStringLiteral("Corvus listening on \\S+:(\\d+)"));
+    while (port == 0 && corvus.state() != QProcess::NotRunning && startClock.elapsed() < 900000) {
+        corvus.waitForReadyRead(1000);
+        out += corvus.readAllStandardOutput();
+        const QRegularExpressionMatch m = listening.match(QString::fromLatin1(out));
+        if (m.hasMatch())
+            port = quint16(m.captured(1).toUInt());
+    }
+    if (port == 0) {
+        std::fprintf(stderr, "corvus_load_bench: the server did not start\n");
+        corvus.kill();
+        corvus.waitForFinished();
+        return 1;
+    }
+    std::printf("server ready on port %u after %.1f s\n", port, double(startClock.elapsed()) / 1000.0);
+
+    // The request mix, prepared and checked on one connection.
+    Mix mix;
+    std::mt19937 rng(20240607);
+    {
+        Conn prep;
+        QByteArray why;
+        if (!prep.open(port) || !prep.reply(30000, &why)) {
+            std::fprintf(stderr, "corvus_load_bench: preparation connection failed\n");
+            return 1;
+        }
+        const Tagged reg = ask(prep, "$NM=" LEXAR_VERSION_TEXT "bench");
+        std::printf("preparing the request mix:\n");
+        addDictionary(prep, mix, rng);
+        addConcordance(prep, mix, reg.body.contains("CONC,"));
+    }
+    for (size_t i = mix.items.size(); i-- > 0;) {
+        if (without.contains(mix.items[i].label)) {
+            mix.items.erase(mix.items.begin() + qsizetype(i));
+            mix.weights.erase(mix.weights.begin() + qsizetype(i));
+        }
+    }
+    if (mix.items.empty()) {
+        std::fprintf(stderr, "corvus_load_bench: no request could be prepared\n");
+        return 1;
+    }
+
+    // One client alone: the unloaded latency of each kind of request.
+    std::map<QByteArray, std::vector<double>> alone;
+    {
+        Conn c;
+        QByteArray why;
+        if (!registerClient(c, port, &why)) {
+            std::fprintf(stderr, "corvus_load_bench: %s\n", why.constData());
+            return 1;
+        }
+        for (size_t i = 0; i < mix.items.size(); ++i) {
+            const Template &t = mix.items[i];
+            if (alone[t.label].size() >= 60)
+                continue;
+            const auto t0 = Clock::now();
+            if (!c.send(t.bytes) || !c.reply(120000, &why))
+                break;
+            alone[t.label].push_back(msSince(t0));
+        }
+    }
+
+    // The load.
+    std::atomic<int> longInFlight{0};
+    std::vector<std::vector<Sample>> samples(static_cast<size_t>(clients));
+    std::vector<QByteArray> failures(static_cast<size_t>(clients));
+    std::mutex gate;
+    std::condition_variable opened;
+    int registered = 0;
+    bool go = false;
+    std::vector<std::thread> threads;
+    Clock::time_point loadStart;
+    for (int k = 0; k < clients; ++k) {
+        threads.emplace_back([&, k] {
+            Conn c;
+            QByteArray why;
+            const bool ok = registerClient(c, port, &why);
+            {
+                std::unique_lock<std::mutex> lock(gate);
+                ++registered;
+                opened.notify_all();
+                opened.wait(lock, [&] { return go; });
+            }
+            if (!ok) {
+                failures[size_t(k)] = "registration: " + why;
+                return;
+            }
+            std::mt19937 r(uint32_t(k) * 7919u + 17u);
+            std::discrete_distribution<int> pick(mix.weights.begin(), mix.weights.end());
+            for (int i = 0; i < perClient; ++i) {
+                Sample s;
+                s.item = pick(r);
+                const Template &t = mix.items[size_t(s.item)];
+                const bool isLong = t.kind == Kind::Long;
+                s.longInFlight = longInFlight.load() > 0;
+                if (isLong)
+                    ++longInFlight;
+                const auto t0 = Clock::now();
+                std::optional<QByteArray> reply;
+                if (c.send(t.bytes))
+                    reply = c.reply(120000, &why);
+                else
+                    why = "send failed";
+                s.ms = msSince(t0);
+                if (isLong)
+                    --longInFlight;
+                if (!reply) {
+                    s.ok = false;
+                    samples[size_t(k)].push_back(s);
+                    failures[size_t(k)] = why;
+                    return;   // the connection is no longer usable
+                }
+                const Tagged tagged = readTagged(*reply);
+                if (tagged.tag != t.tag) {
+                    s.ok = false;
+                    if (failures[size_t(k)].isEmpty())
+                        failures[size_t(k)] = t.label + " answered " + tagged.tag + " \"" + utf8(tagged.body) + "\"";
+                }
+                samples[size_t(k)].push_back(s);
+            }
+        });
+    }
+    {
+        std::unique_lock<std::mutex> lock(gate);
+        opened.wait(lock, [&] { return registered == clients; });
+        loadStart = Clock::now();
+        go = true;
+        opened.notify_all();
+    }
+    for (std::thread &t : threads)
+        t.join();
+    const double loadSeconds = msSince(loadStart) / 1000.0;
+
+    // Results.
+    std::map<QByteArray, std::vector<double>> byLabel;
+    std::vector<double> all, shortBusy, shortQuiet, longAll;
+    size_t errors = 0, total = 0;
+    for (const auto &list : samples) {
+        for (const Sample &s : list) {
+            ++total;
+            if (!s.ok) {
+                ++errors;
+                continue;
+            }
+            const Template &t = mix.items[size_t(s.item)];
+            byLabel[t.label].push_back(s.ms);
+            all.push_back(s.ms);
+            if (t.kind == Kind::Short)
+                (s.longInFlight ? shortBusy : shortQuiet).push_back(s.ms);
+            else if (t.kind == Kind::Long)
+                longAll.push_back(s.ms);
+        }
+    }
+    std::printf("\n%d clients x %d requests over loopback: %zu requests in %.2f s (%.0f per second), %zu errors\n",
+                clients, perClient, total, loadSeconds, double(total) / loadSeconds, errors);
+    int failedClients = 0;
+    for (const QByteArray &f : failures) {
+        if (!f.isEmpty() && failedClients++ < 5)
+            std::printf("  error: %s\n", f.constData());
+    }
+    std::printf("\nUnder load:\n");
+    printHeading();
+    printStats("all requests", stats(all));
+    for (auto &[label, v] : byLabel)
+        printStats(label.constData(), stats(v));
+    std::printf("\nOne client alone:\n");
+    printHeading();
+    for (auto &[label, v] : alone)
+        printStats(label.constData(), stats(v));
+
+    std::printf("\nShort requests (DC_C, DC_CC, DC_W, CN_W) against long ones (%s):\n",
+                longAll.empty() ? "none in the mix"
+                                : "CN_W \"FULL\" exports, CT_N of the most frequent values");
+    printHeading();
+    const Stats quiet = stats(shortQuiet);
+    const Stats busy = stats(shortBusy);
+    const Stats longs = stats(longAll);
+    printStats("short, no long in flight", quiet);
+    printStats("short, a long in flight", busy);
+    printStats("long", longs);
+    if (busy.count > 0 && longs.count > 0) {
+        size_t asSlow = 0;
+        for (double ms : shortBusy)
+            asSlow += ms >= longs.median ? 1 : 0;
+        std::printf("  short requests as slow as a median long one while a long was in flight: %zu of %zu (%.1f%%)\n",
+                    asSlow, busy.count, 100.0 * double(asSlow) / double(busy.count));
+        std::printf("  verdict: short requests %s behind long ones (p95 %.2f ms with a long in flight, %.2f ms without)\n",
+                    busy.p95 > 3.0 * std::max(quiet.p95, 1.0) ? "WAIT" : "do not wait", busy.p95, quiet.p95);
+    }
+
+    corvus.terminate();
+    if (!corvus.waitForFinished(10000)) {
+        corvus.kill();
+        corvus.waitForFinished();
+    }
+    return errors == 0 ? 0 : 1;
+}

@@ -6,6 +6,7 @@
 #include "concordance/ConcPage.h"
 #include "concordance/SortSeqDialog.h"
 #include "dictionary/DictPage.h"
+#include "dictionary/core/JpegDecoder.h"
 #include "dictionary/PictureWindow.h"
 #include "filters/ListSelDialog.h"
 #include "model/CommaList.h"
@@ -168,9 +169,14 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
     // Creation: the cover picture of the start page.
     const QString cover = m_config.findCoverPicture();
     if (!cover.isEmpty()) {
-        QPixmap pic(cover);
-        if (!pic.isNull())
-            Image_Front->setPixmap(pic);
+        // Decoded with libjpeg; a missing or unreadable picture keeps the designed one.
+        const dictcore::JpegResult pic = dictcore::decodeJpegFile(cover);
+        if (pic.image) {
+            const QImage img(reinterpret_cast<const uchar *>(pic.image->rgb.constData()),
+                             pic.image->width, pic.image->height, pic.image->width * 3,
+                             QImage::Format_RGB888);
+            Image_Front->setPixmap(QPixmap::fromImage(img.copy()));
+        }
     }
 }
 

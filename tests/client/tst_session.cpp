@@ -12,6 +12,7 @@
 #include "support/AppFixture.h"
 
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -462,6 +463,27 @@ private slots:
         form.state().idleForKeys = true;
         QTest::keyClick(&form, Qt::Key_F1);
         QCOMPARE(ui.opened.size(), 1);
+    }
+
+    void coverPicture_isLoadedFromRootFolder_corruptOneIgnored()
+    {
+        TestHome home;
+        QDir().mkpath(home.path() + QStringLiteral("/pics"));
+        QImage img(40, 20, QImage::Format_RGB32);
+        img.fill(Qt::red);
+        QVERIFY(img.save(home.path() + QStringLiteral("/pics/Обложка.jpg"), "JPG"));
+        RecordingUi ui;
+        {
+            TForm1 form(home.config({"IP=127.0.0.1"}), ui);
+            QCOMPARE(form.Image_Front->pixmap().size(), QSize(40, 20));
+        }
+        QFile bad(home.path() + QStringLiteral("/pics/Обложка.jpg"));
+        QVERIFY(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        bad.write("not a picture");
+        bad.close();
+        TForm1 form(home.config({"IP=127.0.0.1"}), ui);
+        QVERIFY(form.Image_Front->pixmap().isNull());
+        QVERIFY(ui.messages.isEmpty());
     }
 
     void breakMode_closesAtFirstShow()

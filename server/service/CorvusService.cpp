@@ -187,5 +187,16 @@ QByteArray CorvusService::dictionaryReply(const wirerequest::Request &request) c
     if (tag == "DC_W")
         return reply::wire(
             tag, reply::body(r.pos, std::nullopt, dict.headwordsBody(r.pos.LetterNo - 1, r.pos.PairNo)));
+    if (m_entryTie && request.options) {
+        OptionList options = *request.options;
+        if (const auto tie = m_entryTie(asked.DictNo, r.place)) {
+            options.set("DTCR", QByteArray::number(tie->first));
+            options.set("DTCC", QByteArray::number(tie->second));
+        } else {
+            options.remove("DTCR");
+            options.remove("DTCC");
+        }
+        return reply::wire(tag, reply::body(r.pos, options, dict.entryBody(r.place)));
+    }
     return reply::wire(tag, reply::body(r.pos, std::nullopt, dict.entryBody(r.place)));
 }

@@ -46,6 +46,12 @@ public:
     // registering "CT_D" offers the usage sub-page (option "SS"="YES"). Only before
     // serving starts.
     void setHandler(const QByteArray &tag, Handler handler);
+    // The concordance value that a dictionary headword stands for (dictionary
+    // number, 0-based headword -> value number, characteristic number): a "DC_S"
+    // reply then carries them as the options "DTCR"/"DTCC" (and removes them for a
+    // headword without one). Only before serving starts.
+    using EntryTie = std::function<std::optional<std::pair<qint32, qint32>>(int dictNo, int place)>;
+    void setEntryTie(EntryTie tie) { m_entryTie = std::move(tie); }
     // The newer client served by "CL_E"/"CL_B"; every reply to a remote client of an
     // older version is marked "U". Only before serving starts.
     void setUpdateOffer(std::shared_ptr<const UpdateOffer> offer);
@@ -73,5 +79,6 @@ private:
     CorpusFacts m_facts;
     QList<std::shared_ptr<const ServedDictionary>> m_dictionaries;
     QHash<QByteArray, Handler> m_handlers;
+    EntryTie m_entryTie;
     std::shared_ptr<const UpdateOffer> m_update;
 };

@@ -2,6 +2,7 @@
 
 #include "CorpusDictionary.h"
 #include "Thesaurus.h"
+#include "concordance/Lines.h"
 #include "concordance/Query.h"
 #include "UpdateOffer.h"
 #include "corpus/Corpus.h"
@@ -110,6 +111,8 @@ LoadedService loadService(const ServerOptions &options)
     // The concordance: one engine shared by every concordance handler.
     auto concEngine = std::make_shared<const corvus::conc::ConcEngine>(corpus);
     corvus::conc::registerListHandlers(*out.service, concEngine);
+    corvus::conc::registerViewHandlers(
+        *out.service, std::make_shared<const corvus::conc::LineEngine>(concEngine, dictionaries));
     if (!options.updateDir.isEmpty()) {
         auto offer = UpdateOffer::load(options.updateDir, &error);
         if (!offer) {

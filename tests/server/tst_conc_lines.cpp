@@ -6,6 +6,8 @@
 #include "support/ConcReaders.h"
 #include "support/ConcViewsFixture.h"
 
+#include "corpus/Charset.h"
+
 #include <QStandardPaths>
 #include <QTest>
 
@@ -39,6 +41,15 @@ private:
     {
         const auto o = m_server.lines->order(homePosition(), ViewsServer::options(5, 2, seq));
         return o.order->lines(0, o.order->size());
+    }
+
+    // The options the client sends after a shown page: it clears "ConcSBar" once it
+    // has placed the scroll bar.
+    static OptionList after(const Read &r)
+    {
+        OptionList o = r.options;
+        o.remove("ConcSBar");
+        return o;
     }
 
     QList<int> numbers(const QList<concreaders::ContextLine> &lines) const
@@ -186,9 +197,252 @@ private slots:
 
         tCConcPos c = r.conc;
         c.Move[0] = '+';
-        r = m_server.request("CT_N", c, r.options);
+        r = m_server.request("CT_N", c, after(r));
         checkPage(r, order, 5, 9, 6);   // the last page stays full; the line after the old page is current
         QCOMPARE(r.options.value("ConcSBar"), QByteArray("100"));
+
+        // '+' on the last page keeps it and moves to the last line.
+        c = r.conc;
+        c.Move[0] = '+';
+        r = m_server.request("CT_N", c, after(r));
+        checkPage(r, order, 5, 9, 9);
+
+        // '-' goes back a page; the line above the old page is current.
+        c = r.conc;
+        c.Move[0] = '-';
+        r = m_server.request("CT_N", c, after(r));
+        checkPage(r, order, 1, 5, 4);
+
+        c = r.conc;
+        c.Move[0] = 'E';
+        r = m_server.request("CT_N", c, after(r));
+        checkPage(r, order, 5, 9, 9);
+
+        c = r.conc;
+        c.Move[0] = 'B';
+        r = m_server.request("CT_N", c, after(r));
+        checkPage(r, order, 1, 5, 1);
+        QCOMPARE(r.conc.Move[0], ' ');
+
+        // ' ' keeps the page and the line the client selected on it.
+        c = r.conc;
+        c.CurLine = 3;
+        r = m_server.request("CT_N", c, after(r));
+        checkPage(r, order, 1, 5, 3);
+
+        // 'C': the page holding CurLine.
+        c = r.conc;
+        c.CurLine = 8;
+        c.Move[0] = 'C';
+        r = m_server.request("CT_N", c, after(r));
+        checkPage(r, order, 5, 9, 8);
+
+        // A dragged thumb places the page in proportion.
+        c = r.conc;
+        OptionList dragged = after(r);
+        dragged.set("ConcSBar", "0");
+        r = m_server.request("CT_N", c, dragged);
+        checkPage(r, order, 1, 5, 1);
+        QCOMPARE(r.options.value("ConcSBar"), QByteArray("0"));
+    }
+
+    void moves_otherOrderStartsAtLineOne()
+    {
+        // The line numbers of one value mean nothing for another value, another
+        // sequence or another base: the request starts at line 1.
+        Read r = m_server.request("CT_N", homePosition(), ViewsServer::options(5, 2, "CLR"));
+        tCConcPos c = r.conc;
+        c.Move[0] = 'E';
+        r = m_server.request("CT_N", c, after(r));
+        QCOMPARE(r.conc.FirstLine, 5);
+
+        c = r.conc;
+        c.Move[0] = 'C';   // a click on another value of the list
+        c.ValueNo[1] = qint32(m_server.formId("лес"));
+        Read other = m_server.request("CT_N", c, after(r));
+        QCOMPARE(other.conc.FirstLine, 1);
+        QCOMPARE(other.conc.CurLine, 1);
+        QCOMPARE(other.conc.Found[1], 1);
+        QCOMPARE(other.options.value("ConcCount"), QByteArray("(1-1)"));
+        QVERIFY(!other.options.has("ConcSBar"));   // everything fits: no scroll bar
+
+        c = r.conc;
+        c.Move[0] = '+';
+        OptionList seq = after(r);
+        seq.set("SortSeq", "RLC");
+        other = m_server.request("CT_N", c, seq);
+        QCOMPARE(other.conc.FirstLine, 1);
+        QVERIFY(other.conc.Found[0] != r.conc.Found[0]);
+        checkPage(other, homeOrder("RLC"), 1, 5, 1);
+
+        // A wider context is the same order: the page stays.
+        c = r.conc;
+        OptionList wide = after(r);
+        wide.set("ConcWidth", "6");
+        other = m_server.request("CT_N", c, wide);
+        QCOMPARE(other.conc.FirstLine, 5);
+        QCOMPARE(other.conc.CurLine, 9);
+    }
+
+    void lemmaBase_showsLemmasAndSortsByThem()
+    {
+        tCConcPos c = ViewsServer::position(kCharLemma, m_server.value(kCharLemma, "дом"), kCharLemma);
+        const Read r = m_server.request("CT_N", c, ViewsServer::options(20, 3, "LCR"));
+        const auto shown = concreaders::readContextLines(r.body);
+        QCOMPARE(shown.size(), 12);
+        QCOMPARE(r.conc.Found[1], 12);
+        QByteArrayList lefts;
+        for (const auto &l : shown) {
+            QCOMPARE(l.centre, ru("дом"));   // "дома", "доме", "домом" shown as the lemma
+            lefts.append(concreaders::renderMarks(l.left.trimmed()));
+        }
+        // "За домом лес, || за лесом [дом]": lemmas in the context too, "лес" twice.
+        QVERIFY2(lefts.contains(ru("лес, || за лес")), lefts.join('|').constData());
+        // LCR: the nearest left words in alphabetical order.
+        QByteArrayList nearest;
+        for (const QByteArray &l : lefts) {
+            QByteArrayList words = l.split(' ');
+            while (!words.isEmpty() && !charset::isLetter(uint8_t(words.last().isEmpty() ? ' ' : words.last()[0])))
+                words.removeLast();
+            QByteArray w = words.isEmpty() ? QByteArray() : words.last();
+            while (!w.isEmpty() && !charset::isLetter(uint8_t(w.back())))
+                w.chop(1);
+            nearest.append(w.toLower());
+        }
+        QByteArrayList sorted = nearest;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const QByteArray &a, const QByteArray &b) {
+            return charset::compareAlpha(std::string_view(a.constData(), size_t(a.size())),
+                                         std::string_view(b.constData(), size_t(b.size()))) < 0;
+        });
+        QCOMPARE(nearest, sorted);
+    }
+
+    void export_everyLineWithHeadingFields()
+    {
+        OptionList o = ViewsServer::options(5, 2, "CLR");
+        o.set("PrintConc", "True");
+        o.set("Char3", QByteArray(1, char(200 + kCharAuthor)) + char(200 + kCharTitle));
+        tCConcPos c = homePosition();
+        c.FirstLine = 1;
+        c.CurLine = 1;
+        const Read r = m_server.request("CT_N", c, o);
+        QCOMPARE(r.tag, QByteArray("CT_N"));
+        QCOMPARE(r.options.value("PrintConc"), QByteArray("True"));       // the client exports it
+        QCOMPARE(r.options.value("PrintConcStr"), QByteArray("False"));   // "Найдено ..." in the header
+        QCOMPARE(r.conc.Found[1], 9);
+        const QList<QByteArray> written = concreaders::readExport(r.body);
+        QCOMPARE(written.size(), 10);   // one heading and nine lines
+        QCOMPARE(written[0], ru("Борин/Песня/ : "));
+        QCOMPARE(written[1], ru("     1 хорош. || Вот  дом  родной, || и"));
+        QVERIFY(written[9].startsWith("     9 "));
+        // The lines in the order of the pages.
+        const auto shown = concreaders::readContextLines(
+            m_server.request("CT_N", homePosition(), ViewsServer::options(9, 2, "CLR")).body);
+        for (int i = 0; i < 9; ++i)
+            QVERIFY(written[i + 1].contains(concreaders::renderMarks(shown[i].left.trimmed())));
+    }
+
+    void export_requestedLineOnly()
+    {
+        OptionList o = ViewsServer::options(5, 2, "CLR");
+        const Read page = m_server.request("CT_N", homePosition(), o);
+        tCConcPos c = page.conc;
+        c.CurLine = 4;
+        o = page.options;
+        o.set("PrintConc", "True");
+        o.set("PrintConcStr", "True");
+        o.set("Char3", QByteArray(1, char(200 + kCharYear)));
+        const Read r = m_server.request("CT_N", c, o);
+        const QList<QByteArray> written = concreaders::readExport(r.body);
+        QCOMPARE(written.size(), 2);
+        QCOMPARE(written[0], QByteArray("1840/ : "));
+        const auto shown = concreaders::readContextLines(page.body);
+        QVERIFY(written[1].startsWith("     1 " + concreaders::renderMarks(shown[3].left.trimmed()) + "  "));
+        QCOMPARE(r.conc.CurLine, 4);
+    }
+
+    void refusals_zeroWithReason()
+    {
+        // No value selected, a characteristic out of range, no position at all.
+        tCConcPos c = homePosition();
+        c.ValueNo[1] = -1;
+        Read r = m_server.request("CT_N", c, ViewsServer::options());
+        QCOMPARE(r.tag, QByteArray("ZERO"));
+        QVERIFY(!r.body.isEmpty());
+        c = homePosition();
+        c.CharNo[1] = 77;
+        r = m_server.request("CT_N", c, ViewsServer::options());
+        QCOMPARE(r.tag, QByteArray("ZERO"));
+        const QByteArray bare = m_server.send("$CT_N=New");
+        QVERIFY(bare.contains("$ZERO="));
+        // A value without occurrences under the filters.
+        c = homePosition();
+        c.Mark[2] = 'Y';
+        c.CharNo[2] = kCharAuthor;
+        c.ValueNo[2] = qint32(m_server.value(kCharAuthor, "Аверин"));
+        r = m_server.request("CT_N", c, ViewsServer::options());
+        QCOMPARE(r.tag, QByteArray("ZERO"));
+    }
+
+    void filters_linesOfTheFilteredSelection()
+    {
+        // Lemma "дом" within verse lines of the author Борин: the same twelve; with
+        // the title of another text: none.
+        tCConcPos c = ViewsServer::position(kCharLemma, m_server.value(kCharLemma, "дом"));
+        c.Mark[2] = 'Y';
+        c.CharNo[2] = kCharAuthor;
+        c.ValueNo[2] = qint32(m_server.value(kCharAuthor, "Борин"));
+        const Read r = m_server.request("CT_N", c, ViewsServer::options(20));
+        QCOMPARE(concreaders::readContextLines(r.body).size(), 12);
+    }
+
+    void clickedWord_becomesCurrentLine()
+    {
+        // The value list's reply to a word clicked in the text view: the token of
+        // "Мой [дом] стоит" becomes the current line, on its page.
+        const uint32_t token = m_server.corpus->forms().postings(m_server.formId("дом"))[7];
+        QCOMPARE(QByteArray::fromStdString(m_server.corpus->display(token)), ru("дом"));
+        const OptionList o = ViewsServer::options(5, 2, "CLR");
+        tCConcPos c = homePosition();
+        QVERIFY(m_server.lines->pointAtToken(c, o, token));
+        const auto order = homeOrder("CLR");
+        const int line = int(std::find(order.begin(), order.end(), token) - order.begin()) + 1;
+        QCOMPARE(c.CurLine, line);
+        const Read r = m_server.request("CT_N", c, o);
+        QCOMPARE(r.conc.CurLine, line);
+        QVERIFY(r.conc.FirstLine <= line && line < r.conc.FirstLine + 5);
+        // A token that is no occurrence changes nothing.
+        tCConcPos d = homePosition();
+        QVERIFY(!m_server.lines->pointAtToken(d, o, m_server.tokenIn("Песня", 0)));
+        QCOMPARE(d.CurLine, homePosition().CurLine);
+    }
+
+    void concurrentRequests_sameRepliesAsOneByOne()
+    {
+        m_server.lines->clearCache();
+        QList<QByteArray> wires;
+        for (const char *seq : {"CLR", "CRL", "LCR", "LRC", "RCL", "RLC"}) {
+            for (const char move : {'B', 'E'}) {
+                tCConcPos c = homePosition();
+                c.Move[0] = move;
+                wires.append(requests::wire(
+                    "CT_N", requests::concDictParams(c, tCDictPos(0), ViewsServer::options(3, 2, seq))));
+            }
+        }
+        QList<QByteArray> expected;
+        for (const QByteArray &w : wires)
+            expected.append(m_server.send(w));
+        m_server.lines->clearCache();
+        QList<QByteArray> got(wires.size());
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = t; i < wires.size(); i += 4)
+                    got[i] = m_server.send(wires[i]);
+            });
+        for (auto &th : threads)
+            th.join();
+        QCOMPARE(got, expected);
     }
 };
 

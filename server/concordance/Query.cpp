@@ -61,6 +61,34 @@ ConcEngine::ConcEngine(std::shared_ptr<const Corpus> corpus)
 {
     m_chars = buildCharacteristics(*m_corpus);
     m_groups = buildGroups();
+
+    // Vocabulary of each text: one pass, a per-form slot remembering the text
+    // that last used it.
+    const Corpus &c = *m_corpus;
+    const uint32_t forms = c.forms().size();
+    const Span<uint32_t> tokForm = c.tokenForms();
+    std::vector<uint32_t> lastText(forms, kNone), slot(forms, 0);
+    m_textFormOffsets.reserve(size_t(c.textCount()) + 1);
+    m_textFormOffsets.push_back(0);
+    for (uint32_t t = 0; t < c.textCount(); ++t) {
+        const TextInfo &ti = c.text(t);
+        const size_t begin = m_textForms.size();
+        for (uint32_t tok = ti.firstToken; tok < ti.firstToken + ti.tokenCount; ++tok) {
+            const uint32_t f = tokForm[tok];
+            if (f >= forms)
+                continue;
+            if (lastText[f] != t) {
+                lastText[f] = t;
+                slot[f] = uint32_t(m_textForms.size());
+                m_textForms.push_back({f, 0});
+            }
+            ++m_textForms[slot[f]].count;
+        }
+        std::sort(m_textForms.begin() + qsizetype(begin), m_textForms.end(),
+                  [](const FormCount &a, const FormCount &b) { return a.form < b.form; });
+        m_textFormOffsets.push_back(uint32_t(m_textForms.size()));
+    }
+    m_textForms.shrink_to_fit();
 }
 
 ConcEngine::~ConcEngine() = default;
@@ -229,19 +257,21 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
             if (formIds.size() == 1) {
                 const Span<uint32_t> p = lex.postings(formIds[0]);
                 out.assign(p.begin(), p.end());
-            } else if (best * 32 < tokenCount) {
+            } else if (formIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
                 for (const uint32_t f : formIds) {
                     const Span<uint32_t> p = lex.postings(f);
                     out.insert(out.end(), p.begin(), p.end());
                 }
                 std::sort(out.begin(), out.end());
             } else {
-                const Private::Test t = makeTest(cond);
-                const uint32_t forms = lex.size();
-                for (uint32_t tok = 0; tok < tokenCount; ++tok) {
-                    const uint32_t f = tokForm[tok];
-                    if (f < forms && t.mask[f])
-                        out.push_back(tok);
+                // Many postings lists: a bitmap over the tokens puts them in order.
+                std::vector<uint64_t> bits((size_t(tokenCount) + 63) / 64, 0);
+                for (const uint32_t f : formIds)
+                    for (const uint32_t tok : lex.postings(f))
+                        bits[tok >> 6] |= uint64_t(1) << (tok & 63);
+                for (size_t w = 0; w < bits.size(); ++w) {
+                    for (uint64_t b = bits[w]; b; b &= b - 1)
+                        out.push_back(uint32_t(w * 64 + size_t(__builtin_ctzll(b))));
                 }
             }
         }

@@ -225,12 +225,24 @@ public:
     // word token.
     std::vector<uint32_t> matching(const std::vector<Condition> &conditions) const;
 
+    // The distinct word forms of a text with their number of occurrences in it,
+    // ascending form ids: counts under per-text filters cost the text's
+    // vocabulary, not its length.
+    struct FormCount {
+        uint32_t form;
+        uint32_t count;
+    };
+    const FormCount *textFormsBegin(uint32_t text) const { return m_textForms.data() + m_textFormOffsets[text]; }
+    const FormCount *textFormsEnd(uint32_t text) const { return m_textForms.data() + m_textFormOffsets[text + 1]; }
+
     struct Private;
 
 private:
     std::shared_ptr<const Corpus> m_corpus;
     std::vector<std::unique_ptr<Characteristic>> m_chars;
     QList<Group> m_groups;
+    std::vector<uint32_t> m_textFormOffsets;
+    std::vector<FormCount> m_textForms;
     std::unique_ptr<Private> d;
 };
 

@@ -37,17 +37,21 @@ void appendNumber(QByteArray &out, int64_t n)
 // take a value's own " /" for the start of the second column.
 void appendClean(QByteArray &out, std::string_view s, bool valuePart = true)
 {
-    char prev = 0;
-    for (const char c : s) {
-        char o = c;
+    if (s.empty())
+        return;
+    const qsizetype start = out.size();
+    out.append(s.data(), qsizetype(s.size()));
+    char *p = out.data() + start;
+    char prev = start > 0 ? p[-1] : 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = p[i];
         if (uint8_t(c) < 32)
-            o = ' ';
+            p[i] = ' ';
         else if (c == '$')
-            o = char(0xA4);
+            p[i] = char(0xA4);
         else if (valuePart && c == '/' && prev == ' ')
-            o = '|';
-        out += o;
-        prev = o;
+            p[i] = '|';
+        prev = p[i];
     }
 }
 
@@ -120,36 +124,57 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
     std::vector<uint32_t> counts(c.valueCount(), 0);
 
     if (q.distance == 0) {
-        // Fixed levels that all depend on the text only: count over the tokens of
-        // the texts that pass, without listing the occurrences first.
-        const bool textsOnly = std::all_of(q.fixed.begin(), q.fixed.end(), [&](const Condition &f) {
-            return f.distance == 0 && e.characteristic(f.charNo).perText();
-        });
-        if (textsOnly) {
-            std::vector<uint8_t> pass(corpus.textCount(), 1);
+        const bool allDirect = std::all_of(q.fixed.begin(), q.fixed.end(),
+                                           [](const Condition &f) { return f.distance == 0; });
+        if (allDirect) {
+            // Through the vocabularies of the texts that pass the per-text levels,
+            // when they are fewer than the occurrences of the most selective
+            // word-level level.
+            std::vector<uint8_t> textPass(corpus.textCount(), 1), formPass;
+            uint64_t wordCost = UINT64_MAX;
             for (const Condition &f : q.fixed) {
                 const Characteristic &fc = e.characteristic(f.charNo);
-                std::vector<uint8_t> mask(corpus.textCount(), 0);
-                for (const uint32_t v : f.values)
+                std::vector<uint8_t> mask(fc.perText() ? corpus.textCount() : corpus.forms().size(), 0);
+                uint64_t n = 0;
+                for (const uint32_t v : f.values) {
+                    n += fc.count(v);
                     for (const uint32_t *m = fc.membersBegin(v); m != fc.membersEnd(v); ++m)
                         mask[*m] = 1;
-                for (size_t t = 0; t < pass.size(); ++t)
-                    pass[t] &= mask[t];
-            }
-            for (uint32_t t = 0; t < corpus.textCount(); ++t) {
-                if (!pass[t])
-                    continue;
-                const TextInfo &ti = corpus.text(t);
-                if (perText) {
-                    counts[byText[t]] += ti.wordCount;
-                    continue;
                 }
-                const uint32_t end = ti.firstToken + ti.tokenCount;
-                for (uint32_t tok = ti.firstToken; tok < end; ++tok)
-                    if (!(tokFlags[tok] & kPunct))
-                        ++counts[byForm[tokForm[tok]]];
+                std::vector<uint8_t> &into = fc.perText() ? textPass : formPass;
+                if (into.empty()) {
+                    into = std::move(mask);
+                } else {
+                    for (size_t i = 0; i < into.size(); ++i)
+                        into[i] &= mask[i];
+                }
+                if (!fc.perText())
+                    wordCost = std::min(wordCost, n);
             }
-            return counts;
+            uint64_t textCost = 0;
+            for (uint32_t t = 0; t < corpus.textCount(); ++t)
+                if (textPass[t])
+                    textCost += uint64_t(e.textFormsEnd(t) - e.textFormsBegin(t));
+            if (textCost <= wordCost) {
+                for (uint32_t t = 0; t < corpus.textCount(); ++t) {
+                    if (!textPass[t])
+                        continue;
+                    if (perText && formPass.empty()) {
+                        counts[byText[t]] += corpus.text(t).wordCount;
+                        continue;
+                    }
+                    uint32_t *textSlot = perText ? &counts[byText[t]] : nullptr;
+                    for (auto *fc = e.textFormsBegin(t); fc != e.textFormsEnd(t); ++fc) {
+                        if (!formPass.empty() && !formPass[fc->form])
+                            continue;
+                        if (textSlot)
+                            *textSlot += fc->count;
+                        else
+                            counts[byForm[fc->form]] += fc->count;
+                    }
+                }
+                return counts;
+            }
         }
         for (const uint32_t tok : e.matching(q.fixed))
             ++counts[valueAt(tok)];
@@ -159,38 +184,33 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
     // Co-occurrence: each occurrence counts once for every value found in its
     // window, however often the value appears there.
     const std::vector<uint32_t> base = e.matching(q.fixed);
-    std::vector<uint32_t> stamp(c.valueCount(), UINT32_MAX);
+    // The stamp (last occurrence that counted the value) beside the count: one
+    // cache line per value touched.
+    struct Slot {
+        uint32_t stamp = UINT32_MAX;
+        uint32_t count = 0;
+    };
+    std::vector<Slot> perValue(c.valueCount());
     const int want = std::abs(q.distance);
+    const int step = q.distance > 0 ? 1 : -1;
     for (uint32_t i = 0; i < base.size(); ++i) {
         const uint32_t tok = base[i];
         const TextInfo &ti = corpus.text(tokText[tok]);
+        const int64_t lo = ti.firstToken, hi = int64_t(ti.firstToken) + ti.tokenCount;
         int seen = 0;
-        if (q.distance > 0) {
-            const uint32_t end = ti.firstToken + ti.tokenCount;
-            for (uint32_t u = tok + 1; u < end && seen < want; ++u) {
-                if (tokFlags[u] & kPunct)
-                    continue;
-                ++seen;
-                const uint32_t v = valueAt(u);
-                if (stamp[v] != i) {
-                    stamp[v] = i;
-                    ++counts[v];
-                }
-            }
-        } else {
-            for (uint32_t u = tok; u > ti.firstToken && seen < want;) {
-                --u;
-                if (tokFlags[u] & kPunct)
-                    continue;
-                ++seen;
-                const uint32_t v = valueAt(u);
-                if (stamp[v] != i) {
-                    stamp[v] = i;
-                    ++counts[v];
-                }
+        for (int64_t u = int64_t(tok) + step; u >= lo && u < hi && seen < want; u += step) {
+            if (tokFlags[size_t(u)] & kPunct)
+                continue;
+            ++seen;
+            Slot &s = perValue[valueAt(uint32_t(u))];
+            if (s.stamp != i) {
+                s.stamp = i;
+                ++s.count;
             }
         }
     }
+    for (size_t v = 0; v < perValue.size(); ++v)
+        counts[v] = perValue[v].count;
     return counts;
 }
 
@@ -449,9 +469,18 @@ ValuePage ValueLists::page(const tCConcPos &concIn, const OptionList &optionsIn)
 
     // The body: one reference-list element per value.
     QByteArray &body = p.body;
-    body.reserve(qsizetype((end - first) * (full ? 40 : 48)));
+    body.reserve(qsizetype((end - first) * 64));
+    // Long runs (an export in rhyme or frequency order) visit the lexicon in no
+    // memory order: fetch the texts a few entries ahead.
+    const bool prefetch = end - first > 256 && q.listChar == kCharForm;
     for (int64_t i = first; i < end; ++i) {
         const uint32_t v = data->entries[size_t(i)];
+        if (prefetch && i + 8 < end) {
+            const uint32_t ahead = data->entries[size_t(i + 8)];
+            __builtin_prefetch(c.text(ahead).data());
+            __builtin_prefetch(&e.corpus().formLemmas()[ahead]);
+            __builtin_prefetch(&c.frequencyOrder()[0] + c.frequencyRank(ahead));
+        }
         if (i > first)
             body += ',';
         appendEntryText(q.listChar, v, body);

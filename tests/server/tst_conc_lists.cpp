@@ -17,6 +17,7 @@
 #include "service/CorvusService.h"
 #include "service/WireRequest.h"
 #include "support/CorpusFixture.h"
+#include "support/CorvusProcess.h"
 
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -721,6 +722,64 @@ private slots:
         const Read r = readReply(send(wire), c, OptionList());
         QCOMPARE(r.tag, QByteArray("ZERO"));
         QVERIFY2(r.body.contains(reasonPart), cp1251::decode(r.body).toUtf8().constData());
+    }
+
+    void corvusExe_offersConcordances_andAnswersTheListChainOverTcp()
+    {
+        // The real server: registration offers "CONC,", then the chain the client
+        // runs on opening the tab, CN_C -> CN_Cx -> CN_W, and an export.
+        corvustest::TinyCorpus tiny;
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+        corvustest::CorvusProcess corvus;
+        QVERIFY2(corvus.start({QStringLiteral("--corpus"), tiny.path(), QStringLiteral("--port"), QStringLiteral("0"),
+                               QStringLiteral("--cache"), tiny.cacheDir(), QStringLiteral("--no-local")},
+                              env),
+                 qPrintable(corvus.stderrText()));
+        corvustest::WireClient client;
+        QVERIFY(client.connectTo(corvus.port()));
+        QVERIFY(client.nextReply().value_or(QByteArray()).startsWith("$RG="));
+        auto ask = [&](const QByteArray &wire) {
+            client.send(wire);
+            return client.nextReply().value_or(QByteArray());
+        };
+        QVERIFY(ask("$NM=1.4.12.0" + ru("Проверка")).contains(",END,CONC,MES="));
+
+        OptionList opts = options(4);
+        tCConcPos conc;
+        tCDictPos dict(0);
+        auto read = [&](const QByteArray &text) {
+            Read r;
+            const replyreader::ReplyRead rr = replyreader::readReply(text, conc, dict, opts);
+            r.tag = rr.tag;
+            r.body = rr.body;
+            r.items = reflist::readUntilUnreferenced(rr.body);
+            return r;
+        };
+        Read r = read(ask(requests::wire("CN_C", requests::dictParams(dict, opts))));
+        QCOMPARE(r.tag, QByteArray("CN_C"));
+        const QList<QByteArray> chars = commalist::split(r.body);
+        QCOMPARE(chars.size(), 2 * kCharCount);
+        QCOMPARE(opts.value("ChangeConcC"), QByteArray("YES"));
+        r = read(ask(requests::wire("CN_Cx", requests::concDictParams(conc, dict, opts))));
+        QCOMPARE(commalist::split(r.body).size(), 4);
+
+        conc.Level = 1;
+        conc.CharNo[1] = kCharForm;
+        conc.ValueNo[1] = -1;
+        conc.ValueNo[0] = chars[1].toInt();
+        r = read(ask(requests::wire("CN_W", requests::concDictParams(conc, dict, opts))));
+        QCOMPARE(r.tag, QByteArray("CN_W"));
+        QCOMPARE(r.items.size(), 4);
+        QCOMPARE(conc.ValueNo[0], chars[1].toInt());   // the list's size, as CN_C announced
+        QCOMPARE(opts.value("LBCWIndex"), QByteArray("0"));
+
+        opts.set("ListPos", "FULL");
+        r = read(ask(requests::wire("CN_W", requests::concParams(conc, opts))));
+        QCOMPARE(r.items.size(), chars[1].toInt());
+        QCOMPARE(opts.value("ListPos"), QByteArray("FILL"));
     }
 
     void hostileTexts_cannotForgeMarkersOrTags()

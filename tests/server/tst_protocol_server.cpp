@@ -237,7 +237,7 @@ private slots:
         auto c = connected();
         QVERIFY(c);
         for (const QByteArray &bad : {QByteArray("GET / HTTP/1.0\r\n\r\n"), QByteArray("$XYZ=1"),
-                                      dc("CN_C", tCDictPos(0)), dc("DC_C", tCDictPos(9))}) {
+                                      dc("CN_W", tCDictPos(0)), dc("DC_C", tCDictPos(9))}) {
             const TaggedReply t = readTagged(ask(*c, bad));
             QCOMPARE(t.tag, QByteArray("ZERO"));
             QVERIFY(!t.body.isEmpty());

@@ -110,9 +110,14 @@ LoadedService loadService(const ServerOptions &options)
     out.service = std::make_shared<CorvusService>(facts, dictionaries);
     // The concordance: one engine shared by every concordance handler.
     auto concEngine = std::make_shared<const corvus::conc::ConcEngine>(corpus);
-    corvus::conc::registerListHandlers(*out.service, concEngine);
-    corvus::conc::registerViewHandlers(
-        *out.service, std::make_shared<const corvus::conc::LineEngine>(concEngine, dictionaries));
+    auto lineEngine = std::make_shared<const corvus::conc::LineEngine>(concEngine, dictionaries);
+    // A word clicked in the text view: the value list's reply also points the
+    // lines at that word.
+    corvus::conc::registerListHandlers(
+        *out.service, concEngine, [lineEngine](tCConcPos &conc, const OptionList &opts, uint32_t token) {
+            lineEngine->pointAtToken(conc, opts, token);
+        });
+    corvus::conc::registerViewHandlers(*out.service, lineEngine);
     if (!options.updateDir.isEmpty()) {
         auto offer = UpdateOffer::load(options.updateDir, &error);
         if (!offer) {

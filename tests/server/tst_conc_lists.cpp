@@ -780,6 +780,25 @@ private slots:
         r = read(ask(requests::wire("CN_W", requests::concParams(conc, opts))));
         QCOMPARE(r.items.size(), chars[1].toInt());
         QCOMPARE(opts.value("ListPos"), QByteArray("FILL"));
+
+        // A word clicked in the text view (its token in CurLine, "4" in TabType):
+        // the list starts at its form and the lines are pointed at it.
+        CorpusOptions same;
+        same.paths = {tiny.path()};
+        same.cacheDir = tiny.cacheDir();
+        QString error;
+        const auto corpus = Corpus::load(same, &error);
+        QVERIFY2(corpus, qPrintable(error));
+        const uint32_t lesom = corpus->forms().postings(corpus->findForm(cp("лесом")))[1];
+        opts.remove("ListPos");
+        opts.set("TabType", "CONC4");
+        conc.CurLine = qint32(lesom);
+        conc.FirstLine = qint32(lesom);
+        r = read(ask(requests::wire("CN_W", requests::concDictParams(conc, dict, opts))));
+        QCOMPARE(r.tag, QByteArray("CN_W"));
+        QVERIFY(r.items.value(0).text.startsWith(ru("лесом /")));
+        QCOMPARE(conc.Move[0], 'C');
+        QVERIFY2(conc.CurLine == 1 || conc.CurLine == 2, QByteArray::number(conc.CurLine).constData());
     }
 
     void hostileTexts_cannotForgeMarkersOrTags()

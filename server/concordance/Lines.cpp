@@ -172,6 +172,7 @@ struct LineOrder::Private {
     // kSortDepth slots. The first `packed` slots are packed into Item::key.
     int packed = 0;
     int bits = 21;
+    uint32_t heapLimit = 4096;
 
     const uint32_t *forms = nullptr;
     const uint8_t *flags = nullptr;
@@ -301,9 +302,11 @@ struct LineOrder::Private {
     }
 };
 
-LineOrder::LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t> tokens, Base base, SortSeq seq)
+LineOrder::LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t> tokens, Base base, SortSeq seq,
+                     uint32_t heapLimit)
     : d(std::make_unique<Private>())
 {
+    d->heapLimit = heapLimit;
     d->corpusPtr = std::move(corpus);
     d->corpus = d->corpusPtr.get();
     d->tokens = std::move(tokens);
@@ -382,21 +385,56 @@ std::vector<uint32_t> LineOrder::lines(uint32_t from, uint32_t to) const
         return {};
     std::shared_ptr<const std::vector<uint32_t>> full;
     std::shared_ptr<const std::vector<Item>> items = d->itemsNow(full);
-    if (!full && n > (uint32_t(1) << 20)) {
-        // Copying a huge selection per request costs more than waiting for its sort.
-        complete();
-        items = d->itemsNow(full);
-    }
     if (full)
         return std::vector<uint32_t>(full->begin() + from, full->begin() + to);
 
-    std::vector<Item> work(*items);
     const auto less = [this](const Item &x, const Item &y) { return d->less(x, y); };
-    if (from > 0)
-        std::nth_element(work.begin(), work.begin() + from, work.end(), less);
-    std::partial_sort(work.begin() + from, work.begin() + to, work.end(), less);
+    const auto greater = [this](const Item &x, const Item &y) { return d->less(y, x); };
     std::vector<uint32_t> out;
     out.reserve(to - from);
+    const uint32_t kHeapLimit = d->heapLimit;
+    if (to <= kHeapLimit || n - from <= kHeapLimit) {
+        // A page near either end: one pass keeping the `to` first (or the n - from
+        // last) lines in a heap; most lines are turned away by one key comparison.
+        const bool head = to <= kHeapLimit;
+        const uint32_t keep = head ? to : n - from;
+        std::vector<Item> heap;
+        heap.reserve(keep + 1);
+        for (const Item &x : *items) {
+            if (heap.size() < keep) {
+                heap.push_back(x);
+                if (head)
+                    std::push_heap(heap.begin(), heap.end(), less);
+                else
+                    std::push_heap(heap.begin(), heap.end(), greater);
+            } else if (head ? less(x, heap.front()) : less(heap.front(), x)) {
+                if (head) {
+                    std::pop_heap(heap.begin(), heap.end(), less);
+                    heap.back() = x;
+                    std::push_heap(heap.begin(), heap.end(), less);
+                } else {
+                    std::pop_heap(heap.begin(), heap.end(), greater);
+                    heap.back() = x;
+                    std::push_heap(heap.begin(), heap.end(), greater);
+                }
+            }
+        }
+        std::sort(heap.begin(), heap.end(), less);
+        const uint32_t base = head ? 0 : from;
+        for (uint32_t i = from; i < to; ++i)
+            out.push_back(heap[i - base].token);
+        return out;
+    }
+    if (n > (uint32_t(1) << 20)) {
+        // A page in the middle of a huge selection: waiting for its sort costs less
+        // than copying it for every such request.
+        complete();
+        items = d->itemsNow(full);
+        return std::vector<uint32_t>(full->begin() + from, full->begin() + to);
+    }
+    std::vector<Item> work(*items);
+    std::nth_element(work.begin(), work.begin() + from, work.end(), less);
+    std::partial_sort(work.begin() + from, work.begin() + to, work.end(), less);
     for (uint32_t i = from; i < to; ++i)
         out.push_back(work[i].token);
     return out;

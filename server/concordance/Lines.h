@@ -60,7 +60,11 @@ Base baseOf(int charNo);
 // The occurrences of one selection in one sort sequence.
 class LineOrder {
 public:
-    LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t> tokens, Base base, SortSeq seq);
+    // heapLimit: pages ending within that many lines of either end are selected in
+    // one pass with a heap; other pages by nth_element on a copy (or, for huge
+    // selections, after the full sort).
+    LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t> tokens, Base base, SortSeq seq,
+              uint32_t heapLimit = 4096);
     ~LineOrder();
     LineOrder(const LineOrder &) = delete;
     LineOrder &operator=(const LineOrder &) = delete;

@@ -7,11 +7,24 @@
 Dispatcher::Dispatcher(QObject *parent) : QObject(parent)
 {
     m_pool.setMaxThreadCount(qMax(2, QThread::idealThreadCount()));
+    m_heavyPool.setMaxThreadCount(qMax(2, QThread::idealThreadCount()));
+}
+
+bool Dispatcher::isHeavy(const wirerequest::Request &request)
+{
+    if (request.tag == "CT_N" || request.tag == "CL_E" || request.tag == "CL_B")
+        return true;
+    if (!request.options)
+        return false;
+    const OptionList &o = *request.options;
+    return o.value("ListPos") == "FULL" || o.value("PrintConc") == "True"
+           || !o.value("PrintText").isEmpty();
 }
 
 Dispatcher::~Dispatcher()
 {
     m_pool.waitForDone();
+    m_heavyPool.waitForDone();
 }
 
 void Dispatcher::setService(std::shared_ptr<const CorvusService> service)
@@ -39,7 +52,8 @@ void Dispatcher::start(Waiting job)
 {
     std::shared_ptr<const CorvusService> service = m_service;
     Dispatcher *self = this;
-    m_pool.start([service, self, job = std::move(job)]() mutable {
+    QThreadPool &lane = isHeavy(job.request) ? m_heavyPool : m_pool;
+    lane.start([service, self, job = std::move(job)]() mutable {
         ServiceOutcome outcome = service->handle(job.request, job.session);
         // The dispatcher outlives its pool's jobs (its destructor waits for them),
         // and the outcome is posted to it, not to the connection, which may go

@@ -33,6 +33,11 @@ public:
     void run(QObject *owner, const wirerequest::Request &request, const SessionInfo &session, Done done);
 
     QThreadPool &pool() { return m_pool; }
+    QThreadPool &heavyPool() { return m_heavyPool; }
+    // Requests that may take long (whole-list and concordance exports, the lines of
+    // a frequent word, the update files) run on a lane of their own, so that short
+    // requests of other clients never queue behind them.
+    static bool isHeavy(const wirerequest::Request &request);
 
 private:
     struct Waiting {
@@ -46,6 +51,7 @@ private:
     std::shared_ptr<const CorvusService> m_service;
     QList<Waiting> m_waiting;
     QThreadPool m_pool;
+    QThreadPool m_heavyPool;
 };
 
 // Sends the replies of one connection in the order of its requests, whatever order

@@ -1,6 +1,7 @@
 // Cutting requests out of a TCP byte stream: exact request bytes as the client sends
 // them, requests split at every byte, several in one chunk, plain-text requests that
 // need a quiet period, and hostile bytes.
+#include "service/Dispatcher.h"
 #include "service/WireRequest.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
@@ -224,6 +225,23 @@ private slots:
         QVERIFY(f.left.isEmpty());
         for (const QByteArray &reason : f.bad)
             QVERIFY(!reason.isEmpty());
+    }
+
+    void longRequests_runOnTheirOwnLane()
+    {
+        auto parsed = [](const QByteArray &tag, const QByteArray &options) {
+            tCConcPos conc;
+            const QByteArray bytes = requests::wire(
+                tag, requests::concDictParams(conc, tCDictPos(0), OptionList::fromCommaText(options)));
+            return wirerequest::parse(bytes, true).request;
+        };
+        QVERIFY(Dispatcher::isHeavy(parsed("CT_N", "1=2")));
+        QVERIFY(Dispatcher::isHeavy(parsed("CN_W", "1=2,ListPos=FULL")));
+        QVERIFY(Dispatcher::isHeavy(parsed("CT_N", "PrintConc=True")));
+        QVERIFY(Dispatcher::isHeavy(parsed("CT_W", "PrintText=1F")));
+        QVERIFY(!Dispatcher::isHeavy(parsed("CN_W", "1=2,ListPos=NEXT")));
+        QVERIFY(!Dispatcher::isHeavy(parsed("CT_W", "1=2")));
+        QVERIFY(!Dispatcher::isHeavy(wirerequest::parse("$DC_C=New", true).request));
     }
 
     void fillerBetweenRequests_dropsSilently()

@@ -6,7 +6,7 @@
 // Qt was built (ICU or not), a character outside the code page must become exactly
 // one '?', and the one unassigned byte 0x98 must survive a decode/encode round trip
 // (it maps to U+0098 both ways).
-namespace {
+namespace cp1251::detail {
 
 const char16_t kHigh[128] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
@@ -27,12 +27,16 @@ const char16_t kHigh[128] = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
+} // namespace cp1251::detail
+
+namespace {
+
 const QHash<char16_t, char> &reverseTable()
 {
     static const QHash<char16_t, char> table = [] {
         QHash<char16_t, char> t;
-        for (int i = 0; i < 128; ++i)
-            t.insert(kHigh[i], char(0x80 + i));
+        for (int b = 0x80; b < 0x100; ++b)
+            t.insert(cp1251::toUnicode(uchar(b)), char(b));
         return t;
     }();
     return table;
@@ -72,8 +76,7 @@ QString decode(QByteArrayView bytes)
     out.resize(bytes.size());
     QChar *d = out.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        d[i] = b < 0x80 ? QChar(char16_t(b)) : QChar(kHigh[b - 0x80]);
+        d[i] = QChar(toUnicode(static_cast<uchar>(bytes[i])));
     }
     return out;
 }

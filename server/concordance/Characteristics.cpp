@@ -1,7 +1,7 @@
 #include "concordance/Characteristics.h"
 
+#include "concordance/WireText.h"
 #include "corpus/Charset.h"
-#include "model/Cp1251.h"
 
 #include <algorithm>
 #include <numeric>
@@ -87,7 +87,7 @@ struct CharacteristicBuilder {
     {
         auto c = std::make_unique<FormCharacteristic>();
         c->m_corpus = &corpus;
-        c->m_name = cp1251::ru(name);
+        c->m_name = ru(name);
         const Lexicon &lex = corpus.forms();
         const uint32_t n = lex.size();
         c->m_byForm.resize(n);
@@ -117,7 +117,7 @@ struct CharacteristicBuilder {
     {
         auto c = std::make_unique<PooledCharacteristic>();
         c->m_corpus = &corpus;
-        c->m_name = cp1251::ru(name);
+        c->m_name = ru(name);
         c->m_perText = perText;
         c->m_textSorted = !numeric;
 
@@ -264,7 +264,7 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
         return units;
     };
     auto str = [](std::string_view s) { return std::string(s.data(), s.size()); };
-    auto bytes = [](const QByteArray &b) { return std::string(b.constData(), size_t(b.size())); };
+    auto bytes = [](const QByteArray &b) { return std::string(viewOf(b)); };
 
     out.push_back(CharacteristicBuilder::forms(corpus, "Словоформа"));
 
@@ -285,9 +285,9 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
         corpus, "Название текста", true, false,
         perText([&](const TextInfo &t) { return UV{bytes(t.title), 0, false}; }), textWeights));
 
-    const std::string verse = bytes(cp1251::ru("стихи"));
-    const std::string prose = bytes(cp1251::ru("проза"));
-    const std::string sayings = bytes(cp1251::ru("изречения"));
+    const std::string verse = bytes(ru("стихи"));
+    const std::string prose = bytes(ru("проза"));
+    const std::string sayings = bytes(ru("изречения"));
     out.push_back(CharacteristicBuilder::pooled(
         corpus, "Вид текста", true, false, perText([&](const TextInfo &t) {
             if (t.kind == TextKind::Verse)
@@ -309,7 +309,7 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
         }),
         textWeights));
 
-    const std::string decadeSuffix = bytes(cp1251::ru("-е"));
+    const std::string decadeSuffix = bytes(ru("-е"));
     out.push_back(CharacteristicBuilder::pooled(
         corpus, "Десятилетие", true, true, perText([&](const TextInfo &t) {
             UV v;
@@ -345,10 +345,10 @@ QList<Group> buildGroups()
 {
     static_assert(kCharCount == 9, "group patterns name every characteristic");
     return {
-        {cp1251::ru("Тип информации"), QByteArrayLiteral("X11111111")},
-        {cp1251::ru("Основа конкорданса и текста"), QByteArrayLiteral("X10000000")},
-        {cp1251::ru("Характеристики употреблений"), QByteArrayLiteral("X11111000")},
-        {cp1251::ru("Заголовок выгрузки конкорданса"), QByteArrayLiteral("001100000")},
+        {ru("Тип информации"), QByteArrayLiteral("X11111111")},
+        {ru("Основа конкорданса и текста"), QByteArrayLiteral("X10000000")},
+        {ru("Характеристики употреблений"), QByteArrayLiteral("X11111000")},
+        {ru("Заголовок выгрузки конкорданса"), QByteArrayLiteral("001100000")},
     };
 }
 

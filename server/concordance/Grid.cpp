@@ -1,6 +1,6 @@
 #include "concordance/Grid.h"
 
-#include "model/Cp1251.h"
+#include "concordance/WireText.h"
 #include "service/Reply.h"
 #include "service/WireRequest.h"
 
@@ -9,11 +9,6 @@
 namespace corvus::conc {
 
 namespace {
-
-QByteArray ru(const char *s)
-{
-    return cp1251::ru(s);
-}
 
 void appendCell(QByteArray &out, std::string_view text)
 {
@@ -28,14 +23,12 @@ void appendCell(QByteArray &out, std::string_view text)
 QByteArray gridReply(const LineEngine &lines, const wirerequest::Request &request)
 {
     if (!request.conc)
-        return reply::zero(ru("В запросе нет позиции конкорданса."));
+        return noPositionReply();
     tCConcPos conc = *request.conc;
-    OptionList options = request.options ? *request.options : OptionList::initial();
+    OptionList options = optionsOf(request);
     const LinePage pg = lines.page(conc, options);
-    if (!pg.ok)
-        return reply::zero(pg.error);
-    if (pg.count == 0)
-        return reply::zero(ru("Для выбранного значения строк конкорданса нет."));
+    if (!pg.ok || pg.count == 0)
+        return emptyPageReply(pg);
 
     const ConcEngine &engine = lines.engine();
     const Corpus &corpus = lines.corpus();
@@ -93,12 +86,7 @@ QByteArray gridReply(const LineEngine &lines, const wirerequest::Request &reques
         body += "$$$";
     }
 
-    conc.FirstLine = qint32(pg.first);
-    conc.CurLine = qint32(pg.current);
-    conc.Found[0] = qint32(pg.signature);
-    conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
-    for (char &m : conc.Move)
-        m = ' ';
+    setLineRecord(conc, pg);
     if (headword >= 0) {
         tCDictPos dict(dictNo);
         dict.LetterNo = 0;

@@ -2,8 +2,8 @@
 
 #include "concordance/Grid.h"
 #include "concordance/Text.h"
+#include "concordance/WireText.h"
 #include "corpus/Charset.h"
-#include "model/Cp1251.h"
 #include "service/CorpusDictionary.h"
 #include "service/CorvusService.h"
 #include "service/DictionaryReplies.h"
@@ -11,7 +11,6 @@
 #include "service/WireRequest.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -22,18 +21,6 @@
 namespace corvus::conc {
 
 namespace {
-
-QByteArray ru(const char *s)
-{
-    return cp1251::ru(s);
-}
-
-void appendNumber(QByteArray &out, int64_t n)
-{
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, n);
-    out.append(buf, qsizetype(r.ptr - buf));
-}
 
 // The parts of a sort sequence in comparison order.
 enum Part : uint8_t { kCentre, kLeft, kRight };
@@ -133,19 +120,29 @@ QList<int> groupOption(const ConcEngine &engine, const OptionList &options, int 
     return out;
 }
 
-void appendCleanBytes(QByteArray &out, std::string_view bytes)
+OptionList optionsOf(const wirerequest::Request &request)
 {
-    for (const char c : bytes) {
-        const auto u = uint8_t(c);
-        if (u < 32)
-            out += ' ';
-        else if (c == '$')
-            out += char(0xA4);   // the generic currency sign of 1251
-        else if (c == '`')
-            out += '\'';
-        else
-            out += c;
-    }
+    return request.options ? *request.options : OptionList::initial();
+}
+
+QByteArray noPositionReply()
+{
+    return reply::zero(ru("В запросе нет позиции конкорданса."));
+}
+
+QByteArray emptyPageReply(const LinePage &pg)
+{
+    return reply::zero(pg.ok ? ru("Для выбранного значения строк конкорданса нет.") : pg.error);
+}
+
+void setLineRecord(tCConcPos &conc, const LinePage &pg)
+{
+    conc.FirstLine = qint32(pg.first);
+    conc.CurLine = qint32(pg.current);
+    conc.Found[0] = qint32(pg.signature);
+    conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
+    for (char &m : conc.Move)
+        m = ' ';
 }
 
 // ---------------------------------------------------------------------------------
@@ -640,12 +637,11 @@ bool sameOrder(const tCConcPos &conc, uint32_t signature, uint32_t count)
     return conc.Found[0] == qint32(signature) && conc.FirstLine >= 1 && uint32_t(conc.FirstLine) <= count;
 }
 
-} // namespace
-
-LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint32_t pageSize) const
+// A page of an order before its lines are chosen: the order, its identity and its
+// size; or the order's error.
+LinePage pageOfOrder(const LineEngine::Ordered &o)
 {
     LinePage pg;
-    const Ordered o = order(conc, options);
     if (!o.ok) {
         pg.error = o.error;
         return pg;
@@ -655,6 +651,16 @@ LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint
     pg.query = o.query;
     pg.signature = o.signature;
     pg.count = o.order->size();
+    return pg;
+}
+
+} // namespace
+
+LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint32_t pageSize) const
+{
+    LinePage pg = pageOfOrder(order(conc, options));
+    if (!pg.ok)
+        return pg;
     pg.pageSize = pageSize > 0 ? pageSize : pageSizeOf(options);
     const uint32_t n = pg.count;
     const uint32_t p = pg.pageSize;
@@ -663,7 +669,7 @@ LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint
         return pg;
     }
     const uint32_t lastFirst = n > p ? n - p + 1 : 1;
-    const bool valid = sameOrder(conc, o.signature, n);
+    const bool valid = sameOrder(conc, pg.signature, n);
     const uint32_t F = valid ? uint32_t(conc.FirstLine) : 1;
     uint32_t first = 1, cur = 1;
     const int thumb = intOption(options, "ConcSBar", -1);
@@ -705,7 +711,7 @@ LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint
     }
     pg.first = first;
     pg.current = cur;
-    pg.tokens = o.order->lines(first - 1, first - 1 + p);
+    pg.tokens = pg.order->lines(first - 1, first - 1 + p);
     if (cur >= first && cur - first < pg.tokens.size())
         pg.currentToken = pg.tokens[cur - first];
     if (n > p)
@@ -715,23 +721,15 @@ LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint
 
 LinePage LineEngine::current(const tCConcPos &conc, const OptionList &options) const
 {
-    LinePage pg;
-    const Ordered o = order(conc, options);
-    if (!o.ok) {
-        pg.error = o.error;
+    LinePage pg = pageOfOrder(order(conc, options));
+    if (!pg.ok)
         return pg;
-    }
-    pg.ok = true;
-    pg.order = o.order;
-    pg.query = o.query;
-    pg.signature = o.signature;
-    pg.count = o.order->size();
     pg.pageSize = pageSizeOf(options);
     if (pg.count == 0) {
         pg.first = pg.current = 0;
         return pg;
     }
-    const bool valid = sameOrder(conc, o.signature, pg.count);
+    const bool valid = sameOrder(conc, pg.signature, pg.count);
     uint32_t cur = 1, first = 1;
     if (valid) {
         first = uint32_t(conc.FirstLine);
@@ -741,7 +739,7 @@ LinePage LineEngine::current(const tCConcPos &conc, const OptionList &options) c
     }
     pg.first = first;
     pg.current = cur;
-    const std::vector<uint32_t> one = o.order->lines(cur - 1, cur);
+    const std::vector<uint32_t> one = pg.order->lines(cur - 1, cur);
     if (!one.empty()) {
         pg.currentToken = one.front();
         pg.tokens = one;
@@ -780,7 +778,7 @@ void LineEngine::appendShown(uint32_t token, Base base, QByteArray &out) const
     }
     QByteArray shown;
     c.appendDisplay(token, shown);
-    appendCleanBytes(out, std::string_view(shown.constData(), size_t(shown.size())));
+    appendCleanBytes(out, viewOf(shown));
 }
 
 QByteArray LineEngine::textName(uint32_t text) const
@@ -790,7 +788,7 @@ QByteArray LineEngine::textName(uint32_t text) const
     if (name.size() > 160)
         name.truncate(160);
     QByteArray out;
-    appendCleanBytes(out, std::string_view(name.constData(), size_t(name.size())));
+    appendCleanBytes(out, viewOf(name));
     return out;
 }
 
@@ -952,32 +950,18 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
 {
     const QByteArray &tag = request.tag;
     if (!request.conc)
-        return reply::zero(ru("В запросе нет позиции конкорданса."));
+        return noPositionReply();
     tCConcPos conc = *request.conc;
-    OptionList options = request.options ? *request.options : OptionList::initial();
+    OptionList options = optionsOf(request);
     const int width = std::clamp(intOption(options, "ConcWidth", kDefaultConcWidth), 1, kMaxConcWidth);
     const Base base = baseOf(conc.CharNo[0]);
     const ConcEngine &engine = lines.engine();
 
     if (isTrue(options.value("PrintConc"))) {
         const bool one = isTrue(options.value("PrintConcStr"));
-        LinePage pg = one ? lines.current(conc, options) : LinePage{};
-        LineEngine::Ordered o;
-        if (!one) {
-            o = lines.order(conc, options);
-            if (!o.ok)
-                return reply::zero(o.error);
-            pg.ok = true;
-            pg.order = o.order;
-            pg.query = o.query;
-            pg.signature = o.signature;
-            pg.count = o.order->size();
-            pg.first = 1;
-        }
-        if (!pg.ok)
-            return reply::zero(pg.error);
-        if (pg.count == 0)
-            return reply::zero(ru("Для выбранного значения строк конкорданса нет."));
+        LinePage pg = one ? lines.current(conc, options) : pageOfOrder(lines.order(conc, options));
+        if (!pg.ok || pg.count == 0)
+            return emptyPageReply(pg);
         std::vector<uint32_t> tokens;
         uint32_t firstNumber = 1;
         if (one) {
@@ -1019,10 +1003,8 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
     }
 
     const LinePage pg = lines.page(conc, options);
-    if (!pg.ok)
-        return reply::zero(pg.error);
-    if (pg.count == 0)
-        return reply::zero(ru("Для выбранного значения строк конкорданса нет."));
+    if (!pg.ok || pg.count == 0)
+        return emptyPageReply(pg);
 
     // Every line carries a link fragment (empty where the centre word has no
     // headword) as soon as one does, so that the client's marker search, which runs
@@ -1052,12 +1034,7 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
         appendLine(lines, pg.tokens[i], pg.first + uint32_t(i), width, base, body);
     }
 
-    conc.FirstLine = qint32(pg.first);
-    conc.CurLine = qint32(pg.current);
-    conc.Found[0] = qint32(pg.signature);
-    conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
-    for (char &m : conc.Move)
-        m = ' ';
+    setLineRecord(conc, pg);
     const uint32_t last = pg.first + uint32_t(pg.tokens.size()) - 1;
     options.set("ConcCount", "(" + QByteArray::number(pg.first) + "-" + QByteArray::number(last) + ")");
     if (pg.scrollPercent >= 0)

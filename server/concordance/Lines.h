@@ -190,9 +190,17 @@ int intOption(const OptionList &options, const char *name, int fallback);
 // member, characteristic number + 200; invalid numbers are skipped. Absent option:
 // the engine's group members.
 QList<int> groupOption(const ConcEngine &engine, const OptionList &options, int group);
-// Appends corpus bytes with '$' and control bytes replaced (so they cannot form a
-// marker or a reply tag) and '`' as "'" (the backquote marks line ends).
-void appendCleanBytes(QByteArray &out, std::string_view bytes);
+
+// What the views of lines ("CT_N", "CT_W", "CT_T", "CT_D") share in their replies.
+// The request's options; the initial list when it carries none.
+OptionList optionsOf(const wirerequest::Request &request);
+// "ZERO" for a request without a concordance position.
+QByteArray noPositionReply();
+// "ZERO" for a page with nothing to show: the engine's error, or no lines for the value.
+QByteArray emptyPageReply(const LinePage &pg);
+// The reply's line record: the page's first and current line, the order's signature
+// in Found[0], the count of lines at the query's level, no move pending.
+void setLineRecord(tCConcPos &conc, const LinePage &pg);
 
 // The "CT_N" reply: a page of lines, or with "PrintConc"="True" every line with
 // the heading fields of group 3 ("PrintConcStr"="True": the current line alone).

@@ -1,7 +1,7 @@
 #include "concordance/Query.h"
 
 #include "concordance/Characteristics.h"
-#include "model/Cp1251.h"
+#include "concordance/WireText.h"
 
 #include <algorithm>
 
@@ -12,11 +12,6 @@ namespace {
 // Distances beyond this are read as this: a window never needs to be wider than a
 // line of context, and a wild number must not make every occurrence walk its text.
 constexpr int kMaxDistance = 100;
-
-QByteArray ru(const char *s)
-{
-    return cp1251::ru(s);
-}
 
 // Value numbers of a composed set: "**" then numbers joined by "," (the record
 // writes a "," of a Request as ".", so both separate; blanks are ignored).

@@ -1,27 +1,14 @@
 #include "concordance/Text.h"
 
-#include "model/Cp1251.h"
+#include "concordance/WireText.h"
 #include "service/Reply.h"
 #include "service/WireRequest.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace corvus::conc {
 
 namespace {
-
-QByteArray ru(const char *s)
-{
-    return cp1251::ru(s);
-}
-
-void appendNumber(QByteArray &out, int64_t n)
-{
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, n);
-    out.append(buf, qsizetype(r.ptr - buf));
-}
 
 // The paging letter of a text request: `first`, else `second`, when one of "B-+E".
 char letterOf(char first, const QByteArray &second)
@@ -41,14 +28,30 @@ int rowsOption(const OptionList &options, const char *name, int fallback)
     return std::clamp(r <= 0 ? fallback : r, 1, kMaxTextRows);
 }
 
-void setLineRecord(tCConcPos &conc, const LinePage &pg)
+// What both text replies share: the current line of the request's position and
+// the layout of its text; `show` writes the page into the body (it may read and set
+// options), the text's name closes it, and the reply carries the line record with
+// "TextPos" consumed.
+template <typename Show>
+QByteArray currentTextReply(const LineEngine &lines, const wirerequest::Request &request, Show show)
 {
-    conc.FirstLine = qint32(pg.first);
-    conc.CurLine = qint32(pg.current);
-    conc.Found[0] = qint32(pg.signature);
-    conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
-    for (char &m : conc.Move)
-        m = ' ';
+    if (!request.conc)
+        return noPositionReply();
+    tCConcPos conc = *request.conc;
+    OptionList options = optionsOf(request);
+    const LinePage pg = lines.current(conc, options);
+    if (!pg.ok || pg.currentToken == kNone)
+        return emptyPageReply(pg);
+
+    const uint32_t text = lines.corpus().textOf(pg.currentToken);
+    const TextLayout layout(lines, text, baseOf(conc.CharNo[0]));
+    QByteArray body = show(layout, conc, pg, options);
+    body += lines.textName(text);
+    body += "$$$";
+
+    setLineRecord(conc, pg);
+    options.remove("TextPos");
+    return reply::wire(request.tag, replyBody(&conc, nullptr, &options, body));
 }
 
 } // namespace
@@ -248,73 +251,59 @@ std::vector<DisplayLine> TextLayout::page(DisplayLine start, int rows) const
 
 QByteArray textPageReply(const LineEngine &lines, const wirerequest::Request &request)
 {
-    if (!request.conc)
-        return reply::zero(ru("В запросе нет позиции конкорданса."));
-    tCConcPos conc = *request.conc;
-    OptionList options = request.options ? *request.options : OptionList::initial();
-    const LinePage pg = lines.current(conc, options);
-    if (!pg.ok)
-        return reply::zero(pg.error);
-    if (pg.currentToken == kNone)
-        return reply::zero(ru("Для выбранного значения строк конкорданса нет."));
-
-    const Corpus &corpus = lines.corpus();
-    const uint32_t cur = pg.currentToken;
-    const uint32_t text = corpus.textOf(cur);
-    const TextLayout layout(lines, text, baseOf(conc.CharNo[0]));
-    const int rows = rowsOption(options, "LBC_T_Max", kDefaultWordRows);
-    DisplayLine start;
-    switch (letterOf(conc.Move[0], options.value("TextPos"))) {
-    case 'B': start = layout.firstLine(); break;
-    case 'E': start = layout.back(layout.lastLine(), rows); break;
-    case '+': start = layout.at(cur); break;
-    case '-': start = layout.back(layout.at(cur), rows); break;
-    default: start = layout.back(layout.at(cur), std::max(1, rows / 3 + 1)); break;
-    }
-    const std::vector<DisplayLine> page = layout.page(start, rows);
-
-    QByteArray body = "$$+";
-    const QList<DictLink> links = lines.links(cur);
-    for (int i = 0; i < links.size(); ++i) {
-        if (i > 0)
-            body += "$$+";
-        appendNumber(body, links[i].second);
-        body += ',';
-        appendNumber(body, links[i].first);
-    }
-    body += "$$-$$+";
-    appendNumber(body, pg.current);
-    body += "$$-";
-    for (size_t li = 0; li < page.size(); ++li) {
-        const DisplayLine &line = page[li];
-        for (const TextLayout::Label &label : layout.labels(line.hardStart)) {
-            if (label.end <= line.first || label.first >= line.end)
-                continue;
-            QByteArray entry;
-            if (label.first == line.first) {
-                if (li > 0 && line.lineStart)
-                    entry += line.blankBefore ? "``" : "`";
-                else if (li > 0 && (corpus.tokenFlags(label.first) & kSpaceBefore))
-                    entry += ' ';
-            } else if (corpus.tokenFlags(label.first) & kSpaceBefore) {
-                entry += ' ';
-            }
-            entry += layout.shown(label.first, label.end);
-            if (entry.size() > kMaxLabelBytes)
-                entry.truncate(kMaxLabelBytes);
-            body += entry;
-            body += "$@$";
-            const uint32_t word = label.word == kNone ? label.first : label.word;
-            appendNumber(body, word == cur ? 0 : int64_t(word) + 1);
-            body += "$$$";
+    return currentTextReply(lines, request, [&](const TextLayout &layout, const tCConcPos &conc,
+                                                const LinePage &pg, const OptionList &options) {
+        const Corpus &corpus = lines.corpus();
+        const uint32_t cur = pg.currentToken;
+        const int rows = rowsOption(options, "LBC_T_Max", kDefaultWordRows);
+        DisplayLine start;
+        switch (letterOf(conc.Move[0], options.value("TextPos"))) {
+        case 'B': start = layout.firstLine(); break;
+        case 'E': start = layout.back(layout.lastLine(), rows); break;
+        case '+': start = layout.at(cur); break;
+        case '-': start = layout.back(layout.at(cur), rows); break;
+        default: start = layout.back(layout.at(cur), std::max(1, rows / 3 + 1)); break;
         }
-    }
-    body += lines.textName(text);
-    body += "$$$";
+        const std::vector<DisplayLine> page = layout.page(start, rows);
 
-    setLineRecord(conc, pg);
-    options.remove("TextPos");
-    return reply::wire(request.tag, replyBody(&conc, nullptr, &options, body));
+        QByteArray body = "$$+";
+        const QList<DictLink> links = lines.links(cur);
+        for (int i = 0; i < links.size(); ++i) {
+            if (i > 0)
+                body += "$$+";
+            appendNumber(body, links[i].second);
+            body += ',';
+            appendNumber(body, links[i].first);
+        }
+        body += "$$-$$+";
+        appendNumber(body, pg.current);
+        body += "$$-";
+        for (size_t li = 0; li < page.size(); ++li) {
+            const DisplayLine &line = page[li];
+            for (const TextLayout::Label &label : layout.labels(line.hardStart)) {
+                if (label.end <= line.first || label.first >= line.end)
+                    continue;
+                QByteArray entry;
+                if (label.first == line.first) {
+                    if (li > 0 && line.lineStart)
+                        entry += line.blankBefore ? "``" : "`";
+                    else if (li > 0 && (corpus.tokenFlags(label.first) & kSpaceBefore))
+                        entry += ' ';
+                } else if (corpus.tokenFlags(label.first) & kSpaceBefore) {
+                    entry += ' ';
+                }
+                entry += layout.shown(label.first, label.end);
+                if (entry.size() > kMaxLabelBytes)
+                    entry.truncate(kMaxLabelBytes);
+                body += entry;
+                body += "$@$";
+                const uint32_t word = label.word == kNone ? label.first : label.word;
+                appendNumber(body, word == cur ? 0 : int64_t(word) + 1);
+                body += "$$$";
+            }
+        }
+        return body;
+    });
 }
 
 // ---------------------------------------------------------------------------------
@@ -322,80 +311,66 @@ QByteArray textPageReply(const LineEngine &lines, const wirerequest::Request &re
 
 QByteArray plainTextReply(const LineEngine &lines, const wirerequest::Request &request)
 {
-    if (!request.conc)
-        return reply::zero(ru("В запросе нет позиции конкорданса."));
-    tCConcPos conc = *request.conc;
-    OptionList options = request.options ? *request.options : OptionList::initial();
-    const LinePage pg = lines.current(conc, options);
-    if (!pg.ok)
-        return reply::zero(pg.error);
-    if (pg.currentToken == kNone)
-        return reply::zero(ru("Для выбранного значения строк конкорданса нет."));
+    return currentTextReply(lines, request, [](const TextLayout &layout, const tCConcPos &conc,
+                                               const LinePage &pg, OptionList &options) {
+        const uint32_t cur = pg.currentToken;
+        const int rows = rowsOption(options, "LBC_X_Max", kDefaultPlainRows);
 
-    const Corpus &corpus = lines.corpus();
-    const uint32_t cur = pg.currentToken;
-    const uint32_t text = corpus.textOf(cur);
-    const TextLayout layout(lines, text, baseOf(conc.CharNo[0]));
-    const int rows = rowsOption(options, "LBC_X_Max", kDefaultPlainRows);
+        // The page shown before, when it is a page of this text.
+        const int64_t beg = intOption(options, "LBC_T_Beg", -1);
+        const int64_t end = intOption(options, "LBC_T_End", -1);
+        const bool shownBefore = end != -1 && beg >= int64_t(layout.firstToken()) && beg < end
+            && end <= int64_t(layout.endToken());
 
-    // The page shown before, when it is a page of this text.
-    const int64_t beg = intOption(options, "LBC_T_Beg", -1);
-    const int64_t end = intOption(options, "LBC_T_End", -1);
-    const bool shownBefore = end != -1 && beg >= int64_t(layout.firstToken()) && beg < end
-        && end <= int64_t(layout.endToken());
-
-    DisplayLine start;
-    const DisplayLine around = layout.back(layout.at(cur), std::max(1, rows / 3 + 1));
-    // The window's keys set "TextPos"; Move[0] "B" comes from "В начало".
-    char letter = letterOf(' ', options.value("TextPos"));
-    if (letter == ' ')
-        letter = letterOf(conc.Move[0], QByteArray());
-    switch (letter) {
-    case 'B':
-        start = layout.firstLine();
-        break;
-    case 'E':
-        start = layout.back(layout.lastLine(), rows);
-        break;
-    case '+':
-        if (!shownBefore)
-            start = around;
-        else if (end >= int64_t(layout.endToken()))
-            start = layout.at(uint32_t(beg));
-        else
-            start = layout.at(uint32_t(end));
-        break;
-    case '-':
-        if (!shownBefore) {
-            start = around;
-        } else {
-            const DisplayLine top = layout.at(uint32_t(beg));
-            const std::optional<DisplayLine> before = layout.prev(top);
-            start = before ? layout.back(*before, rows) : top;
+        DisplayLine start;
+        const DisplayLine around = layout.back(layout.at(cur), std::max(1, rows / 3 + 1));
+        // The window's keys set "TextPos"; Move[0] "B" comes from "В начало".
+        char letter = letterOf(' ', options.value("TextPos"));
+        if (letter == ' ')
+            letter = letterOf(conc.Move[0], QByteArray());
+        switch (letter) {
+        case 'B':
+            start = layout.firstLine();
+            break;
+        case 'E':
+            start = layout.back(layout.lastLine(), rows);
+            break;
+        case '+':
+            if (!shownBefore)
+                start = around;
+            else if (end >= int64_t(layout.endToken()))
+                start = layout.at(uint32_t(beg));
+            else
+                start = layout.at(uint32_t(end));
+            break;
+        case '-':
+            if (!shownBefore) {
+                start = around;
+            } else {
+                const DisplayLine top = layout.at(uint32_t(beg));
+                const std::optional<DisplayLine> before = layout.prev(top);
+                start = before ? layout.back(*before, rows) : top;
+            }
+            break;
+        default:
+            start = shownBefore ? layout.at(uint32_t(beg)) : around;
+            break;
         }
-        break;
-    default:
-        start = shownBefore ? layout.at(uint32_t(beg)) : around;
-        break;
-    }
-    const std::vector<DisplayLine> page = layout.page(start, rows);
+        const std::vector<DisplayLine> page = layout.page(start, rows);
 
-    QByteArray body;
-    for (size_t i = 0; i < page.size(); ++i) {
-        if (i > 0 && page[i].blankBefore)
-            body += " $$$";
-        const QByteArray line = layout.shown(page[i].first, page[i].end);
-        body += line.isEmpty() ? QByteArray(" ") : line;
-        body += "$$$";
-    }
-    body += lines.textName(text);
-    body += "$$$";
-
-    setLineRecord(conc, pg);
-    options.remove("TextPos");
-    options.set("LBC_T_Beg", QByteArray::number(page.front().first));
-    options.set("LBC_T_End", QByteArray::number(page.back().end));
-    return reply::wire(request.tag, replyBody(&conc, nullptr, &options, body));
+        QByteArray body;
+        for (size_t i = 0; i < page.size(); ++i) {
+            if (i > 0 && page[i].blankBefore)
+                body += " $$$";
+            const QByteArray line = layout.shown(page[i].first, page[i].end);
+            body += line.isEmpty() ? QByteArray(" ") : line;
+            body += "$$$";
+        }
+        // The next request pages from the page shown now.
+        options.set("LBC_T_Beg", QByteArray::number(page.front().first));
+        options.set("LBC_T_End", QByteArray::number(page.back().end));
+        return body;
+    });
 }
 
 } // namespace corvus::conc

@@ -1,14 +1,13 @@
 #include "concordance/ValueList.h"
 
 #include "concordance/Characteristics.h"
+#include "concordance/WireText.h"
 #include "corpus/Charset.h"
 #include "model/CommaList.h"
-#include "model/Cp1251.h"
 #include "service/CorvusService.h"
 #include "service/Reply.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace corvus::conc {
@@ -18,18 +17,6 @@ namespace {
 constexpr size_t kRecentLists = 16;
 constexpr int kDefaultPageRows = 20;
 constexpr int kMaxPageRows = 5000;
-
-QByteArray ru(const char *s)
-{
-    return cp1251::ru(s);
-}
-
-void appendNumber(QByteArray &out, int64_t n)
-{
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, n);
-    out.append(buf, qsizetype(r.ptr - buf));
-}
 
 // Appends corpus text as list-entry text: control bytes become blanks (the
 // markers start with byte 4) and "$" the currency sign (no "$tag=" may appear);
@@ -327,7 +314,7 @@ void ValueLists::appendEntryText(int charNo, uint32_t value, QByteArray &out) co
         out += " /";
         if (c.membersBegin(value) != c.membersEnd(value)) {
             const QByteArray &author = e.corpus().text(*c.membersBegin(value)).author;
-            appendClean(out, std::string_view(author.constData(), size_t(author.size())), true);
+            appendClean(out, viewOf(author), true);
         }
     }
 }

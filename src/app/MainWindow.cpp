@@ -608,6 +608,9 @@ bool TForm1::handleRegistration(const QByteArray &body, int *candidate)
         }
     }
     closeProgress();
+    // The corpus is loaded once the server registers us; in the socket mode no link
+    // tick hides the loading label.
+    L_Loading->hide();
     ApplyTabVisibility();
     if (!dicts.isEmpty())
         *candidate = 0;

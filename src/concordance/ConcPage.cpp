@@ -54,6 +54,8 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     lay->addWidget(LBC_W, 1);
     lay->addWidget(PC_Conc, 3);
     setSubPageVisibility(false, false);
+    // The text sub-page appears with the first text of an occurrence.
+    PC_Conc->setTabVisible(PC_Conc->indexOf(TS_Text), false);
 }
 
 void ConcPage::SetConc()

@@ -116,6 +116,9 @@ private slots:
         WebSession s;
         QVERIFY(s.registerWith(withOptions("SL_Count=12345,SS=YES", RegisteredBody)));
         QCOMPARE(s.form->L1->text(), QStringLiteral("Добро пожаловать"));
+        QVERIFY(s.form->L_Loading->isHidden());
+        QVERIFY(!s.form->TS_Conc->PC_Conc->isTabVisible(
+            s.form->TS_Conc->PC_Conc->indexOf(s.form->TS_Conc->TS_Text)));
         QVERIFY(s.tabVisible(s.form->TS_Dict));
         QVERIFY(s.tabVisible(s.form->TS_Conc));
         QVERIFY(!s.tabVisible(s.form->TS_Chat));

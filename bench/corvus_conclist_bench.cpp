@@ -9,6 +9,7 @@
 //
 // The corpus defaults to ../shared/corpus/ruslit beside the project; without it the
 // benchmark says so and exits 0.
+#include "BenchCorpus.h"
 #include "concordance/Query.h"
 #include "concordance/ValueList.h"
 #include "model/Cp1251.h"
@@ -17,73 +18,21 @@
 #include "service/WireRequest.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <random>
-#include <ctime>
 #include <string>
 #include <vector>
 
 using namespace corvus;
 using namespace corvus::conc;
+using bench::peakRssKb;
+using bench::Timing;
 
 namespace {
-
-// Wall-clock and CPU time of one request, in milliseconds.
-struct Timing {
-    double wall = 0;
-    double cpu = 0;
-};
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-
-// Wall-clock figures grow on a machine shared with other work; the CPU time of the
-// answering thread much less, so both are printed.
-void report(const char *title, std::map<std::string, std::vector<Timing>> &times)
-{
-    std::printf("%s\n", title);
-    std::printf("  %-30s %6s %9s %9s %9s %9s %9s\n", "case", "count", "median", "p95", "max", "cpu p95",
-                "cpu max");
-    for (auto &[name, v] : times) {
-        if (v.empty())
-            continue;
-        std::vector<double> wall, cpu;
-        for (const Timing &t : v) {
-            wall.push_back(t.wall);
-            cpu.push_back(t.cpu);
-        }
-        std::sort(wall.begin(), wall.end());
-        std::sort(cpu.begin(), cpu.end());
-        const auto at = [](const std::vector<double> &x, double q) {
-            return x[std::min(x.size() - 1, size_t(q * double(x.size())))];
-        };
-        std::printf("  %-30s %6zu %9.3f %9.3f %9.3f %9.3f %9.3f\n", name.c_str(), v.size(), at(wall, 0.5),
-                    at(wall, 0.95), wall.back(), at(cpu, 0.95), cpu.back());
-    }
-    std::printf("  (milliseconds)\n");
-}
-
-long peakRssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 tCConcPos position(int level, int listChar)
 {
@@ -122,34 +71,19 @@ int main(int argc, char *argv[])
     QStringList args = app.arguments().mid(1);
     CorpusOptions co;
     int queries = 200;
-    QString corpusPath = QStringLiteral(LEXAR_SOURCE_DIR "/../shared/corpus/ruslit");
+    QString corpusPath = bench::defaultCorpus();
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QStringLiteral("--cache") && i + 1 < args.size())
-            co.cacheDir = args[++i];
-        else if (args[i] == QStringLiteral("--queries") && i + 1 < args.size())
-            queries = qMax(1, args[++i].toInt());
-        else
+        if (!bench::option(args, i, "--cache", co.cacheDir) && !bench::option(args, i, "--queries", queries))
             corpusPath = args[i];
     }
-    if (!QFileInfo::exists(corpusPath)) {
-        std::printf("corvus_conclist_bench: corpus %s not found; skipped.\n",
-                    qPrintable(QDir::cleanPath(corpusPath)));
+    if (!bench::corpusPresent("corvus_conclist_bench", corpusPath))
         return 0;
-    }
-    co.paths = {corpusPath};
-    QString error;
+    const std::shared_ptr<const Corpus> corpus = bench::loadCorpus(co, corpusPath);
+    if (!corpus)
+        return 1;
+    const long rssBefore = peakRssKb();
     QElapsedTimer clock;
     clock.start();
-    const std::shared_ptr<const Corpus> corpus = Corpus::load(co, &error);
-    if (!corpus) {
-        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
-        return 1;
-    }
-    std::printf("corpus: %u texts, %llu words, %u forms, %u lemmas; loaded in %.2f s\n", corpus->textCount(),
-                static_cast<unsigned long long>(corpus->wordCount()), corpus->forms().size(),
-                corpus->lemmas().size(), double(clock.elapsed()) / 1000.0);
-    const long rssBefore = peakRssKb();
-    clock.restart();
     auto engine = std::make_shared<const ConcEngine>(corpus);
     std::printf("concordance engine built in %.2f s; peak RSS %ld -> %ld kB\n", double(clock.elapsed()) / 1000.0,
                 rssBefore, peakRssKb());
@@ -162,12 +96,10 @@ int main(int argc, char *argv[])
     registerListHandlers(service, engine);
     auto answer = [&](tCConcPos conc, const OptionList &options, QByteArray *replyOut = nullptr) {
         const QByteArray wire = requests::wire("CN_W", requests::concParams(conc, options));
-        QElapsedTimer t;
-        const double cpu0 = threadCpuMs();
-        t.start();
+        const bench::Stopwatch watch;
         const wirerequest::Result r = wirerequest::parse(wire, true);
         const ServiceOutcome out = service.handle(r.request, SessionInfo{});
-        const Timing ms{double(t.nsecsElapsed()) / 1e6, threadCpuMs() - cpu0};
+        const Timing ms = watch.elapsed();
         if (!out.reply.contains("$CN_W=")) {
             std::fprintf(stderr, "unexpected reply: %s\n", out.reply.left(200).constData());
             std::exit(1);
@@ -262,9 +194,9 @@ int main(int argc, char *argv[])
         first["co-occurrence, top lemma, |d|=5"].push_back(answer(c, pageOptions("Q")));
     }
 
-    report("First page of a list (computed):", first);
-    report("Later pages (list cached):", later);
-    report("First pages under two fixed levels, by filter:", byPair);
+    bench::reportTimings("First page of a list (computed):", first, 30);
+    bench::reportTimings("Later pages (list cached):", later, 30);
+    bench::reportTimings("First pages under two fixed levels, by filter:", byPair, 30);
 
     // (4) The whole word-form list for an export.
     std::map<std::string, std::vector<Timing>> full;
@@ -277,7 +209,7 @@ int main(int argc, char *argv[])
             full[std::string("FULL word forms ") + o].push_back(answer(position(1, kCharForm), opts, &reply));
         fullBytes = reply.size();
     }
-    report("Export of the whole word-form list:", full);
+    bench::reportTimings("Export of the whole word-form list:", full, 30);
     std::printf("  reply size %.1f MB; peak RSS %ld kB\n", double(fullBytes) / 1e6, peakRssKb());
     return 0;
 }

@@ -8,6 +8,7 @@
 //
 // The corpus defaults to ../shared/corpus/ruslit beside the project; without it the
 // benchmark says so and exits 0.
+#include "BenchCommon.h"
 #include "model/Requests.h"
 #include "service/Dispatcher.h"
 #include "service/ServerSetup.h"
@@ -15,9 +16,7 @@
 #include "service/WireRequest.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QThread>
@@ -41,8 +40,8 @@ void report(const char *title, std::map<QByteArray, std::vector<double>> &times)
     std::printf("  %-6s %8s %10s %10s %10s\n", "tag", "count", "median ms", "p95 ms", "max ms");
     for (auto &[tag, v] : times) {
         std::sort(v.begin(), v.end());
-        const auto at = [&v](double q) { return v[std::min(v.size() - 1, size_t(q * double(v.size())))]; };
-        std::printf("  %-6s %8zu %10.3f %10.3f %10.3f\n", tag.constData(), v.size(), at(0.5), at(0.95), v.back());
+        std::printf("  %-6s %8zu %10.3f %10.3f %10.3f\n", tag.constData(), v.size(), bench::quantile(v, 0.5),
+                    bench::quantile(v, 0.95), v.back());
     }
 }
 
@@ -81,19 +80,13 @@ int main(int argc, char *argv[])
     QStringList args = app.arguments().mid(1);
     ServerOptions options;
     int perTag = 500;
-    QString corpus = QStringLiteral(LEXAR_SOURCE_DIR "/../shared/corpus/ruslit");
+    QString corpus = bench::defaultCorpus();
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QStringLiteral("--cache") && i + 1 < args.size())
-            options.cacheDir = args[++i];
-        else if (args[i] == QStringLiteral("--requests") && i + 1 < args.size())
-            perTag = qMax(1, args[++i].toInt());
-        else
+        if (!bench::option(args, i, "--cache", options.cacheDir) && !bench::option(args, i, "--requests", perTag))
             corpus = args[i];
     }
-    if (!QFileInfo::exists(corpus)) {
-        std::printf("corvus_dict_bench: corpus %s not found; skipped.\n", qPrintable(QDir::cleanPath(corpus)));
+    if (!bench::corpusPresent("corvus_dict_bench", corpus))
         return 0;
-    }
     options.corpusPaths = {corpus};
 
     QElapsedTimer load;

@@ -4,13 +4,12 @@
 // child process so that its peak RSS (VmHWM) is its own.
 //
 //   corvus_index_bench <corpus folder> [--dictionary <hunspell base>] [--phase all|tokenise|cold|warm]
+#include "BenchCommon.h"
 #include "corpus/Corpus.h"
 #include "corpus/CorpusData.h"
 #include "corpus/Import.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -25,17 +24,6 @@ using namespace corvus;
 
 namespace {
 
-long vmHwmKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 double cpuSeconds()
 {
     rusage u{};
@@ -46,7 +34,7 @@ double cpuSeconds()
 void memoryLine(uint32_t tokens)
 {
     std::printf("  CPU time of the phase (all threads): %.3f s\n", cpuSeconds());
-    const long kb = vmHwmKb();
+    const long kb = bench::peakRssKb();
     std::printf("  peak RSS (VmHWM): %.1f MB = %.1f bytes per token\n", kb / 1024.0,
                 tokens ? kb * 1024.0 / tokens : 0.0);
 }

@@ -16,6 +16,7 @@
 //
 // The corpus defaults to ../shared/corpus/ruslit beside the project; without it the
 // benchmark says so and exits 0.
+#include "BenchCorpus.h"
 #include "concordance/Lines.h"
 #include "concordance/Query.h"
 #include "model/Cp1251.h"
@@ -26,14 +27,11 @@
 #include "service/WireRequest.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QThread>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <random>
 #include <string>
@@ -41,40 +39,9 @@
 
 using namespace corvus;
 using namespace corvus::conc;
+using bench::Timing;
 
 namespace {
-
-struct Timing {
-    double wall = 0;
-    double cpu = 0;
-};
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-
-void report(std::map<std::string, std::vector<Timing>> &times)
-{
-    std::printf("  %-28s %6s %9s %9s %9s %9s %9s\n", "case", "count", "median", "p95", "max", "cpu p95", "cpu max");
-    for (auto &[name, v] : times) {
-        std::vector<double> wall, cpu;
-        for (const Timing &t : v) {
-            wall.push_back(t.wall);
-            cpu.push_back(t.cpu);
-        }
-        std::sort(wall.begin(), wall.end());
-        std::sort(cpu.begin(), cpu.end());
-        const auto at = [](const std::vector<double> &x, double q) {
-            return x[std::min(x.size() - 1, size_t(q * double(x.size())))];
-        };
-        std::printf("  %-28s %6zu %9.3f %9.3f %9.3f %9.3f %9.3f\n", name.c_str(), v.size(), at(wall, 0.5),
-                    at(wall, 0.95), wall.back(), at(cpu, 0.95), cpu.back());
-    }
-    std::printf("  (milliseconds)\n");
-}
 
 OptionList options(const char *seq)
 {
@@ -96,30 +63,16 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments().mid(1);
     CorpusOptions co;
     int repeat = 5;
-    QString corpusPath = QStringLiteral(LEXAR_SOURCE_DIR "/../shared/corpus/ruslit");
+    QString corpusPath = bench::defaultCorpus();
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QStringLiteral("--cache") && i + 1 < args.size())
-            co.cacheDir = args[++i];
-        else if (args[i] == QStringLiteral("--repeat") && i + 1 < args.size())
-            repeat = qMax(1, args[++i].toInt());
-        else
+        if (!bench::option(args, i, "--cache", co.cacheDir) && !bench::option(args, i, "--repeat", repeat))
             corpusPath = args[i];
     }
-    if (!QFileInfo::exists(corpusPath)) {
-        std::printf("corvus_lines_bench: corpus %s not found; skipped.\n", qPrintable(QDir::cleanPath(corpusPath)));
+    if (!bench::corpusPresent("corvus_lines_bench", corpusPath))
         return 0;
-    }
-    co.paths = {corpusPath};
-    QString error;
-    QElapsedTimer clock;
-    clock.start();
-    const std::shared_ptr<const Corpus> corpus = Corpus::load(co, &error);
-    if (!corpus) {
-        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+    const std::shared_ptr<const Corpus> corpus = bench::loadCorpus(co, corpusPath);
+    if (!corpus)
         return 1;
-    }
-    std::printf("corpus: %u texts, %llu words; loaded in %.2f s\n", corpus->textCount(),
-                static_cast<unsigned long long>(corpus->wordCount()), double(clock.elapsed()) / 1000.0);
     auto engine = std::make_shared<const ConcEngine>(corpus);
     const QList<std::shared_ptr<const ServedDictionary>> dictionaries{std::make_shared<const ServedDictionary>(
         std::make_unique<CorpusDictionary>(corpus, nullptr, cp1251::ru("Словарь корпуса")))};
@@ -154,13 +107,11 @@ int main(int argc, char *argv[])
     };
     const auto ask = [&](const QByteArray &tag, tCConcPos conc, const OptionList &opts) {
         const QByteArray wire = requests::wire(tag, requests::concDictParams(conc, tCDictPos(0), opts));
-        QElapsedTimer t;
-        const double cpu0 = threadCpuMs();
-        t.start();
+        const bench::Stopwatch watch;
         const wirerequest::Result r = wirerequest::parse(wire, true);
         const ServiceOutcome out = service.handle(r.request, SessionInfo{});
         Answer a;
-        a.time = Timing{double(t.nsecsElapsed()) / 1e6, threadCpuMs() - cpu0};
+        a.time = watch.elapsed();
         if (!out.reply.contains("$" + tag + "=")) {
             std::fprintf(stderr, "unexpected reply: %s\n", out.reply.left(200).constData());
             std::exit(1);
@@ -236,6 +187,6 @@ int main(int argc, char *argv[])
         times["export " + std::to_string(corpus->forms().count(rarer)) + " lines"].push_back(
             ask("CT_N", position(rarer), o).time);
     }
-    report(times);
+    bench::reportTimings(nullptr, times, 28);
     return 0;
 }

@@ -17,13 +17,13 @@
 // The corpus defaults to ../shared/corpus/ruslit beside the project; without it the
 // benchmark says so and exits 0. The server is Corvus.exe beside this program; it is
 // started with --port 0 --no-local and stopped at the end.
+#include "BenchCommon.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 #include "net/ReplyReader.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -515,11 +515,10 @@ Stats stats(std::vector<double> v)
     if (v.empty())
         return s;
     std::sort(v.begin(), v.end());
-    const auto at = [&v](double q) { return v[std::min(v.size() - 1, size_t(q * double(v.size())))]; };
     s.count = v.size();
-    s.median = at(0.5);
-    s.p95 = at(0.95);
-    s.p99 = at(0.99);
+    s.median = bench::quantile(v, 0.5);
+    s.p95 = bench::quantile(v, 0.95);
+    s.p99 = bench::quantile(v, 0.99);
     s.max = v.back();
     return s;
 }
@@ -558,25 +557,17 @@ int main(int argc, char *argv[])
     QString server = QCoreApplication::applicationDirPath() + QStringLiteral("/Corvus.exe");
     QString cache;
     QList<QByteArray> without;
-    QString corpus = QStringLiteral(LEXAR_SOURCE_DIR "/../shared/corpus/ruslit");
+    QString corpus = bench::defaultCorpus();
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QStringLiteral("--clients") && i + 1 < args.size())
-            clients = qMax(1, args[++i].toInt());
-        else if (args[i] == QStringLiteral("--requests") && i + 1 < args.size())
-            perClient = qMax(1, args[++i].toInt());
-        else if (args[i] == QStringLiteral("--server") && i + 1 < args.size())
-            server = args[++i];
-        else if (args[i] == QStringLiteral("--cache") && i + 1 < args.size())
-            cache = args[++i];
-        else if (args[i] == QStringLiteral("--without") && i + 1 < args.size())
-            without.append(args[++i].toUtf8());
-        else
+        QString label;
+        if (bench::option(args, i, "--without", label))
+            without.append(label.toUtf8());
+        else if (!bench::option(args, i, "--clients", clients) && !bench::option(args, i, "--requests", perClient)
+                 && !bench::option(args, i, "--server", server) && !bench::option(args, i, "--cache", cache))
             corpus = args[i];
     }
-    if (!QFileInfo::exists(corpus)) {
-        std::printf("corvus_load_bench: corpus %s not found; skipped.\n", qPrintable(QDir::cleanPath(corpus)));
+    if (!bench::corpusPresent("corvus_load_bench", corpus))
         return 0;
-    }
     if (!QFileInfo(server).isExecutable()) {
         std::fprintf(stderr, "corvus_load_bench: server %s not found (build the Corvus target)\n", qPrintable(server));
         return 1;

@@ -43,6 +43,14 @@ struct LocalSession {
         form->TimerForServer.stop();
     }
 
+    // Opens the window and lets the link timer tick once: the link is set up and
+    // the registration is poked (the test waits for it to arrive).
+    void startLink()
+    {
+        open();
+        form->GetServerTimerTick();
+    }
+
     TestHome home;
     Config config;
     RecordingUi ui;
@@ -91,8 +99,7 @@ private slots:
     void serverReady_isAnsweredWithPlainRegisterMe()
     {
         LocalSession s;
-        s.open();
-        s.form->GetServerTimerTick();
+        s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("Server is Ready");
         QVERIFY(s.peer.waitForPoke(5000, 1));
@@ -105,8 +112,7 @@ private slots:
     void registrationReply_overTheLink_showsTabs()
     {
         LocalSession s;
-        s.open();
-        s.form->GetServerTimerTick();
+        s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("$NM=DICT=A,B,END,CONC,MES=" + ru("Привет") + "   ");
         QTRY_COMPARE(s.form->L1->text(), QStringLiteral("Привет"));   // trailing spaces removed
@@ -119,8 +125,7 @@ private slots:
     void spacesOnlyMessage_isIgnored()
     {
         LocalSession s;
-        s.open();
-        s.form->GetServerTimerTick();
+        s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("     ");
         QTest::qWait(100);
@@ -131,8 +136,7 @@ private slots:
     void closeMessage_fromServer_closesWindow()
     {
         LocalSession s;
-        s.open();
-        s.form->GetServerTimerTick();
+        s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("CLOSE");
         QTRY_VERIFY(!s.form->isVisible());
@@ -141,8 +145,7 @@ private slots:
     void close_afterServerSpoke_pokesEncodedClose_andSavesLog()
     {
         LocalSession s;
-        s.open();
-        s.form->GetServerTimerTick();
+        s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("Server is Ready");
         QVERIFY(s.peer.waitForPoke(5000, 1));
@@ -158,8 +161,7 @@ private slots:
     void close_beforeServerSpoke_sendsNoClose()
     {
         LocalSession s;
-        s.open();
-        s.form->GetServerTimerTick();
+        s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.form->close();
         QTest::qWait(100);
@@ -169,8 +171,7 @@ private slots:
     void startSignal_restartsTheLinkAndRegistersAgain()
     {
         LocalSession s;
-        s.open();
-        s.form->GetServerTimerTick();
+        s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         QVERIFY(platform::StartSignal::signalStarted(s.config.UserDataFolder));
         s.form->TimerForServer.start();
@@ -185,8 +186,7 @@ private slots:
     void f5_afterRegistration_doesNotRestart()
     {
         LocalSession s;
-        s.open();
-        s.form->GetServerTimerTick();
+        s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("$NM=DICT=A,END,CONC,");
         QTRY_VERIFY(s.form->PageC->isTabVisible(s.form->PageC->indexOf(s.form->TS_Conc)));

@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,6 +46,7 @@ constexpr char DefaultServerAddress[] = "127.0.0.1";
 // A request that has had no reply for this long is given up (see onRequestStalled).
 constexpr int PendingRequestLimitMs = 60000;
 constexpr int WatchdogTickLimit = 300;
+constexpr int MaxDictionaries = 1000;
 constexpr int KeyF1 = 112;
 constexpr int KeyF5 = 116;
 constexpr int KeyEsc = 27;
@@ -88,6 +90,27 @@ int virtualKeyCode(const QKeyEvent *e)
     case Qt::Key_Alt: return 18;
     default: break;
     }
+    // Other keys by their place on the keyboard (X11 key codes of a US layout), so
+    // that a Cyrillic letter logs the code of its key, as the Latin letter would.
+    static const QHash<quint32, int> byPlace = [] {
+        QHash<quint32, int> m;
+        const char *rows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+        const quint32 first[] = {24, 38, 52};
+        for (int r = 0; r < 3; ++r)
+            for (int i = 0; rows[r][i]; ++i)
+                m.insert(first[r] + quint32(i), rows[r][i]);
+        const std::pair<quint32, int> punct[] = {{59, 188}, {60, 190}, {61, 191}, {47, 186},
+                                                 {48, 222}, {34, 219}, {35, 221}, {49, 192},
+                                                 {20, 189}, {21, 187}, {51, 220}};
+        for (const auto &p : punct)
+            m.insert(p.first, p.second);
+        return m;
+    }();
+    const int placed = byPlace.value(e->nativeScanCode(), 0);
+    if (placed)
+        return placed;
+    if (e->text().size() == 1 && e->text().at(0).unicode() < 128)
+        return e->text().at(0).toUpper().unicode();
     return int(e->nativeVirtualKey() & 0xFF);
 }
 
@@ -97,6 +120,7 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
     : QMainWindow(parent), m_config(config), m_ui(ui), m_sender(m_state, m_log)
 {
     setObjectName(QStringLiteral("Form1"));
+    m_playing = m_config.playAnimation;
     setWindowTitle(QStringLiteral("Система лексикографических запросов к удалённому серверу"));
     buildUi();
 
@@ -114,7 +138,10 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
         });
     }
     connect(m_socket, &TcpChannel::connected, this, &TForm1::onSocketConnected);
-    connect(m_socket, &TcpChannel::errorOccurred, this, &TForm1::onSocketError);
+    // Queued: a connect can fail inside open(), before the click has set the
+    // connecting state that the error handling returns from.
+    connect(m_socket, &TcpChannel::errorOccurred, this, &TForm1::onSocketError,
+            Qt::QueuedConnection);
     connect(m_socket, &TcpChannel::disconnected, this,
             [this] { onSocketError(QStringLiteral("Сервер закрыл соединение")); });
     connect(m_link, &LocalLink::itemChanged, this, &TForm1::LocalMessage);
@@ -400,9 +427,20 @@ void TForm1::SendToServer(const QByteArray &tag, const QByteArray &params)
     m_watchdogTicks = 0;
     Timer.start(100);
     m_pendingGuard.start();
-    m_sender.SendToServer(tag, params);
-    if (m_state.PendingRequest.isEmpty())
-        m_pendingGuard.stop();   // nothing went out
+    const bool sent = m_sender.SendToServer(tag, params);
+    if (!sent && m_state.PendingRequest.isEmpty()) {
+        // Nothing went out and nothing is awaited: no reply will come to give the
+        // keys and the cursor back, so they come back now.
+        m_pendingGuard.stop();
+        m_state.idleForKeys = true;
+        setBusyCursor(false);
+    }
+}
+
+void TForm1::startReplay(const QList<int> &queue, const QByteArray &tag, const QByteArray &params)
+{
+    m_state.History.startReplay(queue);
+    SendToServer(tag, params);
 }
 
 void TForm1::RollBack()
@@ -477,6 +515,10 @@ void TForm1::ReplyHandler(const QByteArray &text)
         Timer.stop();
 
         QList<DictEntry> &dicts = m_state.DictPosList;
+        // A position far beyond any dictionary the server named is a broken record,
+        // not a reason to build millions of entries.
+        if (replyDictPos.DictNo > MaxDictionaries)
+            replyDictPos.DictNo = -1;
         if (replyDictPos.DictNo >= 0) {
             while (dicts.size() <= replyDictPos.DictNo)
                 dicts.append(DictEntry{QByteArray(), tCDictPos(qint32(dicts.size()))});
@@ -676,20 +718,23 @@ void TForm1::GetServerTimerTick()
         GetServerTimer.stop();
     if (m_linkPending) {
         logTimer(&GetServerTimer, "first");
+        // A configured file is loaded when the designed animation is not asked for.
         if (!m_playing && !m_config.animationName.isEmpty()) {
-            startAnimation(m_config.animationFile());
-        } else if (m_playing) {
-            startAnimation(QString());
-        } else {
-            logTimer(&GetServerTimer, "before_setlink");
+            m_animationFile = m_config.animationFile();
+            m_playing = true;
         }
+        if (m_playing)
+            startAnimation(m_animationFile);
+        else
+            logTimer(&GetServerTimer, "before_setlink");
         if (!m_config.LocalServerName.isEmpty() && m_link->setLink(m_config.LocalServerName)) {
             logTimer(&GetServerTimer, "setlink");
             m_linkPending = false;
             m_linked = false;
-            if (m_link->openLink(m_config.LocalServerPath.isEmpty() ? m_config.LocalServerFile
-                                                                    : m_config.LocalServerPath))
-                m_linked = true;
+            // The attempt is made once; F5 and the start signal open the link again.
+            m_link->openLink(m_config.LocalServerPath.isEmpty() ? m_config.LocalServerFile
+                                                                : m_config.LocalServerPath);
+            m_linked = true;
             logTimer(&GetServerTimer, "SEND");
             sendRegistration("NM");
             logTimer(&GetServerTimer, "END_SEND");
@@ -703,8 +748,6 @@ void TForm1::GetServerTimerTick()
         }
     }
     L_Loading->hide();
-    if (m_playing)
-        Animate1->hide();
     logTimer(&GetServerTimer, cp1251::ru("конец"));
 }
 
@@ -713,7 +756,8 @@ void TForm1::TimerForServerTick()
     const platform::StartSignal::TickResult r = m_startSignal->tick();
     if (r != platform::StartSignal::TickResult::Waiting) {
         TimerForServer.stop();
-        restartLocalLink(KeyF5);
+        bool consumed = false;
+        linkRestartCheck(KeyF5, &consumed);   // as if F5 had been pressed
     }
 }
 
@@ -961,17 +1005,21 @@ bool TForm1::FormKeyDown(QKeyEvent *event)
 
 void TForm1::startAnimation(const QString &file)
 {
-    if (!file.isEmpty()) {
-        m_movie = std::make_unique<QMovie>(file);
-        if (m_movie->isValid())
-            Animate1->setMovie(m_movie.get());
-    }
     m_playing = true;
     Animate1->show();
-    if (m_movie && m_movie->isValid())
-        m_movie->start();
-    else
-        Animate1->setText(QStringLiteral("⌛"));
+    if (m_movie && m_movie->state() == QMovie::Running)
+        return;
+    if (!file.isEmpty()) {
+        m_movie = std::make_unique<QMovie>(file);
+        if (m_movie->isValid()) {
+            Animate1->setMovie(m_movie.get());
+            m_movie->start();
+            return;
+        }
+        m_movie.reset();
+    }
+    // The designed animation: a simple indicator drawn by the label itself.
+    Animate1->setText(QStringLiteral("⌛"));
 }
 
 void TForm1::stopAnimation()

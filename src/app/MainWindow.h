@@ -55,6 +55,8 @@ public:
     const Config &config() const override { return m_config; }
     UiServices &ui() override { return m_ui; }
     void SendToServer(const QByteArray &tag, const QByteArray &params) override;
+    void startReplay(const QList<int> &queue, const QByteArray &tag,
+                     const QByteArray &params) override;
     void RollBack() override;
     void showProgress(const QByteArray &text, bool closeEnabled) override;
     void closeProgress() override;
@@ -190,7 +192,8 @@ private:
     bool m_linked = false;
     bool m_firstShown = false;
     bool m_firstWebTick = false;
-    bool m_playing = false;
+    bool m_playing = false;       // the play flag of the start-page animation
+    QString m_animationFile;      // empty: the designed animation
     bool m_closing = false;
     int m_watchdogTicks = 0;
     int m_getServerTag = 0;

@@ -3,6 +3,7 @@
 // progress window, modal messages and the configuration. Pages get this and the
 // session state; they never reach into each other's widgets.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 class UiServices;
@@ -16,6 +17,10 @@ public:
     virtual const Config &config() const = 0;
     virtual UiServices &ui() = 0;
     virtual void SendToServer(const QByteArray &tag, const QByteArray &params) = 0;
+    // Sends the stored requests of `queue` (history indexes, last first) in place of
+    // the follow-up requests of the replies; an empty queue sends (tag, params).
+    virtual void startReplay(const QList<int> &queue, const QByteArray &tag,
+                             const QByteArray &params) = 0;
     // "Проблемы с выполнением запроса..." and one step back in the history.
     virtual void RollBack() = 0;
     virtual void showProgress(const QByteArray &text, bool closeEnabled) = 0;

@@ -18,11 +18,8 @@ public:
     // Called when a request goes out, to show the hourglass on the busy views.
     void setBusyHook(std::function<void()> hook) { m_busy = std::move(hook); }
 
-    void SendToServer(const QByteArray &tag, const QByteArray &params);
-
-    // Fills the replay queue and sends its last entry; an empty queue makes it an
-    // ordinary send of (tag, params).
-    void startReplay(const QList<int> &queue, const QByteArray &tag, const QByteArray &params);
+    // True when a request went out on the channel.
+    bool SendToServer(const QByteArray &tag, const QByteArray &params);
 
 private:
     SessionState &m_state;

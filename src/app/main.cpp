@@ -11,7 +11,6 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lexar"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ВЕЛТа"));
 
     // The configuration is read before any window exists.
     const Config config = Config::load(QCoreApplication::applicationDirPath(),

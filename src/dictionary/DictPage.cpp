@@ -295,11 +295,13 @@ void DictPage::showLabels()
     L_DD->setText(cp1251::decode(m_page.L_DD));
 }
 
-void DictPage::showConcRef()
+void DictPage::showConcRef(bool newEntry)
 {
     const bool syncing = m_syncing;
     m_syncing = true;
-    if (!m_page.concRefShown)
+    // Every new entry starts with the box unticked; ticking it again ties the
+    // concordance to that entry.
+    if (newEntry || !m_page.concRefShown)
         CB_ConcRef->setChecked(false);
     CB_ConcRef->setEnabled(m_page.concRefShown);
     CB_ConcRef->setVisible(m_page.concRefShown);
@@ -472,7 +474,7 @@ void DictPage::onDC_S(const QByteArray &body)
             if (QTreeWidgetItem *first = TreeView1->topLevelItem(0))
                 first->setExpanded(false);
             showLabels();
-            showConcRef();
+            showConcRef(true);
         } else {
             showTree(m_conc.TreeDOx, m_page.TreeDOx);
             m_conc.TreeDOx->setVisible(m_page.TreeDOxVisible);

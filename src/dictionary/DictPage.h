@@ -124,7 +124,7 @@ private:
     void showList(QListWidget *view, const dictcore::DictList &list);
     void showSelections();
     void showLabels();
-    void showConcRef();
+    void showConcRef(bool newEntry = false);
     void showLinks();
     static void showTree(QTreeWidget *view, const dictcore::EntryTree &tree);
 

@@ -49,7 +49,9 @@ TForm5::TForm5(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Справочное изображение"));
-    setGeometry(154, 0, 870, 600);
+    // The frame's outer corner at (154, 0), so the title bar stays on the screen.
+    resize(870, 600);
+    move(154, 0);
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
     Im = new PictureView(this);

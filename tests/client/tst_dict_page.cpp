@@ -547,9 +547,15 @@ private slots:
         QCOMPARE(s.peer.lastRequest(),
                  requests::wire("CN_W", requests::concDictParams(copy, s.record(), s.state().Options)));
 
-        // "SetFilter" = "True" withdraws the box at the next entry.
+        // The next entry offers the box again, unticked.
         s.peer.replyFramed("CN_W", QByteArray());
         QTRY_VERIFY(s.state().PendingRequest.isEmpty());
+        QVERIFY(s.page->CB_ConcRef->isChecked());
+        s.form->ReplyHandler("$DC_S=" + entry({ru("СЛОВО")}));
+        QVERIFY(s.page->CB_ConcRef->isVisible());
+        QVERIFY(!s.page->CB_ConcRef->isChecked());
+
+        // "SetFilter" = "True" withdraws the box at the next entry.
         s.state().Options.set("SetFilter", "True");
         s.form->ReplyHandler("$DC_S=" + entry({ru("СЛОВО")}));
         QVERIFY(!s.page->CB_ConcRef->isVisible());

@@ -177,6 +177,7 @@ private slots:
         s.form->TimerForServer.start();
         s.form->TimerForServerTick();
         QVERIFY(!s.form->TimerForServer.isActive());
+        QVERIFY(s.form->sessionLog().contains(" 116=116 Pro"));
         QVERIFY(s.form->sessionLog().contains("Restart DDE =116 Beg"));
         QVERIFY(s.form->sessionLog().contains("Restart DDE =116 END"));
         QVERIFY(s.peer.waitForPoke(5000, 1));
@@ -195,6 +196,27 @@ private slots:
         QVERIFY(!s.form->sessionLog().contains("Restart DDE =116 END"));
         QTest::qWait(50);
         QCOMPARE(s.peer.pokes().size(), 1);
+    }
+
+    void linkThatCannotOpen_isTriedOnce_thenTheTimerStops()
+    {
+        TestHome home;
+        QFile exe(home.path() + QStringLiteral("/Corvus.exe"));   // present, but no server runs
+        QVERIFY(exe.open(QIODevice::WriteOnly));
+        exe.close();
+        RecordingUi ui;
+        TForm1 form(home.config({}, false), ui);
+        form.createSecondaryWindows();
+        form.localLink()->setStartWait(100);
+        form.show();
+        form.GetServerTimer.stop();
+        form.GetServerTimer.start(3600 * 1000);
+        form.GetServerTimerTick();
+        QVERIFY(form.linked());
+        QVERIFY(!form.linkPending());
+        QVERIFY(form.state().idleForKeys);   // the registration could not go out
+        form.GetServerTimerTick();
+        QVERIFY(!form.GetServerTimer.isActive());
     }
 
     void noServerCandidate_linkTickLogsGetAndSlowsDown()

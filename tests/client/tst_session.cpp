@@ -281,6 +281,41 @@ private slots:
         QVERIFY(form.E_User->isEnabled());
     }
 
+    void connectFailingAtOnce_stillEndsDisconnectedWithMessage()
+    {
+        // A broadcast address fails inside the connect call itself on Linux.
+        TestHome home;
+        RecordingUi ui;
+        TForm1 form(home.config({"IP=255.255.255.255", "Port=1024"}), ui);
+        form.createSecondaryWindows();
+        form.show();
+        form.B_ConnectClick();
+        QTRY_COMPARE(form.connectState(), 0);
+        QCOMPARE(form.B_Connect->text(), QStringLiteral("Подключиться"));
+        QVERIFY(form.E_User->isEnabled());
+        QCOMPARE(ui.messages, QStringList{QStringLiteral("Не найден сервер в сети")});
+    }
+
+    void brokenDictionaryRecord_farBeyondTheList_isIgnored()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        tCDictPos far(2000000000);
+        far.WordNo = 0;
+        s.form->ReplyHandler("$DC=" + far.framed());
+        QCOMPARE(s.form->state().DictPosList.size(), 2);
+        QCOMPARE(s.form->state().CurDict, 0);
+    }
+
+    void failedSend_leavesTheKeysAndCursorFree()
+    {
+        WebSession s;   // not connected: nothing can go out
+        s.form->SendToServer("INFO", QByteArray());
+        QVERIFY(s.form->state().idleForKeys);
+        QVERIFY(s.form->state().PendingRequest.isEmpty());
+        QCOMPARE(s.form->cursor().shape(), Qt::ArrowCursor);
+    }
+
     void refusedConnect_reportsServerNotFound()
     {
         quint16 closedPort = 0;

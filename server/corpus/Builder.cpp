@@ -78,6 +78,24 @@ public:
         return id;
     }
     uint32_t size() const { return uint32_t(m_offsets.size() - 1); }
+    // Bytes of all the strings together.
+    size_t bytes() const { return m_chars.size(); }
+    // Frees the hash index once nothing more is interned: view() and size() keep
+    // working, intern() must not be called again.
+    void dropLookup()
+    {
+        std::vector<uint64_t>().swap(m_hashes);
+        std::vector<uint64_t>().swap(m_slots);
+        m_mask = 0;
+    }
+    // Frees the strings too; the table is empty and unusable afterwards. (Assigning
+    // an empty table would not do: a string moved from a short one keeps its buffer.)
+    void release()
+    {
+        dropLookup();
+        std::string().swap(m_chars);
+        std::vector<uint32_t>{0}.swap(m_offsets);
+    }
     std::string_view view(uint32_t id) const
     {
         return std::string_view(m_chars.data() + m_offsets[id], m_offsets[id + 1] - m_offsets[id]);
@@ -118,6 +136,43 @@ void applyCase(std::string_view folded, uint8_t pattern, std::string &out)
 
 QByteArray toBytes(const QString &s) { return charset::toCp1251(s); }
 
+// Hands the allocator's free pages back to the system. glibc keeps what is freed
+// inside its heaps (file buffers, hash tables, Hunspell's data) resident and
+// counted in the process's memory while the index arrays are allocated beside it.
+void releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+// Reads a whole file into out, reusing its buffer from file to file. A file that
+// grew since it was listed is read to its end all the same.
+bool readWhole(QFile &file, std::string &out)
+{
+    out.resize(size_t(std::max<qint64>(file.size(), 0)));
+    size_t got = 0;
+    while (got < out.size()) {
+        const qint64 n = file.read(out.data() + got, qint64(out.size() - got));
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    out.resize(got);
+    char more[1 << 14];
+    for (;;) {
+        const qint64 n = file.read(more, qint64(sizeof more));
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        out.append(more, size_t(n));
+    }
+    return file.error() == QFileDevice::NoError;
+}
+
 } // namespace
 
 struct CorpusBuilder::Private {
@@ -125,7 +180,9 @@ struct CorpusBuilder::Private {
     QString dictionary;
     BuildStats &stats;
     StringTable words, puncts;
-    std::vector<uint32_t> tokForm, tokText;
+    // Form (or punctuation | kPunctBit) and flags of each token. The text of each
+    // token follows from the texts' ranges and is filled in by finish().
+    std::vector<uint32_t> tokForm;
     std::vector<uint8_t> tokFlags;
     std::vector<uint32_t> surfaceTokens, surfaceOffsets{0};
     std::string surfaceChars;
@@ -154,7 +211,6 @@ void CorpusBuilder::addText(std::string_view body, TextInfo info)
         return;
     const uint8_t *lowerT = charset::lowerTable();
     const bool verse = info.kind == TextKind::Verse;
-    const uint32_t textId = uint32_t(d->texts.size());
     info.firstToken = uint32_t(d->tokForm.size());
     uint32_t words = 0;
     Tokeniser tk(body);
@@ -205,7 +261,6 @@ void CorpusBuilder::addText(std::string_view body, TextInfo info)
         if (breaks >= 2)
             flags |= kParagraphEnd;
         d->tokForm.push_back(id);
-        d->tokText.push_back(textId);
         d->tokFlags.push_back(flags);
     }
     info.tokenCount = uint32_t(d->tokForm.size()) - info.firstToken;
@@ -235,7 +290,8 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
     }
 
     // Room for the tokens up front: growing the arrays by copying would double
-    // the peak memory. Untouched capacity costs address space only. A token takes
+    // the peak memory. Untouched capacity costs address space only (the arrays are
+    // large enough for the allocator to map them apart). A token takes
     // at least two bytes of source text (a letter and a separator) in 1251, four
     // in UTF-8 Cyrillic.
     qint64 total = 0;
@@ -243,11 +299,11 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
         total += f.kind == FileKind::InfoCsv ? 0 : std::min(f.size, kMaxFileSize);
     const size_t expected = size_t(std::min<qint64>(total / 2 + 1024, qint64(kMaxTokens)));
     d->tokForm.reserve(expected);
-    d->tokText.reserve(expected);
     d->tokFlags.reserve(expected);
 
-    std::string text;
-    QByteArray raw;
+    // One buffer for the file's bytes and one for its 1251 text, reused by every
+    // file and freed at the end.
+    std::string raw, text;
     for (const auto &f : files) {
         if (f.kind == FileKind::InfoCsv)
             continue;
@@ -260,14 +316,12 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
             d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
             continue;
         }
-        raw = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
+        if (!readWhole(file, raw)) {
             d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
             continue;
         }
         text.clear();
-        const std::string_view bytes(raw.constData(), size_t(raw.size()));
-        charset::toCp1251(bytes, charset::detect(bytes), text);
+        charset::toCp1251(raw, charset::detect(raw), text);
 
         const bool fortunes = f.kind == FileKind::Candidate;
         if (fortunes && !import::looksLikeFortunes(text))
@@ -353,8 +407,9 @@ void orderBy(uint32_t n, Less less, std::vector<uint32_t> &order, std::vector<ui
 // Fills a lexicon's strings from an interned table in a given order.
 void fillStrings(const StringTable &table, const std::vector<uint32_t> &order, LexiconStore &lex)
 {
-    lex.offsets.assign(1, 0);
+    lex.chars.reserve(table.bytes());
     lex.offsets.reserve(order.size() + 1);
+    lex.offsets.assign(1, 0);
     for (uint32_t id : order) {
         const auto v = table.view(id);
         lex.chars.append(v.data(), v.size());
@@ -377,14 +432,28 @@ void buildOrders(LexiconStore &lex)
     }, lex.freqOrder, lex.freqRank);
 }
 
+// Counting sort without a cursor array. On entry offsets[i + 1] holds the size
+// of bucket i; on return it holds the bucket's first slot and serves as its fill
+// cursor: once every item is placed it is the end of bucket i, i.e. the start of
+// bucket i + 1, and the offsets are final. Returns the number of items.
+uint32_t startBuckets(std::vector<uint32_t> &offsets)
+{
+    offsets[0] = 0;
+    uint32_t start = 0;
+    for (size_t i = 1; i < offsets.size(); ++i) {
+        const uint32_t size = offsets[i];
+        offsets[i] = start;
+        start += size;
+    }
+    return start;
+}
+
 void startPostings(LexiconStore &lex)
 {
-    const uint32_t n = uint32_t(lex.count.size());
-    lex.postOffsets.resize(n + 1);
-    lex.postOffsets[0] = 0;
-    for (uint32_t i = 0; i < n; ++i)
-        lex.postOffsets[i + 1] = lex.postOffsets[i] + lex.count[i];
-    lex.postings.resize(lex.postOffsets[n]);
+    lex.postOffsets.reserve(lex.count.size() + 1);
+    lex.postOffsets.assign(1, 0);
+    lex.postOffsets.insert(lex.postOffsets.end(), lex.count.begin(), lex.count.end());
+    lex.postings.resize(startBuckets(lex.postOffsets));
 }
 
 } // namespace
@@ -394,9 +463,21 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     QElapsedTimer timer;
     timer.start();
     const uint32_t W = d->words.size();
+    // Nothing is interned any more: the tables' hash indexes go, and the pages the
+    // import freed (file buffers, outgrown arrays) go back to the system before
+    // Hunspell loads its dictionaries.
+    d->words.dropLookup();
+    d->puncts.dropLookup();
+    releaseFreedMemory();
 
     // 1. Lemmas of the distinct word forms, on several threads (a Hunspell each).
-    std::vector<std::string> lemmaOf(W);
+    // Each thread keeps what it found as (form, lemma) records of its own: a few
+    // bytes per form instead of a string object per form.
+    struct Found {
+        std::vector<uint32_t> forms, ends;
+        std::string chars;
+    };
+    std::vector<Found> found;
     std::vector<uint8_t> formFlags(W, 0);
     for (uint32_t i = 0; i < W; ++i)
         for (char c : d->words.view(i))
@@ -408,10 +489,12 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         const int threads = std::max(1, d->options.threads);
         std::atomic<uint32_t> next{0};
         std::vector<QString> errors(static_cast<size_t>(threads));
+        found.resize(static_cast<size_t>(threads));
         auto work = [&](int t) {
             std::unique_ptr<Lemmatiser> lem = Lemmatiser::open(d->dictionary, &errors[size_t(t)]);
             if (!lem)
                 return;
+            Found &out = found[size_t(t)];
             for (;;) {
                 const uint32_t begin = next.fetch_add(512);
                 if (begin >= W)
@@ -421,7 +504,9 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
                     if (!(formFlags[i] & kCyrillic))
                         continue;
                     if (auto l = lem->lemma(d->words.view(i))) {
-                        lemmaOf[i] = std::move(*l);
+                        out.forms.push_back(i);
+                        out.chars += *l;
+                        out.ends.push_back(uint32_t(out.chars.size()));
                         formFlags[i] |= kLemmaKnown;
                     }
                 }
@@ -433,11 +518,9 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         work(0);
         for (auto &th : pool)
             th.join();
-#ifdef __GLIBC__
         // The Hunspell objects are gone, but glibc keeps their freed pages in the
-        // threads' arenas; hand them back before the postings are allocated.
-        malloc_trim(0);
-#endif
+        // threads' arenas.
+        releaseFreedMemory();
         bool all = true;
         for (const QString &e : errors)
             all = all && !e.isEmpty();
@@ -460,16 +543,23 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     c.forms.flags.resize(W);
     for (uint32_t r = 0; r < W; ++r)
         c.forms.flags[r] = formFlags[formOrder[r]];
+    std::vector<uint8_t>().swap(formFlags);
 
-    // 3. Lemmas: hunspell's, or the form itself.
+    // 3. Lemmas: hunspell's, or the form itself. The order of interning does not
+    // matter: lemma ids are alphabetical ranks, given below.
     StringTable lemmaTable;
-    std::vector<uint32_t> lemmaTemp(W);
-    for (uint32_t r = 0; r < W; ++r) {
-        const uint32_t tmp = formOrder[r];
-        lemmaTemp[r] = lemmaTable.intern((formFlags[tmp] & kLemmaKnown) ? std::string_view(lemmaOf[tmp])
-                                                                        : d->words.view(tmp));
+    std::vector<uint32_t> lemmaOfForm(W, kNone);   // by the forms' interning ids
+    for (const Found &f : found) {
+        uint32_t begin = 0;
+        for (size_t k = 0; k < f.forms.size(); ++k) {
+            lemmaOfForm[f.forms[k]] = lemmaTable.intern(std::string_view(f.chars).substr(begin, f.ends[k] - begin));
+            begin = f.ends[k];
+        }
     }
-    std::vector<std::string>().swap(lemmaOf);
+    std::vector<Found>().swap(found);
+    for (uint32_t i = 0; i < W; ++i)
+        if (lemmaOfForm[i] == kNone)
+            lemmaOfForm[i] = lemmaTable.intern(d->words.view(i));
     const uint32_t L = lemmaTable.size();
     std::vector<uint32_t> lemmaOrder, lemmaRank;
     orderBy(L, [&](uint32_t a, uint32_t b) { return charset::compareAlpha(lemmaTable.view(a), lemmaTable.view(b)) < 0; },
@@ -478,12 +568,14 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     c.lemmas.flags.assign(L, 0);
     c.formLemma.resize(W);
     for (uint32_t r = 0; r < W; ++r)
-        c.formLemma[r] = lemmaRank[lemmaTemp[r]];
+        c.formLemma[r] = lemmaRank[lemmaOfForm[formOrder[r]]];
 
     // 4. Punctuation strings by bytes, after the word forms.
     const uint32_t P = d->puncts.size();
     std::vector<uint32_t> punctOrder, punctRank;
     orderBy(P, [&](uint32_t a, uint32_t b) { return d->puncts.view(a) < d->puncts.view(b); }, punctOrder, punctRank);
+    c.punctChars.reserve(d->puncts.bytes());
+    c.punctOffsets.reserve(P + 1);
     c.punctOffsets.assign(1, 0);
     for (uint32_t id : punctOrder) {
         const auto v = d->puncts.view(id);
@@ -491,21 +583,23 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         c.punctOffsets.push_back(uint32_t(c.punctChars.size()));
     }
 
-    // The interned strings are in the lexicons now; free them before the postings
-    // take their room.
-    d->words = StringTable();
-    d->puncts = StringTable();
-    lemmaTable = StringTable();
-    std::vector<uint32_t>().swap(lemmaTemp);
+    // The interned strings are in the lexicons now; free them, and hand their pages
+    // back, before the token texts and the postings take their room: those arrays
+    // and the tokens' own are most of the index.
+    d->words.release();
+    d->puncts.release();
+    lemmaTable.release();
+    std::vector<uint32_t>().swap(lemmaOfForm);
     std::vector<uint32_t>().swap(formOrder);
     std::vector<uint32_t>().swap(lemmaOrder);
     std::vector<uint32_t>().swap(lemmaRank);
     std::vector<uint32_t>().swap(punctOrder);
+    releaseFreedMemory();
 
-    // 5. Tokens renumbered, counts.
+    // 5. Tokens renumbered, counts, the text of each token.
     c.tokForm = std::move(d->tokForm);
-    c.tokText = std::move(d->tokText);
     c.tokFlags = std::move(d->tokFlags);
+    c.texts = std::move(d->texts);
     const uint32_t N = uint32_t(c.tokForm.size());
     c.forms.count.assign(W, 0);
     c.lemmas.count.assign(L, 0);
@@ -517,21 +611,27 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
             ++c.forms.count[f];
         }
     }
+    std::vector<uint32_t>().swap(formRank);
+    std::vector<uint32_t>().swap(punctRank);
     for (uint32_t r = 0; r < W; ++r)
         c.lemmas.count[c.formLemma[r]] += c.forms.count[r];
+    c.tokText.reserve(N);
+    for (uint32_t i = 0; i < uint32_t(c.texts.size()); ++i)
+        c.tokText.insert(c.tokText.end(), c.texts[i].tokenCount, i);
 
     // 6. Postings in token order.
     startPostings(c.forms);
     startPostings(c.lemmas);
     {
-        std::vector<uint32_t> fcur(c.forms.postOffsets.begin(), c.forms.postOffsets.end() - 1);
-        std::vector<uint32_t> lcur(c.lemmas.postOffsets.begin(), c.lemmas.postOffsets.end() - 1);
+        uint32_t *formCursor = c.forms.postOffsets.data() + 1;
+        uint32_t *lemmaCursor = c.lemmas.postOffsets.data() + 1;
+        uint32_t *formPostings = c.forms.postings.data();
+        uint32_t *lemmaPostings = c.lemmas.postings.data();
         for (uint32_t t = 0; t < N; ++t) {
             const uint32_t f = c.tokForm[t];
             if (f < W) {
-                c.forms.postings[fcur[f]++] = t;
-                const uint32_t l = c.formLemma[f];
-                c.lemmas.postings[lcur[l]++] = t;
+                formPostings[formCursor[f]++] = t;
+                lemmaPostings[lemmaCursor[c.formLemma[f]]++] = t;
             }
         }
     }
@@ -540,24 +640,18 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     buildOrders(c.forms);
     buildOrders(c.lemmas);
 
-    // 8. Forms of each lemma.
+    // 8. Forms of each lemma (ascending: the forms are visited in order).
     c.lemmaFormOffsets.assign(L + 1, 0);
     for (uint32_t r = 0; r < W; ++r)
         ++c.lemmaFormOffsets[c.formLemma[r] + 1];
-    for (uint32_t l = 0; l < L; ++l)
-        c.lemmaFormOffsets[l + 1] += c.lemmaFormOffsets[l];
-    c.lemmaForms.resize(W);
-    {
-        std::vector<uint32_t> cur(c.lemmaFormOffsets.begin(), c.lemmaFormOffsets.end() - 1);
-        for (uint32_t r = 0; r < W; ++r)
-            c.lemmaForms[cur[c.formLemma[r]]++] = r;
-    }
+    c.lemmaForms.resize(startBuckets(c.lemmaFormOffsets));
+    for (uint32_t r = 0; r < W; ++r)
+        c.lemmaForms[c.lemmaFormOffsets[c.formLemma[r] + 1]++] = r;
 
-    // 9. Own display forms and texts.
+    // 9. Own display forms.
     c.surfaceTokens = std::move(d->surfaceTokens);
     c.surfaceOffsets = std::move(d->surfaceOffsets);
     c.surfaceChars = std::move(d->surfaceChars);
-    c.texts = std::move(d->texts);
 
     std::shared_ptr<Corpus> corpus(new Corpus);
     corpus->m_data = std::move(data);

@@ -17,10 +17,12 @@
 // the same signature has FirstLine/CurLine that mean lines of this order, any other
 // request starts at line 1 (a new value, new filters, another sequence).
 //
-// Speed. Only the page asked for is ordered at once (partial selection on packed
-// keys of the first three comparisons); the full order is finished by a background
+// Speed. Each line gets a key packing its first three comparisons, and the lines
+// are put in groups by the top bits of their keys (a radix sort); a page then
+// orders only the groups it touches. The full order is finished by a background
 // worker and cached per (query, base, sequence) in a small LRU cache, after which
-// any page is a slice. Every const call is safe from many request threads at once.
+// any page is a slice; no page waits for it. Every const call is safe from many
+// request threads at once.
 #include "concordance/Query.h"
 
 #include <QByteArray>
@@ -60,11 +62,13 @@ Base baseOf(int charNo);
 // The occurrences of one selection in one sort sequence.
 class LineOrder {
 public:
-    // heapLimit: pages ending within that many lines of either end are selected in
-    // one pass with a heap; other pages by nth_element on a copy (or, for huge
-    // selections, after the full sort).
+    // groupLimit: selections of at most that many lines are grouped at once, after
+    // which a page orders only the groups it touches. Larger ones are grouped by
+    // the background worker or by the first page asked for in the middle; until
+    // then, pages ending within heapLimit lines of either end are selected in one
+    // pass with a heap.
     LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t> tokens, Base base, SortSeq seq,
-              uint32_t heapLimit = 4096);
+              uint32_t heapLimit = 4096, uint32_t groupLimit = uint32_t(1) << 20);
     ~LineOrder();
     LineOrder(const LineOrder &) = delete;
     LineOrder &operator=(const LineOrder &) = delete;

@@ -6,6 +6,7 @@
 //   (selection, sort keys, partial ordering of the page);
 // - a later page just after the first (the full order still being finished in
 //   the background) and once the full order is cached;
+// - every word of the prose texts: the first, the last and the middle page;
 // - the full sort itself, a text page ("CT_W"), a full-text page ("CT_T"), a grid
 //   page ("CT_D") and the export of every line ("PrintConc") of a rarer word.
 //
@@ -177,6 +178,10 @@ int main(int argc, char *argv[])
             tCConcPos last = first.conc;
             last.Move[0] = 'E';
             times["prose words: last page"].push_back(ask("CT_N", last, first.options).time);
+            // A dragged thumb: the middle page, before the full sort.
+            OptionList thumb = first.options;
+            thumb.set("ConcSBar", "50");
+            times["prose words: middle page"].push_back(ask("CT_N", first.conc, thumb).time);
             if (i == 0)
                 std::printf("prose words: %d lines\n", first.conc.Found[1]);
         }

@@ -112,10 +112,14 @@ private slots:
             paged.insert(paged.end(), page.begin(), page.end());
         }
         QCOMPARE(textOrder(paged), expected);
-        // The same pages selected by nth_element instead of a heap.
+        // The same pages taken from the sort-key groups instead of a heap.
         const LineOrder picked(m_server.corpus, m_centres, Base::Form, sortSeqFrom(seq), 1);
         for (uint32_t from = 0; from < picked.size(); ++from)
             QCOMPARE(textOrder(picked.lines(from, from + 2)), expected.mid(int(from), 2));
+        // And without groups: the middle pages of a selection too large to group.
+        const LineOrder ungrouped(m_server.corpus, m_centres, Base::Form, sortSeqFrom(seq), 1, 0);
+        for (uint32_t from = 0; from < ungrouped.size(); ++from)
+            QCOMPARE(textOrder(ungrouped.lines(from, from + 2)), expected.mid(int(from), 2));
         for (const uint32_t t : m_centres)
             QCOMPARE(order.lineOf(t), int64_t(expected.indexOf(textOrder({t}).front())));
         order.complete();

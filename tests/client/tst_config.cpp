@@ -10,18 +10,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/TestFiles.h"
+
 using platform::StartSignal;
 using platform::StartSignalStore;
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 bool anyFont(const QString &)
 {

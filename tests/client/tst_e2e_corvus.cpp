@@ -6,6 +6,7 @@
 #include "dictionary/DictPage.h"
 #include "model/Cp1251.h"
 #include "support/AppFixture.h"
+#include "support/TestFiles.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -25,13 +26,6 @@ QString corvusPath()
     return QString::fromLocal8Bit(qgetenv("LEXAR_BIN_DIR")) + QStringLiteral("/Corvus.exe");
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 } // namespace
 

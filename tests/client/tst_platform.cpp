@@ -12,19 +12,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/TestFiles.h"
+
 using platform::PrivateProfile;
 using platform::StartSignal;
 using platform::StartSignalStore;
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // A store whose every attempt fails, or whose reads fail while the key exists.
 class FailingStore : public StartSignalStore {

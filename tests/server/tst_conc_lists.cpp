@@ -15,6 +15,7 @@
 #include "model/Requests.h"
 #include "net/ReplyReader.h"
 #include "service/CorvusService.h"
+#include "support/ServiceCall.h"
 #include "service/WireRequest.h"
 #include "support/CorpusFixture.h"
 #include "support/CorvusProcess.h"
@@ -79,24 +80,8 @@ private:
         return m_corpus->forms().postings(f)[size_t(n)];
     }
 
-    QByteArray send(const QByteArray &wire) const
-    {
-        const wirerequest::Result r = wirerequest::parse(wire, true);
-        if (r.status != wirerequest::Status::Complete)
-            return CorvusService::badRequest(r.reason);
-        return m_service->handle(r.request, SessionInfo{}).reply;
-    }
-
-    // Strips the length header, checking that it counts the bytes after it.
-    static QByteArray unframe(const QByteArray &reply)
-    {
-        if (!reply.startsWith("##"))
-            return QByteArray();
-        const qsizetype h = reply.indexOf("###", 2);
-        if (h < 0 || reply.mid(2, h - 2).toLongLong() != reply.size() - h - 3)
-            return QByteArray();
-        return reply.mid(h + 3);
-    }
+    QByteArray send(const QByteArray &wire) const { return corvustest::handleWire(*m_service, wire); }
+    static QByteArray unframe(const QByteArray &reply) { return corvustest::unframe(reply); }
 
     Read readReply(const QByteArray &reply, tCConcPos conc, OptionList options) const
     {

@@ -12,6 +12,7 @@
 //   (nine times the form "дом");
 // - prose/Ветров/Повесть: forty numbered paragraphs with "кот" in each, one of them
 //   long enough to wrap, the last ten separated by empty lines.
+#include "ServiceCall.h"
 #include "concordance/Lines.h"
 #include "concordance/Query.h"
 #include "concordance/ValueList.h"
@@ -142,24 +143,8 @@ public:
         return o;
     }
 
-    QByteArray send(const QByteArray &wire) const
-    {
-        const wirerequest::Result r = wirerequest::parse(wire, true);
-        if (r.status != wirerequest::Status::Complete)
-            return CorvusService::badRequest(r.reason);
-        return service->handle(r.request, SessionInfo{}).reply;
-    }
-
-    // Strips the length header after checking that it counts the bytes after it.
-    static QByteArray unframe(const QByteArray &reply)
-    {
-        if (!reply.startsWith("##"))
-            return QByteArray();
-        const qsizetype h = reply.indexOf("###", 2);
-        if (h < 0 || reply.mid(2, h - 2).toLongLong() != reply.size() - h - 3)
-            return QByteArray();
-        return reply.mid(h + 3);
-    }
+    QByteArray send(const QByteArray &wire) const { return corvustest::handleWire(*service, wire); }
+    static QByteArray unframe(const QByteArray &reply) { return corvustest::unframe(reply); }
 
     // Sends `tag` as the client does (position, dictionary position, options) and
     // applies the reply to copies of the client's state.

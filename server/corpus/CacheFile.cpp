@@ -6,6 +6,26 @@
 #include <type_traits>
 
 namespace corvus {
+// Every array of the index with its section id: the one list that both the writer
+// and the reader walk, so the two cannot disagree.
+template <typename F>
+void CacheFile::visitArrays(Corpus &c, F &&f)
+{
+    f(1, c.m_tokForm);
+    f(2, c.m_tokText);
+    f(3, c.m_tokFlags);
+    f(4, c.m_formLemma);
+    f(5, c.m_lemmaFormOffsets);
+    f(6, c.m_lemmaForms);
+    f(7, c.m_punctChars);
+    f(8, c.m_punctOffsets);
+    f(9, c.m_surfaceTokens);
+    f(50, c.m_surfaceOffsets);
+    f(51, c.m_surfaceChars);
+    visitLexicon(10, c.m_forms, f);
+    visitLexicon(30, c.m_lemmas, f);
+}
+
 namespace {
 
 const char kMagic[8] = {'C', 'O', 'R', 'V', 'U', 'S', 'I', 'X'};
@@ -279,19 +299,7 @@ bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteAr
         using T = std::remove_const_t<std::remove_reference_t<decltype(span[0])>>;
         items.push_back({id, uint32_t(sizeof(T)), span.data(), span.size()});
     };
-    add(1, c.m_tokForm);
-    add(2, c.m_tokText);
-    add(3, c.m_tokFlags);
-    add(4, c.m_formLemma);
-    add(5, c.m_lemmaFormOffsets);
-    add(6, c.m_lemmaForms);
-    add(7, c.m_punctChars);
-    add(8, c.m_punctOffsets);
-    add(9, c.m_surfaceTokens);
-    add(50, c.m_surfaceOffsets);
-    add(51, c.m_surfaceChars);
-    visitLexicon(10, c.m_forms, add);
-    visitLexicon(30, c.m_lemmas, add);
+    visitArrays(c, add);
     const QByteArray texts = serialiseTexts(c.m_data->texts);
     items.push_back({kTexts, 1, texts.constData(), uint64_t(texts.size())});
     const uint64_t scalars[2] = {c.m_wordCount, c.m_forms.size()};
@@ -408,19 +416,7 @@ std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &f
         span = std::remove_reference_t<decltype(span)>(reinterpret_cast<const T *>(p), size_t(n));
     };
     Corpus &cc = *c;
-    get(1, cc.m_tokForm);
-    get(2, cc.m_tokText);
-    get(3, cc.m_tokFlags);
-    get(4, cc.m_formLemma);
-    get(5, cc.m_lemmaFormOffsets);
-    get(6, cc.m_lemmaForms);
-    get(7, cc.m_punctChars);
-    get(8, cc.m_punctOffsets);
-    get(9, cc.m_surfaceTokens);
-    get(50, cc.m_surfaceOffsets);
-    get(51, cc.m_surfaceChars);
-    visitLexicon(10, cc.m_forms, get);
-    visitLexicon(30, cc.m_lemmas, get);
+    visitArrays(cc, get);
     Span<char> texts;
     Span<uint64_t> scalars;
     get(kTexts, texts);

@@ -77,6 +77,8 @@ public:
 private:
     template <typename F>
     static void visitLexicon(uint32_t base, Lexicon &lex, F &&f);
+    template <typename F>
+    static void visitArrays(Corpus &c, F &&f);
 };
 
 } // namespace corvus

@@ -2,6 +2,7 @@
 
 #include "Help.h"
 #include "ProgressWindow.h"
+#include "SelfUpdate.h"
 #include "UiServices.h"
 #include "concordance/ConcPage.h"
 #include "concordance/SortSeqDialog.h"
@@ -35,7 +36,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QProcess>
 #include <QTime>
 #include <QVBoxLayout>
 
@@ -126,6 +126,9 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
 
     m_socket = new TcpChannel(this);
     m_link = new LocalLink(this);
+    m_update = new SelfUpdate(*this, m_log,
+                              QFileInfo(m_config.iniPath).absolutePath() + QLatin1Char('/'), L1,
+                              this, this);
     m_sender.setChannel(m_config.isLocal() ? static_cast<Channel *>(m_link)
                                            : static_cast<Channel *>(m_socket));
     m_sender.setBusyHook([this] { setBusyCursor(true); });
@@ -178,8 +181,6 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
     m_handlers.insert("CT_W", [this](const QByteArray &b) { TS_Conc->onCT_W(b); });
     m_handlers.insert("CT_T", [this](const QByteArray &b) { TS_Conc->onCT_T(b); });
     m_handlers.insert("CT_D", [this](const QByteArray &b) { TS_Conc->onCT_D(b); });
-    m_handlers.insert("CL_E", [this](const QByteArray &b) { onCL_E(b); });
-    m_handlers.insert("CL_B", [this](const QByteArray &b) { onCL_B(b); });
 
     // The window sees every key before the focused control.
     qApp->installEventFilter(this);
@@ -494,7 +495,7 @@ void TForm1::setBusyCursor(bool busy)
 
 // ---------------------------------------------------------------- replies
 
-void TForm1::ReplyHandler(const QByteArray &text)
+void TForm1::ReplyHandler(const QByteArray &text, bool counted)
 {
     // Common steps before the tag's handler.
     m_state.PendingRequest.clear();
@@ -566,7 +567,7 @@ void TForm1::ReplyHandler(const QByteArray &text)
     }
 
     if (!skipRest) {
-        if (r.found) {
+        if (r.found && !m_update->onReply(r.tag, r.body, counted)) {
             const Handler h = m_handlers.value(r.tag);
             if (h)
                 h(r.body);
@@ -794,7 +795,7 @@ void TForm1::TimerTick()
         if (m_firstWebTick) {
             m_firstWebTick = false;
             Timer.stop();
-            postUpdateCleanup();
+            m_update->postUpdateCleanup();
             logTimer(&Timer, "first");
         } else if (isEnabled()) {
             Timer.stop();
@@ -854,6 +855,7 @@ void TForm1::B_ConnectClick()
     L1->clear();
     const QByteArray host = m_config.readKey("IP", DefaultServerAddress);
     const QByteArray port = m_config.readKey("Port", "1024");
+    m_update->reset();
     if (m_connectState == 0) {
         if (m_socket->open(cp1251::decode(host), cp1251::decode(port))) {
             Timer.start(500);
@@ -907,6 +909,7 @@ void TForm1::onSocketError(const QString &)
 {
     if (m_connectState == 0)
         return;   // already handled (a refused connect reports once)
+    m_update->reset();
     m_ui.message(this, QStringLiteral("Не найден сервер в сети"));
     setConnectState(0, QStringLiteral("Подключиться"));
     setStatusText(QStringLiteral("Ошибка подключения"));
@@ -1034,69 +1037,7 @@ void TForm1::stopAnimation()
 
 void TForm1::B_UpdClick()
 {
-    if (!m_ui.askYesNo(this, QStringLiteral("Запрошено обновление программы. Это может занять "
-                                            "несколько минут. Подтвердите желание обновить.")))
-        return;
-    B_Upd->setEnabled(false);
-    L1->setText(QStringLiteral("На сервер послан запрос на обновление"));
-    SendToServer("CL_E", "New");
-}
-
-QString TForm1::exeFolder() const
-{
-    return QFileInfo(m_config.iniPath).absolutePath() + QLatin1Char('/');
-}
-
-bool TForm1::writeUpdateFile(const QString &name, const QByteArray &bytes)
-{
-    QFile f(exeFolder() + name);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
-        m_ui.message(this, QStringLiteral("Не удалось записать файл ") + f.fileName() + QStringLiteral(": ")
-                               + f.errorString());
-        return false;
-    }
-    f.close();
-    return true;
-}
-
-void TForm1::onCL_E(const QByteArray &body)
-{
-    L1->setText(QStringLiteral("Программа записывается на Ваш компьютер"));
-    if (!writeUpdateFile(QStringLiteral("Lexar.ex"), body))
-        return;
-    SendToServer("CL_B", "New");
-    showProgress("0,0,", true);
-}
-
-void TForm1::onCL_B(const QByteArray &body)
-{
-    if (!writeUpdateFile(QStringLiteral("LexarE.exe"), body))
-        return;
-    QFile::setPermissions(exeFolder() + QStringLiteral("LexarE.exe"),
-                          QFile::permissions(exeFolder() + QStringLiteral("LexarE.exe"))
-                              | QFileDevice::ExeOwner | QFileDevice::ExeUser);
-    L1->setText(QStringLiteral("Производится обновление и перезапуск программы"));
-    QProcess::startDetached(exeFolder() + QStringLiteral("LexarE.exe"), {});
-    close();
-}
-
-void TForm1::postUpdateCleanup()
-{
-    const QString updater = exeFolder() + QStringLiteral("LexarE.exe");
-    if (!QFile::exists(updater))
-        return;
-    // The updater may still be running: retry every 500 ms, for at most a minute.
-    auto tries = std::make_shared<int>(0);
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [this, updater, tries, attempt] {
-        if (QFile::remove(updater) || !QFile::exists(updater)) {
-            L1->setText(QStringLiteral("Обновление завершено"));
-            return;
-        }
-        if (++*tries < 120)
-            QTimer::singleShot(500, this, *attempt);
-    };
-    (*attempt)();
+    m_update->B_UpdClick(B_Upd);
 }
 
 // ---------------------------------------------------------------- close

@@ -31,6 +31,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTabWidget;
+class SelfUpdate;
 class TcpChannel;
 class TForm2;
 class TForm3;
@@ -63,7 +64,8 @@ public:
     void setStatusText(const QString &text) override;
 
     // The one reply handler: `text` is one complete reply (length header removed).
-    void ReplyHandler(const QByteArray &text);
+    // `counted`: the reply carried a length header and arrived whole.
+    void ReplyHandler(const QByteArray &text, bool counted = false);
     // The local link's dispatcher for a decoded item change.
     void LocalMessage(const QByteArray &text);
 
@@ -96,6 +98,7 @@ public:
     LocalLink *localLink() const { return m_link; }
     bool linkPending() const { return m_linkPending; }
     bool linked() const { return m_linked; }
+    SelfUpdate *selfUpdate() const { return m_update; }
 
     // Widgets named as in the window's design.
     QTabWidget *PageC = nullptr;
@@ -159,11 +162,6 @@ private:
     void resetSessionPages();
     void onRequestStalled();
     void startAnimation(const QString &file);
-    QString exeFolder() const;
-    bool writeUpdateFile(const QString &name, const QByteArray &bytes);
-    void onCL_E(const QByteArray &body);
-    void onCL_B(const QByteArray &body);
-    void postUpdateCleanup();
     void discardSession();
 
     // Session tags.
@@ -180,6 +178,7 @@ private:
     RequestSender m_sender;
     TcpChannel *m_socket = nullptr;
     LocalLink *m_link = nullptr;
+    SelfUpdate *m_update = nullptr;
 
     using Handler = std::function<void(const QByteArray &)>;
     QHash<QByteArray, Handler> m_handlers;

@@ -125,7 +125,7 @@ void LocalLink::deliverReply(const QByteArray &text)
 {
     const ReplyAssembler::Stripped stripped = ReplyAssembler::stripLengthHeader(text);
     if (stripped.ok)
-        emit replyArrived(stripped.text);
+        emit replyArrived(stripped.text, stripped.counted);
     else
         emit replyFailed(stripped.error);
 }

@@ -9,7 +9,7 @@
 #include "model/Cp1251.h"
 #include "model/DictPos.h"
 #include "model/OptionList.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyReader.h"
 #include "service/CorvusService.h"
 #include "service/Thesaurus.h"
 #include "service/WireRequest.h"

@@ -13,7 +13,7 @@
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 #include "net/LocalLink.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyReader.h"
 #include "net/TcpChannel.h"
 #include "platform/StartSignal.h"
 #include "text/BufferWindow.h"

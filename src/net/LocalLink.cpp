@@ -1,7 +1,7 @@
 #include "LocalLink.h"
 
-#include "ReplyAssembler.h"
-#include "model/DdeWire.h"
+#include "wire/ReplyAssembler.h"
+#include "wire/DdeWire.h"
 #include "model/Requests.h"
 #include "platform/Folders.h"
 

@@ -5,7 +5,7 @@
 #include "app/MainWindow.h"
 #include "concordance/ConcPage.h"
 #include "model/Cp1251.h"
-#include "model/DdeWire.h"
+#include "wire/DdeWire.h"
 #include "net/LocalLink.h"
 #include "platform/StartSignal.h"
 #include "support/AppFixture.h"

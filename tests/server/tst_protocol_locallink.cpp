@@ -8,7 +8,7 @@
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 #include "net/LocalLink.h"
-#include "net/ReplyAssembler.h"
+#include "wire/ReplyAssembler.h"
 #include "platform/StartSignal.h"
 
 #include <QSignalSpy>

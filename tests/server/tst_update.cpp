@@ -6,8 +6,8 @@
 #include "support/CorvusProcess.h"
 
 #include "model/Cp1251.h"
-#include "net/ReplyAssembler.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyAssembler.h"
+#include "wire/ReplyReader.h"
 #include "service/CorvusService.h"
 #include "service/UpdateOffer.h"
 #include "service/WireRequest.h"

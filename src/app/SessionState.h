@@ -6,6 +6,7 @@
 #include "model/DictPos.h"
 #include "model/OptionList.h"
 #include "model/Requests.h"
+#include "text/core/Buffer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -35,6 +36,8 @@ struct SessionState {
     OptionList Options = OptionList::initial();
     QList<CharEntry> CharList;
     RequestHistory History;
+    // The buffer of collected lines; emptied when the concordance page is set up.
+    textcore::Buffer Buffer;
 
     QByteArray PendingRequest;   // empty or "Запрос не завершён"
     bool idleForKeys = true;     // cleared by every send, set by every reply

@@ -7,6 +7,7 @@
 #include "model/OptionList.h"
 #include "model/Requests.h"
 #include "text/core/Buffer.h"
+#include "text/core/PendingFragment.h"
 
 #include <QByteArray>
 #include <QList>
@@ -38,6 +39,8 @@ struct SessionState {
     RequestHistory History;
     // The buffer of collected lines; emptied when the concordance page is set up.
     textcore::Buffer Buffer;
+    // Lines or words marked for the buffer and not yet copied.
+    textcore::PendingFragment PendingFragment;
 
     QByteArray PendingRequest;   // empty or "Запрос не завершён"
     bool idleForKeys = true;     // cleared by every send, set by every reply

@@ -45,7 +45,7 @@ private slots:
     void dst();
     void test_caseInsensitiveYes_data();
     void test_caseInsensitiveYes();
-    void rootS_isRawPrefix();
+    void rootS_gainsItsSeparator();
     void animation_nameAndPlayFlag();
     void rawKeys_andReadKeyRereadsFile();
     void localServer_candidatesInOrder();
@@ -264,17 +264,19 @@ void TestConfig::test_caseInsensitiveYes()
     QCOMPARE(load().testMode, on);
 }
 
-void TestConfig::rootS_isRawPrefix()
+void TestConfig::rootS_gainsItsSeparator()
 {
     const QByteArray root = QFile::encodeName(m_dir + QStringLiteral("res"));
     writeIni("[1]\nRootS=" + root + "\nPlay=anim.gif\n");
-    writeFile(m_dir + QStringLiteral("reshelp/a.chm"), "x");
+    // Files that a raw prefix would find instead.
+    writeFile(m_dir + QStringLiteral("reshelp/b.chm"), "x");
     writeFile(m_dir + QStringLiteral("resanim.gif"), "x");
+    writeFile(m_dir + QStringLiteral("res/help/a.chm"), "x");
+    writeFile(m_dir + QStringLiteral("res/anim.gif"), "x");
     const Config c = load();
-    QCOMPARE(c.RootFolder, m_dir + QStringLiteral("res"));
-    // The help folder name runs into the last folder name.
-    QCOMPARE(findHelpFile(c.RootFolder), m_dir + QStringLiteral("reshelp/a.chm"));
-    QCOMPARE(c.animationFile(), m_dir + QStringLiteral("resanim.gif"));
+    QCOMPARE(c.RootFolder, m_dir + QStringLiteral("res/"));
+    QCOMPARE(findHelpFile(c.RootFolder), m_dir + QStringLiteral("res/help/a.chm"));
+    QCOMPARE(c.animationFile(), m_dir + QStringLiteral("res/anim.gif"));
 
     // Windows separators become "/".
     writeIni("[1]\nRootS=" + root + "\\sub\\\n");

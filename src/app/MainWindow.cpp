@@ -25,6 +25,7 @@
 #include "text/FullTextWindow.h"
 #include "wire/ReplyReader.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -456,6 +457,10 @@ bool TForm1::FormKeyDown(QKeyEvent *event)
     if (!m_state.idleForKeys)
         return true;   // a reply is awaited: the key does nothing
     if (TS_Conc->textViewKey(event))
+        return true;
+    // Typing on the dictionary page searches, whichever control has the keyboard.
+    if (PageC->currentWidget() == TS_Dict && !TS_Dict->isAncestorOf(QApplication::focusWidget())
+        && TS_Dict->typeAhead(event))
         return true;
     if (vk == platform::VkF1) {
         M_HelpClick();

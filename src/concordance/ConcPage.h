@@ -9,6 +9,8 @@ class QListWidget;
 class QRadioButton;
 class QTabWidget;
 class QTreeWidget;
+class TextPanel;
+class UsagePanel;
 
 class ConcPage : public QWidget {
     Q_OBJECT
@@ -51,6 +53,9 @@ public:
     // frame hands them over): the entry tree of the current word, the choice
     // among the dictionary links of the current line, and "Иерархия элементов".
     QTreeWidget *TreeDOx;
+    // The contents of "Текст" and "Словарь".
+    TextPanel *textPanel() const { return m_text; }
+    UsagePanel *usagePanel() const { return m_usage; }
     QRadioButton *RBD1;
     QRadioButton *RBD2;
     QRadioButton *RBD3;
@@ -62,4 +67,6 @@ signals:
 
 private:
     PageHost &m_host;
+    TextPanel *m_text = nullptr;
+    UsagePanel *m_usage = nullptr;
 };

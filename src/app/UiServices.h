@@ -13,6 +13,9 @@ public:
     virtual void message(QWidget *parent, const QString &text) = 0;
     // A question with Yes and No; true for Yes.
     virtual bool askYesNo(QWidget *parent, const QString &text) = 0;
+    // A question with OK and Cancel; true for OK. Answered like a Yes/No question
+    // unless the implementation shows its own buttons.
+    virtual bool askOkCancel(QWidget *parent, const QString &text) { return askYesNo(parent, text); }
     // Opens a file with the desktop's handler; false on failure.
     virtual bool openFile(const QString &path) = 0;
     // Starts a program detached, with no arguments; false when it cannot start.
@@ -24,6 +27,7 @@ class DesktopUiServices : public UiServices {
 public:
     void message(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text) override;
+    bool askOkCancel(QWidget *parent, const QString &text) override;
     bool openFile(const QString &path) override;
     bool startDetached(const QString &program) override;
 };

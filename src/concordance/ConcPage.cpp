@@ -87,6 +87,7 @@ void ConcPage::applyDefaultFont(const QFont &face)
 {
     LBC_W->setFont(face);
     TreeDOx->setFont(face);
+    m_text->setTextFont(face);
 }
 
 void ConcPage::setBusy(bool busy)

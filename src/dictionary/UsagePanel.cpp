@@ -50,7 +50,6 @@ UsagePanel::UsagePanel(PageHost &host, QWidget *parent) : QWidget(parent), m_hos
     m_area = new QWidget(this);
     m_area->setObjectName(QStringLiteral("UsageArea"));
     m_area->setMouseTracking(true);
-    m_area->installEventFilter(this);
     lay->addWidget(m_area, 1);
     SG = new QTableWidget(m_area);
     SG->setObjectName(QStringLiteral("SG"));
@@ -65,6 +64,7 @@ UsagePanel::UsagePanel(PageHost &host, QWidget *parent) : QWidget(parent), m_hos
     TreeDO->setHeaderHidden(true);
     TreeDO->hide();
     TreeDO->viewport()->installEventFilter(this);
+    m_area->installEventFilter(this);
 
     connect(SG, &QTableWidget::cellPressed, this,
             [this](int row, int) { SGMouseDown(row + (m_grid.hasHeading() ? 1 : 0)); });
@@ -268,6 +268,8 @@ void UsagePanel::placeArea()
 
 bool UsagePanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (!TreeDO)
+        return QWidget::eventFilter(watched, event);
     const bool tree = watched == TreeDO->viewport() || (m_entryTree && watched == m_entryTree->viewport());
     switch (event->type()) {
     case QEvent::Resize:

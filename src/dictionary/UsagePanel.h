@@ -41,6 +41,7 @@ public:
     explicit UsagePanel(PageHost &host, QWidget *parent = nullptr);
 
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    const Hooks &hooks() const { return m_hooks; }
     // The entry tree that the dictionary page fills (TreeDOx) shares TreeDO's
     // place beside the table.
     void adoptEntryTree(QTreeWidget *tree);
@@ -64,10 +65,10 @@ public:
     int entryLeft() const;
 
     QLabel *L_Heading;
-    QTableWidget *SG;
+    QTableWidget *SG = nullptr;
     QCheckBox *CB_Txt;
     QCheckBox *CB_DO;
-    QTreeWidget *TreeDO;
+    QTreeWidget *TreeDO = nullptr;
     QPushButton *BT_Prev;
     QPushButton *BT_Next;
 

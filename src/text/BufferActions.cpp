@@ -2,10 +2,10 @@
 
 #include "BufferWindow.h"
 #include "FullTextWindow.h"
-#include "Questions.h"
 #include "TextPanel.h"
 #include "app/PageHost.h"
 #include "app/SessionState.h"
+#include "app/UiServices.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 
@@ -30,7 +30,7 @@ void BufferActions::setWindows(TForm4 *fullText, TT_F2 *buffer)
 
 bool BufferActions::ask(const QByteArray &question)
 {
-    return askOkCancel(m_host.ui(), &m_text, cp1251::decode(question));
+    return m_host.ui().askOkCancel(&m_text, cp1251::decode(question));
 }
 
 void BufferActions::append(const QList<QByteArray> &lines)

@@ -1,9 +1,9 @@
 #include "BufferWindow.h"
 
-#include "Questions.h"
 #include "app/Config.h"
 #include "app/PageHost.h"
 #include "app/SessionState.h"
+#include "app/UiServices.h"
 #include "model/Cp1251.h"
 #include "text/core/BufferOps.h"
 
@@ -216,7 +216,7 @@ void TT_F2::B_SaveClick()
     UiServices &ui = m_host->ui();
     bool append = false;
     if (QFileInfo::exists(path))
-        append = askOkCancel(ui, this, cp1251::decode(textcore::texts::appendQuestion()));
+        append = ui.askOkCancel(this, cp1251::decode(textcore::texts::appendQuestion()));
     const QString error = textcore::saveBuffer(path, m_host->state().Buffer.lines(), append);
     if (!error.isEmpty())
         ui.message(this, cp1251::decode(textcore::texts::saveFailed()));
@@ -227,7 +227,7 @@ void TT_F2::B_ClearClick()
     if (m_host) {
         commitEdits();
         textcore::Buffer &b = m_host->state().Buffer;
-        if (!b.isEmpty() && askOkCancel(m_host->ui(), this, cp1251::decode(textcore::texts::clearQuestion()))) {
+        if (!b.isEmpty() && m_host->ui().askOkCancel(this, cp1251::decode(textcore::texts::clearQuestion()))) {
             b.clear();
             reload();
             B_Save->setEnabled(false);

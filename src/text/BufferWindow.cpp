@@ -199,8 +199,7 @@ void TT_F2::bufferChanged()
     QTimer::singleShot(0, this, [this] {
         m_reloadQueued = false;
         commitEdits();
-        if (m_host && m_loadedRevision != m_host->state().Buffer.revision())
-            reload();
+        reload();
         B_Save->setEnabled(m_host && !m_host->state().Buffer.isEmpty());
     });
 }

@@ -113,7 +113,7 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
 
     const QByteArray root = value("RootS", QByteArray());
     if (!root.isEmpty() || ini.contains(Section, "RootS"))
-        c.RootFolder = configuredPath(root);
+        c.RootFolder = root.isEmpty() ? QString() : withSlash(configuredPath(root));
 
     c.allowFullText = value("AllowFullText", "NO");
     c.allowEmptySign = value("AllowEmptySign", "NO");

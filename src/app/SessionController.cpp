@@ -5,8 +5,8 @@
 #include "UiServices.h"
 #include "concordance/ConcPage.h"
 #include "dictionary/DictPage.h"
-#include "model/CommaList.h"
 #include "model/Cp1251.h"
+#include "net/Registration.h"
 #include "net/TcpChannel.h"
 
 #include <QAction>
@@ -22,14 +22,6 @@ namespace {
 constexpr char DefaultServerAddress[] = "127.0.0.1";
 // "NM" is repeated as "NMD" until the dictionaries arrive, at most this often.
 constexpr int RegistrationAttempts = 60;
-
-QByteArray upperLatin(QByteArray s)
-{
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return s;
-}
 
 } // namespace
 
@@ -154,20 +146,18 @@ void SessionController::onGreeting()
 bool SessionController::handleRegistration(const QByteArray &body, int *candidate)
 {
     SessionState &s = m_frame.state();
-    const QByteArray upper = upperLatin(body);
-    const int mes = upper.indexOf("MES=");
-    if (mes >= 0)
-        m_frame.L1->setText(cp1251::decode(body.mid(mes + 4)));
-    const int dict = upper.indexOf("DICT=");
-    if (dict >= 0)
+    const RegistrationReply reg = readRegistration(body);
+    if (reg.hasMessage)
+        m_frame.L1->setText(cp1251::decode(reg.message));
+    if (reg.hasDictionaries)
         s.dictTabFlag = true;
-    if (upper.contains("CONC,"))
+    if (reg.concordance)
         s.concTabFlag = true;
     if (s.Options.value("SWD") == "NO")
         s.CurDict = 0;
 
     QList<DictEntry> &dicts = s.DictPosList;
-    if (dict < 0) {
+    if (!reg.hasDictionaries) {
         ++s.registrationRetries;
         if (s.registrationRetries < RegistrationAttempts) {
             sendRegistration("NMD");
@@ -178,10 +168,7 @@ bool SessionController::handleRegistration(const QByteArray &body, int *candidat
             m_frame.Timer.stop();
         }
     } else {
-        const int from = dict + 5;
-        const int end = upper.indexOf(",END,", from);
-        const QList<QByteArray> names =
-            commalist::split(end < 0 ? body.mid(from) : body.mid(from, end - from));
+        const QList<QByteArray> &names = reg.dictionaries;
         m_frame.TS_Dict->setDictionaryNames(names, s.CurDict);
         for (int i = 0; i < names.size(); ++i) {
             if (i < dicts.size()) {

@@ -91,7 +91,8 @@ private slots:
 
         // The corpus size is appended once, however many replies carry it.
         s.peer.replyFramed("RSTR", withOptions("SL_Count=12345", QByteArray()));
-        QTest::qWait(100);
+        s.peer.replyFramed("ZERO", "after");   // handled after the "RSTR"
+        QTRY_COMPARE(s.ui.messages.size(), 1);
         QCOMPARE(s.form->windowTitle().count(QStringLiteral("Объём корпуса")), 1);
     }
 

@@ -17,6 +17,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -155,11 +158,28 @@ void TT_F2::reload()
 {
     if (!m_host)
         return;
-    const textcore::Buffer &b = m_host->state().Buffer;
+    textcore::Buffer &b = m_host->state().Buffer;
+    QTextDocument *doc = LB->document();
+    const qsizetype keep = qMin(b.unchangedPrefix(), m_loadedSize);
     m_syncing = true;
-    LB->setPlainText(cp1251::decode(b.lines().join('\n')));
-    LB->document()->setModified(false);
+    doc->setUndoRedoEnabled(false);
+    if (keep == 0 || doc->isModified() || keep > doc->blockCount()) {
+        LB->setPlainText(cp1251::decode(b.lines().join('\n')));
+    } else if (keep < b.size() || keep < m_loadedSize) {
+        // Only the lines after the unchanged ones: a big buffer is not laid out
+        // again for an export appended to it or a line it rewrote.
+        QTextCursor c(doc);
+        const QTextBlock last = doc->findBlockByNumber(int(keep) - 1);
+        c.setPosition(last.position() + last.length() - 1);
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        if (keep < b.size())
+            c.insertText(QLatin1Char('\n') + cp1251::decode(b.lines().mid(keep).join('\n')));
+    }
+    doc->setUndoRedoEnabled(true);
+    doc->setModified(false);
     m_syncing = false;
+    b.markSynced();
     m_loadedRevision = b.revision();
     m_loadedSize = b.size();
 }
@@ -180,12 +200,18 @@ void TT_F2::commitEdits()
     QList<QByteArray> lines = editedLines();
     // Lines that arrived while the user was editing follow the edited text; a
     // buffer emptied meanwhile stays empty.
-    if (b.revision() != m_loadedRevision)
+    const bool merged = b.revision() != m_loadedRevision;
+    if (merged)
         lines = b.size() >= m_loadedSize ? lines + b.lines().mid(m_loadedSize) : b.lines();
     m_syncing = true;
     b.setLines(std::move(lines));
     m_syncing = false;
     LB->document()->setModified(false);
+    if (merged) {
+        reload();   // the lines that arrived meanwhile, after the edited ones
+        return;
+    }
+    b.markSynced();
     m_loadedRevision = b.revision();
     m_loadedSize = b.size();
 }
@@ -199,7 +225,8 @@ void TT_F2::bufferChanged()
     QTimer::singleShot(0, this, [this] {
         m_reloadQueued = false;
         commitEdits();
-        reload();
+        if (m_host && m_loadedRevision != m_host->state().Buffer.revision())
+            reload();
         B_Save->setEnabled(m_host && !m_host->state().Buffer.isEmpty());
     });
 }

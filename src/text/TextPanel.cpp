@@ -319,9 +319,14 @@ void TextPanel::setTextFont(const QFont &f)
     P_Text->setFont(f);
     L_FullTextFict->setFixedHeight(QFontMetrics(f).height() + 4);
     m_canvas->setLabelStyle(f, L_FullTextFict->palette().color(QPalette::WindowText), wordLabelHeight());
+    relayout();
+}
+
+void TextPanel::relayout()
+{
     if (m_words.isEmpty())
         return;
-    // The page again in the new font; the marks stay on their words.
+    // The same page in another font or width; the marks stay on their words.
     const QList<textcore::WordLabel> before = m_view.labels;
     const textcore::TextSel sel = m_view.sel;
     layout();
@@ -398,7 +403,7 @@ void TextPanel::layout()
     const QFontMetrics fm(textFont());
     textcore::LayoutMetrics m;
     m.lineHeight = wordLabelHeight();
-    m.clientWidth = P_Text->viewport()->width();
+    m.clientWidth = m_laidOutWidth = P_Text->viewport()->width();
     m.blankWidth = fm.horizontalAdvance(QLatin1Char(' '));
     m.width = [fm](const QByteArray &t) { return fm.horizontalAdvance(cp1251::decode(t)); };
     textcore::layoutPage(m_view, m_words, m);
@@ -417,9 +422,20 @@ QRect TextPanel::labelRect(int label) const
     return m_canvas->labelRect(label);
 }
 
+void TextPanel::activateText()
+{
+    if (m_hooks.activateText) {
+        m_hooks.activateText();
+        return;
+    }
+    // Without a page around it the panel is its own zone.
+    setZoneHighlight(true);
+    focusText();
+}
+
 void TextPanel::pressLabel(int label, Qt::MouseButton button, Qt::KeyboardModifiers mods, const QPoint &global)
 {
-    run(m_hooks.activateText);
+    activateText();
     if (label < 0)
         return;
     if (button == Qt::RightButton) {
@@ -442,7 +458,7 @@ void TextPanel::pressLabel(int label, Qt::MouseButton button, Qt::KeyboardModifi
 void TextPanel::clickLabel(int label)
 {
     SessionState &s = state();
-    run(m_hooks.activateText);
+    activateText();
     if (!s.CurrentConcPos || label < 0 || label >= m_view.labels.size())
         return;
     textcore::clickWord(m_view.labels[label].tag, *s.CurrentConcPos, s.Options);
@@ -502,12 +518,6 @@ void TextPanel::setText(QLabel *label, const QByteArray &text)
 
 // ---------------------------------------------------------------- events
 
-void TextPanel::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    m_canvas->resize(P_Text->viewport()->width(), m_canvas->height());
-}
-
 bool TextPanel::focusMove(QWidget *control, QEvent *event)
 {
     const auto reason = static_cast<QFocusEvent *>(event)->reason();
@@ -544,9 +554,17 @@ bool TextPanel::eventFilter(QObject *watched, QEvent *event)
                                  || watched == B_BufShow_Text || watched == B_BufC_Text))
             return focusMove(static_cast<QWidget *>(watched), event);
         break;
+    case QEvent::Resize:
+        // P_Text's width decides the line breaks.
+        if (watched == P_Text->viewport()) {
+            if (P_Text->viewport()->width() != m_laidOutWidth)
+                relayout();
+            m_canvas->resize(P_Text->viewport()->width(), m_canvas->height());
+        }
+        break;
     case QEvent::MouseButtonPress:
         if (watched == PanelT || watched == P_Text->viewport())
-            run(m_hooks.activateText);
+            activateText();
         break;
     case QEvent::MouseButtonRelease:
         if (watched == Memo_Text->viewport()) {

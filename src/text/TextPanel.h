@@ -124,7 +124,6 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     SessionState &state();
@@ -134,7 +133,9 @@ private:
     // "CT_T" for a paging letter of a Memo_Text.
     void pageFullText(char letter);
     void sendText(const QByteArray &tag, bool firstDictionary);
+    void activateText();
     void layout();
+    void relayout();
     void showPage();
     bool focusMove(QWidget *control, QEvent *event);
     void setText(QLabel *label, const QByteArray &text);
@@ -147,5 +148,6 @@ private:
     BufferActions *m_buffer = nullptr;
     TForm4 *m_fullText = nullptr;
     bool m_highlighted = false;
+    int m_laidOutWidth = -1;
 };
 

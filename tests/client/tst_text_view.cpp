@@ -283,6 +283,12 @@ private slots:
         QTest::keyClick(f.buffer->LB, Qt::Key_Escape);
         QVERIFY(!f.buffer->isVisible());
         QCOMPARE(f.bufferLines(), QList<QByteArray>({"one", "two!", "export"}));
+        // Opened again after a rewritten line and another export: only the lines
+        // from the rewritten one on are loaded again, and they read right.
+        f.host.state().Buffer.setLine(1, "TWO");
+        f.host.state().Buffer.append(QByteArray("more"));
+        f.buffer->showBuffer();
+        QCOMPARE(f.buffer->LB->toPlainText(), QStringLiteral("one\nTWO\nexport\nmore"));
     }
 
     void mainWindow_textRequestAndPageThroughTheChannel()

@@ -19,6 +19,7 @@ void Buffer::setLine(qsizetype index, const QByteArray &line)
 {
     if (index >= 0 && index < m_lines.size()) {
         m_lines[index] = line;
+        m_unchanged = qMin(m_unchanged, index);
         changed();
     }
 }
@@ -26,12 +27,14 @@ void Buffer::setLine(qsizetype index, const QByteArray &line)
 void Buffer::setLines(QList<QByteArray> lines)
 {
     m_lines = std::move(lines);
+    m_unchanged = 0;
     changed();
 }
 
 void Buffer::clear()
 {
     m_lines.clear();
+    m_unchanged = 0;
     changed();
 }
 

@@ -276,8 +276,8 @@ bool UsagePanel::eventFilter(QObject *watched, QEvent *event)
         if (watched == m_area)
             placeArea();
         break;
-    case QEvent::Show:
-    case QEvent::Hide:
+    case QEvent::ShowToParent:
+    case QEvent::HideToParent:
         if (watched == m_entryTree)
             placeArea();
         break;

@@ -37,11 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                               "DST", cp1251::ru("ТПС"), "RootS", "AllowFullText",
                               "AllowEmptySign", "ip", cp1251::ru("тпс")};
     for (const QByteArray &key : keys) {
-        const QByteArray v = ini.value("1", key, "\x01default");
+        const QByteArray v = ini.value("1", key, "\x01" "default");
         if (ini.contains("1", key)) {
             check(v.isEmpty() || (!blank(v.front()) && !blank(v.back())) || v.size() == 1);
         } else {
-            check(v == "\x01default");
+            check(v == "\x01" "default");
         }
         check(platform::PrivateProfile::equalNames(key, platform::PrivateProfile::upper1251(key)));
     }

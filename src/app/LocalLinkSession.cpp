@@ -8,6 +8,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/StartSignal.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QTabWidget>
 
@@ -86,10 +87,27 @@ void LocalLinkSession::GetServerTimerTick()
         } else {
             m_frame.logTimer(&timer, "get");
             timer.setInterval(1000);
+            if (config.LocalServerName.isEmpty())
+                reportMissingServer();
         }
     }
     m_frame.L_Loading->hide();
     m_frame.logTimer(&timer, cp1251::ru("конец"));
+}
+
+void LocalLinkSession::reportMissingServer()
+{
+    if (m_missingReported)
+        return;
+    m_missingReported = true;
+    const QString text =
+        QStringLiteral("Локальный сервер не найден: в папке %1 нет файла Corvus.exe. Запустите "
+                       "Lexar из папки программы или укажите сервер в Cnfg.ini (IP, Port).")
+            .arg(QDir::toNativeSeparators(m_frame.config().CurrentFolder));
+    m_frame.L1->setText(text);
+    m_frame.setStatusText(QStringLiteral("Локальный сервер не найден"));
+    m_frame.stopAnimation();
+    m_frame.ui().message(&m_frame, text);
 }
 
 void LocalLinkSession::TimerForServerTick()

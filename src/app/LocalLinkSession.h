@@ -39,6 +39,8 @@ public:
 
 private:
     void restartLocalLink(int keyCode);
+    // No local server file was found in the current folder: said once.
+    void reportMissingServer();
 
     TForm1 &m_frame;
     LocalLink *m_link;
@@ -46,5 +48,6 @@ private:
     bool m_linkPending = false;
     bool m_linked = false;
     int m_getServerTag = 0;
+    bool m_missingReported = false;
     std::unique_ptr<platform::StartSignal> m_startSignal;
 };

@@ -26,6 +26,7 @@
 #include "text/FullTextWindow.h"
 #include "wire/ReplyReader.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -37,7 +38,8 @@
 #include <QVBoxLayout>
 
 TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
-    : QMainWindow(parent), m_config(config), m_ui(ui), m_sender(m_state, m_log)
+    : QMainWindow(parent), m_config(config), m_frameUi(ui, [this] { closeProgress(); }),
+      m_sender(m_state, m_log)
 {
     setObjectName(QStringLiteral("Form1"));
     m_playing = m_config.playAnimation;
@@ -69,7 +71,7 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
     // connecting state that the error handling returns from.
     connect(m_socket, &TcpChannel::errorOccurred, m_session, &SessionController::onSocketError,
             Qt::QueuedConnection);
-    connect(m_socket, &TcpChannel::disconnected, m_session, &SessionController::onSocketError);
+    connect(m_socket, &TcpChannel::disconnected, m_session, &SessionController::onServerClosed);
     connect(B_Upd, &QPushButton::clicked, this, &TForm1::B_UpdClick);
 
     // The timers, named as the timer log shows them.
@@ -207,10 +209,16 @@ void TForm1::firstShow()
     Timer.stop();
     Timer.setInterval(100);
 
-    // 2. An unreadable configuration ends the program without connecting.
+    // 2. An unreadable configuration: the program says so and goes on with the
+    // defaults in the socket mode, so the user can still connect from the menu.
     if (m_config.isBreak()) {
-        QTimer::singleShot(0, this, &QWidget::close);
-        return;
+        m_config.ConnectionMode = "WEB";
+        QTimer::singleShot(0, this, [this] {
+            m_frameUi.message(this, QStringLiteral("Файл настроек %1 не читается (%2). Программа "
+                                                   "работает с настройками по умолчанию; "
+                                                   "подключиться к серверу можно из меню «Файл».")
+                                        .arg(m_config.iniPath, m_config.iniError));
+        });
     }
 
     // 3. Caption, messages, help context, tabs.
@@ -278,7 +286,7 @@ void TForm1::startReplay(const QList<int> &queue, const QByteArray &tag, const Q
 
 void TForm1::RollBack()
 {
-    m_ui.message(this, QStringLiteral("Проблемы с выполнением запроса. Выполняется откат к "
+    m_frameUi.message(this, QStringLiteral("Проблемы с выполнением запроса. Выполняется откат к "
                                       "прежнему запросу."));
     if (m_rollBackStep)
         m_rollBackStep();
@@ -329,7 +337,10 @@ void TForm1::setBusyCursor(bool busy)
 
 void TForm1::ReplyHandler(const QByteArray &text, bool counted)
 {
-    // Common steps before the tag's handler.
+    // Common steps before the tag's handler. A reply given up as late has come after
+    // all: the status no longer says it is missing.
+    if (SB_Panel0->text() == QStringLiteral("Сервер не ответил на запрос"))
+        SB_Panel0->clear();
     m_state.PendingRequest.clear();
     m_watchdog->requestEnded();
     m_state.idleForKeys = true;
@@ -384,7 +395,7 @@ void TForm1::routeReply(bool found, const QByteArray &tag, const QByteArray &bod
     }
     if (found && tag == "ZERO") {
         closeProgress();
-        m_ui.message(this, cp1251::decode(body));
+        m_frameUi.message(this, cp1251::decode(body));
     }
     if (m_state.idleForKeys) {
         closeProgress();
@@ -423,8 +434,8 @@ void TForm1::M_HelpClick()
 {
     if (helpAction(m_helpFile) == HelpKind::None)
         return;
-    if (!m_ui.openFile(m_helpFile))
-        m_ui.message(this, QStringLiteral("Не удалось открыть файл справки ") + m_helpFile);
+    if (!m_frameUi.openFile(m_helpFile))
+        m_frameUi.message(this, QStringLiteral("Не удалось открыть файл справки ") + m_helpFile);
 }
 
 void TForm1::B_CloseClick()
@@ -448,6 +459,10 @@ bool TForm1::FormKeyDown(QKeyEvent *event)
     if (!m_state.idleForKeys)
         return true;   // a reply is awaited: the key does nothing
     if (TS_Conc->textViewKey(event))
+        return true;
+    // Typing on the dictionary page searches, whichever control has the keyboard.
+    if (PageC->currentWidget() == TS_Dict && !TS_Dict->isAncestorOf(QApplication::focusWidget())
+        && TS_Dict->typeAhead(event))
         return true;
     if (vk == platform::VkF1) {
         M_HelpClick();

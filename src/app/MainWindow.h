@@ -8,6 +8,7 @@
 #include "RequestSender.h"
 #include "SessionLog.h"
 #include "SessionState.h"
+#include "UiServices.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -38,7 +39,6 @@ class TForm5;
 class TF_ListSel;
 class TF_SortSeq;
 class TT_F2;
-class UiServices;
 class Watchdog;
 
 class TForm1 : public QMainWindow, public PageHost {
@@ -53,7 +53,7 @@ public:
     // PageHost
     SessionState &state() override { return m_state; }
     const Config &config() const override { return m_config; }
-    UiServices &ui() override { return m_ui; }
+    UiServices &ui() override { return m_frameUi; }
     void SendToServer(const QByteArray &tag, const QByteArray &params) override;
     void startReplay(const QList<int> &queue, const QByteArray &tag,
                      const QByteArray &params) override;
@@ -167,7 +167,7 @@ private:
                     bool counted);
 
     Config m_config;
-    UiServices &m_ui;
+    FrameUiServices m_frameUi;   // the given services, closing the progress window first
     SessionState m_state;
     SessionLog m_log;
     RequestSender m_sender;

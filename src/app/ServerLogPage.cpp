@@ -1,5 +1,6 @@
 #include "ServerLogPage.h"
 
+#include "WrapLabel.h"
 #include "dictionary/core/JpegDecoder.h"
 
 #include <QGroupBox>
@@ -19,9 +20,9 @@ ServerLogPage::ServerLogPage(QWidget *parent) : QWidget(parent)
     E_User = new QLineEdit(this);
     E_User->setObjectName(QStringLiteral("E_User"));
     sl->addWidget(E_User);
-    L1 = new QLabel(this);
+    // The server's messages: no text from a server may widen the window.
+    L1 = new WrapLabel(this);
     L1->setObjectName(QStringLiteral("L1"));
-    L1->setWordWrap(true);
     sl->addWidget(L1);
     B_Upd = new QPushButton(QStringLiteral("Обновить"), this);
     B_Upd->setObjectName(QStringLiteral("B_Upd"));

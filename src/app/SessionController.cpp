@@ -52,12 +52,19 @@ void SessionController::B_ConnectClick()
     m_frame.L1->clear();
     m_frame.selfUpdate()->reset();
     if (m_connectState == 0) {
-        const QByteArray host = config.readKey("IP", DefaultServerAddress);
-        const QByteArray port = config.readKey("Port", "1024");
-        if (m_frame.socketChannel()->open(cp1251::decode(host), cp1251::decode(port))) {
+        const QString host = cp1251::decode(config.readKey("IP", DefaultServerAddress)).trimmed();
+        const QString port = cp1251::decode(config.readKey("Port", "1024")).trimmed();
+        m_address = host + QLatin1Char(':') + port;
+        m_registered = false;
+        const QString bad = badAddress(host, port, config.iniPath);
+        if (!bad.isEmpty()) {
+            failed(bad);
+            return;
+        }
+        if (m_frame.socketChannel()->open(host, port)) {
             m_frame.Timer.start(500);
             setConnectState(1, QStringLiteral("...ждите"));
-            m_frame.setStatusText(QStringLiteral("Идет соединение ..."));
+            m_frame.setStatusText(QStringLiteral("Идет соединение с %1 ...").arg(m_address));
             m_frame.E_User->setEnabled(false);
             resetSessionPages();
         }
@@ -102,16 +109,48 @@ void SessionController::onSocketConnected()
     setConnectState(2, QStringLiteral("Отключиться"));
 }
 
-void SessionController::onSocketError()
+void SessionController::onSocketError(const QString &reason)
 {
     if (m_connectState == 0)
         return;   // already handled (a refused connect reports once)
+    QString why = reason;
+    if (m_connectState == 2)
+        why = m_registered ? QStringLiteral("связь потеряна: %1").arg(reason)
+                           : QStringLiteral("%1 до регистрации").arg(reason);
+    failed(m_address + QStringLiteral(" — ") + why);
+}
+
+void SessionController::onServerClosed()
+{
+    onSocketError(QStringLiteral("сервер закрыл соединение"));
+}
+
+void SessionController::failed(const QString &detail)
+{
     m_frame.selfUpdate()->reset();
-    m_frame.ui().message(&m_frame, QStringLiteral("Не найден сервер в сети"));
+    m_frame.socketChannel()->close();
     setConnectState(0, QStringLiteral("Подключиться"));
     m_frame.E_User->setEnabled(true);
-    // Nothing can answer a pending request now.
-    m_frame.endPendingRequest(QStringLiteral("Ошибка подключения"));
+    // Nothing can answer a pending request now; what the ended session showed goes,
+    // so nothing looks live until the next registration.
+    m_frame.endPendingRequest(QStringLiteral("Ошибка подключения: ") + detail);
+    const bool hadSession = m_frame.state().CurrentConcPos || !m_frame.state().DictPosList.isEmpty();
+    if (hadSession)
+        resetSessionPages();
+    discardSession();
+    m_frame.L1->setText(QStringLiteral("Нет связи с сервером: ") + detail);
+    m_frame.ui().message(&m_frame, QStringLiteral("Не найден сервер в сети\n") + detail);
+}
+
+QString SessionController::badAddress(const QString &host, const QString &port, const QString &ini)
+{
+    if (host.isEmpty())
+        return QStringLiteral("в файле %1 не задан адрес сервера (IP)").arg(ini);
+    bool ok = false;
+    const int number = port.toInt(&ok, 10);
+    if (!ok || number < 1 || number > 65535)
+        return QStringLiteral("в файле %1 неверный порт «%2»: нужно число от 1 до 65535").arg(ini, port);
+    return QString();
 }
 
 bool SessionController::commonSteps(const QByteArray &tag, const QByteArray &body,
@@ -179,6 +218,7 @@ bool SessionController::handleRegistration(const QByteArray &body, int *candidat
             }
         }
     }
+    m_registered = true;
     m_frame.closeProgress();
     // The corpus is loaded once the server registers us; in the socket mode no link
     // tick hides the loading label.

@@ -25,7 +25,10 @@ public:
     // The connect button: connects when disconnected, disconnects when connected.
     void B_ConnectClick();
     void onSocketConnected();
-    void onSocketError();
+    // The socket failed (`reason`: a Russian phrase) or the server closed it: the
+    // user is told the address and why, and the session's pages are cleared.
+    void onSocketError(const QString &reason);
+    void onServerClosed();
     // Drops what the ended session held (tabs, dictionaries, concordance position,
     // the pending request).
     void discardSession();
@@ -48,7 +51,12 @@ public:
 
 private:
     void resetSessionPages();
+    void failed(const QString &detail);
+    // Why the configured address cannot be used; empty when it can.
+    static QString badAddress(const QString &host, const QString &port, const QString &ini);
 
     TForm1 &m_frame;
     int m_connectState = 0;
+    QString m_address;   // "host:port" of the last connect
+    bool m_registered = false;
 };

@@ -32,13 +32,6 @@ using dictcore::DictOutcome;
 
 namespace {
 
-QLabel *namedLabel(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
-
 // Whether `page` is the current page of the tab control that holds it.
 bool isCurrentPage(const QWidget *page)
 {
@@ -76,47 +69,7 @@ bool typedChar(const QKeyEvent *e, char *c)
 DictPage::DictPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("TS_Dict"));
-    auto *grid = new QGridLayout(this);
-    CB_Dict = new QComboBox(this);
-    CB_Dict->setObjectName(QStringLiteral("CB_Dict"));
-    B_Refr = new QPushButton(QStringLiteral("Обновить"), this);
-    B_Refr->setObjectName(QStringLiteral("B_Refr"));
-    LB_C = new QListWidget(this);
-    LB_C->setObjectName(QStringLiteral("LB_C"));
-    LB_CC = new QListWidget(this);
-    LB_CC->setObjectName(QStringLiteral("LB_CC"));
-    LB_W = new QListWidget(this);
-    LB_W->setObjectName(QStringLiteral("LB_W"));
-    TreeView1 = new QTreeWidget(this);
-    TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setHeaderHidden(true);
-    L_CN = namedLabel(QStringLiteral("L_CN"), QString(), this);
-    L_CCN = namedLabel(QStringLiteral("L_CCN"), QString(), this);
-    L_WN = namedLabel(QStringLiteral("L_WN"), QString(), this);
-    L_SN = namedLabel(QStringLiteral("L_SN"), QString(), this);
-    L_DD = namedLabel(QStringLiteral("L_DD"), QString(), this);
-    CB_ConcRef = new QCheckBox(QStringLiteral("Связать с конкордансом"), this);
-    CB_ConcRef->setObjectName(QStringLiteral("CB_ConcRef"));
-    CB_ConcRef->setEnabled(false);
-    CB_ConcRef->hide();
-
-    grid->addWidget(CB_Dict, 0, 0, 1, 3);
-    grid->addWidget(B_Refr, 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Буква"), this), 1, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Сочетание"), this), 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Заглавные слова"), this), 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Справка"), this), 1, 3);
-    grid->addWidget(LB_C, 2, 0);
-    grid->addWidget(LB_CC, 2, 1);
-    grid->addWidget(LB_W, 2, 2);
-    grid->addWidget(TreeView1, 2, 3);
-    grid->addWidget(L_CN, 3, 0);
-    grid->addWidget(L_CCN, 3, 1);
-    grid->addWidget(L_WN, 3, 2);
-    grid->addWidget(L_SN, 3, 3);
-    grid->addWidget(CB_ConcRef, 4, 0, 1, 3);
-    grid->addWidget(L_DD, 4, 3);
-    grid->setColumnStretch(3, 3);
+    buildLayout();
 
     for (QListWidget *list : {LB_C, LB_CC, LB_W}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -615,6 +568,15 @@ void DictPage::showReferencePicture(qint32 number)
 
 // ---------------------------------------------------------------- keys and focus
 
+bool DictPage::typeAhead(QKeyEvent *event)
+{
+    char typed = 0;
+    if (!typedChar(event, &typed))
+        return false;
+    dictKey(this, event);
+    return true;
+}
+
 bool DictPage::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
@@ -699,6 +661,11 @@ bool DictPage::dictKey(QWidget *target, QKeyEvent *event)
     }
     if (plain && list && listNavigation(list, key))
         return true;
+    // Enter on a node follows its link, as a click does.
+    if (target == TreeView1 && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        TreeView1Click(TreeView1->currentItem());
+        return true;
+    }
 
     char typed = 0;
     if (!typedChar(event, &typed))

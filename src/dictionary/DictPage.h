@@ -20,6 +20,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class ConcordanceDictView;
 class QFont;
+class QSplitter;
 class TForm5;
 struct SessionState;
 
@@ -28,6 +29,10 @@ class DictPage : public QWidget {
 public:
     DictPage(PageHost &host, QWidget *parent = nullptr);
 
+    // A character typed while the page is shown but none of its controls has the
+    // keyboard (the tab bar, say): it goes to the type-ahead search all the same.
+    // True when the key was taken.
+    bool typeAhead(QKeyEvent *event);
     // The concordance page's operations for the entry tree and the link choice.
     void setConcordanceView(ConcordanceDictView *view);
     // "DEFAULT"/"DEFAULTSIZE": the face of the page's lists and tree.
@@ -116,6 +121,8 @@ private:
     void userAction();
     bool beginReply();
     void endReply();
+    void buildLayout();
+    void saveLayout();
     void run(const dictcore::DictOutcome &outcome);
     void send(const dictcore::DictRequest &request);
 
@@ -132,6 +139,7 @@ private:
     void followLink(qint32 link);
 
     PageHost &m_host;
+    QSplitter *m_panes = nullptr;
     dictcore::DictPageState m_page;
     ConcordanceDictView *m_conc = nullptr;
     TForm5 *m_pictureWindow = nullptr;

@@ -20,6 +20,7 @@ void renderEntryTree(QTreeWidget *view, const dictcore::EntryTree &tree)
         QTreeWidgetItem *parent = node.parent >= 0 ? items.at(node.parent) : nullptr;
         auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem;
         item->setText(0, cp1251::decode(node.text));
+        item->setToolTip(0, item->text(0));
         item->setData(0, LinkRole, node.link);
         items.append(item);
         if (!parent)

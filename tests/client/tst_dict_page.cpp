@@ -26,6 +26,7 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QTabBar>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -518,6 +519,35 @@ private slots:
         clickNode(s.page->TreeView1, s.page->TreeView1->topLevelItem(0));
         QVERIFY(s.peer.waitForRequest(5000, seen));
         QCOMPARE(s.peer.lastRequest(), raw("$DC_CC=New\x02\x0f$(0,0,0,0,A11)$\x05/3/\x05" "1=2"));
+    }
+
+    void keyboard_typingWithTheTabBarFocused_andEnterOnALinkNode()
+    {
+        DictSession s;
+        QVERIFY(s.openDictionary());
+        s.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.form.get()));
+        // Right after the tab was chosen the tab bar has the keyboard: typing searches.
+        QTabBar *tabs = s.form->PageC->tabBar();
+        tabs->setFocus();
+        int seen = int(s.peer.requests().size());
+        QTest::sendKeyEvent(QTest::Press, tabs, Qt::Key_unknown, QStringLiteral("б"), Qt::NoModifier);
+        QCOMPARE(s.page->pageState().SearchText, ru("Б"));
+        QVERIFY(s.peer.waitForRequest(5000, seen));
+        QCOMPARE(s.peer.lastRequest(), request("DC_CC", pos(0, 2, 0, 'R', 0)));
+
+        // Enter on a node with a link follows it, as a click does; the whole text is its tooltip.
+        s.form->ReplyHandler("$DC_S=" + pos(0, 1, 0, 'R', 0).framed() + entry({ru("см. АБАК$$+A12,3$$-")}));
+        QTreeWidgetItem *node = s.page->TreeView1->topLevelItem(0);
+        QVERIFY(!node->toolTip(0).isEmpty());
+        s.page->TreeView1->setCurrentItem(node);
+        s.page->TreeView1->setFocus();
+        seen = int(s.peer.requests().size());
+        QTest::keyClick(s.page->TreeView1, Qt::Key_Return);
+        QVERIFY(s.peer.waitForRequest(5000, seen));
+        QCOMPARE(s.peer.lastRequest(), raw("$DC_CC=New\x02\x0f$(0,0,0,0,A11)$\x05/3/\x05" "1=2"));
+        // Every pane can be found by its Russian name.
+        QCOMPARE(s.page->LB_W->accessibleName(), QStringLiteral("Заглавные слова"));
     }
 
     void concRef_offeredUnderItsConditions_tickTiesConcordanceAndAsksForWordList()

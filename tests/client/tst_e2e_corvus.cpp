@@ -7,6 +7,7 @@
 #include "dictionary/UsagePanel.h"
 #include "model/Cp1251.h"
 #include "support/AppFixture.h"
+#include "support/CorvusServer.h"
 #include "support/TestFiles.h"
 #include "text/BufferActions.h"
 #include "text/BufferWindow.h"
@@ -26,36 +27,6 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QtTest>
-
-namespace {
-
-QString corvusPath()
-{
-    return QString::fromLocal8Bit(qgetenv("LEXAR_BIN_DIR")) + QStringLiteral("/Corvus.exe");
-}
-
-// Corvus.exe serving `corpus` over TCP on a free port; the port, or empty.
-QByteArray startCorvus(QProcess &corvus, const QString &home)
-{
-    corvus.setProgram(corvusPath());
-    corvus.setArguments({QStringLiteral("--corpus"), home + QStringLiteral("/corpus"), QStringLiteral("--port"),
-                         QStringLiteral("0"), QStringLiteral("--no-local"), QStringLiteral("--cache"),
-                         home + QStringLiteral("/cache")});
-    corvus.start();
-    if (!corvus.waitForStarted())
-        return QByteArray();
-    QString out;
-    const QRegularExpression listening(QStringLiteral("listening on [0-9.]+:([0-9]+)"));
-    QRegularExpressionMatch m;
-    (void)QTest::qWaitFor([&] {
-        out += QString::fromLocal8Bit(corvus.readAllStandardOutput());
-        return (m = listening.match(out)).hasMatch();
-    }, 60000);
-    return m.hasMatch() ? m.captured(1).toLatin1() : QByteArray();
-}
-
-
-} // namespace
 
 class TestE2eCorvus : public QObject {
     Q_OBJECT
@@ -106,10 +77,12 @@ private slots:
         writeFile(home.path() + QStringLiteral("/corpus/Пушкин/Стихи.txt"),
                   cp1251::ru("Мороз и солнце; день чудесный!\nЕщё ты дремлешь, друг прелестный.\n"));
         QProcess corvus;
-        const QByteArray port = startCorvus(corvus, home.path());
-        QVERIFY(!port.isEmpty());
+        const quint16 port = startCorvusTcp(
+            corvus, {QStringLiteral("--corpus"), home.path() + QStringLiteral("/corpus"),
+                     QStringLiteral("--cache"), home.path() + QStringLiteral("/cache")});
+        QVERIFY(port);
         RecordingUi ui;
-        TForm1 form(home.config({"IP=127.0.0.1", "Port=" + port}), ui);
+        TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
         form.createSecondaryWindows();
         form.show();
         form.B_ConnectClick();
@@ -148,10 +121,11 @@ void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
     writeFile(home.path() + QStringLiteral("/corpus/Ветров/Повесть.txt"),
               cp1251::ru("А кот пришёл домой.\nКот спит.\n"));
     QProcess corvus;
-    const QByteArray port = startCorvus(corvus, home.path());
-    QVERIFY(!port.isEmpty());
+    const quint16 port = startCorvusTcp(corvus, {QStringLiteral("--corpus"), home.path() + QStringLiteral("/corpus"),
+                                                 QStringLiteral("--cache"), home.path() + QStringLiteral("/cache")});
+    QVERIFY(port);
     RecordingUi ui;
-    TForm1 form(home.config({"IP=127.0.0.1", "Port=" + port}), ui);
+    TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
     form.createSecondaryWindows();
     form.show();
     form.B_ConnectClick();

@@ -204,6 +204,22 @@ private slots:
         QVERIFY(s.nothingPokedSince(1));
     }
 
+    void noLocalServerFile_isExplainedOnceNamingTheFolder()
+    {
+        TestHome home;   // no Corvus.exe in the folder
+        RecordingUi ui;
+        TForm1 form(home.config({}, false), ui);
+        form.createSecondaryWindows();
+        form.show();
+        form.GetServerTimer.stop();
+        form.GetServerTimerTick();
+        form.GetServerTimerTick();
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].contains(QStringLiteral("Corvus.exe")));
+        QVERIFY(ui.messages[0].contains(home.path()));
+        QCOMPARE(form.L1->text(), ui.messages[0]);
+    }
+
     void linkThatCannotOpen_isTriedOnce_thenTheTimerStops()
     {
         TestHome home;

@@ -41,7 +41,9 @@ public:
 
     BufferActions(PageHost &host, TextPanel &text, QObject *parent = nullptr);
 
+    // Pages that set some hooks read the others first (hooks(), change, setHooks).
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    const Hooks &hooks() const { return m_hooks; }
     void setWindows(TForm4 *fullText, TT_F2 *buffer);
 
     // B_Buf2Click: the one copy step that fits the state.

@@ -35,7 +35,7 @@ public:
         std::function<void()> uncheckListPosX;
         // Zones: the word list, the zone under it, the text itself (each sets the
         // active zone and runs the zone activation, which calls setZoneHighlight
-        // and focusText here).
+        // and focusText here). Without activateText the panel highlights itself.
         std::function<void()> activateWordList;
         std::function<void()> activateLowerZone;
         std::function<void()> activateText;
@@ -53,6 +53,7 @@ public:
     explicit TextPanel(PageHost &host, QWidget *parent = nullptr);
     ~TextPanel() override;
 
+    // The frame and the concordance page each set their hooks: read, change, set.
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
     const Hooks &hooks() const { return m_hooks; }
     // The secondary windows, created by the frame after the main window.

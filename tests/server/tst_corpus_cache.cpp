@@ -128,6 +128,26 @@ private slots:
         QVERIFY(c->findForm(cp("слонах")) != kNone);
     }
 
+    void sameSizeSameTime_edit_rebuilds()
+    {
+        // An edit that keeps the size and sets the modification time back (to the
+        // millisecond, as copying tools and editors can) is noticed all the same.
+        QVERIFY(load());
+        const QString path = m_root + QStringLiteral("/prose/Автор/Первый.txt");
+        const QFileInfo before(path);
+        corpusfixture::writeUtf8(m_root, QStringLiteral("prose/Автор/Первый.txt"), "Первый текст о сливах.\n");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(before.lastModified(), QFileDevice::FileModificationTime));
+        f.close();
+        const QFileInfo after(path);
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.lastModified(), before.lastModified());
+        auto c = load();
+        QVERIFY(!c->stats().fromCache);
+        QVERIFY(c->findForm(cp("сливах")) != kNone);
+    }
+
     void addedRemovedFileOrChangedInfo_rebuilds()
     {
         QVERIFY(load());

@@ -14,13 +14,13 @@ bool isTrue(const QByteArray &v)
 
 } // namespace
 
-Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options)
+Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options, uint32_t shortLines)
 {
     // Every line of the selection: long however it is ordered.
     if (isTrue(options.value("PrintConc")) && !isTrue(options.value("PrintConcStr")))
         return Cost::Long;
     if (const auto order = lines.cachedOrder(conc, options))
-        return order->isGrouped() || order->size() <= kShortLines ? Cost::Short : Cost::Long;
+        return order->isGrouped() || order->size() <= shortLines ? Cost::Short : Cost::Long;
     // Not ordered yet: the selection is made first, and it holds at most the
     // occurrences of the selected value.
     const ConcEngine &engine = lines.engine();
@@ -28,7 +28,7 @@ Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList 
     if (!q.ok || q.selected < 0)
         return Cost::Short;   // answered with "ZERO" at once
     const Characteristic &c = engine.characteristic(q.listChar);
-    if (q.distance == 0 && uint64_t(q.selected) < c.valueCount() && c.count(uint32_t(q.selected)) <= kShortLines)
+    if (q.distance == 0 && uint64_t(q.selected) < c.valueCount() && c.count(uint32_t(q.selected)) <= shortLines)
         return Cost::Short;
     return Cost::Long;
 }

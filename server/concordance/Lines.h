@@ -220,7 +220,8 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
 // and grouped, or of a selection of at most kShortLines lines, is short; an export
 // of every line, and a page that must first select and order many lines, long.
 constexpr uint32_t kShortLines = 10000;
-Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options);
+Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options,
+               uint32_t shortLines = kShortLines);
 
 // Registers "CT_N", "CT_W", "CT_T" and "CT_D" (the last one offers the usage
 // sub-page at registration), and the entry tie of the "DC_S" replies.

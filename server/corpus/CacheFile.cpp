@@ -397,8 +397,10 @@ std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &f
         for (const Section &s : table) {
             if (s.id != id)
                 continue;
+            // Each bound on its own: a sum of two of them could wrap around.
             if (s.elemSize != elemSize || s.offset % elemSize != 0 || s.offset < tableEnd
-                || s.count > uint64_t(size) || s.offset + s.count * elemSize > uint64_t(size))
+                || s.offset > uint64_t(size) || s.count > uint64_t(size)
+                || s.count * elemSize > uint64_t(size) - s.offset)
                 return false;
             p = base + s.offset;
             count = s.count;

@@ -186,7 +186,7 @@ QByteArray builtRequest(Source &in)
     }
     conc.FirstLine = in.number(40);
     conc.CurLine = in.number(40);
-    conc.Found[0] = in.byte() % 2 ? qint32(in.byte()) * 16777259 : 0;
+    conc.Found[0] = in.byte() % 2 ? qint32(uint32_t(in.byte()) * 16777259u) : 0;
 
     static const char *names[] = {"SortSeq",  "SortD",     "ListPos",   "LBC_L_Max", "LBC_W_Max", "ConcWidth",
                                   "PrintConc", "PrintConcStr", "TabType", "ConcSBar",  "ConcSBarW", "LBC_X_Max",

@@ -19,7 +19,7 @@
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyReader.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

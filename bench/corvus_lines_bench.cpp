@@ -21,7 +21,7 @@
 #include "concordance/Lines.h"
 #include "concordance/Query.h"
 #include "model/Cp1251.h"
-#include "model/ReplyRecords.h"
+#include "wire/ReplyRecords.h"
 #include "model/Requests.h"
 #include "service/CorpusDictionary.h"
 #include "service/CorvusService.h"

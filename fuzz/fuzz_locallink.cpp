@@ -1,7 +1,7 @@
 // The local link's frame decoder on arbitrary bytes cut into arbitrary chunks.
 // Invariants: no crash, no payload above the cap, every frame re-encodes to the
 // exact bytes it came from, and once failed the decoder stays failed.
-#include "net/LocalLinkWire.h"
+#include "wire/LocalLinkWire.h"
 
 #include <cstdint>
 #include <cstdlib>

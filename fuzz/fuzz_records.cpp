@@ -4,10 +4,10 @@
 // record parser only ever removes bytes from the front of the body.
 #include "model/ConcPos.h"
 #include "model/Cp1251.h"
-#include "model/DdeWire.h"
+#include "wire/DdeWire.h"
 #include "model/DictPos.h"
 #include "model/OptionList.h"
-#include "model/ReplyRecords.h"
+#include "wire/ReplyRecords.h"
 
 #include <cstdint>
 #include <cstdlib>

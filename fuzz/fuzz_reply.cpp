@@ -2,8 +2,8 @@
 // Invariants: nothing crashes or loops; replies never hold more bytes than arrived;
 // progress stays within 0..100 while a reply is incomplete; a found tag's marker
 // occurs in the reply and its body (before the records) is the reply's tail.
-#include "net/ReplyAssembler.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyAssembler.h"
+#include "wire/ReplyReader.h"
 
 #include <cstdint>
 #include <cstdlib>

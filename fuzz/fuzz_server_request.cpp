@@ -20,7 +20,7 @@
 #include "model/DictPos.h"
 #include "model/OptionList.h"
 #include "model/Requests.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyReader.h"
 #include "service/CorvusService.h"
 #include "service/ServerSetup.h"
 #include "service/WireRequest.h"

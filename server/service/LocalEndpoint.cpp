@@ -1,6 +1,6 @@
 #include "LocalEndpoint.h"
 
-#include "model/DdeWire.h"
+#include "wire/DdeWire.h"
 #include "platform/Folders.h"
 #include "platform/StartSignal.h"
 

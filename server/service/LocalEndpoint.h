@@ -10,7 +10,7 @@
 // local link (exitWhenIdle), it ends once no client has been connected for the idle
 // period, and at once when the last client says "CLOSE".
 #include "Dispatcher.h"
-#include "net/LocalLinkServer.h"
+#include "LocalLinkServer.h"
 
 #include <QHash>
 #include <QObject>

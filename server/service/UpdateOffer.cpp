@@ -1,8 +1,8 @@
 #include "UpdateOffer.h"
 
 #include "Reply.h"
-#include "net/ReplyAssembler.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyAssembler.h"
+#include "wire/ReplyReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "Config.h"
 
 #include "model/Cp1251.h"
-#include "model/DelphiInt.h"
+#include "model/StrictInt.h"
 #include "platform/FileSearch.h"
 #include "platform/Folders.h"
 #include "platform/PrivateProfile.h"
@@ -103,7 +103,7 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
     }
     // Not an integer gives 8; so does a size of zero or below, which no view can use.
     const std::optional<qint32> size =
-        delphiint::parse(value("DEFAULTSIZE", QByteArray::number(DefaultFontSize)));
+        strictint::parse(value("DEFAULTSIZE", QByteArray::number(DefaultFontSize)));
     c.defaultFontSize = size && *size > 0 ? *size : DefaultFontSize;
 
     c.testMode = latinUpper(value("Test", "False")) == yes;
@@ -113,7 +113,7 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
 
     const QByteArray root = value("RootS", QByteArray());
     if (!root.isEmpty() || ini.contains(Section, "RootS"))
-        c.RootFolder = configuredPath(root);
+        c.RootFolder = root.isEmpty() ? QString() : withSlash(configuredPath(root));
 
     c.allowFullText = value("AllowFullText", "NO");
     c.allowEmptySign = value("AllowEmptySign", "NO");

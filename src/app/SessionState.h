@@ -6,6 +6,8 @@
 #include "model/DictPos.h"
 #include "model/OptionList.h"
 #include "model/Requests.h"
+#include "text/core/Buffer.h"
+#include "text/core/PendingFragment.h"
 
 #include <QByteArray>
 #include <QList>
@@ -35,6 +37,10 @@ struct SessionState {
     OptionList Options = OptionList::initial();
     QList<CharEntry> CharList;
     RequestHistory History;
+    // The buffer of collected lines; emptied when the concordance page is set up.
+    textcore::Buffer Buffer;
+    // Lines or words marked for the buffer and not yet copied.
+    textcore::PendingFragment PendingFragment;
 
     QByteArray PendingRequest;   // empty or "Запрос не завершён"
     bool idleForKeys = true;     // cleared by every send, set by every reply
@@ -45,6 +51,16 @@ struct SessionState {
     bool concTabFlag = false;
     bool chatTabFlag = false;
     bool concDictTabFlag = false;   // "SS"="YES" seen; never cleared again
+
+    // A reply's dictionary position: stored as the record of its dictionary (a
+    // number far beyond any dictionary is a broken record and is ignored). Returns
+    // the index of the dictionary that becomes current: the reply's when it names a
+    // headword, else `selectedDict` (the dictionary chosen on the page) when valid,
+    // else -1.
+    int storeReplyDictPos(const tCDictPos &pos, int selectedDict);
+    // Makes DictPosList[candidate] current (the first record when `candidate` is
+    // negative and records exist); none when it is not a valid record.
+    void setCurrentDict(int candidate);
 
     tCDictPos *currentDictPos()
     {

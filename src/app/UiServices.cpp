@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QProcess>
 #include <QUrl>
 
 void DesktopUiServices::message(QWidget *parent, const QString &text)
@@ -18,4 +19,9 @@ bool DesktopUiServices::askYesNo(QWidget *parent, const QString &text)
 bool DesktopUiServices::openFile(const QString &path)
 {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool DesktopUiServices::startDetached(const QString &program)
+{
+    return QProcess::startDetached(program, {});
 }

@@ -15,6 +15,8 @@ public:
     virtual bool askYesNo(QWidget *parent, const QString &text) = 0;
     // Opens a file with the desktop's handler; false on failure.
     virtual bool openFile(const QString &path) = 0;
+    // Starts a program detached, with no arguments; false when it cannot start.
+    virtual bool startDetached(const QString &program) = 0;
 };
 
 // The production implementation: QMessageBox and QDesktopServices.
@@ -23,4 +25,5 @@ public:
     void message(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text) override;
     bool openFile(const QString &path) override;
+    bool startDetached(const QString &program) override;
 };

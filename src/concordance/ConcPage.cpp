@@ -1,5 +1,7 @@
 #include "ConcPage.h"
 
+#include "ConcDictLinks.h"
+
 #include "app/PageHost.h"
 #include "app/SessionState.h"
 #include "model/Cp1251.h"
@@ -8,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -33,21 +36,17 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
 
     auto *dict = new QVBoxLayout(TS_Conc_D);
     auto *links = new QHBoxLayout;
-    RBD1 = new QRadioButton(QStringLiteral("1"), TS_Conc_D);
-    RBD2 = new QRadioButton(QStringLiteral("2"), TS_Conc_D);
-    RBD3 = new QRadioButton(QStringLiteral("3"), TS_Conc_D);
-    for (QRadioButton *rb : {RBD1, RBD2, RBD3}) {
-        rb->setObjectName(QStringLiteral("RBD") + rb->text());
-        rb->hide();
+    m_dictLinks = new ConcDictLinks(
+        TS_Conc_D, [this] { return isShowing(); }, [this] { return LBC_W->count() > 0; },
+        [this] { return LBC_W->isEnabled(); });
+    TreeDOx = m_dictLinks->TreeDOx;
+    RBD1 = m_dictLinks->RBD1;
+    RBD2 = m_dictLinks->RBD2;
+    RBD3 = m_dictLinks->RBD3;
+    CB_DST = m_dictLinks->CB_DST;
+    for (QRadioButton *rb : {RBD1, RBD2, RBD3})
         links->addWidget(rb);
-    }
     links->addStretch(1);
-    TreeDOx = new QTreeWidget(TS_Conc_D);
-    TreeDOx->setObjectName(QStringLiteral("TreeDOx"));
-    TreeDOx->setHeaderHidden(true);
-    TreeDOx->hide();
-    CB_DST = new QCheckBox(QStringLiteral("Иерархия элементов"), TS_Conc_D);
-    CB_DST->setObjectName(QStringLiteral("CB_DST"));
     dict->addLayout(links);
     dict->addWidget(TreeDOx, 1);
     dict->addWidget(CB_DST);
@@ -66,6 +65,44 @@ void ConcPage::SetConc()
     s.KeepDictPos = false;
     LBC_W->clear();
     emit concordanceReset();
+}
+
+bool ConcPage::isShowing() const
+{
+    const auto *stack = qobject_cast<const QStackedWidget *>(parentWidget());
+    return stack && stack->currentWidget() == this;
+}
+
+void ConcPage::applyDefaultFont(const QFont &face)
+{
+    LBC_W->setFont(face);
+    TreeDOx->setFont(face);
+}
+
+void ConcPage::setBusy(bool busy)
+{
+    if (busy)
+        LBC_W->setCursor(Qt::WaitCursor);
+    else
+        LBC_W->unsetCursor();
+}
+
+void ConcPage::applyListIndexOption()
+{
+    OptionList &options = m_host.state().Options;
+    const QByteArray index = options.value("LBCWIndex");
+    if (index.isEmpty() || index == "NO" || index == "YES")
+        return;
+    bool ok = false;
+    const int row = index.toInt(&ok);
+    if (ok && row >= 0 && row < LBC_W->count())
+        LBC_W->setCurrentRow(row);
+    options.remove("LBCWIndex");
+}
+
+void ConcPage::hideTextSubPage()
+{
+    PC_Conc->setTabVisible(PC_Conc->indexOf(TS_Text), false);
 }
 
 bool ConcPage::applyReplyState() { return true; }

@@ -2,7 +2,9 @@
 // TS_Conc: the concordance page with its value list LBC_W and its sub-pages.
 #include <QWidget>
 
+class ConcDictLinks;
 class PageHost;
+class QFont;
 class QCheckBox;
 class QKeyEvent;
 class QListWidget;
@@ -30,6 +32,17 @@ public:
     void setSubPageVisibility(bool concDict, bool filterSet);
     // Adds the "loading" lines shown while the server prepares the session.
     void showLoadingLines(const QByteArray &suffix);
+    // "DEFAULT"/"DEFAULTSIZE": the face of the page's lists, trees and text views.
+    void applyDefaultFont(const QFont &face);
+    // The concordance page is the current tab.
+    bool isShowing() const;
+    // The hourglass over the page's lists while a reply is awaited.
+    void setBusy(bool busy);
+    // After a reply: the option "LBCWIndex", when it holds a row number, selects that
+    // row of the word list and is removed.
+    void applyListIndexOption();
+    // The text sub-page disappears with the session.
+    void hideTextSubPage();
 
     // Reply handlers of the concordance and text tags.
     void onCN_C(const QByteArray &body);
@@ -47,9 +60,9 @@ public:
     QWidget *TS_Conc_D;
     QWidget *TS_FGrp;
 
-    // Dictionary widgets shown on this page; the dictionary page drives them (the
-    // frame hands them over): the entry tree of the current word, the choice
-    // among the dictionary links of the current line, and "Иерархия элементов".
+    // The dictionary widgets of the page (entry tree, link choice, "Иерархия
+    // элементов"), driven by the dictionary browser through their operations.
+    ConcDictLinks *dictView() const { return m_dictLinks; }
     QTreeWidget *TreeDOx;
     QRadioButton *RBD1;
     QRadioButton *RBD2;
@@ -62,4 +75,5 @@ signals:
 
 private:
     PageHost &m_host;
+    ConcDictLinks *m_dictLinks = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "DictPage.h"
 
+#include "ConcordanceDictView.h"
+#include "EntryTreeView.h"
+
 #include "PictureWindow.h"
 #include "app/Config.h"
 #include "app/PageHost.h"
@@ -28,8 +31,6 @@
 using dictcore::DictOutcome;
 
 namespace {
-
-constexpr int LinkRole = Qt::UserRole;
 
 QLabel *namedLabel(const QString &name, const QString &text, QWidget *parent)
 {
@@ -134,27 +135,16 @@ DictPage::DictPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
         w->installEventFilter(this);
 }
 
-void DictPage::attachConcordance(const ConcordanceDictWidgets &widgets)
+void DictPage::setConcordanceView(ConcordanceDictView *view)
 {
-    m_conc = widgets;
-    if (m_conc.TreeDOx) {
-        m_conc.TreeDOx->setHeaderHidden(true);
-        connect(m_conc.TreeDOx, &QTreeWidget::itemClicked, this,
-                [this](QTreeWidgetItem *item) { TreeDOxClick(item); });
-        const Config &config = m_host.config();
-        if (!config.defaultFont.isEmpty())
-            m_conc.TreeDOx->setFont(QFont(config.defaultFont, config.defaultFontSize));
-    }
-    for (int i = 0; i < 3; ++i) {
-        if (QRadioButton *rb = m_conc.RBD[i])
-            connect(rb, &QRadioButton::toggled, this, [this, i](bool on) {
-                if (on && !m_syncing)
-                    RBD1Click(i);
-            });
-    }
-    if (m_conc.CB_DST)
-        connect(m_conc.CB_DST, &QCheckBox::toggled, this, [this] { CB_DSTClick(); });
+    m_conc = view;
     showLinks();
+}
+
+void DictPage::applyDefaultFont(const QFont &face)
+{
+    for (QWidget *view : std::initializer_list<QWidget *>{LB_C, LB_CC, LB_W, TreeView1})
+        view->setFont(face);
 }
 
 SessionState &DictPage::state()
@@ -310,43 +300,14 @@ void DictPage::showConcRef(bool newEntry)
 
 void DictPage::showLinks()
 {
-    const bool syncing = m_syncing;
-    m_syncing = true;
-    const int shown = dictcore::visibleLinkButtons(int(m_page.DictLinks.size()));
-    for (int i = 0; i < 3; ++i) {
-        QRadioButton *rb = m_conc.RBD[i];
-        if (!rb)
-            continue;
-        // Auto-exclusive buttons cannot be unticked one by one.
-        rb->setAutoExclusive(false);
-        rb->setChecked(i == m_page.selectedLink);
-        rb->setAutoExclusive(true);
-        rb->setVisible(i < shown);
-    }
-    if (m_conc.TreeDOx) {
-        if (m_page.TreeDOx.isEmpty())
-            m_conc.TreeDOx->clear();
-        m_conc.TreeDOx->setVisible(m_page.TreeDOxVisible);
-    }
-    m_syncing = syncing;
-}
-
-void DictPage::showTree(QTreeWidget *view, const dictcore::EntryTree &tree)
-{
-    view->clear();
-    QList<QTreeWidgetItem *> items;
-    items.reserve(tree.count());
-    QList<QTreeWidgetItem *> top;
-    for (const dictcore::EntryNode &node : tree.nodes) {
-        QTreeWidgetItem *parent = node.parent >= 0 ? items.at(node.parent) : nullptr;
-        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem;
-        item->setText(0, cp1251::decode(node.text));
-        item->setData(0, LinkRole, node.link);
-        items.append(item);
-        if (!parent)
-            top.append(item);
-    }
-    view->addTopLevelItems(top);
+    if (!m_conc)
+        return;
+    m_conc->showLinkChoice(dictcore::visibleLinkButtons(int(m_page.DictLinks.size())),
+                           m_page.selectedLink);
+    if (m_page.TreeDOx.isEmpty())
+        m_conc->showEntry(m_page.TreeDOx, m_page.TreeDOxVisible);
+    else
+        m_conc->setEntryVisible(m_page.TreeDOxVisible);
 }
 
 // ---------------------------------------------------------------- page operations
@@ -462,22 +423,21 @@ void DictPage::onDC_S(const QByteArray &body)
     dictcore::EntryPage where = dictcore::EntryPage::Other;
     if (isCurrentPage(this))
         where = dictcore::EntryPage::Dictionary;
-    else if (m_conc.page && m_conc.TreeDOx && isCurrentPage(m_conc.page))
+    else if (m_conc && m_conc->isShowing())
         where = dictcore::EntryPage::Concordance;
     const dictcore::EntryContext ctx =
         dictcore::EntryContext::forDirectory(config.isLocal(), QDir::currentPath());
-    const bool wordListHasItems = m_conc.LBC_W && m_conc.LBC_W->count() > 0;
+    const bool wordListHasItems = m_conc && m_conc->wordListHasItems();
     if (dictcore::onDC_S(m_page, s.currentDictPos(), s.KeepDictPos, body, s.Options, where, ctx,
                          wordListHasItems)) {
-        showTree(TreeView1, m_page.TreeView1);
+        dictview::renderEntryTree(TreeView1, m_page.TreeView1);
         if (where == dictcore::EntryPage::Dictionary) {
             if (QTreeWidgetItem *first = TreeView1->topLevelItem(0))
                 first->setExpanded(false);
             showLabels();
             showConcRef(true);
         } else {
-            showTree(m_conc.TreeDOx, m_page.TreeDOx);
-            m_conc.TreeDOx->setVisible(m_page.TreeDOxVisible);
+            m_conc->showEntry(m_page.TreeDOx, m_page.TreeDOxVisible);
         }
     }
     endReply();
@@ -534,11 +494,8 @@ void DictPage::LB_CCEnter()
     dictcore::LB_CCEnter(recordOfCurDict());
 }
 
-void DictPage::followLink(QTreeWidgetItem *item)
+void DictPage::followLink(qint32 link)
 {
-    if (!item)
-        return;
-    const qint32 link = item->data(0, LinkRole).toInt();
     const DictOutcome out = dictcore::followEntryLink(recordOfCurDict(), state().CurDict, link);
     if (!out.requests.isEmpty())
         userAction();
@@ -547,12 +504,13 @@ void DictPage::followLink(QTreeWidgetItem *item)
 
 void DictPage::TreeView1Click(QTreeWidgetItem *item)
 {
-    followLink(item);
+    if (item)
+        followLink(dictview::linkOf(item));
 }
 
-void DictPage::TreeDOxClick(QTreeWidgetItem *item)
+void DictPage::TreeDOxClick(qint32 link)
 {
-    followLink(item);
+    followLink(link);
 }
 
 void DictPage::CB_ConcRefClick()
@@ -582,10 +540,10 @@ void DictPage::CB_ConcRefClick()
 
 void DictPage::CB_DSTClick()
 {
-    if (!m_conc.CB_DST)
+    if (!m_conc)
         return;
     state().Options.set(QByteArrayLiteral("DictSearcType"),
-                        m_conc.CB_DST->isChecked() ? QByteArrayLiteral("H") : QByteArrayLiteral(" "));
+                        m_conc->hierarchyChecked() ? QByteArrayLiteral("H") : QByteArrayLiteral(" "));
 }
 
 void DictPage::RBD1Click(int which)
@@ -618,12 +576,9 @@ void DictPage::TreeDoX_Clear()
 void DictPage::concordanceReset()
 {
     TreeDoX_Clear();
-    if (!m_conc.CB_DST)
+    if (!m_conc)
         return;
-    {
-        const QSignalBlocker block(m_conc.CB_DST);
-        m_conc.CB_DST->setChecked(m_host.config().dst);
-    }
+    m_conc->setHierarchyChecked(m_host.config().dst);
     CB_DSTClick();
 }
 
@@ -737,7 +692,7 @@ bool DictPage::dictKey(QWidget *target, QKeyEvent *event)
     char typed = 0;
     if (!typedChar(event, &typed))
         return false;
-    const bool wordListEnabled = !m_conc.LBC_W || m_conc.LBC_W->isEnabled();
+    const bool wordListEnabled = !m_conc || m_conc->wordListEnabled();
     const dictcore::KeyOutcome out =
         dictcore::dictKeyPress(m_page, recordOfCurDict(), typed, wordListEnabled);
     showSelections();

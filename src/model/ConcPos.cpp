@@ -1,6 +1,6 @@
 #include "ConcPos.h"
 
-#include "DelphiInt.h"
+#include "StrictInt.h"
 
 #include <algorithm>
 
@@ -189,7 +189,7 @@ void tCConcPos::readText(const QByteArray &textIn)
         if (!inner.isEmpty())
             Mark[level] = inner[0];
 
-        const auto charNo = delphiint::parse(between(inner, 0, c[0]));
+        const auto charNo = strictint::parse(between(inner, 0, c[0]));
         if (!charNo)
             continue;
         CharNo[level] = *charNo;
@@ -201,19 +201,19 @@ void tCConcPos::readText(const QByteArray &textIn)
             if (m == '-' || m == '+' || m == 'B' || m == 'E' || m == 'C')
                 Move[level] = m;
         }
-        const auto valueNo = delphiint::parse(between(inner, c[0], movePos));
+        const auto valueNo = strictint::parse(between(inner, c[0], movePos));
         if (!valueNo)
             continue;
         ValueNo[level] = *valueNo;
 
-        const auto found = delphiint::parse(between(inner, c[1], c[2]));
+        const auto found = strictint::parse(between(inner, c[1], c[2]));
         if (!found)
             continue;
         Found[level] = *found;
 
         Request[level] = between(inner, c[2], c[3]).toByteArray();
 
-        const auto distance = delphiint::parse(between(inner, c[3], c[4]));
+        const auto distance = strictint::parse(between(inner, c[3], c[4]));
         if (!distance)
             continue;
         Distance[level] = *distance;
@@ -223,16 +223,16 @@ void tCConcPos::readText(const QByteArray &textIn)
         const qsizetype plus = inner.indexOf("++", c[4] + 1);
         if (plus < 0)
             continue;
-        const auto firstLine = delphiint::parse(between(inner, c[4], plus));
+        const auto firstLine = strictint::parse(between(inner, c[4], plus));
         if (!firstLine)
             continue;
         FirstLine = *firstLine;
-        const auto lev = delphiint::parse(between(inner, plus + 1, c[5]));
+        const auto lev = strictint::parse(between(inner, plus + 1, c[5]));
         if (!lev)
             continue;
         Level = *lev;
         CharFlags = between(inner, c[5], c[6]).toByteArray();
-        const auto curLine = delphiint::parse(between(inner, c[6], inner.size()));
+        const auto curLine = strictint::parse(between(inner, c[6], inner.size()));
         if (!curLine)
             continue;
         CurLine = *curLine;

@@ -1,6 +1,6 @@
 #include "DictPos.h"
 
-#include "DelphiInt.h"
+#include "StrictInt.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ void tCDictPos::readText(const QByteArray &text)
         const qsizetype c = usableComma(rest);
         if (c < 0)
             return false;
-        if (const auto v = delphiint::parse(QByteArrayView(rest).first(c))) {
+        if (const auto v = strictint::parse(QByteArrayView(rest).first(c))) {
             target = *v;
             rest.remove(0, c + 1);
         } else {
@@ -87,14 +87,14 @@ void tCDictPos::readText(const QByteArray &text)
         LetterNo = -2;
         return;
     }
-    const auto pair = delphiint::parse(QByteArrayView(rest).first(c));
+    const auto pair = strictint::parse(QByteArrayView(rest).first(c));
     if (!pair) {
         LetterNo = -2;
         return;
     }
     PairNo = *pair;
     WordMode = rest[c + 1];
-    const auto word = delphiint::parse(QByteArrayView(rest).sliced(c + 2));
+    const auto word = strictint::parse(QByteArrayView(rest).sliced(c + 2));
     if (!word) {
         LetterNo = -2;
         return;

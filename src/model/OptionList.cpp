@@ -1,7 +1,7 @@
 #include "OptionList.h"
 
 #include "CommaList.h"
-#include "DelphiInt.h"
+#include "StrictInt.h"
 
 namespace {
 
@@ -125,7 +125,7 @@ OptionRecordResult readOptionRecord(QByteArray &body, OptionList &list)
     if (slash < 0 || slash >= MaxHeaderSpan || slash + 1 >= body.size()
         || body[slash + 1] != char(5))
         return emptied();
-    const auto length = delphiint::parse(QByteArrayView(body).sliced(2, slash - 2));
+    const auto length = strictint::parse(QByteArrayView(body).sliced(2, slash - 2));
     if (!length || *length < 0)
         return emptied();
     const qsizetype start = slash + 2;

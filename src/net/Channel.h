@@ -17,7 +17,9 @@ public:
 
 signals:
     // One complete reply text (any length header already removed), in arrival order.
-    void replyArrived(const QByteArray &text);
+    // `counted`: the reply carried a length header and all the bytes it announced
+    // arrived; without a header a reply is whatever one read delivered.
+    void replyArrived(const QByteArray &text, bool counted);
     // A long reply is being received: percent of the announced length.
     void replyProgress(int percent);
     // A reply was abandoned (the rest did not arrive in time, an absurd announced

@@ -1,7 +1,7 @@
 #include "LocalLink.h"
 
-#include "ReplyAssembler.h"
-#include "model/DdeWire.h"
+#include "wire/ReplyAssembler.h"
+#include "wire/DdeWire.h"
 #include "model/Requests.h"
 #include "platform/Folders.h"
 
@@ -125,7 +125,7 @@ void LocalLink::deliverReply(const QByteArray &text)
 {
     const ReplyAssembler::Stripped stripped = ReplyAssembler::stripLengthHeader(text);
     if (stripped.ok)
-        emit replyArrived(stripped.text);
+        emit replyArrived(stripped.text, stripped.counted);
     else
         emit replyFailed(stripped.error);
 }

@@ -8,7 +8,7 @@
 // Writes are asynchronous and the server never echoes a poke, so a change of the
 // item can never arrive in the middle of a poke: no poke-in-progress guard is needed.
 #include "Channel.h"
-#include "LocalLinkWire.h"
+#include "wire/LocalLinkWire.h"
 
 #include <QLocalSocket>
 

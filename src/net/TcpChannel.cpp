@@ -100,7 +100,7 @@ void TcpChannel::onReadyRead()
     const quint64 generation = m_generation;
     for (const ReplyAssembler::Item &item : items) {
         if (item.ok)
-            emit replyArrived(item.reply);
+            emit replyArrived(item.reply, item.counted);
         else
             emit replyFailed(item.error);
         if (!self || m_generation != generation)

@@ -3,7 +3,7 @@
 // "$" + tag + "=" + params with no terminator; incoming bytes are assembled into
 // replies by ReplyAssembler. Nothing here blocks.
 #include "Channel.h"
-#include "ReplyAssembler.h"
+#include "wire/ReplyAssembler.h"
 
 #include <QAbstractSocket>
 #include <QTcpSocket>

@@ -3,6 +3,7 @@
 // type-ahead from real key events, arrow keys, dictionary links, entry trees on
 // both pages, the tie to the concordance and the reference pictures.
 #include "TcpPeer.h"
+#include "support/PeerChecks.h"
 #include "app/MainWindow.h"
 #include "concordance/ConcPage.h"
 #include "dictionary/DictPage.h"
@@ -368,7 +369,7 @@ private slots:
         QCOMPARE(texts(s.page->LB_CC), (QStringList{QStringLiteral("АА - "), QStringLiteral("АБ - ")}));
         QCOMPARE(s.page->LB_C->currentRow(), 2);
         QCOMPARE(s.record().LetterNo, 3);
-        QTest::qWait(50);
+        QVERIFY(nothingSentSince(*s.form, s.peer, int(s.peer.requests().size())));
         QCOMPARE(s.peer.received().count("$DC_W="), 1);   // only the opening chain's
 
         // В's pairs are shown and continue the chain.
@@ -471,8 +472,7 @@ private slots:
         QVERIFY(s.answerLast("DC_C", pos(1, 0, 0, 'A', 2).framed()));
         seen = int(s.peer.requests().size());
         s.page->loadDictLinks("$$+3,9");
-        QTest::qWait(50);
-        QCOMPARE(s.peer.requests().size(), seen);
+        QVERIFY(nothingSentSince(*s.form, s.peer, seen));
     }
 
     void entryOnConcordancePage_fillsTreeDOxAndCopiesIntoTreeView1()
@@ -513,8 +513,8 @@ private slots:
         QCOMPARE(s.page->L_SN->text(), QStringLiteral("2"));
         int seen = int(s.peer.requests().size());
         clickNode(s.page->TreeView1, s.page->TreeView1->topLevelItem(1));   // no link
-        QTest::qWait(50);
-        QCOMPARE(s.peer.requests().size(), seen);
+        QVERIFY(nothingSentSince(*s.form, s.peer, seen));
+        seen = int(s.peer.requests().size());
         clickNode(s.page->TreeView1, s.page->TreeView1->topLevelItem(0));
         QVERIFY(s.peer.waitForRequest(5000, seen));
         QCOMPARE(s.peer.lastRequest(), raw("$DC_CC=New\x02\x0f$(0,0,0,0,A11)$\x05/3/\x05" "1=2"));
@@ -675,8 +675,7 @@ private slots:
         const int seen = int(s.peer.requests().size());
         s.page->TS_DictShow();
         s.page->LB_CClick();
-        QTest::qWait(50);
-        QCOMPARE(s.peer.requests().size(), seen);
+        QVERIFY(nothingSentSince(*s.form, s.peer, seen));
     }
 };
 

@@ -1,6 +1,6 @@
 // Code page 1251 conversion and the byte-pair encoding of the local link.
 #include "model/Cp1251.h"
-#include "model/DdeWire.h"
+#include "wire/DdeWire.h"
 
 #include <QStringDecoder>
 #include <QtTest>

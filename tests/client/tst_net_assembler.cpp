@@ -1,6 +1,6 @@
 // Assembling replies from socket chunks: length headers, split and joined replies,
 // hostile headers, and the header removal used for whole local-link messages.
-#include "net/ReplyAssembler.h"
+#include "wire/ReplyAssembler.h"
 
 #include <QtTest/QtTest>
 

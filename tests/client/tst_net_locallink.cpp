@@ -2,10 +2,10 @@
 // local peer (exact poke bytes, decoding of pushed messages, start on demand), and
 // both sides closing on protocol errors.
 #include "LocalPeer.h"
-#include "model/DdeWire.h"
+#include "wire/DdeWire.h"
 #include "net/LocalLink.h"
-#include "net/LocalLinkServer.h"
-#include "net/LocalLinkWire.h"
+#include "service/LocalLinkServer.h"
+#include "wire/LocalLinkWire.h"
 #include "platform/Folders.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
 // Finding a reply's tag and applying the framed records at the front of its body.
-#include "net/ReplyReader.h"
+#include "wire/ReplyReader.h"
 
 #include <QtTest/QtTest>
 

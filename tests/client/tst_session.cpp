@@ -10,6 +10,7 @@
 #include "model/OptionList.h"
 #include "net/TcpChannel.h"
 #include "support/AppFixture.h"
+#include "support/WebSession.h"
 
 #include <QComboBox>
 #include <QImage>
@@ -23,51 +24,6 @@
 
 using cp1251::ru;
 
-namespace {
-
-// A reply body with an option-list record in front.
-QByteArray withOptions(const QByteArray &comma, const QByteArray &rest)
-{
-    OptionList o = OptionList::fromCommaText(comma);
-    return o.framed() + rest;
-}
-
-struct WebSession {
-    explicit WebSession(const QList<QByteArray> &extraIni = {}, bool greet = true)
-    {
-        peer.start(greet);
-        QList<QByteArray> ini{"IP=127.0.0.1", "Port=" + QByteArray::number(peer.port())};
-        ini += extraIni;
-        form = std::make_unique<TForm1>(home.config(ini), ui);
-        form->createSecondaryWindows();
-        form->show();
-    }
-
-    // Connects, answers the greeting's "NM" with the given reply body.
-    bool registerWith(const QByteArray &nmBody)
-    {
-        form->B_ConnectClick();
-        if (!peer.waitForClient() || !peer.waitForRequest(5000, 0))
-            return false;
-        const int seen = int(peer.requests().size());
-        peer.replyFramed("NM", nmBody);
-        return QTest::qWaitFor([&] { return form->state().PendingRequest.isEmpty(); }, 5000)
-               && seen > 0;
-    }
-
-    bool tabVisible(QWidget *page) const { return form->PageC->isTabVisible(form->PageC->indexOf(page)); }
-
-    TestHome home;
-    RecordingUi ui;
-    TcpPeer peer;
-    std::unique_ptr<TForm1> form;
-};
-
-const QByteArray RegisteredBody =
-    "DICT=" + ru("Словарь") + ",\"" + ru("Тезаурус корпуса") + "\",END,CONC,MES="
-    + ru("Добро пожаловать");
-
-} // namespace
 
 class TestSession : public QObject {
     Q_OBJECT
@@ -135,7 +91,8 @@ private slots:
 
         // The corpus size is appended once, however many replies carry it.
         s.peer.replyFramed("RSTR", withOptions("SL_Count=12345", QByteArray()));
-        QTest::qWait(100);
+        s.peer.replyFramed("ZERO", "after");   // handled after the "RSTR"
+        QTRY_COMPARE(s.ui.messages.size(), 1);
         QCOMPARE(s.form->windowTitle().count(QStringLiteral("Объём корпуса")), 1);
     }
 

@@ -1,6 +1,6 @@
 #include "LocalPeer.h"
 
-#include "model/DdeWire.h"
+#include "wire/DdeWire.h"
 
 #include <QtTest/QTest>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Plays the server side of the local link for a test: listens on the service's
 // socket (under the test's XDG_DATA_HOME), records every poke and pushes texts.
-#include "net/LocalLinkServer.h"
+#include "service/LocalLinkServer.h"
 
 #include <QByteArray>
 #include <QList>

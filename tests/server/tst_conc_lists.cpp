@@ -13,7 +13,7 @@
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyReader.h"
 #include "service/CorvusService.h"
 #include "support/ServiceCall.h"
 #include "service/WireRequest.h"

@@ -9,8 +9,8 @@
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 #include "net/LocalLink.h"
-#include "net/ReplyAssembler.h"
 #include "platform/Folders.h"
+#include "wire/ReplyAssembler.h"
 #include "platform/StartSignal.h"
 
 #include <QSignalSpy>

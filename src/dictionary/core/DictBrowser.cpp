@@ -1,7 +1,7 @@
 #include "DictBrowser.h"
 
 #include "model/Cp1251.h"
-#include "model/DelphiInt.h"
+#include "model/StrictInt.h"
 
 #include <algorithm>
 #include <limits>
@@ -303,9 +303,9 @@ QList<DictLink> readDictLinks(const QByteArray &textIn)
         if (end < 0)
             end = text.size();
         const std::optional<qint32> word =
-            delphiint::parse(QByteArrayView(text).sliced(plus + 3, comma - plus - 3));
+            strictint::parse(QByteArrayView(text).sliced(plus + 3, comma - plus - 3));
         const std::optional<qint32> dict =
-            delphiint::parse(QByteArrayView(text).sliced(comma + 1, end - comma - 1));
+            strictint::parse(QByteArrayView(text).sliced(comma + 1, end - comma - 1));
         if (!word || !dict)
             break;
         links.append(DictLink{*word, *dict});

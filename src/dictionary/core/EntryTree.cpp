@@ -3,7 +3,7 @@
 #include "Pictures.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
-#include "model/DelphiInt.h"
+#include "model/StrictInt.h"
 #include "model/DictPos.h"
 
 namespace dictcore {
@@ -24,7 +24,7 @@ std::optional<qint32> leadingNumber(QByteArrayView part)
     const qsizetype comma = part.indexOf(',');
     if (comma >= 0 && comma == part.size() - 1)
         return std::nullopt;
-    return delphiint::parse(comma >= 0 ? part.first(comma) : part);
+    return strictint::parse(comma >= 0 ? part.first(comma) : part);
 }
 
 } // namespace
@@ -88,7 +88,7 @@ qint32 readEntryReference(QByteArrayView afterMarker, const EntryContext &ctx)
             part = part.first(comma);
         if (part.size() < 5)
             return 0;
-        const std::optional<qint32> picture = delphiint::parse(part.chopped(4));
+        const std::optional<qint32> picture = strictint::parse(part.chopped(4));
         if (!picture || *picture < 1 || !ctx.pictureExists || !ctx.pictureExists(*picture))
             return 0;
         return -*picture;
@@ -173,8 +173,8 @@ bool concRefAllowed(bool wordListHasItems, const OptionList &options, bool local
 ConcRefResult applyConcRef(tCConcPos &conc, const OptionList &options)
 {
     ConcRefResult result;
-    const std::optional<qint32> r = delphiint::parse(options.value(QByteArrayLiteral("DTCR")));
-    const std::optional<qint32> c = delphiint::parse(options.value(QByteArrayLiteral("DTCC")));
+    const std::optional<qint32> r = strictint::parse(options.value(QByteArrayLiteral("DTCR")));
+    const std::optional<qint32> c = strictint::parse(options.value(QByteArrayLiteral("DTCC")));
     if (!r || !c)
         return result;
     if (conc.Level < 0 || conc.Level >= tCConcPos::Levels) {

@@ -1,6 +1,6 @@
 #include "RefList.h"
 
-#include "model/DelphiInt.h"
+#include "model/StrictInt.h"
 
 QByteArray tRefC::text() const
 {
@@ -39,7 +39,7 @@ std::optional<tRefC> parseRefText(QByteArrayView text)
         return std::nullopt;
     qint32 numbers[4];
     for (int i = 0; i < 4; ++i) {
-        const std::optional<qint32> v = delphiint::parse(fields[i]);
+        const std::optional<qint32> v = strictint::parse(fields[i]);
         if (!v)
             return std::nullopt;
         numbers[i] = *v;

@@ -22,10 +22,16 @@ public:
         opened.append(path);
         return true;
     }
+    bool startDetached(const QString &program) override
+    {
+        started.append(program);
+        return true;
+    }
 
     QStringList messages;
     QStringList questions;
     QStringList opened;
+    QStringList started;
     bool answer = true;
 };
 

@@ -18,7 +18,7 @@
 #include "concordance/ValueList.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyReader.h"
 #include "service/CorpusDictionary.h"
 #include "service/CorvusService.h"
 #include "service/Reply.h"

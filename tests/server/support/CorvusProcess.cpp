@@ -4,7 +4,7 @@
 #include "model/Cp1251.h"
 #include "model/DictPos.h"
 #include "model/OptionList.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyReader.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

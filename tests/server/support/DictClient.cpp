@@ -1,8 +1,8 @@
 #include "DictClient.h"
 
 #include "model/Requests.h"
-#include "net/ReplyAssembler.h"
-#include "net/ReplyReader.h"
+#include "wire/ReplyAssembler.h"
+#include "wire/ReplyReader.h"
 
 DictClient::DictClient(int dictionaries)
 {

@@ -3,7 +3,7 @@
 // conversations on one topic, reports pokes and pushes item changes to advised
 // clients. Holds no state of its own beyond the connections; Corvus and the test
 // peer both use it. Every connection is identified by a number that is never reused.
-#include "LocalLinkWire.h"
+#include "wire/LocalLinkWire.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -107,6 +107,7 @@ QList<ReplyAssembler::Item> ReplyAssembler::feed(const QByteArray &chunk)
                 break;
             Item item;
             item.reply = m_buffer.mid(pos, m_expected);
+            item.counted = true;
             pos += m_expected;
             m_expected = -1;
             out.append(item);
@@ -164,6 +165,7 @@ ReplyAssembler::Stripped ReplyAssembler::stripLengthHeader(const QByteArray &tex
     switch (scan.kind) {
     case HeaderKind::Header:
         result.text = text.mid(scan.headerLength, scan.count);
+        result.counted = result.text.size() == scan.count;
         break;
     case HeaderKind::Bad:
         result.ok = false;

@@ -4,7 +4,7 @@
 #include "model/ConcPos.h"
 #include "model/DictPos.h"
 #include "model/OptionList.h"
-#include "model/ReplyRecords.h"
+#include "wire/ReplyRecords.h"
 #include <QByteArray>
 
 namespace replyreader {

@@ -6,7 +6,7 @@
 #include <QtGlobal>
 #include <optional>
 
-namespace delphiint {
+namespace strictint {
 
 inline std::optional<qint32> parse(QByteArrayView s)
 {
@@ -36,4 +36,4 @@ inline std::optional<qint32> parse(QByteArrayView s)
     return qint32(v);
 }
 
-} // namespace delphiint
+} // namespace strictint

@@ -1,9 +1,9 @@
 #pragma once
 // The framed records at the front of a reply body: 2 dictionary position,
 // 3 concordance position, 5 option list, 0 filler. Any other first byte ends them.
-#include "ConcPos.h"
-#include "DictPos.h"
-#include "OptionList.h"
+#include "model/ConcPos.h"
+#include "model/DictPos.h"
+#include "model/OptionList.h"
 
 struct ReplyRecordsSeen {
     bool dictPos = false;

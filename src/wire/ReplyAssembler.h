@@ -26,6 +26,8 @@ public:
         bool ok = true;
         QByteArray reply;
         QString error;   // Russian, for the status bar; set when !ok
+        // The reply carried a length header and every announced byte arrived.
+        bool counted = false;
     };
 
     // Appends one chunk and returns the replies (and errors) it completed, in order.
@@ -49,6 +51,8 @@ public:
         bool ok = true;
         QByteArray text;
         QString error;
+        // A header was present and the text held every byte it announced.
+        bool counted = false;
     };
     static Stripped stripLengthHeader(const QByteArray &text);
 

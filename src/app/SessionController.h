@@ -1,0 +1,54 @@
+#pragma once
+// The socket session: connecting and disconnecting (the connect button and menu item),
+// the socket's notifications, and the registration tags "RG", "NM", "NMD", "INFO" and
+// the corpus size. Works on the frame through its public operations; the frame routes
+// the replies here.
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class TForm1;
+class tCDictPos;
+
+class SessionController : public QObject {
+    Q_OBJECT
+public:
+    explicit SessionController(TForm1 &frame);
+
+    // 0 disconnected, 1 connecting, 2 connected.
+    int connectState() const { return m_connectState; }
+    void setConnectState(int state, const QString &caption);
+
+    // First show: the default user name and the connect controls (the button only in
+    // the socket mode).
+    void firstShow();
+    // The connect button: connects when disconnected, disconnects when connected.
+    void B_ConnectClick();
+    void onSocketConnected();
+    void onSocketError();
+    // Drops what the ended session held (tabs, dictionaries, concordance position,
+    // the pending request).
+    void discardSession();
+
+    // The session's part of every reply's common steps: the reply's dictionary
+    // position, the registration tags, the corpus size, "INFO", the current
+    // dictionary and the tab flags. False when the rest of the reply's handling is
+    // skipped (a registration retry).
+    bool commonSteps(const QByteArray &tag, const QByteArray &body, const tCDictPos &replyDictPos);
+    // "RG": the greeting asks for the registration.
+    void onGreeting();
+    // "NM"/"NMD". False when the rest of the reply's handling is skipped (a retry).
+    bool handleRegistration(const QByteArray &body, int *candidate);
+    // "SL_Count" in the option list: the corpus size, appended to the caption once.
+    void handleSlCount();
+    void handleInfo(const QByteArray &body);
+    void sendRegistration(const QByteArray &tag);
+    // The version text and the user name, as the server registers them.
+    QByteArray registrationName() const;
+
+private:
+    void resetSessionPages();
+
+    TForm1 &m_frame;
+    int m_connectState = 0;
+};

@@ -1,0 +1,35 @@
+#pragma once
+// The buffer: the lines (1251 text) that the user collects during work (exported
+// concordances and word lists, single and marked lines, text fragments). It lives in
+// the session state and in memory only; the buffer window shows it and writes the
+// user's edits back. Exports only append lines and rewrite lines they appended
+// themselves, by the index append() returned.
+#include <QByteArray>
+#include <QList>
+
+namespace textcore {
+
+class Buffer {
+public:
+    const QList<QByteArray> &lines() const { return m_lines; }
+    qsizetype size() const { return m_lines.size(); }
+    bool isEmpty() const { return m_lines.isEmpty(); }
+
+    // Appends one line and returns its index.
+    qsizetype append(const QByteArray &line);
+    void append(const QList<QByteArray> &lines);
+    // Rewrites a line appended earlier; an index that is no longer there (the user
+    // emptied the buffer meanwhile) is ignored.
+    void setLine(qsizetype index, const QByteArray &line);
+    // The whole text after the user edited it in the buffer window.
+    void setLines(QList<QByteArray> lines);
+    void clear();
+    // Advances with every change, so a view knows when to reload.
+    quint64 revision() const { return m_revision; }
+
+private:
+    QList<QByteArray> m_lines;
+    quint64 m_revision = 0;
+};
+
+} // namespace textcore

@@ -8,6 +8,7 @@
 #include "SelfUpdate.h"
 #include "ServerLogPage.h"
 #include "SessionController.h"
+#include "TextPagesWiring.h"
 #include "UiServices.h"
 #include "Watchdog.h"
 #include "concordance/ConcDictLinks.h"
@@ -182,6 +183,7 @@ void TForm1::createSecondaryWindows()
     Form4 = new TForm4(this);
     Form5 = new TForm5(this);
     TS_Dict->setPictureWindow(Form5);
+    wireTextPages(*this);
 }
 
 // ---------------------------------------------------------------- first show

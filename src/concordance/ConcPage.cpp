@@ -4,7 +4,9 @@
 
 #include "app/PageHost.h"
 #include "app/SessionState.h"
+#include "dictionary/UsagePanel.h"
 #include "model/Cp1251.h"
+#include "text/TextPanel.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -47,9 +49,15 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     for (QRadioButton *rb : {RBD1, RBD2, RBD3})
         links->addWidget(rb);
     links->addStretch(1);
+    m_usage = new UsagePanel(host, TS_Conc_D);
+    m_usage->adoptEntryTree(TreeDOx);
     dict->addLayout(links);
-    dict->addWidget(TreeDOx, 1);
+    dict->addWidget(m_usage, 1);
     dict->addWidget(CB_DST);
+    auto *text = new QVBoxLayout(TS_Text);
+    text->setContentsMargins(0, 0, 0, 0);
+    m_text = new TextPanel(host, TS_Text);
+    text->addWidget(m_text);
     lay->addWidget(LBC_W, 1);
     lay->addWidget(PC_Conc, 3);
     setSubPageVisibility(false, false);
@@ -64,6 +72,8 @@ void ConcPage::SetConc()
     s.History.reset();
     s.KeepDictPos = false;
     LBC_W->clear();
+    m_text->reset();
+    m_usage->reset();
     emit concordanceReset();
 }
 
@@ -77,6 +87,7 @@ void ConcPage::applyDefaultFont(const QFont &face)
 {
     LBC_W->setFont(face);
     TreeDOx->setFont(face);
+    m_text->setTextFont(face);
 }
 
 void ConcPage::setBusy(bool busy)
@@ -109,7 +120,7 @@ bool ConcPage::applyReplyState() { return true; }
 
 void ConcPage::refreshLevelDisplay() {}
 
-bool ConcPage::textViewKey(QKeyEvent *) { return false; }
+bool ConcPage::textViewKey(QKeyEvent *event) { return m_text->textViewKey(event); }
 
 void ConcPage::setSubPageVisibility(bool concDict, bool filterSet)
 {
@@ -128,6 +139,6 @@ void ConcPage::onCN_C(const QByteArray &) {}
 void ConcPage::onCN_Cx(const QByteArray &) {}
 void ConcPage::onCN_W(const QByteArray &) {}
 void ConcPage::onCT_N(const QByteArray &) {}
-void ConcPage::onCT_W(const QByteArray &) {}
-void ConcPage::onCT_T(const QByteArray &) {}
-void ConcPage::onCT_D(const QByteArray &) {}
+void ConcPage::onCT_W(const QByteArray &body) { m_text->onCT_W(body); }
+void ConcPage::onCT_T(const QByteArray &body) { m_text->onCT_T(body); }
+void ConcPage::onCT_D(const QByteArray &body) { m_usage->onCT_D(body); }

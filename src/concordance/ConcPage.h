@@ -11,6 +11,8 @@ class QListWidget;
 class QRadioButton;
 class QTabWidget;
 class QTreeWidget;
+class TextPanel;
+class UsagePanel;
 
 class ConcPage : public QWidget {
     Q_OBJECT
@@ -64,6 +66,9 @@ public:
     // элементов"), driven by the dictionary browser through their operations.
     ConcDictLinks *dictView() const { return m_dictLinks; }
     QTreeWidget *TreeDOx;
+    // The contents of "Текст" and "Словарь".
+    TextPanel *textPanel() const { return m_text; }
+    UsagePanel *usagePanel() const { return m_usage; }
     QRadioButton *RBD1;
     QRadioButton *RBD2;
     QRadioButton *RBD3;
@@ -76,4 +81,6 @@ signals:
 private:
     PageHost &m_host;
     ConcDictLinks *m_dictLinks = nullptr;
+    TextPanel *m_text = nullptr;
+    UsagePanel *m_usage = nullptr;
 };

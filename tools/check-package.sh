@@ -36,7 +36,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # 2. Contents and control fields.
-dpkg-deb -c "$deb" | awk '{ print $1, $2, $6 }' | sed 's| -> .*||' | sort -k3 >"$work/files.txt"
+dpkg-deb -c "$deb" | awk '{ print $1, $2, $6 }' | sed 's| -> .*||' | LC_ALL=C sort -k3 >"$work/files.txt"
 if ! diff -u <(grep -v "^#" packaging/package-files.txt) "$work/files.txt"; then
   fail "the package's files differ from packaging/package-files.txt (- expected, + packaged)"
 fi

@@ -28,7 +28,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,9 +47,7 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
 
     m_socket = new TcpChannel(this);
     m_link = new LocalLink(this);
-    m_update = new SelfUpdate(*this, m_log,
-                              QFileInfo(m_config.iniPath).absolutePath() + QLatin1Char('/'), L1,
-                              this, this);
+    m_update = new SelfUpdate(*this, m_log, m_config.exeFolder, L1, this, this);
     m_session = new SessionController(*this);
     m_historyNav = new HistoryNavigation(*this, this);
     m_sender.setChannel(m_config.isLocal() ? static_cast<Channel *>(m_link)

@@ -227,6 +227,7 @@ bool SessionController::handleRegistration(const QByteArray &body, int *candidat
     if (!dicts.isEmpty())
         *candidate = 0;
     m_frame.PageC->setCurrentWidget(m_frame.TS_Conc);
+    emit registered();
     return true;
 }
 

@@ -49,6 +49,11 @@ public:
     // The version text and the user name, as the server registers them.
     QByteArray registrationName() const;
 
+signals:
+    // The server has registered this client (an "NM"/"NMD" reply that ends the
+    // registration) and the session's tabs are shown.
+    void registered();
+
 private:
     void resetSessionPages();
     void failed(const QString &detail);

@@ -1157,7 +1157,10 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
         conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
         for (char &m : conc.Move)
             m = ' ';
-        options.set("PrintConcStr", "False");
+        // A whole export is headed "Найдено ..."; a requested line keeps "True", so
+        // that its header reads "Запрошенная строка : ".
+        if (!one)
+            options.set("PrintConcStr", "False");
         return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
     }
 

@@ -3,6 +3,7 @@
 // variants, paging, the headword reference with its dictionary position; and the
 // concordance tie "DTCR"/"DTCC" of the dictionary entries ("DC_S").
 #include "support/ConcReaders.h"
+#include "concordance/core/ContextLines.h"
 #include "support/ConcViewsFixture.h"
 
 #include "model/CommaList.h"
@@ -100,7 +101,7 @@ private slots:
         QCOMPARE(r.conc.FirstLine, 5);
         QCOMPARE(r.conc.CurLine, 6);
         // The same page as the context lines would show.
-        const auto lines = concreaders::readContextLines(m_server.request("CT_N", c, next).body);
+        const auto lines = conccore::parseContextLines(m_server.request("CT_N", c, next).body);
         QCOMPARE(lines.first().number, 5);
     }
 

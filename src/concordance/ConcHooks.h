@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 
+class QKeyEvent;
 class QWidget;
 
 struct ConcHooks {
@@ -76,6 +77,11 @@ struct ConcHooks {
     std::function<void(bool skip)> historyBack;
 
     // ---- Window services ----
+    // The progress window is showing; false when unset.
+    std::function<bool()> progressShowing;
+    // The text view's key handling while it has the keyboard; true when it took
+    // the key.
+    std::function<bool(QKeyEvent *)> textViewKey;
     // The font dialog; nothing when cancelled. QFontDialog when unset.
     std::function<std::optional<QFont>(QWidget *parent, const QFont &initial)> chooseFont;
     // The status bar's two panels (switch and movement hints; selection hint).

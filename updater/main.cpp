@@ -1,8 +1,8 @@
 // LexarE.exe: replaces the client with the new copy the server sent, then starts it.
 //
 // Started by the client with no arguments, in the client's folder (its own folder):
-//   1. waits until no process runs <folder>/Lexar (the client closes right after
-//      starting the updater), at most 60 s;
+//   1. waits until the client has ended (the client closes right after starting the
+//      updater; while it runs it holds the lock file <folder>/Lexar.lock), at most 60 s;
 //   2. copies <folder>/Lexar.ex to a temporary file in the same folder, makes it
 //      executable and renames it over <folder>/Lexar, so the client is either the old
 //      file or the whole new one, never a half-written mix;
@@ -22,12 +22,11 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryFile>
-#include <QThread>
 
 #include <cerrno>
 #include <cstdio>
@@ -38,7 +37,6 @@
 namespace {
 
 constexpr int DefaultWaitMs = 60000;
-constexpr int PollMs = 100;
 
 struct Settings {
     QString folder;       // absolute, no trailing '/'
@@ -78,79 +76,17 @@ void logLine(const QString &text)
     log.write(cp1251::encode(line));
 }
 
-QString readLink(const QString &path)
-{
-    const QByteArray p = QFile::encodeName(path);
-    char buf[4096];
-    const ssize_t n = ::readlink(p.constData(), buf, sizeof buf - 1);
-    if (n <= 0)
-        return {};
-    return QFile::decodeName(QByteArray(buf, qsizetype(n)));
-}
-
-// Whether process `pid` runs `target`: its executable is the file (also after the file
-// was replaced under it, " (deleted)"), or its first or second argument names it (a
-// script started through its interpreter).
-bool runs(const QString &pid, const QString &target)
-{
-    const QString procDir = QStringLiteral("/proc/") + pid;
-    const QString exe = readLink(procDir + QStringLiteral("/exe"));
-    if (exe == target || exe == target + QStringLiteral(" (deleted)"))
-        return true;
-    QFile cmdline(procDir + QStringLiteral("/cmdline"));
-    if (!cmdline.open(QIODevice::ReadOnly))
-        return false;
-    const QList<QByteArray> argv = cmdline.read(64 * 1024).split('\0');
-    const QString cwd = readLink(procDir + QStringLiteral("/cwd"));
-    for (int i = 0; i < qMin(2, int(argv.size())); ++i) {
-        if (argv[i].isEmpty())
-            continue;
-        QString arg = QFile::decodeName(argv[i]);
-        if (!arg.contains(QLatin1Char('/')))
-            continue;   // a bare name is a PATH search, not our file
-        if (QDir::isRelativePath(arg)) {
-            if (cwd.isEmpty())
-                continue;
-            arg = cwd + QLatin1Char('/') + arg;
-        }
-        if (QDir::cleanPath(arg) == target)
-            return true;
-    }
-    return false;
-}
-
-bool clientRunning(const QString &target)
-{
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &pid : pids) {
-        bool numeric = false;
-        pid.toLongLong(&numeric);
-        if (numeric && pid != self && runs(pid, target))
-            return true;
-    }
-    return false;
-}
-
+// The client holds <folder>/<client>.lock (a QLockFile) while it runs. The lock is
+// free once the client has ended; a lock left by a client that died is stale and
+// taken over.
 bool waitForClientEnd(const Settings &s)
 {
-    // The canonical path as well: the folder may be reached through a link.
-    QStringList targets{s.clientPath()};
-    const QString canonical = QFileInfo(s.clientPath()).canonicalFilePath();
-    if (!canonical.isEmpty() && canonical != s.clientPath())
-        targets.append(canonical);
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        bool running = false;
-        for (const QString &t : std::as_const(targets))
-            running = running || clientRunning(t);
-        if (!running)
-            return true;
-        if (clock.elapsed() >= s.waitMs)
-            return false;
-        QThread::msleep(PollMs);
-    }
+    QLockFile lock(s.clientPath() + QStringLiteral(".lock"));
+    lock.setStaleLockTime(0);   // however long the client has run, its lock holds
+    if (!lock.tryLock(s.waitMs))
+        return lock.error() != QLockFile::LockFailedError;   // only a held lock means "running"
+    lock.unlock();   // the new client takes it when it starts
+    return true;
 }
 
 QString errnoText()

@@ -48,6 +48,7 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
                     const FontExists &fontExists)
 {
     Config c;
+    c.CurrentFolder = currentDir;
 
     // The local server: the first candidate whose file is in the current directory.
     struct Candidate {
@@ -75,6 +76,7 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
     if (ini.isUnreadable()) {
         // Every key below then takes its default.
         c.ConnectionMode = "BREAK";
+        c.iniError = ini.errorString();
         ini = platform::PrivateProfile();
     } else {
         c.ConnectionMode = ini.value(Section, "IP", "LOCAL") == "LOCAL" ? "LOCAL" : "WEB";
@@ -113,7 +115,7 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
 
     const QByteArray root = value("RootS", QByteArray());
     if (!root.isEmpty() || ini.contains(Section, "RootS"))
-        c.RootFolder = configuredPath(root);
+        c.RootFolder = root.isEmpty() ? QString() : withSlash(configuredPath(root));
 
     c.allowFullText = value("AllowFullText", "NO");
     c.allowEmptySign = value("AllowEmptySign", "NO");

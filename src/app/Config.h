@@ -48,6 +48,8 @@ struct Config {
     QString findCoverPicture() const;
 
     QString iniPath;                  // exeDir + "/Cnfg.ini"
+    QString iniError;
+    QString CurrentFolder;            // where the local server's file is looked for                 // why Cnfg.ini could not be read (mode "BREAK")
 
     // "LOCAL" (local server over the local link), "WEB" (TCP) or "BREAK" (the
     // configuration could not be read: the main window closes at first show).

@@ -1,37 +1,36 @@
 #pragma once
 // TForm1: the frame. Owns the session state, the channels, the timers and the pages,
-// and routes every reply tag to the page that handles it. The pages do the work of
-// their own tags.
+// and routes every reply tag to the class that handles it: the session controller
+// (registration), the local-link session, the self-update and the pages. The pages
+// do the work of their own tags.
 #include "Config.h"
 #include "PageHost.h"
 #include "RequestSender.h"
 #include "SessionLog.h"
 #include "SessionState.h"
+#include "UiServices.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <QTimer>
-#include <QMovie>
-#include <QPointer>
 #include <functional>
 #include <memory>
 
-namespace platform {
-class StartSignal;
-}
-
 class ConcPage;
 class DictPage;
+class HistoryNavigation;
 class LocalLink;
+class LocalLinkSession;
 class QAction;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
 class QTabWidget;
 class SelfUpdate;
+class ServerLogPage;
+class SessionController;
 class TcpChannel;
 class TForm2;
 class TForm3;
@@ -40,7 +39,7 @@ class TForm5;
 class TF_ListSel;
 class TF_SortSeq;
 class TT_F2;
-class UiServices;
+class Watchdog;
 
 class TForm1 : public QMainWindow, public PageHost {
     Q_OBJECT
@@ -54,7 +53,7 @@ public:
     // PageHost
     SessionState &state() override { return m_state; }
     const Config &config() const override { return m_config; }
-    UiServices &ui() override { return m_ui; }
+    UiServices &ui() override { return m_frameUi; }
     void SendToServer(const QByteArray &tag, const QByteArray &params) override;
     void startReplay(const QList<int> &queue, const QByteArray &tag,
                      const QByteArray &params) override;
@@ -63,23 +62,26 @@ public:
     void closeProgress() override;
     void setStatusText(const QString &text) override;
 
-    // The one reply handler: `text` is one complete reply (length header removed).
-    // `counted`: the reply carried a length header and arrived whole.
+    // The one reply handler: `text` is one complete reply (length header removed);
+    // `counted`: it carried a length header and arrived whole.
     void ReplyHandler(const QByteArray &text, bool counted = false);
-    // The local link's dispatcher for a decoded item change.
-    void LocalMessage(const QByteArray &text);
+    // Nothing is awaited any more (a reply that will not come, a lost connection):
+    // the keys, the cursor and the progress window come back; `status`, when not
+    // empty, goes to the first status-bar panel.
+    void endPendingRequest(const QString &status = QString());
 
     // Operations of the frame.
     void B_ConnectClick();
     void B_CloseClick();
     void B_RefrClick();
     void B_UpdClick();
-    // The history's step back, run by RollBack after its message.
+    // Replaces the history's step back that RollBack takes after its message.
     void setRollBackStep(std::function<void()> step) { m_rollBackStep = std::move(step); }
     void M_HelpClick();
     void SetFirstPage();
     void ApplyTabVisibility();
     void SetHelp();
+    void setBusyCursor(bool busy);
     // The window's key handling; true when the key is consumed.
     bool FormKeyDown(QKeyEvent *event);
     // Saves "Timers.Log" when the mode or "CLLOG" asks for it (program exit).
@@ -89,18 +91,26 @@ public:
     void TimerTick();
     void GetServerTimerTick();
     void TimerForServerTick();
+    void logTimer(QTimer *ticking, const QByteArray &label);
+    void LocalMessage(const QByteArray &text);
 
+    SessionLog &log() { return m_log; }
     const SessionLog &sessionLog() const { return m_log; }
-    int connectState() const { return m_connectState; }
-    const QByteArray &localServerState() const { return m_localServerState; }
+    int connectState() const;
+    const QByteArray &localServerState() const;
     QByteArray registrationName() const;
     TcpChannel *socketChannel() const { return m_socket; }
     LocalLink *localLink() const { return m_link; }
-    bool linkPending() const { return m_linkPending; }
-    bool linked() const { return m_linked; }
+    bool linkPending() const;
+    bool linked() const;
+    Watchdog *watchdog() const { return m_watchdog; }
     SelfUpdate *selfUpdate() const { return m_update; }
+    SessionController *session() const { return m_session; }
+    ServerLogPage *serverLogPage() const { return m_servLog; }
+    HistoryNavigation *historyNavigation() const { return m_historyNav; }
 
-    // Widgets named as in the window's design.
+    // Widgets named as in the window's design (those of the server-log page are
+    // its own; the names here point at them).
     QTabWidget *PageC = nullptr;
     QWidget *TS_ServLog = nullptr;
     DictPage *TS_Dict = nullptr;
@@ -110,7 +120,6 @@ public:
     QLabel *L1 = nullptr;
     QPushButton *B_Upd = nullptr;
     QGroupBox *GB_Server = nullptr;
-    QWidget *P_Front = nullptr;
     QLabel *Image_Front = nullptr;
     QLabel *L_Loading = nullptr;
     QLabel *Animate1 = nullptr;
@@ -141,72 +150,61 @@ public:
 
     QString helpFile() const { return m_helpFile; }
     QByteArray baseCaption() const { return m_baseCaption; }
+    // The play flag of the start-page animation.
+    bool animationPlaying() const { return m_playing; }
+    void startAnimation(const QString &file);
+    void stopAnimation();
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildUi();
     void firstShow();
-    void setConnectState(int state, const QString &caption);
-    void onSocketConnected();
-    void onSocketError(const QString &reason);
-    void onReplyFailed(const QString &reason);
-    void logTimer(QTimer *ticking, const QByteArray &label);
-    void linkRestartCheck(int keyCode, bool *consumed);
-    void restartLocalLink(int keyCode);
-    void stopAnimation();
-    void setBusyCursor(bool busy);
-    void resetSessionPages();
-    void onRequestStalled();
-    void startAnimation(const QString &file);
-    void discardSession();
-
-    // Session tags.
-    // False when the rest of the reply's handling is skipped (a registration retry).
-    bool handleRegistration(const QByteArray &body, int *candidate);
-    void handleSlCount();
-    void handleInfo(const QByteArray &body);
-    void sendRegistration(const QByteArray &tag);
+    // The tag's handler and the common steps after it.
+    void routeReply(bool found, const QByteArray &tag, const QByteArray &body, char mark,
+                    bool counted);
 
     Config m_config;
-    UiServices &m_ui;
+    FrameUiServices m_frameUi;   // the given services, closing the progress window first
     SessionState m_state;
     SessionLog m_log;
     RequestSender m_sender;
     TcpChannel *m_socket = nullptr;
     LocalLink *m_link = nullptr;
+    ServerLogPage *m_servLog = nullptr;
     SelfUpdate *m_update = nullptr;
+    SessionController *m_session = nullptr;
+    LocalLinkSession *m_linkSession = nullptr;
+    HistoryNavigation *m_historyNav = nullptr;
+    Watchdog *m_watchdog = nullptr;
 
     using Handler = std::function<void(const QByteArray &)>;
     QHash<QByteArray, Handler> m_handlers;
 
-    int m_connectState = 0;
     QByteArray m_baseCaption;
     QString m_helpFile;
-    QByteArray m_localServerState;   // "", "IS", "Server is Ready"
-    bool m_linkPending = false;
-    bool m_linked = false;
     bool m_firstShown = false;
-    bool m_firstWebTick = false;
-    bool m_playing = false;       // the play flag of the start-page animation
-    QString m_animationFile;      // empty: the designed animation
+    bool m_playing = false;
     bool m_closing = false;
-    int m_watchdogTicks = 0;
-    int m_getServerTag = 0;
-    // Gives up a request that has had no reply for a long time, so that the keys,
-    // which are swallowed while a request is pending, come back.
-    QTimer m_pendingGuard;
-    std::unique_ptr<platform::StartSignal> m_startSignal;
-    std::unique_ptr<QMovie> m_movie;
     std::function<void()> m_rollBackStep;
-    struct LastKey {
-        const QEvent *event = nullptr;
-        QPointer<QWidget> widget;
-        int key = 0;
-        Qt::KeyboardModifiers modifiers;
-    } m_lastKey;
     tCConcPos m_scratchConc;   // parses records while no concordance is set up
 };
+
+// The frame's forwarders to the classes that do the work.
+#include "LocalLinkSession.h"
+#include "SessionController.h"
+#include "Watchdog.h"
+
+inline void TForm1::TimerTick() { m_watchdog->TimerTick(); }
+inline void TForm1::GetServerTimerTick() { m_linkSession->GetServerTimerTick(); }
+inline void TForm1::TimerForServerTick() { m_linkSession->TimerForServerTick(); }
+inline void TForm1::logTimer(QTimer *ticking, const QByteArray &label) { m_watchdog->logTimer(ticking, label); }
+inline void TForm1::LocalMessage(const QByteArray &text) { m_linkSession->LocalMessage(text); }
+inline int TForm1::connectState() const { return m_session->connectState(); }
+inline const QByteArray &TForm1::localServerState() const { return m_linkSession->localServerState(); }
+inline QByteArray TForm1::registrationName() const { return m_session->registrationName(); }
+inline bool TForm1::linkPending() const { return m_linkSession->linkPending(); }
+inline bool TForm1::linked() const { return m_linkSession->linked(); }
+inline void TForm1::B_ConnectClick() { m_session->B_ConnectClick(); }

@@ -52,6 +52,16 @@ struct SessionState {
     bool chatTabFlag = false;
     bool concDictTabFlag = false;   // "SS"="YES" seen; never cleared again
 
+    // A reply's dictionary position: stored as the record of its dictionary (a
+    // number far beyond any dictionary is a broken record and is ignored). Returns
+    // the index of the dictionary that becomes current: the reply's when it names a
+    // headword, else `selectedDict` (the dictionary chosen on the page) when valid,
+    // else -1.
+    int storeReplyDictPos(const tCDictPos &pos, int selectedDict);
+    // Makes DictPosList[candidate] current (the first record when `candidate` is
+    // negative and records exist); none when it is not a valid record.
+    void setCurrentDict(int candidate);
+
     tCDictPos *currentDictPos()
     {
         return CurDictPos >= 0 && CurDictPos < DictPosList.size() ? &DictPosList[CurDictPos].pos

@@ -16,6 +16,12 @@ bool DesktopUiServices::askYesNo(QWidget *parent, const QString &text)
         == QMessageBox::Yes;
 }
 
+bool DesktopUiServices::askOkCancel(QWidget *parent, const QString &text)
+{
+    return QMessageBox::question(parent, QString(), text, QMessageBox::Ok | QMessageBox::Cancel)
+        == QMessageBox::Ok;
+}
+
 bool DesktopUiServices::openFile(const QString &path)
 {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

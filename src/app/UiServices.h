@@ -3,6 +3,7 @@
 // asks through this interface so that offscreen tests can answer and record instead
 // of blocking in a message box.
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -13,6 +14,9 @@ public:
     virtual void message(QWidget *parent, const QString &text) = 0;
     // A question with Yes and No; true for Yes.
     virtual bool askYesNo(QWidget *parent, const QString &text) = 0;
+    // A question with OK and Cancel; true for OK. Answered like a Yes/No question
+    // unless the implementation shows its own buttons.
+    virtual bool askOkCancel(QWidget *parent, const QString &text) { return askYesNo(parent, text); }
     // Opens a file with the desktop's handler; false on failure.
     virtual bool openFile(const QString &path) = 0;
     // Starts a program detached, with no arguments; false when it cannot start.
@@ -24,6 +28,38 @@ class DesktopUiServices : public UiServices {
 public:
     void message(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text) override;
+    bool askOkCancel(QWidget *parent, const QString &text) override;
     bool openFile(const QString &path) override;
     bool startDetached(const QString &program) override;
+};
+
+// The frame's messages and questions: the progress window is closed first, so a
+// message never sits on top of it (or under it), then the call goes on to `inner`.
+class FrameUiServices : public UiServices {
+public:
+    FrameUiServices(UiServices &inner, std::function<void()> closeProgress)
+        : m_inner(inner), m_closeProgress(std::move(closeProgress))
+    {
+    }
+    void message(QWidget *parent, const QString &text) override
+    {
+        m_closeProgress();
+        m_inner.message(parent, text);
+    }
+    bool askYesNo(QWidget *parent, const QString &text) override
+    {
+        m_closeProgress();
+        return m_inner.askYesNo(parent, text);
+    }
+    bool askOkCancel(QWidget *parent, const QString &text) override
+    {
+        m_closeProgress();
+        return m_inner.askOkCancel(parent, text);
+    }
+    bool openFile(const QString &path) override { return m_inner.openFile(path); }
+    bool startDetached(const QString &program) override { return m_inner.startDetached(program); }
+
+private:
+    UiServices &m_inner;
+    std::function<void()> m_closeProgress;
 };

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
+#include <QLockFile>
 
 int main(int argc, char **argv)
 {
@@ -17,6 +18,12 @@ int main(int argc, char **argv)
                                        QDir::currentPath(), [](const QString &family) {
                                            return QFontDatabase::hasFamily(family);
                                        });
+    // Held while the program runs: the updater waits until it is free before it
+    // replaces the executable. A lock that cannot be taken (a second copy running,
+    // a read-only folder) is no reason not to start.
+    QLockFile running(QCoreApplication::applicationFilePath() + QStringLiteral(".lock"));
+    running.setStaleLockTime(0);
+    running.tryLock(0);
     DesktopUiServices ui;
     TForm1 form(config, ui);
     form.createSecondaryWindows();

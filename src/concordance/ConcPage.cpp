@@ -1,5 +1,6 @@
 #include "ConcPage.h"
 
+#include "ConcDictLinks.h"
 #include "ConcWidgets.h"
 #include "ContextPanel.h"
 #include "SortSeqDialog.h"
@@ -27,6 +28,7 @@
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -129,21 +131,17 @@ void ConcPage::buildSubPages()
 {
     auto *dict = new QVBoxLayout(TS_Conc_D);
     auto *links = new QHBoxLayout;
-    RBD1 = new QRadioButton(QStringLiteral("1"), TS_Conc_D);
-    RBD2 = new QRadioButton(QStringLiteral("2"), TS_Conc_D);
-    RBD3 = new QRadioButton(QStringLiteral("3"), TS_Conc_D);
-    for (QRadioButton *rb : {RBD1, RBD2, RBD3}) {
-        rb->setObjectName(QStringLiteral("RBD") + rb->text());
-        rb->hide();
+    m_dictLinks = new ConcDictLinks(
+        TS_Conc_D, [this] { return isShowing(); }, [this] { return LBC_W->count() > 0; },
+        [this] { return LBC_W->isEnabled(); });
+    TreeDOx = m_dictLinks->TreeDOx;
+    RBD1 = m_dictLinks->RBD1;
+    RBD2 = m_dictLinks->RBD2;
+    RBD3 = m_dictLinks->RBD3;
+    CB_DST = m_dictLinks->CB_DST;
+    for (QRadioButton *rb : {RBD1, RBD2, RBD3})
         links->addWidget(rb);
-    }
     links->addStretch(1);
-    TreeDOx = new QTreeWidget(TS_Conc_D);
-    TreeDOx->setObjectName(QStringLiteral("TreeDOx"));
-    TreeDOx->setHeaderHidden(true);
-    TreeDOx->hide();
-    CB_DST = new QCheckBox(QStringLiteral("Иерархия элементов"), TS_Conc_D);
-    CB_DST->setObjectName(QStringLiteral("CB_DST"));
     dict->addLayout(links);
     dict->addWidget(TreeDOx, 1);
     dict->addWidget(CB_DST);
@@ -194,20 +192,58 @@ void ConcPage::SetConc()
 void ConcPage::applyStartupFonts()
 {
     const Config &c = config();
-    if (c.defaultFont.isEmpty())
-        return;
-    const QFont face(c.defaultFont, c.defaultFontSize);
-    for (QWidget *w : {static_cast<QWidget *>(Panel3->L_Req), static_cast<QWidget *>(LBC_W),
-                       static_cast<QWidget *>(Panel3->LBC_W_Q1), static_cast<QWidget *>(Panel3->LBC_W_Q2)}) {
+    if (!c.defaultFont.isEmpty())
+        applyDefaultFont(QFont(c.defaultFont, c.defaultFontSize));
+}
+
+void ConcPage::applyDefaultFont(const QFont &face)
+{
+    for (QWidget *w : {static_cast<QWidget *>(Panel3->L_Req), static_cast<QWidget *>(TreeDOx)})
         w->setFont(face);
-    }
-    for (QListWidget *l : {LBC_W, Panel3->LBC_W_Q1, Panel3->LBC_W_Q2})
+    for (QListWidget *l : {LBC_W, Panel3->LBC_W_Q1, Panel3->LBC_W_Q2}) {
+        l->setFont(face);
         concwidgets::setRowHeight(l, concwidgets::listRowHeight(face));
+    }
     m_context->applyColumnFont(face);
     if (m_hooks.setTextFont)
         m_hooks.setTextFont(face);
     if (m_hooks.setBufferFont)
         m_hooks.setBufferFont(face);
+}
+
+bool ConcPage::isShowing() const
+{
+    const auto *stack = qobject_cast<const QStackedWidget *>(parentWidget());
+    return stack && stack->currentWidget() == this;
+}
+
+void ConcPage::setBusy(bool busy)
+{
+    for (QWidget *w : {static_cast<QWidget *>(LBC_W), static_cast<QWidget *>(m_context->LBC_L),
+                       static_cast<QWidget *>(m_context->LBC_R)}) {
+        if (busy)
+            w->setCursor(Qt::WaitCursor);
+        else
+            w->unsetCursor();
+    }
+}
+
+void ConcPage::applyListIndexOption()
+{
+    OptionList &options = m_host.state().Options;
+    const QByteArray index = options.value("LBCWIndex");
+    if (index.isEmpty() || index == "NO" || index == "YES")
+        return;
+    bool ok = false;
+    const int row = index.toInt(&ok);
+    if (ok && row >= 0 && row < LBC_W->count())
+        Panel3->selectRow(row);
+    options.remove("LBCWIndex");
+}
+
+void ConcPage::hideTextSubPage()
+{
+    PageCC->setTabVisible(PageCC->indexOf(TS_Conc_T), false);
 }
 
 void ConcPage::showSortCaption(const QByteArray &code)

@@ -10,9 +10,11 @@
 
 #include <QWidget>
 
+class ConcDictLinks;
 class ContextPanel;
 class PageHost;
 class QAction;
+class QFont;
 class QCheckBox;
 class QKeyEvent;
 class QListWidget;
@@ -53,6 +55,17 @@ public:
     void setSubPageVisibility(bool concDict, bool filterSet);
     // Adds the "loading" lines shown while the server prepares the session.
     void showLoadingLines(const QByteArray &suffix);
+    // "DEFAULT"/"DEFAULTSIZE": the face of the page's lists, trees and text views.
+    void applyDefaultFont(const QFont &face);
+    // The concordance page is the current tab.
+    bool isShowing() const;
+    // The hourglass over the page's lists while a reply is awaited.
+    void setBusy(bool busy);
+    // After a reply: the option "LBCWIndex", when it holds a row number, selects that
+    // row of the word list and is removed.
+    void applyListIndexOption();
+    // The text sub-page disappears with the session.
+    void hideTextSubPage();
     // The tab is shown: the first time after set-up it asks for the characteristics.
     void TS_ConcShow();
     // The main window changed size: page sizes, and the lines at the new size.
@@ -138,18 +151,14 @@ public:
     QAction *PM_LCB_W_Buf;
     QAction *PM_BuffShow;
 
-    // Dictionary widgets shown on this page; the dictionary page drives them (the
-    // frame hands them over): the entry tree of the current word, the choice
-    // among the dictionary links of the current line, and "Иерархия элементов".
+    // The dictionary widgets of the page (entry tree, link choice, "Иерархия
+    // элементов"), driven by the dictionary browser through their operations.
+    ConcDictLinks *dictView() const { return m_dictLinks; }
     QTreeWidget *TreeDOx;
     QRadioButton *RBD1;
     QRadioButton *RBD2;
     QRadioButton *RBD3;
     QCheckBox *CB_DST;
-
-    // The former names of PageCC and TS_Conc_T, still used by the frame.
-    QTabWidget *&PC_Conc{PageCC};
-    QWidget *&TS_Text{TS_Conc_T};
 
 signals:
     // End of SetConc: the dictionary side resets its links and "DictSearcType".
@@ -171,6 +180,7 @@ private:
     void showHints(conccore::Zone highlighted);
 
     PageHost &m_host;
+    ConcDictLinks *m_dictLinks = nullptr;
     ContextPanel *m_context;
     ConcHooks m_hooks;
     TF_SortSeq *m_sortDialog = nullptr;

@@ -1,5 +1,8 @@
 #include "DictPage.h"
 
+#include "ConcordanceDictView.h"
+#include "EntryTreeView.h"
+
 #include "PictureWindow.h"
 #include "app/Config.h"
 #include "app/PageHost.h"
@@ -28,15 +31,6 @@
 using dictcore::DictOutcome;
 
 namespace {
-
-constexpr int LinkRole = Qt::UserRole;
-
-QLabel *namedLabel(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
 
 // Whether `page` is the current page of the tab control that holds it.
 bool isCurrentPage(const QWidget *page)
@@ -75,47 +69,7 @@ bool typedChar(const QKeyEvent *e, char *c)
 DictPage::DictPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("TS_Dict"));
-    auto *grid = new QGridLayout(this);
-    CB_Dict = new QComboBox(this);
-    CB_Dict->setObjectName(QStringLiteral("CB_Dict"));
-    B_Refr = new QPushButton(QStringLiteral("Обновить"), this);
-    B_Refr->setObjectName(QStringLiteral("B_Refr"));
-    LB_C = new QListWidget(this);
-    LB_C->setObjectName(QStringLiteral("LB_C"));
-    LB_CC = new QListWidget(this);
-    LB_CC->setObjectName(QStringLiteral("LB_CC"));
-    LB_W = new QListWidget(this);
-    LB_W->setObjectName(QStringLiteral("LB_W"));
-    TreeView1 = new QTreeWidget(this);
-    TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setHeaderHidden(true);
-    L_CN = namedLabel(QStringLiteral("L_CN"), QString(), this);
-    L_CCN = namedLabel(QStringLiteral("L_CCN"), QString(), this);
-    L_WN = namedLabel(QStringLiteral("L_WN"), QString(), this);
-    L_SN = namedLabel(QStringLiteral("L_SN"), QString(), this);
-    L_DD = namedLabel(QStringLiteral("L_DD"), QString(), this);
-    CB_ConcRef = new QCheckBox(QStringLiteral("Связать с конкордансом"), this);
-    CB_ConcRef->setObjectName(QStringLiteral("CB_ConcRef"));
-    CB_ConcRef->setEnabled(false);
-    CB_ConcRef->hide();
-
-    grid->addWidget(CB_Dict, 0, 0, 1, 3);
-    grid->addWidget(B_Refr, 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Буква"), this), 1, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Сочетание"), this), 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Заглавные слова"), this), 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Справка"), this), 1, 3);
-    grid->addWidget(LB_C, 2, 0);
-    grid->addWidget(LB_CC, 2, 1);
-    grid->addWidget(LB_W, 2, 2);
-    grid->addWidget(TreeView1, 2, 3);
-    grid->addWidget(L_CN, 3, 0);
-    grid->addWidget(L_CCN, 3, 1);
-    grid->addWidget(L_WN, 3, 2);
-    grid->addWidget(L_SN, 3, 3);
-    grid->addWidget(CB_ConcRef, 4, 0, 1, 3);
-    grid->addWidget(L_DD, 4, 3);
-    grid->setColumnStretch(3, 3);
+    buildLayout();
 
     for (QListWidget *list : {LB_C, LB_CC, LB_W}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -134,27 +88,16 @@ DictPage::DictPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
         w->installEventFilter(this);
 }
 
-void DictPage::attachConcordance(const ConcordanceDictWidgets &widgets)
+void DictPage::setConcordanceView(ConcordanceDictView *view)
 {
-    m_conc = widgets;
-    if (m_conc.TreeDOx) {
-        m_conc.TreeDOx->setHeaderHidden(true);
-        connect(m_conc.TreeDOx, &QTreeWidget::itemClicked, this,
-                [this](QTreeWidgetItem *item) { TreeDOxClick(item); });
-        const Config &config = m_host.config();
-        if (!config.defaultFont.isEmpty())
-            m_conc.TreeDOx->setFont(QFont(config.defaultFont, config.defaultFontSize));
-    }
-    for (int i = 0; i < 3; ++i) {
-        if (QRadioButton *rb = m_conc.RBD[i])
-            connect(rb, &QRadioButton::toggled, this, [this, i](bool on) {
-                if (on && !m_syncing)
-                    RBD1Click(i);
-            });
-    }
-    if (m_conc.CB_DST)
-        connect(m_conc.CB_DST, &QCheckBox::toggled, this, [this] { CB_DSTClick(); });
+    m_conc = view;
     showLinks();
+}
+
+void DictPage::applyDefaultFont(const QFont &face)
+{
+    for (QWidget *view : std::initializer_list<QWidget *>{LB_C, LB_CC, LB_W, TreeView1})
+        view->setFont(face);
 }
 
 SessionState &DictPage::state()
@@ -310,43 +253,14 @@ void DictPage::showConcRef(bool newEntry)
 
 void DictPage::showLinks()
 {
-    const bool syncing = m_syncing;
-    m_syncing = true;
-    const int shown = dictcore::visibleLinkButtons(int(m_page.DictLinks.size()));
-    for (int i = 0; i < 3; ++i) {
-        QRadioButton *rb = m_conc.RBD[i];
-        if (!rb)
-            continue;
-        // Auto-exclusive buttons cannot be unticked one by one.
-        rb->setAutoExclusive(false);
-        rb->setChecked(i == m_page.selectedLink);
-        rb->setAutoExclusive(true);
-        rb->setVisible(i < shown);
-    }
-    if (m_conc.TreeDOx) {
-        if (m_page.TreeDOx.isEmpty())
-            m_conc.TreeDOx->clear();
-        m_conc.TreeDOx->setVisible(m_page.TreeDOxVisible);
-    }
-    m_syncing = syncing;
-}
-
-void DictPage::showTree(QTreeWidget *view, const dictcore::EntryTree &tree)
-{
-    view->clear();
-    QList<QTreeWidgetItem *> items;
-    items.reserve(tree.count());
-    QList<QTreeWidgetItem *> top;
-    for (const dictcore::EntryNode &node : tree.nodes) {
-        QTreeWidgetItem *parent = node.parent >= 0 ? items.at(node.parent) : nullptr;
-        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem;
-        item->setText(0, cp1251::decode(node.text));
-        item->setData(0, LinkRole, node.link);
-        items.append(item);
-        if (!parent)
-            top.append(item);
-    }
-    view->addTopLevelItems(top);
+    if (!m_conc)
+        return;
+    m_conc->showLinkChoice(dictcore::visibleLinkButtons(int(m_page.DictLinks.size())),
+                           m_page.selectedLink);
+    if (m_page.TreeDOx.isEmpty())
+        m_conc->showEntry(m_page.TreeDOx, m_page.TreeDOxVisible);
+    else
+        m_conc->setEntryVisible(m_page.TreeDOxVisible);
 }
 
 // ---------------------------------------------------------------- page operations
@@ -462,22 +376,21 @@ void DictPage::onDC_S(const QByteArray &body)
     dictcore::EntryPage where = dictcore::EntryPage::Other;
     if (isCurrentPage(this))
         where = dictcore::EntryPage::Dictionary;
-    else if (m_conc.page && m_conc.TreeDOx && isCurrentPage(m_conc.page))
+    else if (m_conc && m_conc->isShowing())
         where = dictcore::EntryPage::Concordance;
     const dictcore::EntryContext ctx =
         dictcore::EntryContext::forDirectory(config.isLocal(), QDir::currentPath());
-    const bool wordListHasItems = m_conc.LBC_W && m_conc.LBC_W->count() > 0;
+    const bool wordListHasItems = m_conc && m_conc->wordListHasItems();
     if (dictcore::onDC_S(m_page, s.currentDictPos(), s.KeepDictPos, body, s.Options, where, ctx,
                          wordListHasItems)) {
-        showTree(TreeView1, m_page.TreeView1);
+        dictview::renderEntryTree(TreeView1, m_page.TreeView1);
         if (where == dictcore::EntryPage::Dictionary) {
             if (QTreeWidgetItem *first = TreeView1->topLevelItem(0))
                 first->setExpanded(false);
             showLabels();
             showConcRef(true);
         } else {
-            showTree(m_conc.TreeDOx, m_page.TreeDOx);
-            m_conc.TreeDOx->setVisible(m_page.TreeDOxVisible);
+            m_conc->showEntry(m_page.TreeDOx, m_page.TreeDOxVisible);
         }
     }
     endReply();
@@ -534,11 +447,8 @@ void DictPage::LB_CCEnter()
     dictcore::LB_CCEnter(recordOfCurDict());
 }
 
-void DictPage::followLink(QTreeWidgetItem *item)
+void DictPage::followLink(qint32 link)
 {
-    if (!item)
-        return;
-    const qint32 link = item->data(0, LinkRole).toInt();
     const DictOutcome out = dictcore::followEntryLink(recordOfCurDict(), state().CurDict, link);
     if (!out.requests.isEmpty())
         userAction();
@@ -547,12 +457,13 @@ void DictPage::followLink(QTreeWidgetItem *item)
 
 void DictPage::TreeView1Click(QTreeWidgetItem *item)
 {
-    followLink(item);
+    if (item)
+        followLink(dictview::linkOf(item));
 }
 
-void DictPage::TreeDOxClick(QTreeWidgetItem *item)
+void DictPage::TreeDOxClick(qint32 link)
 {
-    followLink(item);
+    followLink(link);
 }
 
 void DictPage::CB_ConcRefClick()
@@ -582,10 +493,10 @@ void DictPage::CB_ConcRefClick()
 
 void DictPage::CB_DSTClick()
 {
-    if (!m_conc.CB_DST)
+    if (!m_conc)
         return;
     state().Options.set(QByteArrayLiteral("DictSearcType"),
-                        m_conc.CB_DST->isChecked() ? QByteArrayLiteral("H") : QByteArrayLiteral(" "));
+                        m_conc->hierarchyChecked() ? QByteArrayLiteral("H") : QByteArrayLiteral(" "));
 }
 
 void DictPage::RBD1Click(int which)
@@ -618,12 +529,9 @@ void DictPage::TreeDoX_Clear()
 void DictPage::concordanceReset()
 {
     TreeDoX_Clear();
-    if (!m_conc.CB_DST)
+    if (!m_conc)
         return;
-    {
-        const QSignalBlocker block(m_conc.CB_DST);
-        m_conc.CB_DST->setChecked(m_host.config().dst);
-    }
+    m_conc->setHierarchyChecked(m_host.config().dst);
     CB_DSTClick();
 }
 
@@ -648,6 +556,15 @@ void DictPage::showReferencePicture(qint32 number)
 }
 
 // ---------------------------------------------------------------- keys and focus
+
+bool DictPage::typeAhead(QKeyEvent *event)
+{
+    char typed = 0;
+    if (!typedChar(event, &typed))
+        return false;
+    dictKey(this, event);
+    return true;
+}
 
 bool DictPage::eventFilter(QObject *watched, QEvent *event)
 {
@@ -733,11 +650,16 @@ bool DictPage::dictKey(QWidget *target, QKeyEvent *event)
     }
     if (plain && list && listNavigation(list, key))
         return true;
+    // Enter on a node follows its link, as a click does.
+    if (target == TreeView1 && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        TreeView1Click(TreeView1->currentItem());
+        return true;
+    }
 
     char typed = 0;
     if (!typedChar(event, &typed))
         return false;
-    const bool wordListEnabled = !m_conc.LBC_W || m_conc.LBC_W->isEnabled();
+    const bool wordListEnabled = !m_conc || m_conc->wordListEnabled();
     const dictcore::KeyOutcome out =
         dictcore::dictKeyPress(m_page, recordOfCurDict(), typed, wordListEnabled);
     showSelections();

@@ -18,25 +18,25 @@ class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class ConcordanceDictView;
+class QFont;
+class QSplitter;
 class TForm5;
 struct SessionState;
-
-// The dictionary widgets that live on the concordance page. The frame hands them to
-// the dictionary page, which drives them; the concordance page only places them.
-struct ConcordanceDictWidgets {
-    QWidget *page = nullptr;           // TS_Conc: entries go to TreeDOx while it is current
-    QListWidget *LBC_W = nullptr;      // read only: enabled, has items
-    QTreeWidget *TreeDOx = nullptr;
-    QRadioButton *RBD[3] = {nullptr, nullptr, nullptr};
-    QCheckBox *CB_DST = nullptr;       // "Иерархия элементов"
-};
 
 class DictPage : public QWidget {
     Q_OBJECT
 public:
     DictPage(PageHost &host, QWidget *parent = nullptr);
 
-    void attachConcordance(const ConcordanceDictWidgets &widgets);
+    // A character typed while the page is shown but none of its controls has the
+    // keyboard (the tab bar, say): it goes to the type-ahead search all the same.
+    // True when the key was taken.
+    bool typeAhead(QKeyEvent *event);
+    // The concordance page's operations for the entry tree and the link choice.
+    void setConcordanceView(ConcordanceDictView *view);
+    // "DEFAULT"/"DEFAULTSIZE": the face of the page's lists and tree.
+    void applyDefaultFont(const QFont &face);
     // TForm5, created by the frame with the other secondary windows.
     void setPictureWindow(TForm5 *window) { m_pictureWindow = window; }
 
@@ -65,7 +65,8 @@ public:
     void LB_CCEnter();
     void CB_DictClick(int index);
     void TreeView1Click(QTreeWidgetItem *item);
-    void TreeDOxClick(QTreeWidgetItem *item);
+    // A node of the concordance page's entry tree was clicked; `link` is its link.
+    void TreeDOxClick(qint32 link);
     void CB_ConcRefClick();
     void CB_DSTClick();
     // RBD1Click for the radio button `which` (0..2) that became selected.
@@ -117,6 +118,8 @@ private:
     void userAction();
     bool beginReply();
     void endReply();
+    void buildLayout();
+    void saveLayout();
     void run(const dictcore::DictOutcome &outcome);
     void send(const dictcore::DictRequest &request);
 
@@ -126,16 +129,16 @@ private:
     void showLabels();
     void showConcRef(bool newEntry = false);
     void showLinks();
-    static void showTree(QTreeWidget *view, const dictcore::EntryTree &tree);
 
     bool dictKey(QWidget *target, QKeyEvent *event);
     bool listNavigation(QListWidget *list, int key);
     void clickList(QListWidget *list);
-    void followLink(QTreeWidgetItem *item);
+    void followLink(qint32 link);
 
     PageHost &m_host;
+    QSplitter *m_panes = nullptr;
     dictcore::DictPageState m_page;
-    ConcordanceDictWidgets m_conc;
+    ConcordanceDictView *m_conc = nullptr;
     TForm5 *m_pictureWindow = nullptr;
 
     bool m_syncing = false;          // widgets are being set from m_page

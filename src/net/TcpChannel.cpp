@@ -10,15 +10,17 @@ QString describe(QAbstractSocket::SocketError error, const QString &qtText)
 {
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        return QStringLiteral("Сервер отказал в соединении");
+        return QStringLiteral("соединение отвергнуто (сервер не запущен или порт не тот)");
     case QAbstractSocket::HostNotFoundError:
-        return QStringLiteral("Сервер не найден");
+        return QStringLiteral("такой адрес не найден");
     case QAbstractSocket::SocketTimeoutError:
-        return QStringLiteral("Истекло время ожидания сервера");
+        return QStringLiteral("сервер не отвечает");
     case QAbstractSocket::NetworkError:
-        return QStringLiteral("Ошибка сети");
+        return QStringLiteral("ошибка сети (нет маршрута к серверу)");
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("нет доступа к сети");
     default:
-        return QStringLiteral("Ошибка соединения: %1").arg(qtText);
+        return QStringLiteral("ошибка соединения: %1").arg(qtText);
     }
 }
 
@@ -29,6 +31,15 @@ TcpChannel::TcpChannel(QObject *parent) : Channel(parent)
     m_stallTimer.setSingleShot(true);
     m_stallTimer.setInterval(DefaultStallTimeoutMs);
     connect(&m_stallTimer, &QTimer::timeout, this, &TcpChannel::onStalled);
+    m_connectTimer.setSingleShot(true);
+    m_connectTimer.setInterval(DefaultConnectTimeoutMs);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        if (m_socket.state() == QAbstractSocket::ConnectedState)
+            return;
+        close();
+        emit errorOccurred(describe(QAbstractSocket::SocketTimeoutError, QString()));
+    });
+    connect(&m_socket, &QTcpSocket::connected, &m_connectTimer, &QTimer::stop);
     connect(&m_socket, &QTcpSocket::connected, this, &TcpChannel::connected);
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpChannel::onReadyRead);
     connect(&m_socket, &QTcpSocket::disconnected, this, &TcpChannel::onDisconnected);
@@ -53,6 +64,7 @@ bool TcpChannel::open(const QString &hostText, const QString &portText)
         return false;
     close();
     m_socket.connectToHost(host, quint16(port));
+    m_connectTimer.start();
     return true;
 }
 
@@ -60,6 +72,7 @@ void TcpChannel::close()
 {
     ++m_generation;
     m_stallTimer.stop();
+    m_connectTimer.stop();
     m_assembler.reset();
     m_closing = true;
     m_socket.abort();
@@ -151,5 +164,6 @@ void TcpChannel::onError(QAbstractSocket::SocketError error)
 {
     if (m_closing || error == QAbstractSocket::RemoteHostClosedError)
         return;
+    m_connectTimer.stop();
     emit errorOccurred(describe(error, m_socket.errorString()));
 }

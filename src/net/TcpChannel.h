@@ -13,6 +13,8 @@ class TcpChannel : public Channel {
     Q_OBJECT
 public:
     static constexpr int DefaultStallTimeoutMs = 20000;
+    // A connect that has not succeeded in this time is given up as "not answering".
+    static constexpr int DefaultConnectTimeoutMs = 15000;
 
     explicit TcpChannel(QObject *parent = nullptr);
     ~TcpChannel() override;
@@ -31,6 +33,7 @@ public:
     // How long a started reply may stay silent before it is abandoned with
     // replyFailed (the assembler is reset, so the next reply starts afresh).
     void setStallTimeout(int ms);
+    void setConnectTimeout(int ms) { m_connectTimer.setInterval(qMax(1, ms)); }
     int stallTimeout() const { return m_stallTimer.interval(); }
 
 signals:
@@ -38,7 +41,7 @@ signals:
     // The server closed the connection (not emitted for close()).
     void disconnected();
     // Any socket error while connecting or connected, except the server's orderly
-    // close; `reason` is Russian.
+    // close; `reason` is Russian, a lower-case phrase ("соединение отвергнуто ...").
     void errorOccurred(const QString &reason);
 
 private:
@@ -51,6 +54,7 @@ private:
     QTcpSocket m_socket;
     ReplyAssembler m_assembler;
     QTimer m_stallTimer;
+    QTimer m_connectTimer;
     bool m_closing = false;
     quint64 m_generation = 0;   // advanced by close(): stops emitting stale replies
 };

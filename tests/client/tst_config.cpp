@@ -1,6 +1,7 @@
 // Configuration at start-up (Cnfg.ini, derived folders, local server, start-signal
 // reset) and the help lookup.
 #include "app/Config.h"
+#include "wire/ReplyReader.h"
 #include "app/Help.h"
 #include "model/Cp1251.h"
 #include "platform/StartSignal.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include "support/TestFiles.h"
@@ -45,7 +47,7 @@ private slots:
     void dst();
     void test_caseInsensitiveYes_data();
     void test_caseInsensitiveYes();
-    void rootS_isRawPrefix();
+    void rootS_gainsItsSeparator();
     void animation_nameAndPlayFlag();
     void rawKeys_andReadKeyRereadsFile();
     void localServer_candidatesInOrder();
@@ -104,9 +106,13 @@ void TestConfig::absentIni_everyDefault_localMode()
     QCOMPARE(c.UserDataFolder, m_userData);
     QVERIFY(QFileInfo(m_userData).isDir());
     QCOMPARE(c.iniPath, m_exe + QStringLiteral("Cnfg.ini"));
-    QCOMPARE(c.versionText, QByteArray(LEXAR_VERSION_TEXT));
-    QVERIFY(!c.versionText.isEmpty());
-    QCOMPARE(QByteArray(Config::ClientVersion), QByteArray("1.4.12"));
+    // Four numbers; the registration's version and the one written into every
+    // concordance position must agree.
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+$"))
+                .match(QString::fromLatin1(c.versionText))
+                .hasMatch());
+    QVERIFY(c.versionText.startsWith(QByteArray(Config::ClientVersion) + '.'));
+    QCOMPARE(QByteArray(Config::ClientVersion), QByteArray(replyreader::ClientVersionText));
     QCOMPARE(c.filterColor, (RgbColor{166, 202, 240}));
     QVERIFY(c.LocalServerName.isEmpty());
     QVERIFY(c.LocalServerFile.isEmpty());
@@ -264,17 +270,19 @@ void TestConfig::test_caseInsensitiveYes()
     QCOMPARE(load().testMode, on);
 }
 
-void TestConfig::rootS_isRawPrefix()
+void TestConfig::rootS_gainsItsSeparator()
 {
     const QByteArray root = QFile::encodeName(m_dir + QStringLiteral("res"));
     writeIni("[1]\nRootS=" + root + "\nPlay=anim.gif\n");
-    writeFile(m_dir + QStringLiteral("reshelp/a.chm"), "x");
+    // Files that a raw prefix would find instead.
+    writeFile(m_dir + QStringLiteral("reshelp/b.chm"), "x");
     writeFile(m_dir + QStringLiteral("resanim.gif"), "x");
+    writeFile(m_dir + QStringLiteral("res/help/a.chm"), "x");
+    writeFile(m_dir + QStringLiteral("res/anim.gif"), "x");
     const Config c = load();
-    QCOMPARE(c.RootFolder, m_dir + QStringLiteral("res"));
-    // The help folder name runs into the last folder name.
-    QCOMPARE(findHelpFile(c.RootFolder), m_dir + QStringLiteral("reshelp/a.chm"));
-    QCOMPARE(c.animationFile(), m_dir + QStringLiteral("resanim.gif"));
+    QCOMPARE(c.RootFolder, m_dir + QStringLiteral("res/"));
+    QCOMPARE(findHelpFile(c.RootFolder), m_dir + QStringLiteral("res/help/a.chm"));
+    QCOMPARE(c.animationFile(), m_dir + QStringLiteral("res/anim.gif"));
 
     // Windows separators become "/".
     writeIni("[1]\nRootS=" + root + "\\sub\\\n");

@@ -3,6 +3,7 @@
 // type-ahead from real key events, arrow keys, dictionary links, entry trees on
 // both pages, the tie to the concordance and the reference pictures.
 #include "TcpPeer.h"
+#include "support/PeerChecks.h"
 #include "app/MainWindow.h"
 #include "concordance/ConcPage.h"
 #include "dictionary/DictPage.h"
@@ -26,6 +27,7 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QTabBar>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -366,7 +368,7 @@ private slots:
         QCOMPARE(texts(s.page->LB_CC), (QStringList{QStringLiteral("АА - "), QStringLiteral("АБ - ")}));
         QCOMPARE(s.page->LB_C->currentRow(), 2);
         QCOMPARE(s.record().LetterNo, 3);
-        QTest::qWait(50);
+        QVERIFY(nothingSentSince(*s.form, s.peer, int(s.peer.requests().size())));
         QCOMPARE(s.peer.received().count("$DC_W="), 1);   // only the opening chain's
 
         // В's pairs are shown and continue the chain.
@@ -469,8 +471,7 @@ private slots:
         QVERIFY(s.answerLast("DC_C", pos(1, 0, 0, 'A', 2).framed()));
         seen = int(s.peer.requests().size());
         s.page->loadDictLinks("$$+3,9");
-        QTest::qWait(50);
-        QCOMPARE(s.peer.requests().size(), seen);
+        QVERIFY(nothingSentSince(*s.form, s.peer, seen));
     }
 
     void entryOnConcordancePage_fillsTreeDOxAndCopiesIntoTreeView1()
@@ -511,11 +512,40 @@ private slots:
         QCOMPARE(s.page->L_SN->text(), QStringLiteral("2"));
         int seen = int(s.peer.requests().size());
         clickNode(s.page->TreeView1, s.page->TreeView1->topLevelItem(1));   // no link
-        QTest::qWait(50);
-        QCOMPARE(s.peer.requests().size(), seen);
+        QVERIFY(nothingSentSince(*s.form, s.peer, seen));
+        seen = int(s.peer.requests().size());
         clickNode(s.page->TreeView1, s.page->TreeView1->topLevelItem(0));
         QVERIFY(s.peer.waitForRequest(5000, seen));
         QCOMPARE(s.peer.lastRequest(), raw("$DC_CC=New\x02\x0f$(0,0,0,0,A11)$\x05/3/\x05" "1=2"));
+    }
+
+    void keyboard_typingWithTheTabBarFocused_andEnterOnALinkNode()
+    {
+        DictSession s;
+        QVERIFY(s.openDictionary());
+        s.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.form.get()));
+        // Right after the tab was chosen the tab bar has the keyboard: typing searches.
+        QTabBar *tabs = s.form->PageC->tabBar();
+        tabs->setFocus();
+        int seen = int(s.peer.requests().size());
+        QTest::sendKeyEvent(QTest::Press, tabs, Qt::Key_unknown, QStringLiteral("б"), Qt::NoModifier);
+        QCOMPARE(s.page->pageState().SearchText, ru("Б"));
+        QVERIFY(s.peer.waitForRequest(5000, seen));
+        QCOMPARE(s.peer.lastRequest(), request("DC_CC", pos(0, 2, 0, 'R', 0)));
+
+        // Enter on a node with a link follows it, as a click does; the whole text is its tooltip.
+        s.form->ReplyHandler("$DC_S=" + pos(0, 1, 0, 'R', 0).framed() + entry({ru("см. АБАК$$+A12,3$$-")}));
+        QTreeWidgetItem *node = s.page->TreeView1->topLevelItem(0);
+        QVERIFY(!node->toolTip(0).isEmpty());
+        s.page->TreeView1->setCurrentItem(node);
+        s.page->TreeView1->setFocus();
+        seen = int(s.peer.requests().size());
+        QTest::keyClick(s.page->TreeView1, Qt::Key_Return);
+        QVERIFY(s.peer.waitForRequest(5000, seen));
+        QCOMPARE(s.peer.lastRequest(), raw("$DC_CC=New\x02\x0f$(0,0,0,0,A11)$\x05/3/\x05" "1=2"));
+        // Every pane can be found by its Russian name.
+        QCOMPARE(s.page->LB_W->accessibleName(), QStringLiteral("Заглавные слова"));
     }
 
     void concRef_offeredUnderItsConditions_tickTiesConcordanceAndAsksForWordList()
@@ -674,8 +704,7 @@ private slots:
         const int seen = int(s.peer.requests().size());
         s.page->TS_DictShow();
         s.page->LB_CClick();
-        QTest::qWait(50);
-        QCOMPARE(s.peer.requests().size(), seen);
+        QVERIFY(nothingSentSince(*s.form, s.peer, seen));
     }
 };
 

@@ -6,6 +6,7 @@
 #include "dictionary/DictPage.h"
 #include "model/Cp1251.h"
 #include "support/AppFixture.h"
+#include "support/CorvusServer.h"
 #include "support/TestFiles.h"
 
 #include <QComboBox>
@@ -18,16 +19,6 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QtTest>
-
-namespace {
-
-QString corvusPath()
-{
-    return QString::fromLocal8Bit(qgetenv("LEXAR_BIN_DIR")) + QStringLiteral("/Corvus.exe");
-}
-
-
-} // namespace
 
 class TestE2eCorvus : public QObject {
     Q_OBJECT
@@ -74,20 +65,12 @@ private slots:
         writeFile(home.path() + QStringLiteral("/corpus/Пушкин/Стихи.txt"),
                   cp1251::ru("Мороз и солнце; день чудесный!\nЕщё ты дремлешь, друг прелестный.\n"));
         QProcess corvus;
-        corvus.setProgram(corvusPath());
-        corvus.setArguments({QStringLiteral("--corpus"), home.path() + QStringLiteral("/corpus"),
-                             QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--no-local"),
-                             QStringLiteral("--cache"), home.path() + QStringLiteral("/cache")});
-        corvus.start();
-        QVERIFY(corvus.waitForStarted());
-        QString out;
-        QRegularExpression listening(QStringLiteral("listening on [0-9.]+:([0-9]+)"));
-        QRegularExpressionMatch m;
-        QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromLocal8Bit(corvus.readAllStandardOutput()),
-                                  (m = listening.match(out)).hasMatch()),
-                                 60000);
+        const quint16 port = startCorvusTcp(
+            corvus, {QStringLiteral("--corpus"), home.path() + QStringLiteral("/corpus"),
+                     QStringLiteral("--cache"), home.path() + QStringLiteral("/cache")});
+        QVERIFY(port);
         RecordingUi ui;
-        TForm1 form(home.config({"IP=127.0.0.1", "Port=" + m.captured(1).toLatin1()}), ui);
+        TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
         form.createSecondaryWindows();
         form.show();
         form.B_ConnectClick();

@@ -51,6 +51,15 @@ struct LocalSession {
         form->GetServerTimerTick();
     }
 
+    // True when the client poked nothing after the first `seen` pokes: a marker
+    // request is poked straight onto the link and waited for.
+    bool nothingPokedSince(int seen)
+    {
+        if (!form->localLink()->send("INFO", "marker") || !peer.waitForPoke(5000, seen))
+            return false;
+        return peer.pokes().size() == seen + 1 && peer.pokes().last().text == "$INFO=marker";
+    }
+
     TestHome home;
     Config config;
     RecordingUi ui;
@@ -128,9 +137,8 @@ private slots:
         s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("     ");
-        QTest::qWait(100);
+        QVERIFY(s.nothingPokedSince(1));   // no registration repeated
         QCOMPARE(s.form->localServerState(), QByteArray());
-        QCOMPARE(s.peer.pokes().size(), 1);   // no registration repeated
     }
 
     void closeMessage_fromServer_closesWindow()
@@ -164,8 +172,7 @@ private slots:
         s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.form->close();
-        QTest::qWait(100);
-        QCOMPARE(s.peer.pokes().size(), 1);
+        QVERIFY(s.nothingPokedSince(1));
     }
 
     void startSignal_restartsTheLinkAndRegistersAgain()
@@ -197,8 +204,23 @@ private slots:
         QTest::keyClick(s.form.get(), Qt::Key_F5);
         QVERIFY(s.form->sessionLog().contains("Restart DDE =116 Beg"));
         QVERIFY(!s.form->sessionLog().contains("Restart DDE =116 END"));
-        QTest::qWait(50);
-        QCOMPARE(s.peer.pokes().size(), 2);
+        QVERIFY(s.nothingPokedSince(2));
+    }
+
+    void noLocalServerFile_isExplainedOnceNamingTheFolder()
+    {
+        TestHome home;   // no Corvus.exe in the folder
+        RecordingUi ui;
+        TForm1 form(home.config({}, false), ui);
+        form.createSecondaryWindows();
+        form.show();
+        form.GetServerTimer.stop();
+        form.GetServerTimerTick();
+        form.GetServerTimerTick();
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].contains(QStringLiteral("Corvus.exe")));
+        QVERIFY(ui.messages[0].contains(home.path()));
+        QCOMPARE(form.L1->text(), ui.messages[0]);
     }
 
     void linkThatCannotOpen_isTriedOnce_thenTheTimerStops()

@@ -18,7 +18,9 @@ private slots:
         QTest::newRow("after END") << QByteArray("junk,END,10,3") << 10 << 3;
         QTest::newRow("before MES") << QByteArray("10,4,MES=hello,5") << 10 << 4;
         QTest::newRow("END and MES") << QByteArray("x,END,30,7,MES,1,2") << 30 << 7;
-        QTest::newRow("MES at start is not cut") << QByteArray(",MES,1") << 0 << 0;
+        // A ",MES" at the very start is not a message: cutting there would lose the
+        // numbers after END.
+        QTest::newRow("MES at start is not cut") << QByteArray(",MES,END,30,7") << 30 << 7;
         QTest::newRow("comma first") << QByteArray(",5") << 0 << 0;
         QTest::newRow("no comma") << QByteArray("42") << 0 << 0;
         QTest::newRow("max not a number") << QByteArray("a,5") << 0 << 0;

@@ -50,8 +50,15 @@ private slots:
         channel.close();
         QVERIFY(!channel.isConnected());
         QVERIFY(!channel.send("NM", "x"));
-        QTest::qWait(50);
-        QVERIFY(peer.requests().isEmpty());
+        // Connected again, a marker is the first and only request the peer sees.
+        QVERIFY(connectTo(channel, peer));
+        QVERIFY(channel.send("INFO", "marker"));
+        QVERIFY(peer.waitForRequest(5000, 0));
+        QCOMPARE(peer.requests(), QList<QByteArray>{"$INFO=marker"});
+        // Two requests in one write are two requests.
+        QVERIFY(channel.send("NM", "a") && channel.send("NMD", "b"));
+        QTRY_COMPARE(peer.requests().size(), 3);
+        QCOMPARE(peer.requests().mid(1), (QList<QByteArray>{"$NM=a", "$NMD=b"}));
     }
 
     void open_badHostOrPortText_returnsFalseAndStartsNothing()

@@ -58,8 +58,33 @@ void TcpPeer::onReadyRead()
     if (chunk.isEmpty())
         return;
     m_stream += chunk;
-    m_requests.append(chunk);
-    emit requestArrived(chunk);
+    // Requests carry no terminator: a request begins at "$" + tag + "=", so one chunk
+    // may hold several, and a chunk that does not begin with one continues the last.
+    qsizetype from = 0;
+    while (from < chunk.size()) {
+        qsizetype next = from + 1;
+        while (next < chunk.size() && !startsRequest(chunk, next))
+            ++next;
+        const QByteArray piece = chunk.mid(from, next - from);
+        if (from == 0 && !startsRequest(chunk, 0) && !m_requests.isEmpty()) {
+            m_requests.last() += piece;
+        } else {
+            m_requests.append(piece);
+            emit requestArrived(piece);
+        }
+        from = next;
+    }
+}
+
+bool TcpPeer::startsRequest(const QByteArray &bytes, qsizetype at)
+{
+    if (bytes.at(at) != '$')
+        return false;
+    qsizetype i = at + 1;
+    while (i < bytes.size() && i - at <= 8
+           && ((bytes[i] >= 'A' && bytes[i] <= 'Z') || bytes[i] == '_' || bytes[i] == 'x'))
+        ++i;
+    return i > at + 1 && i < bytes.size() && bytes[i] == '=';
 }
 
 void TcpPeer::send(const QByteArray &bytes)

@@ -23,8 +23,8 @@ public:
     bool waitForClient(int timeoutMs = 5000);
     bool hasClient() const;
 
-    // Requests carry no terminator, so every chunk that arrives counts as one
-    // request. `received()` is the whole stream.
+    // The requests in arrival order, cut where "$" + tag + "=" begins a request (two
+    // requests in one chunk count as two). `received()` is the whole stream.
     const QList<QByteArray> &requests() const { return m_requests; }
     QByteArray received() const { return m_stream; }
     // Waits until more requests than `taken` have arrived (taken: how many the test
@@ -48,6 +48,7 @@ signals:
 private:
     void onNewConnection();
     void onReadyRead();
+    static bool startsRequest(const QByteArray &bytes, qsizetype at);
     void send(const QByteArray &bytes);
 
     QTcpServer m_server;

@@ -12,7 +12,9 @@
 #include "service/UpdateOffer.h"
 #include "service/WireRequest.h"
 
+#include <QLockFile>
 #include <QtTest>
+#include <functional>
 #include <QRandomGenerator>
 
 using namespace corvustest;
@@ -137,8 +139,9 @@ struct ClientFolder {
     QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
     QString logPath() const { return home.path() + QStringLiteral("/VELTA/LexarE.log"); }
 
-    // Runs LexarE.exe on the folder; its exit code (-1: it did not end).
-    int runUpdater(int waitMs = 2000)
+    // Runs LexarE.exe on the folder; its exit code (-1: it did not end). `during`
+    // runs once the updater has started.
+    int runUpdater(int waitMs = 2000, const std::function<void()> &during = {})
     {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -148,6 +151,10 @@ struct ClientFolder {
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(home.path());   // not the client's folder: the updater must use its own
         p.start(updaterExecutable(), {});
+        if (!p.waitForStarted())
+            return -1;
+        if (during)
+            during();
         if (!p.waitForFinished(waitMs + 20000) || p.exitStatus() != QProcess::NormalExit)
             return -1;
         return p.exitCode();
@@ -493,16 +500,20 @@ private slots:
     void updater_waitsForRunningClient()
     {
         ClientFolder f;
-        writeFile(f.path(QStringLiteral("Lexar")), "#!/bin/sh\nsleep 1\necho done > ended\n", Exec);
+        writeFile(f.path(QStringLiteral("Lexar")), f.oldClient, Exec);
         writeFile(f.path(QStringLiteral("Lexar.ex")), f.newClient);
-        QProcess client;
-        client.setWorkingDirectory(f.dir.path());
-        client.start(f.path(QStringLiteral("Lexar")), {});
-        QVERIFY(client.waitForStarted());
-        QCOMPARE(f.runUpdater(10000), 0);
+        // The running client holds its lock; it ends a moment after the updater started.
+        QLockFile running(f.path(QStringLiteral("Lexar.lock")));
+        QVERIFY(running.tryLock(0));
+        bool replacedWhileRunning = true;
+        QCOMPARE(f.runUpdater(10000, [&] {
+                     QThread::msleep(300);
+                     replacedWhileRunning = readFile(f.path(QStringLiteral("Lexar"))) != f.oldClient;
+                     running.unlock();
+                 }),
+                 0);
         // The old client had finished before its file was replaced.
-        QVERIFY(QFileInfo::exists(f.path(QStringLiteral("ended"))));
-        QVERIFY(client.waitForFinished(5000));
+        QVERIFY(!replacedWhileRunning);
         QCOMPARE(readFile(f.path(QStringLiteral("Lexar"))), f.newClient);
         QVERIFY(waitForFile(f.path(QStringLiteral("marker"))));
     }
@@ -510,20 +521,32 @@ private slots:
     void updater_clientNeverEnds_touchesNothing()
     {
         ClientFolder f;
-        const QByteArray old = "#!/bin/sh\nwhile [ ! -e stop ]; do sleep 0.05; done\n";
-        writeFile(f.path(QStringLiteral("Lexar")), old, Exec);
+        writeFile(f.path(QStringLiteral("Lexar")), f.oldClient, Exec);
         writeFile(f.path(QStringLiteral("Lexar.ex")), f.newClient);
-        QProcess client;
-        client.setWorkingDirectory(f.dir.path());
-        client.start(f.path(QStringLiteral("Lexar")), {});
-        QVERIFY(client.waitForStarted());
+        QLockFile running(f.path(QStringLiteral("Lexar.lock")));
+        QVERIFY(running.tryLock(0));
         QCOMPARE(f.runUpdater(300), 2);
-        writeFile(f.path(QStringLiteral("stop")), "1");
-        QVERIFY(client.waitForFinished(5000));
-        QCOMPARE(readFile(f.path(QStringLiteral("Lexar"))), old);
+        QCOMPARE(readFile(f.path(QStringLiteral("Lexar"))), f.oldClient);
         QCOMPARE(readFile(f.path(QStringLiteral("Lexar.ex"))), f.newClient);
         QVERIFY(!QFileInfo::exists(f.path(QStringLiteral("marker"))));
         QVERIFY(readFile(f.logPath()).contains(cp1251::ru("не завершился")));
+    }
+
+    void updater_lockOfADeadClient_isTakenOver()
+    {
+        ClientFolder f;
+        writeFile(f.path(QStringLiteral("Lexar")), f.oldClient, Exec);
+        writeFile(f.path(QStringLiteral("Lexar.ex")), f.newClient);
+        // A lock file naming a process that no longer runs.
+        QProcess gone;
+        gone.start(QStringLiteral("/bin/true"), {});
+        QVERIFY(gone.waitForStarted());
+        const qint64 pid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        writeFile(f.path(QStringLiteral("Lexar.lock")),
+                  QByteArray::number(pid) + "\nLexar\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        QCOMPARE(f.runUpdater(5000), 0);
+        QCOMPARE(readFile(f.path(QStringLiteral("Lexar"))), f.newClient);
     }
 };
 

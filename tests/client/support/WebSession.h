@@ -2,6 +2,7 @@
 // The whole main window in the socket mode against a scripted server (TcpPeer) on a
 // loopback port: connect, registration, and the replies a test scripts.
 #include "AppFixture.h"
+#include "PeerChecks.h"
 #include "TcpPeer.h"
 #include "app/MainWindow.h"
 #include "model/Cp1251.h"

@@ -1,0 +1,38 @@
+#pragma once
+// TS_ServLog, "Общая информация": the user name, the server's message, the update
+// button, the cover picture and the start animation shown while the local server
+// loads its corpus.
+#include <QWidget>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMovie;
+class QPushButton;
+
+class ServerLogPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit ServerLogPage(QWidget *parent = nullptr);
+    ~ServerLogPage() override;
+
+    // The cover picture, decoded with libjpeg; a missing or unreadable picture keeps
+    // the designed one.
+    void loadCover(const QString &path);
+    // Plays `file` (empty: the designed animation, a simple indicator).
+    void startAnimation(const QString &file);
+    void stopAnimation();
+
+    QLineEdit *E_User = nullptr;
+    QLabel *L1 = nullptr;
+    QPushButton *B_Upd = nullptr;
+    QGroupBox *GB_Server = nullptr;
+    QWidget *P_Front = nullptr;
+    QLabel *Image_Front = nullptr;
+    QLabel *Animate1 = nullptr;
+    QLabel *L_Loading = nullptr;
+
+private:
+    std::unique_ptr<QMovie> m_movie;
+};

@@ -65,8 +65,13 @@ tCConcPos replied(tCConcPos conc)
     return conc;
 }
 
-const QByteArray Lines = ru("$$+5,0$$-левый край $@$ 1,дом $+$ Автор. Текст $*$ правый `край $$$ ")
-    + ru("$$+$$-ещё слева $@$ 2,Дом $+$ Другой. Текст $*$ и справа $$$");
+// Two lines; with `links`, the first carries a dictionary link and the second an
+// empty fragment (a selected line with a link asks the dictionary for its entry).
+QByteArray lines(bool links = false)
+{
+    return (links ? QByteArray("$$+5,0$$-") : QByteArray()) + ru("левый край $@$ 1,дом $+$ Автор. Текст $*$ правый `край $$$ ")
+        + (links ? QByteArray("$$+$$-") : QByteArray()) + ru("ещё слева $@$ 2,Дом $+$ Другой. Текст $*$ и справа $$$");
+}
 
 struct ConcSession {
     explicit ConcSession(const QList<QByteArray> &ini = {}) : web(ini) {}
@@ -137,7 +142,7 @@ struct ConcSession {
         return s.tag == "CT_N" && showLines(s);
     }
     // Answers a context request with two lines.
-    bool showLines(const Sent &request)
+    bool showLines(const Sent &request, bool links = false)
     {
         tCConcPos c = replied(request.conc);
         c.FirstLine = 1;
@@ -145,7 +150,7 @@ struct ConcSession {
         c.Found[1] = 2;
         OptionList o = request.options;
         o.set("ConcCount", "(1-2)");
-        return answerLast("CT_N", body(c, o, Lines));
+        return answerLast("CT_N", body(c, o, lines(links)));
     }
     static QByteArray groups()
     {
@@ -186,8 +191,6 @@ private slots:
     void chain_registrationToFirstLines_exactBytes()
     {
         ConcSession s;
-        QByteArray links;
-        s.page().hooks().dictLinks = [&links](const QByteArray &l) { links = l; };
         // The tab's first opening: the characteristics, with "SortSeq", "SortD" and the
         // page sizes in the options.
         Sent cnC = s.registerAndOpen();
@@ -249,8 +252,22 @@ private slots:
         QVERIFY(s.list().SB_W->isVisible());
         QCOMPARE(s.list().L_WNC->text(), QStringLiteral("Показано 3 из 30,  Ном.в слов.4"));
 
-        // The lines: fitted, centred, numbered; the first line selected with its links.
-        QVERIFY(s.showLines(readSent(cnT)));
+        // The lines: fitted, centred, numbered; the first line selected, and its
+        // dictionary link followed (headword 5 of dictionary 0).
+        tCConcPos lc = expected;
+        lc.FirstLine = 1;
+        lc.CurLine = 1;
+        lc.Found[1] = 2;
+        o.set("ConcCount", "(1-2)");
+        tCDictPos linked(0);
+        linked.LetterNo = 0;
+        linked.PairNo = 0;
+        linked.WordMode = 'A';
+        linked.WordNo = 4;
+        const QByteArray entryRequest = s.answer("CT_N", body(lc, o, lines(true)));
+        o.set("TabType", "CONC");      // cut to four letters after the lines
+        o.set("Text_CrntCW", "1");     // the selected line
+        QCOMPARE(entryRequest, requests::wire("DC_C", requests::dictParams(linked, o)));
         ContextPanel &c = s.context();
         QCOMPARE(c.LBC_L->count(), 2);
         QVERIFY(c.LBC_L->item(0)->text().endsWith(QStringLiteral("левый край")));
@@ -265,7 +282,6 @@ private slots:
         QCOMPARE(c.LBC_Wx->currentRow(), 0);
         QCOMPARE(s.state().Options.value("Text_CrntCW"), QByteArray("1"));
         QCOMPARE(s.state().Options.value("TabType"), QByteArray("CONC"));
-        QCOMPARE(links, QByteArray("$$+5,0"));
         QVERIFY(s.web.ui.messages.isEmpty());
     }
 
@@ -404,7 +420,7 @@ private slots:
         // A reply's "SortSeq" is what the dialog opens with next.
         OptionList o = r.options;
         o.set("SortSeq", "RLC");
-        QVERIFY(s.answerLast("CT_N", body(replied(r.conc), o, Lines)));
+        QVERIFY(s.answerLast("CT_N", body(replied(r.conc), o, lines())));
         QTimer::singleShot(0, dialog, [&] { dialog->B_Canc->click(); });
         s.page().B_SortSClick();
         QCOMPARE(dialog->CB_Seq->currentText(), QStringLiteral("справа + слева + центральное - RLC"));

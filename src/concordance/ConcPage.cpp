@@ -510,7 +510,7 @@ void ConcPage::activateZone()
         m_context->highlight(false);
         if (m_hooks.highlightTextZone)
             m_hooks.highlightTextZone(false);
-        PM_LCB_W_Font->setText(QStringLiteral("Шрифт ..."));
+        PM_LCB_W_Font->setText(QStringLiteral("Шрифт словаря"));
         LBC_W->setFocus();
         showHints(Zone::WordList);
     }
@@ -519,6 +519,8 @@ void ConcPage::activateZone()
         if (m_hooks.highlightTextZone)
             m_hooks.highlightTextZone(false);
         m_context->highlight(true);
+        PM_LCB_W_Font->setText(QStringLiteral("Шрифт конкорданса"));
+        PM_Q_Show->setVisible(false);
         m_context->LBC_Wx->setFocus();
         showHints(Zone::Context);
     }

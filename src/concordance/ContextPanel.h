@@ -99,6 +99,7 @@ private:
     bool m_marking = false;
     bool m_syncing = false;
     bool m_exporting = false;
+    QList<QByteArray> m_exportQueue;   // exports that arrived while one was being written
     int m_pendingLine = -1;
     int m_widestCentre = 0;
     int m_rowHeight = 14;

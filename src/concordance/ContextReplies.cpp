@@ -178,8 +178,13 @@ void ContextPanel::exportLines(const QByteArray &body)
 {
     SessionState &s = m_page.state();
     const ConcHooks &h = m_page.hooks();
-    if (m_exporting || !s.CurrentConcPos)
+    if (!s.CurrentConcPos)
         return;
+    if (m_exporting) {
+        // The window answers during a long export; another one is written after it.
+        m_exportQueue.append(body);
+        return;
+    }
     m_exporting = true;
     const tCConcPos &conc = *s.CurrentConcPos;
     const int level = conc.Level >= 0 && conc.Level < tCConcPos::Levels ? conc.Level : 0;
@@ -211,4 +216,6 @@ void ContextPanel::exportLines(const QByteArray &body)
     if (window)
         window->setWindowTitle(caption);
     m_exporting = false;
+    if (!m_exportQueue.isEmpty())
+        exportLines(m_exportQueue.takeFirst());
 }

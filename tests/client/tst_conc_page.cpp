@@ -458,6 +458,27 @@ private slots:
         QCOMPARE(s.context().LBC_L->count(), 2);   // the page shown stays
     }
 
+    void shiftClick_marksALineForTheBufferAndUnmarksIt()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        QList<bool> marked;
+        s.page().hooks().markedLinesChanged = [&marked](bool any) { marked.append(any); };
+        QListWidget *left = s.context().LBC_L;
+        const QPoint row1 = left->visualItemRect(left->item(1)).center();
+        QTest::mouseClick(left->viewport(), Qt::LeftButton, Qt::ShiftModifier, row1);
+        QVERIFY(left->item(1)->text().startsWith(QLatin1Char('*')));
+        const textcore::PendingFragment &f = s.state().PendingFragment;
+        QCOMPARE(f.entries.size(), 1);
+        QCOMPARE(f.entries[0].text, ru("ещё слева Дом и справа"));
+        QCOMPARE(f.entries[0].object, 1);
+        QCOMPARE(s.context().LBC_Wx->currentRow(), 1);
+        QTest::mouseClick(left->viewport(), Qt::LeftButton, Qt::ShiftModifier, row1);
+        QVERIFY(!left->item(1)->text().startsWith(QLatin1Char('*')));
+        QVERIFY(f.isEmpty() && f.entries.isEmpty());
+        QCOMPARE(marked, (QList<bool>{true, false}));
+    }
+
     void emptyLines_messageAndStepBack()
     {
         ConcSession s;

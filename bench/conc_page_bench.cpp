@@ -11,7 +11,7 @@
 // The client is the whole main window, offscreen; the server is started from the
 // bin folder with the corpus and serves both channels.
 //
-//   conc_page_bench [corpus folder] [--cache DIR] [--repeat N] [--server PATH]
+//   conc_page_bench [corpus folder] [--cache DIR] [--repeat N] [--server PATH] [--page-only]
 //
 // The corpus defaults to ../shared/corpus/ruslit beside the project; without it the
 // benchmark says so and exits 0. The cache folder defaults to one in the system's
@@ -27,6 +27,7 @@
 #include "net/Channel.h"
 #include "net/LocalLink.h"
 #include "net/TcpChannel.h"
+#include "wire/ReplyAssembler.h"
 #include "wire/ReplyReader.h"
 
 #include <QApplication>
@@ -35,6 +36,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -87,6 +89,7 @@ bool openOnWord(TForm1 &form, const QByteArray &word)
 
 struct ExportRun {
     double seconds = 0;
+    double writing = 0;   // the lines began to go into the buffer (the caption's first percentage)
     qsizetype replyBytes = 0;
     qsizetype lines = 0;
     qint32 found = 0;
@@ -104,12 +107,15 @@ ExportRun exportAll(TForm1 &form, Channel *channel)
     ConcPage *page = form.TS_Conc;
     s.Buffer.clear();
     s.Options.set("PrintConc", "True");
+    QElapsedTimer clock;
     QMetaObject::Connection size = QObject::connect(channel, &Channel::replyArrived, [&run](const QByteArray &t) {
         if (t.contains("$CT_N="))
             run.replyBytes = t.size();
     });
-    QMetaObject::Connection caption =
-        QObject::connect(&form, &QWidget::windowTitleChanged, [&run] { ++run.captionChanges; });
+    QMetaObject::Connection caption = QObject::connect(&form, &QWidget::windowTitleChanged, [&run, &clock] {
+        if (run.captionChanges++ == 0)
+            run.writing = double(clock.nsecsElapsed()) / 1e9;
+    });
     QElapsedTimer gap;
     QTimer ticker;
     ticker.setInterval(5);
@@ -117,7 +123,6 @@ ExportRun exportAll(TForm1 &form, Channel *channel)
         run.longestPauseMs = qMax(run.longestPauseMs, double(gap.nsecsElapsed()) / 1e6);
         gap.restart();
     });
-    QElapsedTimer clock;
     clock.start();
     gap.start();
     ticker.start();
@@ -139,11 +144,39 @@ ExportRun exportAll(TForm1 &form, Channel *channel)
     return run;
 }
 
+// The same export request on a bare socket: the server's and the transfer's share.
+double bareExport(quint16 port, const QByteArray &request)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (!socket.waitForConnected(5000))
+        return -1;
+    ReplyAssembler assembler;
+    const auto reply = [&](int timeoutMs) -> QByteArray {
+        for (;;) {
+            if (!socket.waitForReadyRead(timeoutMs))
+                return QByteArray();
+            const QList<ReplyAssembler::Item> items = assembler.feed(socket.readAll());
+            if (!items.isEmpty())
+                return items.first().reply;
+        }
+    };
+    reply(5000);   // the greeting
+    socket.write("$NM=1.4.12.0bench");
+    reply(5000);
+    QElapsedTimer clock;
+    clock.start();
+    socket.write('$' + request);
+    const QByteArray r = reply(120000);
+    return r.contains("$CT_N=") ? double(clock.nsecsElapsed()) / 1e9 : -1;
+}
+
 void report(const char *channel, const ExportRun &r)
 {
-    std::printf("export over %-10s %7.2f s  reply %6.1f MiB  %7lld buffer lines for %d lines found%s\n", channel,
-                r.seconds, double(r.replyBytes) / (1024.0 * 1024.0), static_cast<long long>(r.lines), r.found,
-                r.cut ? "  (CUT SHORT)" : "");
+    std::printf("export over %-10s %7.2f s (writing from %.2f s)  reply %6.1f MiB  %7lld buffer lines for %d "
+                "lines found%s\n",
+                channel, r.seconds, r.writing, double(r.replyBytes) / (1024.0 * 1024.0),
+                static_cast<long long>(r.lines), r.found, r.cut ? "  (CUT SHORT)" : "");
     std::printf("  longest pause of the event loop %.0f ms; caption changed %d times\n", r.longestPauseMs,
                 r.captionChanges);
 }
@@ -179,9 +212,12 @@ int main(int argc, char *argv[])
     QString cache = QDir::tempPath() + QStringLiteral("/lexar-bench-cache");
     QString server = QCoreApplication::applicationDirPath() + QStringLiteral("/Corvus.exe");
     int repeat = 50;
+    bool pageOnly = false;
     for (int i = 0; i < args.size(); ++i) {
-        if (!bench::option(args, i, "--cache", cache) && !bench::option(args, i, "--repeat", repeat)
-            && !bench::option(args, i, "--server", server))
+        if (args[i] == QLatin1String("--page-only"))
+            pageOnly = true;
+        else if (!bench::option(args, i, "--cache", cache) && !bench::option(args, i, "--repeat", repeat)
+                 && !bench::option(args, i, "--server", server))
             corpus = args[i];
     }
     if (!bench::corpusPresent("conc_page_bench", corpus))
@@ -257,10 +293,21 @@ int main(int argc, char *argv[])
         std::printf("\"CT_N\" page of %d lines (%lld bytes) shown: median %.2f ms, p95 %.2f ms, max %.2f ms (%d runs)\n",
                     page->TS_Conc_C->LBC_L->count(), static_cast<long long>(body.size()), bench::quantile(times, 0.5),
                     bench::quantile(times, 0.95), times.back(), repeat);
+        if (pageOnly) {
+            corvus.terminate();
+            corvus.waitForFinished(5000);
+            return 0;
+        }
         s.Options = options;
         s.Options.set("LBC_L_Max", "30");
         const ExportRun r = exportAll(form, form.socketChannel());
         report("TCP", r);
+        // The request as it went out, once more on a bare socket.
+        QByteArray sent;
+        for (const RequestHistory::Entry &e : s.History.entries)
+            if (e.text.startsWith("CT_N=") && e.text.contains("PrintConc=True"))
+                sent = e.text;
+        std::printf("  the same export on a bare socket (server and transfer): %.2f s\n", bareExport(port, sent));
         status |= r.seconds < 0 || r.cut;
         form.B_ConnectClick();   // disconnect
     }

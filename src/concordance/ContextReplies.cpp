@@ -16,7 +16,6 @@
 #include "model/Requests.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
@@ -138,15 +137,14 @@ void ContextPanel::showLines(const QByteArray &body)
     // too wide.
     const auto measure = [&fm](const QString &t) { return fm.horizontalAdvance(t); };
     m_syncing = true;
-    for (int i = 0; i < lines.size(); ++i) {
-        auto *left = new QListWidgetItem(conccore::correctLeft(lefts[i], leftWidth, measure));
-        left->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        LBC_L->addItem(left);
-        auto *centre = new QListWidgetItem(centres[i]);
-        centre->setData(Qt::UserRole, m_numbers[i]);
-        LBC_Wx->addItem(centre);
-        LBC_R->addItem(rights[i]);
-    }
+    for (QString &left : lefts)
+        left = conccore::correctLeft(left, leftWidth, measure);
+    // One insertion per column: row by row the views would lay out after each.
+    LBC_L->addItems(lefts);
+    LBC_Wx->addItems(centres);
+    LBC_R->addItems(rights);
+    for (int i = 0; i < LBC_L->count(); ++i)
+        LBC_L->item(i)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_syncing = false;
     m_rebuild = false;
 

@@ -158,10 +158,10 @@ private slots:
         // A column too narrow for one character still gives a usable table.
         std::array<double, CharWidths::Count> advance;
         advance.fill(7.0);
-        QCOMPARE(CharWidths::measure(advance, 3).width('a'), 7);
-        QCOMPARE(CharWidths::measure(advance, 300).width('a'), 300 / 42);
+        QCOMPARE(CharWidths::measure(advance, 3).width('a'), 7.0);
+        QCOMPARE(CharWidths::measure(advance, 300).width('a'), 300.0 / 42);   // 42 copies in 296
         advance.fill(0.0);
-        QCOMPARE(CharWidths::measure(advance, 300).width('a'), 1);
+        QCOMPARE(CharWidths::measure(advance, 300).width('a'), 1.0);
     }
 
     void rowsThatFit_data()

@@ -17,27 +17,27 @@ CharWidths CharWidths::measure(const std::array<double, Count> &advance, int col
     CharWidths t;
     for (int i = 0; i < Count; ++i) {
         const double a = advance[size_t(i)];
-        int w = 1;
+        double w = 1;
         if (a > 0) {
             const int copies = columnWidth > 4 ? int(std::floor(double(columnWidth - 4) / a)) : 0;
-            w = copies > 0 ? columnWidth / copies : int(std::ceil(a));
+            w = copies > 0 ? double(columnWidth) / copies : a;
         }
-        t.m_w[size_t(i)] = std::max(1, w);
+        t.m_w[size_t(i)] = std::max(1.0, w);
     }
     return t;
 }
 
-CharWidths CharWidths::uniform(int width)
+CharWidths CharWidths::uniform(double width)
 {
     CharWidths t;
-    t.m_w.fill(std::max(1, width));
+    t.m_w.fill(std::max(1.0, width));
     return t;
 }
 
 QByteArray fitLeft(const QByteArray &text, int columnWidth, const CharWidths &widths)
 {
     const qsizetype n = text.size();
-    int sum = 0;
+    double sum = 0;
     qsizetype leftmostBlank = -1;
     for (qsizetype i = n - 1; i >= 0; --i) {
         sum += widths.width(uchar(text[i]));
@@ -46,9 +46,12 @@ QByteArray fitLeft(const QByteArray &text, int columnWidth, const CharWidths &wi
         if (sum > columnWidth)
             return leftmostBlank >= 0 ? text.mid(leftmostBlank) : text.mid(i + 2);
     }
-    const int blank = widths.width(' ');
-    const int room = columnWidth - 6 - sum;
-    const int pad = room > 0 ? (room - 1) / blank : 0;
+    // The most blanks that keep the sum below the width less 6.
+    const double blank = widths.width(' ');
+    const double room = columnWidth - 6 - sum;
+    qsizetype pad = room > 0 ? qsizetype(std::ceil(room / blank)) - 1 : 0;
+    if (pad < 0)
+        pad = 0;
     return QByteArray(pad, ' ') + text;
 }
 

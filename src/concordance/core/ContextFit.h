@@ -17,17 +17,19 @@ public:
 
     // From the advance of each character (`advance[i]` for code First + i) and the
     // column width: a character's width is the column width divided by how many of
-    // it fit into the column width less 4. A column too narrow for a single copy
-    // takes the character's own advance rounded up; a width is never below 1.
+    // it fit into the column width less 4 (kept with its fraction, so that a sum
+    // never falls short of the real width and one measurement per line confirms the
+    // fit). A column too narrow for a single copy takes the character's own
+    // advance; a width is never below 1.
     static CharWidths measure(const std::array<double, Count> &advance, int columnWidth);
     // Every character `width` pixels wide.
-    static CharWidths uniform(int width);
+    static CharWidths uniform(double width);
 
     // Codes below 32 count as a blank.
-    int width(uchar c) const { return m_w[c < First ? 0 : c - First]; }
+    double width(uchar c) const { return m_w[c < First ? 0 : c - First]; }
 
 private:
-    std::array<int, Count> m_w{};
+    std::array<double, Count> m_w{};
 };
 
 // Fits a left context (1251 bytes) into `columnWidth` pixels by the table: walking

@@ -431,6 +431,17 @@ private slots:
         ConcSession s;
         QVERIFY(s.openList());
         const QString caption = s.web.form->windowTitle();
+        // "Копировать список", offered by a press on the list, asks for the whole list.
+        QListWidget *w = s.list().LBC_W;
+        const Sent click =
+            s.next([&] { QTest::mouseClick(w->viewport(), Qt::LeftButton, {}, w->visualItemRect(w->item(0)).center()); });
+        QCOMPARE(click.conc.Move[0], 'C');   // a click on a value asks for its lines anew
+        QVERIFY(s.showLines(click));
+        QVERIFY(s.page().M_Wide_Full->isVisible());
+        QCOMPARE(s.page().M_Wide_Full->text(), QStringLiteral("Копировать список"));
+        const Sent full = s.next([&] { s.page().M_Wide_Full->trigger(); });
+        QCOMPARE(full.options.value("ListPos"), QByteArray("FULL"));
+        QVERIFY(!full.records.dictPos);
         // "FILL": the whole list, the page left as it is.
         OptionList o = s.state().Options;
         o.set("ListPos", "FILL");
@@ -456,6 +467,20 @@ private slots:
         QCOMPARE(s.state().Options.value("TabType"), QByteArray("CONC"));
         QCOMPARE(s.web.form->windowTitle(), caption);
         QCOMPARE(s.context().LBC_L->count(), 2);   // the page shown stays
+    }
+
+    void ctrlQ_frequencySuffixOnce()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        QListWidget *w = s.list().LBC_W;
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(w->item(1)->text(), QStringLiteral("дома ,НА=5 ,НЧ=8"));
+        QVERIFY(s.page().PM_Q_Show->isChecked());
+        QTest::keyClick(w, Qt::Key_X, Qt::ControlModifier);   // off: the suffixes stay until the next page
+        QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);   // on again: not doubled
+        QCOMPARE(w->item(1)->text(), QStringLiteral("дома ,НА=5 ,НЧ=8"));
     }
 
     void shiftClick_marksALineForTheBufferAndUnmarksIt()

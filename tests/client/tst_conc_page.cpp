@@ -382,10 +382,21 @@ private slots:
         QCOMPARE(r.options.value("ConcSBarW"), QByteArray("45"));
     }
 
-    void widthKey_asksForWiderLines()
+    void subPages_usageGridHook_linesOnThePageNotAskedAgain_widthKeyAsksForWider()
     {
         ConcSession s;
         QVERIFY(s.openList());
+        int grids = 0;
+        s.page().hooks().requestUsageGrid = [&grids] { ++grids; };
+        s.page().setSubPageVisibility(true, false);
+        s.page().PageCC->setCurrentWidget(s.page().TS_Conc_D);
+        QCOMPARE(grids, 1);
+        // Back on "Контекст": the current line is on the page shown, nothing is sent
+        // (the next request is the width key's).
+        s.context().LBC_Wx->setCurrentRow(1);
+        s.state().CurrentConcPos->CurLine = 1;
+        s.page().PageCC->setCurrentWidget(s.page().TS_Conc_C);
+        QCOMPARE(s.context().LBC_Wx->currentRow(), 0);
         s.list().LBC_W->setFocus();
         const Sent r = s.next([&] { type(s.list().LBC_W, QStringLiteral("+")); });
         QCOMPARE(r.tag, QByteArray("CT_N"));

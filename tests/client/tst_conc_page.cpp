@@ -5,6 +5,7 @@
 #include "TcpPeer.h"
 #include "app/MainWindow.h"
 #include "concordance/ConcPage.h"
+#include "concordance/ConcWidgets.h"
 #include "concordance/ContextPanel.h"
 #include "concordance/SortSeqDialog.h"
 #include "concordance/WordListPanel.h"
@@ -15,6 +16,7 @@
 #include "support/WebSession.h"
 #include "wire/ReplyRecords.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -478,6 +480,31 @@ private slots:
         QCOMPARE(s.state().Options.value("TabType"), QByteArray("CONC"));
         QCOMPARE(s.web.form->windowTitle(), caption);
         QCOMPARE(s.context().LBC_L->count(), 2);   // the page shown stays
+    }
+
+    void fontCommands_wordListAndColumns()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        QFont big = s.list().LBC_W->font();
+        big.setPointSize(20);
+        s.page().hooks().chooseFont = [&big](QWidget *, const QFont &) { return std::optional<QFont>(big); };
+        // "Шрифт...": the value list's font, its page size, and the list again.
+        Sent r = s.next([&] { s.web.form->M_Font->trigger(); });
+        QCOMPARE(r.tag, QByteArray("CN_W"));
+        QVERIFY(r.records.dictPos);
+        QCOMPARE(s.list().LBC_W->font().pointSize(), 20);
+        QCOMPARE(s.list().LBC_W_Q2->font().pointSize(), 20);
+        QCOMPARE(r.options.value("LBC_W_Max").toInt(),
+                 conccore::rowsThatFit(s.list().LBC_W->height(), 16, concwidgets::listRowHeight(big)));
+        QVERIFY(s.showLines(readSent(s.answer("CN_W", body(replied(r.conc), r.options, value("дом /дом", 3, 5, 0, 1))))));
+        // "Шрифт конкорданса": the three columns, their rows, and the lines again.
+        QCOMPARE(s.web.form->M_ConcFont->text(), QStringLiteral("Шрифт конкорданса"));
+        r = s.next([&] { s.web.form->M_ConcFont->trigger(); });
+        QCOMPARE(r.tag, QByteArray("CT_N"));
+        QCOMPARE(s.context().LBC_R->font().pointSize(), 20);
+        QCOMPARE(s.context().rowHeight(), concwidgets::columnRowHeight(big));
+        QVERIFY(s.context().rowHeight() >= 26);
     }
 
     void ctrlQ_frequencySuffixOnce()

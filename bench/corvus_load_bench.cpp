@@ -18,6 +18,7 @@
 // benchmark says so and exits 0. The server is Corvus.exe beside this program; it is
 // started with --port 0 --no-local and stopped at the end.
 #include "BenchCommon.h"
+#include "BenchConn.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
@@ -27,116 +28,24 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <array>
-#include <arpa/inet.h>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <map>
 #include <mutex>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <optional>
-#include <poll.h>
 #include <random>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-// ------------------------------------------------------------------ one connection
-
-// A blocking loopback client that reads replies by their length header.
-class Conn {
-public:
-    ~Conn()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool open(quint16 port)
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (m_fd < 0)
-            return false;
-        const int one = 1;
-        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(port);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return ::connect(m_fd, reinterpret_cast<const sockaddr *>(&a), sizeof a) == 0;
-    }
-    bool send(const QByteArray &bytes)
-    {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::send(m_fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
-    }
-    // The next reply without its header, or nothing (closed, malformed, timed out).
-    std::optional<QByteArray> reply(int timeoutMs, QByteArray *why)
-    {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            if (m_buf.startsWith("##")) {
-                const qsizetype h = m_buf.indexOf("###", 2);
-                if (h > 2) {
-                    bool ok = false;
-                    const qsizetype count = m_buf.mid(2, h - 2).toLongLong(&ok);
-                    if (!ok) {
-                        *why = "bad length header";
-                        return std::nullopt;
-                    }
-                    if (m_buf.size() - h - 3 >= count) {
-                        QByteArray text = m_buf.mid(h + 3, count);
-                        m_buf.remove(0, h + 3 + count);
-                        return text;
-                    }
-                }
-            } else if (m_buf.size() >= 2) {
-                *why = "reply without a length header";
-                return std::nullopt;
-            }
-            const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-            if (left <= 0) {
-                *why = "timed out";
-                return std::nullopt;
-            }
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, left) <= 0)
-                continue;
-            char chunk[65536];
-            const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
-            if (n <= 0) {
-                *why = "connection closed";
-                return std::nullopt;
-            }
-            m_buf.append(chunk, qsizetype(n));
-        }
-    }
-
-private:
-    int m_fd = -1;
-    QByteArray m_buf;
-};
+using bench::Clock;
+using bench::Conn;
+using bench::msSince;
 
 struct Tagged {
     QByteArray tag;
@@ -575,31 +484,11 @@ int main(int argc, char *argv[])
 
     // The server.
     QProcess corvus;
-    QStringList serverArgs{QStringLiteral("--corpus"), corpus, QStringLiteral("--port"), QStringLiteral("0"),
-                           QStringLiteral("--no-local")};
-    if (!cache.isEmpty())
-        serverArgs << QStringLiteral("--cache") << cache;
-    corvus.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QElapsedTimer startClock;
-    startClock.start();
-    corvus.start(server, serverArgs);
-    quint16 port = 0;
-    QByteArray out;
-    static const QRegularExpression listening(QStringLiteral("Corvus listening on \\S+:(\\d+)"));
-    while (port == 0 && corvus.state() != QProcess::NotRunning && startClock.elapsed() < 900000) {
-        corvus.waitForReadyRead(1000);
-        out += corvus.readAllStandardOutput();
-        const QRegularExpressionMatch m = listening.match(QString::fromLatin1(out));
-        if (m.hasMatch())
-            port = quint16(m.captured(1).toUInt());
-    }
+    const quint16 port = bench::startCorvus(corvus, server, corpus, cache);
     if (port == 0) {
         std::fprintf(stderr, "corvus_load_bench: the server did not start\n");
-        corvus.kill();
-        corvus.waitForFinished();
         return 1;
     }
-    std::printf("server ready on port %u after %.1f s\n", port, double(startClock.elapsed()) / 1000.0);
 
     // The request mix, prepared and checked on one connection.
     Mix mix;
@@ -779,10 +668,6 @@ int main(int argc, char *argv[])
                     ratio >= 2.0 ? "WAIT" : "do not wait", busy.p95, quiet.p95, ratio);
     }
 
-    corvus.terminate();
-    if (!corvus.waitForFinished(10000)) {
-        corvus.kill();
-        corvus.waitForFinished();
-    }
+    bench::stopCorvus(corvus);
     return errors == 0 ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include "service/LocalEndpoint.h"
 #include "service/ServerOptions.h"
 #include "service/ServerSetup.h"
+#include "service/StopSignals.h"
 #include "service/TcpEndpoint.h"
 #include "model/Cp1251.h"
 
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -22,6 +24,26 @@ void printTo(FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
+}
+
+// Descriptors the process may open: the soft limit is raised to the hard one, and
+// the connection limit is kept below it with room for the corpus, the cache and
+// the local link, so the server refuses clients plainly instead of failing to
+// accept them.
+int connectionLimitFor(int wanted)
+{
+    constexpr rlim_t Reserve = 64;
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0)
+        return wanted;
+    if (files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        ::getrlimit(RLIMIT_NOFILE, &files);
+    }
+    if (files.rlim_cur == RLIM_INFINITY || files.rlim_cur >= rlim_t(wanted) + Reserve)
+        return wanted;
+    return files.rlim_cur > Reserve ? int(files.rlim_cur - Reserve) : 1;
 }
 
 } // namespace
@@ -47,6 +69,14 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    StopSignals stopSignals;
+    if (stopSignals.install()) {
+        QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&app](const QString &name) {
+            printTo(stderr, QStringLiteral("Corvus: получен сигнал %1, работа завершается.").arg(name));
+            app.quit();
+        });
+    }
+
     Dispatcher dispatcher;
     std::unique_ptr<LocalEndpoint> local;
     std::unique_ptr<TcpEndpoint> tcp;
@@ -66,7 +96,12 @@ int main(int argc, char *argv[])
         }
     }
     if (options.port >= 0) {
-        tcp = std::make_unique<TcpEndpoint>(&dispatcher);
+        TcpLimits limits;
+        limits.maxConnections = connectionLimitFor(options.maxConnections);
+        if (limits.maxConnections < options.maxConnections)
+            printTo(stderr, QStringLiteral("Corvus: система разрешает открыть мало файлов: соединений по TCP "
+                                           "будет не больше %1.").arg(limits.maxConnections));
+        tcp = std::make_unique<TcpEndpoint>(&dispatcher, limits);
         if (!tcp->listen(QHostAddress(options.listenAddress), quint16(options.port))) {
             printTo(stderr, QStringLiteral("Corvus: не удалось открыть порт %1 на %2: %3")
                                 .arg(options.port)

@@ -7,6 +7,7 @@
 #include "service/CorpusDictionary.h"
 #include "service/CorvusService.h"
 #include "service/DictionaryReplies.h"
+#include "service/Cancel.h"
 #include "service/Reply.h"
 #include "service/WireRequest.h"
 
@@ -481,7 +482,10 @@ LineOrder::LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t>
         sort.emplace(d->groupSort());
     // The tokens ascend: the bounds of a text are looked up once, not per token.
     uint32_t lo = 1, hi = 0;
+    uint32_t made = 0;
     for (const uint32_t t : d->tokens) {
+        if ((++made & 0xFFFF) == 0)
+            cancel::check();   // the order of a frequent word for a client that has gone
         if (t < lo || t >= hi)
             std::tie(lo, hi) = d->bounds(t);
         const uint64_t key = d->packKey(t, lo, hi);
@@ -615,12 +619,20 @@ void LineOrder::complete() const
     order->reserve(g.size());
     const auto less = [this](const Item &x, const Item &y) { return d->less(x, y); };
     std::vector<Item> work;
+    size_t sinceCheck = 0;
     for (size_t i = 0; i < g.size();) {
+        if (sinceCheck >= 0x10000) {
+            // A full sort asked by a request stops when its client goes; the
+            // background worker's sort runs to its end.
+            cancel::check();
+            sinceCheck = 0;
+        }
         const uint64_t v = d->group(g[i]);
         size_t j = i + 1;
         while (j < g.size() && d->group(g[j]) == v)
             ++j;
         work.assign(g.begin() + ptrdiff_t(i), g.begin() + ptrdiff_t(j));
+        sinceCheck += j - i;
         std::sort(work.begin(), work.end(), less);
         for (const Item &x : work)
             order->push_back(x.token);
@@ -635,6 +647,12 @@ bool LineOrder::isComplete() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return bool(d->full);
+}
+
+bool LineOrder::isGrouped() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->grouped || d->full;
 }
 
 // ---------------------------------------------------------------------------------
@@ -653,6 +671,16 @@ struct LineEngine::Cache {
         }
         wake.notify_all();
         worker.join();
+    }
+
+    // Without making it the most recent.
+    std::shared_ptr<const LineOrder> peek(const QByteArray &key)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const auto &e : entries)
+            if (e.first == key)
+                return e.second;
+        return nullptr;
     }
 
     std::shared_ptr<const LineOrder> find(const QByteArray &key)
@@ -780,6 +808,14 @@ LineEngine::Ordered LineEngine::order(const tCConcPos &conc, const OptionList &o
     }
     o.ok = true;
     return o;
+}
+
+std::shared_ptr<const LineOrder> LineEngine::cachedOrder(const tCConcPos &conc, const OptionList &options) const
+{
+    const Query q = m_engine->parse(conc);
+    if (!q.ok || q.selected < 0)
+        return nullptr;
+    return m_cache->peek(orderKey(q, baseOf(conc.CharNo[0]), sortSeqFrom(options.value("SortSeq"))));
 }
 
 namespace {
@@ -1139,6 +1175,8 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
         for (size_t i = 0; i < tokens.size(); ++i) {
             if (body.size() >= kMaxExportBytes)
                 break;
+            if ((i & 0x3FF) == 0)
+                cancel::check();
             if (i > 0)
                 body += ' ';
             for (const int c : heading) {
@@ -1230,6 +1268,9 @@ CorvusService::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
 void registerViewHandlers(CorvusService &service, std::shared_ptr<const LineEngine> lines)
 {
     service.setHandler("CT_N", guarded(lines, &linesReply));
+    service.setCostEstimate("CT_N", [lines](const wirerequest::Request &request) {
+        return request.conc ? linesCost(*lines, *request.conc, optionsOf(request)) : Cost::Short;
+    });
     service.setHandler("CT_W", guarded(lines, &textPageReply));
     service.setHandler("CT_T", guarded(lines, &plainTextReply));
     service.setHandler("CT_D", guarded(lines, &gridReply));

@@ -24,6 +24,7 @@
 // any page is a slice; no page waits for it. Every const call is safe from many
 // request threads at once.
 #include "concordance/Query.h"
+#include "service/CorvusService.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -81,8 +82,11 @@ public:
     // The 0-based line of an occurrence; -1 when the token is not one.
     int64_t lineOf(uint32_t token) const;
     // Sorts everything once (later calls return at once); then lines() is a slice.
+    // Stops with cancel::Cancelled when the request it runs for is cancelled.
     void complete() const;
     bool isComplete() const;
+    // Grouped (or complete): a page costs the groups it touches.
+    bool isGrouped() const;
     // The order itself: true when token a's line comes before token b's.
     bool before(uint32_t a, uint32_t b) const;
 
@@ -135,6 +139,8 @@ public:
     // The sorted occurrences of a position (cached), in the sequence of "SortSeq"
     // on the base CharNo[0].
     Ordered order(const tCConcPos &conc, const OptionList &options) const;
+    // The order of a position when it is cached; nothing is made.
+    std::shared_ptr<const LineOrder> cachedOrder(const tCConcPos &conc, const OptionList &options) const;
 
     // The page that a request asks for. Moves (Move[0]): 'B' first page, 'E' last
     // page, '+' / '-' the next / previous page, 'C' the page holding CurLine, ' '
@@ -209,6 +215,13 @@ void setLineRecord(tCConcPos &conc, const LinePage &pg);
 // The "CT_N" reply: a page of lines, or with "PrintConc"="True" every line with
 // the heading fields of group 3 ("PrintConcStr"="True": the current line alone).
 QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &request);
+
+// What a "CT_N" request will cost (LineCost.cpp): a page of an order that is cached
+// and grouped, or of a selection of at most kShortLines lines, is short; an export
+// of every line, and a page that must first select and order many lines, long.
+constexpr uint32_t kShortLines = 10000;
+Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options,
+               uint32_t shortLines = kShortLines);
 
 // Registers "CT_N", "CT_W", "CT_T" and "CT_D" (the last one offers the usage
 // sub-page at registration), and the entry tie of the "DC_S" replies.

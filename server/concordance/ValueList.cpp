@@ -4,6 +4,7 @@
 #include "concordance/WireText.h"
 #include "corpus/Charset.h"
 #include "model/CommaList.h"
+#include "service/Cancel.h"
 #include "service/CorvusService.h"
 #include "service/Reply.h"
 
@@ -461,6 +462,8 @@ ValuePage ValueLists::page(const tCConcPos &concIn, const OptionList &optionsIn)
     // memory order: fetch the texts a few entries ahead.
     const bool prefetch = end - first > 256 && q.listChar == kCharForm;
     for (int64_t i = first; i < end; ++i) {
+        if (((i - first) & 0xFFF) == 0xFFF)
+            cancel::check();   // a whole-list export for a client that has gone
         const uint32_t v = data->entries[size_t(i)];
         if (prefetch && i + 8 < end) {
             const uint32_t ahead = data->entries[size_t(i + 8)];

@@ -15,6 +15,7 @@
 
 #ifdef __GLIBC__
 #include <malloc.h>
+#include <sys/stat.h>
 #endif
 
 namespace corvus {
@@ -146,31 +147,34 @@ void releaseFreedMemory()
 #endif
 }
 
-// Reads a whole file into out, reusing its buffer from file to file. A file that
-// grew since it was listed is read to its end all the same.
-bool readWhole(QFile &file, std::string &out)
+enum class ReadResult { Ok, NotRegular, TooLarge, Failed };
+
+// Reads a whole file into out, reusing its buffer from file to file: a regular
+// file only (the descriptor is checked, not the name, so a link swapped meanwhile
+// changes nothing), and never more than the size it has when opened, so a file
+// that claims one size and gives endless bytes (/proc, a growing log) costs no
+// more than its size.
+ReadResult readWhole(QFile &file, std::string &out, qint64 maxSize = kMaxFileSize)
 {
-    out.resize(size_t(std::max<qint64>(file.size(), 0)));
+    struct stat st {};
+    if (::fstat(file.handle(), &st) != 0)
+        return ReadResult::Failed;
+    if (!S_ISREG(st.st_mode))
+        return ReadResult::NotRegular;
+    if (st.st_size > maxSize)
+        return ReadResult::TooLarge;
+    out.resize(size_t(std::max<off_t>(st.st_size, 0)));
     size_t got = 0;
     while (got < out.size()) {
         const qint64 n = file.read(out.data() + got, qint64(out.size() - got));
         if (n < 0)
-            return false;
+            return ReadResult::Failed;
         if (n == 0)
             break;
         got += size_t(n);
     }
     out.resize(got);
-    char more[1 << 14];
-    for (;;) {
-        const qint64 n = file.read(more, qint64(sizeof more));
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        out.append(more, size_t(n));
-    }
-    return file.error() == QFileDevice::NoError;
+    return file.error() == QFileDevice::NoError ? ReadResult::Ok : ReadResult::Failed;
 }
 
 } // namespace
@@ -286,7 +290,12 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
             d->stats.warnings << QStringLiteral("Не удалось прочитать файл описаний: %1").arg(f.path);
             continue;
         }
-        info.insert(f.folder, import::parseInfoCsv(file.read(1 << 24)));
+        std::string bytes;
+        if (readWhole(file, bytes, qint64(1) << 24) != ReadResult::Ok) {
+            d->stats.warnings << QStringLiteral("Не удалось прочитать файл описаний: %1").arg(f.path);
+            continue;
+        }
+        info.insert(f.folder, import::parseInfoCsv(QByteArray::fromStdString(bytes)));
     }
 
     // Room for the tokens up front: growing the arrays by copying would double
@@ -316,8 +325,24 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
             d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
             continue;
         }
-        if (!readWhole(file, raw)) {
+        switch (readWhole(file, raw)) {
+        case ReadResult::Ok:
+            break;
+        case ReadResult::NotRegular:
+            d->stats.warnings << QStringLiteral("Файл корпуса не обычный файл, пропущен: %1").arg(f.path);
+            continue;
+        case ReadResult::TooLarge:
+            d->stats.warnings << QStringLiteral("Файл корпуса слишком велик, пропущен: %1").arg(f.path);
+            continue;
+        case ReadResult::Failed:
             d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
+            continue;
+        }
+        if (!import::looksLikeText(raw)) {
+            // A candidate without ".txt" is only a guess: no need to mention it.
+            if (f.kind == FileKind::PlainText)
+                d->stats.warnings << QStringLiteral("Файл корпуса не похож на текст (двоичные данные), "
+                                                    "пропущен: %1").arg(f.path);
             continue;
         }
         text.clear();

@@ -48,7 +48,7 @@ struct Section {
 };
 static_assert(sizeof(Section) == 24, "cache section layout");
 
-enum : uint32_t { kTexts = 100, kScalars = 101 };
+enum : uint32_t { kTexts = 100, kScalars = 101, kWarnings = 102 };
 
 // Streaming checksum: four multiply-xor lanes over 32-byte blocks.
 class Hasher {
@@ -304,6 +304,8 @@ bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteAr
     items.push_back({kTexts, 1, texts.constData(), uint64_t(texts.size())});
     const uint64_t scalars[2] = {c.m_wordCount, c.m_forms.size()};
     items.push_back({kScalars, 8, scalars, 2});
+    const QByteArray warnings = c.m_stats.warnings.join(QLatin1Char('\n')).toUtf8();
+    items.push_back({kWarnings, 1, warnings.constData(), uint64_t(warnings.size())});
 
     Header h{};
     std::memcpy(h.magic, kMagic, 8);
@@ -395,8 +397,10 @@ std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &f
         for (const Section &s : table) {
             if (s.id != id)
                 continue;
+            // Each bound on its own: a sum of two of them could wrap around.
             if (s.elemSize != elemSize || s.offset % elemSize != 0 || s.offset < tableEnd
-                || s.count > uint64_t(size) || s.offset + s.count * elemSize > uint64_t(size))
+                || s.offset > uint64_t(size) || s.count > uint64_t(size)
+                || s.count * elemSize > uint64_t(size) - s.offset)
                 return false;
             p = base + s.offset;
             count = s.count;
@@ -425,6 +429,12 @@ std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &f
         return fail("sections");
     if (!parseTexts(texts.data(), texts.size(), d.texts))
         return fail("texts");
+    Span<char> warnings;
+    get(kWarnings, warnings);
+    if (!ok)
+        return fail("sections");
+    if (!warnings.empty())
+        cc.m_stats.warnings = QString::fromUtf8(warnings.data(), qsizetype(warnings.size())).split(QLatin1Char('\n'));
 
     // Every id and offset in range, so that no query can read outside the map.
     const size_t N = cc.m_tokForm.size();

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace corvus {
 
@@ -232,6 +233,12 @@ void addFileStamp(QCryptographicHash &h, const QString &path)
     h.addData(path.toUtf8());
     h.addData(QByteArray::number(fi.exists() ? fi.size() : -1));
     h.addData(QByteArray::number(fi.exists() ? fi.lastModified().toMSecsSinceEpoch() : 0));
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        h.addData(QByteArray::number(qint64(st.st_mtim.tv_nsec)));
+        h.addData(QByteArray::number(qint64(st.st_ctim.tv_sec)) + '.' + QByteArray::number(qint64(st.st_ctim.tv_nsec)));
+        h.addData(QByteArray::number(quint64(st.st_ino)));
+    }
 }
 
 } // namespace
@@ -289,6 +296,9 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
         fp.addData(QByteArray::number(int(f.kind)));
         fp.addData(QByteArray::number(f.size));
         fp.addData(QByteArray::number(f.mtime));
+        fp.addData(QByteArray::number(f.mtimeNs));
+        fp.addData(QByteArray::number(f.ctimeNs));
+        fp.addData(QByteArray::number(f.inode));
         fp.addData(QByteArray::number(f.permissions));
         fp.addData(QByteArrayView("\n"));
     }
@@ -304,7 +314,8 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
         if (auto cached = CacheFile::read(cachePath, fingerprint, &why)) {
             cached->m_paths = roots;
             cached->m_stats.fromCache = true;
-            cached->m_stats.warnings = scanWarnings;
+            // The scan's warnings are new; the build's came with the cache.
+            cached->m_stats.warnings = scanWarnings + cached->m_stats.warnings;
             cached->m_stats.cacheFile = cachePath;
             cached->m_stats.seconds = double(timer.nsecsElapsed()) / 1e9;
             return cached;
@@ -324,6 +335,9 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
     }
     std::shared_ptr<Corpus> corpus = builder.finish(true);
     corpus->m_paths = roots;
+    // The build's own warnings (skipped files) are kept in the cache, so a start
+    // from it reports them too.
+    corpus->m_stats.warnings = stats.warnings.mid(scanWarnings.size());
     if (options.useCache) {
         QDir().mkpath(QFileInfo(cachePath).absolutePath());
         QString werr;

@@ -14,7 +14,7 @@ namespace corvus {
 
 // Bumped whenever the tokeniser, the lemma rules, the orders or the cache layout
 // change: an old cache is then rebuilt.
-constexpr uint32_t kIndexFormatVersion = 1;
+constexpr uint32_t kIndexFormatVersion = 2;
 
 struct LexiconStore {
     std::string chars;

@@ -4,10 +4,13 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace corvus::import {
 namespace {
@@ -51,6 +54,45 @@ bool skippedExtension(const QString &suffix)
     return skip.contains(suffix.toLower());
 }
 
+void warn(QStringList *warnings, const QString &line)
+{
+    if (warnings)
+        *warnings << line;
+}
+
+// Names in a folder that do not survive decoding (bytes that are not UTF-8): the
+// folder listing cannot name them, so they are reported instead.
+void reportUndecodableNames(const QString &dir, QStringList *warnings)
+{
+    DIR *d = ::opendir(QFile::encodeName(dir).constData());
+    if (!d)
+        return;
+    QStringList bad;
+    while (const dirent *e = ::readdir(d)) {
+        const QByteArray raw(e->d_name);
+        if (raw.startsWith('.'))
+            continue;   // hidden, and "." and ".."
+        if (QFile::encodeName(QFile::decodeName(raw)) != raw)
+            bad << QFile::decodeName(raw);
+    }
+    ::closedir(d);
+    std::sort(bad.begin(), bad.end());
+    for (const QString &name : bad)
+        warn(warnings, QStringLiteral("Имя файла или папки корпуса не в кодировке UTF-8, пропущено: %1/%2")
+                           .arg(dir, name));
+}
+
+// Times to the nanosecond and identity of a listed file (following links).
+void stampOf(const QString &path, SourceFile &f)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return;
+    f.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    f.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    f.inode = quint64(st.st_ino);
+}
+
 void addFile(const QFileInfo &fi, const QString &relative, const QStringList &folders,
              std::vector<SourceFile> &files, QSet<QString> &seen, QStringList *warnings)
 {
@@ -84,6 +126,7 @@ void addFile(const QFileInfo &fi, const QString &relative, const QStringList &fo
     f.folders = folders;
     f.size = fi.size();
     f.mtime = fi.lastModified().toMSecsSinceEpoch();
+    stampOf(f.path, f);
     f.permissions = int(fi.permissions());
     files.push_back(std::move(f));
 }
@@ -91,14 +134,18 @@ void addFile(const QFileInfo &fi, const QString &relative, const QStringList &fo
 void scanFolder(const QString &dir, const QString &relative, const QStringList &folders,
                 std::vector<SourceFile> &files, QSet<QString> &seen, int depth, QStringList *warnings)
 {
-    if (depth > 32)
-        return;
-    const QFileInfo self(dir);
-    if (!self.isReadable() || !self.isExecutable()) {
-        if (warnings)
-            *warnings << QStringLiteral("Нет доступа к папке корпуса: %1").arg(dir);
+    if (depth > MaxFolderDepth) {
+        warn(warnings, QStringLiteral("Папка корпуса вложена глубже %1 уровней, пропущена: %2")
+                           .arg(MaxFolderDepth)
+                           .arg(dir));
         return;
     }
+    const QFileInfo self(dir);
+    if (!self.isReadable() || !self.isExecutable()) {
+        warn(warnings, QStringLiteral("Нет доступа к папке корпуса: %1").arg(dir));
+        return;
+    }
+    reportUndecodableNames(dir, warnings);
     QDir d(dir);
     const QFileInfoList entries = d.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     // Files of a folder before its subfolders, both by name.
@@ -165,6 +212,21 @@ bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString
         }
     }
     return true;
+}
+
+bool looksLikeText(std::string_view bytes)
+{
+    const size_t n = std::min<size_t>(bytes.size(), size_t(64) << 10);
+    size_t control = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const auto c = uint8_t(bytes[i]);
+        if (c == 0)
+            return false;
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v' && c != 0x1A)
+            || c == 0x7F)
+            ++control;
+    }
+    return control * 100 <= n;
 }
 
 int kindOfFolderName(const QString &name)

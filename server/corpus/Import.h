@@ -33,16 +33,26 @@ struct SourceFile {
     FileKind kind = FileKind::PlainText;
     qint64 size = 0;
     qint64 mtime = 0;       // ms since the epoch
+    // What else tells an edit from none: the modification and change times to the
+    // nanosecond (the change time moves on every write, whatever the modification
+    // time is set back to) and the file's identity.
+    qint64 mtimeNs = 0;
+    qint64 ctimeNs = 0;
+    quint64 inode = 0;
     int permissions = 0;
 };
 
 // Lists the files of the corpus roots (folders or single files), sorted by path
 // within each root, roots in the given order. Skipped: hidden files and folders,
 // fortune index files (*.dat), "X.u8" beside an "X" (Debian's duplicate names),
-// files whose canonical path was already listed, and files with extensions that
-// are never texts (.csv other than info.csv, .md, pictures, archives...).
-// Returns false with a Russian *error for a missing or unreadable root; a
-// subfolder that cannot be read is skipped and named in *warnings (Russian).
+// files whose canonical path was already listed, files with extensions that are
+// never texts (.csv other than info.csv, .md, pictures, archives...), anything but
+// regular files and folders (devices, pipes, sockets, dangling links).
+// Returns false with a Russian *error for a missing or unreadable root. Skipped
+// and named in *warnings (Russian): a subfolder that cannot be read, files and
+// folders whose names are not valid in the file system's encoding (UTF-8), and
+// folders deeper than MaxFolderDepth below the root.
+constexpr int MaxFolderDepth = 32;
 bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString *error,
                QStringList *warnings = nullptr);
 
@@ -59,6 +69,11 @@ struct InfoRow {
 // a "name" column (recognised: name, year, author, title, kind; others ignored);
 // otherwise every row is "name,year". Fields may be quoted with "" for a quote.
 QHash<QString, InfoRow> parseInfoCsv(const QByteArray &bytes);
+
+// Whether a file's bytes are text: no NUL byte, and control bytes (other than tab,
+// line ends, form feed, vertical tab and the end-of-file mark 0x1A) at most one in
+// a hundred. Decides on the first 64 KiB.
+bool looksLikeText(std::string_view bytes);
 
 // Kind from a folder name: 1 verse ("poems", "poetry", "verse", "стихи"...),
 // 0 prose ("prose", "проза"), -1 neither.

@@ -10,8 +10,23 @@
 #include <hunspell/hunspell.hxx>
 
 #include <algorithm>
+#include <mutex>
 
 namespace corvus {
+
+namespace {
+
+// Hunspell keeps tables shared by all its objects (created by the first one, freed
+// by the last) without a lock of its own: two objects made or destroyed at once on
+// two threads race for them and leak or free them twice. Every Hunspell object is
+// made and destroyed under this lock; using one is per thread and needs none.
+std::mutex &hunspellLifeLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+} // namespace
 
 struct Lemmatiser::Private {
     std::unique_ptr<Hunspell> hunspell;
@@ -42,7 +57,12 @@ struct Lemmatiser::Private {
 };
 
 Lemmatiser::Lemmatiser() : d(new Private) {}
-Lemmatiser::~Lemmatiser() = default;
+
+Lemmatiser::~Lemmatiser()
+{
+    std::lock_guard<std::mutex> lock(hunspellLifeLock());
+    d->hunspell.reset();
+}
 
 std::unique_ptr<Lemmatiser> Lemmatiser::open(const QString &basePath, QString *error)
 {
@@ -57,8 +77,11 @@ std::unique_ptr<Lemmatiser> Lemmatiser::open(const QString &basePath, QString *e
         }
     }
     std::unique_ptr<Lemmatiser> l(new Lemmatiser);
-    l->d->hunspell = std::make_unique<Hunspell>(QFile::encodeName(aff).constData(),
-                                                QFile::encodeName(dic).constData());
+    {
+        std::lock_guard<std::mutex> lock(hunspellLifeLock());
+        l->d->hunspell = std::make_unique<Hunspell>(QFile::encodeName(aff).constData(),
+                                                    QFile::encodeName(dic).constData());
+    }
     const QByteArray enc = QByteArray::fromStdString(l->d->hunspell->get_dict_encoding()).trimmed().toUpper();
     if (enc == "UTF-8" || enc == "UTF8") {
         l->d->utf8 = true;

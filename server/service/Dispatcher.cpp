@@ -12,13 +12,12 @@ Dispatcher::Dispatcher(QObject *parent) : QObject(parent)
 
 bool Dispatcher::isHeavy(const wirerequest::Request &request)
 {
-    if (request.tag == "CT_N" || request.tag == "CL_E" || request.tag == "CL_B")
-        return true;
-    if (!request.options)
-        return false;
-    const OptionList &o = *request.options;
-    return o.value("ListPos") == "FULL" || o.value("PrintConc") == "True"
-           || !o.value("PrintText").isEmpty();
+    return CorvusService::costByKind(request) == Cost::Long;
+}
+
+Cost Dispatcher::costOf(const wirerequest::Request &request) const
+{
+    return m_service ? m_service->costOf(request) : CorvusService::costByKind(request);
 }
 
 Dispatcher::~Dispatcher()
@@ -40,7 +39,18 @@ void Dispatcher::setService(std::shared_ptr<const CorvusService> service)
 void Dispatcher::run(QObject *owner, const wirerequest::Request &request, const SessionInfo &session,
                      Done done)
 {
-    Waiting job{QPointer<QObject>(owner), request, session, std::move(done)};
+    Waiting job{QPointer<QObject>(owner), request, session, std::move(done), std::nullopt};
+    if (!m_service) {
+        m_waiting.append(std::move(job));
+        return;
+    }
+    start(std::move(job));
+}
+
+void Dispatcher::run(QObject *owner, const wirerequest::Request &request, const SessionInfo &session,
+                     Cost cost, Done done)
+{
+    Waiting job{QPointer<QObject>(owner), request, session, std::move(done), cost};
     if (!m_service) {
         m_waiting.append(std::move(job));
         return;
@@ -52,9 +62,24 @@ void Dispatcher::start(Waiting job)
 {
     std::shared_ptr<const CorvusService> service = m_service;
     Dispatcher *self = this;
-    QThreadPool &lane = isHeavy(job.request) ? m_heavyPool : m_pool;
+    const Cost cost = job.cost ? *job.cost : service->costOf(job.request);
+    QThreadPool &lane = cost == Cost::Long ? m_heavyPool : m_pool;
     lane.start([service, self, job = std::move(job)]() mutable {
-        ServiceOutcome outcome = service->handle(job.request, job.session);
+        const cancel::Flag *flag = job.session.cancel.get();
+        std::optional<ServiceOutcome> done;
+        if (!flag || !flag->isSet()) {
+            cancel::Scope scope(flag);
+            try {
+                done = service->handle(job.request, job.session);
+            } catch (const cancel::Cancelled &) {
+            }
+        }
+        if (!done) {
+            // Nobody to answer: the request and what it made go now.
+            ++self->m_cancelled;
+            return;
+        }
+        ServiceOutcome outcome = std::move(*done);
         // The dispatcher outlives its pool's jobs (its destructor waits for them),
         // and the outcome is posted to it, not to the connection, which may go
         // away meanwhile.
@@ -70,10 +95,12 @@ void Dispatcher::start(Waiting job)
 
 QList<QByteArray> ReplyOrder::complete(quint64 seq, QByteArray reply)
 {
+    m_heldBytes += reply.size();
     m_done.insert(seq, std::move(reply));
     QList<QByteArray> due;
     while (!m_done.isEmpty() && m_done.firstKey() == m_due) {
         due.append(m_done.take(m_due));
+        m_heldBytes -= due.back().size();
         ++m_due;
     }
     return due;

@@ -6,10 +6,16 @@
 //
 // Ordering per connection is the endpoint's business (ReplyOrder below): the
 // outcomes of one connection may come back in any order.
+//
+// A request whose client has gone (SessionInfo::cancel set) is dropped: a waiting
+// one is not started, a running one stops at its next check (Cancel.h); either way
+// no outcome comes back and its memory is freed.
 #include "CorvusService.h"
 
 #include <QMap>
 #include <QObject>
+#include <atomic>
+#include <optional>
 #include <QPointer>
 #include <QThreadPool>
 #include <functional>
@@ -29,14 +35,22 @@ public:
     const CorvusService *service() const { return m_service.get(); }
 
     // Handles `request` for `owner` (a connection); `done` runs on this thread,
-    // unless `owner` has been destroyed by then.
+    // unless `owner` has been destroyed by then. `cost` chooses the lane; without
+    // it the service estimates it.
     void run(QObject *owner, const wirerequest::Request &request, const SessionInfo &session, Done done);
+    void run(QObject *owner, const wirerequest::Request &request, const SessionInfo &session, Cost cost,
+             Done done);
+    // What the request will cost (the service's estimate; by kind before the
+    // service is set).
+    Cost costOf(const wirerequest::Request &request) const;
+    // Requests dropped because their client had gone, since the start.
+    int cancelledCount() const { return m_cancelled.load(); }
 
     QThreadPool &pool() { return m_pool; }
     QThreadPool &heavyPool() { return m_heavyPool; }
-    // Requests that may take long (whole-list and concordance exports, the lines of
-    // a frequent word, the update files) run on a lane of their own, so that short
-    // requests of other clients never queue behind them.
+    // Requests that may take long by their kind (whole-list and concordance
+    // exports, lines, the update files); the lane is chosen by costOf(), which asks
+    // the service, whose estimate may know that a given page is cheap.
     static bool isHeavy(const wirerequest::Request &request);
 
 private:
@@ -45,6 +59,7 @@ private:
         wirerequest::Request request;
         SessionInfo session;
         Done done;
+        std::optional<Cost> cost;
     };
     void start(Waiting job);
 
@@ -52,6 +67,7 @@ private:
     QList<Waiting> m_waiting;
     QThreadPool m_pool;
     QThreadPool m_heavyPool;
+    std::atomic<int> m_cancelled{0};
 };
 
 // Sends the replies of one connection in the order of its requests, whatever order
@@ -62,9 +78,12 @@ public:
     // Stores the reply of `seq` and returns those now due, in order.
     QList<QByteArray> complete(quint64 seq, QByteArray reply);
     int inFlight() const { return int(m_next - m_due); }
+    // Bytes of the replies done but waiting for an earlier one.
+    qint64 heldBytes() const { return m_heldBytes; }
 
 private:
     quint64 m_next = 0;
     quint64 m_due = 0;
     QMap<quint64, QByteArray> m_done;
+    qint64 m_heldBytes = 0;
 };

@@ -57,6 +57,8 @@ void LocalEndpoint::onConnected(int id)
 {
     Client c;
     c.session.local = true;
+    c.cancel = std::make_shared<cancel::Flag>();
+    c.session.cancel = c.cancel;
     m_clients.insert(id, c);
     updateIdle();
 }
@@ -109,6 +111,9 @@ void LocalEndpoint::onPoked(int id, const QByteArray &item, const QByteArray &da
 
 void LocalEndpoint::onClosed(int id)
 {
+    // Its requests stop: nobody is left to answer.
+    if (const auto it = m_clients.constFind(id); it != m_clients.constEnd())
+        it->cancel->set();
     m_clients.remove(id);
     updateIdle();
 }

@@ -40,6 +40,7 @@ private:
     struct Client {
         ReplyOrder order;
         SessionInfo session;
+        std::shared_ptr<cancel::Flag> cancel;   // set when the client goes
     };
 
     void onConnected(int id);

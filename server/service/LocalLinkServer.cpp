@@ -2,9 +2,35 @@
 
 #include "platform/Folders.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QLocalSocket>
 #include <QPointer>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// What lies at a path that is not a socket, for the refusal; empty for a socket or
+// for nothing at all.
+QString nonSocketKind(const QString &path, bool *exists)
+{
+    struct stat st {};
+    *exists = ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    if (!*exists || S_ISSOCK(st.st_mode))
+        return {};
+    if (S_ISREG(st.st_mode))
+        return QStringLiteral("обычный файл");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("папка");
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("символическая ссылка");
+    return QStringLiteral("специальный файл");
+}
+
+} // namespace
 
 LocalLinkServer::LocalLinkServer(QObject *parent) : QObject(parent)
 {
@@ -33,7 +59,16 @@ bool LocalLinkServer::listenAt(const QString &socketPath, const QByteArray &topi
     m_topic = topic;
     m_path = socketPath;
     m_error.clear();
-    if (QFileInfo::exists(socketPath)) {
+    bool exists = false;
+    const QString kind = nonSocketKind(socketPath, &exists);
+    if (!kind.isEmpty()) {
+        // Not ours to remove: whatever it is, it was put there by someone else.
+        m_error = QStringLiteral("На месте сокета локальной связи %1 находится %2, а не сокет; он оставлен как "
+                                 "есть. Удалите или переименуйте его либо задайте другое имя службы.")
+                      .arg(socketPath, kind);
+        return false;
+    }
+    if (exists) {
         QLocalSocket probe;
         probe.connectToServer(socketPath);
         if (probe.waitForConnected(200)) {
@@ -41,7 +76,12 @@ bool LocalLinkServer::listenAt(const QString &socketPath, const QByteArray &topi
             m_error = QStringLiteral("Локальный сервер уже работает: %1").arg(socketPath);
             return false;
         }
-        QLocalServer::removeServer(socketPath);   // nobody listens: a stale file
+        // Nobody listens: a socket left by a server that did not end cleanly.
+        if (::unlink(QFile::encodeName(socketPath).constData()) != 0) {
+            m_error = QStringLiteral("Не удалось удалить старый сокет локальной связи %1: %2")
+                          .arg(socketPath, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
     }
     // Only this user may talk to the server.
     m_server.setSocketOptions(QLocalServer::UserAccessOption);

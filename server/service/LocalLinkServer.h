@@ -21,8 +21,9 @@ public:
     explicit LocalLinkServer(QObject *parent = nullptr);
     ~LocalLinkServer() override;
 
-    // Listens on platform::localLinkSocketPath(service). A stale socket file (no
-    // listener behind it) is removed first; a live one makes this fail.
+    // Listens on platform::localLinkSocketPath(service). A stale socket (no listener
+    // behind it) is removed first; a live one makes this fail, and so does anything
+    // else at the path (a file, a folder, a link), which is left as it is.
     bool listen(const QString &service, const QByteArray &topic = QByteArray(LocalLinkWire::Topic));
     bool listenAt(const QString &socketPath, const QByteArray &topic);
     // Stops listening, closes every connection and removes the socket file.

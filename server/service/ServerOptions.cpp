@@ -9,7 +9,7 @@ bool takesValue(const QString &name)
     static const QStringList withValue = {
         QStringLiteral("--corpus"), QStringLiteral("--port"),    QStringLiteral("--listen"),
         QStringLiteral("--dict"),   QStringLiteral("--cache"),   QStringLiteral("--service"),
-        QStringLiteral("--idle-exit"), QStringLiteral("--update-dir"),
+        QStringLiteral("--idle-exit"), QStringLiteral("--update-dir"), QStringLiteral("--max-connections"),
     };
     return withValue.contains(name);
 }
@@ -91,6 +91,13 @@ ServerOptionsResult parseServerOptions(const QStringList &args)
                 return fail(QStringLiteral("Неверное число секунд в параметре --idle-exit: %1").arg(value));
             o.idleExitSeconds = s;
             idleGiven = true;
+        } else if (name == QStringLiteral("--max-connections")) {
+            bool ok = false;
+            const int n = value.toInt(&ok);
+            if (!ok || n < 1 || n > 100000)
+                return fail(QStringLiteral("Неверное число соединений в параметре --max-connections: %1 "
+                                           "(нужно число от 1 до 100000).").arg(value));
+            o.maxConnections = n;
         } else if (name == QStringLiteral("--update-dir")) {
             if (value.isEmpty())
                 return fail(QStringLiteral("Пустой путь в параметре --update-dir."));
@@ -133,5 +140,7 @@ QString serverUsage()
         "                     LexarE (программа обновления) и VERSION (номер версии,\n"
         "                     например 1.4.13.0). Клиентам более старых версий,\n"
         "                     подключённым по TCP, предлагается обновление.\n"
+        "  --max-connections N  обслуживать по TCP не больше N соединений сразу (по\n"
+        "                     умолчанию 256); следующим сервер отвечает отказом.\n"
         "  --help             эта справка.\n");
 }

@@ -3,7 +3,7 @@
 //
 //   Corvus.exe [--corpus DIR]... [--port N] [--listen ADDR] [--dict FILE]
 //              [--cache DIR] [--no-local] [--service NAME] [--idle-exit SECONDS]
-//              [--update-dir DIR] [--help]
+//              [--update-dir DIR] [--max-connections N] [--help]
 //
 // Without arguments it serves the default corpus over the local link only, which is
 // how the client starts it on demand.
@@ -24,6 +24,7 @@ struct ServerOptions {
     // whether TCP is served.
     int idleExitSeconds = -1;
     QString updateDir;             // empty: no client update offered
+    int maxConnections = 256;      // TCP connections served at once
     bool help = false;
 };
 

@@ -66,6 +66,8 @@ LoadedService loadService(const ServerOptions &options)
                          .arg(corpus->wordCount()));
     if (!stats.cacheWarning.isEmpty())
         out.notes.append(stats.cacheWarning);
+    // Files and folders left out of the corpus, each named.
+    out.notes.append(stats.warnings);
 
     std::shared_ptr<const Thesaurus> thesaurus;
     const QString thesaurusPath =

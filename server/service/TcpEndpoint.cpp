@@ -1,122 +1,36 @@
 #include "TcpEndpoint.h"
 
+#include "model/Cp1251.h"
+
 #include <QTcpSocket>
 
-TcpConnection::TcpConnection(QTcpSocket *socket, Dispatcher *dispatcher, QObject *parent)
-    : QObject(parent), m_socket(socket), m_dispatcher(dispatcher)
-{
-    m_socket->setParent(this);
-    // Unread bytes stay in the kernel while reading pauses.
-    m_socket->setReadBufferSize(wirerequest::MaxRequestSize);
-    m_settle.setSingleShot(true);
-    m_settle.setInterval(SettleMs);
-    connect(&m_settle, &QTimer::timeout, this, [this] { process(true); });
-    connect(m_socket, &QTcpSocket::readyRead, this, &TcpConnection::onReadyRead);
-    // Reading may have paused on replies the client had not taken.
-    connect(m_socket, &QTcpSocket::bytesWritten, this, &TcpConnection::resumeIfDue);
-    connect(m_socket, &QTcpSocket::disconnected, this, &TcpConnection::end);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
-        if (e != QAbstractSocket::RemoteHostClosedError)
-            end();
-    });
+#include <cstdio>
 
-    write(m_dispatcher->service()->greeting());
+namespace {
+
+constexpr qint64 LogIntervalMs = 10000;
+
+void toStderr(const QString &line)
+{
+    const QByteArray bytes = QStringLiteral("Corvus: %1\n").arg(line).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
 }
 
-void TcpConnection::end()
-{
-    if (m_ended)
-        return;
-    m_ended = true;
-    m_settle.stop();
-    emit finished();
-}
+} // namespace
 
-bool TcpConnection::paused() const
+TcpEndpoint::TcpEndpoint(Dispatcher *dispatcher, const TcpLimits &limits, QObject *parent)
+    : QObject(parent), m_dispatcher(dispatcher), m_limits(limits), m_log(&toStderr)
 {
-    return m_order.inFlight() >= MaxInFlight || m_socket->bytesToWrite() > MaxUnsent;
-}
-
-void TcpConnection::resumeIfDue()
-{
-    if (!m_paused || paused())
-        return;
-    m_paused = false;
-    process(false);
-    onReadyRead();
-}
-
-void TcpConnection::onReadyRead()
-{
-    if (paused()) {
-        m_paused = true;   // resumed when replies are done or taken
-        return;
-    }
-    const QByteArray chunk = m_socket->read(wirerequest::MaxRequestSize);
-    if (chunk.isEmpty())
-        return;
-    m_settle.stop();
-    m_buffer += chunk;
-    process(false);
-}
-
-void TcpConnection::process(bool final)
-{
-    while (!m_buffer.isEmpty()) {
-        if (paused()) {
-            m_paused = true;
-            return;
-        }
-        const wirerequest::Result r = wirerequest::parse(m_buffer, final);
-        switch (r.status) {
-        case wirerequest::Status::Complete:
-            submit(r.request);
-            break;
-        case wirerequest::Status::Bad:
-            answer(m_order.reserve(),
-                   m_dispatcher->service()->markedFor(m_session, CorvusService::badRequest(r.reason)));
-            break;
-        case wirerequest::Status::Filler:
-            break;
-        case wirerequest::Status::NeedMore:
-            if (r.settles)
-                m_settle.start();
-            return;
-        }
-        m_buffer.remove(0, r.size);
-    }
-}
-
-void TcpConnection::submit(const wirerequest::Request &request)
-{
-    const quint64 seq = m_order.reserve();
-    m_dispatcher->run(this, request, m_session, [this, seq](const ServiceOutcome &outcome) {
-        if (outcome.registeredAs) {
-            m_session.userName = *outcome.registeredAs;
-            m_session.clientVersion = outcome.clientVersion;
-        }
-        answer(seq, outcome.reply);
-    });
-}
-
-void TcpConnection::answer(quint64 seq, const QByteArray &reply)
-{
-    for (const QByteArray &r : m_order.complete(seq, reply))
-        write(r);
-    if (m_paused && !paused())
-        QMetaObject::invokeMethod(this, &TcpConnection::resumeIfDue, Qt::QueuedConnection);
-}
-
-void TcpConnection::write(const QByteArray &bytes)
-{
-    if (!m_ended && m_socket->state() == QAbstractSocket::ConnectedState)
-        m_socket->write(bytes);
-}
-
-TcpEndpoint::TcpEndpoint(Dispatcher *dispatcher, QObject *parent)
-    : QObject(parent), m_dispatcher(dispatcher)
-{
+    m_server.setListenBacklogSize(m_limits.listenBacklog);
     connect(&m_server, &QTcpServer::newConnection, this, &TcpEndpoint::onNewConnection);
+    connect(&m_server, &QTcpServer::acceptError, this, &TcpEndpoint::onAcceptError);
+    m_acceptRetry.setSingleShot(true);
+    m_acceptRetry.setInterval(m_limits.acceptRetryMs);
+    connect(&m_acceptRetry, &QTimer::timeout, this, [this] {
+        if (m_ready)
+            m_server.resumeAccepting();
+    });
 }
 
 bool TcpEndpoint::listen(const QHostAddress &address, quint16 port)
@@ -130,17 +44,69 @@ bool TcpEndpoint::listen(const QHostAddress &address, quint16 port)
 
 void TcpEndpoint::setReady()
 {
+    m_ready = true;
     m_server.resumeAccepting();
+}
+
+QList<TcpConnection::State> TcpEndpoint::connectionStates() const
+{
+    QList<TcpConnection::State> out;
+    for (const TcpConnection *c : m_connections)
+        out.append(c->state());
+    return out;
+}
+
+bool TcpEndpoint::logSometimes(QElapsedTimer &last, const QString &line)
+{
+    if (last.isValid() && last.elapsed() < LogIntervalMs)
+        return false;
+    last.start();
+    if (m_log)
+        m_log(line);
+    return true;
 }
 
 void TcpEndpoint::onNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-        auto *connection = new TcpConnection(socket, m_dispatcher, this);
-        ++m_connections;
+        if (m_connections.size() >= m_limits.maxConnections) {
+            refuse(socket);
+            continue;
+        }
+        auto *connection = new TcpConnection(socket, m_dispatcher, m_limits, m_totalUnsent, m_log, this);
+        m_connections.append(connection);
         connect(connection, &TcpConnection::finished, this, [this, connection] {
-            --m_connections;
+            m_connections.removeOne(connection);
             connection->deleteLater();
         });
     }
+}
+
+void TcpEndpoint::refuse(QTcpSocket *socket)
+{
+    ++m_refused;
+    ++m_refusedUnlogged;
+    socket->write(CorvusService::badRequest(cp1251::encode(
+        QStringLiteral("Сервер занят: открыто соединений — %1, больше он не принимает. Подключитесь позже.")
+            .arg(m_limits.maxConnections))));
+    socket->flush();
+    socket->abort();
+    socket->deleteLater();
+    if (logSometimes(m_lastRefusalLog, QStringLiteral("открыто соединений — %1 (предел); отказано новым: %2.")
+                                           .arg(m_connections.size())
+                                           .arg(m_refusedUnlogged)))
+        m_refusedUnlogged = 0;
+}
+
+void TcpEndpoint::onAcceptError(QAbstractSocket::SocketError error)
+{
+    Q_UNUSED(error);
+    // Out of descriptors, most likely: retrying at once would only spin. Connections
+    // that end meanwhile free descriptors for the next try.
+    m_server.pauseAccepting();
+    m_acceptRetry.start();
+    logSometimes(m_lastAcceptErrorLog,
+                 QStringLiteral("не удалось принять соединение (%1): приём приостановлен на %2 мс.")
+                     .arg(m_server.errorString())
+                     .arg(m_limits.acceptRetryMs));
 }

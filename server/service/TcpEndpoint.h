@@ -1,59 +1,25 @@
 #pragma once
-// The TCP endpoint: one session per connection. A new connection is greeted with
-// "$RG="; the bytes that arrive are cut into requests (WireRequest), each request
-// is handled on the dispatcher's pool and answered by exactly one reply, in the
-// order of the requests. Bytes that are not a request get "ZERO" and the
-// connection stays usable.
-#include "Dispatcher.h"
+// The TCP endpoint: accepts connections and runs one TcpConnection each, within
+// TcpLimits. Beyond the connection limit a new connection gets "ZERO" with the
+// reason and is closed; when accepting fails (no file descriptors left), accepting
+// pauses for a moment instead of retrying at once. Refusals and failures go to the
+// log, at most once a few seconds.
+#include "TcpConnection.h"
 
-#include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QTcpServer>
 #include <QTimer>
 
-class QTcpSocket;
-
-class TcpConnection : public QObject {
-    Q_OBJECT
-public:
-    // Quiet time after which bytes that may be a whole request are taken as one.
-    static constexpr int SettleMs = 200;
-    // Requests of one connection handled at once; beyond it reading pauses.
-    static constexpr int MaxInFlight = 32;
-    // Reply bytes a client has not taken yet; beyond it reading pauses too, so a
-    // client that sends without reading cannot make the server hoard its replies.
-    static constexpr qint64 MaxUnsent = qint64(16) * 1024 * 1024;
-
-    TcpConnection(QTcpSocket *socket, Dispatcher *dispatcher, QObject *parent = nullptr);
-
-signals:
-    void finished();
-
-private:
-    void end();
-    bool paused() const;
-    void resumeIfDue();
-    void onReadyRead();
-    void process(bool final);
-    void submit(const wirerequest::Request &request);
-    void answer(quint64 seq, const QByteArray &reply);
-    void write(const QByteArray &bytes);
-
-    QTcpSocket *m_socket;
-    Dispatcher *m_dispatcher;
-    QByteArray m_buffer;
-    QTimer m_settle;
-    ReplyOrder m_order;
-    SessionInfo m_session;
-    bool m_ended = false;
-    bool m_paused = false;   // reading stopped at a limit
-};
-
 class TcpEndpoint : public QObject {
     Q_OBJECT
 public:
-    explicit TcpEndpoint(Dispatcher *dispatcher, QObject *parent = nullptr);
+    explicit TcpEndpoint(Dispatcher *dispatcher, const TcpLimits &limits = TcpLimits(), QObject *parent = nullptr);
+
+    // Lines for the server's log; by default they go to stderr after "Corvus: ".
+    void setLog(TcpLog log) { m_log = std::move(log); }
 
     // Binds at once, so a busy port is reported before the corpus loads; accepting
     // waits for setReady().
@@ -62,12 +28,30 @@ public:
     quint16 port() const { return m_server.serverPort(); }
     QHostAddress address() const { return m_server.serverAddress(); }
     void setReady();
-    int connectionCount() const { return m_connections; }
+    int connectionCount() const { return int(m_connections.size()); }
+
+    // What the connections hold now, and how many were turned away.
+    QList<TcpConnection::State> connectionStates() const;
+    qint64 totalUnsent() const { return *m_totalUnsent; }
+    int refusedCount() const { return m_refused; }
 
 private:
     void onNewConnection();
+    void onAcceptError(QAbstractSocket::SocketError error);
+    void refuse(QTcpSocket *socket);
+    // Logs unless a line of the same kind went out a moment ago; whether it did.
+    bool logSometimes(QElapsedTimer &last, const QString &line);
 
     Dispatcher *m_dispatcher;
+    TcpLimits m_limits;
+    TcpLog m_log;
     QTcpServer m_server;
-    int m_connections = 0;
+    QList<TcpConnection *> m_connections;
+    std::shared_ptr<qint64> m_totalUnsent = std::make_shared<qint64>(0);
+    bool m_ready = false;
+    QTimer m_acceptRetry;
+    int m_refused = 0;
+    int m_refusedUnlogged = 0;
+    QElapsedTimer m_lastRefusalLog;
+    QElapsedTimer m_lastAcceptErrorLog;
 };

@@ -38,14 +38,46 @@ bool requestStartsAt(QByteArrayView b, qsizetype at)
     return p < b.size() && b[p] == '=' && p > at + 1 && isClientTag(b.sliced(at + 1, p - at - 1));
 }
 
-// The first client request starting after `from`, or -1.
-qsizetype nextRequestStart(QByteArrayView b, qsizetype from)
+// The options of an option list text as commalist::split() would cut them, counted
+// without making them; stops counting past `limit`.
+qsizetype optionCount(QByteArrayView text, qsizetype limit)
 {
-    for (qsizetype p = from; p < b.size(); ++p) {
-        if (b[p] == '$' && requestStartsAt(b, p))
-            return p;
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    const qsizetype nul = text.indexOf('\0');
+    const qsizetype n = nul >= 0 ? nul : text.size();
+    qsizetype p = 0, count = 0;
+    while (p < n && blank(text[p]))
+        ++p;
+    while (p < n && count <= limit) {
+        if (text[p] == '"') {
+            ++p;
+            while (p < n) {
+                if (text[p] == '"') {
+                    if (p + 1 < n && text[p + 1] == '"') {
+                        p += 2;
+                        continue;
+                    }
+                    ++p;
+                    break;
+                }
+                ++p;
+            }
+        } else {
+            while (p < n && !blank(text[p]) && text[p] != ',')
+                ++p;
+        }
+        ++count;
+        while (p < n && blank(text[p]))
+            ++p;
+        if (p < n && text[p] == ',') {
+            if (p + 1 == n)
+                ++count;
+            do {
+                ++p;
+            } while (p < n && blank(text[p]));
+        }
     }
-    return -1;
+    return count;
 }
 
 Result bad(qsizetype size, const char *reasonUtf8, QByteArray tag = {})
@@ -75,40 +107,99 @@ Result complete(qsizetype size, Request req)
     return r;
 }
 
-// Bytes that are not a request: up to the next request, or everything (after a quiet
-// period, so garbage arriving in pieces gets one answer).
-Result garbage(QByteArrayView b, bool final, const char *reasonUtf8)
-{
-    const qsizetype next = nextRequestStart(b, 1);
-    if (next > 0)
-        return bad(next, reasonUtf8);
-    if (!final && b.size() < MaxRequestSize)
-        return needMore(true);
-    return bad(b.size(), reasonUtf8);
-}
+// One call of parse(): the bytes, whether more may come, and where an earlier call
+// on the same front got to.
+class Parser {
+public:
+    Parser(QByteArrayView b, bool final, Progress *progress)
+        : m_b(b), m_final(final), m_progress(progress ? progress : &m_own)
+    {
+    }
 
-Result parseRecords(QByteArrayView b, qsizetype p, bool final, Request req)
+    Result front();
+
+private:
+    // The first client request starting at or after `from`, or -1. A search that
+    // finds none remembers how far every start was ruled out.
+    qsizetype nextRequestStart(qsizetype from)
+    {
+        const qsizetype begin = std::max(from, m_progress->clean);
+        for (qsizetype p = begin; p < m_b.size(); ++p) {
+            if (m_b[p] == '$' && requestStartsAt(m_b, p)) {
+                m_progress->examined += p - begin + 1;
+                return p;
+            }
+        }
+        m_progress->examined += std::max<qsizetype>(0, m_b.size() - begin);
+        // A start in the last MaxTagLength + 2 bytes may still be cut.
+        m_progress->clean = std::max(begin, m_b.size() - (MaxTagLength + 2));
+        return -1;
+    }
+
+    // Bytes that are not a request: up to the next request, or everything (after a
+    // quiet period, so garbage arriving in pieces gets one answer).
+    Result garbage(const char *reasonUtf8)
+    {
+        const qsizetype next = nextRequestStart(1);
+        if (next > 0)
+            return bad(next, reasonUtf8);
+        if (!m_final && m_b.size() < MaxRequestSize)
+            return needMore(true);
+        return bad(m_b.size(), reasonUtf8);
+    }
+
+    Result cut(const Request &req)
+    {
+        return m_final ? bad(m_b.size(), "Запрос получен не полностью.", req.tag) : needMore(false);
+    }
+
+    Result records(qsizetype paramsAt, Request req);
+    Result text(qsizetype paramsAt, Request req);
+
+    QByteArrayView m_b;
+    bool m_final;
+    Progress m_own;
+    Progress *m_progress;
+};
+
+Result Parser::records(qsizetype paramsAt, Request req)
 {
     static const QByteArray New = QByteArrayLiteral("New");
-    const qsizetype avail = b.size() - p;
-    if (avail < New.size()) {
-        if (New.startsWith(b.sliced(p)))
-            return final ? bad(b.size(), "Запрос получен не полностью.", req.tag) : needMore(false);
-        return garbage(b, final, "Запрос должен начинаться словом «New».");
+    const QByteArrayView b = m_b;
+    qsizetype p = paramsAt;
+    if (m_progress->recordsAt > 0) {
+        // Records up to recordsAt were read by an earlier call.
+        p = m_progress->recordsAt;
+        req = m_progress->partial;
+    } else {
+        const qsizetype avail = b.size() - p;
+        if (avail < New.size()) {
+            if (New.startsWith(b.sliced(p)))
+                return cut(req);
+            return garbage("Запрос должен начинаться словом «New».");
+        }
+        if (b.sliced(p, New.size()) != New)
+            return garbage("Запрос должен начинаться словом «New».");
+        p += New.size();
+        req.records = true;
     }
-    if (b.sliced(p, New.size()) != New)
-        return garbage(b, final, "Запрос должен начинаться словом «New».");
-    p += New.size();
-    req.records = true;
-    const auto cut = [&]() {
-        return final ? bad(b.size(), "Запрос получен не полностью.", req.tag) : needMore(false);
+    const qsizetype resumedAt = p;
+    // Stops before the record at `at`, which is not whole yet: only its header was
+    // looked at, and the next call starts again there.
+    const auto wait = [&](qsizetype at, Result r) {
+        if (r.status == Status::NeedMore) {
+            m_progress->recordsAt = at;
+            m_progress->partial = req;
+        }
+        m_progress->examined += at - resumedAt + std::min<qsizetype>(b.size() - at, MaxLengthDigits + 4);
+        return r;
     };
 
     while (true) {
         if (p >= b.size()) {
             // Ended after a position record: the option list may still be coming.
-            if (!final)
-                return needMore(true);
+            if (!m_final)
+                return wait(p, needMore(true));
             break;
         }
         const char c = b[p];
@@ -120,10 +211,10 @@ Result parseRecords(QByteArrayView b, qsizetype p, bool final, Request req)
         }
         if (c == 2 || c == 3) {
             if (p + 1 >= b.size())
-                return cut();
+                return wait(p, cut(req));
             const int n = static_cast<unsigned char>(b[p + 1]);
             if (p + 2 + n > b.size())
-                return cut();
+                return wait(p, cut(req));
             const QByteArray text = b.sliced(p + 2, n).toByteArray();
             if (c == 2) {
                 tCDictPos d(-1);
@@ -139,9 +230,9 @@ Result parseRecords(QByteArrayView b, qsizetype p, bool final, Request req)
         }
         if (c == 5) {
             if (p + 1 >= b.size())
-                return cut();
+                return wait(p, cut(req));
             if (b[p + 1] != '/')
-                return garbage(b, final, "Список параметров запроса искажён.");
+                return garbage("Список параметров запроса искажён.");
             qsizetype q = p + 2;
             qint64 length = 0;
             int digits = 0;
@@ -151,27 +242,94 @@ Result parseRecords(QByteArrayView b, qsizetype p, bool final, Request req)
                 ++digits;
             }
             if (q >= b.size())
-                return digits > MaxLengthDigits ? garbage(b, final, "Список параметров запроса искажён.")
-                                                : cut();
+                return digits > MaxLengthDigits ? garbage("Список параметров запроса искажён.") : wait(p, cut(req));
             if (digits == 0 || digits > MaxLengthDigits || b[q] != '/')
-                return garbage(b, final, "Список параметров запроса искажён.");
+                return garbage("Список параметров запроса искажён.");
             if (q + 1 >= b.size())
-                return cut();
+                return wait(p, cut(req));
             if (b[q + 1] != 5)
-                return garbage(b, final, "Список параметров запроса искажён.");
+                return garbage("Список параметров запроса искажён.");
             if (length > MaxRequestSize)
                 return bad(b.size(), "Запрос слишком длинный.", req.tag);
             const qsizetype start = q + 2;
             if (b.size() - start < length)
                 return b.size() > MaxRequestSize ? bad(b.size(), "Запрос слишком длинный.", req.tag)
-                                                 : cut();
-            req.options = OptionList::fromCommaText(b.sliced(start, length).toByteArray());
+                                                 : wait(p, cut(req));
+            const QByteArrayView list = b.sliced(start, length);
+            if (optionCount(list, MaxOptions) > MaxOptions)
+                return bad(start + length, "В запросе слишком много параметров (больше 1000).", req.tag);
+            req.options = OptionList::fromCommaText(list.toByteArray());
             p = start + length;
             break;   // the option list is the last record
         }
-        return garbage(b, final, "После записей запроса лишний текст.");
+        return garbage("После записей запроса лишний текст.");
     }
+    m_progress->examined += p - resumedAt;
     return complete(p, std::move(req));
+}
+
+Result Parser::text(qsizetype paramsAt, Request req)
+{
+    // Plain text: up to the next request, or to the end of what has arrived.
+    const qsizetype next = nextRequestStart(paramsAt);
+    if (next >= 0) {
+        req.params = m_b.sliced(paramsAt, next - paramsAt).toByteArray();
+        return complete(next, std::move(req));
+    }
+    const QByteArrayView params = m_b.sliced(paramsAt);
+    // Texts with a fixed content prove their own end.
+    const bool proven = (req.tag == "INFO" && params.isEmpty())
+        || ((req.tag == "CL_E" || req.tag == "CL_B") && params == QByteArrayView("New"));
+    if (!proven && !m_final) {
+        if (m_b.size() > MaxRequestSize)
+            return bad(m_b.size(), "Запрос слишком длинный.", req.tag);
+        return needMore(true);
+    }
+    req.params = params.toByteArray();
+    return complete(m_b.size(), std::move(req));
+}
+
+Result Parser::front()
+{
+    const QByteArrayView b = m_b;
+    if (b.isEmpty())
+        return needMore(false);
+    if (isFiller(b[0])) {
+        qsizetype n = 0;
+        while (n < b.size() && isFiller(b[n]))
+            ++n;
+        m_progress->examined += n;
+        Result r;
+        r.status = Status::Filler;
+        r.size = n;
+        return r;
+    }
+    if (b[0] != '$')
+        return garbage("Запрос не распознан: он должен начинаться с «$» и имени запроса.");
+
+    qsizetype p = 1;
+    while (p < b.size() && isTagChar(b[p]) && p - 1 < MaxTagLength)
+        ++p;
+    if (p >= b.size()) {
+        if (p - 1 <= MaxTagLength)
+            return m_final ? bad(b.size(), "Запрос получен не полностью.") : needMore(false);
+        return garbage("Запрос не распознан: слишком длинное имя запроса.");
+    }
+    if (b[p] != '=' || p == 1)
+        return garbage("Запрос не распознан: за именем запроса должен следовать «=».");
+
+    Request req;
+    req.tag = b.sliced(1, p - 1).toByteArray();
+    req.known = isClientTag(req.tag);
+    const qsizetype paramsAt = p + 1;
+
+    if (isRecordTag(req.tag)) {
+        Result r = records(paramsAt, std::move(req));
+        if (r.status == Status::Complete)
+            r.request.params = b.sliced(paramsAt, r.size - paramsAt).toByteArray();
+        return r;
+    }
+    return text(paramsAt, std::move(req));
 }
 
 } // namespace
@@ -189,70 +347,9 @@ bool isRecordTag(QByteArrayView tag)
                        [&](const char *t) { return tag == QByteArrayView(t); });
 }
 
-namespace {
-
-Result parseFront(QByteArrayView b, bool final)
+Result parse(QByteArrayView b, bool final, Progress *progress)
 {
-    if (b.isEmpty())
-        return needMore(false);
-    if (isFiller(b[0])) {
-        qsizetype n = 0;
-        while (n < b.size() && isFiller(b[n]))
-            ++n;
-        Result r;
-        r.status = Status::Filler;
-        r.size = n;
-        return r;
-    }
-    if (b[0] != '$')
-        return garbage(b, final, "Запрос не распознан: он должен начинаться с «$» и имени запроса.");
-
-    qsizetype p = 1;
-    while (p < b.size() && isTagChar(b[p]) && p - 1 < MaxTagLength)
-        ++p;
-    if (p >= b.size()) {
-        if (p - 1 <= MaxTagLength)
-            return final ? bad(b.size(), "Запрос получен не полностью.") : needMore(false);
-        return garbage(b, final, "Запрос не распознан: слишком длинное имя запроса.");
-    }
-    if (b[p] != '=' || p == 1)
-        return garbage(b, final, "Запрос не распознан: за именем запроса должен следовать «=».");
-
-    Request req;
-    req.tag = b.sliced(1, p - 1).toByteArray();
-    req.known = isClientTag(req.tag);
-    const qsizetype paramsAt = p + 1;
-
-    if (isRecordTag(req.tag)) {
-        Result r = parseRecords(b, paramsAt, final, std::move(req));
-        if (r.status == Status::Complete)
-            r.request.params = b.sliced(paramsAt, r.size - paramsAt).toByteArray();
-        return r;
-    }
-
-    // Plain text: up to the next request, or to the end of what has arrived.
-    const qsizetype next = nextRequestStart(b, paramsAt);
-    if (next >= 0) {
-        req.params = b.sliced(paramsAt, next - paramsAt).toByteArray();
-        return complete(next, std::move(req));
-    }
-    req.params = b.sliced(paramsAt).toByteArray();
-    // Texts with a fixed content prove their own end.
-    const bool proven = (req.tag == "INFO" && req.params.isEmpty())
-        || ((req.tag == "CL_E" || req.tag == "CL_B") && req.params == "New");
-    if (!proven && !final) {
-        if (b.size() > MaxRequestSize)
-            return bad(b.size(), "Запрос слишком длинный.", req.tag);
-        return needMore(true);
-    }
-    return complete(b.size(), std::move(req));
-}
-
-} // namespace
-
-Result parse(QByteArrayView b, bool final)
-{
-    Result r = parseFront(b, final);
+    Result r = Parser(b, final, progress).front();
     // However it is read, a request never grows beyond the cap.
     if (r.status == Status::NeedMore && b.size() >= MaxRequestSize)
         return bad(b.size(), "Запрос слишком длинный.", r.request.tag);

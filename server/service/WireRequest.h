@@ -12,6 +12,10 @@
 // Pure: the connection buffers what arrives, calls parse() and takes the bytes it
 // reports. When the bytes so far may be a whole request (`settles`), the connection
 // waits for a short quiet period and then calls parse() with `final` set.
+//
+// A request that arrives in many small pieces is not read again from its start at
+// every piece: parse() notes in a Progress how far it got, and the next call goes
+// on from there, so the work per piece is proportional to the new bytes.
 #include "model/ConcPos.h"
 #include "model/DictPos.h"
 #include "model/OptionList.h"
@@ -24,6 +28,9 @@ namespace wirerequest {
 
 constexpr qsizetype MaxRequestSize = qsizetype(1) << 20;
 constexpr int MaxTagLength = 16;
+// Options one request may carry (the client sends a few dozen); more is refused, so
+// that a pending request holds memory in proportion to its bytes.
+constexpr int MaxOptions = 1000;
 
 struct Request {
     QByteArray tag;
@@ -51,6 +58,16 @@ struct Result {
     QByteArray reason;      // Bad: Russian, 1251
 };
 
+// How far parse() got with the request at the front of a buffer. It belongs to that
+// buffer's front: the caller resets it (= Progress()) whenever it takes bytes from
+// the front, and otherwise passes it unchanged with the grown buffer.
+struct Progress {
+    qsizetype recordsAt = 0;   // a records request: where the next record begins (0: not reached)
+    Request partial;           // the records read up to recordsAt
+    qsizetype clean = 0;       // no request begins before this offset (searches go on from here)
+    qint64 examined = 0;       // bytes looked at since the last reset: the cost of the front request
+};
+
 // The tags that the client sends.
 bool isClientTag(QByteArrayView tag);
 // Whether a tag carries "New" + records.
@@ -59,6 +76,7 @@ bool isRecordTag(QByteArrayView tag);
 // Parses the request at the front of `buffer`. With `final`, no more bytes are
 // expected for now: a request that may be whole is taken as it is, one that is
 // provably cut is Bad; NeedMore is then returned only for an empty buffer.
-Result parse(QByteArrayView buffer, bool final = false);
+// With `progress`, goes on from where the previous call on the same front stopped.
+Result parse(QByteArrayView buffer, bool final = false, Progress *progress = nullptr);
 
 } // namespace wirerequest

@@ -5,11 +5,13 @@
 #include "concordance/ConcPage.h"
 #include "dictionary/DictPage.h"
 #include "filters/HistoryNavigation.h"
+#include "text/BufferWindow.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QStatusBar>
 
@@ -71,6 +73,10 @@ void connectConcordancePage(TForm1 &frame)
         nav->skipFlag = false;
     };
     h.progressShowing = [&frame] { return frame.Form2 && frame.Form2->isVisible(); };
+    h.setBufferFont = [&frame](const QFont &font) {
+        if (frame.T_F2)
+            frame.T_F2->LB->setFont(font);
+    };
     h.statusHints = [&frame](const QString &panel0, const QString &panel1) {
         frame.SB_Panel0->setText(panel0);
         frame.SB_Panel1->setText(panel1);

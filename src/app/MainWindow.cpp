@@ -9,6 +9,7 @@
 #include "SelfUpdate.h"
 #include "ServerLogPage.h"
 #include "SessionController.h"
+#include "TextPagesWiring.h"
 #include "UiServices.h"
 #include "Watchdog.h"
 #include "concordance/ConcDictLinks.h"
@@ -192,6 +193,7 @@ void TForm1::createSecondaryWindows()
     Form5 = new TForm5(this);
     TS_Dict->setPictureWindow(Form5);
     TS_Conc->setSortSeqDialog(F_SortSeq);
+    wireTextPages(*this);
 }
 
 // ---------------------------------------------------------------- first show

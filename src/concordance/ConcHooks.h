@@ -15,7 +15,6 @@
 #include <functional>
 #include <optional>
 
-class QKeyEvent;
 class QWidget;
 
 struct ConcHooks {
@@ -34,10 +33,7 @@ struct ConcHooks {
     std::function<void(bool)> highlightTextZone;
     // The text view (MemoX) takes the keyboard.
     std::function<void()> focusTextView;
-    // P_Text's font (start-up fonts and the font command for the text); the text
-    // view holds words (the font command with no target goes to it then).
-    std::function<QFont()> textFont;
-    std::function<void(const QFont &)> setTextFont;
+    // The text view holds words (the font command with no target goes to it then).
     std::function<bool()> textViewHasWords;
     // Height of the memo of the full-text window; 0 (unset) gives 10 rows.
     std::function<int()> fullTextMemoHeight;
@@ -46,6 +42,9 @@ struct ConcHooks {
     // "Строка конк.=>Буфер" and "Просмотр буфера" of the lists' popup menu.
     std::function<void()> copyLineToBuffer;
     std::function<void()> showBuffer;
+    // The buffer's export header (the filter summary), written before a concordance
+    // export's lines; unset, the page writes it from `filterRows`.
+    std::function<void()> exportHeader;
     // Concordance lines were marked or unmarked with Shift+click: B_Buf2's caption.
     std::function<void(bool anyMarked)> markedLinesChanged;
 
@@ -79,9 +78,6 @@ struct ConcHooks {
     // ---- Window services ----
     // The progress window is showing; false when unset.
     std::function<bool()> progressShowing;
-    // The text view's key handling while it has the keyboard; true when it took
-    // the key.
-    std::function<bool(QKeyEvent *)> textViewKey;
     // The font dialog; nothing when cancelled. QFontDialog when unset.
     std::function<std::optional<QFont>(QWidget *parent, const QFont &initial)> chooseFont;
     // The status bar's two panels (switch and movement hints; selection hint).

@@ -10,8 +10,12 @@
 #include "app/PageHost.h"
 #include "app/SessionState.h"
 #include "concordance/core/SortSeq.h"
+#include "dictionary/UsagePanel.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
+#include "text/BufferActions.h"
+#include "text/FullTextWindow.h"
+#include "text/TextPanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -24,6 +28,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -112,6 +117,7 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
         if (m_hooks.showBuffer)
             m_hooks.showBuffer();
     });
+    wirePanels();
 
     // Sub-pages change only by the mouse: the keys and the wheel of the tab bar do
     // nothing.
@@ -142,9 +148,15 @@ void ConcPage::buildSubPages()
     for (QRadioButton *rb : {RBD1, RBD2, RBD3})
         links->addWidget(rb);
     links->addStretch(1);
+    m_usage = new UsagePanel(m_host, TS_Conc_D);
+    m_usage->adoptEntryTree(TreeDOx);
     dict->addLayout(links);
-    dict->addWidget(TreeDOx, 1);
+    dict->addWidget(m_usage, 1);
     dict->addWidget(CB_DST);
+    auto *text = new QVBoxLayout(TS_Conc_T);
+    text->setContentsMargins(0, 0, 0, 0);
+    m_text = new TextPanel(m_host, TS_Conc_T);
+    text->addWidget(m_text);
 }
 
 SessionState &ConcPage::state()
@@ -186,6 +198,8 @@ void ConcPage::SetConc()
     s.KeepDictPos = false;
     m_zone = Zone::WordList;
     m_fontTarget = FontTarget::None;
+    m_text->reset();
+    m_usage->reset();
     emit concordanceReset();
 }
 
@@ -205,8 +219,7 @@ void ConcPage::applyDefaultFont(const QFont &face)
         concwidgets::setRowHeight(l, concwidgets::listRowHeight(face));
     }
     m_context->applyColumnFont(face);
-    if (m_hooks.setTextFont)
-        m_hooks.setTextFont(face);
+    m_text->setTextFont(face);
     if (m_hooks.setBufferFont)
         m_hooks.setBufferFont(face);
 }
@@ -280,7 +293,7 @@ void ConcPage::refreshLevelDisplay()
 
 bool ConcPage::textViewKey(QKeyEvent *event)
 {
-    return m_hooks.textViewKey && m_hooks.textViewKey(event);
+    return m_text->textViewKey(event);
 }
 
 void ConcPage::setSubPageVisibility(bool concDict, bool filterSet)
@@ -300,9 +313,9 @@ void ConcPage::onCN_C(const QByteArray &body) { Panel3->onCN_C(body); }
 void ConcPage::onCN_Cx(const QByteArray &body) { Panel3->onCN_Cx(body); }
 void ConcPage::onCN_W(const QByteArray &body) { Panel3->onCN_W(body); }
 void ConcPage::onCT_N(const QByteArray &body) { m_context->onCT_N(body); }
-void ConcPage::onCT_W(const QByteArray &) {}
-void ConcPage::onCT_T(const QByteArray &) {}
-void ConcPage::onCT_D(const QByteArray &) {}
+void ConcPage::onCT_W(const QByteArray &body) { m_text->onCT_W(body); }
+void ConcPage::onCT_T(const QByteArray &body) { m_text->onCT_T(body); }
+void ConcPage::onCT_D(const QByteArray &body) { m_usage->onCT_D(body); }
 
 void ConcPage::send(const QByteArray &tag, bool withDictPos)
 {
@@ -371,11 +384,10 @@ bool ConcPage::recomputePageSizes()
     g.wordListRow = concwidgets::rowHeight(LBC_W);
     g.contextHeight = m_context->LBC_L->height();
     g.contextRow = m_context->rowHeight();
-    const QFont text = m_hooks.textFont ? m_hooks.textFont() : m_context->LBC_L->font();
-    const int textPixels = QFontInfo(text).pixelSize();
-    g.textRow = textPixels + 4 + 2;
+    g.textRow = m_text->wordLabelHeight() + 2;
     g.fullTextHeight = m_hooks.fullTextMemoHeight ? m_hooks.fullTextMemoHeight() : 0;
-    g.fullTextRow = textPixels + 2;
+    const QFont memo = m_text->fullTextWindow() ? m_text->fullTextWindow()->Memo_Text->font() : m_text->textFont();
+    g.fullTextRow = QFontInfo(memo).pixelSize() + 2;
     return conccore::setPageSizes(state().Options, g);
 }
 
@@ -556,7 +568,7 @@ QFont ConcPage::targetFont(FontTarget target) const
     case FontTarget::Text:
     case FontTarget::None: break;
     }
-    return m_hooks.textFont ? m_hooks.textFont() : m_context->LBC_L->font();
+    return m_text->textFont();
 }
 
 void ConcPage::M_FontClick()
@@ -608,9 +620,8 @@ void ConcPage::fontCommand(FontTarget target)
         return;
     case FontTarget::Text:
     case FontTarget::None:
-        if ((target == FontTarget::Text || (m_hooks.textViewHasWords && m_hooks.textViewHasWords()))
-            && m_hooks.setTextFont)
-            m_hooks.setTextFont(*chosen);
+        if (target == FontTarget::Text || (m_hooks.textViewHasWords && m_hooks.textViewHasWords()))
+            m_text->setTextFont(*chosen);
         return;
     }
 }

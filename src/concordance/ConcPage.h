@@ -26,6 +26,8 @@ class TF_SortSeq;
 class WordListPanel;
 struct SessionState;
 struct Config;
+class TextPanel;
+class UsagePanel;
 
 class ConcPage : public QWidget {
     Q_OBJECT
@@ -155,6 +157,9 @@ public:
     // элементов"), driven by the dictionary browser through their operations.
     ConcDictLinks *dictView() const { return m_dictLinks; }
     QTreeWidget *TreeDOx;
+    // The contents of "Текст" and "Словарь".
+    TextPanel *textPanel() const { return m_text; }
+    UsagePanel *usagePanel() const { return m_usage; }
     QRadioButton *RBD1;
     QRadioButton *RBD2;
     QRadioButton *RBD3;
@@ -173,6 +178,9 @@ protected:
 
 private:
     void buildSubPages();
+    // The page's own hooks on the text view, the buffer actions and the usage table,
+    // and its hooks' defaults on them.
+    void wirePanels();
     void PageCCChange();
     void applyStartupFonts();
     void fontCommand(FontTarget target);
@@ -188,4 +196,6 @@ private:
     FontTarget m_fontTarget = FontTarget::None;
     bool m_opened = false;          // the tab was opened since set-up
     bool m_settingUp = false;       // PageCC changed by the set-up
+    TextPanel *m_text = nullptr;
+    UsagePanel *m_usage = nullptr;
 };

@@ -101,8 +101,16 @@ ContextPanel::ContextPanel(ConcPage &page, QWidget *parent) : QWidget(parent), m
     LC_TextNameHint = label("LC_TextNameHint");
     P_ConcBuf = new QWidget(this);
     P_ConcBuf->setObjectName(QStringLiteral("P_ConcBuf"));
-    new QHBoxLayout(P_ConcBuf);
-    P_ConcBuf->layout()->setContentsMargins(0, 0, 0, 0);
+    auto *buf = new QHBoxLayout(P_ConcBuf);
+    buf->setContentsMargins(0, 0, 0, 0);
+    B_Buf2 = new QPushButton(P_ConcBuf);
+    B_Buf2->setObjectName(QStringLiteral("B_Buf2"));
+    B_BufShow = new QPushButton(P_ConcBuf);
+    B_BufShow->setObjectName(QStringLiteral("B_BufShow"));
+    B_BufC = new QPushButton(P_ConcBuf);
+    B_BufC->setObjectName(QStringLiteral("B_BufC"));
+    for (QPushButton *b : {B_Buf2, B_BufShow, B_BufC})
+        buf->addWidget(b);
     bottom->addWidget(BC_Prev);
     bottom->addWidget(BC_Next);
     bottom->addWidget(LC_TextName, 1);
@@ -142,6 +150,9 @@ void ContextPanel::reset()
     for (QLabel *l : {LC_TextNameHint, L_LNC_B, L_LNC_E, L_LNC_C, LC_TextName})
         l->clear();
     L_LNC->hide();
+    B_Buf2->setText(QStringLiteral("Конк.-> буфер"));
+    B_BufShow->setText(QStringLiteral("Просмотреть буф."));
+    B_BufC->setText(QStringLiteral("Очистить буфер"));
     BC_Prev->hide();
     BC_Next->hide();
     SB_Wx->hide();

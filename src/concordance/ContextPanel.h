@@ -68,8 +68,11 @@ public:
     QPushButton *BC_Next;
     QLabel *LC_TextName;
     QLabel *LC_TextNameHint;
-    // The buffer buttons of this sub-page go here.
+    // The buffer buttons of this sub-page.
     QWidget *P_ConcBuf;
+    QPushButton *B_Buf2;
+    QPushButton *B_BufShow;
+    QPushButton *B_BufC;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -189,9 +189,15 @@ void ContextPanel::exportLines(const QByteArray &body)
     QList<QByteArray> charNames;
     for (const CharEntry &c : s.CharList)
         charNames.append(c.name);
-    s.Buffer.append(conccore::concExportIntro(h.filterRows ? h.filterRows() : conccore::FilterRows(),
-                                              conccore::headingNames(s.Options.value("Char3"), charNames),
-                                              s.Options.value("PrintConcStr") != "False", conc.Found[size_t(level)]));
+    const QList<QByteArray> names = conccore::headingNames(s.Options.value("Char3"), charNames);
+    const bool single = s.Options.value("PrintConcStr") != "False";
+    if (h.exportHeader) {
+        h.exportHeader();   // the buffer's own header: the filter summary
+        s.Buffer.append(conccore::concExportCounts(names, single, conc.Found[size_t(level)]));
+    } else {
+        s.Buffer.append(conccore::concExportIntro(h.filterRows ? h.filterRows() : conccore::FilterRows(), names,
+                                                  single, conc.Found[size_t(level)]));
+    }
     s.Options.set("PrintConcStr", "False");
 
     // A long body is written in portions; between them the window answers and the

@@ -517,6 +517,17 @@ void DictPage::loadDictLinks(const QByteArray &text)
     run(out);
 }
 
+void DictPage::requestEntry()
+{
+    tCDictPos *record = recordOfCurDict();
+    if (!record)
+        return;
+    DictOutcome out;
+    out.requests.append(dictcore::DictRequest{"DC_S", *record});
+    userAction();
+    run(out);
+}
+
 void DictPage::TreeDoX_Clear()
 {
     m_page.DictLinks.clear();

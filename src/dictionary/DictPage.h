@@ -77,6 +77,9 @@ public:
     void loadDictLinks(const QByteArray &text);
     // Clears the links, hides RBD1..RBD3 and clears and hides TreeDOx.
     void TreeDoX_Clear();
+    // Asks for the entry of the record of CurDict ("DC_S"): the usage table's
+    // headword and its entry box.
+    void requestEntry();
     // The concordance set-up: links cleared, CB_DST from the configuration.
     void concordanceReset();
 

@@ -6,16 +6,24 @@
 #include "concordance/ConcPage.h"
 #include "concordance/ContextPanel.h"
 #include "dictionary/DictPage.h"
+#include "dictionary/UsagePanel.h"
 #include "model/Cp1251.h"
 #include "support/AppFixture.h"
 #include "support/CorvusServer.h"
 #include "support/TestFiles.h"
+#include "text/BufferActions.h"
+#include "text/BufferWindow.h"
+#include "text/FullTextWindow.h"
+#include "text/TextPanel.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -80,6 +88,10 @@ private slots:
         form.close();   // tells the server "CLOSE"; it ends by itself
     }
 
+    // The text around an occurrence, its page for the buffer, the full text, the
+    // usage table and the buffer saved, against the server.
+    void tcpMode_textPageFullTextUsageTableAndBuffer();
+
     void tcpMode_registersAndOpensTheFirstDictionary()
     {
         TestHome home;
@@ -123,6 +135,79 @@ private slots:
         corvus.waitForFinished(5000);
     }
 };
+
+void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
+{
+    TestHome home;
+    writeFile(home.path() + QStringLiteral("/corpus/Ветров/Повесть.txt"),
+              cp1251::ru("А кот пришёл домой.\nКот спит.\n"));
+    QProcess corvus;
+    const quint16 port = startCorvusTcp(corvus, {QStringLiteral("--corpus"), home.path() + QStringLiteral("/corpus"),
+                                                 QStringLiteral("--cache"), home.path() + QStringLiteral("/cache")});
+    QVERIFY(port);
+    RecordingUi ui;
+    TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
+    form.createSecondaryWindows();
+    form.show();
+    form.B_ConnectClick();
+    QTRY_VERIFY_WITH_TIMEOUT(form.PageC->isTabVisible(form.PageC->indexOf(form.TS_Conc)), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.state().PendingRequest.isEmpty(), 20000);
+
+    // The first word form of the list ("а", alphabetically first), as the value
+    // list would have selected it.
+    SessionState &s = form.state();
+    tCConcPos &c = *s.CurrentConcPos;
+    c.Level = 1;
+    c.CharNo[0] = c.CharNo[1] = 0;
+    c.ValueNo[1] = 0;
+    c.FirstLine = -1;
+    c.Move.fill(' ');
+    s.Options.set("TabType", "CONC2");
+    s.Options.set("LBC_T_Max", "10");
+    TextPanel *text = form.TS_Conc->textPanel();
+    BufferActions::Hooks hooks;
+    hooks.subPage = [] { return textcore::SubPage::Text; };
+    text->buffer().setHooks(hooks);
+
+    text->requestText();
+    QTRY_VERIFY_WITH_TIMEOUT(!text->view().labels.isEmpty(), 20000);
+    QCOMPARE(text->view().labels.first().text, cp1251::ru("А"));
+    QVERIFY(text->view().labels.first().current());
+    QVERIFY(text->L_TextName->text().contains(QStringLiteral("Повесть")));
+
+    // The page for the buffer: the rows of the text and its name.
+    text->B_Buf2_Text->click();
+    QTRY_VERIFY_WITH_TIMEOUT(s.Buffer.size() >= 3, 20000);
+    QCOMPARE(s.Buffer.lines().mid(0, 2), QList<QByteArray>({cp1251::ru("А кот пришёл домой."), cp1251::ru("Кот спит.")}));
+
+    // The whole text in the full-text window.
+    text->openTextOfLine(c.CurLine);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Form4->isVisible(), 20000);
+    QVERIFY(form.Form4->Memo_Text->toPlainText().contains(QStringLiteral("Кот спит.")));
+    QTest::keyClick(form.Form4->Memo_Text, Qt::Key_Escape);
+    QVERIFY(!form.Form4->isVisible());
+
+    // The usage table of the occurrences.
+    UsagePanel *usage = form.TS_Conc->usagePanel();
+    form.TS_Conc->usagePanel()->requestUsage();
+    QTRY_VERIFY_WITH_TIMEOUT(usage->grid().rowCount() >= 2, 20000);
+    QVERIFY(usage->grid().hasHeading());
+
+    // Saved into a file: its path, the lines, the end line.
+    const QString saved = home.path() + QStringLiteral("/buffer.txt");
+    form.T_F2->chooseFile = [&saved](QWidget *, const QString &) { return saved; };
+    form.T_F2->B_SaveClick();
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith(cp1251::encode(saved) + "\r\n" + cp1251::ru("А кот пришёл домой.")));
+    QVERIFY(bytes.endsWith("=============\r\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(s.PendingRequest.isEmpty(), 20000);
+    QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(QLatin1Char('|'))));
+    form.close();
+    corvus.terminate();
+    corvus.waitForFinished(5000);
+}
 
 QTEST_MAIN(TestE2eCorvus)
 #include "tst_e2e_corvus.moc"

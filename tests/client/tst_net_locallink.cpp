@@ -9,12 +9,18 @@
 #include "platform/Folders.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QtTest>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -268,10 +274,19 @@ private slots:
 
     void staleSocketFile_replaced_liveServerKept()
     {
+        // A socket left behind by a server that did not end cleanly: bound, nobody
+        // listening.
         const QString path = platform::localLinkSocketPath(QStringLiteral("Stale"));
-        QFile stale(path);
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.close();
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(fd >= 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray encoded = QFile::encodeName(path);
+        QVERIFY(size_t(encoded.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, encoded.constData(), size_t(encoded.size()));
+        QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+        ::close(fd);
+        QVERIFY(QFileInfo::exists(path));
         LocalPeer first;
         QVERIFY(first.start(QStringLiteral("Stale")));
         LocalPeer second;

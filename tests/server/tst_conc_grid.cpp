@@ -2,9 +2,10 @@
 // one row per line of the page with its occurrence number, the "CONC" and "TEXT"
 // variants, paging, the headword reference with its dictionary position; and the
 // concordance tie "DTCR"/"DTCC" of the dictionary entries ("DC_S").
-#include "support/ConcReaders.h"
 #include "concordance/core/ContextLines.h"
 #include "support/ConcViewsFixture.h"
+
+#include "dictionary/core/UsageGrid.h"
 
 #include "model/CommaList.h"
 
@@ -67,7 +68,7 @@ private slots:
     {
         const Read r = m_server.request("CT_D", homePosition(), gridOptions("CONC", {kCharForm, kCharLemma, kCharAuthor}));
         QCOMPARE(r.tag, QByteArray("CT_D"));
-        const concreaders::Grid g = concreaders::readGrid(r.body);
+        const dictcore::UsageGrid g = dictcore::parseUsageGrid(r.body);
         QCOMPARE(g.rows.size(), 6);
         QCOMPARE(g.rows[0], QList<QByteArray>({ru("№"), m_server.engine->characteristic(kCharForm).name(),
                                                m_server.engine->characteristic(kCharLemma).name(),
@@ -95,7 +96,7 @@ private slots:
         OptionList next = r.options;
         next.remove("ConcSBar");
         r = m_server.request("CT_D", c, next);
-        const concreaders::Grid g = concreaders::readGrid(r.body);
+        const dictcore::UsageGrid g = dictcore::parseUsageGrid(r.body);
         QCOMPARE(g.occurrence, QList<int>({-1, 5, 6, 7, 8, 9}));
         QCOMPARE(g.selectedRow, 2);   // line 6, the line after the old page
         QCOMPARE(r.conc.FirstLine, 5);
@@ -109,7 +110,7 @@ private slots:
     {
         const OptionList o = gridOptions("TEXT", {kCharForm, kCharAuthor, kCharYear});
         const Read r = m_server.request("CT_D", homePosition(), o);
-        const concreaders::Grid g = concreaders::readGrid(r.body);
+        const dictcore::UsageGrid g = dictcore::parseUsageGrid(r.body);
         QCOMPARE(g.rows[0], QList<QByteArray>({ru("№"), m_server.engine->characteristic(kCharAuthor).name(),
                                                m_server.engine->characteristic(kCharYear).name(), ru("Слов в тексте"),
                                                ru("Место в тексте, %")}));
@@ -122,7 +123,7 @@ private slots:
                                                      QByteArray::number(pos * 100 / (song.tokenCount - 1))}));
         }
         // Without text characteristics in group 2, all of them.
-        const concreaders::Grid all = concreaders::readGrid(
+        const dictcore::UsageGrid all = dictcore::parseUsageGrid(
             m_server.request("CT_D", homePosition(), gridOptions("TEXT", {kCharForm})).body);
         int perText = 0;
         for (int c = 0; c < m_server.engine->characteristicCount(); ++c)
@@ -135,7 +136,7 @@ private slots:
         // "20" has no letter: no lemma headword in the corpus dictionary.
         const Read r = m_server.request("CT_D", ViewsServer::position(kCharForm, m_server.formId("20")),
                                         gridOptions("CONC", {kCharForm}));
-        const concreaders::Grid g = concreaders::readGrid(r.body);
+        const dictcore::UsageGrid g = dictcore::parseUsageGrid(r.body);
         QCOMPARE(g.headword, -1);
         QCOMPARE(g.rows.size(), 2);
         QCOMPARE(g.rows[1], QList<QByteArray>({"1", "20"}));

@@ -466,6 +466,34 @@ private slots:
             th.join();
         QCOMPARE(got, expected);
     }
+
+    void cost_shortOnlyWhenOrderedOrSmall()
+    {
+        // "дом" has 9 lines: with a bound of 5, its page is long until its order is made.
+        m_server.lines->clearCache();
+        const OptionList o = ViewsServer::options(5, 2, "CLR");
+        OptionList all = o;
+        all.set("PrintConc", "True");
+        OptionList current = all;
+        current.set("PrintConcStr", "True");
+        QCOMPARE(linesCost(*m_server.lines, homePosition(), o, 5), Cost::Long);
+        QCOMPARE(linesCost(*m_server.lines, homePosition(), o, 9), Cost::Short);
+        QCOMPARE(m_server.request("CT_N", homePosition(), o).tag, QByteArray("CT_N"));
+        QCOMPARE(linesCost(*m_server.lines, homePosition(), o, 5), Cost::Short);
+        QCOMPARE(linesCost(*m_server.lines, homePosition(), current, 5), Cost::Short);
+        QCOMPARE(linesCost(*m_server.lines, homePosition(), all, 5), Cost::Long);
+        // Another sequence is another order, not made yet.
+        QCOMPARE(linesCost(*m_server.lines, homePosition(), ViewsServer::options(5, 2, "RLC"), 5), Cost::Long);
+        // Nothing selected: answered with "ZERO" at once.
+        QCOMPARE(linesCost(*m_server.lines, ViewsServer::position(kCharForm, uint32_t(-1)), o, 5), Cost::Short);
+        // The service asks the same.
+        tCConcPos c = homePosition();
+        const auto request = [&](const OptionList &opts) {
+            return wirerequest::parse(requests::wire("CT_N", requests::concDictParams(c, tCDictPos(0), opts)), true).request;
+        };
+        QCOMPARE(m_server.service->costOf(request(o)), Cost::Short);
+        QCOMPARE(m_server.service->costOf(request(all)), Cost::Long);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstConcLines)

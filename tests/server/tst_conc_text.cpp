@@ -3,9 +3,9 @@
 // grave accents, empty lines between paragraphs, the title, the dictionary links,
 // paging by Move / "TextPos", the buffer variant) and "CT_T" read by the full-text
 // window's rules (lines per "LBC_X_Max", paging kept in "LBC_T_Beg"/"LBC_T_End").
-#include "support/ConcReaders.h"
 #include "dictionary/core/DictBrowser.h"
 #include "support/ConcViewsFixture.h"
+#include "text/core/TextReplies.h"
 
 #include <QStandardPaths>
 #include <QTest>
@@ -44,9 +44,11 @@ private:
             o.set("TextPos", textPos);
         return o;
     }
+    // The rows of a page as the text view lays them out.
+    static QList<QByteArray> textRows(const QByteArray &body) { return textcore::textRows(textcore::parseTextPage(body).words); }
     static QByteArray paragraph(int n) { return ru("Абзац ") + QByteArray::number(n) + ru(": кот пришёл домой."); }
     // The token number a label carries: its word's token + 1.
-    static int number(const concreaders::TextPage &page, const QByteArray &text)
+    static int number(const textcore::TextPageReply &page, const QByteArray &text)
     {
         for (const auto &w : page.words)
             if (w.text.trimmed() == text)
@@ -56,9 +58,9 @@ private:
 
     // The click on a page's first or last word label, as the text view's keys do it:
     // the word becomes the current line of the list of its value.
-    Read pageFrom(const concreaders::TextPage &page, bool last, char letter, int rows)
+    Read pageFrom(const textcore::TextPageReply &page, bool last, char letter, int rows)
     {
-        const concreaders::TextWord &w = last ? page.words.last() : page.words.first();
+        const textcore::TextWord &w = last ? page.words.last() : page.words.first();
         const uint32_t token = uint32_t(w.number - 1);
         QByteArray form = QByteArray::fromStdString(std::string(m_server.corpus->forms().text(m_server.corpus->formOf(token))));
         OptionList o = textOptions(rows, QByteArray(1, letter).constData());
@@ -83,8 +85,8 @@ private slots:
         const tCConcPos c = at("кот", cat, o);
         const Read r = m_server.request("CT_W", c, o);
         QCOMPARE(r.tag, QByteArray("CT_W"));
-        const concreaders::TextPage page = concreaders::readTextPage(r.body);
-        QCOMPARE(concreaders::textRows(page),
+        const textcore::TextPageReply page = textcore::parseTextPage(r.body);
+        QCOMPARE(textcore::textRows(page.words),
                  QList<QByteArray>({paragraph(18), paragraph(19), paragraph(20), paragraph(21), paragraph(22), paragraph(23)}));
         QCOMPARE(page.title, ru("Ветров. Повесть"));
         QCOMPARE(page.number, QByteArray::number(c.CurLine));
@@ -114,31 +116,31 @@ private slots:
     {
         const OptionList o = textOptions(6);
         const Read first = m_server.request("CT_W", at("кот", occurrence("кот", 20), o), o);
-        const auto page = concreaders::readTextPage(first.body);
+        const auto page = textcore::parseTextPage(first.body);
 
         // PgDn: the last word of the page becomes current, the next page starts with its line.
         Read r = pageFrom(page, true, '+', 6);
-        auto rows = concreaders::textRows(concreaders::readTextPage(r.body));
+        auto rows = textRows(r.body);
         QCOMPARE(rows.first(), paragraph(23));
         QCOMPARE(rows.size(), 6);
-        QCOMPARE(concreaders::readTextPage(r.body).words.last().text.trimmed(), ru("домой."));
+        QCOMPARE(textcore::parseTextPage(r.body).words.last().text.trimmed(), ru("домой."));
 
         // PgUp: the first word becomes current, the page ends with its line.
         r = pageFrom(page, false, '-', 6);
-        rows = concreaders::textRows(concreaders::readTextPage(r.body));
+        rows = textRows(r.body);
         QCOMPARE(rows.last(), paragraph(18));
         QCOMPARE(rows.first(), paragraph(13));
 
         // Home and End: the text's first and last pages; empty lines between the
         // last paragraphs count as rows.
         r = pageFrom(page, false, 'B', 6);
-        rows = concreaders::textRows(concreaders::readTextPage(r.body));
+        rows = textRows(r.body);
         QCOMPARE(rows.first(), paragraph(1));
         r = pageFrom(page, true, 'E', 6);
-        rows = concreaders::textRows(concreaders::readTextPage(r.body));
+        rows = textRows(r.body);
         QCOMPARE(rows, QList<QByteArray>({paragraph(38), QByteArray(), paragraph(39), QByteArray(), paragraph(40)}));
         // The text's last word numbered, the title after it.
-        QCOMPARE(concreaders::readTextPage(r.body).title, ru("Ветров. Повесть"));
+        QCOMPARE(textcore::parseTextPage(r.body).title, ru("Ветров. Повесть"));
     }
 
     void wordPage_letterFromTextPosOption()
@@ -147,7 +149,7 @@ private slots:
         tCConcPos c = at("кот", occurrence("кот", 20), o);
         c.Move[0] = ' ';
         const Read r = m_server.request("CT_W", c, o);
-        QCOMPARE(concreaders::textRows(concreaders::readTextPage(r.body)).first(), paragraph(1));
+        QCOMPARE(textRows(r.body).first(), paragraph(1));
     }
 
     void wordPage_verseLinesStartWithGraveAccent()
@@ -155,8 +157,8 @@ private slots:
         const OptionList o = textOptions(4);
         const uint32_t home = occurrence("дом", 4);   // "Вот [дом] родной,"
         const Read r = m_server.request("CT_W", at("дом", home, o), o);
-        const auto page = concreaders::readTextPage(r.body);
-        QCOMPARE(concreaders::textRows(page),
+        const auto page = textcore::parseTextPage(r.body);
+        QCOMPARE(textcore::textRows(page.words),
                  QList<QByteArray>({ru("но дом хорош."), ru("Вот дом родной,"), ru("и дом большой."), ru("За домом лес,")}));
         QCOMPARE(page.words[0].text, ru("но"));          // the page's first row needs no accent
         QCOMPARE(page.words[3].text, ru("`Вот"));
@@ -167,7 +169,7 @@ private slots:
     {
         const OptionList o = textOptions(6);
         const Read r = m_server.request("CT_W", at("кот", occurrence("кот", 5), o), o);   // "а [кот] спит"
-        const auto rows = concreaders::textRows(concreaders::readTextPage(r.body));
+        const auto rows = textRows(r.body);
         // The long paragraph wraps into three display lines ("а кот" on the second),
         // which take three of the six rows; the client shows it as one flowing row.
         QCOMPARE(rows.size(), 4);
@@ -184,7 +186,7 @@ private slots:
         o.set("PrintText", "1F");
         const Read r = m_server.request("CT_W", at("кот", occurrence("кот", 20), o), o);
         QCOMPARE(r.options.value("PrintText"), QByteArray("1F"));
-        QCOMPARE(concreaders::readTextPage(r.body).words.size(), 15);   // three paragraphs of five labels
+        QCOMPARE(textcore::parseTextPage(r.body).words.size(), 15);   // three paragraphs of five labels
     }
 
     void plainText_pagesAndEnds()
@@ -194,7 +196,7 @@ private slots:
         const tCConcPos c = at("кот", occurrence("кот", 20), o);
         Read r = m_server.request("CT_T", c, o);
         QCOMPARE(r.tag, QByteArray("CT_T"));
-        auto text = concreaders::readPlainText(r.body);
+        auto text = textcore::parseFullText(r.body);
         QCOMPARE(text.lines, QList<QByteArray>({paragraph(19), paragraph(20), paragraph(21), paragraph(22), paragraph(23)}));
         QCOMPARE(text.title, ru("Ветров. Повесть"));
         const QByteArray end = r.options.value("LBC_T_End");
@@ -203,35 +205,35 @@ private slots:
         OptionList next = r.options;
         next.set("TextPos", "+");
         r = m_server.request("CT_T", r.conc, next);
-        text = concreaders::readPlainText(r.body);
+        text = textcore::parseFullText(r.body);
         QCOMPARE(text.lines.first(), paragraph(24));
         QCOMPARE(r.conc.CurLine, c.CurLine);   // the current occurrence stays
 
         next = r.options;
         next.set("TextPos", "-");
         r = m_server.request("CT_T", r.conc, next);
-        QCOMPARE(concreaders::readPlainText(r.body).lines.first(), paragraph(19));
+        QCOMPARE(textcore::parseFullText(r.body).lines.first(), paragraph(19));
 
         next = r.options;
         next.set("TextPos", "E");
         r = m_server.request("CT_T", r.conc, next);
-        text = concreaders::readPlainText(r.body);
+        text = textcore::parseFullText(r.body);
         QCOMPARE(text.lines, QList<QByteArray>({paragraph(38), " ", paragraph(39), " ", paragraph(40)}));
         // "+" on the last page stays on it.
         next = r.options;
         next.set("TextPos", "+");
         r = m_server.request("CT_T", r.conc, next);
-        QCOMPARE(concreaders::readPlainText(r.body).lines.last(), paragraph(40));
+        QCOMPARE(textcore::parseFullText(r.body).lines.last(), paragraph(40));
 
         next = r.options;
         next.set("TextPos", "B");
         r = m_server.request("CT_T", r.conc, next);
-        QCOMPARE(concreaders::readPlainText(r.body).lines.first(), paragraph(1));
+        QCOMPARE(textcore::parseFullText(r.body).lines.first(), paragraph(1));
         // "-" on the first page stays on it.
         next = r.options;
         next.set("TextPos", "-");
         r = m_server.request("CT_T", r.conc, next);
-        QCOMPARE(concreaders::readPlainText(r.body).lines.first(), paragraph(1));
+        QCOMPARE(textcore::parseFullText(r.body).lines.first(), paragraph(1));
         QVERIFY(!r.options.has("TextPos"));
     }
 
@@ -242,12 +244,12 @@ private slots:
         o.set("LBC_T_End", "4");
         o.set("TextPos", "+");
         const Read r = m_server.request("CT_T", at("кот", occurrence("кот", 20), o), o);
-        const auto text = concreaders::readPlainText(r.body);
+        const auto text = textcore::parseFullText(r.body);
         QCOMPARE(text.lines, QList<QByteArray>({paragraph(19), paragraph(20), paragraph(21)}));
         OptionList bad = o;
         bad.set("LBC_T_End", "garbage");
         const Read g = m_server.request("CT_T", at("кот", occurrence("кот", 20), bad), bad);
-        QCOMPARE(concreaders::readPlainText(g.body).lines.size(), 3);
+        QCOMPARE(textcore::parseFullText(g.body).lines.size(), 3);
     }
 
     void refusals_zeroWithReason()

@@ -128,6 +128,26 @@ private slots:
         QVERIFY(c->findForm(cp("слонах")) != kNone);
     }
 
+    void sameSizeSameTime_edit_rebuilds()
+    {
+        // An edit that keeps the size and sets the modification time back (to the
+        // millisecond, as copying tools and editors can) is noticed all the same.
+        QVERIFY(load());
+        const QString path = m_root + QStringLiteral("/prose/Автор/Первый.txt");
+        const QFileInfo before(path);
+        corpusfixture::writeUtf8(m_root, QStringLiteral("prose/Автор/Первый.txt"), "Первый текст о сливах.\n");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(before.lastModified(), QFileDevice::FileModificationTime));
+        f.close();
+        const QFileInfo after(path);
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.lastModified(), before.lastModified());
+        auto c = load();
+        QVERIFY(!c->stats().fromCache);
+        QVERIFY(c->findForm(cp("сливах")) != kNone);
+    }
+
     void addedRemovedFileOrChangedInfo_rebuilds()
     {
         QVERIFY(load());
@@ -230,6 +250,29 @@ private slots:
             }
         }
         QVERIFY(tried > 30);
+
+        // The texts section placed so far out that its offset plus its size wraps
+        // around to inside the file: refused before anything is read there.
+        QByteArray bad = pristine;
+        for (uint32_t i = 0; i < sections; ++i) {
+            char *entry = bad.data() + 64 + 24 * i;
+            uint32_t id;
+            std::memcpy(&id, entry, 4);
+            if (id != 100)
+                continue;
+            const uint64_t wrapped = ~uint64_t(0) - 15, count = 32;
+            std::memcpy(entry + 8, &wrapped, 8);
+            std::memcpy(entry + 16, &count, 8);
+        }
+        const uint64_t sum = CacheFile::checksum(bad.constData() + 64, size_t(bad.size() - 64));
+        std::memcpy(bad.data() + 48, &sum, 8);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bad);
+        f.close();
+        const auto c = load();
+        QVERIFY(c && !c->stats().fromCache);
+        QCOMPARE(c->stats().cacheMiss, QStringLiteral("sections"));
+        QCOMPARE(dump(*c), expected);
     }
 
     void unwritableCache_stillLoads()

@@ -1,11 +1,15 @@
-// Reading corpus folders: which files count, info.csv metadata, years, and the
-// splitting of fortune collections into attributed entries.
+// Reading corpus folders: which files count, info.csv metadata, years, the
+// splitting of fortune collections into attributed entries, and files that are
+// not texts or cannot be named, skipped and reported.
 #include "corpus/Import.h"
 #include "support/CorpusFixture.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace corvus;
 using namespace corvus::import;
@@ -160,6 +164,52 @@ private slots:
         QString error;
         QVERIFY(!scanRoots({QStringLiteral("/nonexistent/corpus/folder")}, files, &error));
         QVERIFY2(error.startsWith(QStringLiteral("Папка корпуса не найдена: ")), qPrintable(error));
+    }
+
+    void hostileFiles_skippedAndReported()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/corpus");
+        corpusfixture::writeUtf8(root, QStringLiteral("prose/Автор/Хороший.txt"), "Хороший текст.\n");
+        // A link to a file that lists no size and whose bytes never end.
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/pagemap"), root + QStringLiteral("/prose/Автор/Бездна.txt")));
+        // A picture named as a text.
+        corpusfixture::writeBytes(root, QStringLiteral("prose/Автор/Картинка.txt"),
+                                  QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + QByteArray(500, '\x01'));
+        // A name that is not UTF-8.
+        const QByteArray raw = QFile::encodeName(root + QStringLiteral("/prose/")) + "\xff\xfe.txt";
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, "text\n", 5), ssize_t(5));
+        ::close(fd);
+        // A text 41 folders deep.
+        QString deep = QStringLiteral("prose");
+        for (int i = 0; i < 41; ++i)
+            deep += QStringLiteral("/п");
+        corpusfixture::writeUtf8(root, deep + QStringLiteral("/Глубокий.txt"), "Глубокий текст.\n");
+
+        QString error;
+        const auto cold = corpusfixture::build({root}, tmp.path() + QStringLiteral("/cache"), &error);
+        QVERIFY2(cold, qPrintable(error));
+        QCOMPARE(cold->textCount(), 1u);
+        const QString lines = cold->stats().warnings.join(u'\n');
+        QVERIFY2(lines.contains(QStringLiteral("не похож на текст")) && lines.contains(QStringLiteral("Картинка.txt")),
+                 qPrintable(lines));
+        QVERIFY2(lines.contains(QStringLiteral("не в кодировке UTF-8")), qPrintable(lines));
+        QVERIFY2(lines.contains(QStringLiteral("вложена глубже 32")), qPrintable(lines));
+
+        // A start from the cache reports the same.
+        const auto warm = corpusfixture::build({root}, tmp.path() + QStringLiteral("/cache"));
+        QVERIFY(warm && warm->stats().fromCache);
+        QCOMPARE(warm->stats().warnings, cold->stats().warnings);
+    }
+
+    void looksLikeText_textsInBothEncodingsNotBinaries()
+    {
+        QVERIFY(looksLikeText("Мороз и солнце;\r\n\tдень чудесный!\f\x1a"));
+        QVERIFY(looksLikeText(cp("Мороз и солнце")));
+        QVERIFY(!looksLikeText(std::string_view("text\0text", 9)));
+        QVERIFY(!looksLikeText("\x01\x02\x03 some text around the control bytes"));
     }
 };
 

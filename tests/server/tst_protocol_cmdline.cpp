@@ -30,7 +30,7 @@ private slots:
             {QStringLiteral("--corpus"), QStringLiteral("a"), QStringLiteral("--corpus=b"),
              QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--listen"), QStringLiteral("::1"),
              QStringLiteral("--dict"), QStringLiteral("th.dat"), QStringLiteral("--cache"), QStringLiteral("c"),
-             QStringLiteral("--service=VELTe"), QStringLiteral("--no-local")});
+             QStringLiteral("--service=VELTe"), QStringLiteral("--no-local"), QStringLiteral("--max-connections=9")});
         QVERIFY2(r.ok, qPrintable(r.error));
         QCOMPARE(r.options.corpusPaths, QStringList({QStringLiteral("a"), QStringLiteral("b")}));
         QCOMPARE(r.options.port, 0);
@@ -40,6 +40,7 @@ private slots:
         QCOMPARE(r.options.cacheDir, QStringLiteral("c"));
         QCOMPARE(r.options.service, QStringLiteral("VELTe"));
         QVERIFY(!r.options.localLink);
+        QCOMPARE(r.options.maxConnections, 9);
         // Serving TCP, the server never ends for idleness unless told.
         QCOMPARE(r.options.idleExitSeconds, -1);
     }
@@ -55,6 +56,7 @@ private slots:
         QTest::newRow("nothing to serve") << QStringList{QStringLiteral("--no-local")};
         QTest::newRow("idle") << QStringList{QStringLiteral("--idle-exit"), QStringLiteral("soon")};
         QTest::newRow("positional") << QStringList{QStringLiteral("corpus")};
+        QTest::newRow("connections") << QStringList{QStringLiteral("--max-connections"), QStringLiteral("0")};
     }
     void badArguments_refusedWithReason()
     {
@@ -75,7 +77,7 @@ private slots:
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, 0);
         for (const char *opt : {"--corpus", "--port", "--listen", "--dict", "--cache", "--no-local",
-                                "--service", "--idle-exit", "--help"})
+                                "--service", "--idle-exit", "--max-connections", "--help"})
             QVERIFY2(run.stdoutText.contains(QLatin1String(opt)), opt);
     }
 

@@ -2,17 +2,21 @@
 // temporary home: it listens before the corpus is loaded and answers requests that
 // came early after "Server is Ready"; "RegisterMe" (plain) gets "INFO"; requests
 // and replies are encoded; it writes the start signal; "CLOSE" from the last
-// client ends it, and so does idleness after the last client went away.
+// client ends it, and so does idleness after the last client went away; SIGTERM and
+// SIGINT end it cleanly; a file or a folder at the socket path is refused and kept.
 #include "support/CorvusProcess.h"
 
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 #include "net/LocalLink.h"
+#include "platform/Folders.h"
 #include "wire/ReplyAssembler.h"
 #include "platform/StartSignal.h"
 
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <csignal>
 
 using namespace corvustest;
 
@@ -140,6 +144,65 @@ private slots:
         QVERIFY(second.finished);
         QCOMPARE(second.exitCode, 1);
         QVERIFY(second.stderrText.contains(QStringLiteral("уже работает")));
+    }
+
+    void stopSignal_endsCleanly_socketRemoved_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("SIGTERM") << int(SIGTERM) << QStringLiteral("SIGTERM");
+        QTest::newRow("SIGINT") << int(SIGINT) << QStringLiteral("SIGINT");
+    }
+
+    void stopSignal_endsCleanly_socketRemoved()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, name);
+        QTemporaryDir home;
+        useHome(home);
+        CorvusProcess corvus;
+        QVERIFY2(corvus.start(args(QStringLiteral("-1")), homeEnv(home)), qPrintable(corvus.stderrText()));
+        const QString socket = platform::localLinkSocketPath(QStringLiteral("Corvus"));
+        QVERIFY(QFileInfo(socket).exists());
+        QCOMPARE(::kill(pid_t(corvus.process().processId()), signal), 0);
+        const auto code = corvus.waitForExit(10000);
+        QVERIFY2(code.has_value(), "the server did not end on the signal");
+        QCOMPARE(*code, 0);
+        QCOMPARE(corvus.process().exitStatus(), QProcess::NormalExit);
+        QVERIFY(!QFileInfo::exists(socket));
+        QVERIFY(corvus.stderrText().contains(name));
+    }
+
+    void socketPathTaken_byFileOrFolder_refusedAndKept_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("file") << false;
+        QTest::newRow("folder") << true;
+    }
+
+    void socketPathTaken_byFileOrFolder_refusedAndKept()
+    {
+        QFETCH(bool, folder);
+        QTemporaryDir home;
+        useHome(home);
+        const QString socket = platform::localLinkSocketPath(QStringLiteral("Corvus"));
+        QVERIFY(QDir().mkpath(QFileInfo(socket).absolutePath()));
+        if (folder) {
+            QVERIFY(QDir().mkdir(socket));
+        } else {
+            QFile f(socket);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("notes");
+        }
+        const RunResult run = runCorvus(args(QStringLiteral("-1")), 20000, homeEnv(home));
+        QVERIFY(run.finished);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.stderrText.contains(socket), qPrintable(run.stderrText));
+        QVERIFY2(run.stderrText.contains(folder ? QStringLiteral("папка") : QStringLiteral("обычный файл")),
+                 qPrintable(run.stderrText));
+        QVERIFY(!run.stderrText.contains(QStringLiteral("Unknown error")));
+        QCOMPARE(QFileInfo(socket).isDir(), folder);
+        QCOMPARE(QFileInfo(socket).isFile(), !folder);
     }
 };
 

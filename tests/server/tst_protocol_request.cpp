@@ -261,6 +261,72 @@ private slots:
         QCOMPARE(r.size, big.size());
     }
 
+    void requestArrivingInPieces_costsItsBytesOnce_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("taken");
+        const QByteArray text(300000, 'x');
+        QTest::newRow("registration text") << "$NM=1.4.12.0" + text << 1;
+        tCConcPos conc;
+        QTest::newRow("long option list") << requests::wire(
+            "CN_W", requests::concDictParams(conc, tCDictPos(0), OptionList::fromCommaText("1=2,Pad=" + text))) << 1;
+        QTest::newRow("fillers after New") << "$CN_W=New" + QByteArray(300000, '\0') << 1;
+        QTest::newRow("garbage") << "garbage" + text << 1;
+    }
+
+    void requestArrivingInPieces_costsItsBytesOnce()
+    {
+        // As a connection reads it: 100-byte pieces, the front's progress kept
+        // between them. Read again from its start at every piece, the 300 KB would
+        // cost some 450 MB; read on from where the last piece ended, about its size.
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, taken);
+        QByteArray buffer;
+        Progress progress;
+        qint64 examined = 0;
+        int done = 0;
+        auto drain = [&](bool final) {
+            while (!buffer.isEmpty()) {
+                const Result r = parse(buffer, final, &progress);
+                if (r.status == Status::NeedMore)
+                    return;
+                examined += progress.examined;
+                progress = Progress();
+                buffer.remove(0, r.size);
+                ++done;
+            }
+        };
+        for (qsizetype at = 0; at < bytes.size(); at += 100) {
+            buffer += bytes.mid(at, 100);
+            drain(false);
+        }
+        drain(true);
+        examined += progress.examined;
+        QCOMPARE(done, taken);
+        QVERIFY2(examined <= 3 * bytes.size(), QByteArray::number(examined));
+    }
+
+    void optionCount_isBounded()
+    {
+        // The option list record around `list`.
+        auto withList = [](const QByteArray &list) {
+            QByteArray r = "$CN_W=New";
+            r += char(5);
+            r += "/" + QByteArray::number(list.size()) + "/";
+            r += char(5);
+            return r + list;
+        };
+        const Result ok = parse(withList("1=2" + QByteArray(MaxOptions - 1, ',')), true);
+        QCOMPARE(ok.status, Status::Complete);
+        QCOMPARE(ok.request.options->entries().size(), MaxOptions);
+
+        const QByteArray tooMany = withList("1=2" + QByteArray(MaxOptions, ','));
+        const Result r = parse(tooMany + "$INFO=", true);
+        QCOMPARE(r.status, Status::Bad);
+        QVERIFY(r.reason.contains(cp1251::ru("слишком много параметров")));
+        QCOMPARE(r.size, tooMany.size());   // the next request is kept
+    }
+
     void anyPrefixOfAnyBytes_neverStallsWhenFinal()
     {
         // Whatever the bytes, a final parse always takes something, so a connection

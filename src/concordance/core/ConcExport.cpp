@@ -72,7 +72,12 @@ int writeListExport(textcore::Buffer &buffer, const WordPage &page, const Filter
 QList<QByteArray> concExportIntro(const FilterRows &filters, const QList<QByteArray> &names, bool singleLine,
                                   qint32 found)
 {
-    QList<QByteArray> lines = concExportHeader(filters);
+    return concExportHeader(filters) + concExportCounts(names, singleLine, found);
+}
+
+QList<QByteArray> concExportCounts(const QList<QByteArray> &names, bool singleLine, qint32 found)
+{
+    QList<QByteArray> lines;
     if (!names.isEmpty()) {
         QByteArray line;
         for (const QByteArray &n : names)

@@ -53,6 +53,9 @@ int writeListExport(textcore::Buffer &buffer, const WordPage &page, const Filter
 QList<QByteArray> concExportIntro(const FilterRows &filters, const QList<QByteArray> &headingNames,
                                   bool singleLine, qint32 found);
 
+// The same without the filter header (which the buffer writes itself).
+QList<QByteArray> concExportCounts(const QList<QByteArray> &headingNames, bool singleLine, qint32 found);
+
 // The names of the characteristics that the bytes of "Char3" point to.
 QList<QByteArray> headingNames(const QByteArray &char3, const QList<QByteArray> &charNames);
 

@@ -5,34 +5,44 @@ namespace textcore {
 qsizetype Buffer::append(const QByteArray &line)
 {
     m_lines.append(line);
-    ++m_revision;
+    changed();
     return m_lines.size() - 1;
 }
 
 void Buffer::append(const QList<QByteArray> &lines)
 {
     m_lines.append(lines);
-    ++m_revision;
+    changed();
 }
 
 void Buffer::setLine(qsizetype index, const QByteArray &line)
 {
     if (index >= 0 && index < m_lines.size()) {
         m_lines[index] = line;
-        ++m_revision;
+        m_unchanged = qMin(m_unchanged, index);
+        changed();
     }
 }
 
 void Buffer::setLines(QList<QByteArray> lines)
 {
     m_lines = std::move(lines);
-    ++m_revision;
+    m_unchanged = 0;
+    changed();
 }
 
 void Buffer::clear()
 {
     m_lines.clear();
+    m_unchanged = 0;
+    changed();
+}
+
+void Buffer::changed()
+{
     ++m_revision;
+    if (m_observer)
+        m_observer();
 }
 
 } // namespace textcore

@@ -6,6 +6,7 @@
 // themselves, by the index append() returned.
 #include <QByteArray>
 #include <QList>
+#include <functional>
 
 namespace textcore {
 
@@ -26,10 +27,21 @@ public:
     void clear();
     // Advances with every change, so a view knows when to reload.
     quint64 revision() const { return m_revision; }
+    // How many leading lines are unchanged since markSynced(): a view that loaded the
+    // buffer then only reloads the lines after them.
+    qsizetype unchangedPrefix() const { return qMin(m_unchanged, m_lines.size()); }
+    void markSynced() { m_unchanged = m_lines.size(); }
+    // Called after every change (the buffer window follows exports that arrive
+    // while it is open); an empty function removes the observer.
+    void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }
 
 private:
+    void changed();
+
     QList<QByteArray> m_lines;
     quint64 m_revision = 0;
+    qsizetype m_unchanged = 0;
+    std::function<void()> m_observer;
 };
 
 } // namespace textcore

@@ -1,0 +1,188 @@
+#include "BufferActions.h"
+
+#include "BufferWindow.h"
+#include "FullTextWindow.h"
+#include "TextPanel.h"
+#include "app/PageHost.h"
+#include "app/SessionState.h"
+#include "app/UiServices.h"
+#include "model/Cp1251.h"
+#include "model/Requests.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+BufferActions::BufferActions(PageHost &host, TextPanel &text, QObject *parent)
+    : QObject(parent), m_host(host), m_text(text)
+{
+}
+
+void BufferActions::setWindows(TForm4 *fullText, TT_F2 *buffer)
+{
+    m_fullText = fullText;
+    m_window = buffer;
+    if (m_window)
+        connect(m_window, &TT_F2::closed, this, [this] {
+            if (m_hooks.paneSwitch)
+                m_hooks.paneSwitch();
+        });
+}
+
+bool BufferActions::ask(const QByteArray &question)
+{
+    return m_host.ui().askOkCancel(&m_text, cp1251::decode(question));
+}
+
+void BufferActions::append(const QList<QByteArray> &lines)
+{
+    QList<QByteArray> split;
+    split.reserve(lines.size());
+    for (const QByteArray &l : lines) {
+        if (l.contains('\n') || l.contains('\r')) {
+            QByteArray t = l;
+            t.replace("\r\n", "\n");
+            t.replace('\r', '\n');
+            split += t.split('\n');
+        } else {
+            split.append(l);
+        }
+    }
+    m_host.state().Buffer.append(split);
+}
+
+// ---------------------------------------------------------------- copying
+
+void BufferActions::B_Buf2Click()
+{
+    SessionState &s = m_host.state();
+    textcore::CopyInput in;
+    in.page = m_hooks.subPage ? m_hooks.subPage() : textcore::SubPage::Other;
+    in.fragmentEmpty = s.PendingFragment.isEmpty();
+    in.fastListing = m_text.isFastListing();
+    in.memoSelection = m_text.isFastListing() ? int(m_text.memoSelection().size()) : 0;
+    switch (textcore::chooseCopyStep(in)) {
+    case textcore::CopyStep::None:
+        return;
+    case textcore::CopyStep::ExportConcordance:
+        return exportConcordance(false);
+    case textcore::CopyStep::MarkedLines:
+        return copyMarkedLines();
+    case textcore::CopyStep::ExportText:
+        if (!s.CurrentConcPos)
+            return;
+        s.Options.set("PrintText", "1F");
+        m_host.SendToServer("CT_W", requests::concDictParams(
+                                        *s.CurrentConcPos,
+                                        s.currentDictPos() ? *s.currentDictPos() : tCDictPos(-1), s.Options));
+        return;
+    case textcore::CopyStep::MarkedWords:
+        append(textcore::markedWordsLines(s.PendingFragment, m_text.view().labels, m_text.textName()));
+        m_text.clearWordMarking();
+        m_text.fragmentCopied();
+        return;
+    case textcore::CopyStep::MemoSelection:
+        append(textcore::selectionLines(m_text.textName(), m_text.memoSelection()));
+        s.PendingFragment.clear();
+        m_text.fragmentCopied();
+        m_text.clearMemoSelection();
+        return;
+    }
+}
+
+void BufferActions::exportConcordance(bool singleLine)
+{
+    SessionState &s = m_host.state();
+    const tCConcPos *c = s.CurrentConcPos.get();
+    const qint32 level = c ? qBound(0, c->Level, tCConcPos::Levels - 1) : 0;
+    // One requested line is never a long export.
+    if (!singleLine && c && textcore::needsLongExportQuestion(c->Found[level])
+        && !ask(textcore::texts::longExportQuestion()))
+        return;
+    s.Options.set("PrintConc", "True");
+    if (m_hooks.wordListClick)
+        m_hooks.wordListClick();
+}
+
+void BufferActions::copyMarkedLines()
+{
+    SessionState &s = m_host.state();
+    const QByteArray name = m_hooks.concTextName ? m_hooks.concTextName() : QByteArray();
+    append(textcore::markedLinesLines(s.PendingFragment, name));
+    const QList<textcore::FragmentEntry> entries = s.PendingFragment.entries;
+    s.PendingFragment.clear();
+    for (const textcore::FragmentEntry &e : entries) {
+        if (m_hooks.unmarkConcLine)
+            m_hooks.unmarkConcLine(e.object);
+    }
+    if (m_hooks.concLinesCopied)
+        m_hooks.concLinesCopied();
+}
+
+void BufferActions::PM_LCB_W_BufClick()
+{
+    const textcore::SubPage page = m_hooks.subPage ? m_hooks.subPage() : textcore::SubPage::Other;
+    if (page == textcore::SubPage::Usage && m_hooks.usageContextChecked && m_hooks.usageContextChecked())
+        return;
+    SessionState &s = m_host.state();
+    s.Options.set("PrintConcStr", "True");
+    if (m_hooks.allowContextFromUsage)
+        m_hooks.allowContextFromUsage();
+    if (s.PendingFragment.isEmpty())
+        exportConcordance(true);
+    else
+        copyMarkedLines();
+}
+
+void BufferActions::B_BufClick()
+{
+    const QList<textcore::FilterRow> rows = m_hooks.filterRows ? m_hooks.filterRows() : QList<textcore::FilterRow>();
+    append(textcore::exportHeader(rows, m_hooks.permChecked && m_hooks.permChecked()));
+}
+
+// ---------------------------------------------------------------- showing, emptying
+
+void BufferActions::B_BufShowClick()
+{
+    if (m_window)
+        m_window->showBuffer();
+    else if (m_hooks.paneSwitch)
+        m_hooks.paneSwitch();
+}
+
+bool BufferActions::B_BufCClick()
+{
+    SessionState &s = m_host.state();
+    if (s.Buffer.isEmpty() || !ask(textcore::texts::clearQuestion()))
+        return false;
+    s.Buffer.clear();
+    m_text.B_BufShow_Text->setEnabled(false);
+    m_text.clearWordMarking();
+    if (m_hooks.paneSwitch)
+        m_hooks.paneSwitch();
+    return true;
+}
+
+// ---------------------------------------------------------------- the full-text window
+
+void BufferActions::fullText_B_Buf2_TextClick()
+{
+    if (!m_fullText)
+        return;
+    const QString selected = m_fullText->selectedText();
+    if (selected.isEmpty())
+        return B_Buf2Click();
+    append(textcore::selectionLines(cp1251::encode(m_fullText->L_TextName->text()), cp1251::encode(selected)));
+    m_host.state().PendingFragment.clear();
+    m_fullText->resetCopyButton();
+    m_fullText->B_BufShow_Text->setEnabled(true);
+    m_fullText->clearSelection();
+}
+
+void BufferActions::fullText_B_BufC_TextClick()
+{
+    if (!m_fullText)
+        return;
+    B_BufCClick();
+    m_fullText->resetCopyButton();
+    m_fullText->B_BufShow_Text->setEnabled(m_host.state().Buffer.size() > 0);
+}

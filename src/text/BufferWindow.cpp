@@ -1,0 +1,276 @@
+#include "BufferWindow.h"
+
+#include "app/Config.h"
+#include "app/PageHost.h"
+#include "app/SessionState.h"
+#include "app/UiServices.h"
+#include "model/Cp1251.h"
+#include "text/core/BufferOps.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QString chooseSaveFile(QWidget *parent, const QString &folder)
+{
+    QFileDialog dialog(parent, QString(), folder, QStringLiteral("текст (*.txt)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().first()
+               : QString();
+}
+
+std::optional<QFont> chooseFontDialog(QWidget *parent, const QFont &initial)
+{
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, initial, parent);
+    return ok ? std::optional<QFont>(f) : std::nullopt;
+}
+
+} // namespace
+
+TT_F2::TT_F2(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("T_F2"));
+    setModal(true);
+    setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setGeometry(70, 119, 760, 530);
+    chooseFile = chooseSaveFile;
+    chooseFont = chooseFontDialog;
+
+    auto *lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    auto *menu = new QMenuBar(this);
+    MM_1_T = menu->addAction(QStringLiteral("Шрифт"));
+    MM_1_T->setObjectName(QStringLiteral("MM_1_T"));
+    lay->setMenuBar(menu);
+
+    LB = new QPlainTextEdit(this);
+    LB->setObjectName(QStringLiteral("LB"));
+    LB->setLineWrapMode(QPlainTextEdit::NoWrap);
+    LB->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    LB->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    LB->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto *PM_1 = new QMenu(this);
+    PM_1->setObjectName(QStringLiteral("PM_1"));
+    PM_1_T = PM_1->addAction(QStringLiteral("Шрифт"));
+    PM_1_T->setObjectName(QStringLiteral("PM_1_T"));
+    connect(LB, &QWidget::customContextMenuRequested, this,
+            [this, PM_1](const QPoint &pos) { PM_1->popup(LB->mapToGlobal(pos)); });
+    lay->addWidget(LB, 1);
+
+    auto *buttons = new QHBoxLayout;
+    B_Save = new QPushButton(this);
+    B_Save->setObjectName(QStringLiteral("B_Save"));
+    B_Clear = new QPushButton(this);
+    B_Clear->setObjectName(QStringLiteral("B_Clear"));
+    B_Hide = new QPushButton(this);
+    B_Hide->setObjectName(QStringLiteral("B_Hide"));
+    for (QPushButton *b : {B_Save, B_Clear, B_Hide}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch(1);
+    lay->addLayout(buttons);
+    StatusBar1 = new QLabel(QStringLiteral("Шрифт - правая кнопка мыши, Выход - Esc"), this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    lay->addWidget(StatusBar1);
+
+    connect(B_Save, &QPushButton::clicked, this, &TT_F2::B_SaveClick);
+    connect(B_Clear, &QPushButton::clicked, this, &TT_F2::B_ClearClick);
+    connect(B_Hide, &QPushButton::clicked, this, &TT_F2::B_HideClick);
+    connect(MM_1_T, &QAction::triggered, this, &TT_F2::MM_1_TClick);
+    connect(PM_1_T, &QAction::triggered, this, &TT_F2::MM_1_TClick);
+
+    // FormCreate: no caption.
+    setWindowTitle(QString());
+}
+
+TT_F2::~TT_F2()
+{
+    if (m_host)
+        m_host->state().Buffer.setObserver({});
+}
+
+void TT_F2::attach(PageHost &host)
+{
+    m_host = &host;
+    SD_InitialDir = host.config().DocumentsFolder;
+    host.state().Buffer.setObserver([this] { bufferChanged(); });
+    // FormCreate: the pending fragment starts empty.
+    host.state().PendingFragment.clear();
+}
+
+void TT_F2::showBuffer()
+{
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TT_F2::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // FormShow.
+    if (m_host && m_loadedRevision != m_host->state().Buffer.revision())
+        reload();
+    B_Save->setText(QStringLiteral("Сохранить в файл"));
+    B_Clear->setText(QStringLiteral("Очистить"));
+    B_Hide->setText(QStringLiteral("Закрыть"));
+    B_Save->setEnabled(m_host && !m_host->state().Buffer.isEmpty());
+    LB->setFocus(Qt::OtherFocusReason);
+}
+
+void TT_F2::hideEvent(QHideEvent *event)
+{
+    commitEdits();
+    QDialog::hideEvent(event);
+    if (!event->spontaneous())
+        emit closed();
+}
+
+void TT_F2::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        B_HideClick();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TT_F2::reload()
+{
+    if (!m_host)
+        return;
+    textcore::Buffer &b = m_host->state().Buffer;
+    QTextDocument *doc = LB->document();
+    const qsizetype keep = qMin(b.unchangedPrefix(), m_loadedSize);
+    m_syncing = true;
+    doc->setUndoRedoEnabled(false);
+    if (keep == 0 || doc->isModified() || keep > doc->blockCount()) {
+        LB->setPlainText(cp1251::decode(b.lines().join('\n')));
+    } else if (keep < b.size() || keep < m_loadedSize) {
+        // Only the lines after the unchanged ones: a big buffer is not laid out
+        // again for an export appended to it or a line it rewrote.
+        QTextCursor c(doc);
+        const QTextBlock last = doc->findBlockByNumber(int(keep) - 1);
+        c.setPosition(last.position() + last.length() - 1);
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        if (keep < b.size())
+            c.insertText(QLatin1Char('\n') + cp1251::decode(b.lines().mid(keep).join('\n')));
+    }
+    doc->setUndoRedoEnabled(true);
+    doc->setModified(false);
+    m_syncing = false;
+    b.markSynced();
+    m_loadedRevision = b.revision();
+    m_loadedSize = b.size();
+}
+
+QList<QByteArray> TT_F2::editedLines() const
+{
+    const QString text = LB->toPlainText();
+    if (text.isEmpty())
+        return {};
+    return cp1251::encode(text).split('\n');
+}
+
+void TT_F2::commitEdits()
+{
+    if (!m_host || !LB->document()->isModified())
+        return;
+    textcore::Buffer &b = m_host->state().Buffer;
+    QList<QByteArray> lines = editedLines();
+    // Lines that arrived while the user was editing follow the edited text; a
+    // buffer emptied meanwhile stays empty.
+    const bool merged = b.revision() != m_loadedRevision;
+    if (merged)
+        lines = b.size() >= m_loadedSize ? lines + b.lines().mid(m_loadedSize) : b.lines();
+    m_syncing = true;
+    b.setLines(std::move(lines));
+    m_syncing = false;
+    LB->document()->setModified(false);
+    if (merged) {
+        reload();   // the lines that arrived meanwhile, after the edited ones
+        return;
+    }
+    b.markSynced();
+    m_loadedRevision = b.revision();
+    m_loadedSize = b.size();
+}
+
+void TT_F2::bufferChanged()
+{
+    // Exports arriving while the window is open show up once they are done.
+    if (m_syncing || !isVisible() || m_reloadQueued)
+        return;
+    m_reloadQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_reloadQueued = false;
+        commitEdits();
+        if (m_host && m_loadedRevision != m_host->state().Buffer.revision())
+            reload();
+        B_Save->setEnabled(m_host && !m_host->state().Buffer.isEmpty());
+    });
+}
+
+void TT_F2::B_SaveClick()
+{
+    if (!m_host)
+        return;
+    const QString path = chooseFile ? chooseFile(this, SD_InitialDir) : QString();
+    if (path.isEmpty())
+        return;
+    commitEdits();
+    UiServices &ui = m_host->ui();
+    bool append = false;
+    if (QFileInfo::exists(path))
+        append = ui.askOkCancel(this, cp1251::decode(textcore::texts::appendQuestion()));
+    const QString error = textcore::saveBuffer(path, m_host->state().Buffer.lines(), append);
+    if (!error.isEmpty())
+        ui.message(this, cp1251::decode(textcore::texts::saveFailed()));
+}
+
+void TT_F2::B_ClearClick()
+{
+    if (m_host) {
+        commitEdits();
+        textcore::Buffer &b = m_host->state().Buffer;
+        if (!b.isEmpty() && m_host->ui().askOkCancel(this, cp1251::decode(textcore::texts::clearQuestion()))) {
+            b.clear();
+            reload();
+            B_Save->setEnabled(false);
+        }
+    }
+    emit clearClicked();
+}
+
+void TT_F2::B_HideClick()
+{
+    close();
+}
+
+void TT_F2::MM_1_TClick()
+{
+    if (!chooseFont)
+        return;
+    if (const auto f = chooseFont(this, LB->font()))
+        LB->setFont(*f);
+}

@@ -1,0 +1,262 @@
+#include "FullTextWindow.h"
+
+#include <QCheckBox>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor PanelColour(192, 220, 192);   // 12639424
+
+std::optional<QFont> chooseFontDialog(QWidget *parent, const QFont &initial)
+{
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, initial, parent);
+    return ok ? std::optional<QFont>(f) : std::nullopt;
+}
+
+} // namespace
+
+TForm4::TForm4(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setModal(true);
+    setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    resize(760, 560);
+    chooseFont = chooseFontDialog;
+
+    auto *lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    auto *menu = new QMenuBar(this);
+    M_Font = menu->addAction(QStringLiteral("Шрифт"));
+    M_Font->setObjectName(QStringLiteral("M_Font"));
+    lay->setMenuBar(menu);
+
+    P_Top = new QWidget(this);
+    P_Top->setObjectName(QStringLiteral("P_Top"));
+    P_Top->setAutoFillBackground(true);
+    auto *top = new QHBoxLayout(P_Top);
+    CB_FastListing = new QCheckBox(QStringLiteral("Просмотр без смены текущего слова"), P_Top);
+    CB_FastListing->setObjectName(QStringLiteral("CB_FastListing"));
+    B_Close = new QPushButton(QStringLiteral("Завершить просмотр"), P_Top);
+    B_Close->setObjectName(QStringLiteral("B_Close"));
+    B_Buf2_Text = new QPushButton(QStringLiteral("Текст -> буфер"), P_Top);
+    B_Buf2_Text->setObjectName(QStringLiteral("B_Buf2_Text"));
+    B_Buf2_Text->setToolTip(QStringLiteral("Копировать текст во временный файл"));
+    B_Buf2_Text->hide();
+    B_BufShow_Text = new QPushButton(QStringLiteral("Просмотреть буф."), P_Top);
+    B_BufShow_Text->setObjectName(QStringLiteral("B_BufShow_Text"));
+    B_BufShow_Text->setToolTip(QStringLiteral("Показать временный файл"));
+    B_BufC_Text = new QPushButton(QStringLiteral("Очистить буфер"), P_Top);
+    B_BufC_Text->setObjectName(QStringLiteral("B_BufC_Text"));
+    B_BufC_Text->setToolTip(QStringLiteral("Очистить временный файл"));
+    top->addWidget(CB_FastListing);
+    top->addWidget(B_Close);
+    top->addWidget(B_Buf2_Text);
+    top->addWidget(B_BufShow_Text);
+    top->addWidget(B_BufC_Text);
+    top->addStretch(1);
+    lay->addWidget(P_Top);
+
+    L_TextName = new QLabel(this);
+    L_TextName->setObjectName(QStringLiteral("L_TextName"));
+    L_TextName->setTextFormat(Qt::PlainText);
+    lay->addWidget(L_TextName);
+    Memo_Text = new QPlainTextEdit(this);
+    Memo_Text->setObjectName(QStringLiteral("Memo_Text"));
+    Memo_Text->setReadOnly(true);
+    Memo_Text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    Memo_Text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    lay->addWidget(Memo_Text, 1);
+
+    auto *status = new QWidget(this);
+    status->setObjectName(QStringLiteral("Info_SB1"));
+    auto *sl = new QHBoxLayout(status);
+    sl->setContentsMargins(4, 0, 4, 0);
+    Info_SB1_Select = new QLabel(QStringLiteral("Выделение фрагмента - левой кнопкой мыши, или Ctrl+A"), status);
+    Info_SB1_Exit = new QLabel(QStringLiteral("Выход - Esc"), status);
+    sl->addWidget(Info_SB1_Select, 1);
+    sl->addWidget(Info_SB1_Exit);
+    lay->addWidget(status);
+
+    for (QWidget *w : {static_cast<QWidget *>(Memo_Text), Memo_Text->viewport(),
+                       static_cast<QWidget *>(CB_FastListing), static_cast<QWidget *>(B_Close),
+                       static_cast<QWidget *>(B_Buf2_Text), static_cast<QWidget *>(B_BufShow_Text),
+                       static_cast<QWidget *>(B_BufC_Text)})
+        w->installEventFilter(this);
+
+    connect(B_Close, &QPushButton::clicked, this, [this] {
+        if (m_hooks.escape)
+            m_hooks.escape();
+        untickFastListing();
+        close();
+    });
+    connect(CB_FastListing, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            return;
+        if (m_hooks.fastListingUnticked)
+            m_hooks.fastListingUnticked();
+        close();
+    });
+    connect(B_Buf2_Text, &QPushButton::clicked, this, [this] {
+        if (m_hooks.buf2Click)
+            m_hooks.buf2Click();
+    });
+    connect(B_BufShow_Text, &QPushButton::clicked, this, [this] {
+        if (m_hooks.bufShowClick)
+            m_hooks.bufShowClick();
+    });
+    connect(B_BufC_Text, &QPushButton::clicked, this, [this] {
+        if (m_hooks.bufCClick)
+            m_hooks.bufCClick();
+    });
+    connect(M_Font, &QAction::triggered, this, [this] {
+        if (!chooseFont)
+            return;
+        if (const auto f = chooseFont(this, Memo_Text->font()))
+            Memo_Text->setFont(*f);
+        if (m_hooks.rowsChanged)
+            m_hooks.rowsChanged(rowsThatFit());
+    });
+    // While the window shows, new text gives the memo the keyboard.
+    connect(Memo_Text, &QPlainTextEdit::textChanged, this, [this] {
+        if (isVisible())
+            Memo_Text->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void TForm4::showText(const QStringList &lines, const QString &textName, const QString &caption, int top)
+{
+    Memo_Text->setPlainText(lines.join(QLatin1Char('\n')));
+    {
+        const QSignalBlocker block(CB_FastListing);
+        CB_FastListing->setChecked(true);
+    }
+    L_TextName->setText(textName);
+    Memo_Text->moveCursor(QTextCursor::Start);
+    setWindowTitle(caption);
+    if (isVisible())
+        return;
+    m_top = top;
+    setWindowModality(Qt::ApplicationModal);
+    show();
+}
+
+void TForm4::untickFastListing()
+{
+    CB_FastListing->setChecked(false);
+}
+
+int TForm4::rowsThatFit() const
+{
+    const int h = Memo_Text->height();
+    const int row = Memo_Text->fontMetrics().height() + 2;
+    return h > 0 && row != 0 ? h / (row + 1) : 10;
+}
+
+QString TForm4::selectedText() const
+{
+    return Memo_Text->textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
+
+void TForm4::clearSelection()
+{
+    QTextCursor c = Memo_Text->textCursor();
+    c.clearSelection();
+    Memo_Text->setTextCursor(c);
+}
+
+void TForm4::resetCopyButton()
+{
+    B_Buf2_Text->setText(QStringLiteral("Текст -> буфер"));
+    B_Buf2_Text->hide();
+}
+
+void TForm4::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_top >= 0)
+        move(x(), m_top);
+    QPalette pal = P_Top->palette();
+    pal.setColor(QPalette::Window, PanelColour);
+    P_Top->setPalette(pal);
+    Memo_Text->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm4::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    if (m_hooks.rowsChanged)
+        m_hooks.rowsChanged(rowsThatFit());
+}
+
+void TForm4::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TForm4::keyPressEvent(QKeyEvent *event)
+{
+    if (!previewKey(event))
+        QDialog::keyPressEvent(event);
+}
+
+bool TForm4::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && previewKey(static_cast<QKeyEvent *>(event)))
+        return true;
+    if (event->type() == QEvent::MouseButtonRelease && watched == Memo_Text->viewport())
+        memoMouseUp();
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TForm4::previewKey(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (event->key() == Qt::Key_Escape) {
+        if (m_hooks.escape)
+            m_hooks.escape();
+        untickFastListing();
+        close();
+        return true;
+    }
+    if (event->key() == Qt::Key_A && mods == Qt::ControlModifier) {
+        Memo_Text->selectAll();
+        memoMouseUp();
+        return true;
+    }
+    if (mods != Qt::NoModifier)
+        return false;
+    char letter = 0;
+    switch (event->key()) {
+    case Qt::Key_PageUp: letter = '-'; break;
+    case Qt::Key_PageDown: letter = '+'; break;
+    case Qt::Key_Home: letter = 'B'; break;
+    case Qt::Key_End: letter = 'E'; break;
+    default: return false;
+    }
+    if (m_hooks.page)
+        m_hooks.page(letter);
+    return true;
+}
+
+void TForm4::memoMouseUp()
+{
+    if (Memo_Text->textCursor().hasSelection()) {
+        B_Buf2_Text->setText(QStringLiteral("Сохранить фрагмент"));
+        B_Buf2_Text->show();
+    } else {
+        B_Buf2_Text->setText(QStringLiteral("Текст -> буфер"));
+    }
+}

@@ -1,0 +1,154 @@
+#pragma once
+// The contents of the "Текст" sub-page (TS_Conc_T): the text around the current
+// occurrence, as word labels in page mode ("CT_W") or as plain lines in the fast
+// listing ("CT_T", also shown in the full-text window TForm4), with the buffer
+// buttons. The decisions are textcore's (TextView.h, BufferOps.h); this panel
+// paints them and sends the requests. It reaches the concordance page only through
+// the hooks below, which the page that hosts it sets.
+#include "text/core/TextView.h"
+
+#include <QWidget>
+#include <functional>
+
+class BufferActions;
+class PageHost;
+class QCheckBox;
+class QKeyEvent;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollArea;
+class TextCanvas;
+class TForm4;
+class TT_F2;
+struct SessionState;
+
+class TextPanel : public QWidget {
+    Q_OBJECT
+public:
+    // What the text view needs from the pages around it. Unset hooks do nothing.
+    struct Hooks {
+        // A clicked word: the value list asks for its list anew (the change of the
+        // list kind), which brings the page of the new current occurrence.
+        std::function<void()> listKindChange;
+        std::function<bool()> listPosXChecked;     // "В начало"
+        std::function<void()> uncheckListPosX;
+        // Zones: the word list, the zone under it, the text itself (each sets the
+        // active zone and runs the zone activation, which calls setZoneHighlight
+        // and focusText here). Without activateText the panel highlights itself.
+        std::function<void()> activateWordList;
+        std::function<void()> activateLowerZone;
+        std::function<void()> activateText;
+        // The dictionary links of a page ("$$+h,d"...; empty clears them).
+        std::function<void(const QByteArray &)> loadDictLinks;
+        std::function<void()> clearDictLinks;
+        // LC_TextName's text (1251): the name of the selected context line.
+        std::function<QByteArray()> concTextName;
+        // The full-text window's box was unticked: show "Контекст" with fresh lines.
+        std::function<void()> showContextPage;
+        // A right click on a word: the page's popup menu with P_Text as its target.
+        std::function<void(const QPoint &global)> textPopup;
+    };
+
+    explicit TextPanel(PageHost &host, QWidget *parent = nullptr);
+    ~TextPanel() override;
+
+    // The frame and the concordance page each set their hooks: read, change, set.
+    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    const Hooks &hooks() const { return m_hooks; }
+    // The secondary windows, created by the frame after the main window.
+    void setWindows(TForm4 *fullText, TT_F2 *buffer);
+    TForm4 *fullTextWindow() const { return m_fullText; }
+    BufferActions &buffer() { return *m_buffer; }
+
+    // ---- Operations for the concordance page.
+
+    // Set-up of the concordance page: captions and hints of the buffer buttons, the
+    // buffer emptied, fast listing off, no page.
+    void reset();
+    // The context request of the "Текст" sub-page: "CT_W" (or "CT_T" in the fast
+    // listing) around the current occurrence.
+    void requestText();
+    // "Просмотр текста" over a context line (and Enter): the full text around that
+    // occurrence.
+    void openTextOfLine(qint32 occurrence);
+    void uncheckFastListing();
+    bool isFastListing() const;
+    // TS_Conc_THide: the sub-page is left; its labels go.
+    void TS_Conc_THide();
+    // Keys while the sub-page shows and the text zone has the keyboard (the window
+    // passes every key here first); true when taken.
+    bool textViewKey(QKeyEvent *event);
+    // The zone highlight of PanelT (12639424) or the button face.
+    void setZoneHighlight(bool on);
+    bool zoneHighlighted() const { return m_highlighted; }
+    // MemoX takes the keyboard.
+    void focusText();
+    // Any word marking cleared (emptying the buffer does this).
+    void clearWordMarking();
+    // The font of the word labels (P_Text's); L_FullTextFict's height follows it.
+    QFont textFont() const;
+    void setTextFont(const QFont &font);
+    // The height of a word label (L_FullTextFict), for "LBC_T_Max".
+    int wordLabelHeight() const;
+
+    // ---- Replies.
+    void onCT_W(const QByteArray &body);
+    void onCT_T(const QByteArray &body);
+
+    // ---- State shown (for the buffer actions and tests).
+    const textcore::TextViewState &view() const { return m_view; }
+    textcore::TextViewState &view() { return m_view; }
+    QByteArray textName() const;   // L_TextName (1251)
+    // The selected text of the main window's Memo_Text (1251), empty none.
+    QByteArray memoSelection() const;
+    void clearMemoSelection();
+    // After a copy: B_Buf2_Text reads "Текст -> буфер", B_BufShow_Text enabled.
+    void fragmentCopied();
+    // B_BufShow_Text after a text page went into the buffer (lime, bold) and back.
+    void highlightShowButton(bool on);
+    // Shows the caption of B_Buf2_Text that the state asks for.
+    void showCopyCaption();
+    // The canvas rectangle of label i (in P_Text's contents), for clicks and tests.
+    QRect labelRect(int label) const;
+
+    QWidget *PanelT;
+    QLabel *L_TextName;
+    QLabel *L_FullTextFict;
+    QScrollArea *P_Text;
+    QPlainTextEdit *MemoX;
+    QPlainTextEdit *Memo_Text;
+    QCheckBox *CB_FastListing;
+    QPushButton *B_BufC_Text;
+    QPushButton *B_Buf2_Text;
+    QPushButton *B_BufShow_Text;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    SessionState &state();
+    void CB_FastListingClick(bool checked);
+    void pressLabel(int label, Qt::MouseButton button, Qt::KeyboardModifiers mods, const QPoint &global);
+    void clickLabel(int label);
+    // "CT_T" for a paging letter of a Memo_Text.
+    void pageFullText(char letter);
+    void sendText(const QByteArray &tag, bool firstDictionary);
+    void activateText();
+    void layout();
+    void relayout();
+    void showPage();
+    bool focusMove(QWidget *control, QEvent *event);
+    void setText(QLabel *label, const QByteArray &text);
+
+    PageHost &m_host;
+    Hooks m_hooks;
+    textcore::TextViewState m_view;
+    QList<textcore::TextWord> m_words;   // the words of the page shown
+    TextCanvas *m_canvas = nullptr;
+    BufferActions *m_buffer = nullptr;
+    TForm4 *m_fullText = nullptr;
+    bool m_highlighted = false;
+    int m_laidOutWidth = -1;
+};
+

@@ -1,0 +1,159 @@
+#include "BufferOps.h"
+
+#include "model/Cp1251.h"
+#include "platform/AtomicFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+using cp1251::ru;
+
+namespace textcore {
+
+CopyStep chooseCopyStep(const CopyInput &in)
+{
+    switch (in.page) {
+    case SubPage::Context:
+    case SubPage::Usage:
+        return in.fragmentEmpty ? CopyStep::ExportConcordance : CopyStep::MarkedLines;
+    case SubPage::Text:
+        if (in.fastListing)
+            return in.memoSelection > 0 ? CopyStep::MemoSelection : CopyStep::None;
+        return in.fragmentEmpty ? CopyStep::ExportText : CopyStep::MarkedWords;
+    case SubPage::Other:
+        break;
+    }
+    return CopyStep::None;
+}
+
+bool needsLongExportQuestion(qint32 found)
+{
+    return found > LongExportLines;
+}
+
+namespace texts {
+QByteArray longExportQuestion()
+{
+    return ru("Выполнение запроса может потребовать нескольких минут. Продожжить (OK), "
+              "Отменить (Cancel)");
+}
+QByteArray clearQuestion() { return ru("Очистить без сохранения ?"); }
+QByteArray appendQuestion() { return ru("Добавить информацию в существующий файл ?"); }
+QByteArray saveFailed() { return ru("Ошибка сохранения информации"); }
+QByteArray copyText() { return ru("Текст -> буфер"); }
+QByteArray saveFragment() { return ru("Сохранить фрагмент"); }
+QByteArray copyLines() { return ru("Конк.-> Буфер"); }
+} // namespace texts
+
+QList<QByteArray> markedLinesLines(const PendingFragment &fragment, const QByteArray &concTextName)
+{
+    QList<QByteArray> out;
+    if (fragment.entries.isEmpty())
+        return out;
+    out.append(".... \"" + concTextName + "\" ....");
+    for (const FragmentEntry &e : fragment.entries)
+        out.append(e.text);
+    return out;
+}
+
+QByteArray textHeading(const QByteArray &textName)
+{
+    return ".... \"" + textName + "\" .... - " + ru("(выделенные)");
+}
+
+QList<QByteArray> markedWordsLines(const PendingFragment &fragment,
+                                   const QList<WordLabel> &labels, const QByteArray &textName)
+{
+    QList<QByteArray> out;
+    if (fragment.entries.isEmpty())
+        return out;
+    out += {"*****", textHeading(textName), "*****", QByteArray()};
+    int row = 0;
+    bool started = false;
+    for (const FragmentEntry &e : fragment.entries) {
+        const int top = e.object >= 0 && e.object < labels.size() ? labels[e.object].top : row;
+        if (started && top == row) {
+            out.last() += e.text;
+        } else {
+            out.append(e.text);
+            row = top;
+            started = true;
+        }
+    }
+    return out;
+}
+
+QList<QByteArray> selectionLines(const QByteArray &textName, const QByteArray &selected)
+{
+    QList<QByteArray> out{textHeading(textName)};
+    QByteArray text = ' ' + selected;
+    text.replace("\r\n", "\n");
+    text.replace('\r', '\n');
+    out += text.split('\n');
+    return out;
+}
+
+QList<QByteArray> textPageExport(const TextPageReply &page, const QByteArray &textName)
+{
+    QList<QByteArray> out = textRows(page.words);
+    out.append(textName);
+    return out;
+}
+
+QList<QByteArray> exportHeader(const QList<FilterRow> &rows, bool permChecked)
+{
+    QList<QByteArray> out{"* * * * * * * * * * * * * * *"};
+    for (const FilterRow &r : rows) {
+        if (!((r.checked && permChecked) || r.active))
+            continue;
+        QByteArray caption = r.caption;
+        const qsizetype eq = caption.indexOf('=');
+        if (eq >= 0)
+            caption[eq] = '-';
+        out.append(caption);
+    }
+    out.append("************************");
+    return out;
+}
+
+QByteArray saveBytes(const QByteArray &old, const QString &fullPath, const QList<QByteArray> &lines)
+{
+    QByteArray out = old;
+    if (!out.isEmpty() && !out.endsWith('\n'))
+        out += "\r\n";
+    const auto line = [&out](const QByteArray &l) {
+        out += l;
+        out += "\r\n";
+    };
+    line(cp1251::encode(fullPath));
+    for (const QByteArray &l : lines)
+        line(l);
+    line("=============");
+    return out;
+}
+
+QString saveBuffer(const QString &path, const QList<QByteArray> &lines, bool append)
+{
+    const QFileInfo info(path);
+    QByteArray old;
+    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                           | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    QString target = info.absoluteFilePath();
+    if (info.exists()) {
+        // A link is written through, to the file it names, with that file's rights.
+        target = info.canonicalFilePath();
+        permissions = QFileInfo(target).permissions();
+        if (append) {
+            QFile f(target);
+            if (!f.open(QIODevice::ReadOnly))
+                return f.errorString();
+            old = f.readAll();
+            if (f.error() != QFileDevice::NoError)
+                return f.errorString();
+        }
+    }
+    return platform::writeFileAtomically(target, saveBytes(old, info.absoluteFilePath(), lines),
+                                         permissions);
+}
+
+} // namespace textcore

@@ -1,0 +1,313 @@
+// The text view, the full-text window and the buffer as widgets: the requests they
+// send (exact bytes), what a page, a buffer page or a full text does to them, the
+// keys, marking with the mouse, the copies into the buffer with their questions,
+// saving, and the user's edits of the buffer. One chain runs through the whole main
+// window against a scripted server.
+#include "concordance/ConcPage.h"
+#include "model/Cp1251.h"
+#include "support/PageHostDouble.h"
+#include "support/WebSession.h"
+#include "text/BufferActions.h"
+#include "text/BufferWindow.h"
+#include "text/FullTextWindow.h"
+#include "text/TextPanel.h"
+#include "text/core/BufferOps.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QtTest>
+
+using cp1251::ru;
+
+namespace {
+
+QByteArray entry(const char *text, qint32 number)
+{
+    return ru(text) + "$@$" + QByteArray::number(number) + "$$$";
+}
+
+// A page: links, the number section, the words, the title.
+QByteArray page(const QByteArray &words, const char *title = "T")
+{
+    return "$$+12,0$$-$$+7$$-" + words + ru(title) + "$$$";
+}
+
+bool keyTaken(TextPanel *panel, int key)
+{
+    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+    return panel->textViewKey(&e);
+}
+
+struct TextFixture {
+    TextFixture()
+    {
+        SessionState &s = host.state();
+        s.DictPosList = {DictEntry{"A", tCDictPos(0)}, DictEntry{"B", tCDictPos(1)}};
+        s.CurDict = s.CurDictPos = 1;
+        s.Options.set("TabType", "CONC2");
+        top.resize(700, 400);
+        auto *lay = new QVBoxLayout(&top);
+        panel = new TextPanel(host, &top);
+        lay->addWidget(panel);
+        fullText = new TForm4(&top);
+        buffer = new TT_F2(&top);
+        panel->setWindows(fullText, buffer);
+        TextPanel::Hooks h;
+        h.listKindChange = [this] { ++listKindChanges; };
+        h.listPosXChecked = [this] { return listPosX; };
+        h.uncheckListPosX = [this] { listPosX = false; };
+        h.loadDictLinks = [this](const QByteArray &l) { links.append(l); };
+        h.showContextPage = [this] { ++contextShown; };
+        h.concTextName = [] { return ru("Название текста \"N\""); };
+        panel->setHooks(h);
+        BufferActions::Hooks b;
+        b.subPage = [this] { return subPage; };
+        b.wordListClick = [this] { ++wordListClicks; };
+        b.unmarkConcLine = [this](int row) { unmarked.append(row); };
+        b.concTextName = [] { return ru("Название текста \"N\""); };
+        panel->buffer().setHooks(b);
+        top.show();
+        panel->setZoneHighlight(true);
+    }
+
+    // The request the panel would send for `tag` with these records.
+    QByteArray expected(const QByteArray &tag, int dict) const
+    {
+        tCConcPos c = *host_state().CurrentConcPos;
+        return requests::wire(tag, requests::concDictParams(c, host_state().DictPosList[dict].pos,
+                                                            host_state().Options));
+    }
+    const SessionState &host_state() const { return const_cast<PageHostDouble &>(host).state(); }
+    QList<QByteArray> bufferLines() const { return host_state().Buffer.lines(); }
+    QWidget *canvas() const { return panel->P_Text->widget(); }
+    void click(int label, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::mouseClick(canvas(), Qt::LeftButton, mods, panel->labelRect(label).center());
+    }
+
+    PageHostDouble host;
+    QWidget top;
+    TextPanel *panel = nullptr;
+    TForm4 *fullText = nullptr;
+    TT_F2 *buffer = nullptr;
+    textcore::SubPage subPage = textcore::SubPage::Text;
+    int listKindChanges = 0;
+    int contextShown = 0;
+    int wordListClicks = 0;
+    bool listPosX = true;
+    QList<QByteArray> links;
+    QList<int> unmarked;
+};
+
+} // namespace
+
+class TstTextView : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void textRequest_page_endOnCurrentLastWord_clicksTheBorrowedNumber()
+    {
+        TextFixture f;
+        f.panel->requestText();   // "В начало" is ticked: from the text's beginning
+        QCOMPARE(f.host.state().CurrentConcPos->Move[0], 'B');
+        QCOMPARE(f.host.sent, QList<QByteArray>({f.expected("CT_W", 0)}));
+
+        f.panel->onCT_W(page(entry(" a", 11) + entry(" b", 12) + entry(" c", 0)));
+        QCOMPARE(f.panel->view().labels.size(), qsizetype(3));
+        QCOMPARE(f.panel->L_TextName->text(), QStringLiteral("Название текста \"T\""));
+        QCOMPARE(f.links, QList<QByteArray>({"$$+12,0"}));
+        QCOMPARE(f.host.state().Options.value("PrintText"), QByteArray("False"));
+
+        QVERIFY(keyTaken(f.panel, Qt::Key_End));
+        const tCConcPos &c = *f.host.state().CurrentConcPos;
+        QCOMPARE(c.CurLine, 12);   // the second-last word's token + 1
+        QCOMPARE(c.FirstLine, 12);
+        QCOMPARE(c.Move[0], 'E');
+        QCOMPARE(f.host.state().Options.value("TextPos"), QByteArray("E"));
+        QCOMPARE(f.host.state().Options.value("TabType"), QByteArray("CONC4"));
+        QCOMPARE(f.listKindChanges, 1);
+        QVERIFY(!f.listPosX);
+        QVERIFY(f.panel->view().labels.isEmpty());
+    }
+
+    void homeOnAnEmptyPage_sendsNothing()
+    {
+        TextFixture f;
+        QVERIFY(keyTaken(f.panel, Qt::Key_Home));
+        QVERIFY(f.host.sent.isEmpty());
+        QCOMPARE(f.listKindChanges, 0);
+        QCOMPARE(f.host.state().Options.value("TextPos"), QByteArray("B"));
+    }
+
+    void pageForTheBuffer_goesIntoTheBuffer_pageShownStays()
+    {
+        TextFixture f;
+        f.panel->onCT_W(page(entry("one", 1) + entry(" two", 0)));
+        f.panel->B_Buf2_Text->click();   // nothing marked: the page for the buffer
+        QCOMPARE(f.host.state().Options.value("PrintText"), QByteArray("1F"));
+        QCOMPARE(f.host.sent.last(), f.expected("CT_W", 1));
+
+        f.panel->onCT_W(page(entry("x", 5) + entry(" y", 0) + entry("`z", 7), "P"));
+        QCOMPARE(f.bufferLines(), QList<QByteArray>({"x y", "z", ru("Название текста \"P\"")}));
+        QCOMPARE(f.panel->view().labels.size(), qsizetype(2));
+        QCOMPARE(f.panel->view().labels[0].text, QByteArray("one"));
+        QVERIFY(f.panel->B_BufShow_Text->font().bold());
+        QCOMPARE(f.host.state().Options.value("PrintText"), QByteArray("False"));
+    }
+
+    void markedWords_shiftAndCtrl_oneLinePerRow()
+    {
+        TextFixture f;
+        f.panel->onCT_W(page(entry("ab", 1) + entry(" cd", 2) + entry("`ef", 3) + entry(" gh", 4)));
+        f.click(0, Qt::ShiftModifier);
+        f.click(1, Qt::ShiftModifier);
+        f.click(3, Qt::ControlModifier);
+        QCOMPARE(f.panel->B_Buf2_Text->text(), QStringLiteral("Сохранить фрагмент"));
+        QCOMPARE(f.listKindChanges, 0);
+        f.panel->B_Buf2_Text->click();
+        QCOMPARE(f.bufferLines().mid(4), QList<QByteArray>({"ab cd", " gh"}));
+        QCOMPARE(f.bufferLines()[1], ".... \"" + ru("Название текста \"T\"") + "\" .... - " + ru("(выделенные)"));
+        QVERIFY(f.host.state().PendingFragment.isEmpty());
+        QCOMPARE(f.panel->B_Buf2_Text->text(), QStringLiteral("Текст -> буфер"));
+        QVERIFY(!f.panel->view().labels[0].marked);
+        QVERIFY(f.host.sent.isEmpty());
+    }
+
+    void fullText_window_pagingAndEscape()
+    {
+        TextFixture f;
+        f.panel->openTextOfLine(42);
+        const tCConcPos &c = *f.host.state().CurrentConcPos;
+        QCOMPARE(c.CurLine, 42);
+        QCOMPARE(f.host.state().Options.value("LBC_T_End"), QByteArray("-1"));
+        QCOMPARE(f.host.sent, QList<QByteArray>({f.expected("CT_T", 1)}));
+
+        // A reply ending without "$$$": the last piece is dropped, no title.
+        f.panel->onCT_T(ru("один$$$два$$$хвост"));
+        QVERIFY(f.fullText->isVisible());
+        QCOMPARE(f.fullText->Memo_Text->toPlainText(), QStringLiteral("один\nдва"));
+        QVERIFY(f.fullText->L_TextName->text().isEmpty());
+        QVERIFY(f.fullText->CB_FastListing->isChecked());
+
+        QTest::keyClick(f.fullText->Memo_Text, Qt::Key_PageDown);
+        QCOMPARE(f.host.state().Options.value("TextPos"), QByteArray("+"));
+        QCOMPARE(f.host.sent.last(), f.expected("CT_T", 1));
+        QTest::keyClick(f.fullText->Memo_Text, Qt::Key_Escape);
+        QVERIFY(!f.fullText->isVisible());
+        QVERIFY(!f.panel->isFastListing());
+        QCOMPARE(f.contextShown, 1);
+    }
+
+    void copyToBuffer_longExportQuestion_markedLines_emptying()
+    {
+        TextFixture f;
+        f.subPage = textcore::SubPage::Context;
+        tCConcPos &c = *f.host.state().CurrentConcPos;
+        c.Level = 1;
+        c.Found[1] = 1001;
+        f.host.recordingUi.answer = false;
+        f.panel->buffer().B_Buf2Click();
+        QCOMPARE(f.host.recordingUi.questions,
+                 QStringList{cp1251::decode(textcore::texts::longExportQuestion())});
+        QCOMPARE(f.wordListClicks, 0);
+        c.Found[1] = 1000;
+        f.panel->buffer().B_Buf2Click();
+        QCOMPARE(f.host.recordingUi.questions.size(), qsizetype(1));
+        QCOMPARE(f.wordListClicks, 1);
+        QCOMPARE(f.host.state().Options.value("PrintConc"), QByteArray("True"));
+
+        // Two marked lines: the name line, the lines, the marks removed.
+        textcore::PendingFragment &p = f.host.state().PendingFragment;
+        p.text = "*";
+        p.entries = {{"l1 c1 r1", 3}, {"l2 c2 r2", 5}};
+        f.panel->buffer().B_Buf2Click();
+        QCOMPARE(f.bufferLines(), QList<QByteArray>({".... \"" + ru("Название текста \"N\"") + "\" ....",
+                                                     "l1 c1 r1", "l2 c2 r2"}));
+        QCOMPARE(f.unmarked, QList<int>({3, 5}));
+        QVERIFY(p.isEmpty());
+
+        // Emptying: asked only when there is something to empty.
+        f.host.recordingUi.answer = true;
+        QVERIFY(f.panel->buffer().B_BufCClick());
+        QCOMPARE(f.host.recordingUi.questions.size(), qsizetype(2));
+        QVERIFY(!f.panel->buffer().B_BufCClick());
+        QCOMPARE(f.host.recordingUi.questions.size(), qsizetype(2));
+        QVERIFY(!f.panel->B_BufShow_Text->isEnabled());
+    }
+
+    void bufferWindow_savesAndReportsFailure()
+    {
+        TextFixture f;
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("b.txt"));
+        f.buffer->chooseFile = [&path](QWidget *, const QString &) { return path; };
+        f.host.state().Buffer.append(QByteArray("line"));
+        f.buffer->B_SaveClick();                       // a new file: no question
+        QVERIFY(f.host.recordingUi.questions.isEmpty());
+        f.buffer->B_SaveClick();                       // OK: appended
+        QCOMPARE(f.host.recordingUi.questions,
+                 QStringList{cp1251::decode(textcore::texts::appendQuestion())});
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count("============="), 2);
+        file.close();
+
+        path = dir.filePath(QString(250, QLatin1Char('x')));   // no room for a temporary file
+        QVERIFY(file.rename(path));
+        f.buffer->B_SaveClick();
+        QCOMPARE(f.host.recordingUi.messages, QStringList{QStringLiteral("Ошибка сохранения информации")});
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count("============="), 2);
+    }
+
+    void bufferWindow_editsWrittenBack_exportWhileOpenKept()
+    {
+        TextFixture f;
+        f.host.state().Buffer.append(QList<QByteArray>{"one", "two"});
+        f.buffer->showBuffer();
+        QVERIFY(QTest::qWaitForWindowExposed(f.buffer));
+        QCOMPARE(f.buffer->LB->toPlainText(), QStringLiteral("one\ntwo"));
+        QVERIFY(f.buffer->B_Save->isEnabled());
+        f.buffer->LB->moveCursor(QTextCursor::End);
+        QTest::keyClicks(f.buffer->LB, QStringLiteral("!"));
+        f.host.state().Buffer.append(QByteArray("export"));
+        QVERIFY(QTest::qWaitFor([&] { return f.buffer->LB->toPlainText().endsWith(QStringLiteral("export")); }));
+        QTest::keyClick(f.buffer->LB, Qt::Key_Escape);
+        QVERIFY(!f.buffer->isVisible());
+        QCOMPARE(f.bufferLines(), QList<QByteArray>({"one", "two!", "export"}));
+        // Opened again after a rewritten line and another export: only the lines
+        // from the rewritten one on are loaded again, and they read right.
+        f.host.state().Buffer.setLine(1, "TWO");
+        f.host.state().Buffer.append(QByteArray("more"));
+        f.buffer->showBuffer();
+        QCOMPARE(f.buffer->LB->toPlainText(), QStringLiteral("one\nTWO\nexport\nmore"));
+    }
+
+    void mainWindow_textRequestAndPageThroughTheChannel()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        TextPanel *panel = s.form->TS_Conc->textPanel();
+        SessionState &state = s.form->state();
+        const int seen = int(s.peer.requests().size());
+        panel->requestText();
+        QVERIFY(s.peer.waitForRequest(5000, seen));
+        tCConcPos c = *state.CurrentConcPos;
+        QCOMPARE(s.peer.requests().mid(seen).join(),
+                 requests::wire("CT_W", requests::concDictParams(c, state.DictPosList.first().pos, state.Options)));
+        s.peer.replyFramed("CT_W", withOptions("1=2", page(entry("a", 3) + entry(" b", 0))));
+        QVERIFY(QTest::qWaitFor([&] { return panel->view().labels.size() == 2; }));
+        QVERIFY(panel->view().labels[1].current());
+    }
+};
+
+QTEST_MAIN(TstTextView)
+#include "tst_text_view.moc"

@@ -1116,9 +1116,10 @@ std::optional<std::pair<qint32, qint32>> LineEngine::entryTie(int dictNo, int pl
 
 namespace {
 
-// Below the client's reply cap (256 MiB), so that an export always arrives; the
-// most frequent word of a literary corpus at the default width takes about 50 MiB.
-constexpr qsizetype kMaxExportBytes = qsizetype(192) << 20;
+// Room for the most frequent word of a literary corpus at the default width (about
+// 35 MiB for 242,000 lines), well below the client's reply cap (256 MiB); what one
+// client can make the server hold stays bounded.
+constexpr qsizetype kMaxExportBytes = qsizetype(64) << 20;
 
 void appendLine(const LineEngine &lines, uint32_t token, uint32_t number, int width, Base base,
                 QByteArray &out)

@@ -186,7 +186,9 @@ void ConcPage::SetConc()
     m_settingUp = true;
     PageCC->setCurrentWidget(TS_Conc_C);
     m_settingUp = false;
-    window()->move(10, 10);
+    // A maximised window stays so on a new connection.
+    if (!window()->isMaximized())
+        window()->move(10, 10);
     // 4. The sort button for "CLR".
     showSortCaption("CLR");
     // 5. The start-up fonts.

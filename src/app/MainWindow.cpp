@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "ConcordanceWiring.h"
 #include "FrameChrome.h"
 #include "Help.h"
 #include "KeyPreview.h"
@@ -90,11 +91,16 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
     m_handlers.insert("DC_S", [this](const QByteArray &b) { TS_Dict->onDC_S(b); });
     m_handlers.insert("CN_C", [this](const QByteArray &b) { TS_Conc->onCN_C(b); });
     m_handlers.insert("CN_Cx", [this](const QByteArray &b) { TS_Conc->onCN_Cx(b); });
-    m_handlers.insert("CN_W", [this](const QByteArray &b) { TS_Conc->onCN_W(b); });
+    m_handlers.insert("CN_W", [this](const QByteArray &b) {
+        TimerForServer.stop();
+        TS_Conc->onCN_W(b);
+    });
     m_handlers.insert("CT_N", [this](const QByteArray &b) { TS_Conc->onCT_N(b); });
     m_handlers.insert("CT_W", [this](const QByteArray &b) { TS_Conc->onCT_W(b); });
     m_handlers.insert("CT_T", [this](const QByteArray &b) { TS_Conc->onCT_T(b); });
     m_handlers.insert("CT_D", [this](const QByteArray &b) { TS_Conc->onCT_D(b); });
+
+    connectConcordancePage(*this);
 
     // The window sees every key before the focused control.
     new KeyPreview(this, [this](QKeyEvent *e) { return FormKeyDown(e); });
@@ -183,6 +189,7 @@ void TForm1::createSecondaryWindows()
     Form4 = new TForm4(this);
     Form5 = new TForm5(this);
     TS_Dict->setPictureWindow(Form5);
+    TS_Conc->setSortSeqDialog(F_SortSeq);
     wireTextPages(*this);
 }
 
@@ -456,6 +463,9 @@ bool TForm1::FormKeyDown(QKeyEvent *event)
     if (!m_state.idleForKeys)
         return true;   // a reply is awaited: the key does nothing
     if (TS_Conc->textViewKey(event))
+        return true;
+    // On the concordance tab "+" and "-" widen and narrow the context.
+    if (PageC->currentWidget() == TS_Conc && TS_Conc->FormKeyPress(event))
         return true;
     // Typing on the dictionary page searches, whichever control has the keyboard.
     if (PageC->currentWidget() == TS_Dict && !TS_Dict->isAncestorOf(QApplication::focusWidget())

@@ -22,6 +22,8 @@ public:
     // First show: the default user name and the connect controls (the button only in
     // the socket mode).
     void firstShow();
+    // Cnfg.ini exists but cannot be read: said once the window shows.
+    void explainUnreadableConfig();
     // The connect button: connects when disconnected, disconnects when connected.
     void B_ConnectClick();
     void onSocketConnected();

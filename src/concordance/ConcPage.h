@@ -170,6 +170,8 @@ signals:
     void concordanceReset();
     // The sub-page changed: the second font command's caption and tag.
     void fontTChanged(const QString &caption, int tag);
+    // A value list ("CN_W") is about to be handled.
+    void valueListArrived();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -280,9 +280,8 @@ bool ConcPage::applyReplyState()
             m_sortDialog->setChosen(seq);
         showSortCaption(seq);
     }
-    const QByteArray width = s.Options.value("ConcWidth");
-    if (!width.isEmpty())
-        m_context->L_LNC->setText(cp1251::decode(width) + QStringLiteral(" слов справа-слева"));
+    m_context->L_LNC->setText(cp1251::decode(conccore::shownConcWidth(s.Options.value("ConcWidth")))
+                              + QStringLiteral(" слов справа-слева"));
     return ok;
 }
 

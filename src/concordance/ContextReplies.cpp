@@ -155,7 +155,8 @@ void ContextPanel::showLines(const QByteArray &body)
     L_LNC_E->setText(QStringLiteral("кон.строка ") + cp1251::decode(count.last));
     const int level = conc->Level >= 0 && conc->Level < tCConcPos::Levels ? conc->Level : 0;
     L_LNC_C->setText(QStringLiteral("Показано %1 из %2 строк").arg(lines.size()).arg(conc->Found[size_t(level)]));
-    L_LNC->setText(cp1251::decode(s.Options.value("ConcWidth")) + QStringLiteral(" слов справа-слева"));
+    L_LNC->setText(cp1251::decode(conccore::shownConcWidth(s.Options.value("ConcWidth")))
+                   + QStringLiteral(" слов справа-слева"));
     L_LNC->show();
     const QByteArray thumb = s.Options.value("ConcSBar");
     if (!thumb.isEmpty()) {

@@ -252,7 +252,7 @@ private slots:
         QCOMPARE(o.value("ConcWidth"), QByteArray("2"));
         o.set("ConcWidth", "x");
         typeKey('+', req, c, o, true);
-        QCOMPARE(o.value("ConcWidth"), QByteArray("1"));   // not a number counts as 0
+        QCOMPARE(o.value("ConcWidth"), QByteArray("6"));   // not a number is the server's 5
         QCOMPARE(typeKey(KeyEnter, req, c, o, true).then, TypedThen::OpenText);
     }
 

@@ -402,7 +402,7 @@ private slots:
         s.list().LBC_W->setFocus();
         const Sent r = s.next([&] { type(s.list().LBC_W, QStringLiteral("+")); });
         QCOMPARE(r.tag, QByteArray("CT_N"));
-        QCOMPARE(r.options.value("ConcWidth"), QByteArray("1"));
+        QCOMPARE(r.options.value("ConcWidth"), QByteArray("6"));   // wider than the server's 5
     }
 
     void sortDialog_unchangedHidesApply_chosenOrderAsksForLines()

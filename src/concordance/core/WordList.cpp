@@ -86,12 +86,17 @@ QByteArray ordinaryListPos(bool listPosX, const QByteArray &L_Req)
 
 std::optional<QByteArray> stepConcWidth(const QByteArray &concWidth, int step)
 {
-    const qint32 w = strictint::parse(concWidth).value_or(0);
+    const qint32 w = strictint::parse(concWidth).value_or(DefaultConcWidth);
     if (step > 0 && w < MaxConcWidth)
         return num(qint64(w) + 1);
     if (step < 0 && w > MinConcWidth)
         return num(qint64(w) - 1);
     return std::nullopt;
+}
+
+QByteArray shownConcWidth(const QByteArray &concWidth)
+{
+    return num(strictint::parse(concWidth).value_or(DefaultConcWidth));
 }
 
 Typed typeKey(char key, QByteArray &L_Req, tCConcPos &conc, OptionList &options, bool alphabetical)

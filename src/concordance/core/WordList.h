@@ -49,9 +49,14 @@ QByteArray ordinaryListPos(bool listPosX, const QByteArray &L_Req);
 
 inline constexpr int MinConcWidth = 2;
 inline constexpr int MaxConcWidth = 25;
+// The width the server uses while the option is absent.
+inline constexpr int DefaultConcWidth = 5;
 // "ConcWidth" one step wider (+1) or narrower (-1) within 2..25; an absent or
-// non-numeric value counts as 0. Nothing when it stays as it is.
+// non-numeric value is the server's default, so "+" always widens what is shown.
+// Nothing when it stays as it is.
 std::optional<QByteArray> stepConcWidth(const QByteArray &concWidth, int step);
+// The width shown beside the lines: the option, or the default while it is absent.
+QByteArray shownConcWidth(const QByteArray &concWidth);
 
 // ---- Typing in the list ----
 

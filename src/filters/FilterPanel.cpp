@@ -219,10 +219,13 @@ void FilterPanel::CB_Q1MouseMove(int row)
     if (tabs->currentWidget() != m_page.TS_Fltr || !m_composed)
         return;
     m_popupRow = 0;
+    for (QCheckBox *box : CB_Q)
+        box->setContextMenuPolicy(Qt::NoContextMenu);
     const std::optional<QString> caption = m_rows.hoverRow(row);
     if (!caption)
         return;
     m_popupRow = row;
+    CB_Q[size_t(row - 1)]->setContextMenuPolicy(Qt::CustomContextMenu);
     m_composed->PM_FIlter_F->setText(*caption);
     m_composed->PM_FIlter_F->setProperty("tag", m_rows.state().popupTag);
 }

@@ -145,6 +145,11 @@ private slots:
         QCOMPARE(list.conc.CharNo[2], 0);
         QCOMPARE(list.options.value("SetFilter"), QByteArray("True"));
         QVERIFY(p.CB_Q[1]->isVisible() && p.CB_Perm->isChecked());
+        // Filtering colours the panel; the colour menu changes the colour at once.
+        QCOMPARE(p.palette().color(QPalette::Window), p.filterColor());
+        p.chooseColor = [](const QColor &) { return std::optional<QColor>(Qt::red); };
+        p.MI_ChangeColor->trigger();
+        QCOMPARE(p.palette().color(QPalette::Window), QColor(Qt::red));
         QVERIFY(s.showList(list, value("лес /лес", 9, 1)));
         QVERIFY(p.CB_Q[0]->isChecked());   // the reply's marks keep it fixed
         QCOMPARE(p.CB_Q[1]->text(), QStringLiteral("Словоформа = лес"));

@@ -61,6 +61,7 @@ FilterPanel::FilterPanel(ConcPage &page, QWidget *parent)
         RB_Q[i] = new QRadioButton(this);
         RB_Q[i]->setObjectName(QStringLiteral("RB_Q%1").arg(r));
         RB_Q[i]->hide();
+        RB_Q[i]->setAutoExclusive(false);   // the rows decide which one is checked
         CB_Q[i] = new QCheckBox(this);
         CB_Q[i]->setObjectName(QStringLiteral("CB_Q%1").arg(r));
         CB_Q[i]->setMouseTracking(true);
@@ -118,24 +119,31 @@ FilterPanel::FilterPanel(ConcPage &page, QWidget *parent)
 
 // ---------------------------------------------------------------- rendering
 
+std::optional<FilterPanel::RowControls> FilterPanel::CaseQ(int row) const
+{
+    if (row < 1 || row > RowCount)
+        return std::nullopt;
+    const size_t i = size_t(row - 1);
+    return RowControls{CB_Q[i], RB_Q[i], row == filtercore::DistanceRow ? E_Plus[0] : nullptr, LD[i]};
+}
+
 void FilterPanel::render()
 {
     const filtercore::FilterPanelState &s = m_rows.state();
     for (int r = 1; r <= RowCount; ++r) {
         const filtercore::FilterRowView &v = s.row(r);
-        const size_t i = size_t(r - 1);
-        const QSignalBlocker b1(CB_Q[i]);
-        const QSignalBlocker b2(RB_Q[i]);
-        CB_Q[i]->setText(cp1251::decode(v.caption));
-        CB_Q[i]->setToolTip(v.hintShown ? cp1251::decode(v.hint) : QString());
-        CB_Q[i]->setChecked(v.checked);
-        CB_Q[i]->setEnabled(v.enabled);
-        CB_Q[i]->setVisible(v.visible);
-        RB_Q[i]->setAutoExclusive(false);
-        RB_Q[i]->setChecked(v.radio);
-        LD[i]->setText(cp1251::decode(v.labelCaption));
-        LD[i]->setVisible(v.labelVisible);
-        LD[i]->setEnabled(v.enabled);
+        const RowControls c = *CaseQ(r);
+        const QSignalBlocker b1(c.check);
+        const QSignalBlocker b2(c.radio);
+        c.check->setText(cp1251::decode(v.caption));
+        c.check->setToolTip(v.hintShown ? cp1251::decode(v.hint) : QString());
+        c.check->setChecked(v.checked);
+        c.check->setEnabled(v.enabled);
+        c.check->setVisible(v.visible);
+        c.radio->setChecked(v.radio);
+        c.label->setText(cp1251::decode(v.labelCaption));
+        c.label->setVisible(v.labelVisible);
+        c.label->setEnabled(v.enabled);
     }
     for (int f = FirstField; f <= filtercore::LastField; ++f) {
         QLineEdit *e = E_Plus[size_t(f - FirstField)];

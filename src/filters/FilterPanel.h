@@ -27,6 +27,15 @@ public:
     FilterPanel(ConcPage &page, QWidget *parent);
 
     void setComposedPage(ComposedFilterPage *composed) { m_composed = composed; }
+
+    // The controls of row 1..5; the distance field only for row 2.
+    struct RowControls {
+        QCheckBox *check = nullptr;
+        QRadioButton *radio = nullptr;
+        QLineEdit *distance = nullptr;
+        QLabel *label = nullptr;
+    };
+    std::optional<RowControls> CaseQ(int row) const;
     filtercore::FilterRows &rows() { return m_rows; }
     // Shows the rows' state on the controls.
     void render();

@@ -123,19 +123,6 @@ private slots:
             QVERIFY(!t.rows.row(r).visible);
     }
 
-    void uncheckingRowOne_hidesRowTwoAndCoOccurrence()
-    {
-        Rows t;
-        t.fix(1);
-        t.rows.setContext(true);
-        QVERIFY(t.rows.state().field(2).visible);
-        t.rows.setChecked(1, false);
-        QCOMPARE(t.env.pos.Level, 1);
-        QVERIFY(!t.rows.row(2).visible && !t.rows.state().field(2).visible);
-        QVERIFY(!t.rows.state().context);
-        QCOMPARE(t.env.lists, 2);
-    }
-
     void distanceRefusesFixingRowTwo_data()
     {
         QTest::addColumn<QByteArray>("distance");

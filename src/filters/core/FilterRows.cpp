@@ -258,11 +258,7 @@ void FilterRows::RB_Q1Click()
     if (m_radioLock)
         return;
     tCConcPos &c = conc();
-    // 3. Without filtering the overall letter is "N".
-    if (!m_s.perm) {
-        c.Mark[0] = 'N';
-        m_env.blockListTools(false);
-    }
+    RB_QFClick();
     // 4. The active row is the checked radio button.
     int row = 0;
     for (int r = RowCount; r >= 1; --r)
@@ -291,6 +287,14 @@ void FilterRows::RB_Q1Click()
     m_env.refreshQuant();
     if (!m_requestLock)
         m_env.sendWordList();
+}
+
+void FilterRows::RB_QFClick()
+{
+    if (m_s.perm)
+        return;
+    conc().Mark[0] = 'N';
+    m_env.blockListTools(false);
 }
 
 void FilterRows::CB_PermClick()

@@ -129,6 +129,8 @@ public:
     // Handlers.
     void CB_Q1Click();
     void RB_Q1Click();
+    // Without filtering the overall letter is "N" and the list tools are open.
+    void RB_QFClick();
     void CB_PermClick();
     void CB_ContextClick();
     void E_Plus2Change(int field);
@@ -159,10 +161,7 @@ public:
 
 private:
     tCConcPos &conc();
-    bool hasConc() { return m_env.conc() != nullptr; }
     void hideRow(int r);
-    void showActive(int r);
-    void setFieldVisible(int field, bool visible);
     bool distanceRefused(int row) const;
     void showFieldOf(int row);
 

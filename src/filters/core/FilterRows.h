@@ -122,7 +122,7 @@ public:
     void distanceEnter();
     void distanceExit(int field);
     // Dragging row labels: a drop is accepted only without co-occurrence; a drop of
-    // label s on label t swaps the two rows' levels and captions.
+    // label s on label t swaps the two rows' levels, captions and composed filters.
     bool LD1DragOver() const { return !m_s.context; }
     void LD2EndDrag(int s, int t);
 
@@ -146,7 +146,7 @@ public:
     void restoreRows();
     // The summary the export headers write.
     conccore::FilterRows exportRows() const;
-    // The colour step alone (P_CF and LBC_W_Q1 follow CB_Q1).
+    // P_CF and LBC_W_Q1 in the filter colour (CB_Q1 checked).
     bool coloured() const { return m_s.coloured; }
 
     // The row pop-up of CB_Q1..CB_Q4 under the mouse: its caption, or nothing when
@@ -156,7 +156,7 @@ public:
     // among the lines of LB_Filter_Chars and answers its index (-1 none).
     void attachOrDetach(const std::function<int(const QList<QByteArray> &lines)> &choose);
 
-    // A label text for the export headers: whether a row's check box is visible etc.
+    // One row as the panel shows it.
     const FilterRowView &row(int r) const { return m_s.row(r); }
 
 private:

@@ -191,7 +191,9 @@ void ComposedFilterPage::B_Filter_ClrClick()
             + QStringLiteral(" ?");
         if (m_page.host().ui().askOkCancel(window(), question)) {
             const int index = s.selected;
-            if (!s.DeleteSelectedFilter())
+            if (s.DeleteSelectedFilter())
+                m_rows.rows().composedFilterRemoved(index);
+            else
                 m_page.host().ui().message(window(), QStringLiteral("Неудачная попытка удалить составной фильтр номер ")
                                                          + QString::number(index));
         }

@@ -208,6 +208,16 @@ private slots:
         QCOMPARE(s.rows().CB_Q[0]->text(), QStringLiteral("Словоформа = дом,дома"));
         QVERIFY(s.showList(list, value("лес /лес", 9, 1)));
         QVERIFY(s.rows().CB_Q[0]->isChecked());
+
+        // "Очистить" removes the whole list; the row keeps the condition it sent.
+        page.PC_Fltrs->setCurrentWidget(page.TS_FGrp);
+        sets.LB_Filter_CharsClick(0);
+        sets.B_Filter_Clr->click();
+        QCOMPARE(s.web.ui.questions.last(), QStringLiteral("Очистить список значений : дом,дома ?"));
+        QCOMPARE(sets.LB_Filter->count(), 0);
+        QCOMPARE(sets.LB_Filter_Chars->item(0)->text(), QString());
+        QCOMPARE(s.rows().rows().row(1).tag, 0);
+        QCOMPARE(s.conc().Request[1], QByteArray("**3.4"));
     }
 };
 

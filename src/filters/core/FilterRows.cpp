@@ -569,4 +569,14 @@ void FilterRows::attachOrDetach(const std::function<int(const QList<QByteArray> 
     }
 }
 
+void FilterRows::composedFilterRemoved(int index)
+{
+    for (FilterRowView &v : m_s.rows) {
+        if (v.tag == index + 1)
+            v.tag = 0;
+        else if (v.tag > index + 1)
+            --v.tag;
+    }
+}
+
 } // namespace filtercore

@@ -155,6 +155,9 @@ public:
     // "Включить/Отключить составной фильтр": `choose` asks which list to attach
     // among the lines of LB_Filter_Chars and answers its index (-1 none).
     void attachOrDetach(const std::function<int(const QList<QByteArray> &lines)> &choose);
+    // The composed filter at `index` was deleted: rows attached to it keep the
+    // condition last sent but no longer follow a list; later lists move up one.
+    void composedFilterRemoved(int index);
 
     // One row as the panel shows it.
     const FilterRowView &row(int r) const { return m_s.row(r); }

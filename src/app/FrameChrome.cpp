@@ -38,13 +38,16 @@ FrameChrome::FrameChrome(QMainWindow *window, QWidget *central)
     bar->setSizeGripEnabled(false);
     SB_Panel0 = new QLabel(bar);
     SB_Panel0->setObjectName(QStringLiteral("SB_Panel0"));
-    SB_Panel0->setFixedWidth(630);
+    // Panel 0 is 630 pixels wide at least and grows to the hint it carries, so that
+    // the key hints are not cut off in a wider font; panel 1 (50 at least) takes
+    // the rest of the bar. Explicit minimums keep long texts from widening the window.
+    SB_Panel0->setMinimumWidth(630);
     SB_Panel1 = new QLabel(bar);
     SB_Panel1->setObjectName(QStringLiteral("SB_Panel1"));
-    SB_Panel1->setFixedWidth(50);
+    SB_Panel1->setMinimumWidth(50);
     SB_Panel1->setAlignment(Qt::AlignCenter);
     bar->addWidget(SB_Panel0);
-    bar->addWidget(SB_Panel1);
+    bar->addWidget(SB_Panel1, 1);
 
     QMenuBar *menus = window->menuBar();
     QMenu *file = menus->addMenu(QStringLiteral("Файл"));

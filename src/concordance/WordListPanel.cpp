@@ -531,6 +531,13 @@ bool WordListPanel::eventFilter(QObject *watched, QEvent *event)
         m_page.PM_LCB_W_Buf->setVisible(false);
         m_page.setZone(conccore::Zone::WordList, ConcPage::FontTarget::WordList);
         if (mouse->button() == Qt::RightButton) {
+            // The pop-up acts on the selected value ("Добавить в составной
+            // фильтр-список"): a value pressed with the right button is selected
+            // first, as a left click would.
+            const auto *list = qobject_cast<const QListWidget *>(static_cast<QWidget *>(watched)->parentWidget());
+            const int row = list ? list->indexAt(mouse->position().toPoint()).row() : -1;
+            if (row >= 0 && row != LBC_W->currentRow())
+                LBC_WClick(row);
             m_page.popupFor(LBC_W, mouse->globalPosition().toPoint());
             return true;
         }

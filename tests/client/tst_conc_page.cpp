@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
@@ -542,6 +543,19 @@ private slots:
         QVERIFY(!left->item(1)->text().startsWith(QLatin1Char('*')));
         QVERIFY(f.isEmpty() && f.entries.isEmpty());
         QCOMPARE(marked, (QList<bool>{true, false}));
+    }
+
+    void rightPressOnAnotherValue_selectsItBeforeThePopup()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        QListWidget *counts = s.list().LBC_W_Q2;
+        const QPoint row2 = counts->visualItemRect(counts->item(2)).center();
+        const Sent r = s.next([&] { QTest::mousePress(counts->viewport(), Qt::RightButton, Qt::NoModifier, row2); });
+        QCOMPARE(r.tag, QByteArray("CT_N"));
+        QCOMPARE(s.list().LBC_W->currentRow(), 2);
+        QTRY_VERIFY(s.page().PM_LBC_W->isVisible());
+        s.page().PM_LBC_W->close();
     }
 
     void emptyLines_messageAndStepBack()

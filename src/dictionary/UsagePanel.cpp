@@ -215,6 +215,12 @@ void UsagePanel::showGrid()
             SG->setItem(r - offset, c, item);
         }
     }
+    // Columns as wide as their headings and cells (text titles are long), each at
+    // most a quarter of the table, so that every characteristic stays in view.
+    SG->resizeColumnsToContents();
+    const int widest = qMax(80, SG->viewport()->width() / 4);
+    for (int c = 0; c < SG->columnCount(); ++c)
+        SG->setColumnWidth(c, qMin(SG->columnWidth(c), widest));
     if (m_grid.selectedRow - offset >= 0)
         SG->setCurrentCell(m_grid.selectedRow - offset, m_grid.selectedColumn);
 }

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -93,6 +94,11 @@ TForm4::TForm4(QWidget *parent) : QDialog(parent)
                        static_cast<QWidget *>(B_Buf2_Text), static_cast<QWidget *>(B_BufShow_Text),
                        static_cast<QWidget *>(B_BufC_Text)})
         w->installEventFilter(this);
+
+    // Lay the hidden window out at its size now: the first page of text is asked
+    // for with the rows of this memo before the window has ever been shown.
+    ensurePolished();
+    lay->activate();
 
     connect(B_Close, &QPushButton::clicked, this, [this] {
         if (m_hooks.escape)
@@ -186,10 +192,29 @@ void TForm4::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (m_top >= 0)
         move(x(), m_top);
+    keepOnScreen();
     QPalette pal = P_Top->palette();
     pal.setColor(QPalette::Window, PanelColour);
     P_Top->setPalette(pal);
     Memo_Text->setFocus(Qt::OtherFocusReason);
+}
+
+// The top below the concordance lines leaves most of a 560-pixel window under the
+// bottom of an 800-pixel screen: the window moves up (and, on a smaller screen,
+// shrinks) until the whole of it shows.
+void TForm4::keepOnScreen()
+{
+    const QScreen *s = screen();
+    if (!s)
+        return;
+    const QRect avail = s->availableGeometry();
+    const int frameExtra = frameGeometry().height() - height();
+    if (frameGeometry().height() > avail.height())
+        resize(width(), qMax(minimumHeight(), avail.height() - frameExtra));
+    const QRect frame = frameGeometry();
+    const int top = qMax(avail.top(), qMin(frame.top(), avail.bottom() + 1 - frame.height()));
+    if (top != frame.top())
+        move(x(), top);
 }
 
 void TForm4::resizeEvent(QResizeEvent *event)

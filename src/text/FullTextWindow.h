@@ -67,6 +67,7 @@ protected:
 private:
     bool previewKey(QKeyEvent *event);
     void memoMouseUp();
+    void keepOnScreen();
 
     Hooks m_hooks;
     int m_top = -1;

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -204,6 +205,19 @@ private slots:
         QVERIFY(!f.fullText->isVisible());
         QVERIFY(!f.panel->isFastListing());
         QCOMPARE(f.contextShown, 1);
+    }
+
+    void fullText_hiddenWindow_hasTheRowsItShowsAndShowsWhole()
+    {
+        // The first page is asked for before the window was ever shown.
+        TForm4 w;
+        const int hiddenRows = w.rowsThatFit();
+        QVERIFY(hiddenRows > 10);
+        w.showText({QStringLiteral("x")}, QString(), QString(), 5000);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.rowsThatFit(), hiddenRows);
+        QVERIFY(w.frameGeometry().bottom() <= w.screen()->availableGeometry().bottom());
+        w.close();
     }
 
     void copyToBuffer_longExportQuestion_markedLines_emptying()

@@ -7,6 +7,7 @@
 #include "model/Cp1251.h"
 #include "text/core/BufferOps.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -33,6 +34,23 @@ QString chooseSaveFile(QWidget *parent, const QString &folder)
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().first()
                : QString();
+}
+
+// A start folder that does not exist (a home without "Documents") would open the
+// dialog in its parent with the folder's name offered as the file name: start in
+// the nearest folder that exists instead.
+QString existingFolder(const QString &folder)
+{
+    if (folder.isEmpty())
+        return QDir::homePath();
+    QFileInfo f(folder);
+    while (!f.isDir()) {
+        const QString parent = f.absolutePath();
+        if (parent == f.absoluteFilePath())
+            return QDir::homePath();
+        f.setFile(parent);
+    }
+    return f.absoluteFilePath();
 }
 
 std::optional<QFont> chooseFontDialog(QWidget *parent, const QFont &initial)
@@ -235,9 +253,11 @@ void TT_F2::B_SaveClick()
 {
     if (!m_host)
         return;
-    const QString path = chooseFile ? chooseFile(this, SD_InitialDir) : QString();
+    const QString path = chooseFile ? chooseFile(this, existingFolder(SD_InitialDir)) : QString();
     if (path.isEmpty())
         return;
+    // The next save starts where this one went.
+    SD_InitialDir = QFileInfo(path).absolutePath();
     commitEdits();
     UiServices &ui = m_host->ui();
     bool append = false;

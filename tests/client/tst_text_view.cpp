@@ -14,6 +14,7 @@
 #include "text/core/BufferOps.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -255,6 +256,21 @@ private slots:
         QVERIFY(!f.panel->buffer().B_BufCClick());
         QCOMPARE(f.host.recordingUi.questions.size(), qsizetype(2));
         QVERIFY(!f.panel->B_BufShow_Text->isEnabled());
+    }
+
+    void bufferWindow_saveDialogStartsInAnExistingFolder_thenWhereTheLastSaveWent()
+    {
+        TextFixture f;
+        QTemporaryDir dir;
+        f.buffer->SD_InitialDir = dir.filePath(QStringLiteral("Documents"));   // never made
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+        const QString path = dir.filePath(QStringLiteral("sub/b.txt"));
+        QStringList folders;
+        f.buffer->chooseFile = [&](QWidget *, const QString &folder) { folders.append(folder); return path; };
+        f.host.state().Buffer.append(QByteArray("line"));
+        f.buffer->B_SaveClick();
+        f.buffer->B_SaveClick();
+        QCOMPARE(folders, QStringList({dir.path(), dir.filePath(QStringLiteral("sub"))}));
     }
 
     void bufferWindow_savesAndReportsFailure()

@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -90,6 +91,13 @@ FilterPanel::FilterPanel(ConcPage &page, QWidget *parent)
     CB_Context->setObjectName(QStringLiteral("CB_Context"));
     CB_Perm = new QCheckBox(QStringLiteral("Фильтрация"), this);
     CB_Perm->setObjectName(QStringLiteral("CB_Perm"));
+    {
+        // Always disabled, it only says that filtering is on: its box looks disabled,
+        // its caption keeps the ordinary text colour, readable on the filter colour.
+        QPalette pal = CB_Perm->palette();
+        pal.setColor(QPalette::Disabled, QPalette::WindowText, pal.color(QPalette::Active, QPalette::WindowText));
+        CB_Perm->setPalette(pal);
+    }
     CB_ListPosX = new QCheckBox(QStringLiteral("В начало"), this);
     CB_ListPosX->setObjectName(QStringLiteral("CB_ListPosX"));
     grid->addWidget(CB_Context, RowCount, 1);

@@ -425,6 +425,8 @@ void TForm1::ApplyTabVisibility()
 void TForm1::SetHelp()
 {
     m_helpFile = findHelpFile(m_config.RootFolder);
+    // Without a help file the item would do nothing: it says so by being disabled.
+    M_Help->setEnabled(helpAction(m_helpFile) != HelpKind::None);
 }
 
 void TForm1::M_HelpClick()

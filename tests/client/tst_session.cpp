@@ -389,6 +389,14 @@ private slots:
         form.createSecondaryWindows();
         form.show();
         QVERIFY(form.helpFile().endsWith(QStringLiteral("help/lexar.hlp")));
+        QVERIFY(form.M_Help->isEnabled());
+        {
+            TestHome bare;
+            TForm1 noHelp(bare.config({"IP=127.0.0.1", "Port=1"}), ui);
+            noHelp.createSecondaryWindows();
+            noHelp.show();
+            QVERIFY(!noHelp.M_Help->isEnabled());
+        }
         form.state().PendingRequest = ru("Запрос не завершён");
         form.state().idleForKeys = false;
         QTest::keyClick(&form, Qt::Key_F1);

@@ -152,6 +152,7 @@ private slots:
         QCOMPARE(p.palette().color(QPalette::Window), QColor(Qt::red));
         QVERIFY(s.showList(list, value("лес /лес", 9, 1)));
         QVERIFY(p.CB_Q[0]->isChecked());   // the reply's marks keep it fixed
+        QVERIFY(p.CB_Perm->isVisible() && !p.CB_Perm->isEnabled());
         QCOMPARE(p.CB_Q[1]->text(), QStringLiteral("Словоформа = лес"));
 
         // Co-occurrence at +2: the field takes digits and signs only; Enter asks.
@@ -176,6 +177,7 @@ private slots:
         QCOMPARE(list.conc.Distance[2], 0);
         QVERIFY(!p.CB_Q[1]->isVisible() && !p.CB_Context->isChecked() && !field->isVisible());
         QVERIFY(s.showList(list, value("дом /дом", 3, 5)));
+        QVERIFY(!p.CB_Perm->isVisible() && p.CB_Perm->isChecked());   // nothing fixed: no indicator
     }
 
     void composedList_gatheredThenAttachedToRowOne()

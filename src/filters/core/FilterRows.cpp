@@ -450,6 +450,10 @@ void FilterRows::SyncFilterRows()
         m_s.permVisible = true;
         m_s.permEnabled = false;
         setPerm(true);
+    } else {
+        // The indicator says that a fixed row narrows the list: with none left it
+        // goes (the filtering switch itself stays as it is).
+        m_s.permVisible = false;
     }
     m_checkLock = m_radioLock = m_filterLock = false;
 }

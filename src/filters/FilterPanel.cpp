@@ -103,7 +103,9 @@ FilterPanel::FilterPanel(ConcPage &page, QWidget *parent)
     grid->addWidget(CB_Context, RowCount, 1);
     grid->addWidget(CB_Perm, RowCount + 1, 1);
     grid->addWidget(CB_ListPosX, RowCount + 2, 1);
-    grid->setColumnStretch(1, 1);
+    // The free width goes after the distance field, which so stands right beside
+    // the caption of its row rather than at the far edge of the panel.
+    grid->setColumnStretch(3, 1);
     grid->setRowStretch(RowCount + 3, 1);
     connect(CB_Context, &QCheckBox::clicked, this, &FilterPanel::CB_ContextClick);
     connect(CB_Perm, &QCheckBox::clicked, this, [this](bool on) {

@@ -31,6 +31,13 @@ QString chooseSaveFile(QWidget *parent, const QString &folder)
     QFileDialog dialog(parent, QString(), folder, QStringLiteral("текст (*.txt)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
+    // The dialog's own fields in the program's language.
+    dialog.setWindowTitle(QStringLiteral("Сохранить буфер"));
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Папка:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Имя файла:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Тип файла:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Сохранить"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Отмена"));
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().first()
                : QString();

@@ -114,4 +114,8 @@ void ConcPage::wirePanels()
     connect(m_context->B_Buf2, &QPushButton::clicked, this, [this] { m_text->buffer().B_Buf2Click(); });
     connect(m_context->B_BufShow, &QPushButton::clicked, this, [this] { m_text->buffer().B_BufShowClick(); });
     connect(m_context->B_BufC, &QPushButton::clicked, this, [this] { m_text->buffer().B_BufCClick(); });
+    // Emptying an empty buffer does nothing: the button is enabled only when there
+    // is something to empty.
+    connect(&m_text->buffer(), &BufferActions::bufferEmptinessChanged, m_context->B_BufC,
+            [this](bool empty) { m_context->B_BufC->setEnabled(!empty); });
 }

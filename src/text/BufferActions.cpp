@@ -21,11 +21,13 @@ void BufferActions::setWindows(TForm4 *fullText, TT_F2 *buffer)
 {
     m_fullText = fullText;
     m_window = buffer;
-    if (m_window)
+    if (m_window) {
         connect(m_window, &TT_F2::closed, this, [this] {
             if (m_hooks.paneSwitch)
                 m_hooks.paneSwitch();
         });
+        connect(m_window, &TT_F2::emptinessChanged, this, &BufferActions::bufferEmptinessChanged);
+    }
 }
 
 bool BufferActions::ask(const QByteArray &question)

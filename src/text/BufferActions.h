@@ -65,6 +65,10 @@ public:
     // Appends lines (each split at line breaks) to the buffer.
     void append(const QList<QByteArray> &lines);
 
+signals:
+    // After every change of the buffer: whether it is empty now.
+    void bufferEmptinessChanged(bool empty);
+
 private:
     // Questions with OK and Cancel; true for OK.
     bool ask(const QByteArray &question);

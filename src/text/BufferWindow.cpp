@@ -243,6 +243,8 @@ void TT_F2::commitEdits()
 
 void TT_F2::bufferChanged()
 {
+    if (m_host)
+        emit emptinessChanged(m_host->state().Buffer.isEmpty());
     // Exports arriving while the window is open show up once they are done.
     if (m_syncing || !isVisible() || m_reloadQueued)
         return;

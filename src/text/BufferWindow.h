@@ -53,6 +53,8 @@ signals:
     // B_Clear ran (whatever the answer): B_BufShow_Text loses its highlight.
     void clearClicked();
     void closed();
+    // After every change of the buffer (the window observes it): empty or not.
+    void emptinessChanged(bool empty);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -558,6 +558,18 @@ private slots:
         s.page().PM_LBC_W->close();
     }
 
+    void bufferEmptyingButton_enabledOnlyWithLinesToEmpty()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        const QPushButton *clear = s.context().B_BufC;
+        QVERIFY(!clear->isEnabled());
+        s.state().Buffer.append(QList<QByteArray>{"x"});
+        QVERIFY(clear->isEnabled());
+        s.state().Buffer.clear();
+        QVERIFY(!clear->isEnabled());
+    }
+
     void emptyLines_messageAndStepBack()
     {
         ConcSession s;

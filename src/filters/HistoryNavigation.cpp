@@ -45,3 +45,24 @@ bool HistoryNavigation::RestoreFromHistory(const QByteArray &text)
         afterRestore();
     return true;
 }
+
+void HistoryNavigation::B_FMarkClick()
+{
+    SessionState &s = m_host.state();
+    s.Buffer.append(filtercore::dumpHistory(s.History));
+}
+
+bool HistoryNavigation::BB_FBackKeyDown(int key)
+{
+    if (key == Qt::Key_Left) {
+        if (wordListPane)
+            wordListPane();
+        return true;
+    }
+    if (key == Qt::Key_Right) {
+        if (lowerPane)
+            lowerPane();
+        return true;
+    }
+    return false;
+}

@@ -139,4 +139,15 @@ bool restoreFromHistory(QByteArray text, tCDictPos *dict, tCConcPos &conc, Optio
     return true;
 }
 
+QList<QByteArray> dumpHistory(RequestHistory &history)
+{
+    history.RequestSerial = 0;
+    history.HistoryPos = int(history.entries.size()) - 1;
+    QList<QByteArray> lines;
+    for (int i = 0; i < history.entries.size(); ++i)
+        lines.append(QByteArray::number(i) + ' ' + history.entries[i].text);
+    lines.append("***********");
+    return lines;
+}
+
 } // namespace filtercore

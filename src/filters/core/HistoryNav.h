@@ -42,4 +42,9 @@ StepPlan stepForward(const RequestHistory &history);
 // dictionary position): nothing is changed then.
 bool restoreFromHistory(QByteArray text, tCDictPos *dict, tCConcPos &conc, OptionList &options);
 
+// The history written out for the buffer: one line per entry (its index, a blank,
+// the entry) and a closing line of asterisks. The serial count starts again from 0
+// and the current entry becomes the last one.
+QList<QByteArray> dumpHistory(RequestHistory &history);
+
 } // namespace filtercore

@@ -17,6 +17,7 @@ namespace filtercore {
 // element to its first) and send (tag, text) — with a non-empty queue the sender
 // replaces it by the last queued entry. `go` is false when the step does nothing.
 struct StepPlan {
+    bool started = false;   // the history was long enough to look: the filter page shows
     bool go = false;
     QList<int> queue;
     QByteArray tag;

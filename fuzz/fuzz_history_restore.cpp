@@ -1,7 +1,7 @@
 // Restoring the query state from a stored request text, and walking a history made
 // of arbitrary entries. Invariants: nothing crashes; without a dictionary position
-// nothing changes; the state read from a text, written out and read again, writes
-// out the same; a step only queues and lands on entries that exist.
+// nothing changes; the state read from a text and written out reads back to the same
+// text once normalised (typed prefixes free of the record's separators); a step only queues and lands on entries that exist.
 #include "filters/core/HistoryNav.h"
 
 #include <cstdint>
@@ -15,9 +15,25 @@ void check(bool ok)
         abort();
 }
 
-QByteArray written(const tCDictPos &dict, const tCConcPos &conc, const OptionList &options)
+QByteArray written(tCDictPos dict, tCConcPos conc, const OptionList &options)
 {
     return "New" + dict.framed() + conc.framed() + options.framed();
+}
+
+// The record's text form has no escapes: typed prefixes holding its separators
+// cannot read back group by group, so only plain ones are held to the round trip.
+bool plainTexts(const tCConcPos &conc)
+{
+    const auto plain = [](const QByteArray &t) {
+        for (const char c : t)
+            if (c == ',' || c == '$' || c == '(' || c == ')' || c == '+')
+                return false;
+        return true;
+    };
+    for (const QByteArray &r : conc.Request)
+        if (!plain(r))
+            return false;
+    return plain(conc.CharFlags);
 }
 
 void checkPlan(const filtercore::StepPlan &plan, const RequestHistory &h)
@@ -45,13 +61,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     tCDictPos dict(0);
     tCConcPos conc;
     check(filtercore::restoreFromHistory(input, &dict, conc, options));
-    if (!conc.framed().isEmpty()) {
-        const QByteArray once = written(dict, conc, options);
-        tCDictPos dict2(0);
-        tCConcPos conc2;
-        OptionList options2 = OptionList::initial();
-        check(filtercore::restoreFromHistory(once, &dict2, conc2, options2));
-        check(written(dict2, conc2, options2) == once);
+    if (!conc.framed().isEmpty() && plainTexts(conc)) {
+        // Reading normalises (a fresh position's move codes read back as blanks);
+        // from the second writing on, the text stays the same.
+        QByteArray text = written(dict, conc, options);
+        QByteArray previous;
+        for (int pass = 0; pass < 2; ++pass) {
+            tCDictPos d(0);
+            tCConcPos c;
+            OptionList o = OptionList::initial();
+            check(filtercore::restoreFromHistory(text, &d, c, o));
+            previous = text;
+            text = written(d, c, o);
+        }
+        check(text == previous);
     }
 
     // A history of the input's lines (at most 40), walked from every position.

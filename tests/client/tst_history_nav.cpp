@@ -107,6 +107,20 @@ private slots:
         QCOMPARE(h.RequestSerial, 0);
     }
 
+    void record_afterWalkingBack_dictionaryKeepsTheWayForwardOthersCutIt()
+    {
+        RequestHistory h = historyOf({"CN_W", "CT_N", "CN_W", "CT_N"});
+        h.HistoryPos = 1;
+        h.record("DC_C", "x");
+        QCOMPARE(h.HistoryPos, 2);
+        QCOMPARE(h.entries.size(), 5);
+        QCOMPARE(h.entries.at(3).text, QByteArray("CN_W=New2"));
+        h.record("CN_W", "y");
+        QCOMPARE(h.HistoryPos, 3);
+        QCOMPARE(h.entries.last().text, QByteArray("CN_W=y"));
+        QCOMPARE(h.entries.size(), 4);
+    }
+
     void restore_readsRecordsAndStopsAtTheFirstForeignByte()
     {
         tCConcPos conc;

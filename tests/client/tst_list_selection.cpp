@@ -171,40 +171,35 @@ private slots:
         QCOMPARE(ints(sel.selection()), (QList<int>{3, 1}));
     }
 
-    void dialog_upThenOk_storesTheOrderAndRefillsTheListWithoutARequest()
+    void valueListGroup_cancelLeavesAll_upAndOkStoresTheOrderWithoutARequest()
     {
         ListSession s;
+        QVERIFY(s.web.form->TS_Conc->TS_CharList->isAncestorOf(s.web.form->TS_Conc->CB_DST));
+        QVERIFY(s.web.form->findChild<QCheckBox *>(QStringLiteral("CB_ListPos"))->isHidden());
+        QCOMPARE(comboTexts(s.groups()), (QStringList{QStringLiteral("Тип информации"), QStringLiteral("Основа"),
+                                                      QStringLiteral("Колонки"), QStringLiteral("Без шаблона")}));
+        const QStringList listBefore = comboTexts(s.list());
+        QCOMPARE(s.choose(0, [](TF_ListSel &d) {
+            d.B_All->click();
+            d.B_Cancel->click();
+        }), 0);
+        QCOMPARE(s.options().value("Char0"), bytes({200, 202}));
+        QCOMPARE(comboTexts(s.list()), listBefore);
+
         s.options().set("Char0", bytes({203, 201}));
         QStringList offered, chosen;
-        const int sent = s.choose(0, [&](TF_ListSel &d) {
+        QCOMPARE(s.choose(0, [&](TF_ListSel &d) {
             offered = texts(d.LBC);
             d.LBS->setCurrentRow(1);
             QTest::keyClick(d.LBS, Qt::Key_Up, Qt::ControlModifier);
             chosen = texts(d.LBS);
             d.B_Close->click();
-        });
+        }), 0);
         QCOMPARE(offered, (QStringList{QStringLiteral("Словоформа"), QStringLiteral("Автор")}));
         QCOMPARE(chosen, (QStringList{QStringLiteral("Лемма"), QStringLiteral("Текст")}));
-        QCOMPARE(sent, 0);
         QCOMPARE(s.options().value("Char0"), bytes({201, 203}));
         QCOMPARE(comboTexts(s.list()), chosen);
         QCOMPARE(s.dialog()->L_Cap->text(), QStringLiteral("Выбор списка элем. Тип информации"));
-    }
-
-    void dialog_cancelAfterChanges_leavesOptionAndList()
-    {
-        ListSession s;
-        const QByteArray before = s.options().value("Char0");
-        const QStringList listBefore = comboTexts(s.list());
-        const int sent = s.choose(0, [](TF_ListSel &d) {
-            d.B_All->click();
-            d.B_Cancel->click();
-        });
-        QCOMPARE(sent, 0);
-        QCOMPARE(s.options().value("Char0"), before);
-        QCOMPARE(comboTexts(s.list()), listBefore);
-        QCOMPARE(before, bytes({200, 202}));
-        QCOMPARE(ints(s.dialog()->selection().selection()), (QList<int>{0, 2}));
     }
 
     void dialog_columnsGroup_asksForTheConcordanceAgainWithTheNewCode()
@@ -226,17 +221,6 @@ private slots:
         OptionList options;
         parseReplyRecords(wire, conc, dict, options);
         QCOMPARE(options.value("Char2"), bytes({200}));
-    }
-
-    void page_holdsTheHierarchyBoxAndHidesListPos()
-    {
-        ListSession s;
-        QWidget *tab = s.web.form->TS_Conc->TS_CharList;
-        QVERIFY(tab->isAncestorOf(s.web.form->TS_Conc->CB_DST));
-        QVERIFY(s.web.form->findChild<QCheckBox *>(QStringLiteral("CB_ListPos"))->isHidden());
-        QCOMPARE(comboTexts(s.groups()), (QStringList{QStringLiteral("Тип информации"), QStringLiteral("Основа"),
-                                                      QStringLiteral("Колонки"), QStringLiteral("Без шаблона")}));
-        QCOMPARE(s.groups()->currentIndex(), 0);
     }
 };
 

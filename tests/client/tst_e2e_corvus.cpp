@@ -113,7 +113,11 @@ private slots:
                 || !form.L1->text().isEmpty());
         // Opening the dictionary page asks for the letters; the server answers them.
         form.PageC->setCurrentWidget(form.TS_Dict);
-        QTRY_VERIFY_WITH_TIMEOUT(form.TS_Dict->LB_C->count() > 0, 20000);
+        if (!QTest::qWaitFor([&] { return form.TS_Dict->LB_C->count() > 0; }, 20000)) {
+            for (const QByteArray &line : form.sessionLog().lines())
+                qWarning("%s", cp1251::decode(line).toUtf8().constData());
+        }
+        QVERIFY(form.TS_Dict->LB_C->count() > 0);
         // One click on a letter runs the chain pairs -> headwords -> entry.
         form.TS_Dict->LB_C->setCurrentRow(0);
         form.TS_Dict->LB_CClick();

@@ -6,17 +6,16 @@
 #include "filters/HistoryButtons.h"
 #include "filters/HistoryNavigation.h"
 
-#include <QBoxLayout>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
 
-// Adds `w` at the end of `page`'s layout (a column when the page has none yet).
+// Adds `w` at the end of `page`'s layout; on a page with none yet, at its foot.
 void appendTo(QWidget *page, QWidget *w)
 {
     if (!page->layout())
-        new QVBoxLayout(page);
+        (new QVBoxLayout(page))->addStretch(1);
     page->layout()->addWidget(w);
 }
 

@@ -194,6 +194,10 @@ private:
     std::unique_ptr<Cache> m_cache;
 };
 
+// A page of an order before its lines are chosen: the order, its identity and its
+// size; or the order's error.
+LinePage pageOfOrder(const LineEngine::Ordered &o);
+
 // Reads an integer option; `fallback` when absent or not a number.
 int intOption(const OptionList &options, const char *name, int fallback);
 // The characteristic numbers of a group option ("Char2", "Char3"): one byte per

@@ -1,0 +1,359 @@
+// The line engine: the cache of orders with the worker that completes them, and
+// the page, the current line or the clicked word that a request asks for.
+#include "concordance/Lines.h"
+
+#include "concordance/WireText.h"
+#include "service/CorpusDictionary.h"
+#include "service/DictionaryReplies.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <thread>
+
+namespace corvus::conc {
+
+namespace {
+
+uint32_t signatureOf(const QByteArray &key)
+{
+    uint32_t h = 2166136261u;
+    for (const char c : key) {
+        h ^= uint8_t(c);
+        h *= 16777619u;
+    }
+    return h % 2147483646u + 1u;   // positive, never 0 (a new record's Found)
+}
+
+// The identity of a sorted order: what selects the occurrences, the base, the sequence.
+QByteArray orderKey(const Query &q, Base base, SortSeq seq)
+{
+    QByteArray key;
+    key.reserve(64);
+    key += char('0' + int(base));
+    key += char('0' + int(seq));
+    key += '|';
+    appendNumber(key, q.listChar);
+    key += ',';
+    appendNumber(key, q.distance);
+    key += ',';
+    appendNumber(key, q.selected);
+    for (const Condition &c : q.fixed) {
+        key += '|';
+        appendNumber(key, c.charNo);
+        key += ',';
+        appendNumber(key, c.distance);
+        for (const uint32_t v : c.values) {
+            key += ',';
+            appendNumber(key, v);
+        }
+    }
+    return key;
+}
+
+} // namespace
+
+// The cache of orders and the worker that completes them
+
+struct LineEngine::Cache {
+    explicit Cache(size_t capacity) : capacity(capacity)
+    {
+        worker = std::thread([this] { run(); });
+    }
+    ~Cache()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+        }
+        wake.notify_all();
+        worker.join();
+    }
+
+    // Without making it the most recent.
+    std::shared_ptr<const LineOrder> peek(const QByteArray &key)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const auto &e : entries)
+            if (e.first == key)
+                return e.second;
+        return nullptr;
+    }
+
+    std::shared_ptr<const LineOrder> find(const QByteArray &key)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            if (it->first == key) {
+                entries.splice(entries.begin(), entries, it);
+                return entries.front().second;
+            }
+        }
+        return nullptr;
+    }
+
+    std::shared_ptr<const LineOrder> insert(const QByteArray &key, std::shared_ptr<const LineOrder> order)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            for (const auto &e : entries)
+                if (e.first == key)
+                    return e.second;   // another request was quicker
+            entries.emplace_front(key, order);
+            size_t tokens = 0;
+            for (const auto &e : entries)
+                tokens += e.second->size();
+            while (entries.size() > 1 && (entries.size() > capacity || tokens > kMaxCachedTokens)) {
+                tokens -= entries.back().second->size();
+                entries.pop_back();
+            }
+            pending.push_back(order);
+        }
+        wake.notify_one();
+        return order;
+    }
+
+    void clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        entries.clear();
+        pending.clear();
+    }
+
+    void run()
+    {
+        for (;;) {
+            std::shared_ptr<const LineOrder> next;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait(lock, [this] { return stop || !pending.empty(); });
+                if (stop)
+                    return;
+                next = pending.front().lock();
+                pending.pop_front();
+            }
+            if (next)
+                next->complete();
+        }
+    }
+
+    static constexpr size_t kMaxCachedTokens = size_t(8) << 20;
+    const size_t capacity;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    std::list<std::pair<QByteArray, std::shared_ptr<const LineOrder>>> entries;   // most recent first
+    std::deque<std::weak_ptr<const LineOrder>> pending;
+    std::thread worker;
+};
+
+// ---------------------------------------------------------------------------------
+// LineEngine
+
+LineEngine::LineEngine(std::shared_ptr<const ConcEngine> engine,
+                       QList<std::shared_ptr<const ServedDictionary>> dictionaries, int cacheEntries)
+    : m_engine(std::move(engine)), m_dictionaries(std::move(dictionaries)),
+      m_cache(std::make_unique<Cache>(size_t(std::max(1, cacheEntries))))
+{
+    for (int i = 0; i < m_dictionaries.size(); ++i) {
+        const auto *cd = dynamic_cast<const CorpusDictionary *>(&m_dictionaries[i]->dictionary());
+        if (!cd)
+            continue;
+        m_corpusDict = i;
+        m_placeOfLemma.assign(corpus().lemmas().size(), -1);
+        for (int place = 0; place < cd->index().size(); ++place) {
+            const uint32_t lemma = cd->lemmaAt(place);
+            if (lemma < m_placeOfLemma.size())
+                m_placeOfLemma[lemma] = place;
+        }
+        break;
+    }
+}
+
+LineEngine::~LineEngine() = default;
+
+void LineEngine::clearCache() const
+{
+    m_cache->clear();
+}
+
+LineEngine::Ordered LineEngine::order(const tCConcPos &conc, const OptionList &options) const
+{
+    Ordered o;
+    o.query = m_engine->parse(conc);
+    if (!o.query.ok) {
+        o.error = o.query.error;
+        return o;
+    }
+    if (o.query.selected < 0) {
+        o.error = ru("Значение для конкорданса не выбрано.");
+        return o;
+    }
+    o.base = baseOf(conc.CharNo[0]);
+    o.seq = sortSeqFrom(options.value("SortSeq"));
+    const QByteArray key = orderKey(o.query, o.base, o.seq);
+    o.signature = signatureOf(key);
+    o.order = m_cache->find(key);
+    if (!o.order) {
+        Selection s = m_engine->select(conc, options);
+        if (!s.ok) {
+            o.error = s.error;
+            return o;
+        }
+        o.order = m_cache->insert(
+            key, std::make_shared<const LineOrder>(m_engine->corpusPtr(), std::move(s.tokens), o.base, o.seq));
+    }
+    o.ok = true;
+    return o;
+}
+
+std::shared_ptr<const LineOrder> LineEngine::cachedOrder(const tCConcPos &conc, const OptionList &options) const
+{
+    const Query q = m_engine->parse(conc);
+    if (!q.ok || q.selected < 0)
+        return nullptr;
+    return m_cache->peek(orderKey(q, baseOf(conc.CharNo[0]), sortSeqFrom(options.value("SortSeq"))));
+}
+
+namespace {
+
+uint32_t pageSizeOf(const OptionList &options)
+{
+    const int p = intOption(options, "LBC_L_Max", kDefaultPageLines);
+    return uint32_t(std::clamp(p <= 0 ? kDefaultPageLines : p, 1, kMaxPageLines));
+}
+
+// Whether a request's line numbers belong to this order.
+bool sameOrder(const tCConcPos &conc, uint32_t signature, uint32_t count)
+{
+    return conc.Found[0] == qint32(signature) && conc.FirstLine >= 1 && uint32_t(conc.FirstLine) <= count;
+}
+
+} // namespace
+
+LinePage pageOfOrder(const LineEngine::Ordered &o)
+{
+    LinePage pg;
+    if (!o.ok) {
+        pg.error = o.error;
+        return pg;
+    }
+    pg.ok = true;
+    pg.order = o.order;
+    pg.query = o.query;
+    pg.signature = o.signature;
+    pg.count = o.order->size();
+    return pg;
+}
+
+LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint32_t pageSize) const
+{
+    LinePage pg = pageOfOrder(order(conc, options));
+    if (!pg.ok)
+        return pg;
+    pg.pageSize = pageSize > 0 ? pageSize : pageSizeOf(options);
+    const uint32_t n = pg.count;
+    const uint32_t p = pg.pageSize;
+    if (n == 0) {
+        pg.first = pg.current = 0;
+        return pg;
+    }
+    const uint32_t lastFirst = n > p ? n - p + 1 : 1;
+    const bool valid = sameOrder(conc, pg.signature, n);
+    const uint32_t F = valid ? uint32_t(conc.FirstLine) : 1;
+    uint32_t first = 1, cur = 1;
+    const int thumb = intOption(options, "ConcSBar", -1);
+    switch (conc.Move[0]) {
+    case 'B':
+        break;
+    case 'E':
+        first = lastFirst;
+        cur = n;
+        break;
+    case '+':
+        if (valid) {
+            const uint64_t next = uint64_t(F) + p;
+            first = uint32_t(std::min<uint64_t>(next, lastFirst));
+            cur = uint32_t(std::min<uint64_t>(next, n));
+        }
+        break;
+    case '-':
+        if (valid) {
+            first = F > p ? F - p : 1;
+            cur = F > 1 ? F - 1 : 1;
+        }
+        break;
+    default:
+        if (thumb >= 0 && thumb <= 100) {
+            const uint32_t line = 1 + uint32_t(std::llround(double(thumb) * double(n - 1) / 100.0));
+            first = std::min(line, lastFirst);
+            cur = first;
+        } else if (valid) {
+            cur = conc.CurLine >= 1 && uint32_t(conc.CurLine) <= n ? uint32_t(conc.CurLine) : F;
+            first = std::min(F, lastFirst);
+            const bool onPage = cur >= first && cur < first + p;
+            if (conc.Move[0] == 'C' && !onPage)
+                first = std::min(cur, lastFirst);
+            else if (!onPage)
+                cur = first;
+        }
+        break;
+    }
+    pg.first = first;
+    pg.current = cur;
+    pg.tokens = pg.order->lines(first - 1, first - 1 + p);
+    if (cur >= first && cur - first < pg.tokens.size())
+        pg.currentToken = pg.tokens[cur - first];
+    if (n > p)
+        pg.scrollPercent = int(std::llround(100.0 * double(first - 1) / double(lastFirst - 1)));
+    return pg;
+}
+
+LinePage LineEngine::current(const tCConcPos &conc, const OptionList &options) const
+{
+    LinePage pg = pageOfOrder(order(conc, options));
+    if (!pg.ok)
+        return pg;
+    pg.pageSize = pageSizeOf(options);
+    if (pg.count == 0) {
+        pg.first = pg.current = 0;
+        return pg;
+    }
+    const bool valid = sameOrder(conc, pg.signature, pg.count);
+    uint32_t cur = 1, first = 1;
+    if (valid) {
+        first = uint32_t(conc.FirstLine);
+        cur = conc.CurLine >= 1 && uint32_t(conc.CurLine) <= pg.count ? uint32_t(conc.CurLine) : first;
+        if (cur < first || cur - first >= pg.pageSize)
+            first = cur;
+    }
+    pg.first = first;
+    pg.current = cur;
+    const std::vector<uint32_t> one = pg.order->lines(cur - 1, cur);
+    if (!one.empty()) {
+        pg.currentToken = one.front();
+        pg.tokens = one;
+    }
+    return pg;
+}
+
+bool LineEngine::pointAtToken(tCConcPos &conc, const OptionList &options, uint32_t token) const
+{
+    const Ordered o = order(conc, options);
+    if (!o.ok)
+        return false;
+    const int64_t line = o.order->lineOf(token);
+    if (line < 0)
+        return false;
+    conc.CurLine = qint32(line + 1);
+    conc.FirstLine = qint32(line + 1);
+    conc.Found[0] = qint32(o.signature);
+    conc.Found[size_t(o.query.level)] = qint32(std::min<uint32_t>(o.order->size(), INT32_MAX));
+    conc.Move[0] = 'C';
+    return true;
+}
+
+} // namespace corvus::conc

@@ -19,6 +19,11 @@ Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList 
     // Every line of the selection: long however it is ordered.
     if (isTrue(options.value("PrintConc")) && !isTrue(options.value("PrintConcStr")))
         return Cost::Long;
+    return pageCost(lines, conc, options, shortLines);
+}
+
+Cost pageCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options, uint32_t shortLines)
+{
     if (const auto order = lines.cachedOrder(conc, options))
         return order->isGrouped() || order->size() <= shortLines ? Cost::Short : Cost::Long;
     // Not ordered yet: the selection is made first, and it holds at most the

@@ -5,6 +5,7 @@
 #include "concordance/WireText.h"
 #include "service/CorpusDictionary.h"
 #include "service/DictionaryReplies.h"
+#include "service/Priority.h"
 
 #include <algorithm>
 #include <cmath>
@@ -125,6 +126,7 @@ struct LineEngine::Cache {
 
     void run()
     {
+        priority::lowerThisThread(priority::Background);
         for (;;) {
             std::shared_ptr<const LineOrder> next;
             {

@@ -226,6 +226,10 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
 constexpr uint32_t kShortLines = 10000;
 Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options,
                uint32_t shortLines = kShortLines);
+// The same for a request that shows one page or one line of the order ("CT_N"
+// without an export, "CT_W", "CT_T", "CT_D").
+Cost pageCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options,
+              uint32_t shortLines = kShortLines);
 
 // Registers "CT_N", "CT_W", "CT_T" and "CT_D" (the last one offers the usage
 // sub-page at registration), and the entry tie of the "DC_S" replies.

@@ -257,11 +257,81 @@ std::shared_ptr<ValueListData> ValueLists::compute(const Query &q, ListOrder ord
     return data;
 }
 
+namespace {
+
+// The identity of a filtered or patterned list in the cache of recent lists.
+std::string listKey(const Query &q, ListOrder order, const std::string &pattern)
+{
+    std::string key = std::to_string(q.listChar) + ':' + std::to_string(q.distance) + ':' + orderLetter(order)
+        + ':' + std::to_string(pattern.size()) + ':' + pattern;
+    for (const Condition &f : q.fixed) {
+        key += '|' + std::to_string(f.charNo) + '@' + std::to_string(f.distance) + '=';
+        for (const uint32_t v : f.values)
+            key += std::to_string(v) + ',';
+    }
+    return key;
+}
+
+// The "*" pattern of a position's active level ("" when none), folded.
+std::string patternOf(const QByteArray &request)
+{
+    std::string pattern;
+    if (request.contains('*')) {
+        if (!request.startsWith("**"))
+            pattern = charset::fold(toStd(request));
+        if (pattern.find_first_not_of('*') == std::string::npos)
+            pattern.clear();   // "*" alone matches everything
+    }
+    return pattern;
+}
+
+} // namespace
+
+bool ValueLists::isCached(const Query &q, ListOrder order, const std::string &pattern) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (q.fixed.empty() && q.distance == 0 && pattern.empty())
+        return bool(m_plain[size_t(q.listChar) * 3 + size_t(order)]);
+    const std::string key = listKey(q, order, pattern);
+    return std::any_of(m_recent.begin(), m_recent.end(), [&](const auto &e) { return e.first == key; });
+}
+
+Cost ValueLists::cost(const tCConcPos &conc, const OptionList &options) const
+{
+    if (options.value("ListPos").trimmed().toUpper() == "FULL")
+        return Cost::Long;
+    const Query q = m_engine->parse(conc);
+    if (!q.ok)
+        return Cost::Short;   // answered with "ZERO" at once
+    const std::string pattern = patternOf(conc.Request[size_t(q.level)]);
+    const Characteristic &c = m_engine->characteristic(q.listChar);
+    if (isCached(q, orderOf(options), pattern))
+        return Cost::Short;
+    // Made now: a pass over the values (an unfiltered list, a pattern), over the
+    // occurrences of the rarest fixed value, or over the whole corpus.
+    uint64_t work = c.valueCount();
+    if (!q.fixed.empty() || q.distance != 0) {
+        uint64_t candidates = m_engine->corpus().wordCount();
+        for (const Condition &f : q.fixed) {
+            if (f.distance != 0)
+                continue;
+            uint64_t n = 0;
+            for (const uint32_t v : f.values)
+                n += m_engine->characteristic(f.charNo).count(v);
+            candidates = std::min(candidates, n);
+        }
+        uint64_t windows = 1 + uint64_t(std::abs(q.distance));
+        for (const Condition &f : q.fixed)
+            windows += uint64_t(std::abs(f.distance));
+        work += candidates * windows;
+    }
+    return work <= kShortWork ? Cost::Short : Cost::Long;
+}
+
 std::shared_ptr<const ValueListData> ValueLists::list(const Query &q, ListOrder order,
                                                       const std::string &pattern) const
 {
     const bool plain = q.fixed.empty() && q.distance == 0 && pattern.empty();
-    std::string key;
     if (plain) {
         const size_t slot = size_t(q.listChar) * 3 + size_t(order);
         {
@@ -276,13 +346,7 @@ std::shared_ptr<const ValueListData> ValueLists::list(const Query &q, ListOrder 
         return m_plain[slot];
     }
 
-    key += std::to_string(q.listChar) + ':' + std::to_string(q.distance) + ':' + orderLetter(order) + ':'
-        + std::to_string(pattern.size()) + ':' + pattern;
-    for (const Condition &f : q.fixed) {
-        key += '|' + std::to_string(f.charNo) + '@' + std::to_string(f.distance) + '=';
-        for (const uint32_t v : f.values)
-            key += std::to_string(v) + ',';
-    }
+    std::string key = listKey(q, order, pattern);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (auto it = m_recent.begin(); it != m_recent.end(); ++it) {
@@ -371,15 +435,10 @@ ValuePage ValueLists::page(const tCConcPos &concIn, const OptionList &optionsIn)
 
     const ListOrder order = orderOf(options);
     const QByteArray request = conc.Request[L];
-    std::string pattern, prefix;
-    if (request.contains('*')) {
-        if (!request.startsWith("**"))
-            pattern = charset::fold(toStd(request));
-        if (pattern.find_first_not_of('*') == std::string::npos)
-            pattern.clear();   // "*" alone matches everything
-    } else if (!request.isEmpty()) {
+    const std::string pattern = patternOf(request);
+    std::string prefix;
+    if (!request.contains('*') && !request.isEmpty())
         prefix = charset::fold(toStd(request));
-    }
 
     const std::shared_ptr<const ValueListData> data = list(q, order, pattern);
     const int64_t n = int64_t(data->entries.size());
@@ -568,6 +627,10 @@ void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngi
     });
     service.setHandler("CN_W", [lists](const wirerequest::Request &r, const SessionInfo &) {
         return lists->valuesReply(r);
+    });
+    service.setCostEstimate("CN_W", [lists](const wirerequest::Request &r) {
+        return r.conc ? lists->cost(*r.conc, r.options ? *r.options : OptionList::initial())
+                      : CorvusService::costByKind(r);
     });
 }
 

@@ -1,5 +1,7 @@
 #include "Dispatcher.h"
 
+#include "Priority.h"
+
 #include <QThread>
 
 #include <utility>
@@ -64,7 +66,9 @@ void Dispatcher::start(Waiting job)
     Dispatcher *self = this;
     const Cost cost = job.cost ? *job.cost : service->costOf(job.request);
     QThreadPool &lane = cost == Cost::Long ? m_heavyPool : m_pool;
-    lane.start([service, self, job = std::move(job)]() mutable {
+    lane.start([service, self, cost, job = std::move(job)]() mutable {
+        if (cost == Cost::Long)
+            priority::lowerThisThread(priority::LongWork);
         const cancel::Flag *flag = job.session.cancel.get();
         std::optional<ServiceOutcome> done;
         if (!flag || !flag->isSet()) {

@@ -17,8 +17,10 @@
 //   word-form list); then the server's VmRSS, RssAnon and RssFile, in MB and per
 //   token of the corpus.
 //
-//   corvus_start_bench [corpus folder] [--server PATH] [--cache DIR] [--runs N]
+//   corvus_start_bench [corpus folder] [--server PATH] [--cache DIR] [--runs N] [--sections]
 //
+// --sections also prints how much of each section of the cache file (by its id in
+// the file's section table) is resident after the load.
 // The corpus defaults to ../shared/corpus/ruslit beside the project; without it the
 // benchmark says so and exits 0. A first start builds the cache when it is missing
 // (not timed). The token count comes from the index, loaded from the same cache.
@@ -35,6 +37,8 @@
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <cstring>
+#include <fcntl.h>
 #include <map>
 #include <random>
 #include <thread>
@@ -47,6 +51,7 @@ using bench::msSince;
 
 struct Memory {
     double rss = -1, anon = -1, file = -1;   // MB
+    double cache = 0;                        // MB of the file part: the mapped cache file
 };
 
 Memory memoryOf(qint64 pid)
@@ -55,16 +60,92 @@ Memory memoryOf(qint64 pid)
     QFile f(QStringLiteral("/proc/%1/status").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
         return m;
+    const auto mb = [](const QByteArray &line) {
+        return double(line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toLong()) / 1024.0;
+    };
     for (const QByteArray &line : f.readAll().split('\n')) {
-        const double mb = double(line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toLong()) / 1024.0;
         if (line.startsWith("VmRSS:"))
-            m.rss = mb;
+            m.rss = mb(line);
         else if (line.startsWith("RssAnon:"))
-            m.anon = mb;
+            m.anon = mb(line);
         else if (line.startsWith("RssFile:"))
-            m.file = mb;
+            m.file = mb(line);
+    }
+    // The cache file's share: the Rss of its mappings.
+    QFile maps(QStringLiteral("/proc/%1/smaps").arg(pid));
+    if (maps.open(QIODevice::ReadOnly)) {
+        bool inCache = false;
+        for (const QByteArray &line : maps.readAll().split('\n')) {
+            if (!line.isEmpty() && !line.contains(':'))
+                continue;
+            if (line.contains('-') && line.indexOf(' ') > 0 && line.at(0) != ' ' && !line.startsWith("Rss")
+                && line.indexOf('-') < line.indexOf(' '))
+                inCache = line.endsWith(".idx");
+            else if (inCache && line.startsWith("Rss:"))
+                m.cache += mb(line);
+        }
     }
     return m;
+}
+
+// Resident MB of each section of the mapped cache file (largest first, the first
+// `top`): its mapping's pages present in memory (/proc/PID/pagemap) against the
+// sections' places in the file's section table.
+void printResidentSections(qint64 pid, int top)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return;
+    quint64 from = 0, to = 0, fileOffset = 0;
+    QString path;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        if (!line.endsWith(".idx"))
+            continue;
+        const QList<QByteArray> f = line.simplified().split(' ');
+        const QList<QByteArray> range = f.value(0).split('-');
+        from = range.value(0).toULongLong(nullptr, 16);
+        to = range.value(1).toULongLong(nullptr, 16);
+        fileOffset = f.value(2).toULongLong(nullptr, 16);
+        path = QString::fromLocal8Bit(f.value(5));
+        break;
+    }
+    QFile cache(path);
+    const int pagemap = ::open(QStringLiteral("/proc/%1/pagemap").arg(pid).toLocal8Bit().constData(), O_RDONLY);
+    if (!from || fileOffset != 0 || !cache.open(QIODevice::ReadOnly) || pagemap < 0) {
+        std::printf("  (the cache file's pages cannot be read)\n");
+        return;
+    }
+    const QByteArray header = cache.read(64);
+    quint32 sections = 0;
+    std::memcpy(&sections, header.constData() + 12, 4);
+    const QByteArray table = cache.read(qint64(sections) * 24);
+    const quint64 pages = (to - from) / 4096;
+    QByteArray bits(qsizetype(pages * 8), '\0');
+    const ssize_t got = ::pread(pagemap, bits.data(), size_t(bits.size()), off_t(from / 4096 * 8));
+    ::close(pagemap);
+    if (got != ssize_t(bits.size()))
+        return;
+    std::vector<std::pair<double, quint32>> resident;
+    for (quint32 i = 0; i < sections && qsizetype(i * 24 + 24) <= table.size(); ++i) {
+        quint32 id, elemSize;
+        quint64 offset, count;
+        std::memcpy(&id, table.constData() + 24 * i, 4);
+        std::memcpy(&elemSize, table.constData() + 24 * i + 4, 4);
+        std::memcpy(&offset, table.constData() + 24 * i + 8, 8);
+        std::memcpy(&count, table.constData() + 24 * i + 16, 8);
+        quint64 present = 0;
+        for (quint64 p = offset / 4096; p * 4096 < offset + count * elemSize && p < pages; ++p) {
+            quint64 entry;
+            std::memcpy(&entry, bits.constData() + p * 8, 8);
+            present += (entry >> 63) & 1;
+        }
+        resident.emplace_back(double(present) * 4096.0 / 1048576.0, id);
+    }
+    std::sort(resident.rbegin(), resident.rend());
+    std::printf("  resident sections of the cache file (id: MB):");
+    for (int i = 0; i < top && i < int(resident.size()); ++i)
+        std::printf(" %u: %.1f%s", resident[size_t(i)].second, resident[size_t(i)].first,
+                    i + 1 < top ? "," : "\n");
 }
 
 // A free loopback port (bound and released at once).
@@ -209,9 +290,12 @@ int main(int argc, char *argv[])
     QString cache;
     QString corpus = bench::defaultCorpus();
     int runs = 5;
+    bool sections = false;
     for (int i = 0; i < args.size(); ++i) {
-        if (!bench::option(args, i, "--server", server) && !bench::option(args, i, "--cache", cache)
-            && !bench::option(args, i, "--runs", runs))
+        if (args[i] == QStringLiteral("--sections"))
+            sections = true;
+        else if (!bench::option(args, i, "--server", server) && !bench::option(args, i, "--cache", cache)
+                 && !bench::option(args, i, "--runs", runs))
             corpus = args[i];
     }
     if (!bench::corpusPresent("corvus_start_bench", corpus))
@@ -283,6 +367,8 @@ int main(int argc, char *argv[])
             return 1;
         }
         r.memory = memoryOf(corvus.processId());
+        if (sections && run + 1 == runs)
+            printResidentSections(corvus.processId(), 16);
         starts.push_back(r);
         if (run + 1 < runs)
             bench::stopCorvus(corvus);
@@ -400,14 +486,17 @@ int main(int argc, char *argv[])
     const double loadSeconds = msSince(loadStart) / 1000.0;
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const Memory loaded = memoryOf(corvus.processId());
+    if (sections)
+        printResidentSections(corvus.processId(), 16);
     bench::stopCorvus(corvus);
 
     std::printf("\nMixed load: 4 clients x 400 requests from %zu kinds in %.1f s, %d failed\n", mix.size(),
                 loadSeconds, failed.load());
     std::printf("\nResident memory of the server (%llu tokens):\n", static_cast<unsigned long long>(tokens));
-    std::printf("  %-22s %10s %10s %10s %12s\n", "", "VmRSS MB", "anon MB", "file MB", "B per token");
+    std::printf("  %-22s %10s %10s %10s %12s %12s\n", "", "VmRSS MB", "anon MB", "file MB", "(cache MB)",
+                "B per token");
     for (const auto &[label, m] : {std::make_pair("after the warm start", started), std::make_pair("after the load", loaded)})
-        std::printf("  %-22s %10.1f %10.1f %10.1f %12.1f\n", label, m.rss, m.anon, m.file,
+        std::printf("  %-22s %10.1f %10.1f %10.1f %12.1f %12.1f\n", label, m.rss, m.anon, m.file, m.cache,
                     m.rss * 1048576.0 / double(std::max<uint64_t>(1, tokens)));
     return failed.load() == 0 ? 0 : 1;
 }

@@ -119,8 +119,8 @@ QList<DictLink> LineEngine::links(uint32_t token) const
     for (int d = 0; d < m_dictionaries.size() && out.size() < 3; ++d) {
         int place = -1;
         if (d == m_corpusDict) {
-            if (lemma != kNone && lemma < m_placeOfLemma.size())
-                place = m_placeOfLemma[lemma];
+            if (lemma != kNone)
+                place = m_corpusDictionary->placeOfLemma(lemma);
         } else {
             const HeadwordIndex &idx = m_dictionaries[d]->dictionary().index();
             if (lemmaText.isNull() && lemma != kNone)

@@ -161,17 +161,11 @@ LineEngine::LineEngine(std::shared_ptr<const ConcEngine> engine,
       m_cache(std::make_unique<Cache>(size_t(std::max(1, cacheEntries))))
 {
     for (int i = 0; i < m_dictionaries.size(); ++i) {
-        const auto *cd = dynamic_cast<const CorpusDictionary *>(&m_dictionaries[i]->dictionary());
-        if (!cd)
-            continue;
-        m_corpusDict = i;
-        m_placeOfLemma.assign(corpus().lemmas().size(), -1);
-        for (int place = 0; place < cd->index().size(); ++place) {
-            const uint32_t lemma = cd->lemmaAt(place);
-            if (lemma < m_placeOfLemma.size())
-                m_placeOfLemma[lemma] = place;
+        m_corpusDictionary = dynamic_cast<const CorpusDictionary *>(&m_dictionaries[i]->dictionary());
+        if (m_corpusDictionary) {
+            m_corpusDict = i;
+            break;
         }
-        break;
     }
 }
 

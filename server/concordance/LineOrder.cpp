@@ -118,8 +118,7 @@ struct LineOrder::Private {
     int groupShift = 0;
     uint32_t heapLimit = 4096;
 
-    const uint32_t *forms = nullptr;
-    const uint8_t *flags = nullptr;
+    const uint32_t *words = nullptr;   // form and flags of each token
     const uint32_t *formLemma = nullptr;
     uint32_t formCount = 0;
 
@@ -144,7 +143,7 @@ struct LineOrder::Private {
 
     uint32_t rank(uint32_t t) const
     {
-        const uint32_t f = forms[t];
+        const uint32_t f = formPart(words[t]);
         if (f >= formCount)
             return 0;
         if (base == Base::Form)
@@ -152,7 +151,7 @@ struct LineOrder::Private {
         const uint32_t l = formLemma[f];
         return l == kNone ? 0 : l + 1;
     }
-    bool isWord(uint32_t t) const { return !(flags[t] & kPunct); }
+    bool isWord(uint32_t t) const { return !(flagPart(words[t]) & kPunct); }
     // The nearest word before/after t inside [lo, hi), kNone when there is none.
     uint32_t prevWord(uint32_t t, uint32_t lo) const
     {
@@ -320,8 +319,7 @@ LineOrder::LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t>
     d->base = base;
     d->seq = seq;
     partsOf(seq, d->parts);
-    d->forms = d->corpus->tokenForms().data();
-    d->flags = d->corpus->tokenFlagArray().data();
+    d->words = d->corpus->tokenWords().data();
     d->formLemma = d->corpus->formLemmas().data();
     d->formCount = d->corpus->forms().size();
 

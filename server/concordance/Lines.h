@@ -37,6 +37,7 @@
 #include <vector>
 
 class CorvusService;
+class CorpusDictionary;
 class ServedDictionary;
 namespace wirerequest {
 struct Request;
@@ -189,7 +190,7 @@ private:
     struct Cache;
     std::shared_ptr<const ConcEngine> m_engine;
     QList<std::shared_ptr<const ServedDictionary>> m_dictionaries;
-    std::vector<int32_t> m_placeOfLemma;   // corpus dictionary place of each corpus lemma, -1 none
+    const CorpusDictionary *m_corpusDictionary = nullptr;
     int m_corpusDict = -1;                  // index of the corpus dictionary, -1 none
     std::unique_ptr<Cache> m_cache;
 };

@@ -101,13 +101,12 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
     const ConcEngine &e = *m_engine;
     const Corpus &corpus = e.corpus();
     const Characteristic &c = e.characteristic(q.listChar);
-    const Span<uint32_t> tokForm = corpus.tokenForms();
-    const Span<uint32_t> tokText = corpus.tokenTexts();
-    const Span<uint8_t> tokFlags = corpus.tokenFlagArray();
-    const std::vector<uint32_t> &byForm = c.byForm();
-    const std::vector<uint32_t> &byText = c.byText();
+    const Span<uint32_t> words = corpus.tokenWords();
+    const Span<uint32_t> byForm = c.byForm();
+    const Span<uint32_t> byText = c.byText();
     const bool perText = c.perText();
-    auto valueAt = [&](uint32_t tok) { return perText ? byText[tokText[tok]] : byForm[tokForm[tok]]; };
+    TextCursor texts(corpus);
+    auto valueAt = [&](uint32_t tok) { return perText ? byText[texts.of(tok)] : byForm[formPart(words[tok])]; };
 
     std::vector<uint32_t> counts(c.valueCount(), 0);
 
@@ -183,11 +182,11 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
     const int step = q.distance > 0 ? 1 : -1;
     for (uint32_t i = 0; i < base.size(); ++i) {
         const uint32_t tok = base[i];
-        const TextInfo &ti = corpus.text(tokText[tok]);
+        const TextInfo &ti = corpus.text(texts.of(tok));
         const int64_t lo = ti.firstToken, hi = int64_t(ti.firstToken) + ti.tokenCount;
         int seen = 0;
         for (int64_t u = int64_t(tok) + step; u >= lo && u < hi && seen < want; u += step) {
-            if (tokFlags[size_t(u)] & kPunct)
+            if (flagPart(words[size_t(u)]) & kPunct)
                 continue;
             ++seen;
             Slot &s = perValue[valueAt(uint32_t(u))];
@@ -215,6 +214,16 @@ std::shared_ptr<ValueListData> ValueLists::compute(const Query &q, ListOrder ord
         data->counts = filteredCounts(q);
 
     const uint32_t n = c.valueCount();
+    if (!filtered && pattern.empty() && n <= m_engine->identity().size()
+        && std::all_of(c.frequencyOrder().begin(), c.frequencyOrder().end(), [&](uint32_t v) { return c.count(v) > 0; })) {
+        // Every value, in an order the characteristic has already.
+        switch (order) {
+        case ListOrder::Alpha: data->entries = m_engine->identity().sub(0, n); break;
+        case ListOrder::Reverse: data->entries = c.reverseOrder(); break;
+        case ListOrder::Frequency: data->entries = c.frequencyOrder(); break;
+        }
+        return data;
+    }
     std::vector<uint8_t> keep;
     if (!pattern.empty()) {
         keep.assign(n, 0);
@@ -224,7 +233,7 @@ std::shared_ptr<ValueListData> ValueLists::compute(const Query &q, ListOrder ord
     }
     auto wanted = [&](uint32_t v) { return (keep.empty() || keep[v]) && data->count(v) > 0; };
 
-    std::vector<uint32_t> &out = data->entries;
+    std::vector<uint32_t> out;
     switch (order) {
     case ListOrder::Alpha:
         for (uint32_t v = 0; v < n; ++v)
@@ -254,6 +263,7 @@ std::shared_ptr<ValueListData> ValueLists::compute(const Query &q, ListOrder ord
         }
         break;
     }
+    data->entries = std::move(out);
     return data;
 }
 

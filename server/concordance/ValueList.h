@@ -25,7 +25,8 @@ enum class ListOrder { Alpha, Reverse, Frequency };
 struct ValueListData {
     int charNo = 0;
     ListOrder order = ListOrder::Alpha;
-    std::vector<uint32_t> entries;   // value ids in list order
+    Table<uint32_t> entries;         // value ids in list order (an unfiltered list: the
+                                     // characteristic's own order, not copied)
     std::vector<uint32_t> counts;    // occurrences per value id under the filters;
                                      // empty: the characteristic's own counts
     const Characteristic *c = nullptr;

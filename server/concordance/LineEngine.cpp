@@ -111,7 +111,10 @@ struct LineEngine::Cache {
                 tokens -= entries.back().second->size();
                 entries.pop_back();
             }
-            pending.push_back(order);
+            // The background sort of a lazy order costs a pass over its selection:
+            // beyond kBackgroundLines its middle pages are made when asked for.
+            if (!order->isLazy() || order->size() <= kBackgroundLines)
+                pending.push_back(order);
         }
         wake.notify_one();
         return order;
@@ -193,7 +196,10 @@ LineEngine::Ordered LineEngine::order(const tCConcPos &conc, const OptionList &o
     const QByteArray key = orderKey(o.query, o.base, o.seq);
     o.signature = signatureOf(key);
     o.order = m_cache->find(key);
-    if (!o.order) {
+    if (!o.order && lazyEligible(o.query)) {
+        o.order = m_cache->insert(key, std::make_shared<const LineOrder>(m_engine, o.query, uint32_t(o.query.selected),
+                                                                        o.base, o.seq));
+    } else if (!o.order) {
         Selection s = m_engine->select(conc, options);
         if (!s.ok) {
             o.error = s.error;
@@ -204,6 +210,12 @@ LineEngine::Ordered LineEngine::order(const tCConcPos &conc, const OptionList &o
     }
     o.ok = true;
     return o;
+}
+
+bool LineEngine::lazyEligible(const Query &q) const
+{
+    return q.fixed.empty() && q.distance == 0 && q.selected >= 0
+        && m_engine->characteristic(q.listChar).count(uint32_t(q.selected)) >= kLazyLines;
 }
 
 std::shared_ptr<const LineOrder> LineEngine::cachedOrder(const tCConcPos &conc, const OptionList &options) const
@@ -245,20 +257,46 @@ LinePage pageOfOrder(const LineEngine::Ordered &o)
     return pg;
 }
 
-LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint32_t pageSize) const
+Cost LineEngine::cost(const tCConcPos &conc, const OptionList &options, bool oneLine, uint32_t shortLines) const
 {
-    LinePage pg = pageOfOrder(order(conc, options));
-    if (!pg.ok)
-        return pg;
-    pg.pageSize = pageSize > 0 ? pageSize : pageSizeOf(options);
-    const uint32_t n = pg.count;
-    const uint32_t p = pg.pageSize;
+    const Query q = m_engine->parse(conc);
+    if (!q.ok || q.selected < 0)
+        return Cost::Short;   // answered with "ZERO" at once
+    const QByteArray key = orderKey(q, baseOf(conc.CharNo[0]), sortSeqFrom(options.value("SortSeq")));
+    const std::shared_ptr<const LineOrder> cached = m_cache->peek(key);
+    const Characteristic &c = m_engine->characteristic(q.listChar);
+    uint32_t n = 0;
+    if (cached) {
+        n = cached->size();
+    } else if (lazyEligible(q)) {
+        n = c.count(uint32_t(q.selected));
+    } else {
+        // Made now: the selection holds at most the occurrences of the selected value.
+        return q.distance == 0 && uint64_t(q.selected) < c.valueCount() && c.count(uint32_t(q.selected)) <= shortLines
+            ? Cost::Short
+            : Cost::Long;
+    }
+    const uint32_t p = pageSizeOf(options);
+    const uint32_t signature = signatureOf(key);
+    const LineSpot spot = oneLine ? currentSpot(conc, n, signature, p) : lineSpot(conc, options, n, signature, p);
+    if (spot.first == 0)
+        return Cost::Short;
+    const uint32_t from = oneLine ? spot.current - 1 : spot.first - 1;
+    const uint32_t to = oneLine ? spot.current : std::min(n, spot.first - 1 + p);
+    if (cached)
+        return cached->cheap(from, to) || n <= shortLines ? Cost::Short : Cost::Long;
+    return to <= kCheapEndLines || n - from <= kCheapEndLines ? Cost::Short : Cost::Long;
+}
+
+LineSpot lineSpot(const tCConcPos &conc, const OptionList &options, uint32_t n, uint32_t signature, uint32_t p)
+{
+    LineSpot s;
     if (n == 0) {
-        pg.first = pg.current = 0;
-        return pg;
+        s.first = s.current = 0;
+        return s;
     }
     const uint32_t lastFirst = n > p ? n - p + 1 : 1;
-    const bool valid = sameOrder(conc, pg.signature, n);
+    const bool valid = sameOrder(conc, signature, n);
     const uint32_t F = valid ? uint32_t(conc.FirstLine) : 1;
     uint32_t first = 1, cur = 1;
     const int thumb = intOption(options, "ConcSBar", -1);
@@ -298,8 +336,42 @@ LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint
         }
         break;
     }
-    pg.first = first;
-    pg.current = cur;
+    s.first = first;
+    s.current = cur;
+    return s;
+}
+
+LineSpot currentSpot(const tCConcPos &conc, uint32_t n, uint32_t signature, uint32_t pageSize)
+{
+    LineSpot s;
+    if (n == 0) {
+        s.first = s.current = 0;
+        return s;
+    }
+    if (sameOrder(conc, signature, n)) {
+        s.first = uint32_t(conc.FirstLine);
+        s.current = conc.CurLine >= 1 && uint32_t(conc.CurLine) <= n ? uint32_t(conc.CurLine) : s.first;
+        if (s.current < s.first || s.current - s.first >= pageSize)
+            s.first = s.current;
+    }
+    return s;
+}
+
+LinePage LineEngine::page(const tCConcPos &conc, const OptionList &options, uint32_t pageSize) const
+{
+    LinePage pg = pageOfOrder(order(conc, options));
+    if (!pg.ok)
+        return pg;
+    pg.pageSize = pageSize > 0 ? pageSize : pageSizeOf(options);
+    const uint32_t n = pg.count;
+    const uint32_t p = pg.pageSize;
+    const LineSpot spot = lineSpot(conc, options, n, pg.signature, p);
+    pg.first = spot.first;
+    pg.current = spot.current;
+    if (n == 0)
+        return pg;
+    const uint32_t first = spot.first, cur = spot.current;
+    const uint32_t lastFirst = n > p ? n - p + 1 : 1;
     pg.tokens = pg.order->lines(first - 1, first - 1 + p);
     if (cur >= first && cur - first < pg.tokens.size())
         pg.currentToken = pg.tokens[cur - first];
@@ -318,15 +390,9 @@ LinePage LineEngine::current(const tCConcPos &conc, const OptionList &options) c
         pg.first = pg.current = 0;
         return pg;
     }
-    const bool valid = sameOrder(conc, pg.signature, pg.count);
-    uint32_t cur = 1, first = 1;
-    if (valid) {
-        first = uint32_t(conc.FirstLine);
-        cur = conc.CurLine >= 1 && uint32_t(conc.CurLine) <= pg.count ? uint32_t(conc.CurLine) : first;
-        if (cur < first || cur - first >= pg.pageSize)
-            first = cur;
-    }
-    pg.first = first;
+    const LineSpot spot = currentSpot(conc, pg.count, pg.signature, pg.pageSize);
+    const uint32_t cur = spot.current;
+    pg.first = spot.first;
     pg.current = cur;
     const std::vector<uint32_t> one = pg.order->lines(cur - 1, cur);
     if (!one.empty()) {

@@ -244,16 +244,17 @@ void registerViewHandlers(CorvusService &service, std::shared_ptr<const LineEngi
     service.setHandler("CT_W", guarded(lines, &textPageReply));
     service.setHandler("CT_T", guarded(lines, &plainTextReply));
     service.setHandler("CT_D", guarded(lines, &gridReply));
-    // A text page, a full-text page and a grid page stand on the current line of
-    // the order, which costs what a page of lines costs.
+    // A text page and a full-text page stand on the current line of the order, a
+    // grid page on a page of it.
     for (const char *tag : {"CT_W", "CT_T", "CT_D"}) {
-        service.setCostEstimate(tag, [lines](const wirerequest::Request &request) {
+        const bool oneLine = QByteArray(tag) != "CT_D";
+        service.setCostEstimate(tag, [lines, oneLine](const wirerequest::Request &request) {
             if (!request.conc)
                 return Cost::Short;
             const OptionList options = optionsOf(request);
             if (!options.value("PrintText").isEmpty())
                 return Cost::Long;
-            return pageCost(*lines, *request.conc, options);
+            return oneLine ? lineCost(*lines, *request.conc, options) : pageCost(*lines, *request.conc, options);
         });
     }
     service.setEntryTie([lines](int dictNo, int place) { return lines->entryTie(dictNo, place); });

@@ -36,6 +36,20 @@ bool LineOrder::isLazy() const
     return d->lazy;
 }
 
+size_t LineOrder::heldBytes() const
+{
+    size_t bytes = 0;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        const bool made = !d->lazy || d->items || d->full;
+        bytes += made ? size_t(d->count) * sizeof(uint32_t) : 0;
+        bytes += d->items ? d->items->size() * sizeof(Item) : 0;
+        bytes += d->full ? d->full->size() * sizeof(uint32_t) : 0;
+    }
+    std::lock_guard<std::mutex> lock(d->endMutex);
+    return bytes + (d->head.size() + d->tail.size()) * sizeof(uint32_t);
+}
+
 bool LineOrder::cheap(uint32_t from, uint32_t to) const
 {
     const uint32_t n = size();

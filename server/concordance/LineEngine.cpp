@@ -104,16 +104,17 @@ struct LineEngine::Cache {
                 if (e.first == key)
                     return e.second;   // another request was quicker
             entries.emplace_front(key, order);
-            size_t tokens = 0;
+            size_t bytes = 0;
             for (const auto &e : entries)
-                tokens += e.second->size();
-            while (entries.size() > 1 && (entries.size() > capacity || tokens > kMaxCachedTokens)) {
-                tokens -= entries.back().second->size();
+                bytes += e.second->heldBytes();
+            while (entries.size() > 1 && (entries.size() > capacity || bytes > kMaxCachedBytes)) {
+                bytes -= entries.back().second->heldBytes();
                 entries.pop_back();
             }
-            // The background sort of a lazy order costs a pass over its selection:
-            // beyond kBackgroundLines its middle pages are made when asked for.
-            if (!order->isLazy() || order->size() <= kBackgroundLines)
+            // A lazy order is not sorted in the background: that would make its
+            // selection, which its first and last pages do without; a page in its
+            // middle makes it.
+            if (!order->isLazy())
                 pending.push_back(order);
         }
         wake.notify_one();
@@ -145,7 +146,8 @@ struct LineEngine::Cache {
         }
     }
 
-    static constexpr size_t kMaxCachedTokens = size_t(8) << 20;
+    // What the cached orders may hold (each counted when it comes in).
+    static constexpr size_t kMaxCachedBytes = size_t(32) << 20;
     const size_t capacity;
     std::mutex mutex;
     std::condition_variable wake;

@@ -56,8 +56,6 @@ constexpr int kMaxConcWidth = 25;
 constexpr uint32_t kLazyLines = 20000;
 constexpr uint32_t kEndLines = 10000;
 constexpr uint32_t kCheapEndLines = 1000;
-// Lazy orders up to this many lines are sorted whole by the background worker.
-constexpr uint32_t kBackgroundLines = uint32_t(1) << 20;
 
 enum class SortSeq : uint8_t { CLR, CRL, LCR, LRC, RCL, RLC };
 // The option "SortSeq": one of the six codes (case-insensitive); anything else is CLR.
@@ -104,6 +102,8 @@ public:
     // Grouped (or complete): a page costs the groups it touches.
     bool isGrouped() const;
     bool isLazy() const;
+    // Bytes the order holds now (its lines, their keys, its known ends).
+    size_t heldBytes() const;
     // Whether lines [from, to) come without a pass over the selection: the order
     // is grouped or complete, or the lines are at an end of a lazy order that is
     // known already or near enough (kCheapEndLines), or the selection is small.
@@ -140,7 +140,7 @@ public:
     // dictionaries: the server's dictionaries in their order (the links name them
     // by index); the corpus dictionary's headwords are the corpus lemmas.
     LineEngine(std::shared_ptr<const ConcEngine> engine,
-               QList<std::shared_ptr<const ServedDictionary>> dictionaries, int cacheEntries = 12);
+               QList<std::shared_ptr<const ServedDictionary>> dictionaries, int cacheEntries = 48);
     ~LineEngine();
     LineEngine(const LineEngine &) = delete;
     LineEngine &operator=(const LineEngine &) = delete;

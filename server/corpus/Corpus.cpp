@@ -163,32 +163,21 @@ Table<uint32_t> Corpus::lemmaOccurrences(uint32_t lemma) const
     const Span<uint32_t> forms = formsOfLemma(lemma);
     if (forms.size() == 1)
         return m_forms.postings(forms[0]);
-    // A merge of the forms' ascending lists, the smallest head first.
-    struct Head {
-        const uint32_t *at, *end;
-        bool operator<(const Head &o) const { return *at > *o.at; }
-    };
-    std::vector<Head> heads;
-    size_t total = 0;
-    for (const uint32_t f : forms) {
-        const Span<uint32_t> p = m_forms.postings(f);
-        total += p.size();
-        if (!p.empty())
-            heads.push_back({p.begin(), p.end()});
+    // The forms' ascending lists merged two at a time, the shortest first, so that
+    // the long list of a frequent form is passed over once.
+    std::vector<Span<uint32_t>> lists;
+    for (const uint32_t f : forms)
+        lists.push_back(m_forms.postings(f));
+    std::sort(lists.begin(), lists.end(), [](const Span<uint32_t> &a, const Span<uint32_t> &b) {
+        return a.size() < b.size();
+    });
+    std::vector<uint32_t> merged, next;
+    for (const Span<uint32_t> &list : lists) {
+        next.resize(merged.size() + list.size());
+        std::merge(merged.begin(), merged.end(), list.begin(), list.end(), next.begin());
+        merged.swap(next);
     }
-    std::make_heap(heads.begin(), heads.end());
-    std::vector<uint32_t> out;
-    out.reserve(total);
-    while (!heads.empty()) {
-        std::pop_heap(heads.begin(), heads.end());
-        Head &h = heads.back();
-        out.push_back(*h.at++);
-        if (h.at == h.end)
-            heads.pop_back();
-        else
-            std::push_heap(heads.begin(), heads.end());
-    }
-    return Table<uint32_t>(std::move(out));
+    return Table<uint32_t>(std::move(merged));
 }
 
 std::string_view Corpus::punctText(uint32_t formId) const

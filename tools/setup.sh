@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up of a fresh Debian 12 machine. Idempotent.
 #   tools/setup.sh run   install, build, start Lexar in the local mode (it starts Corvus.exe)
-#   tools/setup.sh test  install, build, run every test (and the fuzzers for a bounded time)
+#   tools/setup.sh test  install, build, run every test, check the Debian package, and run
+#                        the fuzzers for a bounded time
 set -euo pipefail
 mode=${1:-run}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,7 +11,8 @@ cd "$root"
 packages=(build-essential cmake pkg-config clang libclang-rt-14-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev
           libhunspell-dev hunspell-ru mythes-ru fortunes-ru
-          libjpeg62-turbo-dev libbenchmark-dev xvfb xauth)
+          libjpeg62-turbo-dev libbenchmark-dev xvfb xauth
+          dpkg-dev file lintian desktop-file-utils appstream procps)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=()
@@ -34,6 +36,8 @@ case "$mode" in
     cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLEXAR_TESTS=ON
     cmake --build build-test -j"$jobs"
     (cd build-test && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
+    # The Debian package: built, checked, unpacked and run (tools/check-package.sh).
+    bash tools/check-package.sh build-pkg
     # The parsers of replies, records and requests under libFuzzer, a bounded time each.
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DLEXAR_TESTS=OFF -DLEXAR_FUZZ=ON

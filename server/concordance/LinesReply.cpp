@@ -91,7 +91,10 @@ void setLineRecord(tCConcPos &conc, const LinePage &pg)
 
 namespace {
 
-constexpr qsizetype kMaxExportBytes = qsizetype(24) << 20;
+// Room for the most frequent word of a literary corpus at the default width (about
+// 35 MiB for 242,000 lines), well below the client's reply cap (256 MiB); what one
+// client can make the server hold stays bounded.
+constexpr qsizetype kMaxExportBytes = qsizetype(64) << 20;
 
 void appendLine(const LineEngine &lines, uint32_t token, uint32_t number, int width, Base base,
                 QByteArray &out)
@@ -170,7 +173,10 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
         conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
         for (char &m : conc.Move)
             m = ' ';
-        options.set("PrintConcStr", "False");
+        // A whole export is headed "Найдено ..."; a requested line keeps "True", so
+        // that its header reads "Запрошенная строка : ".
+        if (!one)
+            options.set("PrintConcStr", "False");
         return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
     }
 

@@ -68,9 +68,11 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
     }
 
     c.versionText = QByteArray(LEXAR_VERSION_TEXT);
-    const QString exeFolder = withSlash(exeDir);
-    c.RootFolder = exeFolder;
-    c.iniPath = exeFolder + QLatin1String(IniFileName);
+    c.exeFolder = withSlash(exeDir);
+    c.RootFolder = c.exeFolder;
+    const QString iniFolder = qEnvironmentVariable(IniFolderVariable);
+    c.iniPath = (iniFolder.isEmpty() ? c.exeFolder : withSlash(iniFolder))
+        + QLatin1String(IniFileName);
 
     platform::PrivateProfile ini(c.iniPath);
     if (ini.isUnreadable()) {

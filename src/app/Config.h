@@ -2,6 +2,10 @@
 // The program's configuration: section "1" of Cnfg.ini beside the executable, read
 // once before any window exists, with the values derived from it. Pure QtCore: the
 // font check is passed in by the caller, which has the font database.
+//
+// An installed copy lives in a folder its users cannot write; its launcher names a
+// per-user folder for Cnfg.ini in LEXAR_CONFIG_FOLDER, and the file is read there
+// instead (every other default, "RootS" included, still follows the executable).
 #include <QByteArray>
 #include <QString>
 
@@ -24,12 +28,16 @@ struct Config {
     // The client's own version, written into every parsed concordance position.
     static constexpr const char ClientVersion[] = "1.4.12";
     static constexpr const char IniFileName[] = "Cnfg.ini";
+    // The environment variable naming the folder of Cnfg.ini; unset or empty: the
+    // executable's folder.
+    static constexpr const char IniFolderVariable[] = "LEXAR_CONFIG_FOLDER";
     static constexpr const char Section[] = "1";
     static constexpr int DefaultFontSize = 8;
 
-    // Reads `exeDir`/Cnfg.ini, derives the folders (creating the user data folder),
-    // looks for the local server in `currentDir`, and in the local mode resets the
-    // start signal. A null `fontExists` accepts every font.
+    // Reads Cnfg.ini (in `exeDir`, or in the folder LEXAR_CONFIG_FOLDER names),
+    // derives the folders (creating the user data folder), looks for the local server
+    // in `currentDir`, and in the local mode resets the start signal. A null
+    // `fontExists` accepts every font.
     static Config load(const QString &exeDir, const QString &currentDir,
                        const FontExists &fontExists);
 
@@ -47,9 +55,10 @@ struct Config {
     // The first "Обложка.jpg" under RootFolder and its sub-folders; empty if none.
     QString findCoverPicture() const;
 
-    QString iniPath;                  // exeDir + "/Cnfg.ini"
-    QString iniError;
-    QString CurrentFolder;            // where the local server's file is looked for                 // why Cnfg.ini could not be read (mode "BREAK")
+    QString exeFolder;                // the executable's folder, ending with "/"
+    QString iniPath;                  // exeFolder + "Cnfg.ini", or in LEXAR_CONFIG_FOLDER
+    QString iniError;                 // why Cnfg.ini could not be read (mode "BREAK")
+    QString CurrentFolder;            // where the local server's file is looked for
 
     // "LOCAL" (local server over the local link), "WEB" (TCP) or "BREAK" (the
     // configuration could not be read: the main window closes at first show).

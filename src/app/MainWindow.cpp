@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "ConcordanceWiring.h"
 #include "FrameChrome.h"
 #include "Help.h"
 #include "KeyPreview.h"
@@ -28,7 +29,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,15 +42,12 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
       m_sender(m_state, m_log)
 {
     setObjectName(QStringLiteral("Form1"));
-    m_playing = m_config.playAnimation;
     setWindowTitle(QStringLiteral("Система лексикографических запросов к удалённому серверу"));
     buildUi();
 
     m_socket = new TcpChannel(this);
     m_link = new LocalLink(this);
-    m_update = new SelfUpdate(*this, m_log,
-                              QFileInfo(m_config.iniPath).absolutePath() + QLatin1Char('/'), L1,
-                              this, this);
+    m_update = new SelfUpdate(*this, m_log, m_config.exeFolder, L1, this, this);
     m_session = new SessionController(*this);
     m_historyNav = new HistoryNavigation(*this, this);
     m_sender.setChannel(m_config.isLocal() ? static_cast<Channel *>(m_link)
@@ -87,17 +84,23 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
     // Tags of the catalogue and the page that handles each. "RG", "NM", "NMD" and
     // "INFO" are handled among the common steps, "ZERO" after them, "CL_E" and
     // "CL_B" by the self-update; "RSTR", "DC" and "CT_R" have no handler of their own.
-    m_handlers.insert("DC_C", [this](const QByteArray &b) { TS_Dict->onDC_C(b); });
-    m_handlers.insert("DC_CC", [this](const QByteArray &b) { TS_Dict->onDC_CC(b); });
-    m_handlers.insert("DC_W", [this](const QByteArray &b) { TS_Dict->onDC_W(b); });
-    m_handlers.insert("DC_S", [this](const QByteArray &b) { TS_Dict->onDC_S(b); });
-    m_handlers.insert("CN_C", [this](const QByteArray &b) { TS_Conc->onCN_C(b); });
-    m_handlers.insert("CN_Cx", [this](const QByteArray &b) { TS_Conc->onCN_Cx(b); });
-    m_handlers.insert("CN_W", [this](const QByteArray &b) { TS_Conc->onCN_W(b); });
-    m_handlers.insert("CT_N", [this](const QByteArray &b) { TS_Conc->onCT_N(b); });
-    m_handlers.insert("CT_W", [this](const QByteArray &b) { TS_Conc->onCT_W(b); });
-    m_handlers.insert("CT_T", [this](const QByteArray &b) { TS_Conc->onCT_T(b); });
-    m_handlers.insert("CT_D", [this](const QByteArray &b) { TS_Conc->onCT_D(b); });
+    using DictHandler = void (DictPage::*)(const QByteArray &);
+    using ConcHandler = void (ConcPage::*)(const QByteArray &);
+    const std::pair<const char *, DictHandler> dictTags[] = {
+        {"DC_C", &DictPage::onDC_C}, {"DC_CC", &DictPage::onDC_CC},
+        {"DC_W", &DictPage::onDC_W}, {"DC_S", &DictPage::onDC_S}};
+    const std::pair<const char *, ConcHandler> concTags[] = {
+        {"CN_C", &ConcPage::onCN_C}, {"CN_Cx", &ConcPage::onCN_Cx}, {"CN_W", &ConcPage::onCN_W},
+        {"CT_N", &ConcPage::onCT_N}, {"CT_W", &ConcPage::onCT_W},   {"CT_T", &ConcPage::onCT_T},
+        {"CT_D", &ConcPage::onCT_D}};
+    for (const auto &[tag, handler] : dictTags)
+        m_handlers.insert(tag, [this, handler = handler](const QByteArray &b) { (TS_Dict->*handler)(b); });
+    for (const auto &[tag, handler] : concTags)
+        m_handlers.insert(tag, [this, handler = handler](const QByteArray &b) { (TS_Conc->*handler)(b); });
+    // The first value list means the local server is up: its start signal is moot.
+    connect(TS_Conc, &ConcPage::valueListArrived, &TimerForServer, &QTimer::stop);
+
+    connectConcordancePage(*this);
 
     // The window sees every key before the focused control.
     new KeyPreview(this, [this](QKeyEvent *e) { return FormKeyDown(e); });
@@ -139,6 +142,7 @@ void TForm1::buildUi()
     PageC = new QTabWidget(central);
     PageC->setObjectName(QStringLiteral("PageC"));
     m_servLog = new ServerLogPage(PageC);
+    m_servLog->setPlaying(m_config.playAnimation);
     TS_ServLog = m_servLog;
     E_User = m_servLog->E_User;
     L1 = m_servLog->L1;
@@ -186,6 +190,7 @@ void TForm1::createSecondaryWindows()
     Form4 = new TForm4(this);
     Form5 = new TForm5(this);
     TS_Dict->setPictureWindow(Form5);
+    TS_Conc->setSortSeqDialog(F_SortSeq);
     wireTextPages(*this);
 }
 
@@ -213,18 +218,12 @@ void TForm1::firstShow()
     // defaults in the socket mode, so the user can still connect from the menu.
     if (m_config.isBreak()) {
         m_config.ConnectionMode = "WEB";
-        QTimer::singleShot(0, this, [this] {
-            m_frameUi.message(this, QStringLiteral("Файл настроек %1 не читается (%2). Программа "
-                                                   "работает с настройками по умолчанию; "
-                                                   "подключиться к серверу можно из меню «Файл».")
-                                        .arg(m_config.iniPath, m_config.iniError));
-        });
+        m_session->explainUnreadableConfig();
     }
 
     // 3. Caption, messages, help context, tabs.
     setWindowTitle(QStringLiteral("ОРВАН (Лаборатория корпусной лексикографии) ")
                    + cp1251::decode(m_config.versionText));
-    L1->clear();
     SB_Panel0->clear();
     m_state.dictTabFlag = m_state.concTabFlag = m_state.chatTabFlag = false;
     ApplyTabVisibility();
@@ -232,19 +231,15 @@ void TForm1::firstShow()
     // 4. User name and the connect controls.
     m_session->firstShow();
 
-    // 5. Tab captions; no update offered yet.
-    PageC->setTabText(0, QStringLiteral("Общая информация"));
-    PageC->setTabText(1, QStringLiteral("Справочные материалы"));
-    PageC->setTabText(2, QStringLiteral("Конкорданс"));
-    PageC->setTabText(3, QStringLiteral("Связь с дежурным"));
-    B_Upd->setEnabled(false);
+    // 5. Tab captions; no update offered yet; 7. the loading label.
+    const QStringList tabs{QStringLiteral("Общая информация"), QStringLiteral("Справочные материалы"),
+                           QStringLiteral("Конкорданс"), QStringLiteral("Связь с дежурным")};
+    for (int i = 0; i < tabs.size(); ++i)
+        PageC->setTabText(i, tabs[i]);
+    m_servLog->firstShow();
 
-    // 6. The option list and the per-session counters.
+    // 6. The option list and the per-session counters; the base caption.
     m_state.Options = OptionList::initial();
-
-    // 7. The loading label and the base caption.
-    L_Loading->setText(QStringLiteral("ВЫПОЛНЯЕТСЯ ЗАГРУЗКА КОРПУСА ТЕКСТОВ..."));
-    L_Loading->show();
     m_baseCaption = cp1251::encode(windowTitle());
 
     // 8. The mode's timer.
@@ -460,6 +455,9 @@ bool TForm1::FormKeyDown(QKeyEvent *event)
         return true;   // a reply is awaited: the key does nothing
     if (TS_Conc->textViewKey(event))
         return true;
+    // On the concordance tab "+" and "-" widen and narrow the context.
+    if (PageC->currentWidget() == TS_Conc && TS_Conc->FormKeyPress(event))
+        return true;
     // Typing on the dictionary page searches, whichever control has the keyboard.
     if (PageC->currentWidget() == TS_Dict && !TS_Dict->isAncestorOf(QApplication::focusWidget())
         && TS_Dict->typeAhead(event))
@@ -468,23 +466,11 @@ bool TForm1::FormKeyDown(QKeyEvent *event)
         M_HelpClick();
         return true;
     }
-    if (vk == platform::VkEscape && m_playing) {
+    if (vk == platform::VkEscape && animationPlaying()) {
         stopAnimation();
         return true;
     }
     return false;
-}
-
-void TForm1::startAnimation(const QString &file)
-{
-    m_playing = true;
-    m_servLog->startAnimation(file);
-}
-
-void TForm1::stopAnimation()
-{
-    m_servLog->stopAnimation();
-    m_playing = false;
 }
 
 // ---------------------------------------------------------------- close

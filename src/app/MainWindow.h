@@ -151,7 +151,7 @@ public:
     QString helpFile() const { return m_helpFile; }
     QByteArray baseCaption() const { return m_baseCaption; }
     // The play flag of the start-page animation.
-    bool animationPlaying() const { return m_playing; }
+    bool animationPlaying() const;
     void startAnimation(const QString &file);
     void stopAnimation();
 
@@ -186,7 +186,6 @@ private:
     QByteArray m_baseCaption;
     QString m_helpFile;
     bool m_firstShown = false;
-    bool m_playing = false;
     bool m_closing = false;
     std::function<void()> m_rollBackStep;
     tCConcPos m_scratchConc;   // parses records while no concordance is set up
@@ -194,6 +193,7 @@ private:
 
 // The frame's forwarders to the classes that do the work.
 #include "LocalLinkSession.h"
+#include "ServerLogPage.h"
 #include "SessionController.h"
 #include "Watchdog.h"
 
@@ -208,3 +208,6 @@ inline QByteArray TForm1::registrationName() const { return m_session->registrat
 inline bool TForm1::linkPending() const { return m_linkSession->linkPending(); }
 inline bool TForm1::linked() const { return m_linkSession->linked(); }
 inline void TForm1::B_ConnectClick() { m_session->B_ConnectClick(); }
+inline bool TForm1::animationPlaying() const { return m_servLog->isPlaying(); }
+inline void TForm1::startAnimation(const QString &file) { m_servLog->startAnimation(file); }
+inline void TForm1::stopAnimation() { m_servLog->stopAnimation(); }

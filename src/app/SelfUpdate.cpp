@@ -4,6 +4,7 @@
 #include "SessionLog.h"
 #include "UiServices.h"
 #include "platform/AtomicFile.h"
+#include "platform/ProgramFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,8 +31,34 @@ SelfUpdate::SelfUpdate(PageHost &host, SessionLog &log, QString folder, QLabel *
 {
 }
 
+QString SelfUpdate::refusal(const QString &folder)
+{
+    switch (platform::programFolder(folder)) {
+    case platform::ProgramFolder::Writable:
+        break;
+    case platform::ProgramFolder::Packaged:
+        return QStringLiteral("Обновление отсюда не выполняется: эта копия программы установлена "
+                              "из пакета, и папкой %1 распоряжается менеджер пакетов. Обновления "
+                              "приходят вместе с пакетом lexar: обновите его средствами системы "
+                              "(например, sudo apt upgrade).")
+            .arg(folder);
+    case platform::ProgramFolder::ReadOnly:
+        return QStringLiteral("Обновление отсюда не выполняется: в папку программы %1 нельзя "
+                              "записывать. Если программа установлена из пакета, обновления "
+                              "приходят вместе с пакетом; иначе запустите копию программы из "
+                              "папки, доступной Вам для записи.")
+            .arg(folder);
+    }
+    return QString();
+}
+
 void SelfUpdate::B_UpdClick(QPushButton *B_Upd)
 {
+    if (const QString why = refusal(m_folder); !why.isEmpty()) {
+        m_log.append("Update refused: the program's folder is not the program's to change");
+        m_host.ui().message(m_window, why);
+        return;
+    }
     if (!m_host.ui().askYesNo(m_window, QStringLiteral("Запрошено обновление программы. Это может "
                                                       "занять несколько минут. Подтвердите "
                                                       "желание обновить.")))
@@ -129,7 +156,9 @@ void SelfUpdate::onCL_B(const QByteArray &body, bool counted)
 
 void SelfUpdate::postUpdateCleanup()
 {
-    if (!QFileInfo::exists(m_folder + UpdaterFile))
+    // An installed copy ships its updater; only this program's own update leaves one
+    // behind, and only in a folder the program may change.
+    if (!QFileInfo::exists(m_folder + UpdaterFile) || !refusal(m_folder).isEmpty())
         return;
     m_cleanupTries = 0;
     m_cleanupTimer.setInterval(500);

@@ -9,6 +9,10 @@
 // nothing is written or started. A connect, a disconnect or any other reply ends the
 // pending update. Files are written atomically, and the updater is started only when
 // both replies arrived whole (with their length headers and every announced byte).
+//
+// A copy whose folder it may not change (installed from a package, or read-only)
+// refuses the update at the button with a message and never asks the server, and
+// leaves the folder alone at start-up too.
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -33,7 +37,12 @@ public:
     Stage stage() const { return m_stage; }
     QString folder() const { return m_folder; }
 
-    // The update button: asks, then sends "CL_E".
+    // Why this copy cannot update itself (Russian, for a message box); empty when
+    // its folder is its own to change.
+    static QString refusal(const QString &folder);
+
+    // The update button: asks, then sends "CL_E"; in a folder the program may not
+    // change, only explains why not.
     void B_UpdClick(QPushButton *B_Upd);
     // Every reply with a known tag passes here. True when the reply was one of the
     // update's own (handled or ignored here), false for every other tag.

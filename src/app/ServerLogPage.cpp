@@ -55,6 +55,14 @@ ServerLogPage::ServerLogPage(QWidget *parent) : QWidget(parent)
 
 ServerLogPage::~ServerLogPage() = default;
 
+void ServerLogPage::firstShow()
+{
+    L1->clear();
+    B_Upd->setEnabled(false);
+    L_Loading->setText(QStringLiteral("ВЫПОЛНЯЕТСЯ ЗАГРУЗКА КОРПУСА ТЕКСТОВ..."));
+    L_Loading->show();
+}
+
 void ServerLogPage::loadCover(const QString &path)
 {
     if (path.isEmpty())
@@ -69,6 +77,7 @@ void ServerLogPage::loadCover(const QString &path)
 
 void ServerLogPage::startAnimation(const QString &file)
 {
+    m_playing = true;
     Animate1->show();
     if (m_movie && m_movie->state() == QMovie::Running)
         return;
@@ -89,4 +98,5 @@ void ServerLogPage::stopAnimation()
     if (m_movie)
         m_movie->stop();
     Animate1->hide();
+    m_playing = false;
 }

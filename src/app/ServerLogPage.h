@@ -17,12 +17,17 @@ public:
     explicit ServerLogPage(QWidget *parent = nullptr);
     ~ServerLogPage() override;
 
+    // First show: no message, no update offered, the loading label.
+    void firstShow();
     // The cover picture, decoded with libjpeg; a missing or unreadable picture keeps
     // the designed one.
     void loadCover(const QString &path);
-    // Plays `file` (empty: the designed animation, a simple indicator).
+    // Plays `file` (empty: the designed animation, a simple indicator) and sets the
+    // play flag; stopping clears it.
     void startAnimation(const QString &file);
     void stopAnimation();
+    bool isPlaying() const { return m_playing; }
+    void setPlaying(bool playing) { m_playing = playing; }
 
     QLineEdit *E_User = nullptr;
     QLabel *L1 = nullptr;
@@ -35,4 +40,5 @@ public:
 
 private:
     std::unique_ptr<QMovie> m_movie;
+    bool m_playing = false;
 };

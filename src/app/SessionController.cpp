@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 
@@ -42,6 +43,17 @@ void SessionController::firstShow()
     setConnectState(0, QStringLiteral("Подключиться к серверу"));
     m_frame.B_Connect->setVisible(m_frame.config().isWeb());
     m_frame.M_Conn->setVisible(true);
+}
+
+void SessionController::explainUnreadableConfig()
+{
+    QTimer::singleShot(0, &m_frame, [this] {
+        const Config &config = m_frame.config();
+        m_frame.ui().message(&m_frame, QStringLiteral("Файл настроек %1 не читается (%2). Программа "
+                                                      "работает с настройками по умолчанию; "
+                                                      "подключиться к серверу можно из меню «Файл».")
+                                           .arg(config.iniPath, config.iniError));
+    });
 }
 
 void SessionController::B_ConnectClick()
@@ -227,6 +239,7 @@ bool SessionController::handleRegistration(const QByteArray &body, int *candidat
     if (!dicts.isEmpty())
         *candidate = 0;
     m_frame.PageC->setCurrentWidget(m_frame.TS_Conc);
+    emit registered();
     return true;
 }
 

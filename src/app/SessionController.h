@@ -22,6 +22,8 @@ public:
     // First show: the default user name and the connect controls (the button only in
     // the socket mode).
     void firstShow();
+    // Cnfg.ini exists but cannot be read: said once the window shows.
+    void explainUnreadableConfig();
     // The connect button: connects when disconnected, disconnects when connected.
     void B_ConnectClick();
     void onSocketConnected();
@@ -48,6 +50,11 @@ public:
     void sendRegistration(const QByteArray &tag);
     // The version text and the user name, as the server registers them.
     QByteArray registrationName() const;
+
+signals:
+    // The server has registered this client (an "NM"/"NMD" reply that ends the
+    // registration) and the session's tabs are shown.
+    void registered();
 
 private:
     void resetSessionPages();

@@ -1,41 +1,140 @@
 #include "ConcPage.h"
 
 #include "ConcDictLinks.h"
+#include "ConcWidgets.h"
+#include "ContextPanel.h"
+#include "SortSeqDialog.h"
+#include "WordListPanel.h"
 
+#include "app/Config.h"
 #include "app/PageHost.h"
 #include "app/SessionState.h"
+#include "concordance/core/SortSeq.h"
 #include "dictionary/UsagePanel.h"
 #include "model/Cp1251.h"
+#include "model/Requests.h"
+#include "text/BufferActions.h"
+#include "text/FullTextWindow.h"
 #include "text/TextPanel.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
+#include <QSplitter>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+using conccore::SubPage;
+using conccore::Zone;
+
 ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("TS_Conc"));
-    auto *lay = new QHBoxLayout(this);
-    LBC_W = new QListWidget(this);
-    LBC_W->setObjectName(QStringLiteral("LBC_W"));
-    PC_Conc = new QTabWidget(this);
-    PC_Conc->setObjectName(QStringLiteral("PC_Conc"));
-    auto page = [this](const QString &name, const QString &caption) {
-        auto *w = new QWidget(PC_Conc);
-        w->setObjectName(name);
-        PC_Conc->addTab(w, caption);
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    root->addWidget(split);
+
+    auto *top = new QWidget(split);
+    auto *topLayout = new QVBoxLayout(top);
+    topLayout->setContentsMargins(0, 0, 0, 0);
+    auto *listRow = new QHBoxLayout;
+    Panel3 = new WordListPanel(*this, top);
+    LBC_W = Panel3->LBC_W;
+    PC_Fltrs = new QTabWidget(top);
+    PC_Fltrs->setObjectName(QStringLiteral("PC_Fltrs"));
+    auto page = [](QTabWidget *tabs, const char *name, const QString &caption) {
+        auto *w = new QWidget(tabs);
+        w->setObjectName(QLatin1String(name));
+        tabs->addTab(w, caption);
         return w;
     };
-    TS_Context = page(QStringLiteral("TS_Context"), QStringLiteral("Контекст"));
-    TS_Text = page(QStringLiteral("TS_Text"), QStringLiteral("Текст"));
-    TS_Conc_D = page(QStringLiteral("TS_Conc_D"), QStringLiteral("Словарь"));
-    TS_FGrp = page(QStringLiteral("TS_FGrp"), QStringLiteral("Набор фильтров"));
+    TS_Fltr = page(PC_Fltrs, "TS_Fltr", QStringLiteral("Фильтры"));
+    TS_FGrp = page(PC_Fltrs, "TS_FGrp", QStringLiteral("Набор фильтров"));
+    TS_CharList = page(PC_Fltrs, "TS_CharList", QStringLiteral("Настройка списков"));
+    listRow->addWidget(Panel3, 2);
+    listRow->addWidget(PC_Fltrs, 3);
+    topLayout->addLayout(listRow, 1);
+    topLayout->addWidget(Panel3->P_CS);
 
+    PageCC = new QTabWidget(split);
+    PageCC->setObjectName(QStringLiteral("PageCC"));
+    m_context = new ContextPanel(*this, PageCC);
+    TS_Conc_C = m_context;
+    PageCC->addTab(TS_Conc_C, QStringLiteral("Контекст"));
+    TS_Conc_T = page(PageCC, "TS_Conc_T", QStringLiteral("Текст"));
+    TS_Conc_D = page(PageCC, "TS_Conc_D", QStringLiteral("Словарь"));
+    buildSubPages();
+    split->addWidget(top);
+    split->addWidget(PageCC);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
+
+    PM_LBC_W = new QMenu(this);
+    PM_LBC_W->setObjectName(QStringLiteral("PM_LBC_W"));
+    auto item = [this](const char *name, const QString &caption) {
+        QAction *a = PM_LBC_W->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    M_Wide_Full = item("M_Wide_Full", QString());
+    PM_Q_Show = item("PM_Q_Show", QStringLiteral("Инф. о частоте (кол-ве)"));
+    PM_Q_Show->setCheckable(true);
+    PM_LCB_W_Font = item("PM_LCB_W_Font", QStringLiteral("Шрифт ..."));
+    PM_LCB_W_Text = item("PM_LCB_W_Text", QStringLiteral("Просмотр текста"));
+    PM_LCB_W_Buf = item("PM_LCB_W_Buf", QStringLiteral("Строка конк.=>Буфер"));
+    PM_BuffShow = item("PM_BuffShow", QStringLiteral("Просмотр буфера"));
+    connect(M_Wide_Full, &QAction::triggered, Panel3, &WordListPanel::M_Wide_FullClick);
+    connect(PM_Q_Show, &QAction::triggered, Panel3, [this] {
+        PM_Q_Show->setChecked(!PM_Q_Show->isChecked());   // the toggle sets the mark itself
+        Panel3->toggleFrequency();
+    });
+    connect(PM_LCB_W_Font, &QAction::triggered, this, [this] { fontCommand(m_fontTarget); });
+    connect(PM_LCB_W_Text, &QAction::triggered, this, [this] {
+        if (m_hooks.openTextOfLine)
+            m_hooks.openTextOfLine();
+    });
+    connect(PM_LCB_W_Buf, &QAction::triggered, this, [this] {
+        if (m_hooks.copyLineToBuffer)
+            m_hooks.copyLineToBuffer();
+    });
+    connect(PM_BuffShow, &QAction::triggered, this, [this] {
+        if (m_hooks.showBuffer)
+            m_hooks.showBuffer();
+    });
+    wirePanels();
+
+    // Sub-pages change only by the mouse: the keys and the wheel of the tab bar do
+    // nothing.
+    PageCC->installEventFilter(this);
+    PageCC->tabBar()->installEventFilter(this);
+    connect(PageCC, &QTabWidget::currentChanged, this, &ConcPage::PageCCChange);
+    Panel3->installEventFilter(this);
+
+    setSubPageVisibility(false, false);
+    // The text sub-page appears with the first text of an occurrence.
+    PageCC->setTabVisible(PageCC->indexOf(TS_Conc_T), false);
+}
+
+ConcPage::~ConcPage() = default;
+
+void ConcPage::buildSubPages()
+{
     auto *dict = new QVBoxLayout(TS_Conc_D);
     auto *links = new QHBoxLayout;
     m_dictLinks = new ConcDictLinks(
@@ -49,32 +148,82 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     for (QRadioButton *rb : {RBD1, RBD2, RBD3})
         links->addWidget(rb);
     links->addStretch(1);
-    m_usage = new UsagePanel(host, TS_Conc_D);
+    m_usage = new UsagePanel(m_host, TS_Conc_D);
     m_usage->adoptEntryTree(TreeDOx);
     dict->addLayout(links);
     dict->addWidget(m_usage, 1);
     dict->addWidget(CB_DST);
-    auto *text = new QVBoxLayout(TS_Text);
+    auto *text = new QVBoxLayout(TS_Conc_T);
     text->setContentsMargins(0, 0, 0, 0);
-    m_text = new TextPanel(host, TS_Text);
+    m_text = new TextPanel(m_host, TS_Conc_T);
     text->addWidget(m_text);
-    lay->addWidget(LBC_W, 1);
-    lay->addWidget(PC_Conc, 3);
-    setSubPageVisibility(false, false);
-    // The text sub-page appears with the first text of an occurrence.
-    PC_Conc->setTabVisible(PC_Conc->indexOf(TS_Text), false);
 }
+
+SessionState &ConcPage::state()
+{
+    return m_host.state();
+}
+
+const Config &ConcPage::config() const
+{
+    return m_host.config();
+}
+
+// ---------------------------------------------------------------- set-up
 
 void ConcPage::SetConc()
 {
-    SessionState &s = m_host.state();
+    SessionState &s = state();
+    // 1. A new position: level 0, every mark "N", every distance 0.
     s.CurrentConcPos = std::make_unique<tCConcPos>();
+    // 2. Lists, combo boxes, labels and the width table.
+    Panel3->reset();
+    m_context->reset();
+    M_Wide_Full->setText(QString());
+    M_Wide_Full->setVisible(false);
+    m_opened = false;
+    // 3. "Контекст" the sub-page; the main window at 10, 10.
+    m_settingUp = true;
+    PageCC->setCurrentWidget(TS_Conc_C);
+    m_settingUp = false;
+    // A maximised window stays so on a new connection.
+    if (!window()->isMaximized())
+        window()->move(10, 10);
+    // 4. The sort button for "CLR".
+    showSortCaption("CLR");
+    // 5. The start-up fonts.
+    applyStartupFonts();
+    // 6. The neighbours' state: the buffer and the marks for it, the history.
+    s.Buffer.clear();
+    s.PendingFragment.clear();
     s.History.reset();
     s.KeepDictPos = false;
-    LBC_W->clear();
+    m_zone = Zone::WordList;
+    m_fontTarget = FontTarget::None;
     m_text->reset();
     m_usage->reset();
     emit concordanceReset();
+}
+
+void ConcPage::applyStartupFonts()
+{
+    const Config &c = config();
+    if (!c.defaultFont.isEmpty())
+        applyDefaultFont(QFont(c.defaultFont, c.defaultFontSize));
+}
+
+void ConcPage::applyDefaultFont(const QFont &face)
+{
+    for (QWidget *w : {static_cast<QWidget *>(Panel3->L_Req), static_cast<QWidget *>(TreeDOx)})
+        w->setFont(face);
+    for (QListWidget *l : {LBC_W, Panel3->LBC_W_Q1, Panel3->LBC_W_Q2}) {
+        l->setFont(face);
+        concwidgets::setRowHeight(l, concwidgets::listRowHeight(face));
+    }
+    m_context->applyColumnFont(face);
+    m_text->setTextFont(face);
+    if (m_hooks.setBufferFont)
+        m_hooks.setBufferFont(face);
 }
 
 bool ConcPage::isShowing() const
@@ -83,19 +232,15 @@ bool ConcPage::isShowing() const
     return stack && stack->currentWidget() == this;
 }
 
-void ConcPage::applyDefaultFont(const QFont &face)
-{
-    LBC_W->setFont(face);
-    TreeDOx->setFont(face);
-    m_text->setTextFont(face);
-}
-
 void ConcPage::setBusy(bool busy)
 {
-    if (busy)
-        LBC_W->setCursor(Qt::WaitCursor);
-    else
-        LBC_W->unsetCursor();
+    for (QWidget *w : {static_cast<QWidget *>(LBC_W), static_cast<QWidget *>(m_context->LBC_L),
+                       static_cast<QWidget *>(m_context->LBC_R)}) {
+        if (busy)
+            w->setCursor(Qt::WaitCursor);
+        else
+            w->unsetCursor();
+    }
 }
 
 void ConcPage::applyListIndexOption()
@@ -107,25 +252,55 @@ void ConcPage::applyListIndexOption()
     bool ok = false;
     const int row = index.toInt(&ok);
     if (ok && row >= 0 && row < LBC_W->count())
-        LBC_W->setCurrentRow(row);
+        Panel3->selectRow(row);
     options.remove("LBCWIndex");
 }
 
 void ConcPage::hideTextSubPage()
 {
-    PC_Conc->setTabVisible(PC_Conc->indexOf(TS_Text), false);
+    PageCC->setTabVisible(PageCC->indexOf(TS_Conc_T), false);
 }
 
-bool ConcPage::applyReplyState() { return true; }
+void ConcPage::showSortCaption(const QByteArray &code)
+{
+    m_context->B_SortS->setText(cp1251::decode(conccore::sortButtonCaption(code)));
+}
 
-void ConcPage::refreshLevelDisplay() {}
+// ---------------------------------------------------------------- replies
 
-bool ConcPage::textViewKey(QKeyEvent *event) { return m_text->textViewKey(event); }
+bool ConcPage::applyReplyState()
+{
+    SessionState &s = state();
+    if (m_hooks.syncFilterRows)
+        m_hooks.syncFilterRows();
+    const bool ok = Panel3->restoreFromReply();
+    const QByteArray seq = s.Options.value("SortSeq");
+    if (!seq.isEmpty()) {
+        if (m_sortDialog)
+            m_sortDialog->setChosen(seq);
+        showSortCaption(seq);
+    }
+    m_context->L_LNC->setText(cp1251::decode(conccore::shownConcWidth(s.Options.value("ConcWidth")))
+                              + QStringLiteral(" слов справа-слева"));
+    return ok;
+}
+
+void ConcPage::refreshLevelDisplay()
+{
+    const tCConcPos *c = state().CurrentConcPos.get();
+    if (c && m_hooks.levelDisplay)
+        m_hooks.levelDisplay(c->Level);
+}
+
+bool ConcPage::textViewKey(QKeyEvent *event)
+{
+    return m_text->textViewKey(event);
+}
 
 void ConcPage::setSubPageVisibility(bool concDict, bool filterSet)
 {
-    PC_Conc->setTabVisible(PC_Conc->indexOf(TS_Conc_D), concDict);
-    PC_Conc->setTabVisible(PC_Conc->indexOf(TS_FGrp), filterSet);
+    PageCC->setTabVisible(PageCC->indexOf(TS_Conc_D), concDict);
+    PC_Fltrs->setTabVisible(PC_Fltrs->indexOf(TS_FGrp), filterSet);
 }
 
 void ConcPage::showLoadingLines(const QByteArray &suffix)
@@ -135,10 +310,350 @@ void ConcPage::showLoadingLines(const QByteArray &suffix)
     LBC_W->repaint();
 }
 
-void ConcPage::onCN_C(const QByteArray &) {}
-void ConcPage::onCN_Cx(const QByteArray &) {}
-void ConcPage::onCN_W(const QByteArray &) {}
-void ConcPage::onCT_N(const QByteArray &) {}
+void ConcPage::onCN_C(const QByteArray &body) { Panel3->onCN_C(body); }
+void ConcPage::onCN_Cx(const QByteArray &body) { Panel3->onCN_Cx(body); }
+void ConcPage::onCN_W(const QByteArray &body)
+{
+    emit valueListArrived();
+    Panel3->onCN_W(body);
+}
+void ConcPage::onCT_N(const QByteArray &body) { m_context->onCT_N(body); }
 void ConcPage::onCT_W(const QByteArray &body) { m_text->onCT_W(body); }
 void ConcPage::onCT_T(const QByteArray &body) { m_text->onCT_T(body); }
 void ConcPage::onCT_D(const QByteArray &body) { m_usage->onCT_D(body); }
+
+void ConcPage::send(const QByteArray &tag, bool withDictPos)
+{
+    SessionState &s = state();
+    if (!s.CurrentConcPos)
+        return;
+    const tCDictPos *current = s.currentDictPos();
+    const tCDictPos dict = current ? *current : tCDictPos();
+    m_host.SendToServer(tag, withDictPos ? requests::concDictParams(*s.CurrentConcPos, dict, s.Options)
+                                         : requests::concParams(*s.CurrentConcPos, s.Options));
+}
+
+// ---------------------------------------------------------------- the tab
+
+void ConcPage::TS_ConcShow()
+{
+    SessionState &s = state();
+    if (!s.concTabFlag || !s.CurrentConcPos)
+        return;
+    if (!m_opened) {
+        m_opened = true;
+        m_settingUp = true;
+        PageCC->setCurrentWidget(TS_Conc_C);
+        PC_Fltrs->setCurrentWidget(TS_Fltr);
+        m_settingUp = false;
+        s.Options.set("SortSeq", "CLR");
+        s.Options.set("SortD", conccore::sortLetter(Panel3->CB_SortD->currentIndex()));
+        // The server pages for the window as it is from the first request on.
+        recomputePageSizes();
+        const tCDictPos *current = s.currentDictPos();
+        m_host.SendToServer("CN_C", requests::dictParams(current ? *current : tCDictPos(), s.Options));
+    }
+    activateZone();
+}
+
+void ConcPage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        TS_ConcShow();
+}
+
+void ConcPage::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void ConcPage::FormResize()
+{
+    SessionState &s = state();
+    if (!s.CurrentConcPos || !m_opened)
+        return;
+    // Only a change of the page sizes asks for the lines again, so that dragging
+    // the window's edge does not flood the server.
+    if (recomputePageSizes())
+        Panel3->LBC_WClick(LBC_W->currentRow());
+}
+
+bool ConcPage::recomputePageSizes()
+{
+    if (layout())
+        layout()->activate();
+    conccore::PageGeometry g;
+    g.wordListHeight = LBC_W->height();
+    g.wordListRow = concwidgets::rowHeight(LBC_W);
+    g.contextHeight = m_context->LBC_L->height();
+    g.contextRow = m_context->rowHeight();
+    g.textRow = m_text->wordLabelHeight() + 2;
+    g.fullTextHeight = m_hooks.fullTextMemoHeight ? m_hooks.fullTextMemoHeight() : 0;
+    const QFont memo = m_text->fullTextWindow() ? m_text->fullTextWindow()->Memo_Text->font() : m_text->textFont();
+    g.fullTextRow = QFontInfo(memo).pixelSize() + 2;
+    return conccore::setPageSizes(state().Options, g);
+}
+
+bool ConcPage::FormKeyPress(QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text != QLatin1String("+") && text != QLatin1String("-"))
+        return false;
+    if (m_hooks.distanceEditFocused && m_hooks.distanceEditFocused())
+        return false;
+    Panel3->typeChar(char(text.at(0).toLatin1()));
+    return true;
+}
+
+// ---------------------------------------------------------------- sub-pages
+
+SubPage ConcPage::subPage() const
+{
+    QWidget *w = PageCC->currentWidget();
+    if (!w)
+        return SubPage::None;
+    if (w == TS_Conc_C)
+        return SubPage::Context;
+    if (w == TS_Conc_T)
+        return SubPage::Text;
+    if (w == TS_Conc_D)
+        return SubPage::Dictionary;
+    return SubPage::None;
+}
+
+QString ConcPage::fontTCaption() const
+{
+    return subPage() == SubPage::Text ? QStringLiteral("Шрифт текста") : QStringLiteral("Шрифт конкорданса");
+}
+
+int ConcPage::fontTTag() const
+{
+    return subPage() == SubPage::Text ? 2 : 1;
+}
+
+void ConcPage::PageCCChange()
+{
+    emit fontTChanged(fontTCaption(), fontTTag());
+    if (!m_settingUp)
+        contextRequest();
+}
+
+// ---------------------------------------------------------------- operations
+
+void ConcPage::contextRequest() { m_context->contextRequest(); }
+void ConcPage::selectAction() { Panel3->selectAction(); }
+void ConcPage::requestList() { Panel3->CBC_ListChange(); }
+bool ConcPage::readSelection() { return Panel3->readSelection(); }
+void ConcPage::unmarkLine(int row) { m_context->unmarkLine(row); }
+void ConcPage::setPendingLineIndex(int row) { m_context->setPendingLineIndex(row); }
+void ConcPage::allowContextFromDictionaryOnce() { m_context->allowFromDictionaryOnce(); }
+void ConcPage::setListFromTextView(bool on) { Panel3->setListFromTextView(on); }
+void ConcPage::tieToEntry(qint32 charIndex, qint32 valueNo) { Panel3->tieToEntry(charIndex, valueNo); }
+
+bool ConcPage::textContextChecked() const
+{
+    return m_hooks.textContextChecked && m_hooks.textContextChecked();
+}
+
+bool ConcPage::filterOn() const
+{
+    return m_hooks.filterOn && m_hooks.filterOn();
+}
+
+bool ConcPage::proseMode() const
+{
+    return config().textProza;
+}
+
+QColor ConcPage::filterColor() const
+{
+    if (m_hooks.filterColor)
+        return m_hooks.filterColor();
+    const RgbColor c = config().filterColor;
+    return QColor(c.red, c.green, c.blue);
+}
+
+void ConcPage::popupFor(QWidget *source, const QPoint &globalPos)
+{
+    Q_UNUSED(source);
+    PM_LBC_W->popup(globalPos);
+}
+
+void ConcPage::B_SortSClick()
+{
+    if (!m_sortDialog)
+        m_sortDialog = new TF_SortSeq(this);
+    SessionState &s = state();
+    const QByteArray seq = s.Options.value("SortSeq");
+    if (!seq.isEmpty())
+        m_sortDialog->setChosen(seq);
+    if (m_sortDialog->exec() != QDialog::Accepted)
+        return;
+    const QByteArray code = m_sortDialog->chosen();
+    s.Options.set("SortSeq", code);
+    showSortCaption(code);
+    m_context->setRebuild();
+    Panel3->selectAction();
+}
+
+// ---------------------------------------------------------------- zones
+
+void ConcPage::setZone(Zone zone, FontTarget target)
+{
+    m_zone = zone;
+    m_fontTarget = target;
+}
+
+void ConcPage::activateWordList()
+{
+    setZone(Zone::WordList, FontTarget::WordList);
+    activateZone();
+}
+
+void ConcPage::activateLowerZone()
+{
+    const Zone z = conccore::lowerZone(subPage(), m_zone);
+    setZone(z, z == Zone::Context ? FontTarget::ContextLeft : z == Zone::Text ? FontTarget::Text : m_fontTarget);
+    activateZone();
+}
+
+void ConcPage::activateZone()
+{
+    const bool tabShown = isVisible();
+    if (LBC_W->isVisible() && tabShown && m_zone == Zone::WordList) {
+        concwidgets::setBackground(Panel3, concwidgets::zoneHighlight());
+        m_context->highlight(false);
+        if (m_hooks.highlightTextZone)
+            m_hooks.highlightTextZone(false);
+        PM_LCB_W_Font->setText(QStringLiteral("Шрифт словаря"));
+        LBC_W->setFocus();
+        showHints(Zone::WordList);
+    }
+    if (m_context->LBC_Wx->isVisible() && tabShown && subPage() == SubPage::Context && m_zone == Zone::Context) {
+        concwidgets::setBackground(Panel3, QColor());
+        if (m_hooks.highlightTextZone)
+            m_hooks.highlightTextZone(false);
+        m_context->highlight(true);
+        PM_LCB_W_Font->setText(QStringLiteral("Шрифт конкорданса"));
+        PM_Q_Show->setVisible(false);
+        m_context->LBC_Wx->setFocus();
+        showHints(Zone::Context);
+    }
+    if (TS_Conc_T->isEnabled() && TS_Conc_T->isVisible() && subPage() == SubPage::Text && m_zone == Zone::Text) {
+        concwidgets::setBackground(Panel3, QColor());
+        if (m_hooks.highlightTextZone)
+            m_hooks.highlightTextZone(true);
+        if (m_hooks.focusTextView)
+            m_hooks.focusTextView();
+        showHints(Zone::Text);
+    }
+}
+
+void ConcPage::showHints(Zone highlighted)
+{
+    const conccore::StatusHints h =
+        conccore::statusHints(conccore::MainTab::Concordance, subPage(), LBC_W->isVisible(), highlighted);
+    if (m_hooks.statusHints)
+        m_hooks.statusHints(h.panel0, h.panel1);
+    else
+        m_host.setStatusText(h.panel0);
+}
+
+// ---------------------------------------------------------------- fonts
+
+QFont ConcPage::targetFont(FontTarget target) const
+{
+    switch (target) {
+    case FontTarget::WordList: return LBC_W->font();
+    case FontTarget::ContextLeft:
+    case FontTarget::ContextCentre:
+    case FontTarget::ContextRight: return m_context->LBC_L->font();
+    case FontTarget::Text:
+    case FontTarget::None: break;
+    }
+    return m_text->textFont();
+}
+
+void ConcPage::M_FontClick()
+{
+    fontCommand(FontTarget::WordList);
+}
+
+void ConcPage::M_FontTClick(int tag)
+{
+    fontCommand(tag == 2 ? FontTarget::Text : FontTarget::ContextLeft);
+}
+
+void ConcPage::fontCommand(FontTarget target)
+{
+    const QFont initial = targetFont(target);
+    std::optional<QFont> chosen;
+    if (m_hooks.chooseFont) {
+        chosen = m_hooks.chooseFont(window(), initial);
+    } else {
+        bool ok = false;
+        const QFont f = QFontDialog::getFont(&ok, initial, window());
+        if (ok)
+            chosen = f;
+    }
+    if (!chosen)
+        return;
+    SessionState &s = state();
+    switch (target) {
+    case FontTarget::WordList:
+        for (QListWidget *l : {LBC_W, Panel3->LBC_W_Q1, Panel3->LBC_W_Q2}) {
+            l->setFont(*chosen);
+            concwidgets::setRowHeight(l, concwidgets::listRowHeight(*chosen));
+        }
+        if (m_hooks.setBufferFont)
+            m_hooks.setBufferFont(*chosen);
+        recomputePageSizes();
+        Panel3->setOrdinaryListPos();
+        Panel3->updateQuant();
+        if (s.CurrentConcPos)
+            send("CN_W", true);
+        return;
+    case FontTarget::ContextLeft:
+    case FontTarget::ContextCentre:
+    case FontTarget::ContextRight:
+        m_context->applyColumnFont(*chosen);
+        recomputePageSizes();
+        Panel3->LBC_WClick(LBC_W->currentRow());
+        m_context->markWidthsForRebuild();
+        return;
+    case FontTarget::Text:
+    case FontTarget::None:
+        if (target == FontTarget::Text || (m_hooks.textViewHasWords && m_hooks.textViewHasWords()))
+            m_text->setTextFont(*chosen);
+        return;
+    }
+}
+
+// ---------------------------------------------------------------- events
+
+bool ConcPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == PageCC->tabBar() || watched == PageCC) {
+        if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            const bool switching = watched == PageCC->tabBar()
+                || ((key->modifiers() & Qt::ControlModifier)
+                    && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab
+                        || key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown));
+            if (switching && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab)
+                return true;
+            if (switching && (key->modifiers() & Qt::ControlModifier))
+                return true;
+        }
+        if (event->type() == QEvent::Wheel && watched == PageCC->tabBar())
+            return true;
+        return false;
+    }
+    if (watched == Panel3 && event->type() == QEvent::MouseButtonPress) {
+        activateWordList();
+        return false;
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,34 +1,57 @@
 #pragma once
-// TS_Conc: the concordance page with its value list LBC_W and its sub-pages.
+// TS_Conc: the concordance page. The value list (Panel3 and the strip P_CS) on the
+// left, the filter pages PC_Fltrs beside it, and below them PageCC with the
+// sub-pages "Контекст" (the context columns), "Текст" and "Словарь" (filled by the
+// text view and the usage grid). This class puts the parts together, keeps the
+// zone that has the keyboard, the fonts and the page sizes, and routes the replies
+// of its tags; the value list and the context columns are panels of their own.
+#include "ConcHooks.h"
+#include "concordance/core/Zones.h"
+
 #include <QWidget>
 
 class ConcDictLinks;
+class ContextPanel;
 class PageHost;
+class QAction;
 class QFont;
 class QCheckBox;
 class QKeyEvent;
 class QListWidget;
+class QMenu;
 class QRadioButton;
 class QTabWidget;
 class QTreeWidget;
+class TF_SortSeq;
+class WordListPanel;
+struct SessionState;
+struct Config;
 class TextPanel;
 class UsagePanel;
 
 class ConcPage : public QWidget {
     Q_OBJECT
 public:
-    ConcPage(PageHost &host, QWidget *parent = nullptr);
+    enum class FontTarget { None, WordList, ContextLeft, ContextCentre, ContextRight, Text };
 
-    // Initial state (first show and every connect): a new concordance position, an
-    // empty request history and replay queue.
+    ConcPage(PageHost &host, QWidget *parent = nullptr);
+    ~ConcPage() override;
+
+    // The neighbours' operations; the frame fills them in.
+    ConcHooks &hooks() { return m_hooks; }
+    // TF_SortSeq, created by the frame with the other secondary windows; without
+    // one the page makes its own.
+    void setSortSeqDialog(TF_SortSeq *dialog) { m_sortDialog = dialog; }
+
+    // ---- Called by the frame ----
+    // SetConc: the whole page in its initial state (first show, every connect).
     void SetConc();
     // Applies the option list and the concordance position of a reply to the
-    // concordance controls; false when they cannot be applied (the caller rolls back).
+    // controls; false when they cannot be applied (the caller rolls back).
     bool applyReplyState();
     // Refreshes the display of the current level after every reply.
     void refreshLevelDisplay();
-    // The text view's key handling while the text sub-page has the keyboard; true
-    // when the key was taken.
+    // The text view's key handling while the text sub-page has the keyboard.
     bool textViewKey(QKeyEvent *event);
     // Shows the two sub-pages whose visibility the session decides.
     void setSubPageVisibility(bool concDict, bool filterSet);
@@ -45,6 +68,20 @@ public:
     void applyListIndexOption();
     // The text sub-page disappears with the session.
     void hideTextSubPage();
+    // The tab is shown: the first time after set-up it asks for the characteristics.
+    void TS_ConcShow();
+    // The main window changed size: page sizes, and the lines at the new size.
+    void FormResize();
+    // A key the window sees first while this tab is active: "+" and "-" change the
+    // context width; true when the key was taken.
+    bool FormKeyPress(QKeyEvent *event);
+    // The font commands: "Шрифт..." (the value list) and "Шрифт конкорданса" /
+    // "Шрифт текста" (`tag` 1: the context columns, 2: the text).
+    void M_FontClick();
+    void M_FontTClick(int tag);
+    // The caption and tag of the second font command for the sub-page shown.
+    QString fontTCaption() const;
+    int fontTTag() const;
 
     // Reply handlers of the concordance and text tags.
     void onCN_C(const QByteArray &body);
@@ -55,12 +92,66 @@ public:
     void onCT_T(const QByteArray &body);
     void onCT_D(const QByteArray &body);
 
-    QListWidget *LBC_W;
-    QTabWidget *PC_Conc;
-    QWidget *TS_Context;
-    QWidget *TS_Text;
+    // ---- Operations for the other pages ----
+    void contextRequest();
+    void selectAction();
+    void requestList() ;          // CBC_ListChange
+    bool readSelection();
+    void unmarkLine(int row);
+    void setPendingLineIndex(int row);
+    void allowContextFromDictionaryOnce();
+    void setListFromTextView(bool on);
+    // CB_ConcRef tied the concordance to a dictionary entry.
+    void tieToEntry(qint32 charIndex, qint32 valueNo);
+    // The keyboard goes to the word list / to the zone below it (arrow keys).
+    void activateWordList();
+    void activateLowerZone();
+    // Runs the three activation checks for the zone that has the keyboard.
+    void activateZone();
+
+    // ---- Shared by the panels ----
+    PageHost &host() { return m_host; }
+    SessionState &state();
+    const Config &config() const;
+    WordListPanel *wordList() const { return Panel3; }
+    ContextPanel *context() const { return m_context; }
+    conccore::Zone zone() const { return m_zone; }
+    void setZone(conccore::Zone zone, FontTarget target);
+    FontTarget fontTarget() const { return m_fontTarget; }
+    conccore::SubPage subPage() const;
+    bool textContextChecked() const;
+    bool filterOn() const;
+    bool proseMode() const;
+    QColor filterColor() const;
+    // Sends `tag` with the concordance position, the dictionary position (when
+    // `withDictPos`) and the option list.
+    void send(const QByteArray &tag, bool withDictPos);
+    // The popup menu of the lists (PM_LBC_W), shown for `source`.
+    void popupFor(QWidget *source, const QPoint &globalPos);
+    void B_SortSClick();
+    // The rows of the three views and the text view, by the rows-that-fit rule.
+    bool recomputePageSizes();
+    // The current sort code's caption on B_SortS.
+    void showSortCaption(const QByteArray &code);
+
+    // ---- Widgets ----
+    WordListPanel *Panel3;
+    QListWidget *LBC_W;          // Panel3's
+    QTabWidget *PageCC;
+    ContextPanel *TS_Conc_C;
+    QWidget *TS_Conc_T;
     QWidget *TS_Conc_D;
+    QTabWidget *PC_Fltrs;
+    QWidget *TS_Fltr;
     QWidget *TS_FGrp;
+    QWidget *TS_CharList;
+    QMenu *PM_LBC_W;
+    QAction *M_Wide_Full;
+    QAction *PM_Q_Show;
+    QAction *PM_LCB_W_Font;
+    QAction *PM_LCB_W_Text;
+    QAction *PM_LCB_W_Buf;
+    QAction *PM_BuffShow;
 
     // The dictionary widgets of the page (entry tree, link choice, "Иерархия
     // элементов"), driven by the dictionary browser through their operations.
@@ -77,10 +168,36 @@ public:
 signals:
     // End of SetConc: the dictionary side resets its links and "DictSearcType".
     void concordanceReset();
+    // The sub-page changed: the second font command's caption and tag.
+    void fontTChanged(const QString &caption, int tag);
+    // A value list ("CN_W") is about to be handled.
+    void valueListArrived();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildSubPages();
+    // The page's own hooks on the text view, the buffer actions and the usage table,
+    // and its hooks' defaults on them.
+    void wirePanels();
+    void PageCCChange();
+    void applyStartupFonts();
+    void fontCommand(FontTarget target);
+    QFont targetFont(FontTarget target) const;
+    void showHints(conccore::Zone highlighted);
+
     PageHost &m_host;
     ConcDictLinks *m_dictLinks = nullptr;
+    ContextPanel *m_context;
+    ConcHooks m_hooks;
+    TF_SortSeq *m_sortDialog = nullptr;
+    conccore::Zone m_zone = conccore::Zone::WordList;
+    FontTarget m_fontTarget = FontTarget::None;
+    bool m_opened = false;          // the tab was opened since set-up
+    bool m_settingUp = false;       // PageCC changed by the set-up
     TextPanel *m_text = nullptr;
     UsagePanel *m_usage = nullptr;
 };

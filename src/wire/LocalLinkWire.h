@@ -7,7 +7,9 @@
 
 namespace LocalLinkWire {
 
-inline constexpr quint32 MaxPayload = 64u * 1024u * 1024u;
+// The byte-pair encoding doubles a reply: room for the largest reply the client
+// accepts (ReplyAssembler::MaxReplyLength), encoded.
+inline constexpr quint32 MaxPayload = 512u * 1024u * 1024u;
 inline constexpr int HeaderSize = 5;
 
 inline constexpr char Topic[] = "DDES";

@@ -19,7 +19,9 @@
 
 class ReplyAssembler {
 public:
-    static constexpr qint64 MaxReplyLength = qint64(64) * 1024 * 1024;
+    // Room for the whole concordance of the corpus's most frequent word (tens of
+    // megabytes), with a bound on what a hostile peer can make the client hold.
+    static constexpr qint64 MaxReplyLength = qint64(256) * 1024 * 1024;
 
     // One outcome of a feed: a complete reply (header removed) or an error.
     struct Item {

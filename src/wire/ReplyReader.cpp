@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include <cstring>
+
 namespace replyreader {
 
 namespace {
@@ -33,17 +35,31 @@ TagMatch findTag(const QByteArray &text, const QByteArray &tagList)
     TagMatch match;
     if (text.isEmpty())
         return match;
-    for (const QByteArray &tag : tagsOf(tagList)) {
-        const QByteArray marker = '$' + tag + '=';
-        const qsizetype at = text.indexOf(marker);
-        if (at < 0)
-            continue;
-        match.found = true;
-        match.tag = tag;
-        match.body = text.mid(at + marker.size());
-        match.mark = at > 0 ? text[at - 1] : ' ';
-        return match;
+    // One pass over the "$" signs instead of one search per tag (a reply can be tens
+    // of megabytes): at each "$" only the tags before the best found so far are
+    // tried, so the first occurrence of the earliest tag of the list wins.
+    const QList<QByteArray> tags = tagsOf(tagList);
+    const char *data = text.constData();
+    const qsizetype n = text.size();
+    qsizetype best = tags.size();
+    qsizetype bestAt = -1;
+    for (qsizetype p = text.indexOf('$'); p >= 0 && best > 0; p = text.indexOf('$', p + 1)) {
+        for (qsizetype i = 0; i < best; ++i) {
+            const QByteArray &tag = tags[i];
+            const qsizetype end = p + 1 + tag.size();
+            if (end < n && data[end] == '=' && std::memcmp(data + p + 1, tag.constData(), size_t(tag.size())) == 0) {
+                best = i;
+                bestAt = p;
+                break;
+            }
+        }
     }
+    if (bestAt < 0)
+        return match;
+    match.found = true;
+    match.tag = tags[best];
+    match.body = text.mid(bestAt + match.tag.size() + 2);
+    match.mark = bestAt > 0 ? text[bestAt - 1] : ' ';
     return match;
 }
 

@@ -50,6 +50,7 @@ private slots:
     void rootS_gainsItsSeparator();
     void animation_nameAndPlayFlag();
     void rawKeys_andReadKeyRereadsFile();
+    void configFolderVariable_movesOnlyCnfgIni();
     void localServer_candidatesInOrder();
     void localMode_resetsStartSignal_webModeLeavesIt();
     void coverPicture_firstMatchBelowRoot();
@@ -332,6 +333,28 @@ void TestConfig::rawKeys_andReadKeyRereadsFile()
     QCOMPARE(c.readKey("ip", "127.0.0.1"), QByteArray("other.example"));
     QCOMPARE(c.readKey("Port", "1024"), QByteArray("2048"));
     QCOMPARE(c.ConnectionMode, QByteArray("WEB"));
+}
+
+void TestConfig::configFolderVariable_movesOnlyCnfgIni()
+{
+    // An installed copy reads the user's own Cnfg.ini; the executable's folder still
+    // gives RootFolder and the self-update's folder.
+    writeIni("[1]\nIP=LOCAL\n");
+    const QString own = m_dir + QStringLiteral("own");
+    qputenv(Config::IniFolderVariable, QFile::encodeName(own));
+    Config c = load();
+    QCOMPARE(c.iniPath, own + QStringLiteral("/Cnfg.ini"));
+    QVERIFY(c.isLocal());   // no file there yet: the defaults
+    writeFile(own + QStringLiteral("/Cnfg.ini"), "[1]\nIP=10.0.0.1\nPort=2048\nTest=yes\n");
+    c = load();
+    qunsetenv(Config::IniFolderVariable);
+    QVERIFY(c.isWeb());
+    QVERIFY(c.testMode);
+    QCOMPARE(c.readKey("Port", "1024"), QByteArray("2048"));
+    QCOMPARE(c.exeFolder, m_exe);
+    QCOMPARE(c.RootFolder, m_exe);
+    // Unset again: beside the executable.
+    QCOMPARE(load().iniPath, m_exe + QStringLiteral("Cnfg.ini"));
 }
 
 void TestConfig::localServer_candidatesInOrder()

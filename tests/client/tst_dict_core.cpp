@@ -417,6 +417,13 @@ void TestDictCore::showPage_resetsHeadwordUnlessKept()
     QVERIFY(TS_DictShow(page, &rec, 3, keep, false, false).requests.isEmpty());
     QVERIFY(TS_DictShow(page, nullptr, 3, keep, true, false).requests.isEmpty());
 
+    // A line's link left the record absolute: the start is asked for relatively
+    // (absolute -1 names no headword and the server refuses it).
+    tCDictPos linked = pos(0, 0, 'A', 11);
+    keep = false;
+    out = TS_DictShow(page, &linked, 3, keep, true, false);
+    QCOMPARE(out.requests[0].pos.text(), QByteArray("$(3,0,0,0,R-1)$"));
+
     int curDict = 3;
     QVERIFY(!chooseDictionary(3, curDict, keep));
     QVERIFY(keep);

@@ -14,6 +14,7 @@
 #include "model/OptionList.h"
 #include "model/Requests.h"
 #include "support/AppFixture.h"
+#include "support/WebSession.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,11 +41,6 @@ template <qsizetype N>
 QByteArray raw(const char (&bytes)[N])
 {
     return QByteArray(bytes, N - 1);
-}
-
-QByteArray withOptions(const QByteArray &comma, const QByteArray &rest)
-{
-    return OptionList::fromCommaText(comma).framed() + rest;
 }
 
 // A list reply body: the items with references numbered from `first`.
@@ -130,9 +126,11 @@ struct DictSession {
         form->B_ConnectClick();
         if (!peer.waitForClient() || !peer.waitForRequest(5000, 0))
             return false;
+        const int seen = int(peer.requests().size());
         peer.replyFramed("NM", withOptions("1=2", "DICT=" + ru("Словарь") + "," + ru("Тезаурус")
                                                       + ",END,CONC,"));
-        return QTest::qWaitFor([&] { return form->state().PendingRequest.isEmpty(); }, 5000);
+        // The server's option list stays "1=2" for the dictionary requests.
+        return websession::settleRegistration(peer, *form, seen, withOptions("1=2", QByteArray()));
     }
 
     // Answers the last request and returns the request that follows it.
@@ -493,7 +491,7 @@ private slots:
 
         // A link followed from TreeDOx asks the current dictionary for headword 14.
         conc->setSubPageVisibility(true, false);
-        conc->PC_Conc->setCurrentWidget(conc->TS_Conc_D);
+        conc->PageCC->setCurrentWidget(conc->TS_Conc_D);
         const int seen = int(s.peer.requests().size());
         clickNode(conc->TreeDOx, conc->TreeDOx->topLevelItem(0)->child(0));
         QVERIFY(s.peer.waitForRequest(5000, seen));
@@ -578,7 +576,8 @@ private slots:
                  requests::wire("CN_W", requests::concDictParams(copy, s.record(), s.state().Options)));
 
         // The next entry offers the box again, unticked.
-        s.peer.replyFramed("CN_W", QByteArray());
+        // The server answers with the page of the tied value.
+        s.peer.replyFramed("CN_W", reflist::writeElement(ru("слово"), tRefC{77, 1, 0, 0, 0}));
         QTRY_VERIFY(s.state().PendingRequest.isEmpty());
         QVERIFY(s.page->CB_ConcRef->isChecked());
         s.form->ReplyHandler("$DC_S=" + entry({ru("СЛОВО")}));

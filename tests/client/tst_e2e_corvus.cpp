@@ -1,8 +1,10 @@
 // The client against the real corpus server: in the local mode Lexar starts
-// Corvus.exe on demand over the local link and registers; over TCP it connects to a
+// Corvus.exe on demand over the local link, registers and shows the lines of a value
+// picked on the concordance tab; over TCP it connects to a
 // Corvus.exe serving a corpus the test writes, registers and opens a dictionary.
 #include "app/MainWindow.h"
 #include "concordance/ConcPage.h"
+#include "concordance/ContextPanel.h"
 #include "dictionary/DictPage.h"
 #include "dictionary/UsagePanel.h"
 #include "model/Cp1251.h"
@@ -64,6 +66,25 @@ private slots:
         QVERIFY(form.state().DictPosList.size() >= 1);
         QVERIFY(!form.L1->text().isEmpty());
         QVERIFY(ui.messages.isEmpty());
+
+        // The concordance tab opens with the registration: characteristics, groups,
+        // the first values and the lines of the first one arrive by themselves.
+        ConcPage *conc = form.TS_Conc;
+        QListWidget *values = conc->LBC_W;
+        QListWidget *centres = conc->TS_Conc_C->LBC_Wx;
+        QTRY_VERIFY_WITH_TIMEOUT(centres->count() > 0 && form.state().PendingRequest.isEmpty(), 30000);
+        QVERIFY(values->count() > 1);
+        QCOMPARE(centres->item(0)->text().toLower(), values->item(0)->text().toLower());
+        // Picking another value shows its lines.
+        const QString picked = values->item(1)->text();
+        values->scrollToItem(values->item(1));
+        QTest::mouseClick(values->viewport(), Qt::LeftButton, {}, values->visualItemRect(values->item(1)).center());
+        QTRY_VERIFY_WITH_TIMEOUT(centres->count() > 0 && centres->item(0)->text().toLower() == picked.toLower()
+                                     && form.state().PendingRequest.isEmpty(),
+                                 30000);
+        QCOMPARE(conc->TS_Conc_C->LBC_L->count(), centres->count());
+        QVERIFY(conc->TS_Conc_C->L_LNC_C->text().startsWith(QStringLiteral("Показано ")));
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(QLatin1Char('|'))));
         form.close();   // tells the server "CLOSE"; it ends by itself
     }
 
@@ -92,7 +113,11 @@ private slots:
                 || !form.L1->text().isEmpty());
         // Opening the dictionary page asks for the letters; the server answers them.
         form.PageC->setCurrentWidget(form.TS_Dict);
-        QTRY_VERIFY_WITH_TIMEOUT(form.TS_Dict->LB_C->count() > 0, 20000);
+        if (!QTest::qWaitFor([&] { return form.TS_Dict->LB_C->count() > 0; }, 20000)) {
+            for (const QByteArray &line : form.sessionLog().lines())
+                qWarning("%s", cp1251::decode(line).toUtf8().constData());
+        }
+        QVERIFY(form.TS_Dict->LB_C->count() > 0);
         // One click on a letter runs the chain pairs -> headwords -> entry.
         form.TS_Dict->LB_C->setCurrentRow(0);
         form.TS_Dict->LB_CClick();

@@ -56,7 +56,9 @@ private slots:
             form.createSecondaryWindows();
             form.show();
             form.B_ConnectClick();
-            QTRY_VERIFY_WITH_TIMEOUT(form.B_Upd->isEnabled(), 20000);   // the mark after registration
+            // The mark after registration; the concordance tab's first requests are
+            // answered before the user turns to the update.
+            QTRY_VERIFY_WITH_TIMEOUT(form.B_Upd->isEnabled() && form.state().PendingRequest.isEmpty(), 20000);
             form.B_UpdClick();
             QCOMPARE(ui.questions.size(), 1);
             QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 20000);

@@ -198,10 +198,13 @@ private slots:
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("$NM=DICT=A,END,CONC,");
         QTRY_VERIFY(s.form->PageC->isTabVisible(s.form->PageC->indexOf(s.form->TS_Conc)));
+        // The concordance tab opens and asks for its characteristics.
+        QVERIFY(s.peer.waitForPoke(5000, 1));
+        QVERIFY(s.peer.pokes().at(1).text.startsWith("$CN_C="));
         QTest::keyClick(s.form.get(), Qt::Key_F5);
         QVERIFY(s.form->sessionLog().contains("Restart DDE =116 Beg"));
         QVERIFY(!s.form->sessionLog().contains("Restart DDE =116 END"));
-        QVERIFY(s.nothingPokedSince(1));
+        QVERIFY(s.nothingPokedSince(2));
     }
 
     void noLocalServerFile_isExplainedOnceNamingTheFolder()

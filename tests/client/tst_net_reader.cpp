@@ -17,6 +17,11 @@ private slots:
         QCOMPARE(m.tag, QByteArray("NM"));
         QCOMPARE(m.body, QByteArray("x"));
         QCOMPARE(m.mark, ' ');   // the byte before "$NM" is a blank
+        // The first occurrence of the winning tag gives the body, past "$" runs.
+        const TagMatch twice = findTag("$$CT_N=a$DC_C=b$$CT_N=c", ReplyTagList);
+        QCOMPARE(twice.tag, QByteArray("DC_C"));
+        QCOMPARE(twice.body, QByteArray("b$$CT_N=c"));
+        QCOMPARE(findTag("x$$$CT_N=one $CT_N=two", ReplyTagList).body, QByteArray("one $CT_N=two"));
     }
 
     void similarTags_needTheirOwnEqualsSign()

@@ -1,9 +1,11 @@
 // The self-update against a scripted server: update files are written and the updater
 // started only as answers to the requests the user confirmed; the files are replaced
-// atomically; a leftover updater is removed at the next start in the socket mode.
+// atomically; a leftover updater is removed at the next start in the socket mode; a
+// copy in a folder it may not change (an installed package, a read-only folder) refuses.
 #include "app/SelfUpdate.h"
 #include "support/WebSession.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -13,6 +15,20 @@ namespace {
 
 const QByteArray NewClient = QByteArray("\x7f" "ELF new client\0\x01\x02", 19);
 const QByteArray Updater = "#!/bin/sh\nexit 0\n";
+
+// Every entry under `folder` with its size: what a refused update must leave as it was.
+QStringList listing(const QString &folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        entries << it.filePath() + QLatin1Char(' ') + QString::number(it.fileInfo().size());
+    }
+    entries.sort();
+    return entries;
+}
 
 QByteArray fileBytes(const QString &path)
 {
@@ -144,6 +160,56 @@ private slots:
         QVERIFY(nothingSentSince(*s.form, s.peer, seen + 1));   // no "CL_B"
         QVERIFY2(s.ui.messages.first().contains(message), qPrintable(s.ui.messages.first()));
         QCOMPARE(QFileInfo(s.home.path() + QStringLiteral("/Lexar.ex")).isDir(), targetIsFolder);
+        QVERIFY(s.form->isVisible());
+    }
+
+    void installedCopy_refusesTheUpdateAndWritesNothing_data()
+    {
+        QTest::addColumn<bool>("packaged");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("folder marked as the package's") << true << QStringLiteral("из пакета");
+        QTest::newRow("read-only folder") << false << QStringLiteral("нельзя записывать");
+    }
+
+    void installedCopy_refusesTheUpdateAndWritesNothing()
+    {
+        QFETCH(bool, packaged);
+        QFETCH(QString, message);
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        const QString folder = s.home.path();
+        // The package ships its updater; a start must not take it for a leftover.
+        QFile shipped(folder + QStringLiteral("/LexarE.exe"));
+        QVERIFY(shipped.open(QIODevice::WriteOnly));
+        shipped.write(Updater);
+        shipped.close();
+        if (packaged) {
+            QFile marker(folder + QStringLiteral("/Lexar.package"));
+            QVERIFY(marker.open(QIODevice::WriteOnly));
+        }
+        const QFileDevice::Permissions writable = QFile(folder).permissions();
+        if (!packaged)
+            QVERIFY(QFile(folder).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                                 | QFileDevice::ReadGroup | QFileDevice::ExeGroup));
+        const QStringList before = listing(folder);
+
+        s.peer.reply(marked("RSTR", QByteArray()));
+        QTRY_VERIFY(s.form->B_Upd->isEnabled());
+        const int seen = int(s.peer.requests().size());
+        s.form->B_UpdClick();
+        s.form->selfUpdate()->postUpdateCleanup();
+        const bool quiet = nothingSentSince(*s.form, s.peer, seen);   // no "CL_E"
+        const QStringList after = listing(folder);
+        QFile(folder).setPermissions(writable);
+
+        QVERIFY(quiet);
+        QVERIFY(s.ui.questions.isEmpty());
+        QCOMPARE(s.ui.messages.size(), 1);
+        QVERIFY2(s.ui.messages.first().contains(message), qPrintable(s.ui.messages.first()));
+        QVERIFY2(s.ui.messages.first().contains(QStringLiteral("пакет")),
+                 qPrintable(s.ui.messages.first()));
+        QCOMPARE(s.form->selfUpdate()->stage(), SelfUpdate::Stage::Idle);
+        QCOMPARE(after, before);
         QVERIFY(s.form->isVisible());
     }
 

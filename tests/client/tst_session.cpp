@@ -73,8 +73,8 @@ private slots:
         QVERIFY(s.registerWith(withOptions("SL_Count=12345,SS=YES", RegisteredBody)));
         QCOMPARE(s.form->L1->text(), QStringLiteral("Добро пожаловать"));
         QVERIFY(s.form->L_Loading->isHidden());
-        QVERIFY(!s.form->TS_Conc->PC_Conc->isTabVisible(
-            s.form->TS_Conc->PC_Conc->indexOf(s.form->TS_Conc->TS_Text)));
+        QVERIFY(!s.form->TS_Conc->PageCC->isTabVisible(
+            s.form->TS_Conc->PageCC->indexOf(s.form->TS_Conc->TS_Conc_T)));
         QVERIFY(s.tabVisible(s.form->TS_Dict));
         QVERIFY(s.tabVisible(s.form->TS_Conc));
         QVERIFY(!s.tabVisible(s.form->TS_Chat));
@@ -85,8 +85,8 @@ private slots:
         QCOMPARE(dicts[1].pos.DictNo, 1);
         QCOMPARE(s.form->TS_Dict->CB_Dict->count(), 2);
         QCOMPARE(s.form->state().CurDict, 0);
-        QVERIFY(s.form->TS_Conc->PC_Conc->isTabVisible(
-            s.form->TS_Conc->PC_Conc->indexOf(s.form->TS_Conc->TS_Conc_D)));
+        QVERIFY(s.form->TS_Conc->PageCC->isTabVisible(
+            s.form->TS_Conc->PageCC->indexOf(s.form->TS_Conc->TS_Conc_D)));
         QVERIFY(s.form->windowTitle().endsWith(QStringLiteral(" Объём корпуса текстов 12345")));
 
         // The corpus size is appended once, however many replies carry it.

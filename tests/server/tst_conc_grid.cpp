@@ -2,7 +2,7 @@
 // one row per line of the page with its occurrence number, the "CONC" and "TEXT"
 // variants, paging, the headword reference with its dictionary position; and the
 // concordance tie "DTCR"/"DTCC" of the dictionary entries ("DC_S").
-#include "support/ConcReaders.h"
+#include "concordance/core/ContextLines.h"
 #include "support/ConcViewsFixture.h"
 
 #include "dictionary/core/UsageGrid.h"
@@ -102,7 +102,7 @@ private slots:
         QCOMPARE(r.conc.FirstLine, 5);
         QCOMPARE(r.conc.CurLine, 6);
         // The same page as the context lines would show.
-        const auto lines = concreaders::readContextLines(m_server.request("CT_N", c, next).body);
+        const auto lines = conccore::parseContextLines(m_server.request("CT_N", c, next).body);
         QCOMPARE(lines.first().number, 5);
     }
 

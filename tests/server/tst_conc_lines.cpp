@@ -3,8 +3,11 @@
 // line numbers, centres, contexts with verse marks, link fragments, each Move,
 // FirstLine / CurLine / Found / ConcCount / ConcSBar, the lemma base, the exports,
 // a word clicked in the text view, refusals and concurrent requests.
-#include "support/ConcReaders.h"
 #include "support/ConcViewsFixture.h"
+
+#include "concordance/core/ConcExport.h"
+#include "concordance/core/ContextLines.h"
+#include "dictionary/core/DictBrowser.h"
 
 #include "corpus/Charset.h"
 
@@ -52,7 +55,17 @@ private:
         return o;
     }
 
-    QList<int> numbers(const QList<concreaders::ContextLine> &lines) const
+    // The lines the client writes into the buffer after an export's header.
+    static QList<QByteArray> exportLines(const QByteArray &body)
+    {
+        textcore::Buffer buffer;
+        conccore::ConcExportWriter writer(body, false);
+        while (writer.writeSome(buffer, 1000)) {
+        }
+        return buffer.lines();
+    }
+
+    QList<int> numbers(const QList<conccore::ContextLine> &lines) const
     {
         QList<int> out;
         for (const auto &l : lines)
@@ -64,7 +77,7 @@ private:
     void checkPage(const Read &r, const std::vector<uint32_t> &order, int first, int last, int current)
     {
         QCOMPARE(r.tag, QByteArray("CT_N"));
-        const auto shown = concreaders::readContextLines(r.body);
+        const auto shown = conccore::parseContextLines(r.body);
         QCOMPARE(shown.size(), last - first + 1);
         QCOMPARE(r.conc.FirstLine, first);
         QCOMPARE(r.conc.CurLine, current);
@@ -210,7 +223,7 @@ private slots:
     {
         const Read r = m_server.request("CT_N", homePosition(), ViewsServer::options(5, 2, "CLR"));
         QCOMPARE(r.tag, QByteArray("CT_N"));
-        const auto shown = concreaders::readContextLines(r.body);
+        const auto shown = conccore::parseContextLines(r.body);
         QCOMPARE(shown.size(), 5);
         QCOMPARE(numbers(shown), QList<int>({1, 2, 3, 4, 5}));
         QCOMPARE(r.conc.FirstLine, 1);
@@ -224,15 +237,15 @@ private slots:
         for (const auto &l : shown) {
             QCOMPARE(l.centre.toLower(), ru("дом"));
             QCOMPARE(l.name, ru("Борин. Песня"));
-            const auto links = concreaders::readLinks(l.tag);
+            const auto links = dictcore::readDictLinks(l.tag);
             QCOMPARE(links.size(), 1);
-            QCOMPARE(links[0].headword, headword + 1);
-            QCOMPARE(links[0].dictionary, 0);
+            QCOMPARE(links[0].wordNo, headword + 1);
+            QCOMPARE(links[0].dictNo, 0);
         }
         // CLR with one centre word: the nearest left word decides, "вот" first.
-        QCOMPARE(concreaders::renderMarks(shown[0].left.trimmed()), ru("хорош. || Вот"));
-        QCOMPARE(concreaders::renderMarks(shown[0].right.trimmed()), ru("родной, || и"));
-        QCOMPARE(concreaders::renderMarks(shown[1].left.trimmed()), ru("стоит, || где"));
+        QCOMPARE(conccore::renderMarks(shown[0].left.trimmed()), ru("хорош. || Вот"));
+        QCOMPARE(conccore::renderMarks(shown[0].right.trimmed()), ru("родной, || и"));
+        QCOMPARE(conccore::renderMarks(shown[1].left.trimmed()), ru("стоит, || где"));
         // Every line agrees with the engine's order.
         const auto order = homeOrder("CLR");
         for (int i = 0; i < shown.size(); ++i)
@@ -243,8 +256,8 @@ private slots:
     {
         const auto ctx = m_server.lines->context(m_server.tokenIn("Песня", 5), 3, Base::Form);   // "и [дом] высок."
         QCOMPARE(ctx.centre, ru("дом"));
-        QCOMPARE(concreaders::renderMarks(ctx.left), ru("мой дом, || и"));
-        QCOMPARE(concreaders::renderMarks(ctx.right), ru(" высок. || У дома"));
+        QCOMPARE(conccore::renderMarks(ctx.left), ru("мой дом, || и"));
+        QCOMPARE(conccore::renderMarks(ctx.right), ru(" высок. || У дома"));
         // The text's first words when fewer than the width stand before the centre.
         const auto first = m_server.lines->context(m_server.tokenIn("Песня", 2), 5, Base::Form);
         QCOMPARE(first.left, ru("Стоит мой"));
@@ -350,13 +363,13 @@ private slots:
     {
         tCConcPos c = ViewsServer::position(kCharLemma, m_server.value(kCharLemma, "дом"), kCharLemma);
         const Read r = m_server.request("CT_N", c, ViewsServer::options(20, 3, "LCR"));
-        const auto shown = concreaders::readContextLines(r.body);
+        const auto shown = conccore::parseContextLines(r.body);
         QCOMPARE(shown.size(), 12);
         QCOMPARE(r.conc.Found[1], 12);
         QByteArrayList lefts;
         for (const auto &l : shown) {
             QCOMPARE(l.centre, ru("дом"));   // "дома", "доме", "домом" shown as the lemma
-            lefts.append(concreaders::renderMarks(l.left.trimmed()));
+            lefts.append(conccore::renderMarks(l.left.trimmed()));
         }
         // "За домом лес, || за лесом [дом]": lemmas in the context too, "лес" twice.
         QVERIFY2(lefts.contains(ru("лес, || за лес")), lefts.join('|').constData());
@@ -392,16 +405,16 @@ private slots:
         QCOMPARE(r.options.value("PrintConc"), QByteArray("True"));       // the client exports it
         QCOMPARE(r.options.value("PrintConcStr"), QByteArray("False"));   // "Найдено ..." in the header
         QCOMPARE(r.conc.Found[1], 9);
-        const QList<QByteArray> written = concreaders::readExport(r.body);
+        const QList<QByteArray> written = exportLines(r.body);
         QCOMPARE(written.size(), 10);   // one heading and nine lines
         QCOMPARE(written[0], ru("Борин/Песня/ : "));
         QCOMPARE(written[1], ru("     1 хорош. || Вот  дом  родной, || и"));
         QVERIFY(written[9].startsWith("     9 "));
         // The lines in the order of the pages.
-        const auto shown = concreaders::readContextLines(
+        const auto shown = conccore::parseContextLines(
             m_server.request("CT_N", homePosition(), ViewsServer::options(9, 2, "CLR")).body);
         for (int i = 0; i < 9; ++i)
-            QVERIFY(written[i + 1].contains(concreaders::renderMarks(shown[i].left.trimmed())));
+            QVERIFY(written[i + 1].contains(conccore::renderMarks(shown[i].left.trimmed())));
     }
 
     void export_requestedLineOnly()
@@ -415,11 +428,12 @@ private slots:
         o.set("PrintConcStr", "True");
         o.set("Char3", QByteArray(1, char(200 + kCharYear)));
         const Read r = m_server.request("CT_N", c, o);
-        const QList<QByteArray> written = concreaders::readExport(r.body);
+        QCOMPARE(r.options.value("PrintConcStr"), QByteArray("True"));   // "Запрошенная строка : "
+        const QList<QByteArray> written = exportLines(r.body);
         QCOMPARE(written.size(), 2);
         QCOMPARE(written[0], QByteArray("1840/ : "));
-        const auto shown = concreaders::readContextLines(page.body);
-        QVERIFY(written[1].startsWith("     1 " + concreaders::renderMarks(shown[3].left.trimmed()) + "  "));
+        const auto shown = conccore::parseContextLines(page.body);
+        QVERIFY(written[1].startsWith("     1 " + conccore::renderMarks(shown[3].left.trimmed()) + "  "));
         QCOMPARE(r.conc.CurLine, 4);
     }
 
@@ -455,7 +469,7 @@ private slots:
         c.CharNo[2] = kCharAuthor;
         c.ValueNo[2] = qint32(m_server.value(kCharAuthor, "Борин"));
         const Read r = m_server.request("CT_N", c, ViewsServer::options(20));
-        QCOMPARE(concreaders::readContextLines(r.body).size(), 12);
+        QCOMPARE(conccore::parseContextLines(r.body).size(), 12);
     }
 
     void clickedWord_becomesCurrentLine()

@@ -9,8 +9,8 @@
 #include "concordance/Query.h"
 #include "concordance/ValueList.h"
 #include "corpus/Charset.h"
+#include "concordance/core/ConcReplies.h"
 #include "dictionary/core/RefList.h"
-#include "model/CommaList.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 #include "wire/ReplyReader.h"
@@ -46,19 +46,20 @@ struct Read {
     QByteArray body;
     tCConcPos conc;
     OptionList options;
-    QList<reflist::RefElement> items;
+    // The values as the client reads them, empty values shown with their mark.
+    QList<conccore::WordEntry> items;
     QByteArrayList texts() const
     {
         QByteArrayList out;
         for (const auto &e : items)
-            out.append(e.text);
+            out.append(e.whole);
         return out;
     }
     QList<qint32> alphaNos() const
     {
         QList<qint32> out;
         for (const auto &e : items)
-            out.append(e.ref ? e.ref->NestRef : -99);
+            out.append(e.rec.AlphaNo);
         return out;
     }
 };
@@ -93,7 +94,7 @@ private:
         out.conc = conc;
         out.options = options;
         if (r.tag == "CN_W")
-            out.items = reflist::readUntilUnreferenced(r.body);
+            out.items = conccore::parseWordPage(r.body, true).entries;
         return out;
     }
 
@@ -223,8 +224,8 @@ private slots:
         QCOMPARE(r.tag, QByteArray("CN_C"));
         QCOMPARE(r.options.value("ChangeConcC"), QByteArray("YES"));
         QCOMPARE(r.options.value("1"), QByteArray("2"));   // the client's own options come back
-        const QList<QByteArray> items = commalist::split(r.body);
-        QCOMPARE(items.size(), 2 * kCharCount);
+        const QList<conccore::Characteristic> items = conccore::parseCharacteristics(r.body);
+        QCOMPARE(items.size(), kCharCount);
         const QByteArrayList names = {ru("Словоформа"), ru("Лемма"), ru("Автор"), ru("Название текста"),
                                       ru("Вид текста"), ru("Год создания"), ru("Десятилетие"),
                                       ru("Окончание словоформы"), ru("Длина словоформы")};
@@ -232,10 +233,10 @@ private slots:
         // kinds: изречения, проза, стихи; years: none, 1829, 1836, 1853-1855.
         const QList<int> counts = {30, 14, 4, 4, 3, 4, 4, -1, -1};
         for (int i = 0; i < kCharCount; ++i) {
-            QCOMPARE(items[2 * i], names[i]);
+            QCOMPARE(items[i].name, names[i]);
             if (counts[i] >= 0)
-                QCOMPARE(items[2 * i + 1].toInt(), counts[i]);
-            QCOMPARE(items[2 * i + 1].toUInt(), m_engine->characteristic(i).valueCount());
+                QCOMPARE(items[i].count, counts[i]);
+            QCOMPARE(quint32(items[i].count), m_engine->characteristic(i).valueCount());
         }
         QVERIFY(m_service->registrationBody("1.4.12.0x").contains("CONC,"));
     }
@@ -247,17 +248,18 @@ private slots:
             requests::wire("CN_Cx", requests::concDictParams(conc, tCDictPos(0), OptionList::initial()));
         const Read r = readReply(send(wire), conc, OptionList::initial());
         QCOMPARE(r.tag, QByteArray("CN_Cx"));
-        const QList<QByteArray> lines = commalist::split(r.body);
+        const QList<conccore::Group> lines = conccore::parseGroups(r.body);
         QCOMPARE(lines.size(), 4);
-        for (const QByteArray &l : lines) {
-            const qsizetype dash = l.indexOf(" - ");
-            QVERIFY(dash > 0);
-            QCOMPARE(l.size() - dash - 3, qsizetype(kCharCount));
+        for (const conccore::Group &l : lines) {
+            QVERIFY(l.named && !l.name.isEmpty());
+            QCOMPARE(l.pattern.size(), qsizetype(kCharCount));
         }
         // Group 0: every characteristic, word form the default; group 1: word form
         // and lemma; group 3: author, title.
-        QVERIFY(lines[0].endsWith(" - X11111111"));
-        QVERIFY(lines[1].endsWith(" - X10000000"));
+        QCOMPARE(lines[0].pattern, QByteArray("X11111111"));
+        QCOMPARE(lines[1].pattern, QByteArray("X10000000"));
+        QCOMPARE(lines[1].code, QByteArray("\xC8\xC9"));
+        QCOMPARE(lines[3].code, QByteArray("\xCA\xCB"));
         QCOMPARE(m_engine->groupMembers(1), (QList<int>{kCharForm, kCharLemma}));
         QCOMPARE(m_engine->groupMembers(3), (QList<int>{kCharAuthor, kCharTitle}));
         QCOMPARE(m_engine->groupMembers(0).size(), kCharCount);
@@ -271,8 +273,8 @@ private slots:
                                             ru("дома /дом"), ru("дремлешь /")}));
         QCOMPARE(r.alphaNos(), (QList<qint32>{0, 1, 2, 3, 4, 5}));
         // AlphaNo, Count, FilterNo, FreqNo: "в" 3 times, third by frequency (и, лес, в).
-        QCOMPARE(*r.items[1].ref, (tRefC{1, 3, 0, 1, 2}));
-        QCOMPARE(*r.items[3].ref, (tRefC{3, 3, 0, 3, 3}));
+        QCOMPARE(r.items[1].rec, (conccore::ListRecord{1, 3, 1, 2}));
+        QCOMPARE(r.items[3].rec, (conccore::ListRecord{3, 3, 3, 3}));
         QCOMPARE(r.conc.ValueNo[0], 30);
         QCOMPARE(r.conc.ValueNo[1], 0);
         QCOMPARE(r.conc.Move[1], ' ');
@@ -288,11 +290,11 @@ private slots:
         QCOMPARE(r.texts(), QByteArrayList({ru("и /и"), ru("лес /лес"), ru("в /в"), ru("дом /дом"), ru("лесу /лес"),
                                             ru("майор /майор"), ru("молчал /"), ru("нос /нос"), ru("было /")}));
         for (int i = 0; i < r.items.size(); ++i) {
-            QCOMPARE(r.items[i].ref->Extra1, i);   // FilterNo: the place in this list
-            QCOMPARE(r.items[i].ref->Extra2, i);   // FreqNo
+            QCOMPARE(r.items[i].rec.FilterNo, i);   // FilterNo: the place in this list
+            QCOMPARE(r.items[i].rec.FreqNo, i);   // FreqNo
         }
-        QCOMPARE(r.items[0].ref->NestSize, 6);
-        QCOMPARE(r.items[1].ref->NestSize, 5);
+        QCOMPARE(r.items[0].rec.Count, 6);
+        QCOMPARE(r.items[1].rec.Count, 5);
 
         // Rhyme order: by the last letter, then the one before it.
         r = list(level1(kCharForm), options(4, "B"));
@@ -302,21 +304,21 @@ private slots:
         // Years: numbers in order; reverse is descending; the texts without a year
         // (the fortune) give the empty value, first.
         r = list(level1(kCharYear), options(10));
-        QCOMPARE(r.texts(), QByteArrayList({QByteArray(), "1829", "1836", "1853-1855"}));
-        QCOMPARE(r.items[0].ref->NestSize, 2);
-        QCOMPARE(r.items[3].ref->NestSize, 13);
+        QCOMPARE(r.texts(), QByteArrayList({conccore::emptyValueMark(), "1829", "1836", "1853-1855"}));
+        QCOMPARE(r.items[0].rec.Count, 2);
+        QCOMPARE(r.items[3].rec.Count, 13);
         r = list(level1(kCharYear), options(10, "B"));
-        QCOMPARE(r.texts(), QByteArrayList({"1853-1855", "1836", "1829", QByteArray()}));
+        QCOMPARE(r.texts(), QByteArrayList({"1853-1855", "1836", "1829", conccore::emptyValueMark()}));
     }
 
     void emptyValues_listedWithARealNumber_forTheClientToMarkOrDrop()
     {
         const Read r = list(level1(kCharLemma), options(3));
         QCOMPARE(r.items.size(), 3);
-        QCOMPARE(r.items[0].text, QByteArray());
-        QVERIFY(r.items[0].ref);   // AlphaNo 0, not the "no reference" -1
-        QCOMPARE(*r.items[0].ref, (tRefC{0, 14, 0, 0, 0}));   // 14 words hunspell does not know
-        QCOMPARE(r.items[1].text, ru("в"));
+        QCOMPARE(r.items[0].whole, conccore::emptyValueMark());
+        // AlphaNo 0, not the "no reference" -1 (the reader would stop before it).
+        QCOMPARE(r.items[0].rec, (conccore::ListRecord{0, 14, 0, 0}));   // 14 words hunspell does not know
+        QCOMPARE(r.items[1].whole, ru("в"));
         QCOMPARE(r.conc.ValueNo[0], 14);
         // Titles carry their author in the second column.
         const Read t = list(level1(kCharTitle), options(10));
@@ -373,13 +375,13 @@ private slots:
         const Read r = list(c, o);
         QCOMPARE(r.tag, QByteArray("CN_W"));
         QCOMPARE(r.items.size(), rows);
-        QCOMPARE(r.items[0].ref->NestRef, first);
-        QCOMPARE(r.items[0].ref->Extra1, first);   // unfiltered: FilterNo is the place too
+        QCOMPARE(r.items[0].rec.AlphaNo, first);
+        QCOMPARE(r.items[0].rec.FilterNo, first);   // unfiltered: FilterNo is the place too
         QCOMPARE(r.options.value("LBCWIndex"), index);
         QCOMPARE(r.options.value("ConcSBarW"), thumbBack);
         QVERIFY(!r.options.has("ListPos"));   // a later button request must not repeat it
         QCOMPARE(r.conc.Move[1], ' ');
-        QCOMPARE(r.conc.ValueNo[1], r.items[index.toInt()].ref->NestRef);
+        QCOMPARE(r.conc.ValueNo[1], r.items[index.toInt()].rec.AlphaNo);
         QCOMPARE(r.conc.ValueNo[0], 30);
     }
 
@@ -390,8 +392,8 @@ private slots:
         Read r = list(c, options(10));
         QCOMPARE(r.texts(), QByteArrayList({ru("лесу /лес"), ru("снегу /снег"), ru("у /у")}));
         QCOMPARE(r.conc.ValueNo[0], 3);
-        QCOMPARE(r.items[1].ref->Extra1, 1);    // FilterNo within the restricted list
-        QCOMPARE(r.items[1].ref->NestRef, 21);  // AlphaNo in the whole list
+        QCOMPARE(r.items[1].rec.FilterNo, 1);    // FilterNo within the restricted list
+        QCOMPARE(r.items[1].rec.AlphaNo, 21);  // AlphaNo in the whole list
         QVERIFY(!r.options.has("ConcSBarW"));   // one page: no scroll bar
         QCOMPARE(r.conc.Request[1], ru("*у"));  // the pattern stays for the next page
 
@@ -422,15 +424,15 @@ private slots:
                                             ru("лесом /лес"), ru("лесу /лес"), ru("майор /майор"), ru("молчал /"),
                                             ru("нос /нос"), ru("пропал /"), ru("шёл /")}));
         // "и": AlphaNo 8, twice in Gogol, third in the filtered list, first by frequency.
-        QCOMPARE(*r.items[2].ref, (tRefC{8, 2, 0, 2, 0}));
+        QCOMPARE(r.items[2].rec, (conccore::ListRecord{8, 2, 2, 0}));
         QCOMPARE(r.conc.Mark[1], 'Y');
         QCOMPARE(r.conc.ValueNo[1], qint32(value(kCharAuthor, "Гоголь")));
 
         // Frequency order under the filter: counts in Gogol, ties alphabetical.
         const Read q = list(c, options(4, "Q"));
         QCOMPARE(q.texts(), QByteArrayList({ru("и /и"), ru("майор /майор"), ru("нос /нос"), ru("в /в")}));
-        QCOMPARE(q.items[3].ref->Extra1, 3);
-        QCOMPARE(q.items[3].ref->Extra2, 2);   // "в" is third in the whole corpus
+        QCOMPARE(q.items[3].rec.FilterNo, 3);
+        QCOMPARE(q.items[3].rec.FreqNo, 2);   // "в" is third in the whole corpus
     }
 
     void filters_threeLevels_andAComposedValueSet()
@@ -444,13 +446,13 @@ private slots:
         c.ValueNo[3] = -1;
         Read r = list(c, options(10));
         QCOMPARE(r.texts(), QByteArrayList({ru("Гоголь"), ru("Толстой")}));
-        QCOMPARE(r.items[0].ref->NestSize, 3);   // лесу, лесом, лес
-        QCOMPARE(r.items[1].ref->NestSize, 3);   // Лес, лесу, леса
+        QCOMPARE(r.items[0].rec.Count, 3);   // лесу, лесом, лес
+        QCOMPARE(r.items[1].rec.Count, 3);   // Лес, лесу, леса
         c.CharNo[3] = kCharForm;
         r = list(c, options(10));
         QCOMPARE(r.texts(), QByteArrayList({ru("лес /лес"), ru("леса /лес"), ru("лесом /лес"), ru("лесу /лес")}));
-        QCOMPARE(r.items[0].ref->NestSize, 2);
-        QCOMPARE(r.items[3].ref->NestSize, 2);
+        QCOMPARE(r.items[0].rec.Count, 2);
+        QCOMPARE(r.items[3].rec.Count, 2);
 
         // Row 1 a composed set {лес, лесом} (the wire writes its "," as "."), then the authors.
         tCConcPos s = level1(kCharForm);
@@ -462,10 +464,10 @@ private slots:
         s.ValueNo[2] = -1;
         r = list(s, options(10));
         QCOMPARE(r.texts(), QByteArrayList({ru("Гоголь"), ru("Народ ¤NM= |x"), ru("Пушкин"), ru("Толстой")}));
-        QCOMPARE(r.items[0].ref->NestSize, 2);
-        QCOMPARE(r.items[1].ref->NestSize, 1);
-        QCOMPARE(r.items[2].ref->NestSize, 2);
-        QCOMPARE(r.items[3].ref->NestSize, 1);
+        QCOMPARE(r.items[0].rec.Count, 2);
+        QCOMPARE(r.items[1].rec.Count, 1);
+        QCOMPARE(r.items[2].rec.Count, 2);
+        QCOMPARE(r.items[3].rec.Count, 1);
         QCOMPARE(r.conc.Request[1], s.Request[1].replace(',', '.'));
     }
 
@@ -482,7 +484,7 @@ private slots:
         // skipped), в, шёл, молчал, шумел, было, рубят.
         QCOMPARE(r.texts(), QByteArrayList({ru("было /"), ru("в /в"), ru("и /и"), ru("молчал /"), ru("рубят /"),
                                             ru("шёл /"), ru("шумел /")}));
-        QCOMPARE(r.items[2].ref->NestSize, 3);
+        QCOMPARE(r.items[2].rec.Count, 3);
         QCOMPARE(r.conc.Distance[2], 1);
 
         c.Distance[2] = -1;
@@ -490,8 +492,8 @@ private slots:
         // The word before: прелестный (across "—"), и twice, в twice, дома (across
         // "."), у; a text's first word has none.
         QCOMPARE(r.texts(), QByteArrayList({ru("в /в"), ru("дома /дом"), ru("и /и"), ru("прелестный /"), ru("у /у")}));
-        QCOMPARE(r.items[0].ref->NestSize, 2);
-        QCOMPARE(r.items[2].ref->NestSize, 2);
+        QCOMPARE(r.items[0].rec.Count, 2);
+        QCOMPARE(r.items[2].rec.Count, 2);
 
         // Within 2 words to the right: "Лес и дом" counts "дом" once for "Лес" and
         // "и" once although "и" also follows "дом".
@@ -500,7 +502,7 @@ private slots:
         const auto expected = bruteCounts({Condition{1, kCharLemma, {value(kCharLemma, "лес")}, 0}}, kCharForm, 2);
         QCOMPARE(r.items.size(), int(expected.size()));
         for (const auto &e : r.items)
-            QCOMPARE(uint32_t(e.ref->NestSize), expected.at(uint32_t(e.ref->NestRef)));
+            QCOMPARE(uint32_t(e.rec.Count), expected.at(uint32_t(e.rec.AlphaNo)));
 
         // The last word of a text has nothing on its right: the next text is not
         // its continuation.
@@ -557,7 +559,7 @@ private slots:
         QVERIFY(!r.options.has("ConcSBarW"));
         QVERIFY(!r.options.has("LBCWIndex"));
         for (int i = 0; i < 30; ++i)
-            QCOMPARE(r.items[i].ref->NestRef, i);
+            QCOMPARE(r.items[i].rec.AlphaNo, i);
         QCOMPARE(r.conc.ValueNo[0], 30);
         // Every element reads, the last one too (no separator after it).
         QCOMPARE(reflist::readAll(r.body).size(), 30);
@@ -572,7 +574,7 @@ private slots:
         OptionList o = options(5);
         o.set("TabType", "CONC4");
         Read r = list(c, o);
-        QCOMPARE(r.items[0].ref->NestRef, qint32(value(kCharForm, "дома")));
+        QCOMPARE(r.items[0].rec.AlphaNo, qint32(value(kCharForm, "дома")));
         QCOMPARE(r.options.value("TabType"), QByteArray("CONC4"));   // the client refreshes its row captions
 
         // Row 1 fixed on Tolstoy: the clicked word is Gogol's, so the row follows it
@@ -584,7 +586,7 @@ private slots:
         r = list(c, o);
         QCOMPARE(r.conc.ValueNo[1], qint32(value(kCharAuthor, "Гоголь")));
         QCOMPARE(r.conc.Request[1], ru("Гоголь"));
-        QCOMPARE(r.items[0].text, ru("дом"));
+        QCOMPARE(r.items[0].whole, ru("дом"));
         QCOMPARE(r.conc.ValueNo[2], qint32(value(kCharLemma, "дом")));
         QCOMPARE(r.conc.ValueNo[0], 7);   // "", в, дом, и, лес, майор, нос
 
@@ -593,7 +595,7 @@ private slots:
         fix(c, 1, kCharAuthor, qint32(value(kCharAuthor, "Толстой")));
         r = list(c, o);
         QCOMPARE(r.conc.ValueNo[1], qint32(value(kCharAuthor, "Толстой")));
-        QCOMPARE(r.items[0].ref->NestRef, 0);
+        QCOMPARE(r.items[0].rec.AlphaNo, 0);
     }
 
     void clickHook_getsTheReplyPositionAndTheToken()
@@ -661,20 +663,19 @@ private slots:
             const auto expected = bruteCounts(fixed, listChar, distance);
             QCOMPARE(r.items.size(), int(expected.size()));
             QCOMPARE(r.conc.ValueNo[0], qint32(expected.size()));
-            uint32_t sum = 0;
+            // Every expected value once: no value twice in place of a missing one.
+            std::set<uint32_t> seen;
             for (const auto &e : r.items) {
-                QVERIFY(e.ref);
-                QCOMPARE(uint32_t(e.ref->NestSize), expected.at(uint32_t(e.ref->NestRef)));
-                sum += uint32_t(e.ref->NestSize);
+                QCOMPARE(uint32_t(e.rec.Count), expected.at(uint32_t(e.rec.AlphaNo)));
+                QVERIFY(seen.insert(uint32_t(e.rec.AlphaNo)).second);
             }
             // The selection of each value has as many occurrences as its count.
             if (!r.items.isEmpty()) {
                 const auto &e = r.items[int(rng.bounded(r.items.size()))];
                 tCConcPos sel = c;
-                sel.ValueNo[size_t(level)] = e.ref->NestRef;
-                QCOMPARE(m_engine->select(sel, OptionList()).tokens.size(), size_t(e.ref->NestSize));
+                sel.ValueNo[size_t(level)] = e.rec.AlphaNo;
+                QCOMPARE(m_engine->select(sel, OptionList()).tokens.size(), size_t(e.rec.Count));
             }
-            Q_UNUSED(sum);
         }
     }
 
@@ -740,30 +741,30 @@ private slots:
             const replyreader::ReplyRead rr = replyreader::readReply(text, conc, dict, opts);
             r.tag = rr.tag;
             r.body = rr.body;
-            r.items = reflist::readUntilUnreferenced(rr.body);
+            r.items = conccore::parseWordPage(rr.body, true).entries;
             return r;
         };
         Read r = read(ask(requests::wire("CN_C", requests::dictParams(dict, opts))));
         QCOMPARE(r.tag, QByteArray("CN_C"));
-        const QList<QByteArray> chars = commalist::split(r.body);
-        QCOMPARE(chars.size(), 2 * kCharCount);
+        const QList<conccore::Characteristic> chars = conccore::parseCharacteristics(r.body);
+        QCOMPARE(chars.size(), kCharCount);
         QCOMPARE(opts.value("ChangeConcC"), QByteArray("YES"));
         r = read(ask(requests::wire("CN_Cx", requests::concDictParams(conc, dict, opts))));
-        QCOMPARE(commalist::split(r.body).size(), 4);
+        QCOMPARE(conccore::parseGroups(r.body).size(), 4);
 
         conc.Level = 1;
         conc.CharNo[1] = kCharForm;
         conc.ValueNo[1] = -1;
-        conc.ValueNo[0] = chars[1].toInt();
+        conc.ValueNo[0] = chars[0].count;
         r = read(ask(requests::wire("CN_W", requests::concDictParams(conc, dict, opts))));
         QCOMPARE(r.tag, QByteArray("CN_W"));
         QCOMPARE(r.items.size(), 4);
-        QCOMPARE(conc.ValueNo[0], chars[1].toInt());   // the list's size, as CN_C announced
+        QCOMPARE(conc.ValueNo[0], chars[0].count);   // the list's size, as CN_C announced
         QCOMPARE(opts.value("LBCWIndex"), QByteArray("0"));
 
         opts.set("ListPos", "FULL");
         r = read(ask(requests::wire("CN_W", requests::concParams(conc, opts))));
-        QCOMPARE(r.items.size(), chars[1].toInt());
+        QCOMPARE(r.items.size(), chars[0].count);
         QCOMPARE(opts.value("ListPos"), QByteArray("FILL"));
 
         // A word clicked in the text view (its token in CurLine, "4" in TabType):
@@ -781,7 +782,7 @@ private slots:
         conc.FirstLine = qint32(lesom);
         r = read(ask(requests::wire("CN_W", requests::concDictParams(conc, dict, opts))));
         QCOMPARE(r.tag, QByteArray("CN_W"));
-        QVERIFY(r.items.value(0).text.startsWith(ru("лесом /")));
+        QVERIFY(r.items.value(0).whole.startsWith(ru("лесом /")));
         QCOMPARE(conc.Move[0], 'C');
         QVERIFY2(conc.CurLine == 1 || conc.CurLine == 2, QByteArray::number(conc.CurLine).constData());
     }
@@ -796,7 +797,7 @@ private slots:
         const Read r = readReply(reply, level1(kCharAuthor), options(10));
         QCOMPARE(r.tag, QByteArray("CN_W"));
         QCOMPARE(r.items.size(), 4);
-        QCOMPARE(r.items[1].text, ru("Народ ¤NM= |x"));
+        QCOMPARE(r.items[1].whole, ru("Народ ¤NM= |x"));
 
         QCOMPARE(globMatch(cp("лесом"), cp("л*с*м")), true);
         QCOMPARE(globMatch(cp("лесом"), cp("л*с")), false);

@@ -3,7 +3,7 @@
 // grave accents, empty lines between paragraphs, the title, the dictionary links,
 // paging by Move / "TextPos", the buffer variant) and "CT_T" read by the full-text
 // window's rules (lines per "LBC_X_Max", paging kept in "LBC_T_Beg"/"LBC_T_End").
-#include "support/ConcReaders.h"
+#include "dictionary/core/DictBrowser.h"
 #include "support/ConcViewsFixture.h"
 #include "text/core/TextReplies.h"
 
@@ -101,10 +101,10 @@ private slots:
         QCOMPARE(zeros, 1);
         QCOMPARE(number(page, ru("20:")), int(cat) - 1);   // "20" two tokens before: numbered token + 1
         // The links of the current word: the corpus dictionary's headword "кот".
-        const auto links = concreaders::readLinks(page.links);
+        const auto links = dictcore::readDictLinks(page.links);
         QCOMPARE(links.size(), 1);
-        QCOMPARE(links[0].dictionary, 0);
-        QCOMPARE(m_server.service->dictionaries()[0]->dictionary().index().word(links[0].headword - 1),
+        QCOMPARE(links[0].dictNo, 0);
+        QCOMPARE(m_server.service->dictionaries()[0]->dictionary().index().word(links[0].wordNo - 1),
                  QStringLiteral("кот"));
         // The position comes back with the same current line; "TextPos" is used up.
         QCOMPARE(r.conc.CurLine, c.CurLine);

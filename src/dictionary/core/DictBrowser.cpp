@@ -172,7 +172,11 @@ DictOutcome TS_DictShow(DictPageState &page, tCDictPos *record, int CurDict, boo
         page.concRefShown = false;
     record->DictNo = CurDict;
     if (!KeepDictPos) {
+        // A new position at the dictionary's start. A link followed from a line may
+        // have left the record absolute; -1 is no absolute headword, so the start is
+        // asked for relatively, whatever the link left.
         record->WordNo = -1;
+        record->WordMode = 'R';
         KeepDictPos = true;
     }
     return request("DC_C", *record);

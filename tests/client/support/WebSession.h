@@ -21,6 +21,25 @@ inline QByteArray withOptions(const QByteArray &comma, const QByteArray &rest)
     return o.framed() + rest;
 }
 
+// After a registration reply: when it offered concordances, the concordance tab
+// opened and asked for its characteristics ("CN_C"); the scripted server answers
+// with a reply that has no handler of its own ("RSTR", with `body`), so nothing
+// follows. True once no request is pending.
+inline bool settleRegistration(TcpPeer &peer, TForm1 &form, int seen, const QByteArray &body = {})
+{
+    const auto opening = [&] {
+        for (int i = seen; i < peer.requests().size(); ++i)
+            if (peer.requests()[i].startsWith("$CN_C="))
+                return true;
+        return false;
+    };
+    if (!QTest::qWaitFor([&] { return form.state().PendingRequest.isEmpty() || opening(); }, 5000))
+        return false;
+    if (opening())
+        peer.replyFramed("RSTR", body);
+    return QTest::qWaitFor([&] { return form.state().PendingRequest.isEmpty(); }, 5000);
+}
+
 struct WebSession {
     explicit WebSession(const QList<QByteArray> &extraIni = {}, bool greet = true)
     {
@@ -40,8 +59,7 @@ struct WebSession {
             return false;
         const int seen = int(peer.requests().size());
         peer.replyFramed("NM", nmBody);
-        return QTest::qWaitFor([&] { return form->state().PendingRequest.isEmpty(); }, 5000)
-               && seen > 0;
+        return settleRegistration(peer, *form, seen) && seen > 0;
     }
 
     bool tabVisible(QWidget *page) const { return form->PageC->isTabVisible(form->PageC->indexOf(page)); }

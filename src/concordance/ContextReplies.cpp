@@ -1,0 +1,226 @@
+// The context request and the "CT_N" reply: a page of lines shown in the three
+// columns, or the whole concordance written into the buffer.
+#include "ContextPanel.h"
+
+#include "ConcPage.h"
+#include "ConcWidgets.h"
+#include "WordListPanel.h"
+
+#include "app/Config.h"
+#include "app/PageHost.h"
+#include "app/SessionState.h"
+#include "app/UiServices.h"
+#include "concordance/core/ConcExport.h"
+#include "concordance/core/ContextLines.h"
+#include "model/Cp1251.h"
+#include "model/Requests.h"
+
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTabWidget>
+
+namespace {
+
+// Lines written between two looks at the window's events during an export.
+constexpr int ExportPortion = 2000;
+// Bodies up to this size are written without the caption's percentage.
+constexpr qsizetype QuietExportSize = 1000;
+
+} // namespace
+
+void ContextPanel::contextRequest()
+{
+    SessionState &s = m_page.state();
+    const ConcHooks &h = m_page.hooks();
+    if (!s.CurrentConcPos)
+        return;
+    const bool progress = h.progressShowing && h.progressShowing();
+    if (!progress && !(h.distanceEditFocused && h.distanceEditFocused()))
+        m_page.activateZone();
+    if (h.applyFilterMarks)
+        h.applyFilterMarks();
+    // A request that cannot be made leaves the options as they were.
+    const conccore::SubPage sub = m_page.subPage();
+    if (sub == conccore::SubPage::None || !m_page.readSelection() || s.DictPosList.isEmpty())
+        return;
+    const QByteArray previous = s.Options.value("TabType");
+    s.Options.set("TabType", QByteArray(m_page.textContextChecked() ? "TEXT" : "CONC") + previous.mid(4, 1));
+    if (h.selectGroupZero)
+        h.selectGroupZero();
+    const bool lines = sub == conccore::SubPage::Context || (sub == conccore::SubPage::Dictionary && m_fromDictionary);
+    if (lines) {
+        m_fromDictionary = false;
+        if (!m_rebuild && s.Options.value("TabType") != "CONC3") {
+            const int row = int(m_numbers.indexOf(s.CurrentConcPos->CurLine));
+            if (row >= 0) {
+                setRows(row);
+                return;
+            }
+            m_rebuild = true;
+        }
+        s.Options.set("TabType", "CONC2");
+        m_page.host().SendToServer(
+            "CT_N", requests::concDictParams(*s.CurrentConcPos, s.DictPosList.first().pos, s.Options));
+    } else if (sub == conccore::SubPage::Text) {
+        if (h.requestTextPage)
+            h.requestTextPage();
+    } else if (sub == conccore::SubPage::Dictionary) {
+        if (h.requestUsageGrid)
+            h.requestUsageGrid();
+    }
+}
+
+void ContextPanel::onCT_N(const QByteArray &body)
+{
+    if (m_page.state().Options.value("PrintConc") == "True")
+        exportLines(body);
+    else
+        showLines(body);
+}
+
+void ContextPanel::showLines(const QByteArray &body)
+{
+    SessionState &s = m_page.state();
+    const ConcHooks &h = m_page.hooks();
+    tCConcPos *conc = s.CurrentConcPos.get();
+    if (!conc)
+        return;
+    const bool prose = m_page.proseMode();
+    m_syncing = true;
+    LBC_L->clear();
+    LBC_Wx->clear();
+    LBC_R->clear();
+    m_syncing = false;
+    m_numbers.clear();
+    m_names.clear();
+    m_tags.clear();
+    m_hoverRow = -1;
+    // Marks of the page that goes away point at no row any more.
+    for (textcore::FragmentEntry &e : s.PendingFragment.entries)
+        e.object = -1;
+    L_Wx->setFont(LBC_L->font());
+    if (h.dictLinks)
+        h.dictLinks(QByteArray());
+    rebuildWidths();
+
+    const QList<conccore::ContextLine> lines = conccore::parseContextLines(body);
+    const int leftWidth = LBC_L->width();
+    const QFontMetrics fm(LBC_L->font());
+    QStringList lefts, centres, rights;
+    int widest = 0;
+    int selected = -1;
+    for (const conccore::ContextLine &line : lines) {
+        const QByteArray left = line.left.isEmpty()
+            ? QByteArray()
+            : conccore::renderMarks(conccore::fitLeft(line.left, leftWidth, m_widths), prose);
+        lefts.append(cp1251::decode(left));
+        centres.append(cp1251::decode(conccore::renderMarks(line.centre, prose)));
+        rights.append(cp1251::decode(conccore::renderMarks(line.right, prose)));
+        m_numbers.append(line.number);
+        m_tags.append(line.tag);
+        m_names.append(line.name);
+        widest = qMax(widest, fm.horizontalAdvance(centres.last()));
+        if (line.number == conc->CurLine && selected < 0)
+            selected = int(m_numbers.size()) - 1;
+    }
+    if (lines.isEmpty()) {
+        m_page.host().ui().message(m_page.window(), QStringLiteral("Сбой системы. Не получен требуемый конкорданс."));
+        if (h.historyBack)
+            h.historyBack(false);
+        return;
+    }
+    // The table fitted by average widths; the real measure corrects what is still
+    // too wide.
+    const auto measure = [&fm](const QString &t) { return fm.horizontalAdvance(t); };
+    m_syncing = true;
+    for (QString &left : lefts)
+        left = conccore::correctLeft(left, leftWidth, measure);
+    // One insertion per column: row by row the views would lay out after each.
+    LBC_L->addItems(lefts);
+    LBC_Wx->addItems(centres);
+    LBC_R->addItems(rights);
+    for (int i = 0; i < LBC_L->count(); ++i)
+        LBC_L->item(i)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_syncing = false;
+    m_rebuild = false;
+
+    m_widestCentre = widest;
+    layoutColumns();
+    const conccore::ConcCount count = conccore::parseConcCount(s.Options.value("ConcCount"));
+    L_LNC_B->setText(QStringLiteral("нач.строка ") + cp1251::decode(count.first));
+    L_LNC_E->setText(QStringLiteral("кон.строка ") + cp1251::decode(count.last));
+    const int level = conc->Level >= 0 && conc->Level < tCConcPos::Levels ? conc->Level : 0;
+    L_LNC_C->setText(QStringLiteral("Показано %1 из %2 строк").arg(lines.size()).arg(conc->Found[size_t(level)]));
+    L_LNC->setText(cp1251::decode(conccore::shownConcWidth(s.Options.value("ConcWidth")))
+                   + QStringLiteral(" слов справа-слева"));
+    L_LNC->show();
+    const QByteArray thumb = s.Options.value("ConcSBar");
+    if (!thumb.isEmpty()) {
+        SB_Wx->setValue(thumb.toInt());
+        SB_Wx->show();
+        s.Options.remove("ConcSBar");
+    } else {
+        SB_Wx->hide();
+    }
+    s.Options.set("TabType", s.Options.value("TabType").left(4));
+    if (m_pendingLine > 0 && m_pendingLine < lines.size())
+        selected = m_pendingLine;
+    m_pendingLine = -1;
+    LBC_WxClick(selected < 0 ? 0 : selected);
+}
+
+void ContextPanel::exportLines(const QByteArray &body)
+{
+    SessionState &s = m_page.state();
+    const ConcHooks &h = m_page.hooks();
+    if (!s.CurrentConcPos)
+        return;
+    if (m_exporting) {
+        // The window answers during a long export; another one is written after it.
+        m_exportQueue.append(body);
+        return;
+    }
+    m_exporting = true;
+    const tCConcPos &conc = *s.CurrentConcPos;
+    const int level = conc.Level >= 0 && conc.Level < tCConcPos::Levels ? conc.Level : 0;
+    QList<QByteArray> charNames;
+    for (const CharEntry &c : s.CharList)
+        charNames.append(c.name);
+    const QList<QByteArray> names = conccore::headingNames(s.Options.value("Char3"), charNames);
+    const bool single = s.Options.value("PrintConcStr") != "False";
+    if (h.exportHeader) {
+        h.exportHeader();   // the buffer's own header: the filter summary
+        s.Buffer.append(conccore::concExportCounts(names, single, conc.Found[size_t(level)]));
+    } else {
+        s.Buffer.append(conccore::concExportIntro(h.filterRows ? h.filterRows() : conccore::FilterRows(), names,
+                                                  single, conc.Found[size_t(level)]));
+    }
+    s.Options.set("PrintConcStr", "False");
+
+    // A long body is written in portions; between them the window answers and the
+    // caption shows how far the export has come.
+    QPointer<QWidget> window = m_page.window();
+    const QString caption = window->windowTitle();
+    const QString title = QCoreApplication::applicationName();
+    const bool showProgress = body.size() > QuietExportSize;
+    conccore::ConcExportWriter writer(body, m_page.proseMode());
+    int shown = -1;
+    while (writer.writeSome(s.Buffer, ExportPortion)) {
+        if (showProgress && writer.percent() != shown && window) {
+            shown = writer.percent();
+            window->setWindowTitle(title + QStringLiteral("   +%1%").arg(shown));
+        }
+        QCoreApplication::processEvents();
+    }
+    s.Options.set("TabType", s.Options.value("TabType").left(4));
+    s.Options.set("PrintConc", "False");
+    if (window)
+        window->setWindowTitle(caption);
+    m_exporting = false;
+    if (!m_exportQueue.isEmpty())
+        exportLines(m_exportQueue.takeFirst());
+}

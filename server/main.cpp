@@ -1,6 +1,5 @@
 // Corvus.exe: the corpus server. See docs/server.md for the options.
 #include "service/Dispatcher.h"
-#include "service/Priority.h"
 #include "service/LocalEndpoint.h"
 #include "service/ServerOptions.h"
 #include "service/ServerSetup.h"
@@ -170,8 +169,8 @@ int main(int argc, char *argv[])
             return;
         }
         auto result = std::make_shared<std::pair<bool, QString>>(false, QString());
+        // At the server's own priority: every request but registration waits for it.
         checker.reset(QThread::create([check = loaded->check, result] {
-            priority::lowerThisThread(priority::LongWork);
             result->first = check(&result->second);
         }));
         QObject::connect(checker.get(), &QThread::finished, &app,

@@ -46,8 +46,7 @@ size_t LineOrder::heldBytes() const
         bytes += d->items ? d->items->size() * sizeof(Item) : 0;
         bytes += d->full ? d->full->size() * sizeof(uint32_t) : 0;
     }
-    std::lock_guard<std::mutex> lock(d->endMutex);
-    return bytes + (d->head.size() + d->tail.size()) * sizeof(uint32_t);
+    return bytes + (d->headKnown.load() + d->tailKnown.load()) * sizeof(uint32_t);
 }
 
 bool LineOrder::cheap(uint32_t from, uint32_t to) const
@@ -61,9 +60,8 @@ bool LineOrder::cheap(uint32_t from, uint32_t to) const
     }
     if (!d->lazy)
         return n <= kShortLines;
-    std::lock_guard<std::mutex> lock(d->endMutex);
-    return to <= std::max<size_t>(d->head.size(), kCheapEndLines)
-        || n - from <= std::max<size_t>(d->tail.size(), kCheapEndLines);
+    return to <= std::max<size_t>(d->headKnown.load(), kCheapEndLines)
+        || n - from <= std::max<size_t>(d->tailKnown.load(), kCheapEndLines);
 }
 
 void LineOrder::Private::make() const
@@ -140,6 +138,7 @@ std::vector<uint32_t> LineOrder::Private::fromHead(uint32_t from, uint32_t to) c
         const std::vector<uint32_t> group = slotGroup(headNext);
         head.insert(head.end(), group.begin(), group.end());
         ++headNext;
+        headKnown.store(head.size());
     }
     to = std::min<uint32_t>(to, uint32_t(head.size()));
     return from < to ? std::vector<uint32_t>(head.begin() + from, head.begin() + to) : std::vector<uint32_t>();
@@ -153,6 +152,7 @@ std::vector<uint32_t> LineOrder::Private::fromTail(uint32_t from, uint32_t to) c
         const std::vector<uint32_t> group = slotGroup(uint64_t(tailNext));
         tail.insert(tail.end(), group.rbegin(), group.rend());
         --tailNext;
+        tailKnown.store(tail.size());
     }
     std::vector<uint32_t> out;
     for (uint32_t line = from; line < to; ++line) {

@@ -90,6 +90,8 @@ struct LineEngine::Cache {
         for (auto it = entries.begin(); it != entries.end(); ++it) {
             if (it->first == key) {
                 entries.splice(entries.begin(), entries, it);
+                // What the orders made since they came in counts from now on.
+                keepWithinBounds();
                 return entries.front().second;
             }
         }
@@ -104,13 +106,7 @@ struct LineEngine::Cache {
                 if (e.first == key)
                     return e.second;   // another request was quicker
             entries.emplace_front(key, order);
-            size_t bytes = 0;
-            for (const auto &e : entries)
-                bytes += e.second->heldBytes();
-            while (entries.size() > 1 && (entries.size() > capacity || bytes > kMaxCachedBytes)) {
-                bytes -= entries.back().second->heldBytes();
-                entries.pop_back();
-            }
+            keepWithinBounds();
             // A lazy order is not sorted in the background: that would make its
             // selection, which its first and last pages do without; a page in its
             // middle makes it.
@@ -119,6 +115,20 @@ struct LineEngine::Cache {
         }
         wake.notify_one();
         return order;
+    }
+
+    // The least recent orders go while there are too many or they hold too much
+    // (the most recent stays). Called with the mutex held; looks at each order
+    // without waiting for it.
+    void keepWithinBounds()
+    {
+        size_t bytes = 0;
+        for (const auto &e : entries)
+            bytes += e.second->heldBytes();
+        while (entries.size() > 1 && (entries.size() > capacity || bytes > kMaxCachedBytes)) {
+            bytes -= std::min(bytes, entries.back().second->heldBytes());
+            entries.pop_back();
+        }
     }
 
     void clear()
@@ -146,7 +156,7 @@ struct LineEngine::Cache {
         }
     }
 
-    // What the cached orders may hold (each counted when it comes in).
+    // What the cached orders may hold, counted whenever one is asked for or comes in.
     static constexpr size_t kMaxCachedBytes = size_t(32) << 20;
     const size_t capacity;
     std::mutex mutex;

@@ -5,6 +5,7 @@
 #include "concordance/Lines.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -311,6 +312,9 @@ struct LineOrder::Private {
     mutable uint64_t headNext = 0;        // every line whose first slot is below this is in head
     mutable std::vector<uint32_t> tail;   // lines n - 1, n - 2, ... (last first)
     mutable int64_t tailNext = 0;         // every line whose first slot is above this is in tail
+    // head.size() and tail.size(), for those who must not wait while an end grows
+    // (the cost of a request is told on the thread that reads the requests).
+    mutable std::atomic<size_t> headKnown{0}, tailKnown{0};
 
     // Set-up shared by both kinds of order: parts, key width, groups.
     void init(const std::shared_ptr<const Corpus> &corpus, Base base, SortSeq seq, bool sameCentre);

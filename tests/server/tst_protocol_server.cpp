@@ -68,6 +68,15 @@ class TestProtocolServer : public QObject {
         return [this, &c](const QByteArray &request) { return ask(c, request); };
     }
 
+    QProcessEnvironment serverEnv;
+
+    QStringList serverArgs(const QString &cacheDir)
+    {
+        return {QStringLiteral("--corpus"), corpus.path(), QStringLiteral("--port"), QStringLiteral("0"),
+                QStringLiteral("--cache"), cacheDir, QStringLiteral("--dict"), writeTinyThesaurus(corpus.root()),
+                QStringLiteral("--no-local")};
+    }
+
 private slots:
     void initTestCase()
     {
@@ -77,11 +86,8 @@ private slots:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
         corvus = std::make_unique<CorvusProcess>();
-        const bool started = corvus->start({QStringLiteral("--corpus"), corpus.path(), QStringLiteral("--port"),
-                                            QStringLiteral("0"), QStringLiteral("--cache"), corpus.cacheDir(),
-                                            QStringLiteral("--dict"), writeTinyThesaurus(corpus.root()),
-                                            QStringLiteral("--no-local")},
-                                           env);
+        serverEnv = env;
+        const bool started = corvus->start(serverArgs(corpus.cacheDir()), env);
         QVERIFY2(started, qPrintable(corvus->stderrText()));
         QVERIFY(corvus->port() > 0);
         QVERIFY(corvus->stdoutText().contains(QStringLiteral("Corvus listening on 127.0.0.1:")));
@@ -230,6 +236,42 @@ private slots:
         QCOMPARE(tree.nodes.value(0).text, ru("дом"));
         QCOMPARE(tree.nodes.value(2).text, ru("жилище"));
         QCOMPARE(tree.nodes.value(4).text, ru("дорога"));
+    }
+
+    void damagedCacheBody_neverServed_rebuiltAndAnsweredAlike()
+    {
+        // The cache the running server wrote, copied and damaged past its section
+        // table, where only the full check (after the start) reads.
+        QTemporaryDir cacheCopy;
+        const QStringList files = QDir(corpus.cacheDir()).entryList({QStringLiteral("*.idx")});
+        QCOMPARE(files.size(), 1);
+        const QString copy = cacheCopy.path() + QLatin1Char('/') + files[0];
+        QVERIFY(QFile::copy(corpus.cacheDir() + QLatin1Char('/') + files[0], copy));
+        QFile f(copy);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const qint64 at = f.size() - 5;
+        QVERIFY(f.seek(at));
+        const char flipped = char(f.read(1).at(0) ^ 0x5A);
+        QVERIFY(f.seek(at) && f.write(&flipped, 1) == 1);
+        f.close();
+
+        auto c = connected();
+        QVERIFY(c);
+        QList<QByteArray> expected;
+        const QList<QByteArray> asked = {dc("DC_C", tCDictPos(0)), dc("DC_C", tCDictPos(1)), dc("DC_W", tCDictPos(0))};
+        for (const QByteArray &request : asked)
+            expected.append(ask(*c, request));
+
+        CorvusProcess second;
+        QVERIFY2(second.start(serverArgs(cacheCopy.path()), serverEnv), qPrintable(second.stderrText()));
+        WireClient w;
+        QVERIFY(w.connectTo(second.port()));
+        QVERIFY(w.nextReply().value_or(QByteArray()).startsWith("$RG="));
+        QVERIFY(readTagged(ask(w, "$NM=1.4.12.0" + ru("Тестер"))).body.startsWith("DICT="));
+        for (int i = 0; i < asked.size(); ++i)
+            QCOMPARE(ask(w, asked[i]), expected[i]);
+        QString log;
+        QTRY_VERIFY2((log += second.stderrText()).contains(QStringLiteral("кэш индекса повреждён")), qPrintable(log));
     }
 
     void unservable_getsZero_connectionStaysUsable()

@@ -7,6 +7,7 @@
 #include "support/DictClient.h"
 
 #include "model/CommaList.h"
+#include "model/ConcPos.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 
@@ -69,12 +70,12 @@ class TestProtocolServer : public QObject {
     }
 
     QProcessEnvironment serverEnv;
+    QString thesaurus;
 
     QStringList serverArgs(const QString &cacheDir)
     {
         return {QStringLiteral("--corpus"), corpus.path(), QStringLiteral("--port"), QStringLiteral("0"),
-                QStringLiteral("--cache"), cacheDir, QStringLiteral("--dict"), writeTinyThesaurus(corpus.root()),
-                QStringLiteral("--no-local")};
+                QStringLiteral("--cache"), cacheDir, QStringLiteral("--dict"), thesaurus, QStringLiteral("--no-local")};
     }
 
 private slots:
@@ -87,6 +88,7 @@ private slots:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
         corvus = std::make_unique<CorvusProcess>();
         serverEnv = env;
+        thesaurus = writeTinyThesaurus(corpus.root());
         const bool started = corvus->start(serverArgs(corpus.cacheDir()), env);
         QVERIFY2(started, qPrintable(corvus->stderrText()));
         QVERIFY(corvus->port() > 0);
@@ -238,29 +240,59 @@ private slots:
         QCOMPARE(tree.nodes.value(4).text, ru("дорога"));
     }
 
-    void damagedCacheBody_neverServed_rebuiltAndAnsweredAlike()
+    // A second server on a copy of the running one's cache: intact, it serves the
+    // tables it maps in place; damaged past its section table (where only the full
+    // check after the start reads), it never serves from it and builds the index
+    // again. Either way every reply is the first server's, byte for byte.
+    void warmStart_fromCacheCopy_answersAlike_data()
     {
-        // The cache the running server wrote, copied and damaged past its section
-        // table, where only the full check (after the start) reads.
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("intact") << false;
+        QTest::newRow("damaged") << true;
+    }
+
+    void warmStart_fromCacheCopy_answersAlike()
+    {
+        QFETCH(bool, damaged);
         QTemporaryDir cacheCopy;
         const QStringList files = QDir(corpus.cacheDir()).entryList({QStringLiteral("*.idx")});
         QCOMPARE(files.size(), 1);
         const QString copy = cacheCopy.path() + QLatin1Char('/') + files[0];
         QVERIFY(QFile::copy(corpus.cacheDir() + QLatin1Char('/') + files[0], copy));
-        QFile f(copy);
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        const qint64 at = f.size() - 5;
-        QVERIFY(f.seek(at));
-        const char flipped = char(f.read(1).at(0) ^ 0x5A);
-        QVERIFY(f.seek(at) && f.write(&flipped, 1) == 1);
-        f.close();
+        const QDateTime copiedAt = QFileInfo(copy).lastModified();
+        if (damaged) {
+            QFile f(copy);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 at = f.size() - 5;
+            QVERIFY(f.seek(at));
+            const char flipped = char(f.read(1).at(0) ^ 0x5A);
+            QVERIFY(f.seek(at) && f.write(&flipped, 1) == 1);
+        }
 
+        tCConcPos list;
+        list.Level = 1;
+        list.CharNo[1] = 0;
+        list.ValueNo[1] = -1;
+        list.FirstLine = -1;
+        for (auto &m : list.Move)
+            m = ' ';
+        OptionList o = OptionList::initial();
+        o.set("SortD", "Q");
+        o.set("ListPos", "TOP");
+        o.set("ConcWidth", "5");
+        tCConcPos lines = list;
+        lines.ValueNo[1] = 0;
+        lines.Move[0] = 'B';
+        const QList<QByteArray> asked = {
+            dc("DC_C", tCDictPos(0)), dc("DC_C", tCDictPos(1)), dc("DC_W", tCDictPos(0)), dc("DC_S", tCDictPos(0)),
+            dc("DC_S", tCDictPos(1)), requests::wire("CN_W", requests::concDictParams(list, tCDictPos(0), o)),
+            requests::wire("CT_N", requests::concDictParams(lines, tCDictPos(0), o))};
         auto c = connected();
         QVERIFY(c);
         QList<QByteArray> expected;
-        const QList<QByteArray> asked = {dc("DC_C", tCDictPos(0)), dc("DC_C", tCDictPos(1)), dc("DC_W", tCDictPos(0))};
         for (const QByteArray &request : asked)
             expected.append(ask(*c, request));
+        QVERIFY(expected[5].contains("$CN_W=") && expected[6].contains("$CT_N="));
 
         CorvusProcess second;
         QVERIFY2(second.start(serverArgs(cacheCopy.path()), serverEnv), qPrintable(second.stderrText()));
@@ -270,8 +302,13 @@ private slots:
         QVERIFY(readTagged(ask(w, "$NM=1.4.12.0" + ru("Тестер"))).body.startsWith("DICT="));
         for (int i = 0; i < asked.size(); ++i)
             QCOMPARE(ask(w, asked[i]), expected[i]);
-        QString log;
-        QTRY_VERIFY2((log += second.stderrText()).contains(QStringLiteral("кэш индекса повреждён")), qPrintable(log));
+        if (damaged) {
+            QString log;
+            QTRY_VERIFY2((log += second.stderrText()).contains(QStringLiteral("кэш индекса повреждён")), qPrintable(log));
+        } else {
+            // Served from the copy as it was: neither removed nor written again.
+            QCOMPARE(QFileInfo(copy).lastModified(), copiedAt);
+        }
     }
 
     void unservable_getsZero_connectionStaysUsable()

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "ConcordanceWiring.h"
+#include "FilterWiring.h"
 #include "FrameChrome.h"
 #include "Help.h"
 #include "KeyPreview.h"
@@ -101,6 +102,7 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
     connect(TS_Conc, &ConcPage::valueListArrived, &TimerForServer, &QTimer::stop);
 
     connectConcordancePage(*this);
+    connectFilters(*this);
 
     // The window sees every key before the focused control.
     new KeyPreview(this, [this](QKeyEvent *e) { return FormKeyDown(e); });

@@ -2,6 +2,7 @@
 // The session's query state, owned by the main window for the life of a connection
 // and handed to the pages. Plain values: a connect re-creates them, a disconnect or
 // the window's close drops them.
+#include "filters/core/ComposedFilters.h"
 #include "model/ConcPos.h"
 #include "model/DictPos.h"
 #include "model/OptionList.h"
@@ -37,6 +38,8 @@ struct SessionState {
     OptionList Options = OptionList::initial();
     QList<CharEntry> CharList;
     RequestHistory History;
+    // The composed filter-lists; made anew when the concordance page is set up.
+    filtercore::tComposed_Filters_Set ComposedFilters;
     // The buffer of collected lines; emptied when the concordance page is set up.
     textcore::Buffer Buffer;
     // Lines or words marked for the buffer and not yet copied.

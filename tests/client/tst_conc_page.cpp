@@ -459,9 +459,10 @@ private slots:
         OptionList o = s.state().Options;
         o.set("ListPos", "FILL");
         QVERIFY(s.answerLast("CN_W", o.framed() + value("дом /дом", 3, 5, 0, 1) + ',' + value("дома /дом", 4, 2, 1, 7)));
+        // Row 1 of the filters is visible, unfixed, with the value list's caption.
         QCOMPARE(s.state().Buffer.lines(), (QList<QByteArray>{QByteArray(16, '*'), ru("(Найдено 2 значений) :"),
-                                                               QByteArray(16, '*'), ru("дом /дом / 5"),
-                                                               ru("дома /дом / 2")}));
+                                                               ru("Словоформа -"), QByteArray(16, '*'),
+                                                               ru("дом /дом / 5"), ru("дома /дом / 2")}));
         QCOMPARE(s.list().LBC_W->count(), 3);
         QVERIFY(!s.state().Options.has("ListPos"));
         // "PrintConc": the whole concordance after its header.
@@ -472,8 +473,9 @@ private slots:
         tCConcPos c = *s.state().CurrentConcPos;
         c.Found[1] = 2;
         QVERIFY(s.answerLast("CT_N", body(c, o, ru("Автор $^$ лес $@$ 1,дом $*$ сад $$$"))));
-        QCOMPARE(s.state().Buffer.lines().mid(5),
-                 (QList<QByteArray>{"* * * * * * * * * * * * * * *", QByteArray(24, '*'), ru("Автор/"),
+        QCOMPARE(s.state().Buffer.lines().mid(6),
+                 (QList<QByteArray>{"* * * * * * * * * * * * * * *", ru("Словоформа - дом"), QByteArray(24, '*'),
+                                    ru("Автор/"),
                                     QByteArray(16, '*'), ru("Найдено 2 строк"), QByteArray(16, '*'), ru("Автор/ : "),
                                     ru("     1 лес  дом  сад")}));
         QCOMPARE(s.state().Options.value("PrintConc"), QByteArray("False"));

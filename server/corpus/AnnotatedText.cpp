@@ -1,0 +1,425 @@
+#include "corpus/AnnotatedText.h"
+
+#include "corpus/Charset.h"
+
+#include <QStringList>
+
+#include <charconv>
+
+namespace corvus::annotated {
+namespace {
+
+using namespace std::string_view_literals;
+
+// Lines of a 1251 text (LF ends; a CR left before it is dropped), with numbers.
+class Lines {
+public:
+    explicit Lines(std::string_view text) : m_text(text) {}
+    bool next(std::string_view &line)
+    {
+        if (m_pos >= m_text.size())
+            return false;
+        size_t end = m_text.find('\n', m_pos);
+        if (end == std::string_view::npos)
+            end = m_text.size();
+        line = m_text.substr(m_pos, end - m_pos);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        m_pos = end + 1;
+        ++m_number;
+        return true;
+    }
+    int number() const { return m_number; }
+
+private:
+    std::string_view m_text;
+    size_t m_pos = 0;
+    int m_number = 0;
+};
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::vector<std::string_view> splitTabs(std::string_view line)
+{
+    std::vector<std::string_view> cells;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = line.find('\t', start);
+        cells.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos
+                                                                          : tab - start));
+        if (tab == std::string_view::npos)
+            return cells;
+        start = tab + 1;
+    }
+}
+
+std::string unescapeXml(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    static const std::pair<std::string_view, char> entities[] = {
+        {"&amp;"sv, '&'}, {"&lt;"sv, '<'}, {"&gt;"sv, '>'}, {"&quot;"sv, '"'}, {"&apos;"sv, '\''}};
+    for (size_t i = 0; i < s.size();) {
+        bool replaced = false;
+        if (s[i] == '&') {
+            for (const auto &[name, ch] : entities) {
+                if (s.substr(i, name.size()) == name) {
+                    out += ch;
+                    i += name.size();
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced)
+            out += s[i++];
+    }
+    return out;
+}
+
+// key="value" pairs of a start tag's inside (after its name).
+std::vector<std::pair<std::string, std::string>> tagAttributes(std::string_view s)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
+        const size_t eq = s.find('=', i);
+        if (eq == std::string_view::npos)
+            break;
+        const std::string_view key = trimmed(s.substr(i, eq - i));
+        size_t v = eq + 1;
+        while (v < s.size() && s[v] == ' ')
+            ++v;
+        if (v >= s.size() || (s[v] != '"' && s[v] != '\''))
+            break;
+        const char quote = s[v];
+        const size_t close = s.find(quote, v + 1);
+        if (close == std::string_view::npos)
+            break;
+        if (!key.empty())
+            out.emplace_back(std::string(key), unescapeXml(s.substr(v + 1, close - v - 1)));
+        i = close + 1;
+    }
+    return out;
+}
+
+bool oneOf(std::string_view form, std::initializer_list<std::string_view> set)
+{
+    for (const std::string_view s : set)
+        if (form == s)
+            return true;
+    return false;
+}
+
+// Spacing of vertical text, which does not record it: closing marks lean on the
+// word before them, and a word after an opening mark leans on it.
+bool closesUp(std::string_view form)
+{
+    return oneOf(form, {","sv, "."sv, ";"sv, ":"sv, "!"sv, "?"sv, ")"sv, "]"sv, "}"sv, "\xBB"sv,
+                        "..."sv, "\x85"sv, "?!"sv, "!?"sv, "%"sv});
+}
+bool opensUp(std::string_view form)
+{
+    return oneOf(form, {"("sv, "["sv, "{"sv, "\xAB"sv, "\x84"sv});
+}
+
+void endSentence(Document *doc, int level)
+{
+    if (doc && !doc->tokens.empty())
+        doc->tokens.back().breakAfter = std::max(doc->tokens.back().breakAfter, level);
+}
+
+QString lineReason(const char *what)
+{
+    return QString::fromUtf8(what);
+}
+
+std::optional<int> number(std::string_view s)
+{
+    int v = 0;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (r.ec != std::errc() || r.ptr != s.data() + s.size() || s.empty() || v < 0)
+        return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+std::optional<std::string_view> Document::attribute(std::string_view name) const
+{
+    for (const auto &[key, value] : attributes)
+        if (key == name)
+            return std::string_view(value);
+    return std::nullopt;
+}
+
+bool isPunctuation(std::string_view form)
+{
+    for (const char c : form)
+        if (charset::isLetter(uint8_t(c)) || charset::isDigit(uint8_t(c)))
+            return false;
+    return true;
+}
+
+// ---------------------------------------------------------------- vertical text
+
+std::optional<VrtLayout> vrtLayoutOfColumns(const QString &columns, QString *error)
+{
+    VrtLayout layout;
+    layout.form = -1;
+    const QStringList names = columns.split(QLatin1Char(','));
+    for (int i = 0; i < names.size(); ++i) {
+        const QString n = names[i].trimmed().toLower();
+        int *slot = nullptr;
+        if (n == QLatin1String("word") || n == QLatin1String("form"))
+            slot = &layout.form;
+        else if (n == QLatin1String("lemma"))
+            slot = &layout.lemma;
+        else if (n == QLatin1String("pos") || n == QLatin1String("upos") || n == QLatin1String("tag"))
+            slot = &layout.pos;
+        else if (n == QLatin1String("feats") || n == QLatin1String("msd"))
+            slot = &layout.feats;
+        if (slot && *slot < 0) {
+            *slot = i;
+            layout.columns = std::max(layout.columns, i + 1);
+        }
+    }
+    if (layout.form < 0) {
+        if (error)
+            *error = QStringLiteral("в описании столбцов «%1» нет столбца словоформы (word)").arg(columns);
+        return std::nullopt;
+    }
+    return layout;
+}
+
+std::optional<VrtLayout> parseVrtDeclaration(const QByteArray &text, QString *error)
+{
+    const std::string bytes = charset::toCp1251(std::string_view(text.constData(), size_t(text.size())));
+    Lines lines(bytes);
+    std::string_view line;
+    std::optional<VrtLayout> layout;
+    std::vector<std::pair<std::string, QString>> names;
+    while (lines.next(line)) {
+        line = trimmed(line);
+        if (line.empty() || line.front() == '#')
+            continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos) {
+            if (error)
+                *error = QStringLiteral("строка %1 описания не вида «ключ=значение»").arg(lines.number());
+            return std::nullopt;
+        }
+        const std::string_view key = trimmed(line.substr(0, eq));
+        const std::string_view value = trimmed(line.substr(eq + 1));
+        if (key == "columns"sv) {
+            layout = vrtLayoutOfColumns(charset::toQString(value), error);
+            if (!layout)
+                return std::nullopt;
+        } else if (key.substr(0, 10) == "attribute."sv && key.size() > 10) {
+            names.emplace_back(std::string(key.substr(10)), charset::toQString(value));
+        }
+    }
+    if (!layout) {
+        if (error)
+            *error = QStringLiteral("в описании нет строки «columns=...»");
+        return std::nullopt;
+    }
+    layout->attributeNames = std::move(names);
+    return layout;
+}
+
+Parsed readVrt(std::string_view text, const VrtLayout &layout)
+{
+    Parsed out;
+    Document *doc = nullptr;
+    bool joinNext = false;
+    Lines lines(text);
+    std::string_view line;
+    auto open = [&](int lineNo) {
+        out.documents.emplace_back();
+        doc = &out.documents.back();
+        doc->firstLine = lineNo;
+    };
+    while (lines.next(line)) {
+        const std::string_view t = trimmed(line);
+        if (t.empty())
+            continue;
+        if (t.front() == '<' && t.back() == '>') {
+            const bool closing = t.size() > 1 && t[1] == '/';
+            std::string_view inner = t.substr(closing ? 2 : 1, t.size() - (closing ? 3 : 2));
+            if (!inner.empty() && inner.back() == '/')
+                inner.remove_suffix(1);
+            const size_t nameEnd = inner.find_first_of(" \t");
+            const std::string_view name = inner.substr(0, nameEnd);
+            if (name == "text"sv) {
+                if (closing) {
+                    doc = nullptr;
+                } else {
+                    open(lines.number());
+                    if (nameEnd != std::string_view::npos)
+                        doc->attributes = tagAttributes(inner.substr(nameEnd));
+                }
+            } else if (closing && name == "s"sv) {
+                endSentence(doc, 1);
+            } else if (closing && name == "p"sv) {
+                endSentence(doc, 2);
+            }
+            joinNext = false;
+            continue;
+        }
+        const std::vector<std::string_view> cells = splitTabs(line);
+        if (int(cells.size()) < layout.columns) {
+            out.skipped.push_back({lines.number(),
+                                   QStringLiteral("столбцов %1, а нужно не меньше %2")
+                                       .arg(cells.size())
+                                       .arg(layout.columns)});
+            continue;
+        }
+        const std::string_view form = trimmed(cells[size_t(layout.form)]);
+        if (form.empty()) {
+            out.skipped.push_back({lines.number(), lineReason("пустая словоформа")});
+            continue;
+        }
+        if (!doc)
+            open(lines.number());
+        Token tok;
+        tok.form = std::string(form);
+        if (layout.lemma >= 0)
+            tok.lemma = std::string(trimmed(cells[size_t(layout.lemma)]));
+        if (layout.pos >= 0)
+            tok.pos = std::string(trimmed(cells[size_t(layout.pos)]));
+        if (layout.feats >= 0)
+            tok.feats = std::string(trimmed(cells[size_t(layout.feats)]));
+        if (tok.lemma == "_"sv)
+            tok.lemma.clear();
+        tok.spaceBefore = !doc->tokens.empty() && !joinNext && !closesUp(form);
+        joinNext = opensUp(form);
+        doc->tokens.push_back(std::move(tok));
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- CoNLL-U
+
+Parsed readConllu(std::string_view text)
+{
+    Parsed out;
+    Document *doc = nullptr;
+    bool joinNext = false;
+    Token *multi = nullptr; // the multiword token whose words are being read
+    int multiLast = 0;      // the ID of its last word
+    Lines lines(text);
+    std::string_view line;
+    auto open = [&](int lineNo) {
+        out.documents.emplace_back();
+        doc = &out.documents.back();
+        doc->firstLine = lineNo;
+        joinNext = false;
+        multi = nullptr;
+    };
+    // "# key = value" split into key and value; no "=": the key alone.
+    auto comment = [](std::string_view c, std::string_view &key, std::string_view &value) {
+        c = trimmed(c.substr(1));
+        const size_t eq = c.find('=');
+        key = trimmed(c.substr(0, eq));
+        value = eq == std::string_view::npos ? std::string_view() : trimmed(c.substr(eq + 1));
+    };
+    bool metaOpen = false;   // metadata lines may follow "# newdoc"
+    while (lines.next(line)) {
+        if (trimmed(line).empty()) {
+            endSentence(doc, 1);
+            metaOpen = false;
+            multi = nullptr;
+            continue;
+        }
+        if (line.front() == '#') {
+            std::string_view key, value;
+            comment(line, key, value);
+            if (key.substr(0, 6) == "newdoc"sv) {
+                open(lines.number());
+                metaOpen = true;
+                const std::string_view rest = trimmed(key.substr(6));
+                if (!value.empty() || !rest.empty())
+                    doc->attributes.emplace_back(rest.empty() ? std::string("id") : std::string(rest),
+                                                 std::string(value));
+            } else if (key == "newpar"sv || key.substr(0, 7) == "newpar "sv) {
+                endSentence(doc, 2);
+            } else if (metaOpen && doc && key.substr(0, 6) == "meta::"sv && key.size() > 6) {
+                doc->attributes.emplace_back(std::string(key.substr(6)), std::string(value));
+            }
+            continue;
+        }
+        metaOpen = false;
+        const std::vector<std::string_view> cells = splitTabs(line);
+        if (cells.size() != 10) {
+            out.skipped.push_back({lines.number(), QStringLiteral("столбцов %1, а нужно 10").arg(cells.size())});
+            continue;
+        }
+        const std::string_view id = cells[0];
+        if (id.find('.') != std::string_view::npos)
+            continue;   // an empty node: no word of the text
+        const size_t dash = id.find('-');
+        const std::optional<int> first = number(id.substr(0, dash));
+        const std::optional<int> last =
+            dash == std::string_view::npos ? first : number(id.substr(dash + 1));
+        if (!first || !last || *last < *first) {
+            out.skipped.push_back({lines.number(), QStringLiteral("номер «%1» не число и не диапазон")
+                                                       .arg(charset::toQString(id))});
+            continue;
+        }
+        const std::string_view form = cells[1];
+        if (form.empty()) {
+            out.skipped.push_back({lines.number(), lineReason("пустая словоформа")});
+            continue;
+        }
+        const bool word = dash == std::string_view::npos;
+        if (word && multi && *first <= multiLast) {
+            // A word of the multiword token before it: it gives lemma and part of speech.
+            auto add = [](std::string &to, std::string_view part) {
+                if (part == "_"sv)
+                    return;
+                if (!to.empty())
+                    to += '+';
+                to += part;
+            };
+            add(multi->lemma, cells[2]);
+            add(multi->pos, cells[3]);
+            if (*first == multiLast)
+                multi = nullptr;
+            continue;
+        }
+        multi = nullptr;
+        if (!doc)
+            open(lines.number());
+        Token tok;
+        tok.form = std::string(form);
+        if (word) {
+            if (cells[2] != "_"sv)
+                tok.lemma = std::string(cells[2]);
+            if (cells[3] != "_"sv)
+                tok.pos = std::string(cells[3]);
+            if (cells[5] != "_"sv)
+                tok.feats = std::string(cells[5]);
+        }
+        tok.spaceBefore = !doc->tokens.empty() && !joinNext;
+        joinNext = cells[9].find("SpaceAfter=No"sv) != std::string_view::npos;
+        doc->tokens.push_back(std::move(tok));
+        if (!word) {
+            multi = &doc->tokens.back();
+            multiLast = *last;
+        }
+    }
+    endSentence(doc, 1);   // the blank line after the last sentence is often missing
+    return out;
+}
+
+} // namespace corvus::annotated

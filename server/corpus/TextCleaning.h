@@ -1,0 +1,28 @@
+#pragma once
+// Cleaning of word forms at import: Latin letters that stand in for Cyrillic ones
+// inside a Russian word, and Latin letters with diacritics that code page 1251
+// cannot hold. Both would otherwise split one word into several dictionary entries
+// ("КO" beside "КО") or cut it ("été" read as "?t?").
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corvus::cleaning {
+
+// What cleaning replaced, for the import report.
+struct Counts {
+    uint64_t lookAlikeWords = 0;   // words whose Latin look-alikes became Cyrillic
+    uint64_t foldedLetters = 0;    // accented Latin letters written as their base letter
+};
+
+// A 1251 word holding at least one Cyrillic letter and Latin letters that all have
+// a Cyrillic twin ("A" and "А", "o" and "о", "I" and "І"...) becomes all Cyrillic.
+// A word with a Latin letter that has no twin, or with no Cyrillic letter at all,
+// is left as it is. Returns whether the word changed.
+bool fixLookAlikes(std::string &word1251);
+
+// The base Latin letter of an accented BMP code point that 1251 lacks ("é" -> 'e',
+// "Ł" -> 'L'); 0 when the code point is not such a letter.
+char baseLatinLetter(uint32_t codePoint);
+
+} // namespace corvus::cleaning

@@ -1,0 +1,130 @@
+// Annotated corpora read from their interchange formats (vertical text, CoNLL-U),
+// and the cleaning of word forms at import.
+#include "corpus/AnnotatedText.h"
+#include "corpus/Charset.h"
+#include "corpus/TextCleaning.h"
+#include "support/CorpusFixture.h"
+
+#include <QTest>
+
+using namespace corvus;
+using corpusfixture::cp;
+
+namespace {
+
+// "form/lemma/pos" of each token, "|" after a sentence end, "||" after a paragraph
+// end, "_" for a token joined to the one before.
+std::string render(const annotated::Document &d)
+{
+    std::string out;
+    for (const annotated::Token &t : d.tokens) {
+        if (!out.empty())
+            out += t.spaceBefore ? " " : "_";
+        out += t.form + "/" + t.lemma + "/" + t.pos;
+        out += std::string(size_t(t.breakAfter), '|');
+    }
+    return out;
+}
+
+} // namespace
+
+class TestCorpusFormats : public QObject {
+    Q_OBJECT
+private slots:
+    void vrt_documentsTokensBoundariesAndBadLines()
+    {
+        QString error;
+        const auto layout = annotated::parseVrtDeclaration(
+            "# my corpus\ncolumns=word,lemma,pos\nattribute.genre=\xD0\x96\xD0\xB0\xD0\xBD\xD1\x80\n", &error);
+        QVERIFY2(layout, qPrintable(error));
+        QCOMPARE(layout->columns, 3);
+        QCOMPARE(layout->attributeNames.at(0).second, QStringLiteral("Жанр"));
+        const std::string text = cp("<text author=\"Пушкин\" title=\"A &amp; B\" genre='стихи'>\n"
+                                    "<p>\n<s>\n"
+                                    "Мороз\tмороз\tS\n"
+                                    "и\tи\tCONJ\n"
+                                    "солнце\n"                        // one column: skipped
+                                    "(\t(\tPUNCT\n"
+                                    "день\tдень\tS\n"
+                                    ")\t)\tPUNCT\n"
+                                    "!\t!\tPUNCT\n"
+                                    "</s>\n</p>\n</text>\n"
+                                    "<text author=\"Тютчев\">\nГроза\tгроза\tS\n</text>\n");
+        const annotated::Parsed p = annotated::readVrt(text, *layout);
+        QCOMPARE(p.documents.size(), size_t(2));
+        const annotated::Document &d = p.documents[0];
+        QCOMPARE(*d.attribute("author"), cp("Пушкин"));
+        QCOMPARE(*d.attribute("title"), std::string("A & B"));
+        QCOMPARE(*d.attribute("genre"), cp("стихи"));
+        QCOMPARE(render(d), cp("Мороз/мороз/S и/и/CONJ (/(/PUNCT_день/день/S_)/)/PUNCT_!/!/PUNCT||"));
+        QCOMPARE(p.skipped.size(), size_t(1));
+        QCOMPARE(p.skipped[0].line, 6);
+        QCOMPARE(render(p.documents[1]), cp("Гроза/гроза/S"));
+
+        QVERIFY(!annotated::parseVrtDeclaration("columns=lemma,pos\n", &error));
+        QVERIFY(error.contains(QStringLiteral("word")));
+        QVERIFY(!annotated::parseVrtDeclaration("genre\n", &error));
+        QVERIFY(!annotated::parseVrtDeclaration("attribute.x=y\n", &error));
+    }
+
+    void conllu_documentsMultiwordTokensSpacingAndBadLines()
+    {
+        const std::string text = cp("# newdoc id = d1\n"
+                                    "# meta::author = Толстой\n"
+                                    "# sent_id = 1\n"
+                                    "# text = Вошёл, сказал.\n"
+                                    "1\tВошёл\tвойти\tVERB\t_\tAspect=Perf\t0\troot\t_\tSpaceAfter=No\n"
+                                    "2\t,\t,\tPUNCT\t_\t_\t1\tpunct\t_\t_\n"
+                                    "2.1\tбыл\tбыть\tAUX\t_\t_\t_\t_\t_\t_\n"
+                                    "3-4\tсказал-то\t_\t_\t_\t_\t_\t_\t_\tSpaceAfter=No\n"
+                                    "3\tсказал\tсказать\tVERB\t_\t_\t1\tconj\t_\t_\n"
+                                    "4\tто\tто\tPART\t_\t_\t3\tdiscourse\t_\t_\n"
+                                    "5\t.\t.\tPUNCT\t_\t_\t1\tpunct\t_\t_\n"
+                                    "x\tплохо\n"
+                                    "x-\tплохо\t_\t_\t_\t_\t_\t_\t_\t_\n"
+                                    "\n"
+                                    "# newpar\n"
+                                    "# newdoc\n"
+                                    "1\tДа\tда\tPART\t_\t_\t0\troot\t_\t_\n");
+        const annotated::Parsed p = annotated::readConllu(text);
+        QCOMPARE(p.documents.size(), size_t(2));
+        QCOMPARE(*p.documents[0].attribute("id"), std::string("d1"));
+        QCOMPARE(*p.documents[0].attribute("author"), cp("Толстой"));
+        QCOMPARE(p.documents[0].tokens[0].feats, std::string("Aspect=Perf"));
+        QCOMPARE(render(p.documents[0]),
+                 cp("Вошёл/войти/VERB_,/,/PUNCT сказал-то/сказать+то/VERB+PART_././PUNCT||"));
+        QCOMPARE(render(p.documents[1]), cp("Да/да/PART|"));
+        QCOMPARE(p.skipped.size(), size_t(2));
+        QCOMPARE(p.skipped[0].line, 12);
+        QCOMPARE(p.skipped[1].line, 13);
+    }
+
+    void cleaning_lookAlikesAndAccentedLatin()
+    {
+        const struct {
+            const char *in;
+            const char *out;
+        } words[] = {
+            {"КO", "КО"},        // Latin O after a Cyrillic К
+            {"MIР", "МІР"},      // Latin M and I in a pre-reform word
+            {"cтол", "стол"},
+            {"Word", "Word"},    // wholly Latin stays
+            {"ФZ", "ФZ"},        // a Latin letter without a twin: left alone
+            {"ХХ-й", "ХХ-й"},
+            {"XX-й", "ХХ-й"},
+        };
+        for (const auto &w : words) {
+            std::string s = cp(w.in);
+            QCOMPARE(cleaning::fixLookAlikes(s), std::string(w.in) != std::string(w.out));
+            QCOMPARE(s, cp(w.out));
+        }
+        QCOMPARE(cleaning::baseLatinLetter(0xE9), 'e');    // é
+        QCOMPARE(cleaning::baseLatinLetter(0x1D8), 'u');   // ǘ, two marks deep
+        QCOMPARE(cleaning::baseLatinLetter(0x141), 'L');   // Ł, a stroke
+        QCOMPARE(cleaning::baseLatinLetter(0x439), '\0');  // й is Cyrillic, not Latin
+        QCOMPARE(cleaning::baseLatinLetter(0x41), '\0');
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCorpusFormats)
+#include "tst_corpus_formats.moc"

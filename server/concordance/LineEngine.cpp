@@ -11,6 +11,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <iterator>
 #include <list>
 #include <mutex>
 #include <thread>
@@ -60,6 +61,8 @@ QByteArray orderKey(const Query &q, Base base, SortSeq seq)
 // The cache of orders and the worker that completes them
 
 struct LineEngine::Cache {
+    using Entries = std::list<std::pair<QByteArray, std::shared_ptr<const LineOrder>>>;
+
     explicit Cache(size_t capacity) : capacity(capacity)
     {
         worker = std::thread([this] { run(); });
@@ -86,12 +89,13 @@ struct LineEngine::Cache {
 
     std::shared_ptr<const LineOrder> find(const QByteArray &key)
     {
+        Entries gone;   // freed after the lock
         std::lock_guard<std::mutex> lock(mutex);
         for (auto it = entries.begin(); it != entries.end(); ++it) {
             if (it->first == key) {
                 entries.splice(entries.begin(), entries, it);
                 // What the orders made since they came in counts from now on.
-                keepWithinBounds();
+                keepWithinBounds(gone);
                 return entries.front().second;
             }
         }
@@ -100,13 +104,14 @@ struct LineEngine::Cache {
 
     std::shared_ptr<const LineOrder> insert(const QByteArray &key, std::shared_ptr<const LineOrder> order)
     {
+        Entries gone;   // freed after the lock
         {
             std::lock_guard<std::mutex> lock(mutex);
             for (const auto &e : entries)
                 if (e.first == key)
                     return e.second;   // another request was quicker
             entries.emplace_front(key, order);
-            keepWithinBounds();
+            keepWithinBounds(gone);
             // A lazy order is not sorted in the background: that would make its
             // selection, which its first and last pages do without; a page in its
             // middle makes it.
@@ -118,16 +123,17 @@ struct LineEngine::Cache {
     }
 
     // The least recent orders go while there are too many or they hold too much
-    // (the most recent stays). Called with the mutex held; looks at each order
+    // (the most recent stays), into `gone`, so that what they hold is freed once
+    // the mutex is released. Called with the mutex held; looks at each order
     // without waiting for it.
-    void keepWithinBounds()
+    void keepWithinBounds(Entries &gone)
     {
         size_t bytes = 0;
         for (const auto &e : entries)
             bytes += e.second->heldBytes();
         while (entries.size() > 1 && (entries.size() > capacity || bytes > kMaxCachedBytes)) {
             bytes -= std::min(bytes, entries.back().second->heldBytes());
-            entries.pop_back();
+            gone.splice(gone.end(), entries, std::prev(entries.end()));
         }
     }
 
@@ -162,7 +168,7 @@ struct LineEngine::Cache {
     std::mutex mutex;
     std::condition_variable wake;
     bool stop = false;
-    std::list<std::pair<QByteArray, std::shared_ptr<const LineOrder>>> entries;   // most recent first
+    Entries entries;   // most recent first
     std::deque<std::weak_ptr<const LineOrder>> pending;
     std::thread worker;
 };

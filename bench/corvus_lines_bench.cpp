@@ -6,7 +6,8 @@
 //   (selection, sort keys, partial ordering of the page);
 // - a later page just after the first (the full order still being finished in
 //   the background) and once the full order is cached;
-// - every word of the prose texts: the first, the last and the middle page;
+// - every word of the prose texts: the first page, the four after it, the last and
+//   the middle page;
 // - the full sort itself, a text page ("CT_W"), a full-text page ("CT_T"), a grid
 //   page ("CT_D") and the export of every line ("PrintConc") of a rarer word.
 //
@@ -175,6 +176,13 @@ int main(int argc, char *argv[])
             c.Move[0] = 'B';
             const Answer first = ask("CT_N", c, options("LCR"));
             times["prose words: first page"].push_back(first.time);
+            // The pages right after it, one after the other.
+            Answer at = first;
+            for (int k = 0; k < 4; ++k) {
+                at.conc.Move[0] = '+';
+                at = ask("CT_N", at.conc, at.options);
+                times["prose words: next pages"].push_back(at.time);
+            }
             tCConcPos last = first.conc;
             last.Move[0] = 'E';
             times["prose words: last page"].push_back(ask("CT_N", last, first.options).time);

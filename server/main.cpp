@@ -8,11 +8,14 @@
 #include "model/Cp1251.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QHostAddress>
 #include <QThread>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
+#include <malloc.h>
 #include <memory>
 #include <sys/resource.h>
 
@@ -50,6 +53,13 @@ int connectionLimitFor(int wanted)
 
 int main(int argc, char *argv[])
 {
+    // The heap gives memory back: large buffers (an export, the keys of a sort) are
+    // mapped on their own and unmapped when freed, whatever sizes came before (the
+    // allocator would otherwise raise these limits to the largest buffer freed and
+    // keep such buffers in its pools), and few pools serve the request threads.
+    ::mallopt(M_MMAP_THRESHOLD, 256 << 10);
+    ::mallopt(M_TRIM_THRESHOLD, 1 << 20);
+    ::mallopt(M_ARENA_MAX, 2);
     QCoreApplication app(argc, argv);
 
     QStringList args = QCoreApplication::arguments();
@@ -110,10 +120,25 @@ int main(int argc, char *argv[])
         }
     }
 
+    // Loading runs off this thread; so does the full check of a cache file that had
+    // the quick check only, while registration is answered already and every other
+    // request waits for it. A cache that fails it is removed and everything is
+    // loaded again (the index built from the corpus).
     auto loaded = std::make_shared<LoadedService>();
-    QThread *loader = QThread::create([loaded, options] { *loaded = loadService(options); });
     int exitCode = 0;
-    QObject::connect(loader, &QThread::finished, &app, [&, loaded] {
+    std::unique_ptr<QThread> loader, checker;
+    std::function<void()> load;
+    const auto checked = [&](bool ok, const QString &why) {
+        if (ok) {
+            dispatcher.release();
+            return;
+        }
+        printTo(stderr, QStringLiteral("Corvus: кэш индекса повреждён (%1): он удалён, индекс строится заново.")
+                            .arg(why));
+        QFile::remove(loaded->cacheFile);
+        load();
+    };
+    const auto loadedNow = [&] {
         for (const QString &note : std::as_const(loaded->notes))
             printTo(stderr, QStringLiteral("Corvus: %1").arg(note));
         if (!loaded->service) {
@@ -125,22 +150,46 @@ int main(int argc, char *argv[])
             QTimer::singleShot(300, &app, &QCoreApplication::quit);
             return;
         }
+        const bool wasReady = dispatcher.isReady();
+        if (loaded->check)
+            dispatcher.hold();
         dispatcher.setService(loaded->service);
-        if (local) {
+        if (!wasReady && local) {
             local->setReady();
             printTo(stdout, QStringLiteral("Corvus ready on local link %1").arg(local->socketPath()));
         }
-        if (tcp) {
+        if (!wasReady && tcp) {
             tcp->setReady();
             printTo(stdout, QStringLiteral("Corvus listening on %1:%2")
                                 .arg(tcp->address().toString())
                                 .arg(tcp->port()));
         }
-    });
-    loader->start();
+        if (!loaded->check) {
+            dispatcher.release();
+            return;
+        }
+        auto result = std::make_shared<std::pair<bool, QString>>(false, QString());
+        // At the server's own priority: every request but registration waits for it.
+        checker.reset(QThread::create([check = loaded->check, result] {
+            result->first = check(&result->second);
+        }));
+        QObject::connect(checker.get(), &QThread::finished, &app,
+                         [&, result] { checked(result->first, result->second); }, Qt::QueuedConnection);
+        checker->start();
+    };
+    load = [&] {
+        if (loader)
+            loader->wait();
+        loader.reset(QThread::create([loaded, options] { *loaded = loadService(options); }));
+        QObject::connect(loader.get(), &QThread::finished, &app, loadedNow, Qt::QueuedConnection);
+        loader->start();
+    };
+    load();
 
     const int rc = app.exec();
-    loader->wait();
-    delete loader;
+    if (checker)
+        checker->wait();
+    if (loader)
+        loader->wait();
     return exitCode != 0 ? exitCode : rc;
 }

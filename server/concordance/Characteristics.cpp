@@ -18,6 +18,8 @@ public:
     std::string_view text(uint32_t value) const override { return m_corpus->forms().text(value); }
 };
 
+} // namespace
+
 // Any other characteristic: its distinct texts stored in alphabetical order.
 class PooledCharacteristic final : public Characteristic {
 public:
@@ -25,11 +27,9 @@ public:
     {
         return std::string_view(m_pool.data() + m_offsets[value], m_offsets[value + 1] - m_offsets[value]);
     }
-    std::string m_pool;
-    std::vector<uint32_t> m_offsets;
+    Table<char> m_pool;
+    Table<uint32_t> m_offsets;
 };
-
-} // namespace
 
 // Fills the tables of a characteristic from per-unit values (a unit is a word
 // form or a text).
@@ -42,70 +42,66 @@ struct CharacteristicBuilder {
         bool skip = false;   // a unit without words: no value
     };
 
-    static void orders(Characteristic &c, bool numeric, const std::vector<std::string> &folded)
+    static void orders(Characteristic &c, bool numeric, const std::vector<std::string> &folded,
+                       const std::vector<uint32_t> &count)
     {
-        const uint32_t n = c.valueCount();
-        c.m_revOrder.resize(n);
-        std::iota(c.m_revOrder.begin(), c.m_revOrder.end(), 0u);
+        const uint32_t n = uint32_t(count.size());
+        std::vector<uint32_t> revOrder(n), freqOrder(n), revRank(n, 0), freqRank(n, 0);
+        std::iota(revOrder.begin(), revOrder.end(), 0u);
         if (numeric) {
-            std::reverse(c.m_revOrder.begin(), c.m_revOrder.end());
+            std::reverse(revOrder.begin(), revOrder.end());
         } else {
-            std::stable_sort(c.m_revOrder.begin(), c.m_revOrder.end(), [&](uint32_t a, uint32_t b) {
+            std::stable_sort(revOrder.begin(), revOrder.end(), [&](uint32_t a, uint32_t b) {
                 return charset::compareReverse(folded[a], folded[b]) < 0;
             });
         }
-        c.m_freqOrder.resize(n);
-        std::iota(c.m_freqOrder.begin(), c.m_freqOrder.end(), 0u);
-        std::stable_sort(c.m_freqOrder.begin(), c.m_freqOrder.end(),
-                         [&](uint32_t a, uint32_t b) { return c.m_count[a] > c.m_count[b]; });
-        c.m_revRank.assign(n, 0);
-        c.m_freqRank.assign(n, 0);
+        std::iota(freqOrder.begin(), freqOrder.end(), 0u);
+        std::stable_sort(freqOrder.begin(), freqOrder.end(),
+                         [&](uint32_t a, uint32_t b) { return count[a] > count[b]; });
         for (uint32_t r = 0; r < n; ++r) {
-            c.m_revRank[c.m_revOrder[r]] = r;
-            c.m_freqRank[c.m_freqOrder[r]] = r;
+            revRank[revOrder[r]] = r;
+            freqRank[freqOrder[r]] = r;
         }
+        c.m_revOrder = std::move(revOrder);
+        c.m_revRank = std::move(revRank);
+        c.m_freqOrder = std::move(freqOrder);
+        c.m_freqRank = std::move(freqRank);
     }
 
     // Members (units of each value) by counting sort.
-    static void members(Characteristic &c, const std::vector<uint32_t> &unitValue)
+    static void members(Characteristic &c, uint32_t n, const std::vector<uint32_t> &unitValue)
     {
-        const uint32_t n = c.valueCount();
-        c.m_memberOffsets.assign(size_t(n) + 1, 0);
+        std::vector<uint32_t> offsets(size_t(n) + 1, 0);
         for (const uint32_t v : unitValue)
             if (v != kNone)
-                ++c.m_memberOffsets[v + 1];
+                ++offsets[v + 1];
         for (uint32_t v = 0; v < n; ++v)
-            c.m_memberOffsets[v + 1] += c.m_memberOffsets[v];
-        c.m_members.assign(c.m_memberOffsets[n], 0);
-        std::vector<uint32_t> fill(c.m_memberOffsets.begin(), c.m_memberOffsets.end() - 1);
+            offsets[v + 1] += offsets[v];
+        std::vector<uint32_t> members(offsets[n], 0);
+        std::vector<uint32_t> fill(offsets.begin(), offsets.end() - 1);
         for (uint32_t u = 0; u < unitValue.size(); ++u)
             if (unitValue[u] != kNone)
-                c.m_members[fill[unitValue[u]]++] = u;
+                members[fill[unitValue[u]]++] = u;
+        c.m_memberOffsets = std::move(offsets);
+        c.m_members = std::move(members);
     }
 
-    static std::unique_ptr<Characteristic> forms(const Corpus &corpus, const char *name)
+    // The lexicon's own arrays; each form is its own value and its own member.
+    static std::unique_ptr<Characteristic> forms(const Corpus &corpus, const char *name, Span<uint32_t> identity)
     {
         auto c = std::make_unique<FormCharacteristic>();
         c->m_corpus = &corpus;
         c->m_name = ru(name);
         const Lexicon &lex = corpus.forms();
         const uint32_t n = lex.size();
-        c->m_byForm.resize(n);
-        std::iota(c->m_byForm.begin(), c->m_byForm.end(), 0u);
-        c->m_count.resize(n);
-        for (uint32_t v = 0; v < n; ++v)
-            c->m_count[v] = lex.count(v);
-        c->m_revOrder.assign(lex.reverseOrder().begin(), lex.reverseOrder().end());
-        c->m_freqOrder.assign(lex.frequencyOrder().begin(), lex.frequencyOrder().end());
-        c->m_revRank.resize(n);
-        c->m_freqRank.resize(n);
-        for (uint32_t v = 0; v < n; ++v) {
-            c->m_revRank[v] = lex.reverseRank(v);
-            c->m_freqRank[v] = lex.frequencyRank(v);
-        }
-        c->m_memberOffsets.resize(size_t(n) + 1);
-        std::iota(c->m_memberOffsets.begin(), c->m_memberOffsets.end(), 0u);
-        c->m_members = c->m_byForm;
+        c->m_byForm = identity.sub(0, n);
+        c->m_count = lex.counts();
+        c->m_revOrder = lex.reverseOrder();
+        c->m_freqOrder = lex.frequencyOrder();
+        c->m_revRank = lex.reverseRanks();
+        c->m_freqRank = lex.frequencyRanks();
+        c->m_memberOffsets = identity.sub(0, size_t(n) + 1);
+        c->m_members = identity.sub(0, n);
         return c;
     }
 
@@ -156,26 +152,31 @@ struct CharacteristicBuilder {
         for (uint32_t r = 0; r < n; ++r)
             rank[order[r]] = r;
 
-        c->m_offsets.reserve(size_t(n) + 1);
-        c->m_offsets.push_back(0);
+        std::vector<uint32_t> offsets;
+        std::vector<char> pool;
+        offsets.reserve(size_t(n) + 1);
+        offsets.push_back(0);
         std::vector<std::string> foldedById(n);
         for (uint32_t r = 0; r < n; ++r) {
-            c->m_pool += texts[order[r]];
-            c->m_offsets.push_back(uint32_t(c->m_pool.size()));
+            pool.insert(pool.end(), texts[order[r]].begin(), texts[order[r]].end());
+            offsets.push_back(uint32_t(pool.size()));
             foldedById[r] = std::move(folded[order[r]]);
         }
-        c->m_hasEmpty = n > 0 && c->m_offsets[1] == 0;
+        c->m_hasEmpty = n > 0 && offsets[1] == 0;
+        c->m_pool = std::move(pool);
+        c->m_offsets = std::move(offsets);
 
         std::vector<uint32_t> unitValue(units.size(), kNone);
-        c->m_count.assign(n, 0);
+        std::vector<uint32_t> count(n, 0);
         for (size_t u = 0; u < units.size(); ++u) {
             if (provisional[u] == kNone)
                 continue;
             unitValue[u] = rank[provisional[u]];
-            c->m_count[unitValue[u]] += weights[u];
+            count[unitValue[u]] += weights[u];
         }
-        orders(*c, numeric, foldedById);
-        members(*c, unitValue);
+        orders(*c, numeric, foldedById, count);
+        members(*c, n, unitValue);
+        c->m_count = std::move(count);
         (perText ? c->m_byText : c->m_byForm) = std::move(unitValue);
         return c;
     }
@@ -211,6 +212,142 @@ uint32_t Characteristic::find(std::string_view cp1251) const
     return kNone;
 }
 
+namespace {
+
+// The names as the client shows them, in the order of CharNo.
+const char *const kNames[kCharCount] = {"Словоформа",   "Лемма",        "Автор",
+                                        "Название текста", "Вид текста", "Год создания",
+                                        "Десятилетие",  "Окончание словоформы", "Длина словоформы"};
+
+// Ids of the engine's tables in the cache file: 16 per characteristic.
+enum : uint32_t {
+    kCharTables = 1100,
+    kUnits = 0, kMemberOffsets, kMembers, kCount, kRevOrder, kRevRank, kFreqOrder, kFreqRank, kPool, kPoolOffsets,
+};
+
+uint32_t tableId(int charNo, uint32_t which)
+{
+    return kCharTables + 16 * uint32_t(charNo) + which;
+}
+
+} // namespace
+
+bool perTextChar(int charNo)
+{
+    return charNo >= kCharAuthor && charNo <= kCharDecade;
+}
+
+bool numericChar(int charNo)
+{
+    return charNo == kCharYear || charNo == kCharDecade || charNo == kCharLength;
+}
+
+// Reads and checks the tables of one characteristic.
+struct EngineTables {
+    static bool adopt(Characteristic &c, int charNo, const Corpus &corpus, const TableReader &tables)
+    {
+        const bool full = tables.full();
+        Span<uint32_t> units, memberOffsets, members, count, revOrder, revRank, freqOrder, freqRank;
+        const auto get = [&](uint32_t which, Span<uint32_t> &out) { return tables.get(tableId(charNo, which), out); };
+        if (!get(kUnits, units) || !get(kMemberOffsets, memberOffsets) || !get(kMembers, members)
+            || !get(kCount, count) || !get(kRevOrder, revOrder) || !get(kRevRank, revRank)
+            || !get(kFreqOrder, freqOrder) || !get(kFreqRank, freqRank))
+            return false;
+        const size_t n = count.size();
+        const size_t unitCount = c.m_perText ? corpus.textCount() : corpus.forms().size();
+        if (units.size() != unitCount || memberOffsets.size() != n + 1 || revOrder.size() != n
+            || revRank.size() != n || freqOrder.size() != n || freqRank.size() != n)
+            return false;
+        if (full) {
+            if (!tablecheck::permutation(revOrder, revRank, n) || !tablecheck::permutation(freqOrder, freqRank, n)
+                || !tablecheck::offsets(memberOffsets, n, members.size()) || !tablecheck::below(members, unitCount))
+                return false;
+            // A unit's value indexes the value arrays; only a text without words has none.
+            for (size_t u = 0; u < unitCount; ++u)
+                if (units[u] >= n && !(units[u] == kNone && c.m_perText && corpus.text(uint32_t(u)).wordCount == 0))
+                    return false;
+            uint64_t total = 0;
+            for (const uint32_t k : count)
+                total += k;
+            if (total > corpus.wordCount())
+                return false;
+        }
+        (c.m_perText ? c.m_byText : c.m_byForm) = units;
+        c.m_memberOffsets = memberOffsets;
+        c.m_members = members;
+        c.m_count = count;
+        c.m_revOrder = revOrder;
+        c.m_revRank = revRank;
+        c.m_freqOrder = freqOrder;
+        c.m_freqRank = freqRank;
+        return true;
+    }
+
+    static bool adoptPool(PooledCharacteristic &c, int charNo, const TableReader &tables)
+    {
+        Span<char> pool;
+        Span<uint32_t> offsets;
+        if (!tables.get(tableId(charNo, kPool), pool) || !tables.get(tableId(charNo, kPoolOffsets), offsets))
+            return false;
+        const size_t n = c.valueCount();
+        if (offsets.size() != n + 1 || (tables.full() && !tablecheck::offsets(offsets, n, pool.size())))
+            return false;
+        c.m_hasEmpty = n > 0 && offsets[1] == 0;
+        c.m_pool = pool;
+        c.m_offsets = offsets;
+        return true;
+    }
+
+    static std::unique_ptr<PooledCharacteristic> pooled(int charNo, const Corpus &corpus, const TableReader &tables)
+    {
+        auto c = std::make_unique<PooledCharacteristic>();
+        c->m_corpus = &corpus;
+        c->m_name = ru(kNames[charNo]);
+        c->m_perText = perTextChar(charNo);
+        c->m_textSorted = !numericChar(charNo);
+        if (!adopt(*c, charNo, corpus, tables) || !adoptPool(*c, charNo, tables))
+            return nullptr;
+        return c;
+    }
+
+    static void save(const Characteristic &c, int charNo, TableWriter &out)
+    {
+        out.add(tableId(charNo, kUnits), c.m_perText ? c.m_byText.span() : c.m_byForm.span());
+        out.add(tableId(charNo, kMemberOffsets), c.m_memberOffsets.span());
+        out.add(tableId(charNo, kMembers), c.m_members.span());
+        out.add(tableId(charNo, kCount), c.m_count.span());
+        out.add(tableId(charNo, kRevOrder), c.m_revOrder.span());
+        out.add(tableId(charNo, kRevRank), c.m_revRank.span());
+        out.add(tableId(charNo, kFreqOrder), c.m_freqOrder.span());
+        out.add(tableId(charNo, kFreqRank), c.m_freqRank.span());
+        if (const auto *p = dynamic_cast<const PooledCharacteristic *>(&c)) {
+            out.add(tableId(charNo, kPool), p->m_pool.span());
+            out.add(tableId(charNo, kPoolOffsets), p->m_offsets.span());
+        }
+    }
+};
+
+std::vector<std::unique_ptr<Characteristic>> adoptCharacteristics(const Corpus &corpus, Span<uint32_t> identity,
+                                                                  const TableReader &tables)
+{
+    std::vector<std::unique_ptr<Characteristic>> out;
+    out.push_back(CharacteristicBuilder::forms(corpus, kNames[kCharForm], identity));
+    for (int k = 1; k < kCharCount; ++k) {
+        auto c = EngineTables::pooled(k, corpus, tables);
+        if (!c)
+            return {};
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+void saveCharacteristics(const std::vector<std::unique_ptr<Characteristic>> &chars, TableWriter &out)
+{
+    // The word forms' own tables are the lexicon's, in the index already.
+    for (size_t k = 1; k < chars.size(); ++k)
+        EngineTables::save(*chars[k], int(k), out);
+}
+
 bool globMatch(std::string_view text, std::string_view pattern)
 {
     size_t t = 0, p = 0;
@@ -234,7 +371,7 @@ bool globMatch(std::string_view text, std::string_view pattern)
     return p == pattern.size();
 }
 
-std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &corpus)
+std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &corpus, Span<uint32_t> identity)
 {
     using UV = CharacteristicBuilder::UnitValue;
     std::vector<std::unique_ptr<Characteristic>> out;
@@ -266,10 +403,10 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
     auto str = [](std::string_view s) { return std::string(s.data(), s.size()); };
     auto bytes = [](const QByteArray &b) { return std::string(viewOf(b)); };
 
-    out.push_back(CharacteristicBuilder::forms(corpus, "Словоформа"));
+    out.push_back(CharacteristicBuilder::forms(corpus, kNames[kCharForm], identity));
 
     out.push_back(CharacteristicBuilder::pooled(
-        corpus, "Лемма", false, false, perForm([&](uint32_t f) {
+        corpus, kNames[kCharLemma], false, false, perForm([&](uint32_t f) {
             UV v;
             if (forms.flags(f) & kLemmaKnown)
                 v.text = str(lemmas.text(corpus.lemmaOfForm(f)));
@@ -278,18 +415,18 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
         formWeights));
 
     out.push_back(CharacteristicBuilder::pooled(
-        corpus, "Автор", true, false, perText([&](const TextInfo &t) { return UV{bytes(t.author), 0, false}; }),
+        corpus, kNames[kCharAuthor], true, false, perText([&](const TextInfo &t) { return UV{bytes(t.author), 0, false}; }),
         textWeights));
 
     out.push_back(CharacteristicBuilder::pooled(
-        corpus, "Название текста", true, false,
+        corpus, kNames[kCharTitle], true, false,
         perText([&](const TextInfo &t) { return UV{bytes(t.title), 0, false}; }), textWeights));
 
     const std::string verse = bytes(ru("стихи"));
     const std::string prose = bytes(ru("проза"));
     const std::string sayings = bytes(ru("изречения"));
     out.push_back(CharacteristicBuilder::pooled(
-        corpus, "Вид текста", true, false, perText([&](const TextInfo &t) {
+        corpus, kNames[kCharKind], true, false, perText([&](const TextInfo &t) {
             if (t.kind == TextKind::Verse)
                 return UV{verse, 0, false};
             return UV{t.entry > 0 ? sayings : prose, 0, false};
@@ -297,7 +434,7 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
         textWeights));
 
     out.push_back(CharacteristicBuilder::pooled(
-        corpus, "Год создания", true, true, perText([&](const TextInfo &t) {
+        corpus, kNames[kCharYear], true, true, perText([&](const TextInfo &t) {
             UV v;
             if (t.yearFrom > 0) {
                 v.text = std::to_string(t.yearFrom);
@@ -311,7 +448,7 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
 
     const std::string decadeSuffix = bytes(ru("-е"));
     out.push_back(CharacteristicBuilder::pooled(
-        corpus, "Десятилетие", true, true, perText([&](const TextInfo &t) {
+        corpus, kNames[kCharDecade], true, true, perText([&](const TextInfo &t) {
             UV v;
             if (t.yearFrom > 0) {
                 v.key = t.yearFrom / 10 * 10;
@@ -322,14 +459,14 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
         textWeights));
 
     out.push_back(CharacteristicBuilder::pooled(
-        corpus, "Окончание словоформы", false, false, perForm([&](uint32_t f) {
+        corpus, kNames[kCharEnding], false, false, perForm([&](uint32_t f) {
             const std::string_view t = forms.text(f);
             return UV{str(t.size() > 2 ? t.substr(t.size() - 2) : t), 0, false};
         }),
         formWeights));
 
     out.push_back(CharacteristicBuilder::pooled(
-        corpus, "Длина словоформы", false, true, perForm([&](uint32_t f) {
+        corpus, kNames[kCharLength], false, true, perForm([&](uint32_t f) {
             int letters = 0;
             for (const char ch : forms.text(f))
                 if (charset::isLetter(uint8_t(ch)) || charset::isDigit(uint8_t(ch)))

@@ -8,8 +8,20 @@
 
 namespace corvus::conc {
 
-// The characteristics in the order of CharNo (kCharCount of them).
-std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &corpus);
+// The characteristics in the order of CharNo (kCharCount of them). `identity`
+// holds 0, 1, 2 ... for at least forms().size() + 1 entries (the word-form
+// characteristic's own values and members).
+std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &corpus, Span<uint32_t> identity);
+
+// The same from the engine's tables in the cache file (nullptr when they are not
+// there or fail the checks), and the tables for the writer.
+std::vector<std::unique_ptr<Characteristic>> adoptCharacteristics(const Corpus &corpus, Span<uint32_t> identity,
+                                                                  const TableReader &tables);
+void saveCharacteristics(const std::vector<std::unique_ptr<Characteristic>> &chars, TableWriter &out);
+
+// Whether characteristic `charNo` is per text, and whether its values are numbers.
+bool perTextChar(int charNo);
+bool numericChar(int charNo);
 
 // Groups 0..3 for kCharCount characteristics.
 QList<Group> buildGroups();

@@ -19,18 +19,17 @@ Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList 
     // Every line of the selection: long however it is ordered.
     if (isTrue(options.value("PrintConc")) && !isTrue(options.value("PrintConcStr")))
         return Cost::Long;
-    if (const auto order = lines.cachedOrder(conc, options))
-        return order->isGrouped() || order->size() <= shortLines ? Cost::Short : Cost::Long;
-    // Not ordered yet: the selection is made first, and it holds at most the
-    // occurrences of the selected value.
-    const ConcEngine &engine = lines.engine();
-    const Query q = engine.parse(conc);
-    if (!q.ok || q.selected < 0)
-        return Cost::Short;   // answered with "ZERO" at once
-    const Characteristic &c = engine.characteristic(q.listChar);
-    if (q.distance == 0 && uint64_t(q.selected) < c.valueCount() && c.count(uint32_t(q.selected)) <= shortLines)
-        return Cost::Short;
-    return Cost::Long;
+    return pageCost(lines, conc, options, shortLines);
+}
+
+Cost pageCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options, uint32_t shortLines)
+{
+    return lines.cost(conc, options, false, shortLines);
+}
+
+Cost lineCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options, uint32_t shortLines)
+{
+    return lines.cost(conc, options, true, shortLines);
 }
 
 } // namespace corvus::conc

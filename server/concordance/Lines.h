@@ -37,6 +37,7 @@
 #include <vector>
 
 class CorvusService;
+class CorpusDictionary;
 class ServedDictionary;
 namespace wirerequest {
 struct Request;
@@ -49,6 +50,12 @@ constexpr int kDefaultPageLines = 10; // LBC_L_Max when the option is missing
 constexpr int kMaxPageLines = 500;
 constexpr int kDefaultConcWidth = 5;  // ConcWidth when the option is missing
 constexpr int kMaxConcWidth = 25;
+// Selections of one value with at least this many lines are ordered lazily (see
+// LineOrder); their first and last kEndLines lines come from the postings, and the
+// first and last kCheapEndLines of them count as a short request.
+constexpr uint32_t kLazyLines = 20000;
+constexpr uint32_t kEndLines = 10000;
+constexpr uint32_t kCheapEndLines = 1000;
 
 enum class SortSeq : uint8_t { CLR, CRL, LCR, LRC, RCL, RLC };
 // The option "SortSeq": one of the six codes (case-insensitive); anything else is CLR.
@@ -70,6 +77,13 @@ public:
     // pass with a heap.
     LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t> tokens, Base base, SortSeq seq,
               uint32_t heapLimit = 4096, uint32_t groupLimit = uint32_t(1) << 20);
+    // A lazy order (LineEnds.cpp): the occurrences of one value of the query's
+    // listed characteristic, the query without fixed levels or co-occurrence. Its
+    // first and last kEndLines lines are found from the postings of the words
+    // that sort first (or last), without making the selection; the selection and
+    // its keys are made for a page in the middle, for lineOf() and for complete().
+    LineOrder(std::shared_ptr<const ConcEngine> engine, Query query, uint32_t value, Base base, SortSeq seq,
+              uint32_t heapLimit = 4096, uint32_t groupLimit = uint32_t(1) << 20);
     ~LineOrder();
     LineOrder(const LineOrder &) = delete;
     LineOrder &operator=(const LineOrder &) = delete;
@@ -87,6 +101,13 @@ public:
     bool isComplete() const;
     // Grouped (or complete): a page costs the groups it touches.
     bool isGrouped() const;
+    bool isLazy() const;
+    // Bytes the order holds now (its lines, their keys, its known ends).
+    size_t heldBytes() const;
+    // Whether lines [from, to) come without a pass over the selection: the order
+    // is grouped or complete, or the lines are at an end of a lazy order that is
+    // known already or near enough (kCheapEndLines), or the selection is small.
+    bool cheap(uint32_t from, uint32_t to) const;
     // The order itself: true when token a's line comes before token b's.
     bool before(uint32_t a, uint32_t b) const;
 
@@ -119,7 +140,7 @@ public:
     // dictionaries: the server's dictionaries in their order (the links name them
     // by index); the corpus dictionary's headwords are the corpus lemmas.
     LineEngine(std::shared_ptr<const ConcEngine> engine,
-               QList<std::shared_ptr<const ServedDictionary>> dictionaries, int cacheEntries = 12);
+               QList<std::shared_ptr<const ServedDictionary>> dictionaries, int cacheEntries = 48);
     ~LineEngine();
     LineEngine(const LineEngine &) = delete;
     LineEngine &operator=(const LineEngine &) = delete;
@@ -141,6 +162,9 @@ public:
     Ordered order(const tCConcPos &conc, const OptionList &options) const;
     // The order of a position when it is cached; nothing is made.
     std::shared_ptr<const LineOrder> cachedOrder(const tCConcPos &conc, const OptionList &options) const;
+    // What a page (or, with oneLine, the current line) of a position will cost,
+    // told from what is made already: see linesCost().
+    Cost cost(const tCConcPos &conc, const OptionList &options, bool oneLine, uint32_t shortLines) const;
 
     // The page that a request asks for. Moves (Move[0]): 'B' first page, 'E' last
     // page, '+' / '-' the next / previous page, 'C' the page holding CurLine, ' '
@@ -187,12 +211,29 @@ public:
 
 private:
     struct Cache;
+    // Whether the order of a query is made lazily (one large value, no filters).
+    bool lazyEligible(const Query &q) const;
+
     std::shared_ptr<const ConcEngine> m_engine;
     QList<std::shared_ptr<const ServedDictionary>> m_dictionaries;
-    std::vector<int32_t> m_placeOfLemma;   // corpus dictionary place of each corpus lemma, -1 none
+    const CorpusDictionary *m_corpusDictionary = nullptr;
     int m_corpusDict = -1;                  // index of the corpus dictionary, -1 none
     std::unique_ptr<Cache> m_cache;
 };
+
+// A page of an order before its lines are chosen: the order, its identity and its
+// size; or the order's error.
+LinePage pageOfOrder(const LineEngine::Ordered &o);
+
+// Where a page of an order of n lines with that signature begins and which line is
+// current, for the moves and options of a request (LineEngine::page()), or for the
+// current line alone (LineEngine::current()); 0 and 0 for no lines.
+struct LineSpot {
+    uint32_t first = 1;
+    uint32_t current = 1;
+};
+LineSpot lineSpot(const tCConcPos &conc, const OptionList &options, uint32_t n, uint32_t signature, uint32_t pageSize);
+LineSpot currentSpot(const tCConcPos &conc, uint32_t n, uint32_t signature, uint32_t pageSize);
 
 // Reads an integer option; `fallback` when absent or not a number.
 int intOption(const OptionList &options, const char *name, int fallback);
@@ -217,11 +258,18 @@ void setLineRecord(tCConcPos &conc, const LinePage &pg);
 QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &request);
 
 // What a "CT_N" request will cost (LineCost.cpp): a page of an order that is cached
-// and grouped, or of a selection of at most kShortLines lines, is short; an export
-// of every line, and a page that must first select and order many lines, long.
+// and grouped, or of a selection of at most kShortLines lines, or at an end of a
+// lazy order (kCheapEndLines), is short; an export of every line, and a page that
+// must first select and order many lines, long.
 constexpr uint32_t kShortLines = 10000;
 Cost linesCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options,
                uint32_t shortLines = kShortLines);
+// The same for a request that shows one page of the order ("CT_N" without an
+// export, "CT_D"), and for one that stands on its current line ("CT_W", "CT_T").
+Cost pageCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options,
+              uint32_t shortLines = kShortLines);
+Cost lineCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &options,
+              uint32_t shortLines = kShortLines);
 
 // Registers "CT_N", "CT_W", "CT_T" and "CT_D" (the last one offers the usage
 // sub-page at registration), and the entry tie of the "DC_S" replies.

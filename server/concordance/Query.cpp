@@ -4,6 +4,7 @@
 #include "concordance/WireText.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace corvus::conc {
 
@@ -51,39 +52,96 @@ struct ConcEngine::Private {
     };
 };
 
+namespace {
+
+// Ids of the engine's own tables in the cache file (the characteristics' follow,
+// see Characteristics.cpp).
+enum : uint32_t { kIdentity = 1090, kTextFormOffsets = 1091, kTextForms = 1092 };
+
+} // namespace
+
 ConcEngine::ConcEngine(std::shared_ptr<const Corpus> corpus)
     : m_corpus(std::move(corpus)), d(std::make_unique<Private>())
 {
-    m_chars = buildCharacteristics(*m_corpus);
+    const Corpus &c = *m_corpus;
+    const TableReader &tables = c.tables();
+    const size_t W = c.forms().size(), T = c.textCount();
+    Span<uint32_t> identity, offsets;
+    Span<FormCount> forms;
+    bool ok = !tables.empty() && tables.get(kIdentity, identity) && identity.size() == W + 1
+        && tables.get(kTextFormOffsets, offsets) && tables.get(kTextForms, forms) && offsets.size() == T + 1;
+    if (ok && tables.full()) {
+        for (size_t i = 0; ok && i <= W; ++i)
+            ok = identity[i] == i;
+        ok = ok && tablecheck::offsets(offsets, T, forms.size());
+        for (uint32_t t = 0; ok && t < T; ++t) {
+            uint64_t total = 0;
+            for (uint32_t i = offsets[t]; ok && i < offsets[t + 1]; ++i) {
+                ok = forms[i].form < W;
+                total += forms[i].count;
+            }
+            ok = ok && total <= c.text(t).tokenCount;
+        }
+    }
+    if (ok) {
+        m_chars = adoptCharacteristics(c, identity, tables);
+        m_fromTables = !m_chars.empty();
+    }
+    if (m_fromTables) {
+        m_identity = identity;
+        m_textFormOffsets = offsets;
+        m_textForms = forms;
+    } else {
+        std::vector<uint32_t> id(W + 1);
+        std::iota(id.begin(), id.end(), 0u);
+        m_identity = std::move(id);
+        m_chars = buildCharacteristics(c, m_identity);
+        buildTextForms();
+    }
     m_groups = buildGroups();
+}
 
+void ConcEngine::buildTextForms()
+{
     // Vocabulary of each text: one pass, a per-form slot remembering the text
     // that last used it.
     const Corpus &c = *m_corpus;
     const uint32_t forms = c.forms().size();
-    const Span<uint32_t> tokForm = c.tokenForms();
+    const Span<uint32_t> words = c.tokenWords();
     std::vector<uint32_t> lastText(forms, kNone), slot(forms, 0);
-    m_textFormOffsets.reserve(size_t(c.textCount()) + 1);
-    m_textFormOffsets.push_back(0);
+    std::vector<uint32_t> offsets;
+    std::vector<FormCount> entries;
+    offsets.reserve(size_t(c.textCount()) + 1);
+    offsets.push_back(0);
     for (uint32_t t = 0; t < c.textCount(); ++t) {
         const TextInfo &ti = c.text(t);
-        const size_t begin = m_textForms.size();
+        const size_t begin = entries.size();
         for (uint32_t tok = ti.firstToken; tok < ti.firstToken + ti.tokenCount; ++tok) {
-            const uint32_t f = tokForm[tok];
+            const uint32_t f = formPart(words[tok]);
             if (f >= forms)
                 continue;
             if (lastText[f] != t) {
                 lastText[f] = t;
-                slot[f] = uint32_t(m_textForms.size());
-                m_textForms.push_back({f, 0});
+                slot[f] = uint32_t(entries.size());
+                entries.push_back({f, 0});
             }
-            ++m_textForms[slot[f]].count;
+            ++entries[slot[f]].count;
         }
-        std::sort(m_textForms.begin() + qsizetype(begin), m_textForms.end(),
+        std::sort(entries.begin() + qsizetype(begin), entries.end(),
                   [](const FormCount &a, const FormCount &b) { return a.form < b.form; });
-        m_textFormOffsets.push_back(uint32_t(m_textForms.size()));
+        offsets.push_back(uint32_t(entries.size()));
     }
-    m_textForms.shrink_to_fit();
+    entries.shrink_to_fit();
+    m_textFormOffsets = std::move(offsets);
+    m_textForms = std::move(entries);
+}
+
+void ConcEngine::saveTables(TableWriter &out) const
+{
+    out.add(kIdentity, m_identity.span());
+    out.add(kTextFormOffsets, m_textFormOffsets.span());
+    out.add(kTextForms, m_textForms.span());
+    saveCharacteristics(m_chars, out);
 }
 
 ConcEngine::~ConcEngine() = default;
@@ -189,9 +247,9 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
 {
     const Corpus &corpus = *m_corpus;
     const uint32_t tokenCount = corpus.tokenCount();
-    const Span<uint32_t> tokForm = corpus.tokenForms();
-    const Span<uint32_t> tokText = corpus.tokenTexts();
-    const Span<uint8_t> tokFlags = corpus.tokenFlagArray();
+    const Span<uint32_t> words = corpus.tokenWords();
+    const auto punct = [&](uint32_t tok) { return flagPart(words[tok]) & kPunct; };
+    TextCursor texts(corpus);
 
     auto makeTest = [&](const Condition &cond) {
         Private::Test t;
@@ -204,7 +262,7 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
         return t;
     };
     auto holdsAt = [&](const Private::Test &t, uint32_t tok) {
-        return t.c->perText() ? t.mask[tokText[tok]] != 0 : t.mask[tokForm[tok]] != 0;
+        return t.c->perText() ? t.mask[texts.of(tok)] != 0 : t.mask[formPart(words[tok])] != 0;
     };
 
     // The direct condition with the fewest occurrences enumerates the candidates.
@@ -227,7 +285,7 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
     if (pick < 0) {
         out.reserve(size_t(corpus.wordCount()));
         for (uint32_t tok = 0; tok < tokenCount; ++tok)
-            if (!(tokFlags[tok] & kPunct))
+            if (!punct(tok))
                 out.push_back(tok);
     } else {
         const Condition &cond = conditions[size_t(pick)];
@@ -241,7 +299,7 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
             for (const uint32_t ti : texts) {
                 const TextInfo &t = corpus.text(ti);
                 for (uint32_t tok = t.firstToken; tok < t.firstToken + t.tokenCount; ++tok)
-                    if (!(tokFlags[tok] & kPunct))
+                    if (!punct(tok))
                         out.push_back(tok);
             }
         } else {

@@ -44,6 +44,7 @@
 //   value v is the occurrences (of the fixed levels) that have v within d.
 // - Level 0. CharNo[0] is the base of lines and text (group 1: word form or lemma),
 //   ValueNo[0] the size of the value list; neither selects anything.
+#include "corpus/CacheTables.h"
 #include "corpus/Corpus.h"
 #include "model/ConcPos.h"
 #include "model/DictPos.h"
@@ -122,13 +123,13 @@ public:
     // frequency (count descending, ties alphabetical).
     uint32_t reverseRank(uint32_t value) const { return m_revRank[value]; }
     uint32_t frequencyRank(uint32_t value) const { return m_freqRank[value]; }
-    const std::vector<uint32_t> &reverseOrder() const { return m_revOrder; }
-    const std::vector<uint32_t> &frequencyOrder() const { return m_freqOrder; }
+    Span<uint32_t> reverseOrder() const { return m_revOrder; }
+    Span<uint32_t> frequencyOrder() const { return m_freqOrder; }
 
     // Tables behind valueOf(): the value of each word-form id (word-level
     // characteristics) or of each text (per-text ones); the other is empty.
-    const std::vector<uint32_t> &byForm() const { return m_byForm; }
-    const std::vector<uint32_t> &byText() const { return m_byText; }
+    Span<uint32_t> byForm() const { return m_byForm; }
+    Span<uint32_t> byText() const { return m_byText; }
     // The word-form ids (word-level) or text ids (per-text) that have the value,
     // ascending.
     const uint32_t *membersBegin(uint32_t value) const { return m_members.data() + m_memberOffsets[value]; }
@@ -136,15 +137,17 @@ public:
 
 protected:
     friend struct CharacteristicBuilder;
+    friend struct EngineTables;
     const Corpus *m_corpus = nullptr;
     QByteArray m_name;
     bool m_perText = false;
     bool m_hasEmpty = false;
     bool m_textSorted = true;   // ids follow the folded texts' alphabetical order
-    std::vector<uint32_t> m_count;
-    std::vector<uint32_t> m_revOrder, m_revRank, m_freqOrder, m_freqRank;
-    std::vector<uint32_t> m_byForm, m_byText;
-    std::vector<uint32_t> m_memberOffsets, m_members;
+    // Built, or mapped from the cache file (see ConcEngine).
+    Table<uint32_t> m_count;
+    Table<uint32_t> m_revOrder, m_revRank, m_freqOrder, m_freqRank;
+    Table<uint32_t> m_byForm, m_byText;
+    Table<uint32_t> m_memberOffsets, m_members;
 };
 
 // A group of characteristics as the "CN_Cx" reply sends it: a name and a pattern
@@ -185,8 +188,18 @@ struct Selection {
 
 class ConcEngine {
 public:
+    // The characteristics and the texts' vocabularies are taken from the tables the
+    // corpus's cache file holds (ConcEngine's own ids there), when they are there
+    // and pass the checks (every id and offset when the reader asks for the full
+    // check); otherwise they are built.
     explicit ConcEngine(std::shared_ptr<const Corpus> corpus);
     ~ConcEngine();
+    // Whether the tables came from the cache file.
+    bool fromTables() const { return m_fromTables; }
+    // Hands the tables to the writer of the cache file (they stay in this engine).
+    void saveTables(TableWriter &out) const;
+    // 0, 1, 2 ... (forms().size() + 1 of them): the alphabetical order of any list.
+    Span<uint32_t> identity() const { return m_identity; }
     ConcEngine(const ConcEngine &) = delete;
     ConcEngine &operator=(const ConcEngine &) = delete;
 
@@ -238,11 +251,15 @@ public:
     struct Private;
 
 private:
+    void buildTextForms();
+
     std::shared_ptr<const Corpus> m_corpus;
     std::vector<std::unique_ptr<Characteristic>> m_chars;
     QList<Group> m_groups;
-    std::vector<uint32_t> m_textFormOffsets;
-    std::vector<FormCount> m_textForms;
+    Table<uint32_t> m_identity;   // 0, 1, 2 ... (forms().size() + 1 of them)
+    Table<uint32_t> m_textFormOffsets;
+    Table<FormCount> m_textForms;
+    bool m_fromTables = false;
     std::unique_ptr<Private> d;
 };
 

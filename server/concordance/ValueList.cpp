@@ -101,13 +101,12 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
     const ConcEngine &e = *m_engine;
     const Corpus &corpus = e.corpus();
     const Characteristic &c = e.characteristic(q.listChar);
-    const Span<uint32_t> tokForm = corpus.tokenForms();
-    const Span<uint32_t> tokText = corpus.tokenTexts();
-    const Span<uint8_t> tokFlags = corpus.tokenFlagArray();
-    const std::vector<uint32_t> &byForm = c.byForm();
-    const std::vector<uint32_t> &byText = c.byText();
+    const Span<uint32_t> words = corpus.tokenWords();
+    const Span<uint32_t> byForm = c.byForm();
+    const Span<uint32_t> byText = c.byText();
     const bool perText = c.perText();
-    auto valueAt = [&](uint32_t tok) { return perText ? byText[tokText[tok]] : byForm[tokForm[tok]]; };
+    TextCursor texts(corpus);
+    auto valueAt = [&](uint32_t tok) { return perText ? byText[texts.of(tok)] : byForm[formPart(words[tok])]; };
 
     std::vector<uint32_t> counts(c.valueCount(), 0);
 
@@ -183,11 +182,11 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
     const int step = q.distance > 0 ? 1 : -1;
     for (uint32_t i = 0; i < base.size(); ++i) {
         const uint32_t tok = base[i];
-        const TextInfo &ti = corpus.text(tokText[tok]);
+        const TextInfo &ti = corpus.text(texts.of(tok));
         const int64_t lo = ti.firstToken, hi = int64_t(ti.firstToken) + ti.tokenCount;
         int seen = 0;
         for (int64_t u = int64_t(tok) + step; u >= lo && u < hi && seen < want; u += step) {
-            if (tokFlags[size_t(u)] & kPunct)
+            if (flagPart(words[size_t(u)]) & kPunct)
                 continue;
             ++seen;
             Slot &s = perValue[valueAt(uint32_t(u))];
@@ -215,6 +214,16 @@ std::shared_ptr<ValueListData> ValueLists::compute(const Query &q, ListOrder ord
         data->counts = filteredCounts(q);
 
     const uint32_t n = c.valueCount();
+    if (!filtered && pattern.empty() && n <= m_engine->identity().size()
+        && std::all_of(c.frequencyOrder().begin(), c.frequencyOrder().end(), [&](uint32_t v) { return c.count(v) > 0; })) {
+        // Every value, in an order the characteristic has already.
+        switch (order) {
+        case ListOrder::Alpha: data->entries = m_engine->identity().sub(0, n); break;
+        case ListOrder::Reverse: data->entries = c.reverseOrder(); break;
+        case ListOrder::Frequency: data->entries = c.frequencyOrder(); break;
+        }
+        return data;
+    }
     std::vector<uint8_t> keep;
     if (!pattern.empty()) {
         keep.assign(n, 0);
@@ -224,7 +233,7 @@ std::shared_ptr<ValueListData> ValueLists::compute(const Query &q, ListOrder ord
     }
     auto wanted = [&](uint32_t v) { return (keep.empty() || keep[v]) && data->count(v) > 0; };
 
-    std::vector<uint32_t> &out = data->entries;
+    std::vector<uint32_t> out;
     switch (order) {
     case ListOrder::Alpha:
         for (uint32_t v = 0; v < n; ++v)
@@ -254,14 +263,85 @@ std::shared_ptr<ValueListData> ValueLists::compute(const Query &q, ListOrder ord
         }
         break;
     }
+    data->entries = std::move(out);
     return data;
+}
+
+namespace {
+
+// The identity of a filtered or patterned list in the cache of recent lists.
+std::string listKey(const Query &q, ListOrder order, const std::string &pattern)
+{
+    std::string key = std::to_string(q.listChar) + ':' + std::to_string(q.distance) + ':' + orderLetter(order)
+        + ':' + std::to_string(pattern.size()) + ':' + pattern;
+    for (const Condition &f : q.fixed) {
+        key += '|' + std::to_string(f.charNo) + '@' + std::to_string(f.distance) + '=';
+        for (const uint32_t v : f.values)
+            key += std::to_string(v) + ',';
+    }
+    return key;
+}
+
+// The "*" pattern of a position's active level ("" when none), folded.
+std::string patternOf(const QByteArray &request)
+{
+    std::string pattern;
+    if (request.contains('*')) {
+        if (!request.startsWith("**"))
+            pattern = charset::fold(toStd(request));
+        if (pattern.find_first_not_of('*') == std::string::npos)
+            pattern.clear();   // "*" alone matches everything
+    }
+    return pattern;
+}
+
+} // namespace
+
+bool ValueLists::isCached(const Query &q, ListOrder order, const std::string &pattern) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (q.fixed.empty() && q.distance == 0 && pattern.empty())
+        return bool(m_plain[size_t(q.listChar) * 3 + size_t(order)]);
+    const std::string key = listKey(q, order, pattern);
+    return std::any_of(m_recent.begin(), m_recent.end(), [&](const auto &e) { return e.first == key; });
+}
+
+Cost ValueLists::cost(const tCConcPos &conc, const OptionList &options) const
+{
+    if (options.value("ListPos").trimmed().toUpper() == "FULL")
+        return Cost::Long;
+    const Query q = m_engine->parse(conc);
+    if (!q.ok)
+        return Cost::Short;   // answered with "ZERO" at once
+    const std::string pattern = patternOf(conc.Request[size_t(q.level)]);
+    const Characteristic &c = m_engine->characteristic(q.listChar);
+    if (isCached(q, orderOf(options), pattern))
+        return Cost::Short;
+    // Made now: a pass over the values (an unfiltered list, a pattern), over the
+    // occurrences of the rarest fixed value, or over the whole corpus.
+    uint64_t work = c.valueCount();
+    if (!q.fixed.empty() || q.distance != 0) {
+        uint64_t candidates = m_engine->corpus().wordCount();
+        for (const Condition &f : q.fixed) {
+            if (f.distance != 0)
+                continue;
+            uint64_t n = 0;
+            for (const uint32_t v : f.values)
+                n += m_engine->characteristic(f.charNo).count(v);
+            candidates = std::min(candidates, n);
+        }
+        uint64_t windows = 1 + uint64_t(std::abs(q.distance));
+        for (const Condition &f : q.fixed)
+            windows += uint64_t(std::abs(f.distance));
+        work += candidates * windows;
+    }
+    return work <= kShortWork ? Cost::Short : Cost::Long;
 }
 
 std::shared_ptr<const ValueListData> ValueLists::list(const Query &q, ListOrder order,
                                                       const std::string &pattern) const
 {
     const bool plain = q.fixed.empty() && q.distance == 0 && pattern.empty();
-    std::string key;
     if (plain) {
         const size_t slot = size_t(q.listChar) * 3 + size_t(order);
         {
@@ -276,13 +356,7 @@ std::shared_ptr<const ValueListData> ValueLists::list(const Query &q, ListOrder 
         return m_plain[slot];
     }
 
-    key += std::to_string(q.listChar) + ':' + std::to_string(q.distance) + ':' + orderLetter(order) + ':'
-        + std::to_string(pattern.size()) + ':' + pattern;
-    for (const Condition &f : q.fixed) {
-        key += '|' + std::to_string(f.charNo) + '@' + std::to_string(f.distance) + '=';
-        for (const uint32_t v : f.values)
-            key += std::to_string(v) + ',';
-    }
+    std::string key = listKey(q, order, pattern);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (auto it = m_recent.begin(); it != m_recent.end(); ++it) {
@@ -371,15 +445,10 @@ ValuePage ValueLists::page(const tCConcPos &concIn, const OptionList &optionsIn)
 
     const ListOrder order = orderOf(options);
     const QByteArray request = conc.Request[L];
-    std::string pattern, prefix;
-    if (request.contains('*')) {
-        if (!request.startsWith("**"))
-            pattern = charset::fold(toStd(request));
-        if (pattern.find_first_not_of('*') == std::string::npos)
-            pattern.clear();   // "*" alone matches everything
-    } else if (!request.isEmpty()) {
+    const std::string pattern = patternOf(request);
+    std::string prefix;
+    if (!request.contains('*') && !request.isEmpty())
         prefix = charset::fold(toStd(request));
-    }
 
     const std::shared_ptr<const ValueListData> data = list(q, order, pattern);
     const int64_t n = int64_t(data->entries.size());
@@ -568,6 +637,10 @@ void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngi
     });
     service.setHandler("CN_W", [lists](const wirerequest::Request &r, const SessionInfo &) {
         return lists->valuesReply(r);
+    });
+    service.setCostEstimate("CN_W", [lists](const wirerequest::Request &r) {
+        return r.conc ? lists->cost(*r.conc, r.options ? *r.options : OptionList::initial())
+                      : CorvusService::costByKind(r);
     });
 }
 

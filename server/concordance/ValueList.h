@@ -7,6 +7,7 @@
 // co-occurrence distance and "*" pattern and kept in a small cache, so paging
 // through it costs only the page; the unfiltered lists are kept for good.
 #include "concordance/Query.h"
+#include "service/CorvusService.h"
 #include "service/WireRequest.h"
 
 #include <QByteArray>
@@ -24,7 +25,8 @@ enum class ListOrder { Alpha, Reverse, Frequency };
 struct ValueListData {
     int charNo = 0;
     ListOrder order = ListOrder::Alpha;
-    std::vector<uint32_t> entries;   // value ids in list order
+    Table<uint32_t> entries;         // value ids in list order (an unfiltered list: the
+                                     // characteristic's own order, not copied)
     std::vector<uint32_t> counts;    // occurrences per value id under the filters;
                                      // empty: the characteristic's own counts
     const Characteristic *c = nullptr;
@@ -59,6 +61,11 @@ public:
 
     // The page that a position and option list ask for.
     ValuePage page(const tCConcPos &conc, const OptionList &options) const;
+    // What that page will cost, told from what is made already: short when its
+    // list is cached or is made by a pass over at most kShortWork values and
+    // occurrences; the whole list for an export is long.
+    static constexpr uint64_t kShortWork = 300000;
+    Cost cost(const tCConcPos &conc, const OptionList &options) const;
 
     // The text of one list entry: the value, and for word forms the lemma (titles:
     // the author) after " /"; cleaned of control bytes and "$".
@@ -74,6 +81,7 @@ public:
     QByteArray groupsBody() const;
 
 private:
+    bool isCached(const Query &query, ListOrder order, const std::string &pattern) const;
     std::shared_ptr<ValueListData> compute(const Query &query, ListOrder order,
                                            const std::string &pattern) const;
     std::vector<uint32_t> filteredCounts(const Query &query) const;

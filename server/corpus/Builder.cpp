@@ -621,14 +621,16 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     std::vector<uint32_t>().swap(punctOrder);
     releaseFreedMemory();
 
-    // 5. Tokens renumbered, counts, the text of each token.
-    c.tokForm = std::move(d->tokForm);
-    c.tokFlags = std::move(d->tokFlags);
+    // 5. Tokens renumbered, counts.
+    if (uint64_t(W) + P > kFormMask)
+        return nullptr;   // form ids would not fit beside the flags
+    std::vector<uint32_t> tokForm = std::move(d->tokForm);
+    std::vector<uint8_t> tokFlags = std::move(d->tokFlags);
     c.texts = std::move(d->texts);
-    const uint32_t N = uint32_t(c.tokForm.size());
+    const uint32_t N = uint32_t(tokForm.size());
     c.forms.count.assign(W, 0);
     c.lemmas.count.assign(L, 0);
-    for (uint32_t &f : c.tokForm) {
+    for (uint32_t &f : tokForm) {
         if (f & kPunctBit) {
             f = W + punctRank[f & ~kPunctBit];
         } else {
@@ -640,9 +642,6 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     std::vector<uint32_t>().swap(punctRank);
     for (uint32_t r = 0; r < W; ++r)
         c.lemmas.count[c.formLemma[r]] += c.forms.count[r];
-    c.tokText.reserve(N);
-    for (uint32_t i = 0; i < uint32_t(c.texts.size()); ++i)
-        c.tokText.insert(c.tokText.end(), c.texts[i].tokenCount, i);
 
     // 6. Postings in token order.
     startPostings(c.forms);
@@ -653,13 +652,18 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         uint32_t *formPostings = c.forms.postings.data();
         uint32_t *lemmaPostings = c.lemmas.postings.data();
         for (uint32_t t = 0; t < N; ++t) {
-            const uint32_t f = c.tokForm[t];
+            const uint32_t f = tokForm[t];
             if (f < W) {
                 formPostings[formCursor[f]++] = t;
                 lemmaPostings[lemmaCursor[c.formLemma[f]]++] = t;
             }
         }
     }
+    // Form and flags in one word per token.
+    for (uint32_t t = 0; t < N; ++t)
+        tokForm[t] |= uint32_t(tokFlags[t]) << kFormBits;
+    c.tokens = std::move(tokForm);
+    std::vector<uint8_t>().swap(tokFlags);
 
     // 7. Reverse and frequency orders.
     buildOrders(c.forms);

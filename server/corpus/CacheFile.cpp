@@ -1,9 +1,14 @@
 #include "corpus/CorpusData.h"
 
+#include <QFile>
 #include <QSaveFile>
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <type_traits>
+#include <unistd.h>
 
 namespace corvus {
 // Every array of the index with its section id: the one list that both the writer
@@ -11,9 +16,7 @@ namespace corvus {
 template <typename F>
 void CacheFile::visitArrays(Corpus &c, F &&f)
 {
-    f(1, c.m_tokForm);
-    f(2, c.m_tokText);
-    f(3, c.m_tokFlags);
+    f(1, c.m_tokens);
     f(4, c.m_formLemma);
     f(5, c.m_lemmaFormOffsets);
     f(6, c.m_lemmaForms);
@@ -48,7 +51,9 @@ struct Section {
 };
 static_assert(sizeof(Section) == 24, "cache section layout");
 
-enum : uint32_t { kTexts = 100, kScalars = 101, kWarnings = 102 };
+enum : uint32_t { kTexts = 100, kScalars = 101, kWarnings = 102, kDigest = 103 };
+// Ids from here on are the tables of the layers above the index.
+constexpr uint32_t kFirstTableId = 1000;
 
 // Streaming checksum: four multiply-xor lanes over 32-byte blocks.
 class Hasher {
@@ -206,8 +211,41 @@ bool writeAll(QSaveFile &f, Hasher &h, const void *data, size_t n)
 
 uint64_t align8(uint64_t v) { return (v + 7) & ~uint64_t(7); }
 
-// Offsets: n+1 entries from 0, never decreasing, ending at the size of what they index.
-bool offsetsOk(Span<uint32_t> off, size_t n, size_t total)
+// The cheap check of a file: the header's fields but its checksum, and the section
+// table.
+uint64_t digestOf(const char *header, const char *table, size_t tableBytes)
+{
+    Hasher h;
+    h.add(header, 48);
+    h.add(header + 56, 8);
+    h.add(table, tableBytes);
+    return h.result();
+}
+
+bool lexiconOk(Span<char> chars, Span<uint32_t> offsets, Span<uint8_t> flags, Span<uint32_t> revOrder,
+               Span<uint32_t> revRank, Span<uint32_t> freqOrder, Span<uint32_t> freqRank, Span<uint32_t> postOffsets,
+               Span<uint32_t> postings, Span<uint32_t> count, uint32_t tokens, bool full)
+{
+    const size_t n = count.size();
+    if (offsets.size() != n + 1 || flags.size() != n || revOrder.size() != n || revRank.size() != n
+        || freqOrder.size() != n || freqRank.size() != n || postOffsets.size() != n + 1)
+        return false;
+    if (!full)
+        return true;
+    if (!tablecheck::offsets(offsets, n, chars.size()) || !tablecheck::permutation(revOrder, revRank, n)
+        || !tablecheck::permutation(freqOrder, freqRank, n) || !tablecheck::offsets(postOffsets, n, postings.size()))
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (postOffsets[i + 1] - postOffsets[i] != count[i])
+            return false;
+    return tablecheck::below(postings, tokens);
+}
+
+} // namespace
+
+namespace tablecheck {
+
+bool offsets(Span<uint32_t> off, size_t n, size_t total)
 {
     if (off.size() != n + 1 || off[0] != 0 || off[n] != total)
         return false;
@@ -217,7 +255,7 @@ bool offsetsOk(Span<uint32_t> off, size_t n, size_t total)
     return true;
 }
 
-bool permutationOk(Span<uint32_t> order, Span<uint32_t> rank, size_t n)
+bool permutation(Span<uint32_t> order, Span<uint32_t> rank, size_t n)
 {
     if (order.size() != n || rank.size() != n)
         return false;
@@ -227,25 +265,71 @@ bool permutationOk(Span<uint32_t> order, Span<uint32_t> rank, size_t n)
     return true;
 }
 
-bool lexiconOk(const Lexicon &lx, Span<char> chars, Span<uint32_t> offsets, Span<uint8_t> flags,
-               Span<uint32_t> revOrder, Span<uint32_t> revRank, Span<uint32_t> freqOrder, Span<uint32_t> freqRank,
-               Span<uint32_t> postOffsets, Span<uint32_t> postings, Span<uint32_t> count, uint32_t tokens)
+bool below(Span<uint32_t> values, uint64_t bound, bool noneAllowed)
 {
-    const size_t n = count.size();
-    if (!offsetsOk(offsets, n, chars.size()) || flags.size() != n || !permutationOk(revOrder, revRank, n)
-        || !permutationOk(freqOrder, freqRank, n) || !offsetsOk(postOffsets, n, postings.size()))
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (postOffsets[i + 1] - postOffsets[i] != count[i])
+    for (const uint32_t v : values)
+        if (v >= bound && !(noneAllowed && v == kNone))
             return false;
-    for (uint32_t t : postings)
-        if (t >= tokens)
-            return false;
-    (void)lx;
     return true;
 }
 
-} // namespace
+} // namespace tablecheck
+
+// ---- The mapping ----
+
+std::shared_ptr<FileMapping> FileMapping::open(const QString &path, const char **why)
+{
+    std::shared_ptr<FileMapping> m(new FileMapping);
+    m->m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (m->m_fd < 0) {
+        *why = "missing";
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(m->m_fd, &st) != 0) {
+        *why = "unreadable";
+        return nullptr;
+    }
+    m->m_size = size_t(st.st_size);
+    if (m->m_size == 0) {
+        *why = "truncated";
+        return nullptr;
+    }
+    void *p = ::mmap(nullptr, m->m_size, PROT_READ, MAP_SHARED, m->m_fd, 0);
+    if (p == MAP_FAILED) {
+        *why = "cannot map";
+        return nullptr;
+    }
+    m->m_data = static_cast<const char *>(p);
+    // Queries read the arrays here and there: no page is mapped for them beyond
+    // the one they read.
+    ::madvise(p, m->m_size, MADV_RANDOM);
+    return m;
+}
+
+std::shared_ptr<FileMapping> FileMapping::again() const
+{
+    std::shared_ptr<FileMapping> m(new FileMapping);
+    m->m_fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (m->m_fd < 0)
+        return nullptr;
+    m->m_size = m_size;
+    void *p = ::mmap(nullptr, m->m_size, PROT_READ, MAP_SHARED, m->m_fd, 0);
+    if (p == MAP_FAILED)
+        return nullptr;
+    m->m_data = static_cast<const char *>(p);
+    return m;
+}
+
+FileMapping::~FileMapping()
+{
+    if (m_data)
+        ::munmap(const_cast<char *>(m_data), m_size);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+// ---- The cache file ----
 
 uint64_t CacheFile::checksum(const void *data, size_t size)
 {
@@ -257,9 +341,7 @@ uint64_t CacheFile::checksum(const void *data, size_t size)
 void CacheFile::attachOwned(Corpus &c)
 {
     CorpusData &d = *c.m_data;
-    c.m_tokForm = d.tokForm;
-    c.m_tokText = d.tokText;
-    c.m_tokFlags = d.tokFlags;
+    c.m_tokens = d.tokens;
     c.m_formLemma = d.formLemma;
     c.m_lemmaFormOffsets = d.lemmaFormOffsets;
     c.m_lemmaForms = d.lemmaForms;
@@ -283,9 +365,11 @@ void CacheFile::attachOwned(Corpus &c)
     lex(c.m_forms, d.forms);
     lex(c.m_lemmas, d.lemmas);
     c.m_wordCount = c.m_forms.m_postings.size();
+    c.locateTexts();
 }
 
-bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteArray &fingerprint, QString *error)
+bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteArray &fingerprint,
+                      const TableWriter *tables, QString *error)
 {
     Corpus &c = const_cast<Corpus &>(corpusIn);   // visited read-only
     struct Item {
@@ -306,6 +390,13 @@ bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteAr
     items.push_back({kScalars, 8, scalars, 2});
     const QByteArray warnings = c.m_stats.warnings.join(QLatin1Char('\n')).toUtf8();
     items.push_back({kWarnings, 1, warnings.constData(), uint64_t(warnings.size())});
+    uint64_t digest = 0;
+    items.push_back({kDigest, 8, &digest, 1});
+    if (tables) {
+        for (const TableWriter::Item &it : tables->items())
+            if (it.id >= kFirstTableId)
+                items.push_back({it.id, it.elemSize, it.data, it.count});
+    }
 
     Header h{};
     std::memcpy(h.magic, kMagic, 8);
@@ -320,6 +411,8 @@ bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteAr
         offset = align8(offset + it.count * it.elemSize);
     }
     h.fileSize = offset;
+    digest = digestOf(reinterpret_cast<const char *>(&h), reinterpret_cast<const char *>(table.data()),
+                      table.size() * sizeof(Section));
 
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {
@@ -352,55 +445,76 @@ bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteAr
     return true;
 }
 
-std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &fingerprint, QString *why)
+std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &fingerprint, QString *why,
+                                        CacheCheck check)
+{
+    const char *reason = nullptr;
+    std::shared_ptr<FileMapping> mapping = FileMapping::open(path, &reason);
+    if (!mapping) {
+        if (why)
+            *why = QString::fromLatin1(reason);
+        return nullptr;
+    }
+    return readMapped(std::move(mapping), fingerprint, why, check);
+}
+
+std::shared_ptr<Corpus> CacheFile::recheck(const Corpus &corpus, QString *why)
+{
+    const CorpusData &d = *corpus.m_data;
+    std::shared_ptr<FileMapping> mapping = d.mapping ? d.mapping->again() : nullptr;
+    if (!mapping) {
+        if (why)
+            *why = QStringLiteral("cannot map");
+        return nullptr;
+    }
+    return readMapped(std::move(mapping), d.fingerprint, why, CacheCheck::Full);
+}
+
+std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mapping, const QByteArray &fingerprint,
+                                              QString *why, CacheCheck check)
 {
     auto fail = [&](const char *reason) {
         if (why)
             *why = QString::fromLatin1(reason);
         return std::shared_ptr<Corpus>();
     };
-    std::shared_ptr<Corpus> c(new Corpus);
-    c->m_data = std::make_unique<CorpusData>();
-    CorpusData &d = *c->m_data;
-    d.file.setFileName(path);
-    if (!d.file.open(QIODevice::ReadOnly))
-        return fail("missing");
-    const qint64 size = d.file.size();
-    if (size < qint64(sizeof(Header)))
+    const bool full = check == CacheCheck::Full;
+    const uint64_t size = mapping->size();
+    const char *base = mapping->data();
+    if (size < sizeof(Header))
         return fail("truncated");
     Header h;
-    if (d.file.read(reinterpret_cast<char *>(&h), sizeof h) != qint64(sizeof h))
-        return fail("unreadable");
+    std::memcpy(&h, base, sizeof h);
     if (std::memcmp(h.magic, kMagic, 8) != 0)
         return fail("not a cache");
     if (h.version != kIndexFormatVersion)
         return fail("old format");
     if (fingerprint.size() < 32 || std::memcmp(h.fingerprint, fingerprint.constData(), 32) != 0)
         return fail("stale");
-    if (h.fileSize != uint64_t(size) || h.sectionCount == 0 || h.sectionCount > 1000)
+    if (h.fileSize != size || h.sectionCount == 0 || h.sectionCount > 10000)
         return fail("truncated");
-    d.map = d.file.map(0, size);
-    if (!d.map)
-        return fail("cannot map");
-    const char *base = reinterpret_cast<const char *>(d.map);
     const uint64_t tableEnd = sizeof(Header) + uint64_t(h.sectionCount) * sizeof(Section);
-    if (tableEnd > uint64_t(size))
+    if (tableEnd > size)
         return fail("truncated");
-    Hasher hasher;
-    hasher.add(base + sizeof(Header), size_t(size) - sizeof(Header));
-    if (hasher.result() != h.bodyHash)
-        return fail("checksum");
+    if (full) {
+        Hasher hasher;
+        hasher.add(base + sizeof(Header), size_t(size) - sizeof(Header));
+        if (hasher.result() != h.bodyHash)
+            return fail("checksum");
+    }
 
     std::vector<Section> table(h.sectionCount);
     std::memcpy(table.data(), base + sizeof(Header), h.sectionCount * sizeof(Section));
+    // Each bound on its own: a sum of two of them could wrap around.
+    auto placed = [&](const Section &s) {
+        return s.elemSize != 0 && s.elemSize <= 64 && s.offset % s.elemSize == 0 && s.offset >= tableEnd
+            && s.offset <= size && s.count <= size && s.count * s.elemSize <= size - s.offset;
+    };
     auto find = [&](uint32_t id, uint32_t elemSize, const char *&p, uint64_t &count) {
         for (const Section &s : table) {
             if (s.id != id)
                 continue;
-            // Each bound on its own: a sum of two of them could wrap around.
-            if (s.elemSize != elemSize || s.offset % elemSize != 0 || s.offset < tableEnd
-                || s.offset > uint64_t(size) || s.count > uint64_t(size)
-                || s.count * elemSize > uint64_t(size) - s.offset)
+            if (s.elemSize != elemSize || !placed(s))
                 return false;
             p = base + s.offset;
             count = s.count;
@@ -419,6 +533,22 @@ std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &f
         }
         span = std::remove_reference_t<decltype(span)>(reinterpret_cast<const T *>(p), size_t(n));
     };
+    if (!full) {
+        // The checksum of the whole file waits for the full check; this one covers
+        // the header and the section table.
+        Span<uint64_t> digest;
+        get(kDigest, digest);
+        if (!ok || digest.size() != 1)
+            return fail("sections");
+        if (digest[0] != digestOf(base, base + sizeof(Header), h.sectionCount * sizeof(Section)))
+            return fail("checksum");
+    }
+
+    std::shared_ptr<Corpus> c(new Corpus);
+    c->m_data = std::make_unique<CorpusData>();
+    CorpusData &d = *c->m_data;
+    d.mapping = mapping;
+    d.fingerprint = fingerprint.left(32);
     Corpus &cc = *c;
     visitArrays(cc, get);
     Span<char> texts;
@@ -435,35 +565,32 @@ std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &f
         return fail("sections");
     if (!warnings.empty())
         cc.m_stats.warnings = QString::fromUtf8(warnings.data(), qsizetype(warnings.size())).split(QLatin1Char('\n'));
+    d.tables.m_full = full;
+    for (const Section &s : table) {
+        if (s.id < kFirstTableId)
+            continue;
+        if (!placed(s))
+            return fail("sections");
+        d.tables.m_entries.push_back({s.id, s.elemSize, base + s.offset, s.count});
+    }
 
-    // Every id and offset in range, so that no query can read outside the map.
-    const size_t N = cc.m_tokForm.size();
+    // Sizes first (whatever the check), then every id and offset in range, so that
+    // no query can read outside the map.
+    const size_t N = cc.m_tokens.size();
     const uint32_t W = cc.m_forms.size(), L = cc.m_lemmas.size();
     const Lexicon &F = cc.m_forms, &Lx = cc.m_lemmas;
     if (scalars[1] != W || scalars[0] != F.m_postings.size() || Lx.m_postings.size() != F.m_postings.size()
-        || N >= kNone || cc.m_tokText.size() != N || cc.m_tokFlags.size() != N)
+        || N >= kNone || uint64_t(W) + (cc.m_punctOffsets.empty() ? 0 : cc.m_punctOffsets.size() - 1) > kFormMask)
         return fail("sizes");
-    if (!lexiconOk(F, F.m_chars, F.m_offsets, F.m_flags, F.m_reverseOrder, F.m_reverseRank, F.m_freqOrder,
-                   F.m_freqRank, F.m_postOffsets, F.m_postings, F.m_count, uint32_t(N))
-        || !lexiconOk(Lx, Lx.m_chars, Lx.m_offsets, Lx.m_flags, Lx.m_reverseOrder, Lx.m_reverseRank, Lx.m_freqOrder,
-                      Lx.m_freqRank, Lx.m_postOffsets, Lx.m_postings, Lx.m_count, uint32_t(N)))
+    if (!lexiconOk(F.m_chars, F.m_offsets, F.m_flags, F.m_reverseOrder, F.m_reverseRank, F.m_freqOrder, F.m_freqRank,
+                   F.m_postOffsets, F.m_postings, F.m_count, uint32_t(N), full)
+        || !lexiconOk(Lx.m_chars, Lx.m_offsets, Lx.m_flags, Lx.m_reverseOrder, Lx.m_reverseRank, Lx.m_freqOrder,
+                      Lx.m_freqRank, Lx.m_postOffsets, Lx.m_postings, Lx.m_count, uint32_t(N), full))
         return fail("lexicons");
     const size_t P = cc.m_punctOffsets.empty() ? 0 : cc.m_punctOffsets.size() - 1;
-    if (!offsetsOk(cc.m_punctOffsets, P, cc.m_punctChars.size()) || cc.m_formLemma.size() != W
-        || !offsetsOk(cc.m_lemmaFormOffsets, L, cc.m_lemmaForms.size()) || cc.m_lemmaForms.size() != W)
+    if (cc.m_formLemma.size() != W || cc.m_lemmaFormOffsets.size() != size_t(L) + 1 || cc.m_lemmaForms.size() != W
+        || cc.m_surfaceOffsets.size() != cc.m_surfaceTokens.size() + 1)
         return fail("forms");
-    for (uint32_t l : cc.m_formLemma)
-        if (l >= L)
-            return fail("forms");
-    for (uint32_t f : cc.m_lemmaForms)
-        if (f >= W)
-            return fail("forms");
-    const size_t S = cc.m_surfaceTokens.size();
-    if (!offsetsOk(cc.m_surfaceOffsets, S, cc.m_surfaceChars.size()))
-        return fail("surfaces");
-    for (size_t i = 0; i < S; ++i)
-        if (cc.m_surfaceTokens[i] >= N || (i && cc.m_surfaceTokens[i] <= cc.m_surfaceTokens[i - 1]))
-            return fail("surfaces");
     // Texts: consecutive token ranges covering every token.
     uint64_t next = 0;
     for (const TextInfo &t : d.texts) {
@@ -473,19 +600,26 @@ std::shared_ptr<Corpus> CacheFile::read(const QString &path, const QByteArray &f
     }
     if (next != N)
         return fail("texts");
-    for (size_t t = 0; t < N; ++t) {
-        const uint32_t f = cc.m_tokForm[t];
-        const bool punct = cc.m_tokFlags[t] & kPunct;
-        if (punct ? (f < W || f - W >= P) : f >= W)
-            return fail("tokens");
-    }
-    for (uint32_t i = 0; i < d.texts.size(); ++i) {
-        const TextInfo &t = d.texts[i];
-        for (uint32_t k = t.firstToken; k < t.firstToken + t.tokenCount; ++k)
-            if (cc.m_tokText[k] != i)
+    if (full) {
+        if (!tablecheck::offsets(cc.m_punctOffsets, P, cc.m_punctChars.size())
+            || !tablecheck::offsets(cc.m_lemmaFormOffsets, L, cc.m_lemmaForms.size())
+            || !tablecheck::below(cc.m_formLemma, L) || !tablecheck::below(cc.m_lemmaForms, W))
+            return fail("forms");
+        const size_t S = cc.m_surfaceTokens.size();
+        if (!tablecheck::offsets(cc.m_surfaceOffsets, S, cc.m_surfaceChars.size()))
+            return fail("surfaces");
+        for (size_t i = 0; i < S; ++i)
+            if (cc.m_surfaceTokens[i] >= N || (i && cc.m_surfaceTokens[i] <= cc.m_surfaceTokens[i - 1]))
+                return fail("surfaces");
+        for (size_t t = 0; t < N; ++t) {
+            const uint32_t f = formPart(cc.m_tokens[t]);
+            const bool punct = flagPart(cc.m_tokens[t]) & kPunct;
+            if (punct ? (f < W || f - W >= P) : f >= W)
                 return fail("tokens");
+        }
     }
     cc.m_wordCount = scalars[0];
+    cc.locateTexts();
     return c;
 }
 

@@ -96,27 +96,88 @@ std::pair<uint32_t, uint32_t> Lexicon::suffixRankRange(std::string_view suffix) 
 
 // ---- Corpus ----
 
-CorpusData::~CorpusData()
-{
-    if (map)
-        file.unmap(map);
-}
-
 Corpus::Corpus() = default;
 Corpus::~Corpus() = default;
+
+void Corpus::locateTexts()
+{
+    CorpusData &d = *m_data;
+    const uint32_t T = uint32_t(d.texts.size());
+    d.textStarts.resize(T);
+    for (uint32_t i = 0; i < T; ++i)
+        d.textStarts[i] = d.texts[i].firstToken;
+    // The text of the first token of each block of 2^kTextBlockBits tokens, and the
+    // last text after them, so that a token's text lies between two neighbours.
+    const size_t blocks = (size_t(tokenCount()) >> kTextBlockBits) + 1;
+    d.textAtBlock.assign(blocks + 1, T > 0 ? T - 1 : 0);
+    uint32_t text = 0;
+    for (size_t b = 0; b < blocks && T > 0; ++b) {
+        const uint64_t first = uint64_t(b) << kTextBlockBits;
+        while (text + 1 < T && d.textStarts[text + 1] <= first)
+            ++text;
+        d.textAtBlock[b] = text;
+    }
+    m_textStarts = d.textStarts;
+    m_textAtBlock = d.textAtBlock;
+}
+
+const TableReader &Corpus::tables() const
+{
+    return m_data->tables;
+}
+
+QString Corpus::cachePath() const
+{
+    return m_data->cachePath;
+}
+
+std::shared_ptr<const Corpus> Corpus::recheck(QString *why) const
+{
+    return CacheFile::recheck(*this, why);
+}
+
+bool Corpus::writeCache(const TableWriter &tables, QString *error) const
+{
+    if (m_data->cachePath.isEmpty())
+        return false;
+    QDir().mkpath(QFileInfo(m_data->cachePath).absolutePath());
+    return CacheFile::write(*this, m_data->cachePath, m_data->fingerprint, &tables, error);
+}
 
 uint32_t Corpus::textCount() const { return uint32_t(m_data->texts.size()); }
 const TextInfo &Corpus::text(uint32_t id) const { return m_data->texts[id]; }
 
 uint32_t Corpus::positionInText(uint32_t token) const
 {
-    return token - m_data->texts[m_tokText[token]].firstToken;
+    return token - m_data->texts[textOf(token)].firstToken;
 }
 
 bool Corpus::lemmaKnown(uint32_t token) const
 {
-    const uint32_t f = m_tokForm[token];
+    const uint32_t f = formOf(token);
     return f < m_forms.size() && (m_forms.flags(f) & kLemmaKnown);
+}
+
+Table<uint32_t> Corpus::lemmaOccurrences(uint32_t lemma) const
+{
+    const Span<uint32_t> forms = formsOfLemma(lemma);
+    if (forms.size() == 1)
+        return m_forms.postings(forms[0]);
+    // The forms' ascending lists merged two at a time, the shortest first, so that
+    // the long list of a frequent form is passed over once.
+    std::vector<Span<uint32_t>> lists;
+    for (const uint32_t f : forms)
+        lists.push_back(m_forms.postings(f));
+    std::sort(lists.begin(), lists.end(), [](const Span<uint32_t> &a, const Span<uint32_t> &b) {
+        return a.size() < b.size();
+    });
+    std::vector<uint32_t> merged, next;
+    for (const Span<uint32_t> &list : lists) {
+        next.resize(merged.size() + list.size());
+        std::merge(merged.begin(), merged.end(), list.begin(), list.end(), next.begin());
+        merged.swap(next);
+    }
+    return Table<uint32_t>(std::move(merged));
 }
 
 std::string_view Corpus::punctText(uint32_t formId) const
@@ -129,8 +190,8 @@ std::string_view Corpus::punctText(uint32_t formId) const
 
 void Corpus::appendDisplay(uint32_t token, QByteArray &out) const
 {
-    const uint8_t flags = m_tokFlags[token];
-    const uint32_t f = m_tokForm[token];
+    const uint8_t flags = tokenFlags(token);
+    const uint32_t f = formOf(token);
     if (flags & kPunct) {
         const auto p = punctText(f);
         out.append(p.data(), qsizetype(p.size()));
@@ -168,12 +229,12 @@ QByteArray Corpus::displayRange(uint32_t first, uint32_t count) const
     QByteArray out;
     if (first >= tokenCount() || count == 0)
         return out;
-    const uint32_t text = m_tokText[first];
+    const uint32_t text = textOf(first);
     const TextInfo &ti = m_data->texts[text];
     const uint32_t end = std::min<uint64_t>(uint64_t(first) + count, uint64_t(ti.firstToken) + ti.tokenCount);
     for (uint32_t t = first; t < end; ++t) {
-        const uint8_t flags = m_tokFlags[t];
-        if (t > first && (flags & kSpaceBefore) && !(m_tokFlags[t - 1] & kLineEnd))
+        const uint8_t flags = tokenFlags(t);
+        if (t > first && (flags & kSpaceBefore) && !(tokenFlags(t - 1) & kLineEnd))
             out.append(' ');
         appendDisplay(t, out);
         if (t + 1 < end) {
@@ -311,9 +372,12 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
                                                         QCryptographicHash::Sha1).toHex().left(16);
         cachePath = dir + QStringLiteral("/corpus-") + QString::fromLatin1(key) + QStringLiteral(".idx");
         QString why;
-        if (auto cached = CacheFile::read(cachePath, fingerprint, &why)) {
+        if (auto cached = CacheFile::read(cachePath, fingerprint, &why,
+                                          options.deferCheck ? CacheCheck::Quick : CacheCheck::Full)) {
+            cached->m_data->cachePath = cachePath;
             cached->m_paths = roots;
             cached->m_stats.fromCache = true;
+            cached->m_stats.checkDeferred = options.deferCheck;
             // The scan's warnings are new; the build's came with the cache.
             cached->m_stats.warnings = scanWarnings + cached->m_stats.warnings;
             cached->m_stats.cacheFile = cachePath;
@@ -334,17 +398,26 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
         return nullptr;
     }
     std::shared_ptr<Corpus> corpus = builder.finish(true);
+    if (!corpus) {
+        err = QStringLiteral("В корпусе слишком много разных словоформ и знаков препинания: больше %1.")
+                  .arg(kFormMask);
+        return nullptr;
+    }
     corpus->m_paths = roots;
     // The build's own warnings (skipped files) are kept in the cache, so a start
     // from it reports them too.
     corpus->m_stats.warnings = stats.warnings.mid(scanWarnings.size());
     if (options.useCache) {
-        QDir().mkpath(QFileInfo(cachePath).absolutePath());
-        QString werr;
-        if (CacheFile::write(*corpus, cachePath, fingerprint, &werr))
-            stats.cacheFile = cachePath;
-        else
-            stats.cacheWarning = werr;
+        corpus->m_data->cachePath = cachePath;
+        corpus->m_data->fingerprint = fingerprint;
+        if (!options.deferWrite) {
+            QDir().mkpath(QFileInfo(cachePath).absolutePath());
+            QString werr;
+            if (CacheFile::write(*corpus, cachePath, fingerprint, nullptr, &werr))
+                stats.cacheFile = cachePath;
+            else
+                stats.cacheWarning = werr;
+        }
     }
     stats.seconds = double(timer.nsecsElapsed()) / 1e9;
     corpus->m_stats = stats;

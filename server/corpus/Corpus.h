@@ -43,6 +43,14 @@ enum TokenFlag : uint8_t {
 };
 enum TokenCase : uint8_t { kLower = 0x00, kCapital = 0x20, kUpper = 0x40 };
 
+// A token as stored: its form id (a word form, or a punctuation string after the
+// word forms) in the low kFormBits bits and its TokenFlag bits above them, so that
+// one 32-bit word per token holds both.
+constexpr int kFormBits = 24;
+constexpr uint32_t kFormMask = (uint32_t(1) << kFormBits) - 1;
+inline uint32_t formPart(uint32_t token) { return token & kFormMask; }
+inline uint8_t flagPart(uint32_t token) { return uint8_t(token >> kFormBits); }
+
 // Per-value flags of the word-form lexicon (Lexicon::flags).
 enum FormFlag : uint8_t {
     kLemmaKnown = 0x01,    // hunspell knows the form; otherwise its lemma is the form itself
@@ -89,6 +97,9 @@ public:
     uint32_t byFrequency(uint32_t rank) const { return m_freqOrder[rank]; }
     Span<uint32_t> reverseOrder() const { return m_reverseOrder; }
     Span<uint32_t> frequencyOrder() const { return m_freqOrder; }
+    Span<uint32_t> reverseRanks() const { return m_reverseRank; }
+    Span<uint32_t> frequencyRanks() const { return m_freqRank; }
+    Span<uint32_t> counts() const { return m_count; }
 
     // Token numbers of every occurrence, ascending.
     Span<uint32_t> postings(uint32_t id) const
@@ -130,7 +141,16 @@ struct CorpusOptions {
     QString dictionary;
     bool useCache = true;      // read a valid cache and write a fresh one
     int threads = 2;           // lemmatising threads, one Hunspell object each
+    // Map a cache after the quick check only (CacheCheck::Quick); the caller runs
+    // CacheFile::recheck() before it serves from the arrays.
+    bool deferCheck = false;
+    // Do not write the cache after a build: the caller writes it with the tables of
+    // the layers above (Corpus::writeCache).
+    bool deferWrite = false;
 };
+
+// How much of a cache file is checked before it is used (see CacheFile).
+enum class CacheCheck { Quick, Full };
 
 struct BuildStats {
     bool fromCache = false;
@@ -141,11 +161,14 @@ struct BuildStats {
     QString cacheFile;           // the cache used or written ("" when none)
     QString cacheWarning;        // why the cache could not be written (Russian), or ""
     QString cacheMiss;           // why a cache was not used: "missing", "stale", "checksum"...
+    bool checkDeferred = false;  // from a cache that had the quick check only
     QStringList warnings;        // files skipped (unreadable, too large), missing dictionary (Russian)
     uint32_t filesRead = 0;      // text files and fortune collections imported
 };
 
 class CorpusData;
+class TableReader;
+class TableWriter;
 
 class Corpus {
 public:
@@ -170,19 +193,32 @@ public:
     const TextInfo &text(uint32_t id) const;
 
     // Tokens.
-    uint32_t tokenCount() const { return uint32_t(m_tokForm.size()); }
+    uint32_t tokenCount() const { return uint32_t(m_tokens.size()); }
     uint64_t wordCount() const { return m_wordCount; }      // word tokens (no punctuation)
     // Word-form id (ids >= forms().size() are punctuation strings, see punctText).
-    uint32_t formOf(uint32_t token) const { return m_tokForm[token]; }
+    uint32_t formOf(uint32_t token) const { return formPart(m_tokens[token]); }
     uint32_t lemmaOf(uint32_t token) const
     {
-        const uint32_t f = m_tokForm[token];
+        const uint32_t f = formOf(token);
         return f < m_formLemma.size() ? m_formLemma[f] : kNone;
     }
-    uint32_t textOf(uint32_t token) const { return m_tokText[token]; }
-    uint8_t tokenFlags(uint32_t token) const { return m_tokFlags[token]; }
-    bool isPunct(uint32_t token) const { return m_tokFlags[token] & kPunct; }
-    bool isVerseLineEnd(uint32_t token) const { return m_tokFlags[token] & kVerseLineEnd; }
+    uint32_t textOf(uint32_t token) const
+    {
+        // The text is between those of the first tokens of this block and the next.
+        const size_t block = token >> kTextBlockBits;
+        uint32_t lo = m_textAtBlock[block], hi = m_textAtBlock[block + 1];
+        while (lo < hi) {
+            const uint32_t mid = lo + (hi - lo + 1) / 2;
+            if (m_textStarts[mid] <= token)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        return lo;
+    }
+    uint8_t tokenFlags(uint32_t token) const { return flagPart(m_tokens[token]); }
+    bool isPunct(uint32_t token) const { return tokenFlags(token) & kPunct; }
+    bool isVerseLineEnd(uint32_t token) const { return tokenFlags(token) & kVerseLineEnd; }
     // The token's position inside its text (0-based).
     uint32_t positionInText(uint32_t token) const;
     // True when the token's lemma comes from hunspell (false for unknown words,
@@ -204,6 +240,10 @@ public:
     {
         return m_lemmaForms.sub(m_lemmaFormOffsets[lemma], m_lemmaFormOffsets[lemma + 1] - m_lemmaFormOffsets[lemma]);
     }
+    // The occurrences of a lemma, ascending: its forms' postings merged (the
+    // lemma lexicon's own postings hold the same, but reading the forms' keeps to
+    // the pages the concordance reads too).
+    Table<uint32_t> lemmaOccurrences(uint32_t lemma) const;
     // Text of a punctuation form id (formOf() of a punctuation token).
     std::string_view punctText(uint32_t formId) const;
 
@@ -218,10 +258,26 @@ public:
     const QStringList &paths() const { return m_paths; }
 
     // Raw arrays for engines that scan tokens (concordance, filters).
-    Span<uint32_t> tokenForms() const { return m_tokForm; }
-    Span<uint32_t> tokenTexts() const { return m_tokText; }
-    Span<uint8_t> tokenFlagArray() const { return m_tokFlags; }
+    // Form and flags of every token (formPart(), flagPart()).
+    Span<uint32_t> tokenWords() const { return m_tokens; }
     Span<uint32_t> formLemmas() const { return m_formLemma; }
+    // The first token of each text, ascending.
+    Span<uint32_t> textStarts() const { return m_textStarts; }
+
+    // The tables the layers above keep in the cache file (empty when the corpus
+    // was built, or when the cache holds none).
+    const TableReader &tables() const;
+    // Writes the cache file: the index and the given tables (after a build with
+    // CorpusOptions::deferWrite, or to replace the tables). False with a Russian
+    // *error when it cannot be written; nothing is written without a cache folder.
+    bool writeCache(const TableWriter &tables, QString *error) const;
+    // Where the cache file is ("" when the cache is not used).
+    QString cachePath() const;
+    // The full check of the cache file this corpus was mapped from after the quick
+    // check (CorpusOptions::deferCheck), on a mapping of its own: the corpus read
+    // from it, whose tables() ask the layers above for their full checks too; or
+    // nullptr with the reason in *why.
+    std::shared_ptr<const Corpus> recheck(QString *why) const;
 
     Corpus(const Corpus &) = delete;
     Corpus &operator=(const Corpus &) = delete;
@@ -230,10 +286,13 @@ private:
     friend class CorpusBuilder;
     friend class CacheFile;
     Corpus();
+    // Fills the tables behind textOf() from the texts.
+    void locateTexts();
 
+    static constexpr int kTextBlockBits = 12;
     std::unique_ptr<CorpusData> m_data;   // owns the storage the spans point into
-    Span<uint32_t> m_tokForm, m_tokText;
-    Span<uint8_t> m_tokFlags;
+    Span<uint32_t> m_tokens;   // form and flags, see kFormBits
+    Span<uint32_t> m_textStarts, m_textAtBlock;   // textOf(): see CorpusData
     Span<uint32_t> m_formLemma;            // forms().size(); lemma id of each word form
     Span<uint32_t> m_lemmaFormOffsets, m_lemmaForms;
     Span<char> m_punctChars;               // punctuation strings, id - forms().size()
@@ -245,6 +304,27 @@ private:
     uint64_t m_wordCount = 0;
     BuildStats m_stats;
     QStringList m_paths;
+};
+
+// The text of tokens asked one after another: looked up again only when a token
+// lies outside the text of the one before (cheap for ascending tokens).
+class TextCursor {
+public:
+    explicit TextCursor(const Corpus &corpus) : m_corpus(corpus) {}
+    uint32_t of(uint32_t token)
+    {
+        if (token < m_begin || token >= m_end) {
+            m_text = m_corpus.textOf(token);
+            const TextInfo &t = m_corpus.text(m_text);
+            m_begin = t.firstToken;
+            m_end = t.firstToken + t.tokenCount;
+        }
+        return m_text;
+    }
+
+private:
+    const Corpus &m_corpus;
+    uint32_t m_text = 0, m_begin = 1, m_end = 0;
 };
 
 } // namespace corvus

@@ -2,10 +2,11 @@
 // Internals of the corpus index: the storage behind Corpus's spans, the builder
 // that fills it from the sources, and the cache file that saves and maps it.
 // Only the corpus folder's own sources include this header.
+#include "corpus/CacheTables.h"
 #include "corpus/Corpus.h"
 #include "corpus/Import.h"
 
-#include <QFile>
+#include <QString>
 
 #include <string>
 #include <vector>
@@ -13,8 +14,28 @@
 namespace corvus {
 
 // Bumped whenever the tokeniser, the lemma rules, the orders or the cache layout
-// change: an old cache is then rebuilt.
-constexpr uint32_t kIndexFormatVersion = 2;
+// (the index's or the tables' of the layers above it) change: an old cache is then
+// rebuilt.
+constexpr uint32_t kIndexFormatVersion = 3;
+
+// A read-only mapping of the whole cache file, with the file kept open so that the
+// same file can be mapped again (for the full check) whatever happens to its name.
+class FileMapping {
+public:
+    // Null (with *why) when the file cannot be opened or mapped.
+    static std::shared_ptr<FileMapping> open(const QString &path, const char **why);
+    // Another mapping of the same open file.
+    std::shared_ptr<FileMapping> again() const;
+    ~FileMapping();
+    const char *data() const { return m_data; }
+    size_t size() const { return m_size; }
+
+private:
+    FileMapping() = default;
+    int m_fd = -1;
+    const char *m_data = nullptr;
+    size_t m_size = 0;
+};
 
 struct LexiconStore {
     std::string chars;
@@ -24,17 +45,20 @@ struct LexiconStore {
 
 class CorpusData {
 public:
-    ~CorpusData();
     std::vector<TextInfo> texts;
     // Storage of a fresh build (empty when mapped from the cache).
-    std::vector<uint32_t> tokForm, tokText;
-    std::vector<uint8_t> tokFlags;
+    std::vector<uint32_t> tokens;   // form and flags, see kFormBits
     std::vector<uint32_t> formLemma, lemmaFormOffsets, lemmaForms, punctOffsets, surfaceTokens, surfaceOffsets;
     std::string punctChars, surfaceChars;
     LexiconStore forms, lemmas;
-    // The mapped cache file.
-    QFile file;
-    uchar *map = nullptr;
+    // Where the text of a token is looked up (Corpus::textOf).
+    std::vector<uint32_t> textStarts, textAtBlock;
+    // The mapped cache file, and the arrays of the layers above in it.
+    std::shared_ptr<FileMapping> mapping;
+    TableReader tables;
+    // Where the cache is (or is to be) written, and what it must match.
+    QString cachePath;
+    QByteArray fingerprint;
 };
 
 // Builds a Corpus from the listed source files.
@@ -58,15 +82,26 @@ private:
     std::unique_ptr<Private> d;
 };
 
-// The on-disk form of the index. The file is mapped read-only and validated in
-// full (checksum and every id and offset in range) before use, so a damaged or
-// foreign cache is rebuilt, never trusted.
+// The on-disk form of the index. The file is mapped read-only. The full check
+// (checksum of everything after the header, every id and offset in range) is done
+// before use, or, with CacheCheck::Quick, only what costs nothing whatever the
+// corpus's size (header, a checksum of the header and the section table, where the
+// sections lie, their sizes): the caller then runs the full check (recheck())
+// before serving anything from the arrays. A damaged or foreign cache is rebuilt,
+// never trusted.
 class CacheFile {
 public:
-    static bool write(const Corpus &corpus, const QString &path, const QByteArray &fingerprint, QString *error);
+    // The index and, when given, the tables of the layers above it.
+    static bool write(const Corpus &corpus, const QString &path, const QByteArray &fingerprint,
+                      const TableWriter *tables, QString *error);
     // nullptr when the file is missing, stale (fingerprint differs) or invalid;
     // *why says which (for logs and tests).
-    static std::shared_ptr<Corpus> read(const QString &path, const QByteArray &fingerprint, QString *why);
+    static std::shared_ptr<Corpus> read(const QString &path, const QByteArray &fingerprint, QString *why,
+                                        CacheCheck check = CacheCheck::Full);
+    // The full check of the file a corpus was mapped from, on a mapping of its own
+    // (dropped with the result): the same file even if its name now leads to
+    // another one.
+    static std::shared_ptr<Corpus> recheck(const Corpus &corpus, QString *why);
     // Points the corpus's spans at the storage of its CorpusData.
     static void attachOwned(Corpus &corpus);
     // The checksum stored in the header (bytes 48..55) over everything after the
@@ -75,6 +110,8 @@ public:
     static uint64_t checksum(const void *data, size_t size);
 
 private:
+    static std::shared_ptr<Corpus> readMapped(std::shared_ptr<FileMapping> mapping, const QByteArray &fingerprint,
+                                              QString *why, CacheCheck check);
     template <typename F>
     static void visitLexicon(uint32_t base, Lexicon &lex, F &&f);
     template <typename F>

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvus::import {
 namespace {
@@ -82,24 +83,35 @@ void reportUndecodableNames(const QString &dir, QStringList *warnings)
                            .arg(dir, name));
 }
 
-// Times to the nanosecond and identity of a listed file (following links).
-void stampOf(const QString &path, SourceFile &f)
+// What the fingerprint of the corpus takes from a listed file (following links):
+// size, times, identity and mode, from one stat; false when it cannot be read.
+bool statOf(const QByteArray &path, SourceFile &f)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return;
+    if (::stat(path.constData(), &st) != 0)
+        return false;
+    f.size = qint64(st.st_size);
+    f.mtime = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
     f.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     f.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     f.inode = quint64(st.st_ino);
+    f.permissions = int(st.st_mode & 07777);
+    return true;
 }
 
-void addFile(const QFileInfo &fi, const QString &relative, const QStringList &folders,
-             std::vector<SourceFile> &files, QSet<QString> &seen, QStringList *warnings)
+// canonicalDir: the canonical path of the file's folder when known (a file that
+// is no link then needs no resolving of its own: a start lists every file of the
+// corpus, so each costs two system calls, a stat and a check of read access).
+void addFile(const QFileInfo &fi, const QString &canonicalDir, const QString &relative,
+             const QStringList &folders, std::vector<SourceFile> &files, QSet<QString> &seen,
+             QStringList *warnings)
 {
-    const QString canonical = fi.canonicalFilePath();
+    const QString name = fi.fileName();
+    const QString canonical = canonicalDir.isEmpty() || fi.isSymLink()
+        ? fi.canonicalFilePath()
+        : canonicalDir + QLatin1Char('/') + name;
     if (canonical.isEmpty() || seen.contains(canonical))
         return;
-    const QString name = fi.fileName();
     SourceFile f;
     if (name.compare(QStringLiteral("info.csv"), Qt::CaseInsensitive) == 0) {
         f.kind = FileKind::InfoCsv;
@@ -114,20 +126,17 @@ void addFile(const QFileInfo &fi, const QString &relative, const QStringList &fo
         f.kind = FileKind::Candidate;
         f.baseName = name;
     }
-    if (!fi.isReadable()) {
+    f.path = fi.absoluteFilePath();
+    const QByteArray local = QFile::encodeName(f.path);
+    if (::access(local.constData(), R_OK) != 0 || !statOf(local, f)) {
         if (warnings)
-            *warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(fi.absoluteFilePath());
+            *warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
         return;
     }
     seen.insert(canonical);
-    f.path = fi.absoluteFilePath();
     f.relative = relative;
     f.folder = fi.absolutePath();
     f.folders = folders;
-    f.size = fi.size();
-    f.mtime = fi.lastModified().toMSecsSinceEpoch();
-    stampOf(f.path, f);
-    f.permissions = int(fi.permissions());
     files.push_back(std::move(f));
 }
 
@@ -148,10 +157,11 @@ void scanFolder(const QString &dir, const QString &relative, const QStringList &
     reportUndecodableNames(dir, warnings);
     QDir d(dir);
     const QFileInfoList entries = d.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    const QString canonicalDir = self.canonicalFilePath();
     // Files of a folder before its subfolders, both by name.
     for (const QFileInfo &fi : entries)
         if (fi.isFile())
-            addFile(fi, relative + QLatin1Char('/') + fi.fileName(), folders, files, seen, warnings);
+            addFile(fi, canonicalDir, relative + QLatin1Char('/') + fi.fileName(), folders, files, seen, warnings);
     for (const QFileInfo &fi : entries) {
         if (fi.isDir() && !fi.isSymLink()) {
             QStringList sub = folders;
@@ -208,7 +218,7 @@ bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString
         if (fi.isDir()) {
             scanFolder(fi.absoluteFilePath(), name, QStringList{name}, files, seen, 0, warnings);
         } else {
-            addFile(fi, name, QStringList{fi.dir().dirName()}, files, seen, warnings);
+            addFile(fi, QString(), name, QStringList{fi.dir().dirName()}, files, seen, warnings);
         }
     }
     return true;

@@ -42,21 +42,54 @@ QByteArray textLabel(const corvus::TextInfo &t)
 } // namespace
 
 CorpusDictionary::CorpusDictionary(std::shared_ptr<const corvus::Corpus> corpus,
-                                   std::shared_ptr<const Thesaurus> thesaurus, QByteArray name)
+                                   std::shared_ptr<const Thesaurus> thesaurus, QByteArray name, uint32_t base)
     : m_corpus(std::move(corpus)), m_thesaurus(std::move(thesaurus)), m_name(std::move(name))
 {
     const corvus::Lexicon &lemmas = m_corpus->lemmas();
+    const corvus::TableReader &tables = m_corpus->tables();
+    corvus::Span<uint32_t> ids;
+    // The lemma of each headword, ascending; its index follows.
+    if (base != 0 && tables.get(base, ids) && m_index.adopt(tables, base + 1)
+        && ids.size() >= size_t(m_index.size())) {
+        bool ok = true;
+        for (int place = 0; tables.full() && ok && place < m_index.size(); ++place)
+            ok = size_t(m_index.sourceIndex(place)) < ids.size();
+        for (size_t i = 0; tables.full() && ok && i < ids.size(); ++i)
+            ok = ids[i] < lemmas.size() && (i == 0 || ids[i] > ids[i - 1]);
+        if (ok) {
+            m_lemmaIds = ids;
+            m_fromTables = true;
+            return;
+        }
+        m_index = HeadwordIndex();
+    }
     QList<QString> words;
     words.reserve(qsizetype(lemmas.size()));
-    m_lemmaIds.reserve(lemmas.size());
+    std::vector<uint32_t> lemmaIds;
+    lemmaIds.reserve(lemmas.size());
     for (uint32_t id = 0; id < lemmas.size(); ++id) {
         const std::string_view text = lemmas.text(id);
         if (lemmas.count(id) == 0 || !hasLetter(text))
             continue;
-        m_lemmaIds.push_back(id);
+        lemmaIds.push_back(id);
         words.append(corvus::charset::toQString(text));
     }
+    m_lemmaIds = std::move(lemmaIds);
     m_index = HeadwordIndex(words);
+}
+
+void CorpusDictionary::save(corvus::TableWriter &out, uint32_t base) const
+{
+    out.add(base, m_lemmaIds.span());
+    m_index.save(out, base + 1);
+}
+
+int CorpusDictionary::placeOfLemma(uint32_t lemma) const
+{
+    const auto it = std::lower_bound(m_lemmaIds.begin(), m_lemmaIds.end(), lemma);
+    if (it == m_lemmaIds.end() || *it != lemma)
+        return -1;
+    return m_index.placeOfSource(int(it - m_lemmaIds.begin()));
 }
 
 qint32 CorpusDictionary::summarySecond() const
@@ -102,7 +135,7 @@ QList<QByteArray> CorpusDictionary::entryLines(int place) const
     const corvus::Corpus &c = *m_corpus;
     const corvus::Lexicon &lemmas = c.lemmas();
     const uint32_t lemma = lemmaAt(place);
-    const corvus::Span<uint32_t> postings = lemmas.postings(lemma);
+    const corvus::Table<uint32_t> postings = c.lemmaOccurrences(lemma);
 
     QList<QByteArray> lines;
     lines.append(dictreplies::cleanText(bytes(lemmas.text(lemma))));

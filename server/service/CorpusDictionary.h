@@ -21,9 +21,15 @@ public:
     static constexpr int ContextBefore = 7;   // tokens before and after an example's word
     static constexpr int ContextAfter = 8;
 
-    // thesaurus: may be null (no synonyms).
+    // thesaurus: may be null (no synonyms). With a `tables` id, the headwords are
+    // taken from the corpus's cache-file tables under ids tables .. tables + 6 when
+    // they are there and pass the checks (see HeadwordIndex); otherwise, and
+    // without, they are made from the lemmas.
     CorpusDictionary(std::shared_ptr<const corvus::Corpus> corpus,
-                     std::shared_ptr<const Thesaurus> thesaurus, QByteArray name);
+                     std::shared_ptr<const Thesaurus> thesaurus, QByteArray name, uint32_t tables = 0);
+    bool fromTables() const { return m_fromTables; }
+    // The headwords for the writer of the cache file.
+    void save(corvus::TableWriter &out, uint32_t base) const;
 
     QByteArray name() const override { return m_name; }
     const HeadwordIndex &index() const override { return m_index; }
@@ -33,6 +39,8 @@ public:
 
     // The lemma id of a headword.
     uint32_t lemmaAt(int place) const { return m_lemmaIds[size_t(m_index.sourceIndex(place))]; }
+    // The headword of a lemma, -1 when it has none.
+    int placeOfLemma(uint32_t lemma) const;
 
 private:
     QByteArray exampleLine(uint32_t token) const;
@@ -40,6 +48,7 @@ private:
     std::shared_ptr<const corvus::Corpus> m_corpus;
     std::shared_ptr<const Thesaurus> m_thesaurus;
     QByteArray m_name;
-    std::vector<uint32_t> m_lemmaIds;   // per source index
+    corvus::Table<uint32_t> m_lemmaIds;   // per source index, ascending
     HeadwordIndex m_index;
+    bool m_fromTables = false;
 };

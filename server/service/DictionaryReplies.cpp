@@ -47,8 +47,30 @@ QByteArray element(const QByteArray &text, qint32 nestRef, qint32 nestSize, qint
 ServedDictionary::ServedDictionary(std::unique_ptr<Dictionary> dictionary)
     : m_dictionary(std::move(dictionary))
 {
+    compose();
+}
+
+ServedDictionary::ServedDictionary(std::unique_ptr<Dictionary> dictionary, const corvus::TableReader &tables,
+                                   uint32_t base, std::shared_ptr<const void> storage)
+    : m_dictionary(std::move(dictionary)), m_storage(std::move(storage))
+{
+    m_fromTables = adopt(tables, base);
+    if (!m_fromTables) {
+        m_storage.reset();
+        compose();
+    }
+}
+
+void ServedDictionary::compose()
+{
     const HeadwordIndex &idx = m_dictionary->index();
     const auto &letters = idx.letters();
+    std::vector<char> bodies;
+    std::vector<uint32_t> offsets{0};
+    const auto finish = [&](const QByteArray &body) {
+        bodies.insert(bodies.end(), body.begin(), body.end());
+        offsets.push_back(uint32_t(bodies.size()));
+    };
 
     QList<QByteArray> elements;
     elements.append(dictreplies::element(m_dictionary->name(), m_dictionary->summaryFirst(),
@@ -58,29 +80,74 @@ ServedDictionary::ServedDictionary(std::unique_ptr<Dictionary> dictionary)
         elements.append(dictreplies::element(letter.text, letter.first + 1, letter.count, l + 1,
                                              int(letter.pairs.size())));
     }
-    m_lettersBody = elements.join(',');
-
-    m_pairsBodies.reserve(letters.size());
-    m_wordsBodies.reserve(letters.size());
+    finish(elements.join(','));
     for (int l = 0; l < letters.size(); ++l) {
-        const auto &letter = letters[l];
         QList<QByteArray> pairs;
-        QList<QByteArray> wordsOfPairs;
-        for (int p = 0; p < letter.pairs.size(); ++p) {
-            const auto &pair = letter.pairs[p];
+        for (int p = 0; p < letters[l].pairs.size(); ++p) {
+            const auto &pair = letters[l].pairs[p];
             pairs.append(dictreplies::element(pair.text, pair.first + 1, pair.count, l + 1, p));
+        }
+        finish(pairs.join(','));
+    }
+    for (int l = 0; l < letters.size(); ++l) {
+        for (int p = 0; p < letters[l].pairs.size(); ++p) {
+            const auto &pair = letters[l].pairs[p];
             QByteArray words;
             for (int w = pair.first; w < pair.first + pair.count; ++w) {
                 if (w > pair.first)
                     words += ',';
-                words += dictreplies::element(idx.text(w), w + 1, m_dictionary->headwordSize(w),
-                                              l + 1, p);
+                words += dictreplies::element(idx.text(w), w + 1, m_dictionary->headwordSize(w), l + 1, p);
             }
-            wordsOfPairs.append(words);
+            finish(words);
         }
-        m_pairsBodies.append(pairs.join(','));
-        m_wordsBodies.append(wordsOfPairs);
     }
+    m_bodies = std::move(bodies);
+    m_bodyOffsets = std::move(offsets);
+    m_firstPair.clear();
+    int pairs = 0;
+    for (const auto &letter : letters) {
+        m_firstPair.append(pairs);
+        pairs += int(letter.pairs.size());
+    }
+    m_lettersBody = body(0);
+}
+
+bool ServedDictionary::adopt(const corvus::TableReader &tables, uint32_t base)
+{
+    corvus::Span<char> bodies;
+    corvus::Span<uint32_t> offsets;
+    if (!tables.get(base, bodies) || !tables.get(base + 1, offsets))
+        return false;
+    // One body for the letters, one per letter and one per pair: few, so their
+    // offsets are checked whatever the reader asks.
+    const auto &letters = m_dictionary->index().letters();
+    size_t pairs = 0;
+    for (const auto &letter : letters)
+        pairs += size_t(letter.pairs.size());
+    const size_t n = 1 + size_t(letters.size()) + pairs;
+    if (!corvus::tablecheck::offsets(offsets, n, bodies.size()))
+        return false;
+    m_bodies = bodies;
+    m_bodyOffsets = offsets;
+    int first = 0;
+    for (const auto &letter : letters) {
+        m_firstPair.append(first);
+        first += int(letter.pairs.size());
+    }
+    m_lettersBody = body(0);
+    return true;
+}
+
+void ServedDictionary::save(corvus::TableWriter &out, uint32_t base) const
+{
+    out.add(base, m_bodies.span());
+    out.add(base + 1, m_bodyOffsets.span());
+}
+
+QByteArray ServedDictionary::body(size_t i) const
+{
+    return QByteArray::fromRawData(m_bodies.data() + m_bodyOffsets[i],
+                                   qsizetype(m_bodyOffsets[i + 1] - m_bodyOffsets[i]));
 }
 
 ServedDictionary::Resolved ServedDictionary::resolve(const tCDictPos &requested) const
@@ -129,19 +196,19 @@ ServedDictionary::Resolved ServedDictionary::resolve(const tCDictPos &requested)
 
 QByteArray ServedDictionary::pairsBody(int letter) const
 {
-    if (letter < 0 || letter >= m_pairsBodies.size())
+    if (letter < 0 || letter >= m_firstPair.size())
         return {};
-    return m_pairsBodies[letter];
+    return body(1 + size_t(letter));
 }
 
 QByteArray ServedDictionary::headwordsBody(int letter, int pair) const
 {
-    if (letter < 0 || letter >= m_wordsBodies.size())
+    if (letter < 0 || letter >= m_firstPair.size())
         return {};
-    const auto &pairs = m_wordsBodies[letter];
+    const auto &pairs = m_dictionary->index().letters()[letter].pairs;
     if (pair < 0 || pair >= pairs.size())
         return {};
-    return pairs[pair];
+    return body(1 + size_t(m_firstPair.size()) + size_t(m_firstPair[letter]) + size_t(pair));
 }
 
 QByteArray ServedDictionary::entryBody(int place) const

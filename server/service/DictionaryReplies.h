@@ -7,6 +7,7 @@
 // The list bodies are composed once per dictionary when it is loaded, so a reply is
 // the request's resolved position plus a ready body.
 #include "Dictionary.h"
+#include "corpus/CacheTables.h"
 #include "model/DictPos.h"
 
 #include <QByteArray>
@@ -35,6 +36,14 @@ QByteArray cleanText(const QByteArray &text);
 class ServedDictionary {
 public:
     explicit ServedDictionary(std::unique_ptr<Dictionary> dictionary);
+    // With the bodies taken from the cache file's tables under ids base, base + 1
+    // when they are there and agree with the dictionary's index (composed
+    // otherwise); `storage` keeps the mapped file.
+    ServedDictionary(std::unique_ptr<Dictionary> dictionary, const corvus::TableReader &tables, uint32_t base,
+                     std::shared_ptr<const void> storage);
+    // The bodies for the writer of the cache file.
+    void save(corvus::TableWriter &out, uint32_t base) const;
+    bool fromTables() const { return m_fromTables; }
 
     const Dictionary &dictionary() const { return *m_dictionary; }
     QByteArray name() const { return m_dictionary->name(); }
@@ -59,8 +68,17 @@ public:
     QByteArray entryBody(int place) const;
 
 private:
+    void compose();
+    bool adopt(const corvus::TableReader &tables, uint32_t base);
+    QByteArray body(size_t i) const;
+
     std::unique_ptr<Dictionary> m_dictionary;
-    QByteArray m_lettersBody;                 // summary element, then the letters
-    QList<QByteArray> m_pairsBodies;          // per letter
-    QList<QList<QByteArray>> m_wordsBodies;   // per letter, per pair
+    // The bodies one after another: the letters (the summary element first), the
+    // pairs of each letter, the headwords of each pair.
+    corvus::Table<char> m_bodies;
+    corvus::Table<uint32_t> m_bodyOffsets;
+    QByteArray m_lettersBody;     // a view of the first body
+    QList<int> m_firstPair;       // per letter: the index of its first pair
+    bool m_fromTables = false;
+    std::shared_ptr<const void> m_storage;
 };

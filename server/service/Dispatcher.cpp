@@ -1,5 +1,7 @@
 #include "Dispatcher.h"
 
+#include "Priority.h"
+
 #include <QThread>
 
 #include <utility>
@@ -26,21 +28,42 @@ Dispatcher::~Dispatcher()
     m_heavyPool.waitForDone();
 }
 
+bool Dispatcher::answersWhileHeld(const wirerequest::Request &request)
+{
+    const QByteArray &tag = request.tag;
+    return tag == "NM" || tag == "NMD" || tag == "INFO" || tag == "CL_E" || tag == "CL_B";
+}
+
+bool Dispatcher::waits(const Waiting &job) const
+{
+    return !m_service || (m_held && !answersWhileHeld(job.request));
+}
+
 void Dispatcher::setService(std::shared_ptr<const CorvusService> service)
 {
     m_service = std::move(service);
-    const QList<Waiting> waiting = std::exchange(m_waiting, {});
-    for (const Waiting &job : waiting) {
-        if (job.owner)
-            start(job);
+    QList<Waiting> waiting = std::exchange(m_waiting, {});
+    for (Waiting &job : waiting) {
+        if (!job.owner)
+            continue;
+        if (waits(job))
+            m_waiting.append(std::move(job));
+        else
+            start(std::move(job));
     }
+}
+
+void Dispatcher::release()
+{
+    m_held = false;
+    setService(m_service);
 }
 
 void Dispatcher::run(QObject *owner, const wirerequest::Request &request, const SessionInfo &session,
                      Done done)
 {
     Waiting job{QPointer<QObject>(owner), request, session, std::move(done), std::nullopt};
-    if (!m_service) {
+    if (waits(job)) {
         m_waiting.append(std::move(job));
         return;
     }
@@ -51,7 +74,7 @@ void Dispatcher::run(QObject *owner, const wirerequest::Request &request, const 
                      Cost cost, Done done)
 {
     Waiting job{QPointer<QObject>(owner), request, session, std::move(done), cost};
-    if (!m_service) {
+    if (waits(job)) {
         m_waiting.append(std::move(job));
         return;
     }
@@ -64,7 +87,9 @@ void Dispatcher::start(Waiting job)
     Dispatcher *self = this;
     const Cost cost = job.cost ? *job.cost : service->costOf(job.request);
     QThreadPool &lane = cost == Cost::Long ? m_heavyPool : m_pool;
-    lane.start([service, self, job = std::move(job)]() mutable {
+    lane.start([service, self, cost, job = std::move(job)]() mutable {
+        if (cost == Cost::Long)
+            priority::lowerThisThread(priority::LongWork);
         const cancel::Flag *flag = job.session.cancel.get();
         std::optional<ServiceOutcome> done;
         if (!flag || !flag->isSet()) {

@@ -10,6 +10,11 @@
 // A request whose client has gone (SessionInfo::cancel set) is dropped: a waiting
 // one is not started, a running one stops at its next check (Cancel.h); either way
 // no outcome comes back and its memory is freed.
+//
+// While the service stands on a cache file whose full check is still running
+// (hold()), only the requests that read nothing from it run: registration, server
+// information and the update files (answersWhileHeld()); the others wait for
+// release(), and are then answered by the service set last.
 #include "CorvusService.h"
 
 #include <QMap>
@@ -32,6 +37,10 @@ public:
 
     void setService(std::shared_ptr<const CorvusService> service);
     bool isReady() const { return bool(m_service); }
+    // Requests other than answersWhileHeld() wait until release().
+    void hold() { m_held = true; }
+    void release();
+    static bool answersWhileHeld(const wirerequest::Request &request);
     const CorvusService *service() const { return m_service.get(); }
 
     // Handles `request` for `owner` (a connection); `done` runs on this thread,
@@ -63,7 +72,10 @@ private:
     };
     void start(Waiting job);
 
+    bool waits(const Waiting &job) const;
+
     std::shared_ptr<const CorvusService> m_service;
+    bool m_held = false;
     QList<Waiting> m_waiting;
     QThreadPool m_pool;
     QThreadPool m_heavyPool;

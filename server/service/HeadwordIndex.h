@@ -1,7 +1,15 @@
 #pragma once
 // Headwords of one dictionary in Russian alphabetical order (Ё right after Е), grouped
 // by first letter and by two-letter beginning. Built once when a dictionary is
-// loaded and read-only afterwards, so any number of threads may read it.
+// loaded, or mapped from the cache file, and read-only afterwards, so any number of
+// threads may read it.
+//
+// The headwords are kept as flat arrays (their UTF-16 text one after another, the
+// word each came from, the letters and pairs as runs of places), so that the cache
+// file holds them as they are used; only the few letters and pairs are made into
+// lists when the index is loaded.
+#include "corpus/CacheTables.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -44,13 +52,28 @@ public:
     // Sorts `words`; sourceIndex() maps each place back to its index in `words`.
     explicit HeadwordIndex(const QList<QString> &words);
 
-    int size() const { return int(m_words.size()); }
-    bool isEmpty() const { return m_words.isEmpty(); }
-    const QString &word(int place) const { return m_words[place]; }
+    // The index from its tables in the cache file, under ids base .. base + 5.
+    // False, with nothing changed, when they are missing or fail the checks (what
+    // the letters and pairs use always; every place when the reader asks for the
+    // full check). The tables for the writer of the cache file.
+    bool adopt(const corvus::TableReader &tables, uint32_t base);
+    void save(corvus::TableWriter &out, uint32_t base) const;
+
+    int size() const { return int(m_source.size()); }
+    bool isEmpty() const { return m_source.empty(); }
+    QString word(int place) const { return view(place).toString(); }
+    QStringView view(int place) const
+    {
+        return QStringView(m_chars.data() + m_offsets[size_t(place)],
+                           qsizetype(m_offsets[size_t(place) + 1] - m_offsets[size_t(place)]));
+    }
     // The headword as listed: capitals, 1251.
-    const QByteArray &text(int place) const { return m_texts[place]; }
-    int sourceIndex(int place) const { return m_source[place]; }
-    int placeOfSource(int source) const { return m_placeOfSource.value(source, -1); }
+    QByteArray text(int place) const;
+    int sourceIndex(int place) const { return m_source[size_t(place)]; }
+    int placeOfSource(int source) const
+    {
+        return source >= 0 && size_t(source) < m_placeOfSource.size() ? m_placeOfSource[size_t(source)] : -1;
+    }
     const QList<Letter> &letters() const { return m_letters; }
 
     // The place of an absolute headword number (0-based); letter -1 when out of range.
@@ -60,12 +83,13 @@ public:
     int find(QStringView word) const;
 
 private:
-    QList<QString> m_words;
-    QList<QByteArray> m_texts;
-    std::vector<std::u16string> m_keys;
-    QList<int> m_source;
-    QList<int> m_placeOfSource;
+    void makeLetters();
+
+    corvus::Table<char16_t> m_chars;       // the headwords' text, one after another
+    corvus::Table<uint32_t> m_offsets;     // size() + 1
+    corvus::Table<int32_t> m_source;       // per place
+    corvus::Table<int32_t> m_placeOfSource;   // per word given, -1 for an empty one
+    corvus::Table<int32_t> m_letterRuns;   // per letter: first place, count, first pair
+    corvus::Table<int32_t> m_pairRuns;     // per pair: first place, count
     QList<Letter> m_letters;
-    QList<int> m_letterOf;   // per place
-    QList<int> m_pairOf;     // per place
 };

@@ -1,17 +1,28 @@
 #include "ServerOptions.h"
 
+#include <QCommandLineParser>
 #include <QHostAddress>
 
 namespace {
 
-bool takesValue(const QString &name)
+// An option as written on the command line.
+QString dashed(const QString &name)
 {
-    static const QStringList withValue = {
-        QStringLiteral("--corpus"), QStringLiteral("--port"),    QStringLiteral("--listen"),
-        QStringLiteral("--dict"),   QStringLiteral("--cache"),   QStringLiteral("--service"),
-        QStringLiteral("--idle-exit"), QStringLiteral("--update-dir"), QStringLiteral("--max-connections"),
-    };
-    return withValue.contains(name);
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// Why the parser refused `args`, in Russian: an unknown option, a value given to an
+// option that takes none, or an option without its value.
+QString refusal(const QCommandLineParser &parser, const QStringList &args, const QStringList &flags)
+{
+    if (!parser.unknownOptionNames().isEmpty())
+        return QStringLiteral("Неизвестный параметр: %1").arg(dashed(parser.unknownOptionNames().first()));
+    for (const QString &arg : args) {
+        const qsizetype eq = arg.indexOf(u'=');
+        if (arg.startsWith(QStringLiteral("--")) && eq > 2 && flags.contains(arg.mid(2, eq - 2)))
+            return QStringLiteral("Параметр %1 не принимает значения.").arg(arg.left(eq));
+    }
+    return QStringLiteral("Для параметра %1 не указано значение.").arg(args.isEmpty() ? QString() : args.last());
 }
 
 } // namespace
@@ -25,88 +36,94 @@ ServerOptionsResult parseServerOptions(const QStringList &args)
         r.error = why;
         return r;
     };
-    bool idleGiven = false;
 
-    for (int i = 0; i < args.size(); ++i) {
-        QString name = args[i];
-        QString value;
-        bool hasValue = false;
-        // Both "--port 1024" and "--port=1024".
-        const qsizetype eq = name.indexOf(u'=');
-        if (name.startsWith(QStringLiteral("--")) && eq > 2) {
-            value = name.mid(eq + 1);
-            name = name.left(eq);
-            hasValue = true;
-        }
-        if (name == QStringLiteral("--help") || name == QStringLiteral("-h")) {
-            o.help = true;
-            continue;
-        }
-        if (name == QStringLiteral("--no-local")) {
-            if (hasValue)
-                return fail(QStringLiteral("Параметр --no-local не принимает значения."));
-            o.localLink = false;
-            continue;
-        }
-        if (!takesValue(name))
-            return fail(QStringLiteral("Неизвестный параметр: %1").arg(args[i]));
-        if (!hasValue) {
-            if (i + 1 >= args.size())
-                return fail(QStringLiteral("Для параметра %1 не указано значение.").arg(name));
-            value = args[++i];
-        }
+    // Both "--port 1024" and "--port=1024"; values are checked below, so the value
+    // names only matter to the parser.
+    const QCommandLineOption corpus(QStringLiteral("corpus"), QString(), QStringLiteral("dir"));
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("n"));
+    const QCommandLineOption listen(QStringLiteral("listen"), QString(), QStringLiteral("addr"));
+    const QCommandLineOption dict(QStringLiteral("dict"), QString(), QStringLiteral("file"));
+    const QCommandLineOption cache(QStringLiteral("cache"), QString(), QStringLiteral("dir"));
+    const QCommandLineOption service(QStringLiteral("service"), QString(), QStringLiteral("name"));
+    const QCommandLineOption idleExit(QStringLiteral("idle-exit"), QString(), QStringLiteral("s"));
+    const QCommandLineOption updateDir(QStringLiteral("update-dir"), QString(), QStringLiteral("dir"));
+    const QCommandLineOption maxConnections(QStringLiteral("max-connections"), QString(), QStringLiteral("n"));
+    const QCommandLineOption noLocal(QStringLiteral("no-local"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    QCommandLineParser parser;
+    parser.addOptions({corpus, port, listen, dict, cache, service, idleExit, updateDir, maxConnections, noLocal, help});
+    // "--" would end the options; the server takes no arguments after them either.
+    if (args.contains(QStringLiteral("--")))
+        return fail(QStringLiteral("Неизвестный параметр: --"));
+    if (!parser.parse(QStringList{QStringLiteral("Corvus.exe")} + args))
+        return fail(refusal(parser, args, {QStringLiteral("no-local"), QStringLiteral("help"), QStringLiteral("h")}));
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("Неизвестный параметр: %1").arg(parser.positionalArguments().first()));
 
-        if (name == QStringLiteral("--corpus")) {
-            if (value.isEmpty())
-                return fail(QStringLiteral("Пустой путь в параметре --corpus."));
-            o.corpusPaths.append(value);
-        } else if (name == QStringLiteral("--port")) {
-            bool ok = false;
-            const int port = value.toInt(&ok);
-            if (!ok || port < 0 || port > 65535)
-                return fail(QStringLiteral("Неверный номер порта: %1 (нужно число от 0 до 65535).").arg(value));
-            o.port = port;
-        } else if (name == QStringLiteral("--listen")) {
-            QHostAddress a;
-            if (!a.setAddress(value))
-                return fail(QStringLiteral("Неверный адрес в параметре --listen: %1").arg(value));
-            o.listenAddress = value;
-        } else if (name == QStringLiteral("--dict")) {
-            if (value.isEmpty())
-                return fail(QStringLiteral("Пустой путь в параметре --dict."));
-            o.thesaurusPath = value;
-            o.thesaurusGiven = true;
-        } else if (name == QStringLiteral("--cache")) {
-            if (value.isEmpty())
-                return fail(QStringLiteral("Пустой путь в параметре --cache."));
-            o.cacheDir = value;
-        } else if (name == QStringLiteral("--service")) {
-            if (value.isEmpty() || value.contains(u'/'))
-                return fail(QStringLiteral("Неверное имя службы: %1").arg(value));
-            o.service = value;
-        } else if (name == QStringLiteral("--idle-exit")) {
-            bool ok = false;
-            const int s = value.toInt(&ok);
-            if (!ok || s < -1)
-                return fail(QStringLiteral("Неверное число секунд в параметре --idle-exit: %1").arg(value));
-            o.idleExitSeconds = s;
-            idleGiven = true;
-        } else if (name == QStringLiteral("--max-connections")) {
-            bool ok = false;
-            const int n = value.toInt(&ok);
-            if (!ok || n < 1 || n > 100000)
-                return fail(QStringLiteral("Неверное число соединений в параметре --max-connections: %1 "
-                                           "(нужно число от 1 до 100000).").arg(value));
-            o.maxConnections = n;
-        } else if (name == QStringLiteral("--update-dir")) {
-            if (value.isEmpty())
-                return fail(QStringLiteral("Пустой путь в параметре --update-dir."));
-            o.updateDir = value;
-        }
+    o.help = parser.isSet(help);
+    o.localLink = !parser.isSet(noLocal);
+    for (const QString &path : parser.values(corpus)) {
+        if (path.isEmpty())
+            return fail(QStringLiteral("Пустой путь в параметре --corpus."));
+        o.corpusPaths.append(path);
+    }
+    if (parser.isSet(port)) {
+        bool ok = false;
+        const QString value = parser.value(port);
+        const int n = value.toInt(&ok);
+        if (!ok || n < 0 || n > 65535)
+            return fail(QStringLiteral("Неверный номер порта: %1 (нужно число от 0 до 65535).").arg(value));
+        o.port = n;
+    }
+    if (parser.isSet(listen)) {
+        const QString value = parser.value(listen);
+        QHostAddress a;
+        if (!a.setAddress(value))
+            return fail(QStringLiteral("Неверный адрес в параметре --listen: %1").arg(value));
+        o.listenAddress = value;
+    }
+    if (parser.isSet(dict)) {
+        if (parser.value(dict).isEmpty())
+            return fail(QStringLiteral("Пустой путь в параметре --dict."));
+        o.thesaurusPath = parser.value(dict);
+        o.thesaurusGiven = true;
+    }
+    if (parser.isSet(cache)) {
+        if (parser.value(cache).isEmpty())
+            return fail(QStringLiteral("Пустой путь в параметре --cache."));
+        o.cacheDir = parser.value(cache);
+    }
+    if (parser.isSet(service)) {
+        const QString value = parser.value(service);
+        if (value.isEmpty() || value.contains(u'/'))
+            return fail(QStringLiteral("Неверное имя службы: %1").arg(value));
+        o.service = value;
+    }
+    if (parser.isSet(idleExit)) {
+        bool ok = false;
+        const QString value = parser.value(idleExit);
+        const int s = value.toInt(&ok);
+        if (!ok || s < -1)
+            return fail(QStringLiteral("Неверное число секунд в параметре --idle-exit: %1").arg(value));
+        o.idleExitSeconds = s;
+    }
+    if (parser.isSet(maxConnections)) {
+        bool ok = false;
+        const QString value = parser.value(maxConnections);
+        const int n = value.toInt(&ok);
+        if (!ok || n < 1 || n > 100000)
+            return fail(QStringLiteral("Неверное число соединений в параметре --max-connections: %1 "
+                                       "(нужно число от 1 до 100000).").arg(value));
+        o.maxConnections = n;
+    }
+    if (parser.isSet(updateDir)) {
+        if (parser.value(updateDir).isEmpty())
+            return fail(QStringLiteral("Пустой путь в параметре --update-dir."));
+        o.updateDir = parser.value(updateDir);
     }
     if (!o.localLink && o.port < 0 && !o.help)
         return fail(QStringLiteral("С параметром --no-local нужен --port: иначе серверу некого обслуживать."));
-    if (!idleGiven)
+    if (!parser.isSet(idleExit))
         o.idleExitSeconds = o.port < 0 ? DefaultLocalIdleExitSeconds : -1;
     r.ok = true;
     return r;

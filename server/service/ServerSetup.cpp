@@ -8,10 +8,14 @@
 #include "corpus/Corpus.h"
 #include "model/Cp1251.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 QString defaultThesaurusPath()
 {
@@ -43,6 +47,89 @@ QString checkServerPaths(const ServerOptions &options)
     return {};
 }
 
+namespace {
+
+// Ids of the service's tables in the cache file: what they were made with, the
+// corpus dictionary, the bodies of the served dictionaries (the thesaurus's own
+// follow from 3000, the concordance engine's from 1090).
+enum : uint32_t { kStamp = 1001, kCorpusDictionary = 2000, kServedBodies = 2100 };
+
+// What the dictionaries in the cache file were made from besides the corpus: the
+// thesaurus file (its path, size and time), or none.
+QByteArray tablesStamp(const QString &thesaurusPath)
+{
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    const QFileInfo fi(thesaurusPath);
+    h.addData(thesaurusPath.toUtf8());
+    if (!thesaurusPath.isEmpty() && fi.exists()) {
+        h.addData(QByteArray::number(fi.size()));
+        h.addData(QByteArray::number(fi.lastModified().toMSecsSinceEpoch()));
+    }
+    return h.result();
+}
+
+bool stampMatches(const corvus::TableReader &tables, const QByteArray &stamp)
+{
+    corvus::Span<char> stored;
+    return tables.get(kStamp, stored) && QByteArrayView(stored.data(), qsizetype(stored.size())) == stamp;
+}
+
+QByteArray corpusDictionaryName()
+{
+    return cp1251::ru("Словарь корпуса");
+}
+
+QByteArray thesaurusName()
+{
+    return cp1251::ru("Тезаурус");
+}
+
+// What the service took from the cache file rather than made.
+struct Adopted {
+    bool engine = false;
+    bool thesaurus = false;
+    bool corpusDictionary = false;
+    bool bodies[2] = {false, false};
+};
+
+// The full check of what a quick-checked cache file holds: the index, and every
+// table the service took from it, read again from a mapping of its own.
+bool checkServedCache(const corvus::Corpus &corpus, const Adopted &adopted, QString *why)
+{
+    const std::shared_ptr<const corvus::Corpus> full = corpus.recheck(why);
+    if (!full)
+        return false;
+    const auto fail = [why](const char *what) {
+        *why = QString::fromLatin1(what);
+        return false;
+    };
+    const corvus::TableReader &tables = full->tables();
+    if (adopted.engine && !corvus::conc::ConcEngine(full).fromTables())
+        return fail("concordance tables");
+    std::shared_ptr<const Thesaurus> th;
+    if (adopted.thesaurus) {
+        auto t = Thesaurus::adopt(tables, full);
+        if (!t)
+            return fail("thesaurus");
+        th = std::make_shared<const Thesaurus>(std::move(*t));
+    }
+    if (adopted.corpusDictionary || adopted.bodies[0]) {
+        auto dictionary = std::make_unique<CorpusDictionary>(full, th, corpusDictionaryName(), kCorpusDictionary);
+        if (!dictionary->fromTables())
+            return fail("corpus dictionary");
+        if (adopted.bodies[0] && !ServedDictionary(std::move(dictionary), tables, kServedBodies, full).fromTables())
+            return fail("dictionary bodies");
+    }
+    if (th && adopted.bodies[1]
+        && !ServedDictionary(std::make_unique<ThesaurusDictionary>(th, thesaurusName()), tables, kServedBodies + 10,
+                             full)
+                .fromTables())
+        return fail("thesaurus bodies");
+    return true;
+}
+
+} // namespace
+
 LoadedService loadService(const ServerOptions &options)
 {
     LoadedService out;
@@ -52,6 +139,10 @@ LoadedService loadService(const ServerOptions &options)
     corvus::CorpusOptions co;
     co.paths = options.corpusPaths;
     co.cacheDir = options.cacheDir;
+    // The full check of a cache runs after the start (see LoadedService::check),
+    // and the cache is written once, with the tables below.
+    co.deferCheck = true;
+    co.deferWrite = true;
     QString error;
     std::shared_ptr<const corvus::Corpus> corpus = corvus::Corpus::load(co, &error);
     if (!corpus) {
@@ -64,18 +155,28 @@ LoadedService loadService(const ServerOptions &options)
                          .arg(stats.fromCache ? QStringLiteral(" (из кэша)") : QString())
                          .arg(corpus->textCount())
                          .arg(corpus->wordCount()));
-    if (!stats.cacheWarning.isEmpty())
-        out.notes.append(stats.cacheWarning);
     // Files and folders left out of the corpus, each named.
     out.notes.append(stats.warnings);
 
-    std::shared_ptr<const Thesaurus> thesaurus;
     const QString thesaurusPath =
         options.thesaurusGiven ? options.thesaurusPath : defaultThesaurusPath();
+    const QByteArray stamp = tablesStamp(thesaurusPath);
+    const corvus::TableReader &tables = corpus->tables();
+    // Tables made with another thesaurus (or none) are made again.
+    const bool useTables = stats.fromCache && stampMatches(tables, stamp);
+
+    std::shared_ptr<const Thesaurus> thesaurus;
+    bool thesaurusAdopted = false;
     if (thesaurusPath.isEmpty()) {
         out.notes.append(QStringLiteral("Тезаурус не найден: словарь «Тезаурус» не предлагается."));
     } else {
-        auto loaded = Thesaurus::load(thesaurusPath, &error);
+        std::optional<Thesaurus> loaded;
+        if (useTables) {
+            loaded = Thesaurus::adopt(tables, corpus);
+            thesaurusAdopted = loaded.has_value();
+        }
+        if (!loaded)
+            loaded = Thesaurus::load(thesaurusPath, &error);
         if (!loaded) {
             if (options.thesaurusGiven) {
                 out.error = error;
@@ -87,13 +188,18 @@ LoadedService loadService(const ServerOptions &options)
         }
     }
 
+    const uint32_t from = useTables ? uint32_t(kCorpusDictionary) : 0u;
+    auto corpusDictionary = std::make_unique<CorpusDictionary>(corpus, thesaurus, corpusDictionaryName(), from);
+    const CorpusDictionary &corpusDict = *corpusDictionary;
     QList<std::shared_ptr<const ServedDictionary>> dictionaries;
-    dictionaries.append(std::make_shared<const ServedDictionary>(
-        std::make_unique<CorpusDictionary>(corpus, thesaurus, cp1251::ru("Словарь корпуса"))));
-    if (thesaurus) {
-        dictionaries.append(std::make_shared<const ServedDictionary>(
-            std::make_unique<ThesaurusDictionary>(thesaurus, cp1251::ru("Тезаурус"))));
-    }
+    const auto serve = [&](std::unique_ptr<Dictionary> dictionary, bool mapped, uint32_t base) {
+        return mapped ? std::make_shared<const ServedDictionary>(std::move(dictionary), tables, base, corpus)
+                      : std::make_shared<const ServedDictionary>(std::move(dictionary));
+    };
+    dictionaries.append(serve(std::move(corpusDictionary), corpusDict.fromTables(), kServedBodies));
+    if (thesaurus)
+        dictionaries.append(serve(std::make_unique<ThesaurusDictionary>(thesaurus, thesaurusName()), thesaurusAdopted,
+                                  kServedBodies + 10));
 
     CorpusFacts facts;
     if (options.corpusPaths.isEmpty()) {
@@ -131,6 +237,34 @@ LoadedService loadService(const ServerOptions &options)
         out.notes.append(QStringLiteral("Обновление клиента: версия %1 из %2.")
                              .arg(QString::fromLatin1(out.service->updateOffer()->version()),
                                   options.updateDir));
+    }
+
+    // Whatever was made rather than mapped goes into the cache file for the next start.
+    const bool dictionariesMapped = corpusDict.fromTables() && (!thesaurus || thesaurusAdopted)
+        && std::all_of(dictionaries.begin(), dictionaries.end(), [](const auto &d) { return d->fromTables(); });
+    if (!stats.fromCache || !concEngine->fromTables() || !dictionariesMapped) {
+        corvus::TableWriter writer;
+        writer.keep(kStamp, std::vector<char>(stamp.begin(), stamp.end()));
+        concEngine->saveTables(writer);
+        corpusDict.save(writer, kCorpusDictionary);
+        dictionaries[0]->save(writer, kServedBodies);
+        if (thesaurus) {
+            thesaurus->save(writer);
+            dictionaries[1]->save(writer, kServedBodies + 10);
+        }
+        QString werr;
+        if (!corpus->cachePath().isEmpty() && !corpus->writeCache(writer, &werr))
+            out.notes.append(werr);
+    }
+    out.cacheFile = corpus->cachePath();
+    if (stats.checkDeferred) {
+        Adopted adopted;
+        adopted.engine = concEngine->fromTables();
+        adopted.thesaurus = thesaurusAdopted;
+        adopted.corpusDictionary = corpusDict.fromTables();
+        for (int d = 0; d < dictionaries.size() && d < 2; ++d)
+            adopted.bodies[d] = dictionaries[d]->fromTables();
+        out.check = [corpus, adopted](QString *why) { return checkServedCache(*corpus, adopted, why); };
     }
     out.notes.append(QStringLiteral("Словари готовы за %1 с.").arg(double(clock.elapsed()) / 1000.0, 0, 'f', 2));
     return out;

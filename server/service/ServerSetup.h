@@ -6,12 +6,19 @@
 #include "ServerOptions.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct LoadedService {
     std::shared_ptr<CorvusService> service;   // null on failure
     QString error;                            // Russian, for stderr and the clients
     QStringList notes;                        // Russian progress lines for stderr
+    // Set when the service stands on a cache file that had the quick check only:
+    // the full check (every section's content), to pass before anything but
+    // registration is answered (Dispatcher::hold()). False, with the reason in
+    // Russian, when the cache must not be used.
+    std::function<bool(QString *why)> check;
+    QString cacheFile;                        // the cache file used or written, "" none
 };
 
 // The installed Russian thesaurus (mythes/th_ru_RU_v2.dat under the generic data

@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -30,7 +31,7 @@ TcpConnection::TcpConnection(QTcpSocket *socket, Dispatcher *dispatcher, const T
 
     m_settle.setSingleShot(true);
     m_settle.setInterval(SettleMs);
-    connect(&m_settle, &QTimer::timeout, this, [this] { process(true); });
+    connect(&m_settle, &QTimer::timeout, this, &TcpConnection::onSettled);
     m_requestTimer.setSingleShot(true);
     m_requestTimer.setInterval(m_limits.requestTimeoutMs);
     connect(&m_requestTimer, &QTimer::timeout, this, [this] {
@@ -172,6 +173,21 @@ void TcpConnection::onBytesWritten()
     resumeIfDue();
 }
 
+void TcpConnection::onSettled()
+{
+    if (m_paused || m_ended)
+        return;   // taken up again when the connection resumes
+    // Bytes that arrived but were not read yet go first: the event loop reads them
+    // (which parses again), and the quiet period starts over.
+    int waiting = 0;
+    if (m_socket->bytesAvailable() > 0
+        || (::ioctl(int(m_socket->socketDescriptor()), FIONREAD, &waiting) == 0 && waiting > 0)) {
+        m_settle.start();
+        return;
+    }
+    process(true);
+}
+
 void TcpConnection::process(bool final)
 {
     while (!m_ended) {
@@ -195,7 +211,7 @@ void TcpConnection::process(bool final)
             wirerequest::parse(QByteArrayView(m_buffer).sliced(m_front), final, &m_progress);
         if (r.status == wirerequest::Status::NeedMore) {
             if (r.settles)
-                m_settle.start();
+                m_settle.start(r.settlesSoon ? QuickSettleMs : SettleMs);
             break;
         }
         m_front += r.size;

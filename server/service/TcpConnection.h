@@ -53,8 +53,11 @@ using TcpLog = std::function<void(const QString &)>;
 class TcpConnection : public QObject {
     Q_OBJECT
 public:
-    // Quiet time after which bytes that may be a whole request are taken as one.
+    // Quiet time after which bytes that may be a whole request are taken as one:
+    // a registration short enough for one TCP segment (see WireRequest.h) came with
+    // the write that sent it, so a moment suffices; anything else waits longer.
     static constexpr int SettleMs = 200;
+    static constexpr int QuickSettleMs = 5;
     // Bytes read from the socket at a time.
     static constexpr qint64 ReadChunk = qint64(64) << 10;
 
@@ -87,6 +90,7 @@ private:
     void resumeIfDue();
     void onReadyRead();
     void onBytesWritten();
+    void onSettled();
     void process(bool final);
     void take(const wirerequest::Request &request, qsizetype bytes);
     void submit(const wirerequest::Request &request, Cost cost, qsizetype bytes);

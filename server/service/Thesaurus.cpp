@@ -20,7 +20,7 @@ QString senseKind(QStringView field)
     return k.trimmed().toString();
 }
 
-bool isSynonymKind(const QString &kind)
+bool isSynonymKind(QStringView kind)
 {
     return kind == QStringLiteral("синоним");
 }
@@ -61,7 +61,12 @@ std::optional<Thesaurus> Thesaurus::parse(const QByteArray &data, QString *error
                         .arg(QString::fromLatin1(encoding.left(40))));
     const QString text = decoder.decode(QByteArrayView(data).sliced(qMin(firstEnd + 1, data.size())));
 
-    Thesaurus t;
+    std::vector<char16_t> wordChars, kindChars, termChars;
+    std::vector<uint32_t> wordOffsets{0}, kindOffsets{0}, termOffsets{0}, senseRuns{0}, termRuns{0};
+    const auto append = [](std::vector<char16_t> &chars, std::vector<uint32_t> &offsets, QStringView s) {
+        chars.insert(chars.end(), s.utf16(), s.utf16() + s.size());
+        offsets.push_back(uint32_t(chars.size()));
+    };
     const QList<QStringView> lines = QStringView(text).split(u'\n');
     qsizetype i = 0;
     while (i < lines.size()) {
@@ -74,38 +79,138 @@ std::optional<Thesaurus> Thesaurus::parse(const QByteArray &data, QString *error
         const int count = line.sliced(bar + 1).toInt(&ok);
         if (!ok || count < 0 || count > MaxSenses)
             continue;
-        ThesaurusEntry e;
-        e.word = line.first(bar).trimmed().toString();
+        const QStringView word = line.first(bar).trimmed();
+        const size_t sensesBefore = kindOffsets.size(), termsBefore = termOffsets.size();
+        const size_t kindCharsBefore = kindChars.size(), termCharsBefore = termChars.size();
         for (int s = 0; s < count && i < lines.size(); ++s, ++i) {
             const QList<QStringView> fields = lines[i].trimmed().split(u'|');
-            ThesaurusSense sense;
-            sense.kind = senseKind(fields.value(0));
+            const size_t termsOfSense = termOffsets.size();
             for (qsizetype k = 1; k < fields.size(); ++k) {
-                const QString term = fields[k].trimmed().toString();
+                const QStringView term = fields[k].trimmed();
                 if (!term.isEmpty())
-                    sense.terms.append(term);
+                    append(termChars, termOffsets, term);
             }
-            if (!sense.terms.isEmpty())
-                e.senses.append(sense);
+            if (termOffsets.size() == termsOfSense)
+                continue;   // a sense without terms is left out
+            append(kindChars, kindOffsets, QStringView(senseKind(fields.value(0))));
+            termRuns.push_back(uint32_t(termOffsets.size() - 1));
         }
-        if (!e.word.isEmpty())
-            t.m_entries.append(e);
+        if (word.isEmpty()) {
+            // Not an entry: what its lines added goes.
+            kindOffsets.resize(sensesBefore);
+            termRuns.resize(sensesBefore);
+            termOffsets.resize(termsBefore);
+            kindChars.resize(kindCharsBefore);
+            termChars.resize(termCharsBefore);
+            continue;
+        }
+        append(wordChars, wordOffsets, word);
+        senseRuns.push_back(uint32_t(kindOffsets.size() - 1));
     }
-    if (t.m_entries.isEmpty())
+    if (wordOffsets.size() == 1)
         return fail(QStringLiteral("Тезаурус не содержит ни одной статьи"));
 
+    Thesaurus t;
+    t.m_wordChars = std::move(wordChars);
+    t.m_kindChars = std::move(kindChars);
+    t.m_termChars = std::move(termChars);
+    t.m_wordOffsets = std::move(wordOffsets);
+    t.m_kindOffsets = std::move(kindOffsets);
+    t.m_termOffsets = std::move(termOffsets);
+    t.m_senseRuns = std::move(senseRuns);
+    t.m_termRuns = std::move(termRuns);
     QList<QString> words;
-    words.reserve(t.m_entries.size());
-    for (const auto &e : std::as_const(t.m_entries))
-        words.append(e.word);
-    t.m_lookup = HeadwordIndex(words);
+    words.reserve(t.entryCount());
+    for (int e = 0; e < t.entryCount(); ++e)
+        words.append(t.word(e).toString());
+    t.m_index = HeadwordIndex(words);
     return t;
+}
+
+namespace {
+
+// Ids of the thesaurus's tables in the cache file; its headword index follows.
+enum : uint32_t {
+    kWordChars = 3000, kWordOffsets, kKindChars, kKindOffsets, kTermChars, kTermOffsets, kSenseRuns, kTermRuns,
+    kIndex = 3010,
+};
+
+} // namespace
+
+void Thesaurus::save(corvus::TableWriter &out) const
+{
+    out.add(kWordChars, m_wordChars.span());
+    out.add(kWordOffsets, m_wordOffsets.span());
+    out.add(kKindChars, m_kindChars.span());
+    out.add(kKindOffsets, m_kindOffsets.span());
+    out.add(kTermChars, m_termChars.span());
+    out.add(kTermOffsets, m_termOffsets.span());
+    out.add(kSenseRuns, m_senseRuns.span());
+    out.add(kTermRuns, m_termRuns.span());
+    m_index.save(out, kIndex);
+}
+
+std::optional<Thesaurus> Thesaurus::adopt(const corvus::TableReader &tables, std::shared_ptr<const void> storage)
+{
+    corvus::Span<char16_t> wordChars, kindChars, termChars;
+    corvus::Span<uint32_t> wordOffsets, kindOffsets, termOffsets, senseRuns, termRuns;
+    if (!tables.get(kWordChars, wordChars) || !tables.get(kWordOffsets, wordOffsets)
+        || !tables.get(kKindChars, kindChars) || !tables.get(kKindOffsets, kindOffsets)
+        || !tables.get(kTermChars, termChars) || !tables.get(kTermOffsets, termOffsets)
+        || !tables.get(kSenseRuns, senseRuns) || !tables.get(kTermRuns, termRuns))
+        return std::nullopt;
+    // Entries, senses and terms: every count agrees; every offset and run is
+    // checked with the full check.
+    const size_t E = wordOffsets.size(), S = kindOffsets.size(), T = termOffsets.size();
+    if (E < 2 || S < 1 || T < 1 || senseRuns.size() != E || termRuns.size() != S)
+        return std::nullopt;
+    if (tables.full()
+        && (!corvus::tablecheck::offsets(wordOffsets, E - 1, wordChars.size())
+            || !corvus::tablecheck::offsets(kindOffsets, S - 1, kindChars.size())
+            || !corvus::tablecheck::offsets(termOffsets, T - 1, termChars.size())
+            || !corvus::tablecheck::offsets(senseRuns, E - 1, S - 1)
+            || !corvus::tablecheck::offsets(termRuns, S - 1, T - 1)))
+        return std::nullopt;
+    Thesaurus t;
+    if (!t.m_index.adopt(tables, kIndex) || t.m_index.size() > int(E - 1))
+        return std::nullopt;
+    for (int place = 0; tables.full() && place < t.m_index.size(); ++place)
+        if (size_t(t.m_index.sourceIndex(place)) >= E - 1)
+            return std::nullopt;
+    t.m_wordChars = wordChars;
+    t.m_kindChars = kindChars;
+    t.m_termChars = termChars;
+    t.m_wordOffsets = wordOffsets;
+    t.m_kindOffsets = kindOffsets;
+    t.m_termOffsets = termOffsets;
+    t.m_senseRuns = senseRuns;
+    t.m_termRuns = termRuns;
+    t.m_storage = std::move(storage);
+    return t;
+}
+
+QList<ThesaurusEntry> Thesaurus::entries() const
+{
+    QList<ThesaurusEntry> out;
+    for (int e = 0; e < entryCount(); ++e) {
+        ThesaurusEntry entry;
+        entry.word = word(e).toString();
+        for (int s = senseBegin(e); s < senseEnd(e); ++s) {
+            ThesaurusSense sense;
+            sense.kind = kind(s).toString();
+            for (int k = termBegin(s); k < termEnd(s); ++k)
+                sense.terms.append(term(k).toString());
+            entry.senses.append(sense);
+        }
+        out.append(entry);
+    }
+    return out;
 }
 
 int Thesaurus::find(QStringView word) const
 {
-    const int place = m_lookup.find(word);
-    return place < 0 ? -1 : m_lookup.sourceIndex(place);
+    const int place = m_index.find(word);
+    return place < 0 ? -1 : m_index.sourceIndex(place);
 }
 
 QStringList Thesaurus::synonyms(QStringView word) const
@@ -116,15 +221,16 @@ QStringList Thesaurus::synonyms(QStringView word) const
         return out;
     const std::u16string self = russian::sortKey(word);
     QSet<QString> seen;
-    for (const auto &sense : m_entries[e].senses) {
-        if (!isSynonymKind(sense.kind))
+    for (int s = senseBegin(e); s < senseEnd(e); ++s) {
+        if (!isSynonymKind(kind(s)))
             continue;
-        for (const QString &term : sense.terms) {
-            const QString key = term.toLower();
-            if (russian::sortKey(term) == self || seen.contains(key))
+        for (int k = termBegin(s); k < termEnd(s); ++k) {
+            const QStringView t = term(k);
+            const QString key = t.toString().toLower();
+            if (russian::sortKey(t) == self || seen.contains(key))
                 continue;
             seen.insert(key);
-            out.append(term);
+            out.append(t.toString());
         }
     }
     return out;
@@ -134,36 +240,29 @@ ThesaurusDictionary::ThesaurusDictionary(std::shared_ptr<const Thesaurus> thesau
                                          QByteArray name)
     : m_thesaurus(std::move(thesaurus)), m_name(std::move(name))
 {
-    QList<QString> words;
-    words.reserve(m_thesaurus->entries().size());
-    for (const auto &e : m_thesaurus->entries()) {
-        words.append(e.word);
-        for (const auto &s : e.senses)
-            m_termCount += qint32(s.terms.size());
-    }
-    m_index = HeadwordIndex(words);
 }
 
 qint32 ThesaurusDictionary::headwordSize(int place) const
 {
-    qint32 n = 0;
-    for (const auto &s : m_thesaurus->entries()[m_index.sourceIndex(place)].senses)
-        n += qint32(s.terms.size());
-    return n;
+    const Thesaurus &t = *m_thesaurus;
+    const int e = t.index().sourceIndex(place);
+    return qint32(t.termBegin(t.senseEnd(e)) - t.termBegin(t.senseBegin(e)));
 }
 
 QList<QByteArray> ThesaurusDictionary::entryLines(int place) const
 {
-    const ThesaurusEntry &e = m_thesaurus->entries()[m_index.sourceIndex(place)];
+    const Thesaurus &t = *m_thesaurus;
+    const HeadwordIndex &index = t.index();
+    const int e = index.sourceIndex(place);
     QList<QByteArray> lines;
-    lines.append(dictreplies::cleanText(cp1251::encode(e.word)));
-    for (int s = 0; s < e.senses.size(); ++s) {
-        const ThesaurusSense &sense = e.senses[s];
-        lines.append('\t' + QByteArray::number(s + 1) + ". "
-                     + dictreplies::cleanText(cp1251::encode(sense.kind)));
-        for (const QString &term : sense.terms) {
-            QByteArray line = "\t\t" + dictreplies::cleanText(cp1251::encode(term));
-            const int target = m_index.find(term);
+    lines.append(dictreplies::cleanText(cp1251::encode(t.word(e).toString())));
+    for (int s = t.senseBegin(e); s < t.senseEnd(e); ++s) {
+        lines.append('\t' + QByteArray::number(s - t.senseBegin(e) + 1) + ". "
+                     + dictreplies::cleanText(cp1251::encode(t.kind(s).toString())));
+        for (int k = t.termBegin(s); k < t.termEnd(s); ++k) {
+            const QStringView term = t.term(k);
+            QByteArray line = "\t\t" + dictreplies::cleanText(cp1251::encode(term.toString()));
+            const int target = index.find(term);
             if (target >= 0 && target != place)
                 line += dictreplies::reference(target + 1);
             lines.append(line);

@@ -4,10 +4,16 @@
 // "(kind)|term|term|...". The whole file is read once; the ".idx" beside it (offsets
 // for seeking) is not needed for that.
 //
+// The entries are kept as flat arrays (the words, kinds and terms as UTF-16 text one
+// after another, the senses of each entry and the terms of each sense as runs), so
+// that the cache file holds them as they are used.
+//
 // ThesaurusDictionary serves it as a dictionary: headwords are the entry words; an
 // entry lists the senses with their terms, and a term that is itself a headword
-// carries a reference to it.
+// carries a reference.
 #include "Dictionary.h"
+
+#include "corpus/CacheTables.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,17 +38,44 @@ public:
     static std::optional<Thesaurus> load(const QString &path, QString *error);
     // The same from bytes already read (tests, fuzzing).
     static std::optional<Thesaurus> parse(const QByteArray &data, QString *error);
+    // The thesaurus from its tables in the cache file (nullopt when they are not
+    // there or fail the checks); `storage` keeps the mapped file. The tables for
+    // the writer of the cache file.
+    static std::optional<Thesaurus> adopt(const corvus::TableReader &tables, std::shared_ptr<const void> storage);
+    void save(corvus::TableWriter &out) const;
 
-    const QList<ThesaurusEntry> &entries() const { return m_entries; }
+    // The entries as lists (made on each call).
+    QList<ThesaurusEntry> entries() const;
     // Index of the entry of a word (case-insensitive), -1 when absent.
     int find(QStringView word) const;
     // The synonyms of a word (terms of its senses of the kind "синоним"), in order,
     // without repeats and without the word itself.
     QStringList synonyms(QStringView word) const;
 
+    // The entries' words as headwords.
+    const HeadwordIndex &index() const { return m_index; }
+    int entryCount() const { return int(m_senseRuns.size()) - 1; }
+    QStringView word(int entry) const { return text(m_wordChars, m_wordOffsets, size_t(entry)); }
+    // Senses [senseBegin, senseEnd) of an entry; terms [termBegin, termEnd) of a sense.
+    int senseBegin(int entry) const { return int(m_senseRuns[size_t(entry)]); }
+    int senseEnd(int entry) const { return int(m_senseRuns[size_t(entry) + 1]); }
+    QStringView kind(int sense) const { return text(m_kindChars, m_kindOffsets, size_t(sense)); }
+    int termBegin(int sense) const { return int(m_termRuns[size_t(sense)]); }
+    int termEnd(int sense) const { return int(m_termRuns[size_t(sense) + 1]); }
+    QStringView term(int t) const { return text(m_termChars, m_termOffsets, size_t(t)); }
+    int termCount() const { return int(m_termOffsets.size()) - 1; }
+
 private:
-    QList<ThesaurusEntry> m_entries;
-    HeadwordIndex m_lookup;
+    static QStringView text(const corvus::Table<char16_t> &chars, const corvus::Table<uint32_t> &offsets, size_t i)
+    {
+        return QStringView(chars.data() + offsets[i], qsizetype(offsets[i + 1] - offsets[i]));
+    }
+
+    corvus::Table<char16_t> m_wordChars, m_kindChars, m_termChars;
+    corvus::Table<uint32_t> m_wordOffsets, m_kindOffsets, m_termOffsets;
+    corvus::Table<uint32_t> m_senseRuns, m_termRuns;
+    HeadwordIndex m_index;
+    std::shared_ptr<const void> m_storage;
 };
 
 class ThesaurusDictionary : public Dictionary {
@@ -50,14 +83,12 @@ public:
     ThesaurusDictionary(std::shared_ptr<const Thesaurus> thesaurus, QByteArray name);
 
     QByteArray name() const override { return m_name; }
-    const HeadwordIndex &index() const override { return m_index; }
-    qint32 summarySecond() const override { return m_termCount; }
+    const HeadwordIndex &index() const override { return m_thesaurus->index(); }
+    qint32 summarySecond() const override { return m_thesaurus->termCount(); }
     qint32 headwordSize(int place) const override;
     QList<QByteArray> entryLines(int place) const override;
 
 private:
     std::shared_ptr<const Thesaurus> m_thesaurus;
     QByteArray m_name;
-    HeadwordIndex m_index;
-    qint32 m_termCount = 0;
 };

@@ -21,7 +21,9 @@ QByteArray versionPrefix(const QByteArray &registration);
 
 // Compares dotted numbers component by component, numerically (leading zeros
 // ignored, any length); a missing or empty component counts as 0, so "1.4" equals
-// "1.4.0". Negative, zero or positive like strcmp.
+// "1.4.0". Negative, zero or positive like strcmp. Written out rather than left to
+// QVersionNumber, which reads a component as an int and stops at a longer one
+// ("1.99999999999999999999999" would read as "1", older than "1.4").
 int compareVersions(QByteArrayView a, QByteArrayView b);
 
 // A composed reply ("##" count "###" "$TAG=" body) with `mark` right before the "$",

@@ -283,7 +283,10 @@ Result Parser::text(qsizetype paramsAt, Request req)
     if (!proven && !m_final) {
         if (m_b.size() > MaxRequestSize)
             return bad(m_b.size(), "Запрос слишком длинный.", req.tag);
-        return needMore(true);
+        Result r = needMore(true);
+        // A registration the client wrote at once: whole unless its peer split it.
+        r.settlesSoon = (req.tag == "NM" || req.tag == "NMD") && m_b.size() <= OneSegment;
+        return r;
     }
     req.params = params.toByteArray();
     return complete(m_b.size(), std::move(req));

@@ -11,7 +11,9 @@
 //
 // Pure: the connection buffers what arrives, calls parse() and takes the bytes it
 // reports. When the bytes so far may be a whole request (`settles`), the connection
-// waits for a short quiet period and then calls parse() with `final` set.
+// waits for a quiet period and then calls parse() with `final` set: a few
+// milliseconds for a registration text short enough to travel in one TCP segment
+// (`settlesSoon`), longer for anything else.
 //
 // A request that arrives in many small pieces is not read again from its start at
 // every piece: parse() notes in a Progress how far it got, and the next call goes
@@ -27,6 +29,9 @@
 namespace wirerequest {
 
 constexpr qsizetype MaxRequestSize = qsizetype(1) << 20;
+// A request of at most this many bytes, written at once, travels in one TCP segment
+// (every TCP peer takes segments of 536 bytes), so it arrives whole or not at all.
+constexpr qsizetype OneSegment = 512;
 constexpr int MaxTagLength = 16;
 // Options one request may carry (the client sends a few dozen); more is refused, so
 // that a pending request holds memory in proportion to its bytes.
@@ -54,6 +59,7 @@ struct Result {
     Status status = Status::NeedMore;
     qsizetype size = 0;
     bool settles = false;   // NeedMore: what is there may already be the whole request
+    bool settlesSoon = false;   // settles, and it is a registration text within OneSegment
     Request request;        // Complete (and the tag, when read, for Bad)
     QByteArray reason;      // Bad: Russian, 1251
 };

@@ -1,5 +1,6 @@
 #include "ConcordanceWiring.h"
 
+#include "HistoryListsWiring.h"
 #include "MainWindow.h"
 #include "ProgressWindow.h"
 #include "concordance/ConcPage.h"
@@ -90,4 +91,5 @@ void connectConcordancePage(TForm1 &frame)
         frame.M_ConcFont->setProperty("tag", tag);
     });
     new FrameSurface(frame);
+    wireHistoryAndLists(frame);
 }

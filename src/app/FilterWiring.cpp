@@ -4,7 +4,6 @@
 #include "concordance/ConcPage.h"
 #include "filters/ComposedFilterPage.h"
 #include "filters/FilterPanel.h"
-#include "filters/HistoryNavigation.h"
 
 #include <QBoxLayout>
 #include <QTabWidget>
@@ -63,9 +62,9 @@ void connectFilters(TForm1 &frame)
         rows->reset();
     });
 
-    HistoryNavigation *nav = frame.historyNavigation();
-    nav->beforeStep = [page] { page->PC_Fltrs->setCurrentWidget(page->TS_Fltr); };
-    nav->afterRestore = [rows, &r] {
+    // A history step restored the position: the rows show it before its reply comes
+    // (the history's own wiring calls this after each restore).
+    h.restoreFilterRows = [rows, &r] {
         r.restoreRows();
         rows->render();
     };

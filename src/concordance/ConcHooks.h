@@ -74,6 +74,9 @@ struct ConcHooks {
     // ---- History ----
     // One step back; `skip` is the skip flag set around it (an empty value list).
     std::function<void(bool skip)> historyBack;
+    // After a step restored the query state from the history: the filter rows
+    // follow the restored level (rows up to it shown, the rest hidden and unchecked).
+    std::function<void()> restoreFilterRows;
 
     // ---- Window services ----
     // The progress window is showing; false when unset.

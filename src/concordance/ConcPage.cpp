@@ -152,7 +152,7 @@ void ConcPage::buildSubPages()
     m_usage->adoptEntryTree(TreeDOx);
     dict->addLayout(links);
     dict->addWidget(m_usage, 1);
-    dict->addWidget(CB_DST);
+    // CB_DST is placed on "Настройка списков" by the list page.
     auto *text = new QVBoxLayout(TS_Conc_T);
     text->setContentsMargins(0, 0, 0, 0);
     m_text = new TextPanel(m_host, TS_Conc_T);

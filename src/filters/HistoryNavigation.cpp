@@ -13,10 +13,10 @@ void HistoryNavigation::B_FBackClick()
 {
     SessionState &s = m_host.state();
     const filtercore::StepPlan plan = filtercore::stepBack(s.History, skipFlag);
+    if (plan.started && beforeStep)
+        beforeStep();
     if (!plan.go)
         return;
-    if (beforeStep)
-        beforeStep();
     RestoreFromHistory(plan.text);
     m_host.startReplay(plan.queue, plan.tag, plan.text);
 }
@@ -25,10 +25,10 @@ void HistoryNavigation::B_FNextClick()
 {
     SessionState &s = m_host.state();
     const filtercore::StepPlan plan = filtercore::stepForward(s.History);
+    if (plan.started && beforeStep)
+        beforeStep();
     if (!plan.go)
         return;
-    if (beforeStep)
-        beforeStep();
     RestoreFromHistory(plan.text);
     m_host.startReplay(plan.queue, plan.tag, plan.text);
     s.History.HistoryPos = plan.historyPosAfter;
@@ -44,4 +44,25 @@ bool HistoryNavigation::RestoreFromHistory(const QByteArray &text)
     if (afterRestore)
         afterRestore();
     return true;
+}
+
+void HistoryNavigation::B_FMarkClick()
+{
+    SessionState &s = m_host.state();
+    s.Buffer.append(filtercore::dumpHistory(s.History));
+}
+
+bool HistoryNavigation::BB_FBackKeyDown(int key)
+{
+    if (key == Qt::Key_Left) {
+        if (wordListPane)
+            wordListPane();
+        return true;
+    }
+    if (key == Qt::Key_Right) {
+        if (lowerPane)
+            lowerPane();
+        return true;
+    }
+    return false;
 }

@@ -35,12 +35,17 @@ void RequestHistory::reset()
 
 void RequestHistory::record(const QByteArray &tag, const QByteArray &params)
 {
-    // A new request after walking back discards the forward part.
-    const qsizetype keep = qMax(HistoryPos + 1, 0);
-    while (entries.size() > keep)
-        entries.removeLast();
-    entries.append(Entry{tag + '=' + params, RequestSerial});
-    HistoryPos = int(entries.size()) - 1;
+    // A new request after walking back discards the forward part. A dictionary
+    // request does not: it leaves the concordance where it is (the reply to a replayed
+    // context request looks up its line's headword), so it goes in after the current
+    // entry and the forward part stays for the next step forward.
+    const qsizetype at = qBound(qsizetype(0), qsizetype(HistoryPos) + 1, entries.size());
+    if (!tag.startsWith("DC_")) {
+        while (entries.size() > at)
+            entries.removeLast();
+    }
+    entries.insert(at, Entry{tag + '=' + params, RequestSerial});
+    HistoryPos = int(at);
     ++RequestSerial;
 }
 

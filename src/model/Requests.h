@@ -37,7 +37,8 @@ public:
 
     // Set-up of the concordance page: empty history, serial 0, no replay.
     void reset();
-    // An ordinary send: drops the entries after HistoryPos, appends, advances.
+    // An ordinary send: drops the entries after HistoryPos (a dictionary request
+    // keeps them and goes in before them), appends, advances.
     void record(const QByteArray &tag, const QByteArray &params);
     bool replaying() const { return ReplayCursor >= 0; }
     // The stored request at the replay cursor split at its first "="; nothing when

@@ -238,6 +238,8 @@ private slots:
         QCOMPARE(req, ru("к"));
         QCOMPARE(typeKey('-', req, c, o, true).then, TypedThen::SendList);   // "-" after a prefix types
         QCOMPARE(req, ru("к-"));
+        QCOMPARE(typeKey('$', req, c, o, true).then, TypedThen::Nothing);    // never in a value
+        QCOMPARE(c.Request[1], ru("к-"));
         QCOMPARE(typeKey('a', req, c, o, false).then, TypedThen::Nothing);  // other orders: nothing sent
         QVERIFY(req.isEmpty());
         QCOMPARE(typeKey('#', req, c, o, true).consumed, true);

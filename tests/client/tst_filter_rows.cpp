@@ -8,6 +8,7 @@
 #include "dictionary/core/RefList.h"
 #include "filters/ComposedFilterPage.h"
 #include "filters/FilterPanel.h"
+#include "filters/HistoryNavigation.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
@@ -178,6 +179,13 @@ private slots:
         QVERIFY(!p.CB_Q[1]->isVisible() && !p.CB_Context->isChecked() && !field->isVisible());
         QVERIFY(s.showList(list, value("дом /дом", 3, 5)));
         QVERIFY(!p.CB_Perm->isVisible() && p.CB_Perm->isChecked());   // nothing fixed: no indicator
+
+        // A step back shows row 1 fixed again as soon as it restores, before any reply.
+        const int seen = int(s.peer().requests().size());
+        s.web.form->historyNavigation()->B_FBackClick();
+        QVERIFY(s.peer().waitForRequest(5000, seen));
+        QCOMPARE(s.conc().Level, 2);
+        QVERIFY(p.CB_Q[1]->isVisible());
     }
 
     void composedList_gatheredThenAttachedToRowOne()

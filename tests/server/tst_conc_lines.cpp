@@ -142,6 +142,60 @@ private slots:
         QCOMPARE(order.lineOf(m_server.tokenIn("Т8", 2)), int64_t(-1));
     }
 
+    void lazyOrder_samePagesAsTheMadeOne_data()
+    {
+        QTest::addColumn<int>("charNo");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("base");
+        // One form (the centre left out), a lemma on its own base, an author whose
+        // words differ, and a verse text, in every sequence.
+        const struct {
+            int charNo;
+            const char *value;
+            int base;
+        } cases[] = {{kCharForm, "дом", kCharForm}, {kCharLemma, "дом", kCharLemma},
+                     {kCharAuthor, "Ветров", kCharForm}, {kCharAuthor, "Борин", kCharLemma}};
+        for (const auto &c : cases)
+            for (const char *seq : {"CLR", "CRL", "LCR", "LRC", "RCL", "RLC"})
+                QTest::addRow("%d %s %d %s", c.charNo, c.value, c.base, seq)
+                    << c.charNo << QByteArray(seq) + ' ' + c.value << c.base;
+    }
+    void lazyOrder_samePagesAsTheMadeOne()
+    {
+        QFETCH(int, charNo);
+        QFETCH(QByteArray, value);
+        QFETCH(int, base);
+        const SortSeq seq = sortSeqFrom(value.left(3));
+        const uint32_t v = m_server.value(charNo, value.mid(4).constData());
+        QVERIFY(v != kNone);
+        const Query q = m_server.engine->parse(ViewsServer::position(charNo, v, base));
+        const LineOrder made(m_server.corpus, m_server.engine->occurrences(q, v), baseOf(base), seq);
+        const std::vector<uint32_t> expected = made.lines(0, made.size());
+        const LineOrder lazy(m_server.engine, q, v, baseOf(base), seq);
+        QVERIFY(lazy.isLazy());
+        QCOMPARE(lazy.size(), made.size());
+        QVERIFY(lazy.cheap(0, 5));
+        // From either end, page by page, before the selection is made.
+        const uint32_t n = lazy.size();
+        const LineOrder fromEnd(m_server.engine, q, v, baseOf(base), seq);
+        std::vector<uint32_t> head, tail;
+        for (uint32_t from = 0; from < n; from += 3) {
+            const auto page = lazy.lines(from, from + 3);
+            head.insert(head.end(), page.begin(), page.end());
+            const uint32_t back = n - std::min(n, from + 3);
+            const auto last = fromEnd.lines(back, n - from);
+            tail.insert(tail.begin(), last.begin(), last.end());
+        }
+        QCOMPARE(head, expected);
+        QCOMPARE(tail, expected);
+        // Made (a line's place needs the selection), then completed.
+        const uint32_t some = expected[n / 2];
+        QCOMPARE(lazy.lineOf(some), int64_t(n / 2));
+        QCOMPARE(lazy.lines(n / 2, n / 2 + 2), std::vector<uint32_t>(expected.begin() + n / 2, expected.begin() + n / 2 + 2));
+        lazy.complete();
+        QCOMPARE(lazy.lines(0, n), expected);
+    }
+
     void sortSequence_unknownCodeIsCLR()
     {
         QCOMPARE(sortSeqFrom("rlc"), SortSeq::RLC);

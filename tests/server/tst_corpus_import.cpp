@@ -158,6 +158,25 @@ private slots:
         QCOMPARE(b.size, qint64(10));
     }
 
+    void scanRoots_sameFileThroughLinkedFolders_listedOnce()
+    {
+        QTemporaryDir tmp;
+        const QString real = tmp.path() + QStringLiteral("/real");
+        corpusfixture::writeUtf8(real, QStringLiteral("a.txt"), "Текст");
+        corpusfixture::writeUtf8(tmp.path(), QStringLiteral("other/b.txt"), "Текст");
+        QVERIFY(QFile::link(real, tmp.path() + QStringLiteral("/alias")));
+        QVERIFY(QFile::link(real + QStringLiteral("/a.txt"), tmp.path() + QStringLiteral("/other/c.txt")));
+        std::vector<SourceFile> files;
+        QVERIFY(scanRoots({real, tmp.path() + QStringLiteral("/alias"), tmp.path() + QStringLiteral("/other")}, files,
+                          nullptr));
+        QStringList got;
+        for (const auto &f : files)
+            got << f.relative;
+        QCOMPARE(got, (QStringList{QStringLiteral("real/a.txt"), QStringLiteral("other/b.txt")}));
+        QCOMPARE(files[0].size, qint64(10));
+        QVERIFY(files[0].mtime > 0 && files[0].inode != 0 && files[0].permissions != 0);
+    }
+
     void scanRoots_missingRootIsAnError()
     {
         std::vector<SourceFile> files;

@@ -169,6 +169,23 @@ private slots:
         QCOMPARE(f.requests[0].params, "1.4.12.0" + cp1251::ru("Пётр $1 = 2"));
     }
 
+    void registration_ofOneSegment_settlesSoon_otherTextsDoNot()
+    {
+        const QByteArray name = cp1251::ru("Иван");
+        const Result nm = parse("$NM=1.4.12.0" + name);
+        QVERIFY(nm.settles && nm.settlesSoon);
+        QVERIFY(parse("$NMD=1.4.12.0" + name).settlesSoon);
+        // Longer than one segment may hold: its writer's pieces may come apart.
+        const QByteArray longer = "$NM=1.4.12.0" + QByteArray(OneSegment, 'x');
+        QVERIFY(parse(longer).settles && !parse(longer).settlesSoon);
+        QVERIFY(parse(longer.left(OneSegment)).settlesSoon);
+        // Other texts that may be whole keep the long quiet.
+        QVERIFY(parse("$CL_B=Ne").settles && !parse("$CL_B=Ne").settlesSoon);
+        QVERIFY(parse("hello").settles && !parse("hello").settlesSoon);
+        const QByteArray noOptions = requests::wire("DC_C", requests::dictParams(tCDictPos(0), OptionList()));
+        QVERIFY(parse(noOptions).settles && !parse(noOptions).settlesSoon);
+    }
+
     void fixedTexts_proveTheirOwnEnd()
     {
         QCOMPARE(parse("$INFO=").status, Status::Complete);

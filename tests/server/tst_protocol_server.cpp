@@ -7,6 +7,7 @@
 #include "support/DictClient.h"
 
 #include "model/CommaList.h"
+#include "model/ConcPos.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 
@@ -68,6 +69,15 @@ class TestProtocolServer : public QObject {
         return [this, &c](const QByteArray &request) { return ask(c, request); };
     }
 
+    QProcessEnvironment serverEnv;
+    QString thesaurus;
+
+    QStringList serverArgs(const QString &cacheDir)
+    {
+        return {QStringLiteral("--corpus"), corpus.path(), QStringLiteral("--port"), QStringLiteral("0"),
+                QStringLiteral("--cache"), cacheDir, QStringLiteral("--dict"), thesaurus, QStringLiteral("--no-local")};
+    }
+
 private slots:
     void initTestCase()
     {
@@ -77,11 +87,9 @@ private slots:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
         corvus = std::make_unique<CorvusProcess>();
-        const bool started = corvus->start({QStringLiteral("--corpus"), corpus.path(), QStringLiteral("--port"),
-                                            QStringLiteral("0"), QStringLiteral("--cache"), corpus.cacheDir(),
-                                            QStringLiteral("--dict"), writeTinyThesaurus(corpus.root()),
-                                            QStringLiteral("--no-local")},
-                                           env);
+        serverEnv = env;
+        thesaurus = writeTinyThesaurus(corpus.root());
+        const bool started = corvus->start(serverArgs(corpus.cacheDir()), env);
         QVERIFY2(started, qPrintable(corvus->stderrText()));
         QVERIFY(corvus->port() > 0);
         QVERIFY(corvus->stdoutText().contains(QStringLiteral("Corvus listening on 127.0.0.1:")));
@@ -230,6 +238,77 @@ private slots:
         QCOMPARE(tree.nodes.value(0).text, ru("дом"));
         QCOMPARE(tree.nodes.value(2).text, ru("жилище"));
         QCOMPARE(tree.nodes.value(4).text, ru("дорога"));
+    }
+
+    // A second server on a copy of the running one's cache: intact, it serves the
+    // tables it maps in place; damaged past its section table (where only the full
+    // check after the start reads), it never serves from it and builds the index
+    // again. Either way every reply is the first server's, byte for byte.
+    void warmStart_fromCacheCopy_answersAlike_data()
+    {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("intact") << false;
+        QTest::newRow("damaged") << true;
+    }
+
+    void warmStart_fromCacheCopy_answersAlike()
+    {
+        QFETCH(bool, damaged);
+        QTemporaryDir cacheCopy;
+        const QStringList files = QDir(corpus.cacheDir()).entryList({QStringLiteral("*.idx")});
+        QCOMPARE(files.size(), 1);
+        const QString copy = cacheCopy.path() + QLatin1Char('/') + files[0];
+        QVERIFY(QFile::copy(corpus.cacheDir() + QLatin1Char('/') + files[0], copy));
+        const QDateTime copiedAt = QFileInfo(copy).lastModified();
+        if (damaged) {
+            QFile f(copy);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 at = f.size() - 5;
+            QVERIFY(f.seek(at));
+            const char flipped = char(f.read(1).at(0) ^ 0x5A);
+            QVERIFY(f.seek(at) && f.write(&flipped, 1) == 1);
+        }
+
+        tCConcPos list;
+        list.Level = 1;
+        list.CharNo[1] = 0;
+        list.ValueNo[1] = -1;
+        list.FirstLine = -1;
+        for (auto &m : list.Move)
+            m = ' ';
+        OptionList o = OptionList::initial();
+        o.set("SortD", "Q");
+        o.set("ListPos", "TOP");
+        o.set("ConcWidth", "5");
+        tCConcPos lines = list;
+        lines.ValueNo[1] = 0;
+        lines.Move[0] = 'B';
+        const QList<QByteArray> asked = {
+            dc("DC_C", tCDictPos(0)), dc("DC_C", tCDictPos(1)), dc("DC_W", tCDictPos(0)), dc("DC_S", tCDictPos(0)),
+            dc("DC_S", tCDictPos(1)), requests::wire("CN_W", requests::concDictParams(list, tCDictPos(0), o)),
+            requests::wire("CT_N", requests::concDictParams(lines, tCDictPos(0), o))};
+        auto c = connected();
+        QVERIFY(c);
+        QList<QByteArray> expected;
+        for (const QByteArray &request : asked)
+            expected.append(ask(*c, request));
+        QVERIFY(expected[5].contains("$CN_W=") && expected[6].contains("$CT_N="));
+
+        CorvusProcess second;
+        QVERIFY2(second.start(serverArgs(cacheCopy.path()), serverEnv), qPrintable(second.stderrText()));
+        WireClient w;
+        QVERIFY(w.connectTo(second.port()));
+        QVERIFY(w.nextReply().value_or(QByteArray()).startsWith("$RG="));
+        QVERIFY(readTagged(ask(w, "$NM=1.4.12.0" + ru("Тестер"))).body.startsWith("DICT="));
+        for (int i = 0; i < asked.size(); ++i)
+            QCOMPARE(ask(w, asked[i]), expected[i]);
+        if (damaged) {
+            QString log;
+            QTRY_VERIFY2((log += second.stderrText()).contains(QStringLiteral("кэш индекса повреждён")), qPrintable(log));
+        } else {
+            // Served from the copy as it was: neither removed nor written again.
+            QCOMPARE(QFileInfo(copy).lastModified(), copiedAt);
+        }
     }
 
     void unservable_getsZero_connectionStaysUsable()

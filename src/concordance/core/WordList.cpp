@@ -113,6 +113,13 @@ Typed typeKey(char key, QByteArray &L_Req, tCConcPos &conc, OptionList &options,
     }
     Typed t;
     const bool printable = uchar(c) >= uchar(' ');
+    if (c == '$') {
+        // No value holds "$" (the server writes it as another sign), and in a
+        // request it would read as the end of the position's field.
+        t.consumed = true;
+        t.then = TypedThen::Nothing;
+        return t;
+    }
     if (c == '#') {
         conc.Request[level].clear();
         L_Req.clear();

@@ -46,6 +46,7 @@ StepPlan stepBack(RequestHistory &history, bool &skipFlag)
     int &pos = history.HistoryPos;
     if (pos <= 4)
         return plan;
+    plan.started = true;
     bool needContext = true;
     bool pendingList = false;
     while (pos > 3) {
@@ -85,6 +86,7 @@ StepPlan stepForward(const RequestHistory &history)
     const int last = int(history.entries.size()) - 1;
     if (pos >= last)
         return plan;
+    plan.started = true;
     int found = -1;
     bool pendingList = false;
     for (int i = pos + 1; i <= last; ++i) {
@@ -137,6 +139,17 @@ bool restoreFromHistory(QByteArray text, tCDictPos *dict, tCConcPos &conc, Optio
         }
     }
     return true;
+}
+
+QList<QByteArray> dumpHistory(RequestHistory &history)
+{
+    history.RequestSerial = 0;
+    history.HistoryPos = int(history.entries.size()) - 1;
+    QList<QByteArray> lines;
+    for (int i = 0; i < history.entries.size(); ++i)
+        lines.append(QByteArray::number(i) + ' ' + history.entries[i].text);
+    lines.append("***********");
+    return lines;
 }
 
 } // namespace filtercore

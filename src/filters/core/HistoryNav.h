@@ -17,6 +17,7 @@ namespace filtercore {
 // element to its first) and send (tag, text) — with a non-empty queue the sender
 // replaces it by the last queued entry. `go` is false when the step does nothing.
 struct StepPlan {
+    bool started = false;   // the history was long enough to look: the filter page shows
     bool go = false;
     QList<int> queue;
     QByteArray tag;
@@ -41,5 +42,10 @@ StepPlan stepForward(const RequestHistory &history);
 // the first byte that introduces none of them. False when `dict` is null (no current
 // dictionary position): nothing is changed then.
 bool restoreFromHistory(QByteArray text, tCDictPos *dict, tCConcPos &conc, OptionList &options);
+
+// The history written out for the buffer: one line per entry (its index, a blank,
+// the entry) and a closing line of asterisks. The serial count starts again from 0
+// and the current entry becomes the last one.
+QList<QByteArray> dumpHistory(RequestHistory &history);
 
 } // namespace filtercore

@@ -1,0 +1,269 @@
+// The "CT_N" reply and what the views of lines share: the options they read, the
+// records they send back, and the registration of the view handlers.
+#include "concordance/Lines.h"
+
+#include "concordance/Grid.h"
+#include "concordance/Text.h"
+#include "concordance/WireText.h"
+#include "service/Cancel.h"
+#include "service/CorvusService.h"
+#include "service/Reply.h"
+#include "service/WireRequest.h"
+
+#include <algorithm>
+
+namespace corvus::conc {
+
+// ---------------------------------------------------------------------------------
+// Options and small helpers
+
+SortSeq sortSeqFrom(QByteArrayView code)
+{
+    const QByteArray c = code.toByteArray().trimmed().toUpper();
+    static const char *codes[6] = {"CLR", "CRL", "LCR", "LRC", "RCL", "RLC"};
+    for (int i = 0; i < 6; ++i)
+        if (c == codes[i])
+            return SortSeq(i);
+    return SortSeq::CLR;
+}
+
+QByteArray sortSeqCode(SortSeq seq)
+{
+    static const char *codes[6] = {"CLR", "CRL", "LCR", "LRC", "RCL", "RLC"};
+    return QByteArray(codes[int(seq)]);
+}
+
+Base baseOf(int charNo)
+{
+    return charNo == kCharLemma ? Base::Lemma : Base::Form;
+}
+
+int intOption(const OptionList &options, const char *name, int fallback)
+{
+    bool ok = false;
+    const int v = options.value(QByteArray(name)).trimmed().toInt(&ok);
+    return ok ? v : fallback;
+}
+
+QList<int> groupOption(const ConcEngine &engine, const OptionList &options, int group)
+{
+    const QByteArray name = "Char" + QByteArray::number(group);
+    if (!options.has(name))
+        return engine.groupMembers(group);
+    const QByteArray code = options.value(name);
+    QList<int> out;
+    const bool shifted = !code.isEmpty() && uint8_t(code[0]) > 199;
+    for (const char c : code) {
+        const int n = shifted ? int(uint8_t(c)) - 200 : int(uint8_t(c));
+        if (engine.validChar(n) && !out.contains(n))
+            out.append(n);
+    }
+    return out;
+}
+
+OptionList optionsOf(const wirerequest::Request &request)
+{
+    return request.options ? *request.options : OptionList::initial();
+}
+
+QByteArray noPositionReply()
+{
+    return reply::zero(ru("В запросе нет позиции конкорданса."));
+}
+
+QByteArray emptyPageReply(const LinePage &pg)
+{
+    return reply::zero(pg.ok ? ru("Для выбранного значения строк конкорданса нет.") : pg.error);
+}
+
+void setLineRecord(tCConcPos &conc, const LinePage &pg)
+{
+    conc.FirstLine = qint32(pg.first);
+    conc.CurLine = qint32(pg.current);
+    conc.Found[0] = qint32(pg.signature);
+    conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
+    for (char &m : conc.Move)
+        m = ' ';
+}
+
+// ---------------------------------------------------------------------------------
+// "CT_N"
+
+namespace {
+
+// Room for the most frequent word of a literary corpus at the default width (about
+// 35 MiB for 242,000 lines), well below the client's reply cap (256 MiB); what one
+// client can make the server hold stays bounded.
+constexpr qsizetype kMaxExportBytes = qsizetype(64) << 20;
+
+void appendLine(const LineEngine &lines, uint32_t token, uint32_t number, int width, Base base,
+                QByteArray &out)
+{
+    const LineEngine::Context ctx = lines.context(token, width, base);
+    out += ctx.left;
+    out += " $@$ ";
+    appendNumber(out, number);
+    out += ',';
+    out += ctx.centre;
+    out += " $+$ ";
+    out += lines.textName(lines.corpus().textOf(token));
+    out += " $*$ ";
+    out += ctx.right;
+    out += " $$$";
+}
+
+bool isTrue(const QByteArray &v)
+{
+    return v.trimmed().compare("True", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &request)
+{
+    const QByteArray &tag = request.tag;
+    if (!request.conc)
+        return noPositionReply();
+    tCConcPos conc = *request.conc;
+    OptionList options = optionsOf(request);
+    const int width = std::clamp(intOption(options, "ConcWidth", kDefaultConcWidth), 1, kMaxConcWidth);
+    const Base base = baseOf(conc.CharNo[0]);
+    const ConcEngine &engine = lines.engine();
+
+    if (isTrue(options.value("PrintConc"))) {
+        const bool one = isTrue(options.value("PrintConcStr"));
+        LinePage pg = one ? lines.current(conc, options) : pageOfOrder(lines.order(conc, options));
+        if (!pg.ok || pg.count == 0)
+            return emptyPageReply(pg);
+        std::vector<uint32_t> tokens;
+        uint32_t firstNumber = 1;
+        if (one) {
+            tokens = pg.tokens;
+            firstNumber = pg.current;
+        } else {
+            pg.order->complete();
+            tokens = pg.order->lines(0, pg.count);
+        }
+        const QList<int> heading = groupOption(engine, options, 3);
+        QByteArray body;
+        body.reserve(qsizetype(std::min<size_t>(tokens.size() * 160, size_t(kMaxExportBytes))));
+        uint32_t written = 0;
+        for (size_t i = 0; i < tokens.size(); ++i) {
+            if (body.size() >= kMaxExportBytes)
+                break;
+            if ((i & 0x3FF) == 0)
+                cancel::check();
+            if (i > 0)
+                body += ' ';
+            for (const int c : heading) {
+                const Characteristic &ch = engine.characteristic(c);
+                const uint32_t v = ch.valueOf(tokens[i]);
+                if (v != kNone)
+                    appendCleanBytes(body, ch.text(v));
+                body += " $^$ ";
+            }
+            appendLine(lines, tokens[i], firstNumber + uint32_t(i), width, base, body);
+            ++written;
+        }
+        if (written < tokens.size()) {
+            body += ' ';
+            body += ru("(выгрузка ограничена: выведено строк ") + QByteArray::number(written) + ru(" из ")
+                + QByteArray::number(qulonglong(tokens.size())) + ") $@$ 0, $*$  $$$";
+        }
+        conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
+        for (char &m : conc.Move)
+            m = ' ';
+        // A whole export is headed "Найдено ..."; a requested line keeps "True", so
+        // that its header reads "Запрошенная строка : ".
+        if (!one)
+            options.set("PrintConcStr", "False");
+        return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
+    }
+
+    const LinePage pg = lines.page(conc, options);
+    if (!pg.ok || pg.count == 0)
+        return emptyPageReply(pg);
+
+    // Every line carries a link fragment (empty where the centre word has no
+    // headword) as soon as one does, so that the client's marker search, which runs
+    // over the whole body, pairs each fragment with its own line.
+    std::vector<QList<DictLink>> links(pg.tokens.size());
+    bool anyLink = false;
+    for (size_t i = 0; i < pg.tokens.size(); ++i) {
+        links[i] = lines.links(pg.tokens[i]);
+        anyLink |= !links[i].isEmpty();
+    }
+    QByteArray body;
+    body.reserve(qsizetype(pg.tokens.size()) * 200);
+    for (size_t i = 0; i < pg.tokens.size(); ++i) {
+        if (i > 0)
+            body += ' ';
+        if (anyLink) {
+            // One link per line: a second "$$+" inside a fragment would be taken for
+            // the next line's fragment marker.
+            body += "$$+";
+            if (!links[i].isEmpty()) {
+                appendNumber(body, links[i].front().second);
+                body += ',';
+                appendNumber(body, links[i].front().first);
+            }
+            body += "$$-";
+        }
+        appendLine(lines, pg.tokens[i], pg.first + uint32_t(i), width, base, body);
+    }
+
+    setLineRecord(conc, pg);
+    const uint32_t last = pg.first + uint32_t(pg.tokens.size()) - 1;
+    options.set("ConcCount", "(" + QByteArray::number(pg.first) + "-" + QByteArray::number(last) + ")");
+    if (pg.scrollPercent >= 0)
+        options.set("ConcSBar", QByteArray::number(pg.scrollPercent));
+    else
+        options.remove("ConcSBar");
+    return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
+}
+
+// ---------------------------------------------------------------------------------
+// Registration
+
+namespace {
+
+template <typename F>
+CorvusService::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
+{
+    return [lines, f](const wirerequest::Request &request, const SessionInfo &) -> QByteArray {
+        try {
+            return f(*lines, request);
+        } catch (const std::bad_alloc &) {
+            return reply::zero(ru("Серверу не хватило памяти для ответа на запрос."));
+        }
+    };
+}
+
+} // namespace
+
+void registerViewHandlers(CorvusService &service, std::shared_ptr<const LineEngine> lines)
+{
+    service.setHandler("CT_N", guarded(lines, &linesReply));
+    service.setCostEstimate("CT_N", [lines](const wirerequest::Request &request) {
+        return request.conc ? linesCost(*lines, *request.conc, optionsOf(request)) : Cost::Short;
+    });
+    service.setHandler("CT_W", guarded(lines, &textPageReply));
+    service.setHandler("CT_T", guarded(lines, &plainTextReply));
+    service.setHandler("CT_D", guarded(lines, &gridReply));
+    // A text page and a full-text page stand on the current line of the order, a
+    // grid page on a page of it.
+    for (const char *tag : {"CT_W", "CT_T", "CT_D"}) {
+        const bool oneLine = QByteArray(tag) != "CT_D";
+        service.setCostEstimate(tag, [lines, oneLine](const wirerequest::Request &request) {
+            if (!request.conc)
+                return Cost::Short;
+            const OptionList options = optionsOf(request);
+            if (!options.value("PrintText").isEmpty())
+                return Cost::Long;
+            return oneLine ? lineCost(*lines, *request.conc, options) : pageCost(*lines, *request.conc, options);
+        });
+    }
+    service.setEntryTie([lines](int dictNo, int place) { return lines->entryTie(dictNo, place); });
+}
+
+} // namespace corvus::conc

@@ -1,5 +1,6 @@
 #include "corpus/Charset.h"
 
+#include "corpus/TextCleaning.h"
 #include "model/Cp1251.h"
 
 #include <QString>
@@ -178,7 +179,7 @@ Encoding detect(std::string_view bytes)
     return bad == 0 || bad * 100 <= valid ? Encoding::Utf8 : Encoding::Cp1251;
 }
 
-void toCp1251(std::string_view bytes, Encoding from, std::string &out)
+void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning::Counts *counts)
 {
     const Tables &t = T();
     const size_t base = out.size();
@@ -224,10 +225,15 @@ void toCp1251(std::string_view bytes, Encoding from, std::string &out)
                 continue;
             }
             const uint8_t b = t.fromUnicode[cp];
-            if (b != 0)
+            if (b != 0) {
                 *o++ = char(b);
-            else if (!(cp >= 0x300 && cp < 0x370) && cp != 0xFEFF && cp != 0xAD && cp != 0x200B)
-                *o++ = kUnknown;
+            } else if (!(cp >= 0x300 && cp < 0x370) && cp != 0xFEFF && cp != 0xAD && cp != 0x200B) {
+                // Rare: an accented Latin letter keeps its word whole as the base letter.
+                const char base = cleaning::baseLatinLetter(cp);
+                *o++ = base ? base : char(kUnknown);
+                if (base && counts)
+                    ++counts->foldedLetters;
+            }
         }
     }
     out.resize(size_t(o - out.data()));

@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+namespace corvus::cleaning {
+struct Counts;
+}
+
 namespace corvus::charset {
 
 enum class Encoding { Utf8, Cp1251 };
@@ -20,8 +24,10 @@ Encoding detect(std::string_view bytes);
 // Appends the bytes converted to 1251. UTF-8: a character the code page cannot
 // hold becomes '?', combining accents (U+0300..U+036F, stress marks) and the BOM
 // are dropped, the pre-reform letters ѣ, ѳ, ѵ become е, ф, и. Malformed UTF-8
-// bytes become '?'. 1251 input is copied as is. CR LF and lone CR become LF.
-void toCp1251(std::string_view bytes, Encoding from, std::string &out);
+// bytes become '?'. A Latin letter with a diacritic that 1251 lacks becomes its
+// base letter ("ō" -> "o"), counted in counts->foldedLetters when counts is given.
+// 1251 input is copied as is. CR LF and lone CR become LF.
+void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning::Counts *counts = nullptr);
 // detect() + toCp1251().
 std::string toCp1251(std::string_view bytes);
 

@@ -5,6 +5,7 @@
 #include "corpus/TextCleaning.h"
 #include "support/CorpusFixture.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace corvus;
@@ -123,6 +124,27 @@ private slots:
         QCOMPARE(cleaning::baseLatinLetter(0x141), 'L');   // Ł, a stroke
         QCOMPARE(cleaning::baseLatinLetter(0x439), '\0');  // й is Cyrillic, not Latin
         QCOMPARE(cleaning::baseLatinLetter(0x41), '\0');
+    }
+
+    void import_cleansLookAlikesAndAccentedLatinAndCountsThem()
+    {
+        QTemporaryDir tmp;
+        corpusfixture::writeUtf8(tmp.path(), QStringLiteral("a/Пушкин/t.txt"), "КO и Кo, été Word. XX-й кит\n");
+        QString error;
+        const auto c = corpusfixture::build({tmp.path() + QStringLiteral("/a")}, tmp.path() + QStringLiteral("/c"),
+                                            &error);
+        QVERIFY2(c, qPrintable(error));
+        QVERIFY(c->findForm(cp("ко")) != kNone);
+        QCOMPARE(c->forms().count(c->findForm(cp("ко"))), 2u);
+        QVERIFY(c->findForm(cp("ete")) != kNone);
+        QVERIFY(c->findForm(cp("word")) != kNone);
+        QVERIFY(c->findForm(cp("хх-й")) != kNone);
+        QCOMPARE(c->forms().size(), 6u);   // ко и ete word хх-й кит
+        QCOMPARE(c->display(0), cp("КО"));
+        QCOMPARE(c->display(2), cp("Ко"));
+        QCOMPARE(c->stats().cleaned.lookAlikeWords, uint64_t(3));
+        QCOMPARE(c->stats().cleaned.foldedLetters, uint64_t(2));
+
     }
 };
 

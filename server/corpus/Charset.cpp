@@ -73,8 +73,9 @@ struct Tables {
         for (int c : {int(' '), int('\t'), int('\v'), int('\f'), 0xA0})
             cls[c] = cSpace;
 
-        // Collation: joiners, Russian letters (ё after е, each capital after its
-        // small letter), the other Cyrillic letters, Latin, digits, the rest.
+        // Collation: blanks, joiners, Russian letters (ё after е, each capital
+        // after its small letter), the other Cyrillic letters, Latin, digits, the
+        // rest.
         int next = 0;
         std::array<bool, 256> placed{};
         auto put = [&](int c) {
@@ -83,6 +84,8 @@ struct Tables {
                 weight[c] = uint8_t(next++);
             }
         };
+        put(' ');
+        put(0xA0);
         put('-');
         put('\'');
         put(0x92);
@@ -305,6 +308,7 @@ QByteArray toCp1251(const QString &text)
     return out;
 }
 
+uint8_t byteOf(char16_t u) { return T().fromUnicode[u]; }
 bool isLetter(uint8_t c) { return T().cls[c] & cLetter; }
 bool isCyrillic(uint8_t c) { return T().cls[c] & cCyr; }
 bool isDigit(uint8_t c) { return T().cls[c] & cDigit; }

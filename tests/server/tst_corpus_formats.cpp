@@ -1,5 +1,6 @@
 // Annotated corpora read from their interchange formats (vertical text, CoNLL-U),
 // and the cleaning of word forms at import.
+#include "concordance/Query.h"
 #include "corpus/AnnotatedText.h"
 #include "corpus/Charset.h"
 #include "corpus/TextCleaning.h"
@@ -126,7 +127,7 @@ private slots:
         QCOMPARE(cleaning::baseLatinLetter(0x41), '\0');
     }
 
-    void import_cleansLookAlikesAndAccentedLatinAndCountsThem()
+    void import_cleanedWordsAndTheirEnding()
     {
         QTemporaryDir tmp;
         corpusfixture::writeUtf8(tmp.path(), QStringLiteral("a/Пушкин/t.txt"), "КO и Кo, été Word. XX-й кит\n");
@@ -145,6 +146,11 @@ private slots:
         QCOMPARE(c->stats().cleaned.lookAlikeWords, uint64_t(3));
         QCOMPARE(c->stats().cleaned.foldedLetters, uint64_t(2));
 
+        // The ending is the last two letters: the hyphen does not count.
+        const conc::ConcEngine engine(c);
+        const conc::Characteristic &ending = engine.characteristic(conc::kCharEnding);
+        QCOMPARE(corpusfixture::u8(ending.text(ending.valueOf(7))), QByteArray("хй"));
+        QCOMPARE(corpusfixture::u8(ending.text(ending.valueOf(8))), QByteArray("ит"));
     }
 };
 

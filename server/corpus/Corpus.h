@@ -166,6 +166,8 @@ struct BuildStats {
     QStringList warnings;        // files skipped (unreadable, too large), missing dictionary (Russian)
     uint32_t filesRead = 0;      // text files and fortune collections imported
     cleaning::Counts cleaned;    // look-alike words and accented letters replaced
+    QString report;              // a cold build: the import report (see importReport)
+    QString reportFile;          // where the report was kept ("" when nowhere)
 };
 
 class CorpusData;

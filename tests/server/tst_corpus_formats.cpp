@@ -127,10 +127,11 @@ private slots:
         QCOMPARE(cleaning::baseLatinLetter(0x41), '\0');
     }
 
-    void import_cleanedWordsAndTheirEnding()
+    void import_cleanedWordsTheirEndingAndTheReport()
     {
         QTemporaryDir tmp;
         corpusfixture::writeUtf8(tmp.path(), QStringLiteral("a/Пушкин/t.txt"), "КO и Кo, été Word. XX-й кит\n");
+        corpusfixture::writeBytes(tmp.path(), QStringLiteral("a/b.txt"), QByteArray("\0\1\2\0\0\0", 6));
         QString error;
         const auto c = corpusfixture::build({tmp.path() + QStringLiteral("/a")}, tmp.path() + QStringLiteral("/c"),
                                             &error);
@@ -145,6 +146,21 @@ private slots:
         QCOMPARE(c->display(2), cp("Ко"));
         QCOMPARE(c->stats().cleaned.lookAlikeWords, uint64_t(3));
         QCOMPARE(c->stats().cleaned.foldedLetters, uint64_t(2));
+
+        // The report: per author, per format, what was skipped and replaced; kept
+        // beside the cache, and made by a cold build only.
+        const QStringList report = c->stats().report.split(QLatin1Char('\n'));
+        const QString tally = QStringLiteral("текстов 1, токенов 9, из них словоупотреблений 7");
+        QVERIFY2(report.contains(QStringLiteral("  Пушкин: ") + tally), qPrintable(c->stats().report));
+        QVERIFY(report.contains(QStringLiteral("  текстовые файлы: ") + tally));
+        QVERIFY(report.contains(QStringLiteral("Пропущено (1):")));
+        QVERIFY(report.contains(QStringLiteral("Исправлено: слов с латинскими буквами вместо кириллических — 3, "
+                                               "латинских букв с диакритикой заменено основной буквой — 2.")));
+        QFile kept(c->stats().reportFile);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(kept.readAll()), c->stats().report);
+        const auto cached = corpusfixture::build({tmp.path() + QStringLiteral("/a")}, tmp.path() + QStringLiteral("/c"));
+        QVERIFY(cached->stats().fromCache && cached->stats().report.isEmpty());
 
         // The ending is the last two letters: the hyphen does not count.
         const conc::ConcEngine engine(c);

@@ -460,8 +460,16 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
 
     out.push_back(CharacteristicBuilder::pooled(
         corpus, kNames[kCharEnding], false, false, perForm([&](uint32_t f) {
+            // The last two letters (or digits): a hyphen or an apostrophe is not a
+            // letter, so "кто-то" ends in "то" and "д'ор" in "ор".
             const std::string_view t = forms.text(f);
-            return UV{str(t.size() > 2 ? t.substr(t.size() - 2) : t), 0, false};
+            std::string ending;
+            for (size_t i = t.size(); i > 0 && ending.size() < 2; --i) {
+                const auto c = uint8_t(t[i - 1]);
+                if (charset::isLetter(c) || charset::isDigit(c))
+                    ending.insert(ending.begin(), char(c));
+            }
+            return UV{ending, 0, false};
         }),
         formWeights));
 

@@ -1,6 +1,7 @@
 #include "corpus/Charset.h"
 #include "corpus/CorpusData.h"
 #include "corpus/Lemmatiser.h"
+#include "corpus/TextCleaning.h"
 #include "corpus/Tokeniser.h"
 
 #include <QElapsedTimer>
@@ -191,10 +192,21 @@ struct CorpusBuilder::Private {
     std::vector<uint32_t> surfaceTokens, surfaceOffsets{0};
     std::string surfaceChars;
     std::vector<TextInfo> texts;
-    std::string folded, rebuilt;   // scratch
+    std::string folded, rebuilt, cleaned;   // scratch
     bool overflow = false;
 
     explicit Private(BuildStats &s) : stats(s) {}
+
+    // The word with its Latin look-alikes made Cyrillic, in cleaned; false (and
+    // nothing counted) when the word is not such a mix.
+    bool cleanLookAlikes(std::string_view word)
+    {
+        cleaned.assign(word.data(), word.size());
+        if (!cleaning::fixLookAlikes(cleaned))
+            return false;
+        ++stats.cleaned.lookAlikeWords;
+        return true;
+    }
 };
 
 CorpusBuilder::CorpusBuilder(const CorpusOptions &options, const QString &dictionary, BuildStats &stats)
@@ -231,30 +243,44 @@ void CorpusBuilder::addText(std::string_view body, TextInfo info)
             flags |= kPunct;
         } else {
             ++words;
+            std::string_view text = t.text;
             std::string &f = d->folded;
-            f.resize(t.text.size());
+            f.resize(text.size());
             bool changed = false;
-            for (size_t i = 0; i < t.text.size(); ++i) {
-                const auto c = uint8_t(t.text[i]);
-                const uint8_t l = c == 0x92 ? uint8_t('\'') : lowerT[c];
-                changed |= l != c;
-                f[i] = char(l);
+            uint8_t high = 0, ascii = 0;
+            const auto fold = [&] {
+                changed = false;
+                for (size_t i = 0; i < text.size(); ++i) {
+                    const auto c = uint8_t(text[i]);
+                    const uint8_t l = c == 0x92 ? uint8_t('\'') : lowerT[c];
+                    changed |= l != c;
+                    high |= c;
+                    ascii |= uint8_t(~c);
+                    f[i] = char(l);
+                }
+            };
+            fold();
+            // Both a non-ASCII and an ASCII byte: perhaps Cyrillic with Latin
+            // look-alikes ("КO"), which is written all Cyrillic.
+            if ((high & ascii & 0x80) && d->cleanLookAlikes(text)) {
+                text = d->cleaned;
+                fold();
             }
             id = d->words.intern(f);
             if (changed) {
                 // Capitalised, all capitals, or kept apart.
                 uint8_t pattern = kCapital;
                 applyCase(f, kCapital, d->rebuilt);
-                if (d->rebuilt != t.text) {
+                if (d->rebuilt != text) {
                     pattern = kUpper;
                     applyCase(f, kUpper, d->rebuilt);
                 }
-                if (d->rebuilt == t.text) {
+                if (d->rebuilt == text) {
                     flags |= pattern;
                 } else {
                     flags |= kSurfaceOwn;
                     d->surfaceTokens.push_back(uint32_t(d->tokForm.size()));
-                    d->surfaceChars.append(t.text.data(), t.text.size());
+                    d->surfaceChars.append(text.data(), text.size());
                     d->surfaceOffsets.push_back(uint32_t(d->surfaceChars.size()));
                 }
             }
@@ -346,7 +372,7 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
             continue;
         }
         text.clear();
-        charset::toCp1251(raw, charset::detect(raw), text);
+        charset::toCp1251(raw, charset::detect(raw), text, &d->stats.cleaned);
 
         const bool fortunes = f.kind == FileKind::Candidate;
         if (fortunes && !import::looksLikeFortunes(text))

@@ -1,5 +1,6 @@
 #include "corpus/Charset.h"
 
+#include "corpus/TextCleaning.h"
 #include "model/Cp1251.h"
 
 #include <QString>
@@ -72,8 +73,9 @@ struct Tables {
         for (int c : {int(' '), int('\t'), int('\v'), int('\f'), 0xA0})
             cls[c] = cSpace;
 
-        // Collation: joiners, Russian letters (ё after е, each capital after its
-        // small letter), the other Cyrillic letters, Latin, digits, the rest.
+        // Collation: blanks, joiners, Russian letters (ё after е, each capital
+        // after its small letter), the other Cyrillic letters, Latin, digits, the
+        // rest.
         int next = 0;
         std::array<bool, 256> placed{};
         auto put = [&](int c) {
@@ -82,6 +84,8 @@ struct Tables {
                 weight[c] = uint8_t(next++);
             }
         };
+        put(' ');
+        put(0xA0);
         put('-');
         put('\'');
         put(0x92);
@@ -178,7 +182,7 @@ Encoding detect(std::string_view bytes)
     return bad == 0 || bad * 100 <= valid ? Encoding::Utf8 : Encoding::Cp1251;
 }
 
-void toCp1251(std::string_view bytes, Encoding from, std::string &out)
+void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning::Counts *counts)
 {
     const Tables &t = T();
     const size_t base = out.size();
@@ -224,10 +228,15 @@ void toCp1251(std::string_view bytes, Encoding from, std::string &out)
                 continue;
             }
             const uint8_t b = t.fromUnicode[cp];
-            if (b != 0)
+            if (b != 0) {
                 *o++ = char(b);
-            else if (!(cp >= 0x300 && cp < 0x370) && cp != 0xFEFF && cp != 0xAD && cp != 0x200B)
-                *o++ = kUnknown;
+            } else if (!(cp >= 0x300 && cp < 0x370) && cp != 0xFEFF && cp != 0xAD && cp != 0x200B) {
+                // Rare: an accented Latin letter keeps its word whole as the base letter.
+                const char base = cleaning::baseLatinLetter(cp);
+                *o++ = base ? base : char(kUnknown);
+                if (base && counts)
+                    ++counts->foldedLetters;
+            }
         }
     }
     out.resize(size_t(o - out.data()));
@@ -299,6 +308,7 @@ QByteArray toCp1251(const QString &text)
     return out;
 }
 
+uint8_t byteOf(char16_t u) { return T().fromUnicode[u]; }
 bool isLetter(uint8_t c) { return T().cls[c] & cLetter; }
 bool isCyrillic(uint8_t c) { return T().cls[c] & cCyr; }
 bool isDigit(uint8_t c) { return T().cls[c] & cDigit; }

@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+namespace corvus::cleaning {
+struct Counts;
+}
+
 namespace corvus::charset {
 
 enum class Encoding { Utf8, Cp1251 };
@@ -20,8 +24,10 @@ Encoding detect(std::string_view bytes);
 // Appends the bytes converted to 1251. UTF-8: a character the code page cannot
 // hold becomes '?', combining accents (U+0300..U+036F, stress marks) and the BOM
 // are dropped, the pre-reform letters ѣ, ѳ, ѵ become е, ф, и. Malformed UTF-8
-// bytes become '?'. 1251 input is copied as is. CR LF and lone CR become LF.
-void toCp1251(std::string_view bytes, Encoding from, std::string &out);
+// bytes become '?'. A Latin letter with a diacritic that 1251 lacks becomes its
+// base letter ("ō" -> "o"), counted in counts->foldedLetters when counts is given.
+// 1251 input is copied as is. CR LF and lone CR become LF.
+void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning::Counts *counts = nullptr);
 // detect() + toCp1251().
 std::string toCp1251(std::string_view bytes);
 
@@ -31,6 +37,9 @@ std::string utf8ToCp1251(std::string_view utf8);
 // 1251 <-> QString.
 QString toQString(std::string_view cp1251);
 QByteArray toCp1251(const QString &text);
+
+// The 1251 byte of a BMP code point as import writes it, 0 when it has none.
+uint8_t byteOf(char16_t codePoint);
 
 // Character classes of 1251 bytes.
 bool isLetter(uint8_t c);      // Latin, Cyrillic (with Ё/ё and the other 1251 Cyrillic letters)
@@ -46,11 +55,12 @@ uint8_t upper(uint8_t c);
 std::string fold(std::string_view cp1251);
 void foldInPlace(std::string &cp1251);
 
-// Russian alphabetical order of folded strings: Cyrillic letters first in the
-// Russian alphabet with "ё" right after "е" (the other Cyrillic letters of 1251
-// after "я"), then Latin letters, then digits, then everything else; hyphen and
-// apostrophe sort before any letter, so "кто" < "кто-то" < "ктото". Every byte
-// has its own weight, so only equal strings compare equal.
+// Russian alphabetical order of folded strings, the one order of every list of
+// the server: a blank (and the no-break space) first, then hyphen and apostrophe,
+// then Cyrillic letters in the Russian alphabet with "ё" right after "е" (the
+// other Cyrillic letters of 1251 after "я"), then Latin letters, then digits, then
+// everything else. So "с того" < "стихи" and "кто" < "кто-то" < "ктото". Every
+// byte has its own weight, so only equal strings compare equal.
 int compareAlpha(std::string_view a, std::string_view b);
 // The same order applied to the reversed strings (rhyme order).
 int compareReverse(std::string_view a, std::string_view b);

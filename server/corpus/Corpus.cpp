@@ -2,6 +2,7 @@
 
 #include "corpus/Charset.h"
 #include "corpus/CorpusData.h"
+#include "corpus/ImportReport.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -421,6 +423,14 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
     }
     stats.seconds = double(timer.nsecsElapsed()) / 1e9;
     corpus->m_stats = stats;
+    // The import report, kept beside the cache: the cache has only the warnings.
+    corpus->m_stats.report = importReport(*corpus);
+    if (!cachePath.isEmpty()) {
+        QDir().mkpath(QFileInfo(cachePath).absolutePath());
+        QSaveFile file(importReportPath(cachePath));
+        if (file.open(QIODevice::WriteOnly) && file.write(corpus->m_stats.report.toUtf8()) >= 0 && file.commit())
+            corpus->m_stats.reportFile = file.fileName();
+    }
     return corpus;
 }
 

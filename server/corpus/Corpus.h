@@ -17,6 +17,7 @@
 // are consecutive token ranges in corpus order); postings list token numbers in
 // ascending order.
 #include "corpus/Span.h"
+#include "corpus/TextCleaning.h"
 
 #include <QByteArray>
 #include <QString>
@@ -164,6 +165,9 @@ struct BuildStats {
     bool checkDeferred = false;  // from a cache that had the quick check only
     QStringList warnings;        // files skipped (unreadable, too large), missing dictionary (Russian)
     uint32_t filesRead = 0;      // text files and fortune collections imported
+    cleaning::Counts cleaned;    // look-alike words and accented letters replaced
+    QString report;              // a cold build: the import report (see importReport)
+    QString reportFile;          // where the report was kept ("" when nowhere)
 };
 
 class CorpusData;

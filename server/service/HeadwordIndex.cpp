@@ -1,5 +1,6 @@
 #include "HeadwordIndex.h"
 
+#include "corpus/Charset.h"
 #include "model/Cp1251.h"
 
 #include <algorithm>
@@ -9,21 +10,15 @@ namespace russian {
 
 namespace {
 
+// The corpus's collation (charset::compareAlpha) with case ignored; characters
+// that code page 1251 lacks after all of it, by their code.
 char16_t keyOf(QChar c)
 {
     const char16_t u = c.toLower().unicode();
-    if (u == u' ')
-        return 1;
-    if (u == u'-')
-        return 2;
-    if (u >= u'а' && u <= u'е')
-        return char16_t(3 + (u - u'а'));
-    if (u == u'ё')
-        return 9;
-    if (u >= u'ж' && u <= u'я')
-        return char16_t(10 + (u - u'ж'));
-    // Everything else after the alphabet (я is 35), by its code.
-    return u >= 0xFFFF - 64 ? char16_t(0xFFFF) : char16_t(u + 64);
+    const uint8_t b = corvus::charset::byteOf(u);
+    if (b != 0)
+        return char16_t(1 + corvus::charset::weight(b == 0x92 ? uint8_t('\'') : corvus::charset::lower(b)));
+    return u >= 0xFFFF - 257 ? char16_t(0xFFFF) : char16_t(u + 257);
 }
 
 } // namespace

@@ -17,9 +17,10 @@
 
 namespace russian {
 
-// Sort key of a word: letters of the Russian alphabet first, in alphabet order with
-// ё after е, case ignored; a blank and a hyphen sort before every letter (so "в"
-// < "в наём" < "ва"); any other character after the alphabet, by its code.
+// Sort key of a word: the order of the corpus's lists (charset::compareAlpha) with
+// case ignored: a blank, then hyphen and apostrophe, before every letter (so "в" <
+// "в наём" < "ва"), the Russian alphabet with ё after е, Latin, digits; any
+// character outside code page 1251 last, by its code.
 std::u16string sortKey(QStringView word);
 // Strict weak order of two words by sortKey, ties broken by the words themselves.
 bool less(QStringView a, QStringView b);

@@ -155,8 +155,15 @@ LoadedService loadService(const ServerOptions &options)
                          .arg(stats.fromCache ? QStringLiteral(" (из кэша)") : QString())
                          .arg(corpus->textCount())
                          .arg(corpus->wordCount()));
-    // Files and folders left out of the corpus, each named.
-    out.notes.append(stats.warnings);
+    if (stats.fromCache) {
+        // Files and folders left out of the corpus, each named.
+        out.notes.append(stats.warnings);
+    } else {
+        // A cold build: the whole import report (the files left out among it).
+        out.notes.append(stats.report.trimmed().split(QLatin1Char('\n')));
+        if (!stats.reportFile.isEmpty())
+            out.notes.append(QStringLiteral("Отчёт об импорте сохранён: %1").arg(stats.reportFile));
+    }
 
     const QString thesaurusPath =
         options.thesaurusGiven ? options.thesaurusPath : defaultThesaurusPath();

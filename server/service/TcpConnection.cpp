@@ -207,6 +207,15 @@ void TcpConnection::process(bool final)
         }
         if (m_front >= m_buffer.size())
             break;
+        if (m_skipping) {
+            // The rest of a request already answered "too long": no second answer.
+            const wirerequest::Skip skip = wirerequest::skipRest(QByteArrayView(m_buffer).sliced(m_front));
+            m_front += skip.size;
+            m_skipping = !skip.found;
+            if (m_skipping)
+                break;
+            continue;
+        }
         const wirerequest::Result r =
             wirerequest::parse(QByteArrayView(m_buffer).sliced(m_front), final, &m_progress);
         if (r.status == wirerequest::Status::NeedMore) {
@@ -220,6 +229,7 @@ void TcpConnection::process(bool final)
             take(r.request, r.size);
         } else if (r.status == wirerequest::Status::Bad) {
             ++m_taken;
+            m_skipping = r.overlong;
             answer(m_order.reserve(),
                    m_dispatcher->service()->markedFor(m_session, CorvusService::badRequest(r.reason)));
         }

@@ -123,5 +123,6 @@ private:
     qint64 m_pendingBytes = 0;
     quint64 m_taken = 0;
     bool m_ended = false;
+    bool m_skipping = false;   // dropping the rest of an overlong request
     bool m_paused = false;   // reading stopped at a limit
 };

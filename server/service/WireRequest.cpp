@@ -90,6 +90,14 @@ Result bad(qsizetype size, const char *reasonUtf8, QByteArray tag = {})
     return r;
 }
 
+// A request longer than MaxRequestSize: everything so far goes, the rest is skipped.
+Result tooLong(qsizetype size, QByteArray tag)
+{
+    Result r = bad(size, "Запрос слишком длинный.", std::move(tag));
+    r.overlong = true;
+    return r;
+}
+
 Result needMore(bool settles)
 {
     Result r;
@@ -145,7 +153,9 @@ private:
             return bad(next, reasonUtf8);
         if (!m_final && m_b.size() < MaxRequestSize)
             return needMore(true);
-        return bad(m_b.size(), reasonUtf8);
+        Result r = bad(m_b.size(), reasonUtf8);
+        r.overlong = m_b.size() >= MaxRequestSize;   // more garbage may follow
+        return r;
     }
 
     Result cut(const Request &req)
@@ -250,11 +260,10 @@ Result Parser::records(qsizetype paramsAt, Request req)
             if (b[q + 1] != 5)
                 return garbage("Список параметров запроса искажён.");
             if (length > MaxRequestSize)
-                return bad(b.size(), "Запрос слишком длинный.", req.tag);
+                return tooLong(b.size(), req.tag);
             const qsizetype start = q + 2;
             if (b.size() - start < length)
-                return b.size() > MaxRequestSize ? bad(b.size(), "Запрос слишком длинный.", req.tag)
-                                                 : wait(p, cut(req));
+                return b.size() > MaxRequestSize ? tooLong(b.size(), req.tag) : wait(p, cut(req));
             const QByteArrayView list = b.sliced(start, length);
             if (optionCount(list, MaxOptions) > MaxOptions)
                 return bad(start + length, "В запросе слишком много параметров (больше 1000).", req.tag);
@@ -282,7 +291,7 @@ Result Parser::text(qsizetype paramsAt, Request req)
         || ((req.tag == "CL_E" || req.tag == "CL_B") && params == QByteArrayView("New"));
     if (!proven && !m_final) {
         if (m_b.size() > MaxRequestSize)
-            return bad(m_b.size(), "Запрос слишком длинный.", req.tag);
+            return tooLong(m_b.size(), req.tag);
         Result r = needMore(true);
         // A registration the client wrote at once: whole unless its peer split it.
         r.settlesSoon = (req.tag == "NM" || req.tag == "NMD") && m_b.size() <= OneSegment;
@@ -355,8 +364,31 @@ Result parse(QByteArrayView b, bool final, Progress *progress)
     Result r = Parser(b, final, progress).front();
     // However it is read, a request never grows beyond the cap.
     if (r.status == Status::NeedMore && b.size() >= MaxRequestSize)
-        return bad(b.size(), "Запрос слишком длинный.", r.request.tag);
+        return tooLong(b.size(), r.request.tag);
     return r;
+}
+
+Skip skipRest(QByteArrayView b)
+{
+    Skip s;
+    const qsizetype at = b.indexOf('$');
+    for (qsizetype p = at; p >= 0; p = b.indexOf('$', p + 1)) {
+        if (requestStartsAt(b, p)) {
+            s.size = p;
+            s.found = true;
+            return s;
+        }
+        // "$" and tag characters up to the end: a start that may be cut.
+        qsizetype q = p + 1;
+        while (q < b.size() && q - p - 1 < MaxTagLength && isTagChar(b[q]))
+            ++q;
+        if (q == b.size()) {
+            s.size = p;
+            return s;
+        }
+    }
+    s.size = b.size();
+    return s;
 }
 
 } // namespace wirerequest

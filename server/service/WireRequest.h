@@ -62,6 +62,9 @@ struct Result {
     bool settlesSoon = false;   // settles, and it is a registration text within OneSegment
     Request request;        // Complete (and the tag, when read, for Bad)
     QByteArray reason;      // Bad: Russian, 1251
+    // Bad: a request too long to keep, answered now while its rest may still be
+    // arriving; the caller drops what follows up to the next request (skipRest).
+    bool overlong = false;
 };
 
 // How far parse() got with the request at the front of a buffer. It belongs to that
@@ -84,5 +87,14 @@ bool isRecordTag(QByteArrayView tag);
 // provably cut is Bad; NeedMore is then returned only for an empty buffer.
 // With `progress`, goes on from where the previous call on the same front stopped.
 Result parse(QByteArrayView buffer, bool final = false, Progress *progress = nullptr);
+
+// After an overlong request: how many bytes at the front of `buffer` are still its
+// rest. `found` when a client request starts right after them; otherwise they are
+// all the bytes but a cut request start at the very end ("$CN_"), kept for more.
+struct Skip {
+    qsizetype size = 0;
+    bool found = false;
+};
+Skip skipRest(QByteArrayView buffer);
 
 } // namespace wirerequest

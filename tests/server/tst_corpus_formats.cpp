@@ -1,10 +1,12 @@
 // Annotated corpora read from their interchange formats (vertical text, CoNLL-U),
 // and the cleaning of word forms at import.
+#include "concordance/Query.h"
 #include "corpus/AnnotatedText.h"
 #include "corpus/Charset.h"
 #include "corpus/TextCleaning.h"
 #include "support/CorpusFixture.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace corvus;
@@ -123,6 +125,48 @@ private slots:
         QCOMPARE(cleaning::baseLatinLetter(0x141), 'L');   // Ł, a stroke
         QCOMPARE(cleaning::baseLatinLetter(0x439), '\0');  // й is Cyrillic, not Latin
         QCOMPARE(cleaning::baseLatinLetter(0x41), '\0');
+    }
+
+    void import_cleanedWordsTheirEndingAndTheReport()
+    {
+        QTemporaryDir tmp;
+        corpusfixture::writeUtf8(tmp.path(), QStringLiteral("a/Пушкин/t.txt"), "КO и Кo, été Word. XX-й кит\n");
+        corpusfixture::writeBytes(tmp.path(), QStringLiteral("a/b.txt"), QByteArray("\0\1\2\0\0\0", 6));
+        QString error;
+        const auto c = corpusfixture::build({tmp.path() + QStringLiteral("/a")}, tmp.path() + QStringLiteral("/c"),
+                                            &error);
+        QVERIFY2(c, qPrintable(error));
+        QVERIFY(c->findForm(cp("ко")) != kNone);
+        QCOMPARE(c->forms().count(c->findForm(cp("ко"))), 2u);
+        QVERIFY(c->findForm(cp("ete")) != kNone);
+        QVERIFY(c->findForm(cp("word")) != kNone);
+        QVERIFY(c->findForm(cp("хх-й")) != kNone);
+        QCOMPARE(c->forms().size(), 6u);   // ко и ete word хх-й кит
+        QCOMPARE(c->display(0), cp("КО"));
+        QCOMPARE(c->display(2), cp("Ко"));
+        QCOMPARE(c->stats().cleaned.lookAlikeWords, uint64_t(3));
+        QCOMPARE(c->stats().cleaned.foldedLetters, uint64_t(2));
+
+        // The report: per author, per format, what was skipped and replaced; kept
+        // beside the cache, and made by a cold build only.
+        const QStringList report = c->stats().report.split(QLatin1Char('\n'));
+        const QString tally = QStringLiteral("текстов 1, токенов 9, из них словоупотреблений 7");
+        QVERIFY2(report.contains(QStringLiteral("  Пушкин: ") + tally), qPrintable(c->stats().report));
+        QVERIFY(report.contains(QStringLiteral("  текстовые файлы: ") + tally));
+        QVERIFY(report.contains(QStringLiteral("Пропущено (1):")));
+        QVERIFY(report.contains(QStringLiteral("Исправлено: слов с латинскими буквами вместо кириллических — 3, "
+                                               "латинских букв с диакритикой заменено основной буквой — 2.")));
+        QFile kept(c->stats().reportFile);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(kept.readAll()), c->stats().report);
+        const auto cached = corpusfixture::build({tmp.path() + QStringLiteral("/a")}, tmp.path() + QStringLiteral("/c"));
+        QVERIFY(cached->stats().fromCache && cached->stats().report.isEmpty());
+
+        // The ending is the last two letters: the hyphen does not count.
+        const conc::ConcEngine engine(c);
+        const conc::Characteristic &ending = engine.characteristic(conc::kCharEnding);
+        QCOMPARE(corpusfixture::u8(ending.text(ending.valueOf(7))), QByteArray("хй"));
+        QCOMPARE(corpusfixture::u8(ending.text(ending.valueOf(8))), QByteArray("ит"));
     }
 };
 

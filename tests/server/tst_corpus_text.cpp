@@ -2,6 +2,7 @@
 // folding, the Russian alphabetical and reverse orders, and the tokeniser.
 #include "corpus/Charset.h"
 #include "corpus/Tokeniser.h"
+#include "service/HeadwordIndex.h"
 #include "support/CorpusFixture.h"
 
 #include <QTest>
@@ -100,6 +101,27 @@ private slots:
                                                    cp("і"), cp("apple"), cp("zebra"), cp("42")};
         QCOMPARE(words, expected);
         QCOMPARE(charset::compareAlpha(cp("дом"), cp("дом")), 0);
+    }
+
+    void collation_blankFirstAndHeadwordsAgree()
+    {
+        // One order for the value lists and the dictionary's headwords: a blank
+        // before any letter, then the joiners, Russian, other Cyrillic, Latin, digits.
+        const char *expected[] = {"С того берега", "С-в", "Сё", "Стихотворения в прозе", "Сэ", "СЯ",
+                                  "Ѓ", "Word", "1812"};
+        std::vector<std::string> byBytes;
+        QStringList headwords;
+        for (int i = int(std::size(expected)) - 1; i >= 0; --i) {
+            byBytes.push_back(charset::fold(cp(expected[i])));
+            headwords.append(QString::fromUtf8(expected[i]));
+        }
+        std::sort(byBytes.begin(), byBytes.end(),
+                  [](const std::string &a, const std::string &b) { return charset::compareAlpha(a, b) < 0; });
+        std::sort(headwords.begin(), headwords.end(), [](const QString &a, const QString &b) { return russian::less(a, b); });
+        for (size_t i = 0; i < std::size(expected); ++i) {
+            QCOMPARE(corpusfixture::u8(byBytes[i]), corpusfixture::u8(charset::fold(cp(expected[i]))));
+            QCOMPARE(headwords.at(qsizetype(i)), QString::fromUtf8(expected[i]));
+        }
     }
 
     void compareReverse_ordersByEndings()

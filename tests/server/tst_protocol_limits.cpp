@@ -233,6 +233,29 @@ private slots:
         QVERIFY(d.replies[0].startsWith("$RG="));
     }
 
+    void overlongRequest_oneZeroThenTheNextRequest_data()
+    {
+        QTest::addColumn<QByteArray>("overlong");
+        const QByteArray body(3 << 20, 'x');
+        QTest::newRow("text") << QByteArray("$NM=" + body);
+        QTest::newRow("declared length") << QByteArray("$CN_C=New\x05/3145728/\x05" + body);
+    }
+
+    void overlongRequest_oneZeroThenTheNextRequest()
+    {
+        QFETCH(QByteArray, overlong);
+        Server server{TcpLimits()};
+        Client c;
+        QVERIFY(c.connectTo(server.port()));
+        c.socket.write(overlong + lines("1=2"));
+        // Greeting, one refusal for the whole request, then the page.
+        QTRY_COMPARE(c.count(), 3);
+        QVERIFY(c.replies[1].startsWith("$ZERO="));
+        QVERIFY(c.replies[1].contains(cp1251::ru("слишком длинный")));
+        QVERIFY2(c.replies[2].startsWith("$CT_N="), c.replies[2].left(40).constData());
+        QCOMPARE(server.probe->started.load(), 1);
+    }
+
     void requestThatNeverEnds_closesItsConnection()
     {
         TcpLimits limits;

@@ -1,0 +1,16 @@
+#pragma once
+// The import report of a cold build: what was read (texts, tokens and words, per
+// author and per format), what was left out and why, and what cleaning replaced.
+// Printed by the server at the end of the build and kept beside the index cache.
+#include <QString>
+
+namespace corvus {
+
+class Corpus;
+
+// The report as Russian text, one line per fact.
+QString importReport(const Corpus &corpus);
+// The report's file beside a cache file: "<cache>.report.txt" without ".idx".
+QString importReportPath(const QString &cachePath);
+
+} // namespace corvus

@@ -56,16 +56,30 @@ inline bool option(const QStringList &args, int &i, const char *name, int &value
     return true;
 }
 
-// Peak resident memory of this process (VmHWM) in kB; -1 when unknown.
-inline long peakRssKb()
+// A "Name:  123 kB" field of /proc/<process>/status ("self" or a process id), in kB;
+// -1 when unknown.
+inline long statusKb(const QString &process, const QByteArray &field)
 {
-    QFile f(QStringLiteral("/proc/self/status"));
+    QFile f(QStringLiteral("/proc/%1/status").arg(process));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLong();
     return -1;
+}
+
+// Peak resident memory of this process (VmHWM) in kB; -1 when unknown.
+inline long peakRssKb()
+{
+    return statusKb(QStringLiteral("self"), "VmHWM");
+}
+
+// Resident memory of another process (VmRSS), in MB; -1 when unknown.
+inline double rssMb(qint64 pid)
+{
+    const long kb = statusKb(QString::number(pid), "VmRSS");
+    return kb < 0 ? -1 : double(kb) / 1024.0;
 }
 
 // CPU time of the calling thread, in milliseconds.

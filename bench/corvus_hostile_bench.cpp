@@ -35,18 +35,6 @@ using bench::Clock;
 using bench::Conn;
 using bench::msSince;
 
-// Resident memory of a process (VmRSS), in MB; -1 when unknown.
-double rssMb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return double(line.mid(6).trimmed().split(' ').value(0).toLong()) / 1024.0;
-    return -1;
-}
-
 struct Reply {
     QByteArray tag;
     QByteArray body;
@@ -188,14 +176,14 @@ int main(int argc, char *argv[])
         return 1;
     }
     const Latency alone = pages(normal, page, pageCount);
-    const double rssBefore = rssMb(pid);
+    const double rssBefore = bench::rssMb(pid);
 
     // The attack: exports nobody reads, and exports of clients already gone.
     std::atomic<bool> sampling{true};
     std::atomic<double> rssPeak{rssBefore};
     std::thread sampler([&] {
         while (sampling) {
-            const double now = rssMb(pid);
+            const double now = bench::rssMb(pid);
             if (now > rssPeak)
                 rssPeak = now;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -218,12 +206,12 @@ int main(int argc, char *argv[])
     const auto attackStart = Clock::now();
     const Latency attacked = pages(normal, page, 0, seconds);
     const double attackSeconds = msSince(attackStart) / 1000.0;
-    const double rssDuring = rssMb(pid);
+    const double rssDuring = bench::rssMb(pid);
     deafClients.clear();
     std::this_thread::sleep_for(std::chrono::seconds(3));
     sampling = false;
     sampler.join();
-    const double rssAfter = rssMb(pid);
+    const double rssAfter = bench::rssMb(pid);
 
     std::printf("\n%d clients sending %d exports and never reading, %d sending %d exports and closing at once "
                 "(%d could not send)\n",

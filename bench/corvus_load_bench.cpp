@@ -443,18 +443,6 @@ void printHeading()
 // What a cheap request costs alone at most.
 constexpr double kCheapMs = 1.0;
 
-// Resident memory of a process (VmRSS), in MB; -1 when unknown.
-double rssMb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return double(line.mid(6).trimmed().split(' ').value(0).toLong()) / 1024.0;
-    return -1;
-}
-
 bool registerClient(Conn &c, quint16 port, QByteArray *why)
 {
     if (!c.open(port)) {
@@ -556,7 +544,7 @@ int main(int argc, char *argv[])
             alone[t.label].push_back(cost[i]);
         }
     }
-    const double rssBefore = rssMb(corvus.processId());
+    const double rssBefore = bench::rssMb(corvus.processId());
 
     // The load.
     std::atomic<int> longInFlight{0};
@@ -630,7 +618,7 @@ int main(int argc, char *argv[])
     const double loadSeconds = msSince(loadStart) / 1000.0;
 
     // Results.
-    const double rssAfter = rssMb(corvus.processId());
+    const double rssAfter = bench::rssMb(corvus.processId());
     std::map<QByteArray, std::vector<double>> byLabel;
     std::vector<double> all, cheapBusy, cheapQuiet, cheapAll, longAll;
     size_t errors = 0, total = 0, cheapTemplates = 0;

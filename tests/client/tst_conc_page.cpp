@@ -3,6 +3,7 @@
 // bytes of every request, empty values, typing, paging keys and the scroll bar, the
 // width keys, the sort dialog, and exports into the buffer.
 #include "TcpPeer.h"
+#include "support/SentRequest.h"
 #include "app/MainWindow.h"
 #include "concordance/ConcPage.h"
 #include "concordance/ConcWidgets.h"
@@ -28,29 +29,6 @@
 using cp1251::ru;
 
 namespace {
-
-// A request as the server reads it.
-struct Sent {
-    QByteArray wire;
-    QByteArray tag;
-    tCConcPos conc;
-    tCDictPos dict{-1};
-    OptionList options;
-    ReplyRecordsSeen records;
-};
-
-Sent readSent(const QByteArray &wire)
-{
-    Sent s;
-    s.wire = wire;
-    const qsizetype eq = wire.indexOf('=');
-    s.tag = wire.mid(1, eq - 1);
-    QByteArray rest = wire.mid(eq + 1);
-    if (rest.startsWith("New"))
-        rest.remove(0, 3);
-    s.records = parseReplyRecords(rest, s.conc, s.dict, s.options);
-    return s;
-}
 
 QByteArray value(const char *text, qint32 alpha, qint32 count, qint32 filtered, qint32 freq)
 {

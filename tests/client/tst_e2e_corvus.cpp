@@ -98,9 +98,7 @@ private slots:
         writeFile(home.path() + QStringLiteral("/corpus/Пушкин/Стихи.txt"),
                   cp1251::ru("Мороз и солнце; день чудесный!\nЕщё ты дремлешь, друг прелестный.\n"));
         QProcess corvus;
-        const quint16 port = startCorvusTcp(
-            corvus, {QStringLiteral("--corpus"), home.path() + QStringLiteral("/corpus"),
-                     QStringLiteral("--cache"), home.path() + QStringLiteral("/cache")});
+        const quint16 port = startCorvusOnHome(corvus, home.path());
         QVERIFY(port);
         RecordingUi ui;
         TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
@@ -146,8 +144,7 @@ void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
     writeFile(home.path() + QStringLiteral("/corpus/Ветров/Повесть.txt"),
               cp1251::ru("А кот пришёл домой.\nКот спит.\n"));
     QProcess corvus;
-    const quint16 port = startCorvusTcp(corvus, {QStringLiteral("--corpus"), home.path() + QStringLiteral("/corpus"),
-                                                 QStringLiteral("--cache"), home.path() + QStringLiteral("/cache")});
+    const quint16 port = startCorvusOnHome(corvus, home.path());
     QVERIFY(port);
     RecordingUi ui;
     TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);

@@ -54,8 +54,7 @@ private slots:
         writeFile(home.path() + QStringLiteral("/corpus/Пушкин/Зима.txt"), cp1251::ru("Мороз, день, морозы, лес.\n"));
         writeFile(home.path() + QStringLiteral("/corpus/Гоголь/Нос.txt"), cp1251::ru("Лес, лес, мороз, день.\n"));
         QProcess corvus;
-        const quint16 port = startCorvusTcp(corvus, {QStringLiteral("--corpus"), home.path() + QStringLiteral("/corpus"),
-                                                     QStringLiteral("--cache"), home.path() + QStringLiteral("/cache")});
+        const quint16 port = startCorvusOnHome(corvus, home.path());
         QVERIFY(port);
         RecordingUi ui;
         TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);

@@ -45,9 +45,7 @@ private slots:
         writeFile(dir + QStringLiteral("/Lexar"), "#!/bin/sh\necho old > marker\n");
 
         QProcess corvus;
-        const quint16 port = startCorvusTcp(
-            corvus, {QStringLiteral("--corpus"), dir + QStringLiteral("/corpus"), QStringLiteral("--cache"),
-                     dir + QStringLiteral("/cache"), QStringLiteral("--update-dir"), dir + QStringLiteral("/offer")});
+        const quint16 port = startCorvusOnHome(corvus, dir, {QStringLiteral("--update-dir"), dir + QStringLiteral("/offer")});
         QVERIFY(port);
         const QList<QByteArray> ini{"IP=127.0.0.1", "Port=" + QByteArray::number(port)};
         {

@@ -2,6 +2,7 @@
 // a scripted server: every user action on the rows sends exactly one value list with
 // the levels the server must read, and the rows follow the server's replies.
 #include "TcpPeer.h"
+#include "support/SentRequest.h"
 #include "app/MainWindow.h"
 #include "concordance/ConcPage.h"
 #include "concordance/WordListPanel.h"
@@ -27,27 +28,6 @@
 using cp1251::ru;
 
 namespace {
-
-struct Sent {
-    QByteArray wire;
-    QByteArray tag;
-    tCConcPos conc;
-    tCDictPos dict{-1};
-    OptionList options;
-};
-
-Sent readSent(const QByteArray &wire)
-{
-    Sent s;
-    s.wire = wire;
-    const qsizetype eq = wire.indexOf('=');
-    s.tag = wire.mid(1, eq - 1);
-    QByteArray rest = wire.mid(eq + 1);
-    if (rest.startsWith("New"))
-        rest.remove(0, 3);
-    parseReplyRecords(rest, s.conc, s.dict, s.options);
-    return s;
-}
 
 QByteArray value(const char *text, qint32 alpha, qint32 count)
 {

@@ -32,3 +32,12 @@ inline quint16 startCorvusTcp(QProcess &corvus, const QStringList &args)
     }, 60000);
     return m.hasMatch() ? quint16(m.captured(1).toUInt()) : 0;
 }
+
+// The same on the test home's corpus folder ("<home>/corpus", the cache in
+// "<home>/cache"), with `extra` arguments after those.
+inline quint16 startCorvusOnHome(QProcess &corvus, const QString &home, const QStringList &extra = {})
+{
+    return startCorvusTcp(corvus, QStringList{QStringLiteral("--corpus"), home + QStringLiteral("/corpus"),
+                                              QStringLiteral("--cache"), home + QStringLiteral("/cache")}
+                                      + extra);
+}

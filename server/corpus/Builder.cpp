@@ -1,11 +1,10 @@
-#include "corpus/Charset.h"
-#include "corpus/CorpusData.h"
+#include "corpus/BuilderPrivate.h"
 #include "corpus/Lemmatiser.h"
+#include "corpus/StringTable.h"
 #include "corpus/TextCleaning.h"
 #include "corpus/Tokeniser.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 
 #include <algorithm>
 #include <atomic>
@@ -13,201 +12,10 @@
 #include <numeric>
 #include <optional>
 #include <thread>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#include <sys/stat.h>
-#endif
+#include <unordered_map>
 
 namespace corvus {
-namespace {
-
-constexpr uint32_t kPunctBit = 0x80000000u;
-// Token numbers must stay below kNone and below the punctuation bit of the build.
-constexpr size_t kMaxTokens = 0x7FFFFF00u;
-// A single file larger than this is skipped: it is not a literary text.
-constexpr qint64 kMaxFileSize = qint64(1) << 30;
-
-inline uint64_t hashBytes(std::string_view s)
-{
-    uint64_t h = 0x9E3779B97F4A7C15ull ^ (s.size() * 0xFF51AFD7ED558CCDull);
-    const char *p = s.data();
-    size_t n = s.size();
-    while (n >= 8) {
-        uint64_t w;
-        std::memcpy(&w, p, 8);
-        h = (h ^ w) * 0xC2B2AE3D27D4EB4Full;
-        h ^= h >> 29;
-        p += 8;
-        n -= 8;
-    }
-    uint64_t w = 0;
-    std::memcpy(&w, p, n);
-    h = (h ^ w) * 0xC2B2AE3D27D4EB4Full;
-    h ^= h >> 32;
-    h *= 0x165667B19E3779F9ull;
-    h ^= h >> 29;
-    return h;
-}
-
-// Interned strings with dense ids in order of first appearance.
-class StringTable {
-public:
-    StringTable() { rehash(1 << 12); }
-    uint32_t intern(std::string_view s)
-    {
-        const uint64_t h = hashBytes(s);
-        const uint32_t tag = uint32_t(h >> 32);
-        size_t i = size_t(h) & m_mask;
-        for (;;) {
-            const uint64_t slot = m_slots[i];
-            if (slot == 0)
-                break;
-            if (uint32_t(slot >> 32) == tag) {
-                const uint32_t id = uint32_t(slot) - 1;
-                if (view(id) == s)
-                    return id;
-            }
-            i = (i + 1) & m_mask;
-        }
-        const uint32_t id = uint32_t(m_offsets.size() - 1);
-        m_chars.append(s.data(), s.size());
-        m_offsets.push_back(uint32_t(m_chars.size()));
-        m_hashes.push_back(h);
-        m_slots[i] = (uint64_t(tag) << 32) | (id + 1);
-        if ((m_offsets.size() - 1) * 2 > m_slots.size())
-            rehash(m_slots.size() * 2);
-        return id;
-    }
-    uint32_t size() const { return uint32_t(m_offsets.size() - 1); }
-    // Bytes of all the strings together.
-    size_t bytes() const { return m_chars.size(); }
-    // Frees the hash index once nothing more is interned: view() and size() keep
-    // working, intern() must not be called again.
-    void dropLookup()
-    {
-        std::vector<uint64_t>().swap(m_hashes);
-        std::vector<uint64_t>().swap(m_slots);
-        m_mask = 0;
-    }
-    // Frees the strings too; the table is empty and unusable afterwards. (Assigning
-    // an empty table would not do: a string moved from a short one keeps its buffer.)
-    void release()
-    {
-        dropLookup();
-        std::string().swap(m_chars);
-        std::vector<uint32_t>{0}.swap(m_offsets);
-    }
-    std::string_view view(uint32_t id) const
-    {
-        return std::string_view(m_chars.data() + m_offsets[id], m_offsets[id + 1] - m_offsets[id]);
-    }
-
-private:
-    void rehash(size_t n)
-    {
-        m_slots.assign(n, 0);
-        m_mask = n - 1;
-        for (uint32_t id = 0; id + 1 < m_offsets.size(); ++id) {
-            const uint64_t h = m_hashes[id];
-            size_t i = size_t(h) & m_mask;
-            while (m_slots[i])
-                i = (i + 1) & m_mask;
-            m_slots[i] = (uint64_t(uint32_t(h >> 32)) << 32) | (id + 1);
-        }
-    }
-    std::string m_chars;
-    std::vector<uint32_t> m_offsets{0};
-    std::vector<uint64_t> m_hashes;
-    std::vector<uint64_t> m_slots;
-    size_t m_mask = 0;
-};
-
-// The display form rebuilt from the folded value and the case pattern.
-void applyCase(std::string_view folded, uint8_t pattern, std::string &out)
-{
-    out.assign(folded.data(), folded.size());
-    if (pattern == kCapital) {
-        if (!out.empty())
-            out[0] = char(charset::upper(uint8_t(out[0])));
-    } else if (pattern == kUpper) {
-        for (char &c : out)
-            c = char(charset::upper(uint8_t(c)));
-    }
-}
-
-QByteArray toBytes(const QString &s) { return charset::toCp1251(s); }
-
-// Hands the allocator's free pages back to the system. glibc keeps what is freed
-// inside its heaps (file buffers, hash tables, Hunspell's data) resident and
-// counted in the process's memory while the index arrays are allocated beside it.
-void releaseFreedMemory()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-}
-
-enum class ReadResult { Ok, NotRegular, TooLarge, Failed };
-
-// Reads a whole file into out, reusing its buffer from file to file: a regular
-// file only (the descriptor is checked, not the name, so a link swapped meanwhile
-// changes nothing), and never more than the size it has when opened, so a file
-// that claims one size and gives endless bytes (/proc, a growing log) costs no
-// more than its size.
-ReadResult readWhole(QFile &file, std::string &out, qint64 maxSize = kMaxFileSize)
-{
-    struct stat st {};
-    if (::fstat(file.handle(), &st) != 0)
-        return ReadResult::Failed;
-    if (!S_ISREG(st.st_mode))
-        return ReadResult::NotRegular;
-    if (st.st_size > maxSize)
-        return ReadResult::TooLarge;
-    out.resize(size_t(std::max<off_t>(st.st_size, 0)));
-    size_t got = 0;
-    while (got < out.size()) {
-        const qint64 n = file.read(out.data() + got, qint64(out.size() - got));
-        if (n < 0)
-            return ReadResult::Failed;
-        if (n == 0)
-            break;
-        got += size_t(n);
-    }
-    out.resize(got);
-    return file.error() == QFileDevice::NoError ? ReadResult::Ok : ReadResult::Failed;
-}
-
-} // namespace
-
-struct CorpusBuilder::Private {
-    CorpusOptions options;
-    QString dictionary;
-    BuildStats &stats;
-    StringTable words, puncts;
-    // Form (or punctuation | kPunctBit) and flags of each token. The text of each
-    // token follows from the texts' ranges and is filled in by finish().
-    std::vector<uint32_t> tokForm;
-    std::vector<uint8_t> tokFlags;
-    std::vector<uint32_t> surfaceTokens, surfaceOffsets{0};
-    std::string surfaceChars;
-    std::vector<TextInfo> texts;
-    std::string folded, rebuilt, cleaned;   // scratch
-    bool overflow = false;
-
-    explicit Private(BuildStats &s) : stats(s) {}
-
-    // The word with its Latin look-alikes made Cyrillic, in cleaned; false (and
-    // nothing counted) when the word is not such a mix.
-    bool cleanLookAlikes(std::string_view word)
-    {
-        cleaned.assign(word.data(), word.size());
-        if (!cleaning::fixLookAlikes(cleaned))
-            return false;
-        ++stats.cleaned.lookAlikeWords;
-        return true;
-    }
-};
+using namespace builder;
 
 CorpusBuilder::CorpusBuilder(const CorpusOptions &options, const QString &dictionary, BuildStats &stats)
     : d(new Private(stats))
@@ -225,7 +33,6 @@ void CorpusBuilder::addText(std::string_view body, TextInfo info)
 {
     if (d->overflow)
         return;
-    const uint8_t *lowerT = charset::lowerTable();
     const bool verse = info.kind == TextKind::Verse;
     info.firstToken = uint32_t(d->tokForm.size());
     uint32_t words = 0;
@@ -243,47 +50,7 @@ void CorpusBuilder::addText(std::string_view body, TextInfo info)
             flags |= kPunct;
         } else {
             ++words;
-            std::string_view text = t.text;
-            std::string &f = d->folded;
-            f.resize(text.size());
-            bool changed = false;
-            uint8_t high = 0, ascii = 0;
-            const auto fold = [&] {
-                changed = false;
-                for (size_t i = 0; i < text.size(); ++i) {
-                    const auto c = uint8_t(text[i]);
-                    const uint8_t l = c == 0x92 ? uint8_t('\'') : lowerT[c];
-                    changed |= l != c;
-                    high |= c;
-                    ascii |= uint8_t(~c);
-                    f[i] = char(l);
-                }
-            };
-            fold();
-            // Both a non-ASCII and an ASCII byte: perhaps Cyrillic with Latin
-            // look-alikes ("КO"), which is written all Cyrillic.
-            if ((high & ascii & 0x80) && d->cleanLookAlikes(text)) {
-                text = d->cleaned;
-                fold();
-            }
-            id = d->words.intern(f);
-            if (changed) {
-                // Capitalised, all capitals, or kept apart.
-                uint8_t pattern = kCapital;
-                applyCase(f, kCapital, d->rebuilt);
-                if (d->rebuilt != text) {
-                    pattern = kUpper;
-                    applyCase(f, kUpper, d->rebuilt);
-                }
-                if (d->rebuilt == text) {
-                    flags |= pattern;
-                } else {
-                    flags |= kSurfaceOwn;
-                    d->surfaceTokens.push_back(uint32_t(d->tokForm.size()));
-                    d->surfaceChars.append(text.data(), text.size());
-                    d->surfaceOffsets.push_back(uint32_t(d->surfaceChars.size()));
-                }
-            }
+            id = d->internWord(t.text, flags);
         }
         const int breaks = tk.lineBreaksAfter();
         if (breaks >= 1)
@@ -299,147 +66,72 @@ void CorpusBuilder::addText(std::string_view body, TextInfo info)
     d->tokFlags.back() |= kLineEnd | kParagraphEnd | (verse ? kVerseLineEnd : 0);
     info.wordCount = words;
     d->texts.push_back(std::move(info));
+    if (d->annotated)
+        d->tokAnnot.resize(d->tokForm.size(), kNone);
+    d->needLemmatiser = true;
 }
 
-bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QString *error)
+void CorpusBuilder::addDocument(const annotated::Document &doc, TextInfo info)
 {
-    using import::FileKind;
-    QElapsedTimer timer;
-    timer.start();
-    // info.csv per folder.
-    QHash<QString, QHash<QString, import::InfoRow>> info;
-    for (const auto &f : files) {
-        if (f.kind != FileKind::InfoCsv)
-            continue;
-        QFile file(f.path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            d->stats.warnings << QStringLiteral("Не удалось прочитать файл описаний: %1").arg(f.path);
-            continue;
-        }
-        std::string bytes;
-        if (readWhole(file, bytes, qint64(1) << 24) != ReadResult::Ok) {
-            d->stats.warnings << QStringLiteral("Не удалось прочитать файл описаний: %1").arg(f.path);
-            continue;
-        }
-        info.insert(f.folder, import::parseInfoCsv(QByteArray::fromStdString(bytes)));
+    if (d->overflow)
+        return;
+    if (!d->annotated) {
+        d->annotated = true;
+        d->tokAnnot.assign(d->tokForm.size(), kNone);
     }
-
-    // Room for the tokens up front: growing the arrays by copying would double
-    // the peak memory. Untouched capacity costs address space only (the arrays are
-    // large enough for the allocator to map them apart). A token takes
-    // at least two bytes of source text (a letter and a separator) in 1251, four
-    // in UTF-8 Cyrillic.
-    qint64 total = 0;
-    for (const auto &f : files)
-        total += f.kind == FileKind::InfoCsv ? 0 : std::min(f.size, kMaxFileSize);
-    const size_t expected = size_t(std::min<qint64>(total / 2 + 1024, qint64(kMaxTokens)));
-    d->tokForm.reserve(expected);
-    d->tokFlags.reserve(expected);
-
-    // One buffer for the file's bytes and one for its 1251 text, reused by every
-    // file and freed at the end.
-    std::string raw, text;
-    for (const auto &f : files) {
-        if (f.kind == FileKind::InfoCsv)
+    info.firstToken = uint32_t(d->tokForm.size());
+    uint32_t words = 0;
+    for (const annotated::Token &t : doc.tokens) {
+        if (t.form.empty())
             continue;
-        if (f.size > kMaxFileSize) {
-            d->stats.warnings << QStringLiteral("Файл корпуса слишком велик, пропущен: %1").arg(f.path);
-            continue;
-        }
-        QFile file(f.path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
-            continue;
-        }
-        switch (readWhole(file, raw)) {
-        case ReadResult::Ok:
+        if (d->tokForm.size() >= kMaxTokens) {
+            d->overflow = true;
             break;
-        case ReadResult::NotRegular:
-            d->stats.warnings << QStringLiteral("Файл корпуса не обычный файл, пропущен: %1").arg(f.path);
-            continue;
-        case ReadResult::TooLarge:
-            d->stats.warnings << QStringLiteral("Файл корпуса слишком велик, пропущен: %1").arg(f.path);
-            continue;
-        case ReadResult::Failed:
-            d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
-            continue;
         }
-        if (!import::looksLikeText(raw)) {
-            // A candidate without ".txt" is only a guess: no need to mention it.
-            if (f.kind == FileKind::PlainText)
-                d->stats.warnings << QStringLiteral("Файл корпуса не похож на текст (двоичные данные), "
-                                                    "пропущен: %1").arg(f.path);
-            continue;
-        }
-        text.clear();
-        charset::toCp1251(raw, charset::detect(raw), text, &d->stats.cleaned);
-
-        const bool fortunes = f.kind == FileKind::Candidate;
-        if (fortunes && !import::looksLikeFortunes(text))
-            continue;   // not a text of the corpus (no ".txt", no "%" separators)
-        ++d->stats.filesRead;
-
-        // Kind: the nearest folder that names one, prose by default.
-        TextKind kind = TextKind::Prose;
-        for (qsizetype i = f.folders.size() - 1; i >= 0; --i) {
-            const int k = import::kindOfFolderName(f.folders[i]);
-            if (k >= 0) {
-                kind = k == 1 ? TextKind::Verse : TextKind::Prose;
-                break;
-            }
-        }
-        const QByteArray source = toBytes(f.relative);
-
-        if (fortunes) {
-            const QByteArray collection = toBytes(f.baseName);
-            uint32_t n = 0;
-            for (const auto &unit : import::splitFortunes(text)) {
-                TextInfo t;
-                t.kind = kind;
-                t.entry = ++n;
-                t.author = QByteArray(unit.author.data(), qsizetype(unit.author.size()));
-                t.title = collection + ", " + charset::toCp1251(QStringLiteral("№ ")) + QByteArray::number(n);
-                t.source = source;
-                t.yearFrom = unit.year.from;
-                t.yearTo = unit.year.to;
-                addText(unit.body, std::move(t));
-            }
+        uint8_t flags = t.spaceBefore ? kSpaceBefore : 0;
+        uint32_t id, annot = kNone;
+        if (annotated::isPunctuation(t.form)) {
+            id = d->puncts.intern(t.form) | kPunctBit;
+            flags |= kPunct;
         } else {
-            TextInfo t;
-            t.kind = kind;
-            t.title = toBytes(f.baseName);
-            t.source = source;
-            // Author: the parent folder unless it is the root or names a kind.
-            if (f.folders.size() >= 2 && import::kindOfFolderName(f.folders.back()) < 0)
-                t.author = toBytes(f.folders.back());
-            const auto folderInfo = info.constFind(f.folder);
-            if (folderInfo != info.constEnd()) {
-                const auto row = folderInfo->constFind(f.baseName);
-                if (row != folderInfo->constEnd()) {
-                    if (row->hasYear) {
-                        t.yearFrom = row->year.from;
-                        t.yearTo = row->year.to;
-                    }
-                    if (!row->author.isEmpty())
-                        t.author = toBytes(row->author);
-                    if (!row->title.isEmpty())
-                        t.title = toBytes(row->title);
-                    const int k = import::kindOfFolderName(row->kind);
-                    if (k >= 0)
-                        t.kind = k == 1 ? TextKind::Verse : TextKind::Prose;
-                }
-            }
-            addText(text, std::move(t));
+            ++words;
+            id = d->internWord(t.form, flags);
+            std::string &a = d->annot;
+            a = charset::fold(t.lemma);
+            cleaning::fixLookAlikes(a);
+            if (t.lemma.empty())
+                d->needLemmatiser = true;
+            a += '\0';
+            a += t.pos;
+            a += '\0';
+            a += t.feats;
+            if (a.size() > 2)
+                annot = d->annots.intern(a);
         }
-        if (d->overflow) {
-            if (error)
-                *error = QStringLiteral("Корпус слишком велик: больше %1 словоупотреблений").arg(kMaxTokens);
-            return false;
-        }
+        if (t.breakAfter >= 2)
+            flags |= kLineEnd | kParagraphEnd;
+        d->tokForm.push_back(id);
+        d->tokFlags.push_back(flags);
+        d->tokAnnot.push_back(annot);
     }
-    d->stats.importSeconds = double(timer.nsecsElapsed()) / 1e9;
-    return true;
+    info.tokenCount = uint32_t(d->tokForm.size()) - info.firstToken;
+    if (info.tokenCount == 0)
+        return;
+    d->tokFlags.back() |= kLineEnd | kParagraphEnd;
+    info.wordCount = words;
+    d->texts.push_back(std::move(info));
 }
+
+uint32_t CorpusBuilder::attributeIndex(const QByteArray &key, const QByteArray &caption)
+{
+    for (size_t k = 0; k < d->attributeKeys.size(); ++k)
+        if (d->attributeKeys[k] == key)
+            return uint32_t(k);
+    d->attributeKeys.push_back(key);
+    d->attributeCaptions.push_back(caption.isEmpty() ? key : caption);
+    return uint32_t(d->attributeKeys.size() - 1);
+}
+
 
 namespace {
 

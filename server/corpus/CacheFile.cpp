@@ -27,6 +27,16 @@ void CacheFile::visitArrays(Corpus &c, F &&f)
     f(51, c.m_surfaceChars);
     visitLexicon(10, c.m_forms, f);
     visitLexicon(30, c.m_lemmas, f);
+    f(60, c.m_tokenTypes);
+    f(61, c.m_typeForm);
+    f(62, c.m_typeLemma);
+    f(63, c.m_typePos);
+    f(64, c.m_typeFeats);
+    f(65, c.m_typeFlags);
+    f(66, c.m_typePostOffsets);
+    f(67, c.m_typePostings);
+    f(68, c.m_tagChars);
+    f(69, c.m_tagOffsets);
 }
 
 namespace {
@@ -51,7 +61,7 @@ struct Section {
 };
 static_assert(sizeof(Section) == 24, "cache section layout");
 
-enum : uint32_t { kTexts = 100, kScalars = 101, kWarnings = 102, kDigest = 103 };
+enum : uint32_t { kTexts = 100, kScalars = 101, kWarnings = 102, kDigest = 103, kAttributes = 104 };
 // Ids from here on are the tables of the layers above the index.
 constexpr uint32_t kFirstTableId = 1000;
 
@@ -153,6 +163,21 @@ QByteArray serialiseTexts(const std::vector<TextInfo> &texts)
         putBytes(b, t.author);
         putBytes(b, t.title);
         putBytes(b, t.source);
+        putU32(b, uint32_t(t.attributes.size()));
+        for (const QByteArray &a : t.attributes)
+            putBytes(b, a);
+    }
+    return b;
+}
+
+// The keys and captions of the texts' further attributes.
+QByteArray serialiseAttributes(const CorpusData &d)
+{
+    QByteArray b;
+    putU32(b, uint32_t(d.attributeKeys.size()));
+    for (size_t k = 0; k < d.attributeKeys.size(); ++k) {
+        putBytes(b, d.attributeKeys[k]);
+        putBytes(b, d.attributeCaptions[k]);
     }
     return b;
 }
@@ -184,7 +209,21 @@ private:
     const char *m_end;
 };
 
-bool parseTexts(const char *p, size_t n, std::vector<TextInfo> &texts)
+bool parseAttributes(const char *p, size_t n, CorpusData &d)
+{
+    Reader r(p, n);
+    uint32_t count;
+    if (!r.u32(count) || count > n / 8)
+        return false;
+    d.attributeKeys.resize(count);
+    d.attributeCaptions.resize(count);
+    for (uint32_t k = 0; k < count; ++k)
+        if (!r.bytes(d.attributeKeys[k]) || !r.bytes(d.attributeCaptions[k]))
+            return false;
+    return r.atEnd();
+}
+
+bool parseTexts(const char *p, size_t n, std::vector<TextInfo> &texts, uint32_t maxAttributes)
 {
     Reader r(p, n);
     uint32_t count;
@@ -193,9 +232,15 @@ bool parseTexts(const char *p, size_t n, std::vector<TextInfo> &texts)
     texts.resize(count);
     for (TextInfo &t : texts) {
         uint32_t kind, years;
+        uint32_t attributes = 0;
         if (!r.u32(t.firstToken) || !r.u32(t.tokenCount) || !r.u32(t.wordCount) || !r.u32(t.entry) || !r.u32(kind)
-            || !r.u32(years) || kind > 1 || !r.bytes(t.author) || !r.bytes(t.title) || !r.bytes(t.source))
+            || !r.u32(years) || kind > 1 || !r.bytes(t.author) || !r.bytes(t.title) || !r.bytes(t.source)
+            || !r.u32(attributes) || attributes > maxAttributes)
             return false;
+        t.attributes.resize(attributes);
+        for (QByteArray &a : t.attributes)
+            if (!r.bytes(a))
+                return false;
         t.kind = TextKind(kind);
         t.yearFrom = int16_t(uint16_t(years & 0xFFFF));
         t.yearTo = int16_t(uint16_t(years >> 16));
@@ -350,6 +395,16 @@ void CacheFile::attachOwned(Corpus &c)
     c.m_surfaceTokens = d.surfaceTokens;
     c.m_surfaceOffsets = d.surfaceOffsets;
     c.m_surfaceChars = Span<char>(d.surfaceChars.data(), d.surfaceChars.size());
+    c.m_tokenTypes = d.tokenTypes;
+    c.m_typeForm = d.typeForm;
+    c.m_typeLemma = d.typeLemma;
+    c.m_typePos = d.typePos;
+    c.m_typeFeats = d.typeFeats;
+    c.m_typeFlags = d.typeFlags;
+    c.m_typePostOffsets = d.typePostOffsets;
+    c.m_typePostings = d.typePostings;
+    c.m_tagChars = Span<char>(d.tagChars.data(), d.tagChars.size());
+    c.m_tagOffsets = d.tagOffsets;
     auto lex = [](Lexicon &l, LexiconStore &s) {
         l.m_chars = Span<char>(s.chars.data(), s.chars.size());
         l.m_offsets = s.offsets;
@@ -386,6 +441,8 @@ bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteAr
     visitArrays(c, add);
     const QByteArray texts = serialiseTexts(c.m_data->texts);
     items.push_back({kTexts, 1, texts.constData(), uint64_t(texts.size())});
+    const QByteArray attributes = serialiseAttributes(*c.m_data);
+    items.push_back({kAttributes, 1, attributes.constData(), uint64_t(attributes.size())});
     const uint64_t scalars[2] = {c.m_wordCount, c.m_forms.size()};
     items.push_back({kScalars, 8, scalars, 2});
     const QByteArray warnings = c.m_stats.warnings.join(QLatin1Char('\n')).toUtf8();
@@ -551,13 +608,15 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
     d.fingerprint = fingerprint.left(32);
     Corpus &cc = *c;
     visitArrays(cc, get);
-    Span<char> texts;
+    Span<char> texts, attributes;
     Span<uint64_t> scalars;
     get(kTexts, texts);
+    get(kAttributes, attributes);
     get(kScalars, scalars);
     if (!ok || scalars.size() != 2)
         return fail("sections");
-    if (!parseTexts(texts.data(), texts.size(), d.texts))
+    if (!parseAttributes(attributes.data(), attributes.size(), d)
+        || !parseTexts(texts.data(), texts.size(), d.texts, uint32_t(d.attributeKeys.size())))
         return fail("texts");
     Span<char> warnings;
     get(kWarnings, warnings);
@@ -588,9 +647,21 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
                       Lx.m_freqRank, Lx.m_postOffsets, Lx.m_postings, Lx.m_count, uint32_t(N), full))
         return fail("lexicons");
     const size_t P = cc.m_punctOffsets.empty() ? 0 : cc.m_punctOffsets.size() - 1;
-    if (cc.m_formLemma.size() != W || cc.m_lemmaFormOffsets.size() != size_t(L) + 1 || cc.m_lemmaForms.size() != W
+    const bool annotated = !cc.m_tokenTypes.empty();
+    if (cc.m_formLemma.size() != W || cc.m_lemmaFormOffsets.size() != size_t(L) + 1
+        || (annotated ? cc.m_lemmaForms.size() < W : cc.m_lemmaForms.size() != W)
         || cc.m_surfaceOffsets.size() != cc.m_surfaceTokens.size() + 1)
         return fail("forms");
+    // The types of an annotated corpus: all of their arrays or none.
+    const size_t T = cc.m_typeForm.size();
+    const size_t tags = cc.m_tagOffsets.empty() ? 0 : cc.m_tagOffsets.size() - 1;
+    if (annotated
+            ? (cc.m_tokenTypes.size() != N || cc.m_typeLemma.size() != T || cc.m_typePos.size() != T
+               || cc.m_typeFeats.size() != T || cc.m_typeFlags.size() != T || cc.m_typePostOffsets.size() != T + 1
+               || cc.m_typePostings.size() != scalars[0] || T >= kNone)
+            : (T || !cc.m_typeLemma.empty() || !cc.m_typePos.empty() || !cc.m_typeFeats.empty()
+               || !cc.m_typeFlags.empty() || !cc.m_typePostOffsets.empty() || !cc.m_typePostings.empty()))
+        return fail("types");
     // Texts: consecutive token ranges covering every token.
     uint64_t next = 0;
     for (const TextInfo &t : d.texts) {
@@ -616,7 +687,16 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
             const bool punct = flagPart(cc.m_tokens[t]) & kPunct;
             if (punct ? (f < W || f - W >= P) : f >= W)
                 return fail("tokens");
+            if (annotated && (punct ? cc.m_tokenTypes[t] != kNone : cc.m_tokenTypes[t] >= T))
+                return fail("types");
         }
+        if (annotated
+            && (!tablecheck::below(cc.m_typeForm, W) || !tablecheck::below(cc.m_typeLemma, L)
+                || !tablecheck::offsets(cc.m_tagOffsets, tags, cc.m_tagChars.size())
+                || !tablecheck::below(cc.m_typePos, tags, true) || !tablecheck::below(cc.m_typeFeats, tags, true)
+                || !tablecheck::offsets(cc.m_typePostOffsets, T, cc.m_typePostings.size())
+                || !tablecheck::below(cc.m_typePostings, N)))
+            return fail("types");
     }
     cc.m_wordCount = scalars[0];
     cc.locateTexts();

@@ -157,11 +157,29 @@ uint32_t Corpus::positionInText(uint32_t token) const
 bool Corpus::lemmaKnown(uint32_t token) const
 {
     const uint32_t f = formOf(token);
-    return f < m_forms.size() && (m_forms.flags(f) & kLemmaKnown);
+    return f < m_forms.size() && lemmaKnownOfType(typeOf(token));
+}
+
+bool Corpus::lemmaKnownOfType(uint32_t type) const
+{
+    return (m_tokenTypes.empty() ? m_forms.flags(type) : m_typeFlags[type]) & kLemmaKnown;
+}
+
+uint32_t Corpus::attributeCount() const { return uint32_t(m_data->attributeKeys.size()); }
+const QByteArray &Corpus::attributeKey(uint32_t k) const { return m_data->attributeKeys[k]; }
+const QByteArray &Corpus::attributeCaption(uint32_t k) const { return m_data->attributeCaptions[k]; }
+
+QByteArray Corpus::textAttribute(uint32_t text, uint32_t k) const
+{
+    const std::vector<QByteArray> &values = m_data->texts[text].attributes;
+    return k < values.size() ? values[k] : QByteArray();
 }
 
 Table<uint32_t> Corpus::lemmaOccurrences(uint32_t lemma) const
 {
+    // A form of an annotated corpus may stand for other lemmas elsewhere.
+    if (annotated())
+        return m_lemmas.postings(lemma);
     const Span<uint32_t> forms = formsOfLemma(lemma);
     if (forms.size() == 1)
         return m_forms.postings(forms[0]);

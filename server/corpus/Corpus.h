@@ -27,6 +27,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvus {
 
@@ -73,6 +74,9 @@ struct TextInfo {
     QByteArray title;         // 1251; file name without ".txt", or "<collection>, № <entry>"
     QByteArray source;        // 1251; path of the file relative to its corpus folder,
                               // prefixed by that folder's name ("ruslit/prose/Gogol/Нос.txt")
+    // Values of the corpus's further text attributes (Corpus::attributeCount(), in
+    // its order; shorter when the last ones are missing; "" for a missing one), 1251.
+    std::vector<QByteArray> attributes;
 };
 
 // A lexicon: the distinct values of one characteristic of the word tokens (the
@@ -204,7 +208,9 @@ public:
     uint32_t lemmaOf(uint32_t token) const
     {
         const uint32_t f = formOf(token);
-        return f < m_formLemma.size() ? m_formLemma[f] : kNone;
+        if (f >= m_forms.size())
+            return kNone;
+        return m_tokenTypes.empty() ? m_formLemma[f] : m_typeLemma[m_tokenTypes[token]];
     }
     uint32_t textOf(uint32_t token) const
     {
@@ -235,10 +241,64 @@ public:
     // at line ends (verse) and "\n" at paragraph ends. Range is clipped to the text.
     QByteArray displayRange(uint32_t firstToken, uint32_t count) const;
 
+    // Word types: what the word-level characteristics are told apart by. In a plain
+    // corpus a type is a word form (typeOf(token) == formOf(token)); in an annotated
+    // one (vertical text, CoNLL-U) it is a distinct combination of word form, lemma,
+    // part of speech and grammatical features as the file gives them, so that one
+    // form can have different lemmas in different places.
+    bool annotated() const { return !m_tokenTypes.empty(); }
+    uint32_t typeCount() const { return m_tokenTypes.empty() ? m_forms.size() : uint32_t(m_typeForm.size()); }
+    // The type of a word token (not of punctuation).
+    uint32_t typeOf(uint32_t token) const
+    {
+        return m_tokenTypes.empty() ? formOf(token) : m_tokenTypes[token];
+    }
+    // Every token's type (empty for a plain corpus: use formPart of tokenWords()).
+    Span<uint32_t> tokenTypes() const { return m_tokenTypes; }
+    uint32_t formOfType(uint32_t type) const { return m_tokenTypes.empty() ? type : m_typeForm[type]; }
+    uint32_t lemmaOfType(uint32_t type) const
+    {
+        return m_tokenTypes.empty() ? m_formLemma[type] : m_typeLemma[type];
+    }
+    // Whether the type's lemma was given (by the file, or found by hunspell).
+    bool lemmaKnownOfType(uint32_t type) const;
+    // Part of speech and grammatical features of a type as the file writes them,
+    // 1251 ("" when not given, and always in a plain corpus).
+    std::string_view posOfType(uint32_t type) const { return tag(m_tokenTypes.empty() ? kNone : m_typePos[type]); }
+    std::string_view featsOfType(uint32_t type) const
+    {
+        return tag(m_tokenTypes.empty() ? kNone : m_typeFeats[type]);
+    }
+    // Word tokens of the type, ascending.
+    Span<uint32_t> typePostings(uint32_t type) const
+    {
+        if (m_tokenTypes.empty())
+            return m_forms.postings(type);
+        return m_typePostings.sub(m_typePostOffsets[type], m_typePostOffsets[type + 1] - m_typePostOffsets[type]);
+    }
+    // Word tokens of each type (the lexicon's counts in a plain corpus).
+    uint32_t typeTokenCount(uint32_t type) const
+    {
+        if (m_tokenTypes.empty())
+            return m_forms.count(type);
+        return m_typePostOffsets[type + 1] - m_typePostOffsets[type];
+    }
+
+    // The further attributes of the texts (beyond author, title and year) that the
+    // corpus's files give, such as a genre: their keys as the files write them and
+    // their captions (Russian when declared), 1251. TextInfo::attributes holds the values.
+    uint32_t attributeCount() const;
+    const QByteArray &attributeKey(uint32_t k) const;
+    const QByteArray &attributeCaption(uint32_t k) const;
+    // A text's value of attribute k ("" when it has none).
+    QByteArray textAttribute(uint32_t text, uint32_t k) const;
+
     // Lexicons of the word characteristics.
     const Lexicon &forms() const { return m_forms; }
     const Lexicon &lemmas() const { return m_lemmas; }
-    // Lemma of a word form, and the word forms of a lemma (ascending ids).
+    // Lemma of a word form (in an annotated corpus, the lemma of its most frequent
+    // type), and the word forms of a lemma (ascending ids; in an annotated corpus a
+    // form may be one of several lemmas').
     uint32_t lemmaOfForm(uint32_t form) const { return m_formLemma[form]; }
     Span<uint32_t> formsOfLemma(uint32_t lemma) const
     {
@@ -246,7 +306,7 @@ public:
     }
     // The occurrences of a lemma, ascending: its forms' postings merged (the
     // lemma lexicon's own postings hold the same, but reading the forms' keeps to
-    // the pages the concordance reads too).
+    // the pages the concordance reads too); an annotated corpus's own postings.
     Table<uint32_t> lemmaOccurrences(uint32_t lemma) const;
     // Text of a punctuation form id (formOf() of a punctuation token).
     std::string_view punctText(uint32_t formId) const;
@@ -292,6 +352,12 @@ private:
     Corpus();
     // Fills the tables behind textOf() from the texts.
     void locateTexts();
+    std::string_view tag(uint32_t id) const
+    {
+        if (id >= m_tagOffsets.size() || id + 1 >= m_tagOffsets.size())
+            return {};
+        return std::string_view(m_tagChars.data() + m_tagOffsets[id], m_tagOffsets[id + 1] - m_tagOffsets[id]);
+    }
 
     static constexpr int kTextBlockBits = 12;
     std::unique_ptr<CorpusData> m_data;   // owns the storage the spans point into
@@ -305,6 +371,13 @@ private:
     Span<uint32_t> m_surfaceOffsets;       // their display strings
     Span<char> m_surfaceChars;
     Lexicon m_forms, m_lemmas;
+    // Annotated corpora only (empty otherwise), see typeOf().
+    Span<uint32_t> m_tokenTypes;                       // tokenCount(); kNone for punctuation
+    Span<uint32_t> m_typeForm, m_typeLemma, m_typePos, m_typeFeats;   // per type; tags index m_tagOffsets
+    Span<uint8_t> m_typeFlags;                         // kLemmaKnown
+    Span<uint32_t> m_typePostOffsets, m_typePostings;
+    Span<char> m_tagChars;                             // parts of speech and features
+    Span<uint32_t> m_tagOffsets;
     uint64_t m_wordCount = 0;
     BuildStats m_stats;
     QStringList m_paths;

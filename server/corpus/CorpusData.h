@@ -2,6 +2,7 @@
 // Internals of the corpus index: the storage behind Corpus's spans, the builder
 // that fills it from the sources, and the cache file that saves and maps it.
 // Only the corpus folder's own sources include this header.
+#include "corpus/AnnotatedText.h"
 #include "corpus/CacheTables.h"
 #include "corpus/Corpus.h"
 #include "corpus/Import.h"
@@ -16,7 +17,7 @@ namespace corvus {
 // Bumped whenever the tokeniser, the lemma rules, the orders or the cache layout
 // (the index's or the tables' of the layers above it) change: an old cache is then
 // rebuilt.
-constexpr uint32_t kIndexFormatVersion = 4;
+constexpr uint32_t kIndexFormatVersion = 5;
 
 // A read-only mapping of the whole cache file, with the file kept open so that the
 // same file can be mapped again (for the full check) whatever happens to its name.
@@ -51,6 +52,13 @@ public:
     std::vector<uint32_t> formLemma, lemmaFormOffsets, lemmaForms, punctOffsets, surfaceTokens, surfaceOffsets;
     std::string punctChars, surfaceChars;
     LexiconStore forms, lemmas;
+    // Annotated corpora (see Corpus::typeOf); empty otherwise.
+    std::vector<uint32_t> tokenTypes, typeForm, typeLemma, typePos, typeFeats, typePostOffsets, typePostings,
+        tagOffsets;
+    std::vector<uint8_t> typeFlags;
+    std::string tagChars;
+    // The texts' further attributes (Corpus::attributeKey/attributeCaption).
+    std::vector<QByteArray> attributeKeys, attributeCaptions;
     // Where the text of a token is looked up (Corpus::textOf).
     std::vector<uint32_t> textStarts, textAtBlock;
     // The mapped cache file, and the arrays of the layers above in it.
@@ -71,6 +79,14 @@ public:
     bool importFiles(const std::vector<import::SourceFile> &files, QString *error);
     // Public for the benchmark: tokenise one 1251 text with its metadata.
     void addText(std::string_view cp1251, TextInfo info);
+    // Adds a document of an annotated file: its tokens as the file splits them,
+    // with their lemmas, parts of speech and features; `info` gives the metadata
+    // (its attributes indexed by attributeIndex()). Look-alike letters are cleaned
+    // as in plain text; a token whose form is punctuation is punctuation.
+    void addDocument(const annotated::Document &doc, TextInfo info);
+    // The index of a further text attribute by its key, declared on first use with
+    // its caption (the key itself when the caption is empty).
+    uint32_t attributeIndex(const QByteArray &key, const QByteArray &caption);
     // Lemmatises the distinct forms and builds lexicons, orders and postings.
     std::shared_ptr<Corpus> finish(bool lemmatise = true);
 

@@ -1,0 +1,184 @@
+#include "corpus/BuilderPrivate.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+#include <sys/stat.h>
+
+namespace corvus {
+using namespace builder;
+
+namespace builder {
+
+// Reads a whole file into out, reusing its buffer from file to file: a regular
+// file only (the descriptor is checked, not the name, so a link swapped meanwhile
+// changes nothing), and never more than the size it has when opened, so a file
+// that claims one size and gives endless bytes (/proc, a growing log) costs no
+// more than its size.
+ReadResult readWhole(QFile &file, std::string &out, qint64 maxSize)
+{
+    struct stat st {};
+    if (::fstat(file.handle(), &st) != 0)
+        return ReadResult::Failed;
+    if (!S_ISREG(st.st_mode))
+        return ReadResult::NotRegular;
+    if (st.st_size > maxSize)
+        return ReadResult::TooLarge;
+    out.resize(size_t(std::max<off_t>(st.st_size, 0)));
+    size_t got = 0;
+    while (got < out.size()) {
+        const qint64 n = file.read(out.data() + got, qint64(out.size() - got));
+        if (n < 0)
+            return ReadResult::Failed;
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    out.resize(got);
+    return file.error() == QFileDevice::NoError ? ReadResult::Ok : ReadResult::Failed;
+}
+
+} // namespace builder
+
+bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QString *error)
+{
+    using import::FileKind;
+    QElapsedTimer timer;
+    timer.start();
+    // info.csv per folder.
+    QHash<QString, QHash<QString, import::InfoRow>> info;
+    for (const auto &f : files) {
+        if (f.kind != FileKind::InfoCsv)
+            continue;
+        QFile file(f.path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            d->stats.warnings << QStringLiteral("Не удалось прочитать файл описаний: %1").arg(f.path);
+            continue;
+        }
+        std::string bytes;
+        if (readWhole(file, bytes, qint64(1) << 24) != ReadResult::Ok) {
+            d->stats.warnings << QStringLiteral("Не удалось прочитать файл описаний: %1").arg(f.path);
+            continue;
+        }
+        info.insert(f.folder, import::parseInfoCsv(QByteArray::fromStdString(bytes)));
+    }
+
+    // Room for the tokens up front: growing the arrays by copying would double
+    // the peak memory. Untouched capacity costs address space only (the arrays are
+    // large enough for the allocator to map them apart). A token takes
+    // at least two bytes of source text (a letter and a separator) in 1251, four
+    // in UTF-8 Cyrillic.
+    qint64 total = 0;
+    for (const auto &f : files)
+        total += f.kind == FileKind::InfoCsv ? 0 : std::min(f.size, kMaxFileSize);
+    const size_t expected = size_t(std::min<qint64>(total / 2 + 1024, qint64(kMaxTokens)));
+    d->tokForm.reserve(expected);
+    d->tokFlags.reserve(expected);
+
+    // One buffer for the file's bytes and one for its 1251 text, reused by every
+    // file and freed at the end.
+    std::string raw, text;
+    for (const auto &f : files) {
+        if (f.kind == FileKind::InfoCsv)
+            continue;
+        if (f.size > kMaxFileSize) {
+            d->stats.warnings << QStringLiteral("Файл корпуса слишком велик, пропущен: %1").arg(f.path);
+            continue;
+        }
+        QFile file(f.path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
+            continue;
+        }
+        switch (readWhole(file, raw)) {
+        case ReadResult::Ok:
+            break;
+        case ReadResult::NotRegular:
+            d->stats.warnings << QStringLiteral("Файл корпуса не обычный файл, пропущен: %1").arg(f.path);
+            continue;
+        case ReadResult::TooLarge:
+            d->stats.warnings << QStringLiteral("Файл корпуса слишком велик, пропущен: %1").arg(f.path);
+            continue;
+        case ReadResult::Failed:
+            d->stats.warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
+            continue;
+        }
+        if (!import::looksLikeText(raw)) {
+            // A candidate without ".txt" is only a guess: no need to mention it.
+            if (f.kind == FileKind::PlainText)
+                d->stats.warnings << QStringLiteral("Файл корпуса не похож на текст (двоичные данные), "
+                                                    "пропущен: %1").arg(f.path);
+            continue;
+        }
+        text.clear();
+        charset::toCp1251(raw, charset::detect(raw), text, &d->stats.cleaned);
+
+        const bool fortunes = f.kind == FileKind::Candidate;
+        if (fortunes && !import::looksLikeFortunes(text))
+            continue;   // not a text of the corpus (no ".txt", no "%" separators)
+        ++d->stats.filesRead;
+
+        // Kind: the nearest folder that names one, prose by default.
+        TextKind kind = TextKind::Prose;
+        for (qsizetype i = f.folders.size() - 1; i >= 0; --i) {
+            const int k = import::kindOfFolderName(f.folders[i]);
+            if (k >= 0) {
+                kind = k == 1 ? TextKind::Verse : TextKind::Prose;
+                break;
+            }
+        }
+        const QByteArray source = toBytes(f.relative);
+
+        if (fortunes) {
+            const QByteArray collection = toBytes(f.baseName);
+            uint32_t n = 0;
+            for (const auto &unit : import::splitFortunes(text)) {
+                TextInfo t;
+                t.kind = kind;
+                t.entry = ++n;
+                t.author = QByteArray(unit.author.data(), qsizetype(unit.author.size()));
+                t.title = collection + ", " + charset::toCp1251(QStringLiteral("№ ")) + QByteArray::number(n);
+                t.source = source;
+                t.yearFrom = unit.year.from;
+                t.yearTo = unit.year.to;
+                addText(unit.body, std::move(t));
+            }
+        } else {
+            TextInfo t;
+            t.kind = kind;
+            t.title = toBytes(f.baseName);
+            t.source = source;
+            // Author: the parent folder unless it is the root or names a kind.
+            if (f.folders.size() >= 2 && import::kindOfFolderName(f.folders.back()) < 0)
+                t.author = toBytes(f.folders.back());
+            const auto folderInfo = info.constFind(f.folder);
+            if (folderInfo != info.constEnd()) {
+                const auto row = folderInfo->constFind(f.baseName);
+                if (row != folderInfo->constEnd()) {
+                    if (row->hasYear) {
+                        t.yearFrom = row->year.from;
+                        t.yearTo = row->year.to;
+                    }
+                    if (!row->author.isEmpty())
+                        t.author = toBytes(row->author);
+                    if (!row->title.isEmpty())
+                        t.title = toBytes(row->title);
+                    const int k = import::kindOfFolderName(row->kind);
+                    if (k >= 0)
+                        t.kind = k == 1 ? TextKind::Verse : TextKind::Prose;
+                }
+            }
+            addText(text, std::move(t));
+        }
+        if (d->overflow) {
+            if (error)
+                *error = QStringLiteral("Корпус слишком велик: больше %1 словоупотреблений").arg(kMaxTokens);
+            return false;
+        }
+    }
+    d->stats.importSeconds = double(timer.nsecsElapsed()) / 1e9;
+    return true;
+}
+
+} // namespace corvus

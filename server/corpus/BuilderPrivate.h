@@ -1,0 +1,145 @@
+#pragma once
+// Shared by the parts of the corpus builder: its state while texts are added, and
+// the helpers of the import.
+#include "corpus/Charset.h"
+#include "corpus/CorpusData.h"
+#include "corpus/StringTable.h"
+#include "corpus/TextCleaning.h"
+
+#include <QFile>
+
+#include <string>
+#include <vector>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace corvus {
+namespace builder {
+
+constexpr uint32_t kPunctBit = 0x80000000u;
+// Token numbers must stay below kNone and below the punctuation bit of the build.
+constexpr size_t kMaxTokens = 0x7FFFFF00u;
+// A single file larger than this is skipped: it is not a literary text.
+constexpr qint64 kMaxFileSize = qint64(1) << 30;
+
+// The display form rebuilt from the folded value and the case pattern.
+inline void applyCase(std::string_view folded, uint8_t pattern, std::string &out)
+{
+    out.assign(folded.data(), folded.size());
+    if (pattern == kCapital) {
+        if (!out.empty())
+            out[0] = char(charset::upper(uint8_t(out[0])));
+    } else if (pattern == kUpper) {
+        for (char &c : out)
+            c = char(charset::upper(uint8_t(c)));
+    }
+}
+
+inline QByteArray toBytes(const QString &s) { return charset::toCp1251(s); }
+
+// Hands the allocator's free pages back to the system. glibc keeps what is freed
+// inside its heaps (file buffers, hash tables, Hunspell's data) resident and
+// counted in the process's memory while the index arrays are allocated beside it.
+inline void releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+enum class ReadResult { Ok, NotRegular, TooLarge, Failed };
+
+// Reads a whole file into out, reusing its buffer from file to file: a regular
+// file only, never more than maxSize (see BuilderImport.cpp).
+ReadResult readWhole(QFile &file, std::string &out, qint64 maxSize = kMaxFileSize);
+
+} // namespace builder
+
+struct CorpusBuilder::Private {
+    CorpusOptions options;
+    QString dictionary;
+    BuildStats &stats;
+    StringTable words, puncts;
+    // Form (or punctuation | kPunctBit) and flags of each token. The text of each
+    // token follows from the texts' ranges and is filled in by finish().
+    std::vector<uint32_t> tokForm;
+    std::vector<uint8_t> tokFlags;
+    std::vector<uint32_t> surfaceTokens, surfaceOffsets{0};
+    std::string surfaceChars;
+    std::vector<TextInfo> texts;
+    std::string folded, rebuilt, cleaned;   // scratch
+    bool overflow = false;
+    // Annotated documents: each token's annotation ("lemma\0pos\0feats", lemma
+    // folded) or kNone, kept for every token once the first document comes.
+    bool annotated = false;
+    bool needLemmatiser = false;   // some word has no lemma from its file
+    std::vector<uint32_t> tokAnnot;
+    StringTable annots;
+    std::string annot;   // scratch
+    std::vector<QByteArray> attributeKeys, attributeCaptions;
+
+    explicit Private(BuildStats &s) : stats(s) {}
+
+    // The interning id of a word's folded form, with its case (or its own display
+    // form) noted in flags for the token about to be added.
+    uint32_t internWord(std::string_view text, uint8_t &flags)
+    {
+        const uint8_t *lowerT = charset::lowerTable();
+        std::string &f = folded;
+        f.resize(text.size());
+        bool changed = false;
+        uint8_t high = 0, ascii = 0;
+        const auto fold = [&] {
+            changed = false;
+            for (size_t i = 0; i < text.size(); ++i) {
+                const auto c = uint8_t(text[i]);
+                const uint8_t l = c == 0x92 ? uint8_t('\'') : lowerT[c];
+                changed |= l != c;
+                high |= c;
+                ascii |= uint8_t(~c);
+                f[i] = char(l);
+            }
+        };
+        fold();
+        // Both a non-ASCII and an ASCII byte: perhaps Cyrillic with Latin
+        // look-alikes ("КO"), which is written all Cyrillic.
+        if ((high & ascii & 0x80) && cleanLookAlikes(text)) {
+            text = cleaned;
+            fold();
+        }
+        const uint32_t id = words.intern(f);
+        if (changed) {
+            // Capitalised, all capitals, or kept apart.
+            uint8_t pattern = kCapital;
+            builder::applyCase(f, kCapital, rebuilt);
+            if (rebuilt != text) {
+                pattern = kUpper;
+                builder::applyCase(f, kUpper, rebuilt);
+            }
+            if (rebuilt == text) {
+                flags |= pattern;
+            } else {
+                flags |= kSurfaceOwn;
+                surfaceTokens.push_back(uint32_t(tokForm.size()));
+                surfaceChars.append(text.data(), text.size());
+                surfaceOffsets.push_back(uint32_t(surfaceChars.size()));
+            }
+        }
+        return id;
+    }
+
+    // The word with its Latin look-alikes made Cyrillic, in cleaned; false (and
+    // nothing counted) when the word is not such a mix.
+    bool cleanLookAlikes(std::string_view word)
+    {
+        cleaned.assign(word.data(), word.size());
+        if (!cleaning::fixLookAlikes(cleaned))
+            return false;
+        ++stats.cleaned.lookAlikeWords;
+        return true;
+    }
+};
+
+} // namespace corvus

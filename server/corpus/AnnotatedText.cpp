@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <charconv>
 
 namespace corvus::annotated {
@@ -46,18 +47,21 @@ std::string_view trimmed(std::string_view s)
     return s;
 }
 
-std::vector<std::string_view> splitTabs(std::string_view line)
+// The tab-separated cells of a line, into a vector reused from line to line (one
+// allocation per line would cost as much as the rest of the reading).
+void splitTabs(std::string_view line, std::vector<std::string_view> &cells)
 {
-    std::vector<std::string_view> cells;
-    size_t start = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', start);
-        cells.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos
-                                                                          : tab - start));
-        if (tab == std::string_view::npos)
-            return cells;
-        start = tab + 1;
+    cells.clear();
+    // A byte loop: the cells are short, a search call per cell costs more.
+    const char *start = line.data();
+    const char *const end = start + line.size();
+    for (const char *p = start; p != end; ++p) {
+        if (*p == '\t') {
+            cells.emplace_back(start, size_t(p - start));
+            start = p + 1;
+        }
     }
+    cells.emplace_back(start, size_t(end - start));
 }
 
 std::string unescapeXml(std::string_view s)
@@ -130,6 +134,15 @@ bool closesUp(std::string_view form)
 bool opensUp(std::string_view form)
 {
     return oneOf(form, {"("sv, "["sv, "{"sv, "\xAB"sv, "\x84"sv});
+}
+
+// Room for the tokens of a file's first document: a token per line at most, and
+// most files hold one document. Growing the vector instead moves every token
+// again at each doubling.
+void reserveTokens(Document &doc, std::string_view text, size_t documents)
+{
+    if (documents == 1)
+        doc.tokens.reserve(size_t(std::count(text.begin(), text.end(), '\n')) + 1);
 }
 
 void endSentence(Document *doc, int level)
@@ -244,10 +257,12 @@ Parsed readVrt(std::string_view text, const VrtLayout &layout)
     bool joinNext = false;
     Lines lines(text);
     std::string_view line;
+    std::vector<std::string_view> cells;
     auto open = [&](int lineNo) {
         out.documents.emplace_back();
         doc = &out.documents.back();
         doc->firstLine = lineNo;
+        reserveTokens(*doc, text, out.documents.size());
     };
     while (lines.next(line)) {
         const std::string_view t = trimmed(line);
@@ -276,7 +291,7 @@ Parsed readVrt(std::string_view text, const VrtLayout &layout)
             joinNext = false;
             continue;
         }
-        const std::vector<std::string_view> cells = splitTabs(line);
+        splitTabs(line, cells);
         if (int(cells.size()) < layout.columns) {
             out.skipped.push_back({lines.number(),
                                    QStringLiteral("столбцов %1, а нужно не меньше %2")
@@ -319,10 +334,12 @@ Parsed readConllu(std::string_view text)
     int multiLast = 0;      // the ID of its last word
     Lines lines(text);
     std::string_view line;
+    std::vector<std::string_view> cells;
     auto open = [&](int lineNo) {
         out.documents.emplace_back();
         doc = &out.documents.back();
         doc->firstLine = lineNo;
+        reserveTokens(*doc, text, out.documents.size());
         joinNext = false;
         multi = nullptr;
     };
@@ -362,7 +379,7 @@ Parsed readConllu(std::string_view text)
             continue;
         }
         metaOpen = false;
-        const std::vector<std::string_view> cells = splitTabs(line);
+        splitTabs(line, cells);
         if (cells.size() != 10) {
             out.skipped.push_back({lines.number(), QStringLiteral("столбцов %1, а нужно 10").arg(cells.size())});
             continue;

@@ -203,6 +203,20 @@ void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning:
         }
     } else {
         while (p < end) {
+            // Copy ASCII eight bytes at a time while there is no CR among them
+            // (the output never runs ahead of the input, so it has the room).
+            if (end - p >= 8) {
+                uint64_t w;
+                std::memcpy(&w, p, 8);
+                const uint64_t cr = w ^ 0x0D0D0D0D0D0D0D0Dull;
+                const bool hasCr = ((cr - 0x0101010101010101ull) & ~cr & 0x8080808080808080ull) != 0;
+                if (!(w & 0x8080808080808080ull) && !hasCr) {
+                    std::memcpy(o, &w, 8);
+                    o += 8;
+                    p += 8;
+                    continue;
+                }
+            }
             const unsigned char c = *p;
             if (c < 0x80) {
                 ++p;

@@ -70,6 +70,11 @@ private slots:
         std::string out;
         charset::toCp1251(in, charset::Encoding::Utf8, out);
         QCOMPARE(QByteArray::fromStdString(out), QByteArray::fromStdString(cp("замок\nхлебъ\nок ? ?")));
+        // Long ASCII runs (copied eight bytes at a time) with a CR inside and a
+        // letter right after them.
+        out.clear();
+        charset::toCp1251("1\tabcdefgh\t_\t_\t_\r\n2\tdefghijk\tжук\r", charset::Encoding::Utf8, out);
+        QCOMPARE(QByteArray::fromStdString(out), QByteArray::fromStdString(cp("1\tabcdefgh\t_\t_\t_\n2\tdefghijk\tжук\n")));
         // Known 1251 bytes pass unchanged except CR and the soft hyphen.
         const std::string raw = cp("пере") + "\xAD" + cp("нос\r\n«ёж» — №5");
         QCOMPARE(QByteArray::fromStdString(charset::toCp1251(raw)), QByteArray::fromStdString(cp("перенос\n«ёж» — №5")));

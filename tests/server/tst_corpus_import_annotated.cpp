@@ -34,6 +34,7 @@ private slots:
                                  "3\tушёл\n"
                                  "4\t.\t.\tPUNCT\t_\t_\t1\tpunct\t_\t_\n");
         corpusfixture::writeUtf8(root, QStringLiteral("info.csv"), "name,year\nx,\"1900\ny,когда-то\n");
+        corpusfixture::writeBytes(root, QStringLiteral("lit/bad.vrt"), QByteArray(23, 'x').replace("x", "?\n"));
         QString error;
         const auto c = corpusfixture::build({root}, tmp.path() + QStringLiteral("/c"), &error);
         QVERIFY2(c, qPrintable(error));
@@ -74,6 +75,8 @@ private slots:
                  lit + QStringLiteral(", строка 5: столбцов 1, а нужно не меньше 3"),
                  lit + QStringLiteral(", строка 9: год «давно» не год, текст без года"),
                  ud + QStringLiteral(", строка 9: столбцов 2, а нужно 10"),
+                 root + QStringLiteral("/lit/bad.vrt, строка 20: столбцов 1, а нужно не меньше 3"),
+                 root + QStringLiteral("/lit/bad.vrt: и ещё 3 строки"),
                  QStringLiteral("VRT: текстов 2, токенов 4, из них словоупотреблений 4"),
                  QStringLiteral("CoNLL-U: текстов 1, токенов 2, из них словоупотреблений 1"),
              })

@@ -345,9 +345,12 @@ Parsed readConllu(std::string_view text)
             std::string_view key, value;
             comment(line, key, value);
             if (key.substr(0, 6) == "newdoc"sv) {
-                open(lines.number());
-                metaOpen = true;
                 const std::string_view rest = trimmed(key.substr(6));
+                // "# newdoc genre = ..." right after "# newdoc id = ..." is more of
+                // the same document's metadata, not a document of its own.
+                if (!(metaOpen && doc && doc->tokens.empty() && !rest.empty()))
+                    open(lines.number());
+                metaOpen = true;
                 if (!value.empty() || !rest.empty())
                     doc->attributes.emplace_back(rest.empty() ? std::string("id") : std::string(rest),
                                                  std::string(value));

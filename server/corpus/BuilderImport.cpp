@@ -1,3 +1,4 @@
+#include "corpus/AnnotatedImport.h"
 #include "corpus/BuilderPrivate.h"
 
 #include <QElapsedTimer>
@@ -61,8 +62,16 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
             d->stats.warnings << QStringLiteral("Не удалось прочитать файл описаний: %1").arg(f.path);
             continue;
         }
-        info.insert(f.folder, import::parseInfoCsv(QByteArray::fromStdString(bytes)));
+        std::vector<import::BadRow> bad;
+        info.insert(f.folder, import::parseInfoCsv(QByteArray::fromStdString(bytes), &bad));
+        std::vector<LineProblem> problems;
+        for (const import::BadRow &b : bad)
+            problems.push_back({b.line, b.reason});
+        reportLines(f.path, problems, d->stats.warnings);
     }
+    VrtDeclarations declarations;
+    if (!declarations.init(d->options.vrtColumns, files, d->stats.warnings, error))
+        return false;
 
     // Room for the tokens up front: growing the arrays by copying would double
     // the peak memory. Untouched capacity costs address space only (the arrays are
@@ -71,7 +80,7 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
     // in UTF-8 Cyrillic.
     qint64 total = 0;
     for (const auto &f : files)
-        total += f.kind == FileKind::InfoCsv ? 0 : std::min(f.size, kMaxFileSize);
+        total += import::holdsText(f.kind) ? std::min(f.size, kMaxFileSize) : 0;
     const size_t expected = size_t(std::min<qint64>(total / 2 + 1024, qint64(kMaxTokens)));
     d->tokForm.reserve(expected);
     d->tokFlags.reserve(expected);
@@ -80,11 +89,17 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
     // file and freed at the end.
     std::string raw, text;
     for (const auto &f : files) {
-        if (f.kind == FileKind::InfoCsv)
+        if (!import::holdsText(f.kind))
             continue;
         if (f.size > kMaxFileSize) {
             d->stats.warnings << QStringLiteral("Файл корпуса слишком велик, пропущен: %1").arg(f.path);
             continue;
+        }
+        std::optional<annotated::VrtLayout> layout;
+        if (f.kind == FileKind::Vrt) {
+            layout = declarations.layoutFor(f, d->stats.warnings, d->stats.notes);
+            if (!layout)
+                continue;   // its declaration is unreadable: named in the warnings
         }
         QFile file(f.path);
         if (!file.open(QIODevice::ReadOnly)) {
@@ -106,7 +121,7 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
         }
         if (!import::looksLikeText(raw)) {
             // A candidate without ".txt" is only a guess: no need to mention it.
-            if (f.kind == FileKind::PlainText)
+            if (f.kind != FileKind::Candidate)
                 d->stats.warnings << QStringLiteral("Файл корпуса не похож на текст (двоичные данные), "
                                                     "пропущен: %1").arg(f.path);
             continue;
@@ -129,8 +144,16 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
             }
         }
         const QByteArray source = toBytes(f.relative);
+        // Author: the parent folder unless it is the root or names a kind.
+        QByteArray folderAuthor;
+        if (f.folders.size() >= 2 && import::kindOfFolderName(f.folders.back()) < 0)
+            folderAuthor = toBytes(f.folders.back());
 
-        if (fortunes) {
+        if (f.kind == FileKind::Vrt || f.kind == FileKind::Conllu) {
+            const annotated::Parsed parsed =
+                layout ? annotated::readVrt(text, *layout) : annotated::readConllu(text);
+            addAnnotatedFile(*this, f, parsed, declarations.captionsFor(f), kind, folderAuthor, d->stats.warnings);
+        } else if (fortunes) {
             const QByteArray collection = toBytes(f.baseName);
             uint32_t n = 0;
             for (const auto &unit : import::splitFortunes(text)) {
@@ -149,9 +172,7 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
             t.kind = kind;
             t.title = toBytes(f.baseName);
             t.source = source;
-            // Author: the parent folder unless it is the root or names a kind.
-            if (f.folders.size() >= 2 && import::kindOfFolderName(f.folders.back()) < 0)
-                t.author = toBytes(f.folders.back());
+            t.author = folderAuthor;
             const auto folderInfo = info.constFind(f.folder);
             if (folderInfo != info.constEnd()) {
                 const auto row = folderInfo->constFind(f.baseName);

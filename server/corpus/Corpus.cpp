@@ -350,7 +350,7 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
     if (!import::scanRoots(roots, files, &err, &scanWarnings))
         return nullptr;
     const bool anyText = std::any_of(files.begin(), files.end(), [](const import::SourceFile &f) {
-        return f.kind != import::FileKind::InfoCsv;
+        return import::holdsText(f.kind);
     });
     if (!anyText) {
         err = QStringLiteral("В корпусе нет ни одного текста: %1").arg(roots.join(QStringLiteral(", ")));
@@ -372,6 +372,10 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
     fp.addData(roots.join(QLatin1Char('\n')).toUtf8());
     addFileStamp(fp, dictionary + QStringLiteral(".aff"));
     addFileStamp(fp, dictionary + QStringLiteral(".dic"));
+    // The vrt.conf files are among the files below; the option is not.
+    fp.addData(QByteArrayView("vrt-columns="));
+    fp.addData(options.vrtColumns.trimmed().toUtf8());
+    fp.addData(QByteArrayView("\n"));
     for (const auto &f : files) {
         fp.addData(f.relative.toUtf8());
         fp.addData(QByteArray::number(int(f.kind)));

@@ -152,6 +152,9 @@ struct CorpusOptions {
     // Do not write the cache after a build: the caller writes it with the tables of
     // the layers above (Corpus::writeCache).
     bool deferWrite = false;
+    // The columns of the vertical texts ("word,lemma,pos"), before any vrt.conf
+    // of the corpus folders. Empty: those files', or "word,lemma,pos".
+    QString vrtColumns;
 };
 
 // How much of a cache file is checked before it is used (see CacheFile).
@@ -168,6 +171,7 @@ struct BuildStats {
     QString cacheMiss;           // why a cache was not used: "missing", "stale", "checksum"...
     bool checkDeferred = false;  // from a cache that had the quick check only
     QStringList warnings;        // files skipped (unreadable, too large), missing dictionary (Russian)
+    QStringList notes;           // what the build assumed (Russian), for the report only
     uint32_t filesRead = 0;      // text files and fortune collections imported
     cleaning::Counts cleaned;    // look-alike words and accented letters replaced
     QString report;              // a cold build: the import report (see importReport)

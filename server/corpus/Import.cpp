@@ -113,11 +113,17 @@ void addFile(const QFileInfo &fi, const QString &canonicalDir, const QString &re
     if (canonical.isEmpty() || seen.contains(canonical))
         return;
     SourceFile f;
+    const QString suffix = fi.suffix().toLower();
     if (name.compare(QStringLiteral("info.csv"), Qt::CaseInsensitive) == 0) {
         f.kind = FileKind::InfoCsv;
-    } else if (fi.suffix().compare(QStringLiteral("txt"), Qt::CaseInsensitive) == 0) {
-        f.kind = FileKind::PlainText;
-        f.baseName = name.left(name.size() - 4);
+    } else if (name.compare(QStringLiteral("vrt.conf"), Qt::CaseInsensitive) == 0) {
+        f.kind = FileKind::VrtDeclaration;
+    } else if (suffix == QStringLiteral("txt") || suffix == QStringLiteral("vrt")
+               || suffix == QStringLiteral("conllu")) {
+        f.kind = suffix == QStringLiteral("txt") ? FileKind::PlainText
+            : suffix == QStringLiteral("vrt")    ? FileKind::Vrt
+                                                 : FileKind::Conllu;
+        f.baseName = name.left(name.size() - suffix.size() - 1);
     } else {
         if (skippedExtension(fi.suffix()))
             return;
@@ -255,8 +261,9 @@ int kindOfFolderName(const QString &name)
 
 namespace {
 
-// Splits one CSV line into fields ("" inside quotes is a quote).
-QStringList csvFields(const QString &line)
+// Splits one CSV line into fields ("" inside quotes is a quote); *open tells
+// whether a quote was left open at the end of the line.
+QStringList csvFields(const QString &line, bool *open = nullptr)
 {
     QStringList out;
     QString cur;
@@ -284,12 +291,14 @@ QStringList csvFields(const QString &line)
         }
     }
     out << cur.trimmed();
+    if (open)
+        *open = quoted;
     return out;
 }
 
 } // namespace
 
-QHash<QString, InfoRow> parseInfoCsv(const QByteArray &bytes)
+QHash<QString, InfoRow> parseInfoCsv(const QByteArray &bytes, std::vector<BadRow> *bad)
 {
     QHash<QString, InfoRow> rows;
     const std::string text = charset::toCp1251(std::string_view(bytes.constData(), size_t(bytes.size())));
@@ -297,10 +306,22 @@ QHash<QString, InfoRow> parseInfoCsv(const QByteArray &bytes)
     const QStringList lines = all.split(QLatin1Char('\n'));
     int colName = 0, colYear = 1, colAuthor = -1, colTitle = -1, colKind = -1;
     bool first = true;
+    int lineNo = 0;
+    auto report = [&](const QString &reason) {
+        if (bad)
+            bad->push_back({lineNo, reason});
+    };
     for (const QString &raw : lines) {
+        ++lineNo;
         if (raw.trimmed().isEmpty())
             continue;
-        const QStringList f = csvFields(raw);
+        bool open = false;
+        const QStringList f = csvFields(raw, &open);
+        if (open) {
+            first = false;
+            report(QStringLiteral("кавычка не закрыта, строка пропущена"));
+            continue;
+        }
         if (first) {
             first = false;
             QStringList lower;
@@ -320,8 +341,11 @@ QHash<QString, InfoRow> parseInfoCsv(const QByteArray &bytes)
         row.name = field(colName);
         if (row.name.isEmpty())
             continue;
-        const QByteArray y = charset::toCp1251(field(colYear));
+        const QString yearText = field(colYear);
+        const QByteArray y = charset::toCp1251(yearText);
         row.hasYear = parseYear(std::string_view(y.constData(), size_t(y.size())), row.year);
+        if (!row.hasYear && !yearText.isEmpty())
+            report(QStringLiteral("год «%1» не год (нужно 1836 или 1862-1864), текст без года").arg(yearText));
         row.author = field(colAuthor);
         row.title = field(colTitle);
         row.kind = field(colKind);

@@ -22,13 +22,18 @@ struct YearRange {
 // for anything else; a range whose end precedes its start is refused.
 bool parseYear(std::string_view cp1251, YearRange &year);
 
-enum class FileKind { PlainText, Candidate, InfoCsv };
+// PlainText: "*.txt"; Candidate: a file without a known extension, a text only
+// if it is a fortune collection; Vrt ("*.vrt") and Conllu ("*.conllu"): annotated
+// texts; InfoCsv and VrtDeclaration ("vrt.conf", the columns of the vertical
+// texts in its folder and below): descriptions, never texts.
+enum class FileKind { PlainText, Candidate, InfoCsv, Vrt, Conllu, VrtDeclaration };
+inline bool holdsText(FileKind k) { return k != FileKind::InfoCsv && k != FileKind::VrtDeclaration; }
 
 struct SourceFile {
     QString path;           // absolute
     QString relative;       // "<root folder name>/<path below the root>"
     QString folder;         // absolute folder of the file
-    QString baseName;       // file name without ".txt"
+    QString baseName;       // file name without ".txt", ".vrt" or ".conllu"
     QStringList folders;    // folder names from the root (root name first) to the parent
     FileKind kind = FileKind::PlainText;
     qint64 size = 0;
@@ -65,10 +70,17 @@ struct InfoRow {
     QString title;
     QString kind;     // "verse"/"prose" (or Russian), empty: not given
 };
+// A row of an info.csv that could not be read as written.
+struct BadRow {
+    int line = 0;      // 1-based
+    QString reason;    // Russian
+};
 // Parses an info.csv (UTF-8 or 1251). The first row names the columns when it has
 // a "name" column (recognised: name, year, author, title, kind; others ignored);
 // otherwise every row is "name,year". Fields may be quoted with "" for a quote.
-QHash<QString, InfoRow> parseInfoCsv(const QByteArray &bytes);
+// Rows that cannot be read go to *bad: a quote left open (the row is dropped), a
+// year that is not a year (the row is kept without it).
+QHash<QString, InfoRow> parseInfoCsv(const QByteArray &bytes, std::vector<BadRow> *bad = nullptr);
 
 // Whether a file's bytes are text: no NUL byte, and control bytes (other than tab,
 // line ends, form feed, vertical tab and the end-of-file mark 0x1A) at most one in

@@ -36,12 +36,17 @@ QString importReport(const Corpus &corpus)
 {
     const QLocale ru(QLocale::Russian, QLocale::Russia);
     const BuildStats &stats = corpus.stats();
-    Tally all, plain, fortunes;
+    Tally all, plain, fortunes, vrt, conllu;
     std::map<QByteArray, Tally> byAuthor;   // raw 1251 names, ordered below
     for (uint32_t i = 0; i < corpus.textCount(); ++i) {
         const TextInfo &t = corpus.text(i);
         all.add(t);
-        (t.entry > 0 ? fortunes : plain).add(t);
+        const QByteArray source = t.source.toLower();
+        (t.entry > 0                       ? fortunes
+         : source.endsWith(".vrt")    ? vrt
+         : source.endsWith(".conllu") ? conllu
+                                      : plain)
+            .add(t);
         byAuthor[t.author].add(t);
     }
     std::vector<std::pair<std::string, const std::pair<const QByteArray, Tally> *>> authors;
@@ -61,11 +66,16 @@ QString importReport(const Corpus &corpus)
         roots << p;
     out << QStringLiteral("Отчёт об импорте корпуса: %1").arg(roots.join(QStringLiteral(", ")));
     out << QStringLiteral("Прочитано файлов: %1; всего %2.").arg(ru.toString(stats.filesRead), tallyText(ru, all));
+    out << stats.notes;
     out << QStringLiteral("По форматам:");
     if (plain.texts)
         out << QStringLiteral("  текстовые файлы: %1").arg(tallyText(ru, plain));
     if (fortunes.texts)
         out << QStringLiteral("  сборники изречений: %1").arg(tallyText(ru, fortunes));
+    if (vrt.texts)
+        out << QStringLiteral("  VRT: %1").arg(tallyText(ru, vrt));
+    if (conllu.texts)
+        out << QStringLiteral("  CoNLL-U: %1").arg(tallyText(ru, conllu));
     out << QStringLiteral("По авторам:");
     for (const auto &a : authors) {
         const QString name = a.second->first.isEmpty()

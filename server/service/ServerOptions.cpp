@@ -1,5 +1,7 @@
 #include "ServerOptions.h"
 
+#include "corpus/AnnotatedText.h"
+
 #include <QCommandLineParser>
 #include <QHostAddress>
 
@@ -48,10 +50,12 @@ ServerOptionsResult parseServerOptions(const QStringList &args)
     const QCommandLineOption idleExit(QStringLiteral("idle-exit"), QString(), QStringLiteral("s"));
     const QCommandLineOption updateDir(QStringLiteral("update-dir"), QString(), QStringLiteral("dir"));
     const QCommandLineOption maxConnections(QStringLiteral("max-connections"), QString(), QStringLiteral("n"));
+    const QCommandLineOption vrtColumns(QStringLiteral("vrt-columns"), QString(), QStringLiteral("list"));
     const QCommandLineOption noLocal(QStringLiteral("no-local"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     QCommandLineParser parser;
-    parser.addOptions({corpus, port, listen, dict, cache, service, idleExit, updateDir, maxConnections, noLocal, help});
+    parser.addOptions({corpus, port, listen, dict, cache, service, idleExit, updateDir, maxConnections, vrtColumns, noLocal,
+                       help});
     // "--" would end the options; the server takes no arguments after them either.
     if (args.contains(QStringLiteral("--")))
         return fail(QStringLiteral("Неизвестный параметр: --"));
@@ -121,6 +125,12 @@ ServerOptionsResult parseServerOptions(const QStringList &args)
             return fail(QStringLiteral("Пустой путь в параметре --update-dir."));
         o.updateDir = parser.value(updateDir);
     }
+    if (parser.isSet(vrtColumns)) {
+        QString why;
+        if (!corvus::annotated::vrtLayoutOfColumns(parser.value(vrtColumns), &why))
+            return fail(QStringLiteral("Неверный параметр --vrt-columns: %1.").arg(why));
+        o.vrtColumns = parser.value(vrtColumns);
+    }
     if (!o.localLink && o.port < 0 && !o.help)
         return fail(QStringLiteral("С параметром --no-local нужен --port: иначе серверу некого обслуживать."));
     if (!parser.isSet(idleExit))
@@ -159,5 +169,9 @@ QString serverUsage()
         "                     подключённым по TCP, предлагается обновление.\n"
         "  --max-connections N  обслуживать по TCP не больше N соединений сразу (по\n"
         "                     умолчанию 256); следующим сервер отвечает отказом.\n"
+        "  --vrt-columns СПИСОК  столбцы файлов .vrt корпуса через запятую, например\n"
+        "                     word,lemma,pos (word — словоформа, lemma — лемма, pos —\n"
+        "                     часть речи, feats — грамматические признаки). Важнее\n"
+        "                     файла vrt.conf в папке корпуса; без обоих — word,lemma,pos.\n"
         "  --help             эта справка.\n");
 }

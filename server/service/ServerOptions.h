@@ -3,7 +3,7 @@
 //
 //   Corvus.exe [--corpus DIR]... [--port N] [--listen ADDR] [--dict FILE]
 //              [--cache DIR] [--no-local] [--service NAME] [--idle-exit SECONDS]
-//              [--update-dir DIR] [--max-connections N] [--help]
+//              [--update-dir DIR] [--max-connections N] [--vrt-columns LIST] [--help]
 //
 // Without arguments it serves the default corpus over the local link only, which is
 // how the client starts it on demand.
@@ -25,6 +25,7 @@ struct ServerOptions {
     int idleExitSeconds = -1;
     QString updateDir;             // empty: no client update offered
     int maxConnections = 256;      // TCP connections served at once
+    QString vrtColumns;            // columns of the corpus's vertical texts; empty: their vrt.conf
     bool help = false;
 };
 

@@ -139,6 +139,7 @@ LoadedService loadService(const ServerOptions &options)
     corvus::CorpusOptions co;
     co.paths = options.corpusPaths;
     co.cacheDir = options.cacheDir;
+    co.vrtColumns = options.vrtColumns;
     // The full check of a cache runs after the start (see LoadedService::check),
     // and the cache is written once, with the tables below.
     co.deferCheck = true;

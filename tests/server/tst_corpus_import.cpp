@@ -41,8 +41,11 @@ private slots:
                           "\"Он сказал \"\"нет\"\"\",1900\nБез года,когда-то\n\n";
         for (int enc = 0; enc < 2; ++enc) {
             const QByteArray bytes = enc ? corpusfixture::cpb(csv) : QByteArray(csv);
-            const auto rows = parseInfoCsv(bytes);
+            std::vector<BadRow> bad;
+            const auto rows = parseInfoCsv(bytes, &bad);
             QCOMPARE(rows.size(), 4);
+            QCOMPARE(bad.size(), size_t(1));   // the year "когда-то", on line 5
+            QCOMPARE(bad[0].line, 5);
             const InfoRow moroz = rows.value(QStringLiteral("Мороз, красный нос"));
             QVERIFY(moroz.hasYear);
             QCOMPARE(moroz.year.from, int16_t(1862));

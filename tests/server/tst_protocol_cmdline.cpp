@@ -30,7 +30,8 @@ private slots:
             {QStringLiteral("--corpus"), QStringLiteral("a"), QStringLiteral("--corpus=b"),
              QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--listen"), QStringLiteral("::1"),
              QStringLiteral("--dict"), QStringLiteral("th.dat"), QStringLiteral("--cache"), QStringLiteral("c"),
-             QStringLiteral("--service=VELTe"), QStringLiteral("--no-local"), QStringLiteral("--max-connections=9")});
+             QStringLiteral("--service=VELTe"), QStringLiteral("--no-local"), QStringLiteral("--max-connections=9"),
+             QStringLiteral("--vrt-columns=word,pos,lemma")});
         QVERIFY2(r.ok, qPrintable(r.error));
         QCOMPARE(r.options.corpusPaths, QStringList({QStringLiteral("a"), QStringLiteral("b")}));
         QCOMPARE(r.options.port, 0);
@@ -41,6 +42,7 @@ private slots:
         QCOMPARE(r.options.service, QStringLiteral("VELTe"));
         QVERIFY(!r.options.localLink);
         QCOMPARE(r.options.maxConnections, 9);
+        QCOMPARE(r.options.vrtColumns, QStringLiteral("word,pos,lemma"));
         // Serving TCP, the server never ends for idleness unless told.
         QCOMPARE(r.options.idleExitSeconds, -1);
     }
@@ -57,6 +59,7 @@ private slots:
         QTest::newRow("idle") << QStringList{QStringLiteral("--idle-exit"), QStringLiteral("soon")};
         QTest::newRow("positional") << QStringList{QStringLiteral("corpus")};
         QTest::newRow("connections") << QStringList{QStringLiteral("--max-connections"), QStringLiteral("0")};
+        QTest::newRow("vrt columns") << QStringList{QStringLiteral("--vrt-columns"), QStringLiteral("lemma,pos")};
     }
     void badArguments_refusedWithReason()
     {
@@ -77,7 +80,7 @@ private slots:
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, 0);
         for (const char *opt : {"--corpus", "--port", "--listen", "--dict", "--cache", "--no-local",
-                                "--service", "--idle-exit", "--max-connections", "--help"})
+                                "--service", "--idle-exit", "--max-connections", "--vrt-columns", "--help"})
             QVERIFY2(run.stdoutText.contains(QLatin1String(opt)), opt);
     }
 

@@ -1,0 +1,198 @@
+#include "corpus/AnnotatedImport.h"
+
+#include "corpus/BuilderPrivate.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace corvus::builder {
+namespace {
+
+using namespace std::string_view_literals;
+
+QString linesWord(int n)
+{
+    const int last = n % 10, lastTwo = n % 100;
+    if (last == 1 && lastTwo != 11)
+        return QStringLiteral("строка");
+    if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+        return QStringLiteral("строки");
+    return QStringLiteral("строк");
+}
+
+QByteArray bytesOf(std::string_view s) { return QByteArray(s.data(), qsizetype(s.size())); }
+
+// A year from a date that starts with one ("1836-03-01", "1836"): false otherwise.
+bool yearOfDate(std::string_view date, import::YearRange &year)
+{
+    if (date.size() < 4 || (date.size() > 4 && charset::isDigit(uint8_t(date[4]))))
+        return false;
+    return import::parseYear(date.substr(0, 4), year);
+}
+
+} // namespace
+
+void reportLines(const QString &file, const std::vector<LineProblem> &lines, QStringList &warnings)
+{
+    const size_t named = std::min(lines.size(), size_t(kReportedLinesPerFile));
+    for (size_t i = 0; i < named; ++i)
+        warnings << QStringLiteral("%1, строка %2: %3").arg(file).arg(lines[i].line).arg(lines[i].reason);
+    if (lines.size() > named) {
+        const int rest = int(lines.size() - named);
+        warnings << QStringLiteral("%1: и ещё %2 %3").arg(file).arg(rest).arg(linesWord(rest));
+    }
+}
+
+bool VrtDeclarations::init(const QString &commandLine, const std::vector<import::SourceFile> &files,
+                           QStringList &warnings, QString *error)
+{
+    if (!commandLine.trimmed().isEmpty()) {
+        QString why;
+        m_commandLine = annotated::vrtLayoutOfColumns(commandLine.trimmed(), &why);
+        if (!m_commandLine) {
+            if (error)
+                *error = QStringLiteral("Неверное описание столбцов VRT (--vrt-columns): %1").arg(why);
+            return false;
+        }
+    }
+    std::string bytes;
+    for (const auto &f : files) {
+        if (f.kind != import::FileKind::VrtDeclaration)
+            continue;
+        Declaration decl;
+        decl.path = f.path;
+        QFile file(f.path);
+        QString why;
+        if (!file.open(QIODevice::ReadOnly) || readWhole(file, bytes, qint64(1) << 20) != ReadResult::Ok)
+            why = QStringLiteral("файл не читается");
+        else
+            decl.layout = annotated::parseVrtDeclaration(QByteArray::fromStdString(bytes), &why);
+        if (!decl.layout)
+            warnings << QStringLiteral("Описание столбцов VRT не прочитано: %1: %2").arg(f.path, why);
+        m_byFolder.insert(f.folder, std::move(decl));
+    }
+    return true;
+}
+
+const VrtDeclarations::Declaration *VrtDeclarations::nearest(const import::SourceFile &f) const
+{
+    // The file's folder, then its parents up to the root (folders[0] is the root).
+    QString folder = f.folder;
+    for (qsizetype up = 0; up < std::max<qsizetype>(f.folders.size(), 1); ++up) {
+        const auto it = m_byFolder.constFind(folder);
+        if (it != m_byFolder.constEnd())
+            return &*it;
+        folder = QFileInfo(folder).path();
+    }
+    return nullptr;
+}
+
+std::optional<annotated::VrtLayout> VrtDeclarations::layoutFor(const import::SourceFile &f, QStringList &warnings,
+                                                               QStringList &notes)
+{
+    const Declaration *decl = nearest(f);
+    if (m_commandLine) {
+        annotated::VrtLayout layout = *m_commandLine;
+        if (decl && decl->layout)
+            layout.attributeNames = decl->layout->attributeNames;
+        return layout;
+    }
+    if (decl) {
+        if (!decl->layout)
+            warnings << QStringLiteral("Файл VRT пропущен: его описание столбцов (%1) не прочитано: %2")
+                            .arg(decl->path, f.path);
+        return decl->layout;
+    }
+    if (!m_defaultNoted) {
+        m_defaultNoted = true;
+        notes << QStringLiteral("Столбцы файлов VRT не описаны (нет vrt.conf и параметра --vrt-columns): "
+                                "приняты word,lemma,pos.");
+    }
+    return annotated::vrtLayoutOfColumns(QStringLiteral("word,lemma,pos"), nullptr);
+}
+
+const std::vector<std::pair<std::string, QString>> &VrtDeclarations::captionsFor(const import::SourceFile &f) const
+{
+    static const std::vector<std::pair<std::string, QString>> none;
+    const Declaration *decl = nearest(f);
+    return decl && decl->layout ? decl->layout->attributeNames : none;
+}
+
+void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, const annotated::Parsed &parsed,
+                      const std::vector<std::pair<std::string, QString>> &captions, TextKind kind,
+                      const QByteArray &folderAuthor, QStringList &warnings)
+{
+    std::vector<LineProblem> problems;
+    problems.reserve(parsed.skipped.size());
+    for (const annotated::Skipped &s : parsed.skipped)
+        problems.push_back({s.line, s.reason});
+
+    const QByteArray source = toBytes(f.relative);
+    const QByteArray base = toBytes(f.baseName);
+    // Documents without a token (only metadata, or only skipped lines) make no text.
+    const auto hasTokens = [](const annotated::Document &doc) { return !doc.tokens.empty(); };
+    const bool several = std::count_if(parsed.documents.begin(), parsed.documents.end(), hasTokens) > 1;
+    uint32_t n = 0;
+    for (const annotated::Document &doc : parsed.documents) {
+        if (!hasTokens(doc))
+            continue;
+        ++n;
+        TextInfo t;
+        t.kind = kind;
+        t.source = source;
+        t.author = folderAuthor;
+        std::string_view id, date;
+        bool hasYear = false;
+        for (const auto &[key, value] : doc.attributes) {
+            if (key == "author"sv) {
+                t.author = bytesOf(value);
+            } else if (key == "title"sv) {
+                t.title = bytesOf(value);
+            } else if (key == "year"sv) {
+                import::YearRange y;
+                if (import::parseYear(value, y)) {
+                    hasYear = true;
+                    t.yearFrom = y.from;
+                    t.yearTo = y.to;
+                } else if (!value.empty()) {
+                    problems.push_back({doc.firstLine, QStringLiteral("год «%1» не год, текст без года")
+                                                           .arg(charset::toQString(value))});
+                }
+            } else if (key == "kind"sv) {
+                const int k = import::kindOfFolderName(charset::toQString(value));
+                if (k >= 0)
+                    t.kind = k == 1 ? TextKind::Verse : TextKind::Prose;
+            } else if (key == "id"sv) {
+                id = value;
+            } else {
+                if (key == "date"sv)
+                    date = value;
+                QByteArray caption;
+                for (const auto &[name, text] : captions)
+                    if (name == key)
+                        caption = toBytes(text);
+                const uint32_t k = builder.attributeIndex(bytesOf(key), caption);
+                if (t.attributes.size() <= k)
+                    t.attributes.resize(k + 1);
+                t.attributes[k] = bytesOf(value);
+            }
+        }
+        import::YearRange y;
+        if (!hasYear && yearOfDate(date, y)) {
+            t.yearFrom = y.from;
+            t.yearTo = y.to;
+        }
+        if (t.title.isEmpty()) {
+            t.title = base;
+            if (several)
+                t.title += ", " + (id.empty() ? toBytes(QStringLiteral("№ ")) + QByteArray::number(n) : bytesOf(id));
+        }
+        builder.addDocument(doc, std::move(t));
+    }
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const LineProblem &a, const LineProblem &b) { return a.line < b.line; });
+    reportLines(f.path, problems, warnings);
+}
+
+} // namespace corvus::builder

@@ -1,0 +1,132 @@
+// Corpora of annotated files (vertical text with its column declaration, CoNLL-U)
+// loaded as a whole: texts and their metadata, further attributes, what the
+// import report says was skipped or assumed, and the cache's dependence on the
+// declaration.
+#include "corpus/Corpus.h"
+#include "support/CorpusFixture.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvus;
+using corpusfixture::cp;
+using corpusfixture::cpb;
+
+class TestCorpusImportAnnotated : public QObject {
+    Q_OBJECT
+private slots:
+    void vrtConlluAndInfoCsv_textsAttributesAndSkippedLines()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/k");
+        corpusfixture::writeUtf8(root, QStringLiteral("vrt.conf"), "columns=word,lemma,pos\nattribute.genre=Жанр\n");
+        corpusfixture::write1251(root, QStringLiteral("lit/a.vrt"),
+                                 "<text author=\"Пушкин\" title=\"Зимнее утро\" year=\"1829\" genre=\"лирика\" "
+                                 "kind=\"verse\">\n<s>\nМороз\tмороз\tS\nи\tи\tCONJ\nсолнце\nдень\tдень\tS\n"
+                                 "</s>\n</text>\n<text date=\"1830-05-01\" genre=\"повесть\" year=\"давно\">\n"
+                                 "Метель\tметель\tS\n</text>\n");
+        corpusfixture::writeUtf8(root, QStringLiteral("ud/b.conllu"),
+                                 "# newdoc id = d1\n# newdoc genre = news\n# meta::author = Толстой\n"
+                                 "# meta::title = Война и мир\n# sent_id = 1\n"
+                                 "1-2\tВошёл-то\t_\t_\t_\t_\t_\t_\t_\t_\n"
+                                 "1\tВошёл\tвойти\tVERB\t_\tAspect=Perf\t0\troot\t_\t_\n"
+                                 "2\tто\tто\tPART\t_\t_\t1\tdiscourse\t_\t_\n"
+                                 "3\tушёл\n"
+                                 "4\t.\t.\tPUNCT\t_\t_\t1\tpunct\t_\t_\n");
+        corpusfixture::writeUtf8(root, QStringLiteral("info.csv"), "name,year\nx,\"1900\ny,когда-то\n");
+        QString error;
+        const auto c = corpusfixture::build({root}, tmp.path() + QStringLiteral("/c"), &error);
+        QVERIFY2(c, qPrintable(error));
+
+        const struct {
+            const char *title, *author;
+            int year;
+            TextKind kind;
+            const char *source, *genre;
+            uint32_t words;
+        } texts[] = {
+            {"Зимнее утро", "Пушкин", 1829, TextKind::Verse, "k/lit/a.vrt", "лирика", 3},
+            {"a, № 2", "lit", 1830, TextKind::Prose, "k/lit/a.vrt", "повесть", 1},
+            {"Война и мир", "Толстой", 0, TextKind::Prose, "k/ud/b.conllu", "news", 1},
+        };
+        QCOMPARE(c->textCount(), 3u);
+        for (uint32_t i = 0; i < 3; ++i) {
+            const TextInfo &t = c->text(i);
+            QCOMPARE(corpusfixture::u8(t.title.toStdString()), QByteArray(texts[i].title));
+            QCOMPARE(t.author, cpb(texts[i].author));
+            QCOMPARE(int(t.yearFrom), texts[i].year);
+            QCOMPARE(t.kind, texts[i].kind);
+            QCOMPARE(t.source, cpb(texts[i].source));
+            QCOMPARE(t.attributes.at(0), cpb(texts[i].genre));
+            QCOMPARE(t.wordCount, texts[i].words);
+        }
+        QCOMPARE(c->text(1).attributes.at(1), QByteArray("1830-05-01"));   // "date" is an attribute too
+
+        // Lines and rows not read, each with its file and line, in the report; the
+        // texts per format.
+        const QString report = c->stats().report;
+        const QStringList lines = report.split(QLatin1Char('\n'));
+        const QString lit = root + QStringLiteral("/lit/a.vrt"), ud = root + QStringLiteral("/ud/b.conllu"),
+                      info = root + QStringLiteral("/info.csv");
+        for (const QString &line : {
+                 info + QStringLiteral(", строка 2: кавычка не закрыта, строка пропущена"),
+                 info + QStringLiteral(", строка 3: год «когда-то» не год (нужно 1836 или 1862-1864), текст без года"),
+                 lit + QStringLiteral(", строка 5: столбцов 1, а нужно не меньше 3"),
+                 lit + QStringLiteral(", строка 9: год «давно» не год, текст без года"),
+                 ud + QStringLiteral(", строка 9: столбцов 2, а нужно 10"),
+                 QStringLiteral("VRT: текстов 2, токенов 4, из них словоупотреблений 4"),
+                 QStringLiteral("CoNLL-U: текстов 1, токенов 2, из них словоупотреблений 1"),
+             })
+            QVERIFY2(lines.contains(QStringLiteral("  ") + line), qPrintable(line + QStringLiteral("\n---\n") + report));
+        QVERIFY(!report.contains(QStringLiteral("приняты")));
+    }
+
+    // The columns: the command line's, else the nearest vrt.conf's, else assumed
+    // and said so; changing the declaration rebuilds the index.
+    void vrtColumns_optionOverDeclarationOverDefault()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/k"), cache = tmp.path() + QStringLiteral("/c");
+        corpusfixture::writeUtf8(root, QStringLiteral("a/t.vrt"), "Мороз\tS\tмороз\n");
+        CorpusOptions o;
+        o.paths = QStringList{root};
+        o.cacheDir = cache;
+        QString error;
+        const struct {
+            const char *conf;      // written to vrt.conf unless nullptr
+            const char *option;
+            bool fromCache;
+            bool noted;            // the report says the columns were assumed
+        } steps[] = {
+            {nullptr, "", false, true},
+            {nullptr, "", true, false},
+            {"columns=word,pos,lemma\n", "", false, false},
+            {nullptr, "word,lemma", false, false},
+            {nullptr, "word,lemma", true, false},
+        };
+        for (const auto &s : steps) {
+            if (s.conf)
+                corpusfixture::writeUtf8(root, QStringLiteral("vrt.conf"), s.conf);
+            o.vrtColumns = QString::fromUtf8(s.option);
+            const auto c = Corpus::load(o, &error);
+            QVERIFY2(c, qPrintable(error));
+            QVERIFY2(c->stats().fromCache == s.fromCache, qPrintable(c->stats().cacheMiss));
+            QCOMPARE(c->stats().report.contains(QStringLiteral("приняты word,lemma,pos")), s.noted);
+        }
+
+        // An unreadable declaration: its files are left out and named.
+        corpusfixture::writeUtf8(root, QStringLiteral("a/vrt.conf"), "columns=lemma\n");
+        corpusfixture::writeUtf8(root, QStringLiteral("b.txt"), "Текст\n");
+        o.vrtColumns.clear();
+        const auto c = Corpus::load(o, &error);
+        QVERIFY2(c, qPrintable(error));
+        QCOMPARE(c->textCount(), 1u);
+        QVERIFY(c->stats().warnings.join(QLatin1Char('\n')).contains(root + QStringLiteral("/a/t.vrt")));
+        o.vrtColumns = QStringLiteral("lemma,pos");
+        QVERIFY(!Corpus::load(o, &error));
+        QVERIFY(error.contains(QStringLiteral("--vrt-columns")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCorpusImportAnnotated)
+#include "tst_corpus_import_annotated.moc"

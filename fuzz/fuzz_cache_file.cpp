@@ -59,6 +59,13 @@ void makeCache()
           "Люблю грозу в начале мая,\nКогда весенний, первый гром,\nКак бы резвяся и играя,\n"
           "Грохочет в небе голубом.\n");
     write(root + QStringLiteral("/fortunes/ru"), "Век живи — век учись.\n%\nЯблоко от яблони...\n\t-- Народ\n%\n");
+    // An annotated file makes the index keep word types, parts of speech, features
+    // and a further text attribute.
+    write(root + QStringLiteral("/Гоголь/Сталь.conllu"),
+          "# newdoc id = d1\n# newdoc genre = повесть\n"
+          "1\tСтали\tсталь\tNOUN\t_\tCase=Nom\t_\t_\t_\t_\n"
+          "2\tстали\tстать\tVERB\t_\tTense=Past\t_\t_\t_\tSpaceAfter=No\n"
+          "3\t.\t.\tPUNCT\t_\t_\t_\t_\t_\t_\n\n");
     corvus::CorpusOptions o;
     o.paths = {root};
     o.cacheDir = dir->path() + QStringLiteral("/cache");

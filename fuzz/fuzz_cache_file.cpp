@@ -59,6 +59,13 @@ void makeCache()
           "Люблю грозу в начале мая,\nКогда весенний, первый гром,\nКак бы резвяся и играя,\n"
           "Грохочет в небе голубом.\n");
     write(root + QStringLiteral("/fortunes/ru"), "Век живи — век учись.\n%\nЯблоко от яблони...\n\t-- Народ\n%\n");
+    // An annotated file makes the index keep word types, parts of speech, features
+    // and a further text attribute.
+    write(root + QStringLiteral("/Гоголь/Сталь.conllu"),
+          "# newdoc id = d1\n# newdoc genre = повесть\n"
+          "1\tСтали\tсталь\tNOUN\t_\tCase=Nom\t_\t_\t_\t_\n"
+          "2\tстали\tстать\tVERB\t_\tTense=Past\t_\t_\t_\tSpaceAfter=No\n"
+          "3\t.\t.\tPUNCT\t_\t_\t_\t_\t_\t_\n\n");
     corvus::CorpusOptions o;
     o.paths = {root};
     o.cacheDir = dir->path() + QStringLiteral("/cache");
@@ -101,9 +108,21 @@ void use(const corvus::Corpus &c)
         c.appendDisplay(t, shown);
         const corvus::TextInfo &ti = c.text(c.textOf(t));
         check(t >= ti.firstToken && t - ti.firstToken < ti.tokenCount);
-        if (!c.isPunct(t))
+        if (!c.isPunct(t)) {
             (void)c.lemmaOf(t);
+            const uint32_t type = c.typeOf(t);
+            check(type < c.typeCount() && c.formOfType(type) == c.formOf(t));
+            shown += QByteArray(c.posOfType(type).data(), qsizetype(c.posOfType(type).size()));
+            shown += QByteArray(c.featsOfType(type).data(), qsizetype(c.featsOfType(type).size()));
+            (void)c.lemmas().text(c.lemmaOfType(type));
+        }
     }
+    for (uint32_t type = 0; type < c.typeCount(); ++type)
+        for (const uint32_t t : c.typePostings(type))
+            check(t < c.tokenCount());
+    for (uint32_t text = 0; text < c.textCount(); ++text)
+        for (uint32_t k = 0; k < c.attributeCount(); ++k)
+            shown += c.textAttribute(text, k) + c.attributeCaption(k);
     for (const corvus::Lexicon *lx : {&c.forms(), &c.lemmas()}) {
         for (uint32_t v = 0; v < lx->size(); ++v) {
             shown += QByteArray(lx->text(v).data(), qsizetype(lx->text(v).size()));

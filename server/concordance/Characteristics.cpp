@@ -86,34 +86,41 @@ struct CharacteristicBuilder {
         c.m_members = std::move(members);
     }
 
-    // The lexicon's own arrays; each form is its own value and its own member.
-    static std::unique_ptr<Characteristic> forms(const Corpus &corpus, const char *name, Span<uint32_t> identity)
+    // The lexicon's own arrays; each form is its own value and, in a plain corpus,
+    // its own member (an annotated corpus's forms have the types of the form).
+    static std::unique_ptr<Characteristic> forms(const Corpus &corpus, const QByteArray &name, Span<uint32_t> identity)
     {
         auto c = std::make_unique<FormCharacteristic>();
         c->m_corpus = &corpus;
-        c->m_name = ru(name);
+        c->m_name = name;
         const Lexicon &lex = corpus.forms();
         const uint32_t n = lex.size();
-        c->m_byForm = identity.sub(0, n);
         c->m_count = lex.counts();
         c->m_revOrder = lex.reverseOrder();
         c->m_freqOrder = lex.frequencyOrder();
         c->m_revRank = lex.reverseRanks();
         c->m_freqRank = lex.frequencyRanks();
-        c->m_memberOffsets = identity.sub(0, size_t(n) + 1);
-        c->m_members = identity.sub(0, n);
+        if (corpus.annotated()) {
+            c->m_byType = corpus.typeForms();
+            members(*c, n, std::vector<uint32_t>(corpus.typeForms().begin(), corpus.typeForms().end()));
+        } else {
+            c->m_byType = identity.sub(0, n);
+            c->m_memberOffsets = identity.sub(0, size_t(n) + 1);
+            c->m_members = identity.sub(0, n);
+        }
         return c;
     }
 
     // A characteristic from one value per unit. `weights` are the word tokens of
-    // each unit (the lexicon count of a form, the word count of a text).
-    static std::unique_ptr<Characteristic> pooled(const Corpus &corpus, const char *name, bool perText,
-                                                  bool numeric, const std::vector<UnitValue> &units,
+    // each unit (those of a word type, the word count of a text).
+    static std::unique_ptr<Characteristic> pooled(const Corpus &corpus, const CharSpec &spec,
+                                                  const std::vector<UnitValue> &units,
                                                   const std::vector<uint32_t> &weights)
     {
         auto c = std::make_unique<PooledCharacteristic>();
         c->m_corpus = &corpus;
-        c->m_name = ru(name);
+        c->m_name = spec.name;
+        const bool perText = spec.perText, numeric = spec.numeric;
         c->m_perText = perText;
         c->m_textSorted = !numeric;
 
@@ -177,7 +184,7 @@ struct CharacteristicBuilder {
         orders(*c, numeric, foldedById, count);
         members(*c, n, unitValue);
         c->m_count = std::move(count);
-        (perText ? c->m_byText : c->m_byForm) = std::move(unitValue);
+        (perText ? c->m_byText : c->m_byType) = std::move(unitValue);
         return c;
     }
 };
@@ -214,11 +221,6 @@ uint32_t Characteristic::find(std::string_view cp1251) const
 
 namespace {
 
-// The names as the client shows them, in the order of CharNo.
-const char *const kNames[kCharCount] = {"Словоформа",   "Лемма",        "Автор",
-                                        "Название текста", "Вид текста", "Год создания",
-                                        "Десятилетие",  "Окончание словоформы", "Длина словоформы"};
-
 // Ids of the engine's tables in the cache file: 16 per characteristic.
 enum : uint32_t {
     kCharTables = 1100,
@@ -232,14 +234,36 @@ uint32_t tableId(int charNo, uint32_t which)
 
 } // namespace
 
-bool perTextChar(int charNo)
+std::vector<CharSpec> characteristicSpecs(const Corpus &corpus)
 {
-    return charNo >= kCharAuthor && charNo <= kCharDecade;
-}
-
-bool numericChar(int charNo)
-{
-    return charNo == kCharYear || charNo == kCharDecade || charNo == kCharLength;
+    using K = CharSpec::Kind;
+    std::vector<CharSpec> specs = {
+        {K::Form, 0, ru("Словоформа"), false, false},
+        {K::Lemma, 0, ru("Лемма"), false, false},
+        {K::Author, 0, ru("Автор"), true, false},
+        {K::Title, 0, ru("Название текста"), true, false},
+        {K::TextKind, 0, ru("Вид текста"), true, false},
+        {K::Year, 0, ru("Год создания"), true, true},
+        {K::Decade, 0, ru("Десятилетие"), true, true},
+        {K::Ending, 0, ru("Окончание словоформы"), false, false},
+        {K::Length, 0, ru("Длина словоформы"), false, true},
+    };
+    // What an annotated corpus's files give: parts of speech and features when
+    // some word has them, and the texts' further attributes.
+    bool pos = false, feats = false;
+    for (uint32_t t = 0; corpus.annotated() && t < corpus.typeCount() && !(pos && feats); ++t) {
+        pos = pos || !corpus.posOfType(t).empty();
+        feats = feats || !corpus.featsOfType(t).empty();
+    }
+    if (pos)
+        specs.push_back({K::Pos, 0, ru("Часть речи"), false, false});
+    if (feats)
+        specs.push_back({K::Feats, 0, ru("Грамматические признаки"), false, false});
+    // A client codes a characteristic's number in one byte above 199: 56 at most.
+    constexpr size_t kMaxCharacteristics = 56;
+    for (uint32_t k = 0; k < corpus.attributeCount() && specs.size() < kMaxCharacteristics; ++k)
+        specs.push_back({K::Attribute, k, corpus.attributeCaption(k), true, false});
+    return specs;
 }
 
 // Reads and checks the tables of one characteristic.
@@ -254,7 +278,7 @@ struct EngineTables {
             || !get(kFreqOrder, freqOrder) || !get(kFreqRank, freqRank))
             return false;
         const size_t n = count.size();
-        const size_t unitCount = c.m_perText ? corpus.textCount() : corpus.forms().size();
+        const size_t unitCount = c.m_perText ? corpus.textCount() : corpus.typeCount();
         if (units.size() != unitCount || memberOffsets.size() != n + 1 || revOrder.size() != n
             || revRank.size() != n || freqOrder.size() != n || freqRank.size() != n)
             return false;
@@ -272,7 +296,7 @@ struct EngineTables {
             if (total > corpus.wordCount())
                 return false;
         }
-        (c.m_perText ? c.m_byText : c.m_byForm) = units;
+        (c.m_perText ? c.m_byText : c.m_byType) = units;
         c.m_memberOffsets = memberOffsets;
         c.m_members = members;
         c.m_count = count;
@@ -298,13 +322,14 @@ struct EngineTables {
         return true;
     }
 
-    static std::unique_ptr<PooledCharacteristic> pooled(int charNo, const Corpus &corpus, const TableReader &tables)
+    static std::unique_ptr<PooledCharacteristic> pooled(int charNo, const CharSpec &spec, const Corpus &corpus,
+                                                        const TableReader &tables)
     {
         auto c = std::make_unique<PooledCharacteristic>();
         c->m_corpus = &corpus;
-        c->m_name = ru(kNames[charNo]);
-        c->m_perText = perTextChar(charNo);
-        c->m_textSorted = !numericChar(charNo);
+        c->m_name = spec.name;
+        c->m_perText = spec.perText;
+        c->m_textSorted = !spec.numeric;
         if (!adopt(*c, charNo, corpus, tables) || !adoptPool(*c, charNo, tables))
             return nullptr;
         return c;
@@ -312,7 +337,7 @@ struct EngineTables {
 
     static void save(const Characteristic &c, int charNo, TableWriter &out)
     {
-        out.add(tableId(charNo, kUnits), c.m_perText ? c.m_byText.span() : c.m_byForm.span());
+        out.add(tableId(charNo, kUnits), c.m_perText ? c.m_byText.span() : c.m_byType.span());
         out.add(tableId(charNo, kMemberOffsets), c.m_memberOffsets.span());
         out.add(tableId(charNo, kMembers), c.m_members.span());
         out.add(tableId(charNo, kCount), c.m_count.span());
@@ -330,10 +355,11 @@ struct EngineTables {
 std::vector<std::unique_ptr<Characteristic>> adoptCharacteristics(const Corpus &corpus, Span<uint32_t> identity,
                                                                   const TableReader &tables)
 {
+    const std::vector<CharSpec> specs = characteristicSpecs(corpus);
     std::vector<std::unique_ptr<Characteristic>> out;
-    out.push_back(CharacteristicBuilder::forms(corpus, kNames[kCharForm], identity));
-    for (int k = 1; k < kCharCount; ++k) {
-        auto c = EngineTables::pooled(k, corpus, tables);
+    out.push_back(CharacteristicBuilder::forms(corpus, specs[kCharForm].name, identity));
+    for (int k = 1; k < int(specs.size()); ++k) {
+        auto c = EngineTables::pooled(k, specs[size_t(k)], corpus, tables);
         if (!c)
             return {};
         out.push_back(std::move(c));
@@ -374,126 +400,147 @@ bool globMatch(std::string_view text, std::string_view pattern)
 std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &corpus, Span<uint32_t> identity)
 {
     using UV = CharacteristicBuilder::UnitValue;
+    using K = CharSpec::Kind;
+    const std::vector<CharSpec> specs = characteristicSpecs(corpus);
     std::vector<std::unique_ptr<Characteristic>> out;
-    out.reserve(kCharCount);
+    out.reserve(specs.size());
 
     const Lexicon &forms = corpus.forms();
     const Lexicon &lemmas = corpus.lemmas();
-    const uint32_t formCount = forms.size();
-    std::vector<uint32_t> formWeights(formCount);
-    for (uint32_t f = 0; f < formCount; ++f)
-        formWeights[f] = forms.count(f);
+    const uint32_t typeCount = corpus.typeCount();
+    std::vector<uint32_t> typeWeights(typeCount);
+    for (uint32_t t = 0; t < typeCount; ++t)
+        typeWeights[t] = corpus.typeTokenCount(t);
     const uint32_t textCount = corpus.textCount();
     std::vector<uint32_t> textWeights(textCount);
     for (uint32_t t = 0; t < textCount; ++t)
         textWeights[t] = corpus.text(t).wordCount;
 
-    auto perForm = [&](auto &&valueOfForm) {
-        std::vector<UV> units(formCount);
-        for (uint32_t f = 0; f < formCount; ++f)
-            units[f] = valueOfForm(f);
+    auto perType = [&](auto &&valueOfType) {
+        std::vector<UV> units(typeCount);
+        for (uint32_t t = 0; t < typeCount; ++t)
+            units[t] = valueOfType(t);
         return units;
     };
     auto perText = [&](auto &&valueOfText) {
         std::vector<UV> units(textCount);
         for (uint32_t t = 0; t < textCount; ++t)
-            units[t] = valueOfText(corpus.text(t));
+            units[t] = valueOfText(t, corpus.text(t));
         return units;
     };
     auto str = [](std::string_view s) { return std::string(s.data(), s.size()); };
     auto bytes = [](const QByteArray &b) { return std::string(viewOf(b)); };
-
-    out.push_back(CharacteristicBuilder::forms(corpus, kNames[kCharForm], identity));
-
-    out.push_back(CharacteristicBuilder::pooled(
-        corpus, kNames[kCharLemma], false, false, perForm([&](uint32_t f) {
-            UV v;
-            if (forms.flags(f) & kLemmaKnown)
-                v.text = str(lemmas.text(corpus.lemmaOfForm(f)));
-            return v;
-        }),
-        formWeights));
-
-    out.push_back(CharacteristicBuilder::pooled(
-        corpus, kNames[kCharAuthor], true, false, perText([&](const TextInfo &t) { return UV{bytes(t.author), 0, false}; }),
-        textWeights));
-
-    out.push_back(CharacteristicBuilder::pooled(
-        corpus, kNames[kCharTitle], true, false,
-        perText([&](const TextInfo &t) { return UV{bytes(t.title), 0, false}; }), textWeights));
-
     const std::string verse = bytes(ru("стихи"));
     const std::string prose = bytes(ru("проза"));
     const std::string sayings = bytes(ru("изречения"));
-    out.push_back(CharacteristicBuilder::pooled(
-        corpus, kNames[kCharKind], true, false, perText([&](const TextInfo &t) {
-            if (t.kind == TextKind::Verse)
-                return UV{verse, 0, false};
-            return UV{t.entry > 0 ? sayings : prose, 0, false};
-        }),
-        textWeights));
-
-    out.push_back(CharacteristicBuilder::pooled(
-        corpus, kNames[kCharYear], true, true, perText([&](const TextInfo &t) {
-            UV v;
-            if (t.yearFrom > 0) {
-                v.text = std::to_string(t.yearFrom);
-                if (t.yearTo > t.yearFrom)
-                    v.text += '-' + std::to_string(t.yearTo);
-                v.key = int64_t(t.yearFrom) * 10000 + (t.yearTo > t.yearFrom ? t.yearTo : t.yearFrom);
-            }
-            return v;
-        }),
-        textWeights));
-
     const std::string decadeSuffix = bytes(ru("-е"));
-    out.push_back(CharacteristicBuilder::pooled(
-        corpus, kNames[kCharDecade], true, true, perText([&](const TextInfo &t) {
-            UV v;
-            if (t.yearFrom > 0) {
-                v.key = t.yearFrom / 10 * 10;
-                v.text = std::to_string(v.key) + decadeSuffix;
-            }
-            return v;
-        }),
-        textWeights));
 
-    out.push_back(CharacteristicBuilder::pooled(
-        corpus, kNames[kCharEnding], false, false, perForm([&](uint32_t f) {
-            // The last two letters (or digits): a hyphen or an apostrophe is not a
-            // letter, so "кто-то" ends in "то" and "д'ор" in "ор".
-            const std::string_view t = forms.text(f);
-            std::string ending;
-            for (size_t i = t.size(); i > 0 && ending.size() < 2; --i) {
-                const auto c = uint8_t(t[i - 1]);
-                if (charset::isLetter(c) || charset::isDigit(c))
-                    ending.insert(ending.begin(), char(c));
-            }
-            return UV{ending, 0, false};
-        }),
-        formWeights));
-
-    out.push_back(CharacteristicBuilder::pooled(
-        corpus, kNames[kCharLength], false, true, perForm([&](uint32_t f) {
-            int letters = 0;
-            for (const char ch : forms.text(f))
-                if (charset::isLetter(uint8_t(ch)) || charset::isDigit(uint8_t(ch)))
-                    ++letters;
-            return UV{std::to_string(letters), letters, false};
-        }),
-        formWeights));
-
+    for (const CharSpec &spec : specs) {
+        std::vector<UV> units;
+        switch (spec.kind) {
+        case K::Form:
+            out.push_back(CharacteristicBuilder::forms(corpus, spec.name, identity));
+            continue;
+        case K::Lemma:
+            units = perType([&](uint32_t t) {
+                UV v;
+                if (corpus.lemmaKnownOfType(t))
+                    v.text = str(lemmas.text(corpus.lemmaOfType(t)));
+                return v;
+            });
+            break;
+        case K::Author:
+            units = perText([&](uint32_t, const TextInfo &t) { return UV{bytes(t.author), 0, false}; });
+            break;
+        case K::Title:
+            units = perText([&](uint32_t, const TextInfo &t) { return UV{bytes(t.title), 0, false}; });
+            break;
+        case K::TextKind:
+            units = perText([&](uint32_t, const TextInfo &t) {
+                if (t.kind == TextKind::Verse)
+                    return UV{verse, 0, false};
+                return UV{t.entry > 0 ? sayings : prose, 0, false};
+            });
+            break;
+        case K::Year:
+            units = perText([&](uint32_t, const TextInfo &t) {
+                UV v;
+                if (t.yearFrom > 0) {
+                    v.text = std::to_string(t.yearFrom);
+                    if (t.yearTo > t.yearFrom)
+                        v.text += '-' + std::to_string(t.yearTo);
+                    v.key = int64_t(t.yearFrom) * 10000 + (t.yearTo > t.yearFrom ? t.yearTo : t.yearFrom);
+                }
+                return v;
+            });
+            break;
+        case K::Decade:
+            units = perText([&](uint32_t, const TextInfo &t) {
+                UV v;
+                if (t.yearFrom > 0) {
+                    v.key = t.yearFrom / 10 * 10;
+                    v.text = std::to_string(v.key) + decadeSuffix;
+                }
+                return v;
+            });
+            break;
+        case K::Ending:
+            units = perType([&](uint32_t type) {
+                // The last two letters (or digits): a hyphen or an apostrophe is not a
+                // letter, so "кто-то" ends in "то" and "д'ор" in "ор".
+                const std::string_view t = forms.text(corpus.formOfType(type));
+                std::string ending;
+                for (size_t i = t.size(); i > 0 && ending.size() < 2; --i) {
+                    const auto c = uint8_t(t[i - 1]);
+                    if (charset::isLetter(c) || charset::isDigit(c))
+                        ending.insert(ending.begin(), char(c));
+                }
+                return UV{ending, 0, false};
+            });
+            break;
+        case K::Length:
+            units = perType([&](uint32_t type) {
+                int letters = 0;
+                for (const char ch : forms.text(corpus.formOfType(type)))
+                    if (charset::isLetter(uint8_t(ch)) || charset::isDigit(uint8_t(ch)))
+                        ++letters;
+                return UV{std::to_string(letters), letters, false};
+            });
+            break;
+        case K::Pos:
+            units = perType([&](uint32_t t) { return UV{str(corpus.posOfType(t)), 0, false}; });
+            break;
+        case K::Feats:
+            units = perType([&](uint32_t t) { return UV{str(corpus.featsOfType(t)), 0, false}; });
+            break;
+        case K::Attribute:
+            units = perText([&](uint32_t t, const TextInfo &) {
+                return UV{bytes(corpus.textAttribute(t, spec.attribute)), 0, false};
+            });
+            break;
+        }
+        out.push_back(CharacteristicBuilder::pooled(corpus, spec, units, spec.perText ? textWeights : typeWeights));
+    }
     return out;
 }
 
-QList<Group> buildGroups()
+QList<Group> buildGroups(const std::vector<CharSpec> &specs)
 {
-    static_assert(kCharCount == 9, "group patterns name every characteristic");
+    // The nine characteristics of every corpus, then what an annotated corpus adds:
+    // its word-level ones are characteristics of the occurrences, its text
+    // attributes those too and fields of the export heading.
+    QByteArray all = "X11111111", bases = "X10000000", uses = "X11111000", heading = "001100000";
+    for (size_t k = 9; k < specs.size(); ++k) {
+        all += '1';
+        bases += '0';
+        uses += '1';
+        heading += specs[k].kind == CharSpec::Kind::Attribute ? '1' : '0';
+    }
     return {
-        {ru("Тип информации"), QByteArrayLiteral("X11111111")},
-        {ru("Основа конкорданса и текста"), QByteArrayLiteral("X10000000")},
-        {ru("Характеристики употреблений"), QByteArrayLiteral("X11111000")},
-        {ru("Заголовок выгрузки конкорданса"), QByteArrayLiteral("001100000")},
+        {ru("Тип информации"), all},
+        {ru("Основа конкорданса и текста"), bases},
+        {ru("Характеристики употреблений"), uses},
+        {ru("Заголовок выгрузки конкорданса"), heading},
     };
 }
 

@@ -101,13 +101,22 @@ std::vector<uint32_t> LineOrder::Private::slotGroup(uint64_t slot) const
         }
     } else {
         const uint32_t v = uint32_t(slot - 1);
-        const Span<uint32_t> one(&v, 1);
-        const Span<uint32_t> forms = base == Base::Form ? one : corpus->formsOfLemma(v);
-        for (const uint32_t f : forms) {
-            if (f >= formCount)
-                continue;
+        // The occurrences of the value: its form's, or those of its lemma's forms,
+        // or, where one form can stand for several lemmas, the lemma's own.
+        std::vector<Span<uint32_t>> lists;
+        if (base == Base::Form) {
+            if (v < formCount)
+                lists.push_back(corpus->forms().postings(v));
+        } else if (corpus->annotated()) {
+            if (v < corpus->lemmas().size())
+                lists.push_back(corpus->lemmas().postings(v));
+        } else {
+            for (const uint32_t f : corpus->formsOfLemma(v))
+                if (f < formCount)
+                    lists.push_back(corpus->forms().postings(f));
+        }
+        for (const Span<uint32_t> &postings : lists) {
             TextCursor texts(*corpus);
-            const Span<uint32_t> postings = corpus->forms().postings(f);
             for (size_t i = 0; i < postings.size(); ++i) {
                 const uint32_t p = postings[i];
                 // The tokens next to the postings lie anywhere in the corpus: fetch

@@ -21,6 +21,10 @@ void LineOrder::Private::init(const std::shared_ptr<const Corpus> &corpusIn, Bas
     partsOf(seq, parts);
     words = corpus->tokenWords().data();
     formLemma = corpus->formLemmas().data();
+    if (corpus->annotated()) {
+        tokenTypes = corpus->tokenTypes().data();
+        typeLemma = corpus->typeLemmas().data();
+    }
     formCount = corpus->forms().size();
     // Leave the centre out when every occurrence has the same base value: it would
     // compare equal anyway.
@@ -82,6 +86,10 @@ LineOrder::LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t>
     d->count = uint32_t(d->tokens.size());
     d->words = corpus->tokenWords().data();
     d->formLemma = corpus->formLemmas().data();
+    if (corpus->annotated()) {
+        d->tokenTypes = corpus->tokenTypes().data();
+        d->typeLemma = corpus->typeLemmas().data();
+    }
     d->formCount = corpus->forms().size();
     d->base = base;
     bool sameCentre = true;

@@ -112,6 +112,9 @@ struct LineOrder::Private {
 
     const uint32_t *words = nullptr;   // form and flags of each token
     const uint32_t *formLemma = nullptr;
+    // An annotated corpus's token types and their lemmas (null otherwise).
+    const uint32_t *tokenTypes = nullptr;
+    const uint32_t *typeLemma = nullptr;
     uint32_t formCount = 0;
 
     // What is known of the order. Each vector is immutable once published; the
@@ -140,7 +143,7 @@ struct LineOrder::Private {
             return 0;
         if (base == Base::Form)
             return f + 1;
-        const uint32_t l = formLemma[f];
+        const uint32_t l = tokenTypes ? typeLemma[tokenTypes[t]] : formLemma[f];
         return l == kNone ? 0 : l + 1;
     }
     bool isWord(uint32_t t) const { return !(flagPart(words[t]) & kPunct); }

@@ -43,7 +43,7 @@ bool parseValueSet(const QByteArray &request, std::vector<int64_t> &out)
 } // namespace
 
 struct ConcEngine::Private {
-    // A condition made testable per token: a mask over word forms (word-level
+    // A condition made testable per token: a mask over word types (word-level
     // characteristics) or over texts (per-text ones).
     struct Test {
         const Characteristic *c = nullptr;
@@ -65,9 +65,9 @@ ConcEngine::ConcEngine(std::shared_ptr<const Corpus> corpus)
 {
     const Corpus &c = *m_corpus;
     const TableReader &tables = c.tables();
-    const size_t W = c.forms().size(), T = c.textCount();
+    const size_t W = c.typeCount(), T = c.textCount();
     Span<uint32_t> identity, offsets;
-    Span<FormCount> forms;
+    Span<TypeCount> forms;
     bool ok = !tables.empty() && tables.get(kIdentity, identity) && identity.size() == W + 1
         && tables.get(kTextFormOffsets, offsets) && tables.get(kTextForms, forms) && offsets.size() == T + 1;
     if (ok && tables.full()) {
@@ -77,7 +77,7 @@ ConcEngine::ConcEngine(std::shared_ptr<const Corpus> corpus)
         for (uint32_t t = 0; ok && t < T; ++t) {
             uint64_t total = 0;
             for (uint32_t i = offsets[t]; ok && i < offsets[t + 1]; ++i) {
-                ok = forms[i].form < W;
+                ok = forms[i].type < W;
                 total += forms[i].count;
             }
             ok = ok && total <= c.text(t).tokenCount;
@@ -89,37 +89,40 @@ ConcEngine::ConcEngine(std::shared_ptr<const Corpus> corpus)
     }
     if (m_fromTables) {
         m_identity = identity;
-        m_textFormOffsets = offsets;
-        m_textForms = forms;
+        m_textTypeOffsets = offsets;
+        m_textTypes = forms;
     } else {
-        std::vector<uint32_t> id(W + 1);
+        std::vector<uint32_t> id(W + 1);   // W: the word types
         std::iota(id.begin(), id.end(), 0u);
         m_identity = std::move(id);
         m_chars = buildCharacteristics(c, m_identity);
-        buildTextForms();
+        buildTextTypes();
     }
-    m_groups = buildGroups();
+    m_groups = buildGroups(characteristicSpecs(c));
 }
 
-void ConcEngine::buildTextForms()
+void ConcEngine::buildTextTypes()
 {
-    // Vocabulary of each text: one pass, a per-form slot remembering the text
+    // Vocabulary of each text: one pass, a per-type slot remembering the text
     // that last used it.
     const Corpus &c = *m_corpus;
     const uint32_t forms = c.forms().size();
     const Span<uint32_t> words = c.tokenWords();
-    std::vector<uint32_t> lastText(forms, kNone), slot(forms, 0);
+    const Span<uint32_t> types = c.tokenTypes();
+    std::vector<uint32_t> lastText(c.typeCount(), kNone), slot(c.typeCount(), 0);
     std::vector<uint32_t> offsets;
-    std::vector<FormCount> entries;
+    std::vector<TypeCount> entries;
     offsets.reserve(size_t(c.textCount()) + 1);
     offsets.push_back(0);
     for (uint32_t t = 0; t < c.textCount(); ++t) {
         const TextInfo &ti = c.text(t);
         const size_t begin = entries.size();
         for (uint32_t tok = ti.firstToken; tok < ti.firstToken + ti.tokenCount; ++tok) {
-            const uint32_t f = formPart(words[tok]);
+            uint32_t f = formPart(words[tok]);
             if (f >= forms)
                 continue;
+            if (!types.empty())
+                f = types[tok];
             if (lastText[f] != t) {
                 lastText[f] = t;
                 slot[f] = uint32_t(entries.size());
@@ -128,19 +131,19 @@ void ConcEngine::buildTextForms()
             ++entries[slot[f]].count;
         }
         std::sort(entries.begin() + qsizetype(begin), entries.end(),
-                  [](const FormCount &a, const FormCount &b) { return a.form < b.form; });
+                  [](const TypeCount &a, const TypeCount &b) { return a.type < b.type; });
         offsets.push_back(uint32_t(entries.size()));
     }
     entries.shrink_to_fit();
-    m_textFormOffsets = std::move(offsets);
-    m_textForms = std::move(entries);
+    m_textTypeOffsets = std::move(offsets);
+    m_textTypes = std::move(entries);
 }
 
 void ConcEngine::saveTables(TableWriter &out) const
 {
     out.add(kIdentity, m_identity.span());
-    out.add(kTextFormOffsets, m_textFormOffsets.span());
-    out.add(kTextForms, m_textForms.span());
+    out.add(kTextFormOffsets, m_textTypeOffsets.span());
+    out.add(kTextForms, m_textTypes.span());
     saveCharacteristics(m_chars, out);
 }
 
@@ -255,14 +258,17 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
         Private::Test t;
         t.c = &characteristic(cond.charNo);
         t.distance = cond.distance;
-        t.mask.assign(t.c->perText() ? corpus.textCount() : corpus.forms().size(), 0);
+        t.mask.assign(t.c->perText() ? corpus.textCount() : corpus.typeCount(), 0);
         for (const uint32_t v : cond.values)
             for (const uint32_t *m = t.c->membersBegin(v); m != t.c->membersEnd(v); ++m)
                 t.mask[*m] = 1;
         return t;
     };
+    const Span<uint32_t> types = corpus.tokenTypes();
     auto holdsAt = [&](const Private::Test &t, uint32_t tok) {
-        return t.c->perText() ? t.mask[texts.of(tok)] != 0 : t.mask[formPart(words[tok])] != 0;
+        if (t.c->perText())
+            return t.mask[texts.of(tok)] != 0;
+        return t.mask[types.empty() ? formPart(words[tok]) : types[tok]] != 0;
     };
 
     // The direct condition with the fewest occurrences enumerates the candidates.
@@ -303,24 +309,23 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
                         out.push_back(tok);
             }
         } else {
-            std::vector<uint32_t> formIds;
+            std::vector<uint32_t> typeIds;
             for (const uint32_t v : cond.values)
-                formIds.insert(formIds.end(), c.membersBegin(v), c.membersEnd(v));
-            const Lexicon &lex = corpus.forms();
-            if (formIds.size() == 1) {
-                const Span<uint32_t> p = lex.postings(formIds[0]);
+                typeIds.insert(typeIds.end(), c.membersBegin(v), c.membersEnd(v));
+            if (typeIds.size() == 1) {
+                const Span<uint32_t> p = corpus.typePostings(typeIds[0]);
                 out.assign(p.begin(), p.end());
-            } else if (formIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
-                for (const uint32_t f : formIds) {
-                    const Span<uint32_t> p = lex.postings(f);
+            } else if (typeIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
+                for (const uint32_t f : typeIds) {
+                    const Span<uint32_t> p = corpus.typePostings(f);
                     out.insert(out.end(), p.begin(), p.end());
                 }
                 std::sort(out.begin(), out.end());
             } else {
                 // Many postings lists: a bitmap over the tokens puts them in order.
                 std::vector<uint64_t> bits((size_t(tokenCount) + 63) / 64, 0);
-                for (const uint32_t f : formIds)
-                    for (const uint32_t tok : lex.postings(f))
+                for (const uint32_t f : typeIds)
+                    for (const uint32_t tok : corpus.typePostings(f))
                         bits[tok >> 6] |= uint64_t(1) << (tok & 63);
                 for (size_t w = 0; w < bits.size(); ++w) {
                     for (uint64_t b = bits[w]; b; b &= b - 1)

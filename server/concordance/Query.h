@@ -26,6 +26,8 @@
 // - Values. Every characteristic numbers its distinct values 0..valueCount()-1 in
 //   its alphabetical order: AlphaNo IS the value id. The word-form characteristic
 //   uses the word-form lexicon's ids unchanged (value id == Corpus::formOf(token)).
+//   Word-level characteristics take their value from the token's word type
+//   (Corpus::typeOf: its form in a plain corpus, its annotated form in another).
 //   A characteristic whose value can be missing for a token (the lemma of a word
 //   hunspell does not know, the author or year of a text without one) has the
 //   empty value: text "", id 0 (it sorts first).
@@ -76,7 +78,8 @@ enum CharNo : int {
     kCharDecade = 6,    // decade of the text's (first) year ("1830-е"); empty when unknown
     kCharEnding = 7,    // last two letters of the folded word form (the whole of a shorter one)
     kCharLength = 8,    // number of letters of the word form
-    kCharCount = 9
+    kCharCount = 9      // every corpus has these; an annotated one has more after them
+                        // (part of speech, features, text attributes: see CharSpec)
 };
 
 // One characteristic: its values, their orders and counts, and the value of each
@@ -103,7 +106,7 @@ public:
     {
         if (token >= m_corpus->tokenCount() || m_corpus->isPunct(token))
             return kNone;
-        return m_perText ? m_byText[m_corpus->textOf(token)] : m_byForm[m_corpus->formOf(token)];
+        return m_perText ? m_byText[m_corpus->textOf(token)] : m_byType[m_corpus->typeOf(token)];
     }
     // The value's text, 1251, as shown in the lists: folded for word forms, lemmas
     // and endings, as written for metadata; "" for the empty value.
@@ -126,11 +129,12 @@ public:
     Span<uint32_t> reverseOrder() const { return m_revOrder; }
     Span<uint32_t> frequencyOrder() const { return m_freqOrder; }
 
-    // Tables behind valueOf(): the value of each word-form id (word-level
-    // characteristics) or of each text (per-text ones); the other is empty.
-    Span<uint32_t> byForm() const { return m_byForm; }
+    // Tables behind valueOf(): the value of each word type (word-level
+    // characteristics; see Corpus::typeOf) or of each text (per-text ones); the
+    // other is empty.
+    Span<uint32_t> byType() const { return m_byType; }
     Span<uint32_t> byText() const { return m_byText; }
-    // The word-form ids (word-level) or text ids (per-text) that have the value,
+    // The word types (word-level) or text ids (per-text) that have the value,
     // ascending.
     const uint32_t *membersBegin(uint32_t value) const { return m_members.data() + m_memberOffsets[value]; }
     const uint32_t *membersEnd(uint32_t value) const { return m_members.data() + m_memberOffsets[value + 1]; }
@@ -146,7 +150,7 @@ protected:
     // Built, or mapped from the cache file (see ConcEngine).
     Table<uint32_t> m_count;
     Table<uint32_t> m_revOrder, m_revRank, m_freqOrder, m_freqRank;
-    Table<uint32_t> m_byForm, m_byText;
+    Table<uint32_t> m_byType, m_byText;
     Table<uint32_t> m_memberOffsets, m_members;
 };
 
@@ -198,7 +202,7 @@ public:
     bool fromTables() const { return m_fromTables; }
     // Hands the tables to the writer of the cache file (they stay in this engine).
     void saveTables(TableWriter &out) const;
-    // 0, 1, 2 ... (forms().size() + 1 of them): the alphabetical order of any list.
+    // 0, 1, 2 ... (typeCount() + 1 of them): the alphabetical order of any list.
     Span<uint32_t> identity() const { return m_identity; }
     ConcEngine(const ConcEngine &) = delete;
     ConcEngine &operator=(const ConcEngine &) = delete;
@@ -238,27 +242,27 @@ public:
     // word token.
     std::vector<uint32_t> matching(const std::vector<Condition> &conditions) const;
 
-    // The distinct word forms of a text with their number of occurrences in it,
-    // ascending form ids: counts under per-text filters cost the text's
+    // The distinct word types of a text with their number of occurrences in it,
+    // ascending type ids: counts under per-text filters cost the text's
     // vocabulary, not its length.
-    struct FormCount {
-        uint32_t form;
+    struct TypeCount {
+        uint32_t type;
         uint32_t count;
     };
-    const FormCount *textFormsBegin(uint32_t text) const { return m_textForms.data() + m_textFormOffsets[text]; }
-    const FormCount *textFormsEnd(uint32_t text) const { return m_textForms.data() + m_textFormOffsets[text + 1]; }
+    const TypeCount *textTypesBegin(uint32_t text) const { return m_textTypes.data() + m_textTypeOffsets[text]; }
+    const TypeCount *textTypesEnd(uint32_t text) const { return m_textTypes.data() + m_textTypeOffsets[text + 1]; }
 
     struct Private;
 
 private:
-    void buildTextForms();
+    void buildTextTypes();
 
     std::shared_ptr<const Corpus> m_corpus;
     std::vector<std::unique_ptr<Characteristic>> m_chars;
     QList<Group> m_groups;
-    Table<uint32_t> m_identity;   // 0, 1, 2 ... (forms().size() + 1 of them)
-    Table<uint32_t> m_textFormOffsets;
-    Table<FormCount> m_textForms;
+    Table<uint32_t> m_identity;   // 0, 1, 2 ... (typeCount() + 1 of them)
+    Table<uint32_t> m_textTypeOffsets;
+    Table<TypeCount> m_textTypes;
     bool m_fromTables = false;
     std::unique_ptr<Private> d;
 };

@@ -102,11 +102,16 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
     const Corpus &corpus = e.corpus();
     const Characteristic &c = e.characteristic(q.listChar);
     const Span<uint32_t> words = corpus.tokenWords();
-    const Span<uint32_t> byForm = c.byForm();
+    const Span<uint32_t> byType = c.byType();
     const Span<uint32_t> byText = c.byText();
+    const Span<uint32_t> types = corpus.tokenTypes();
     const bool perText = c.perText();
     TextCursor texts(corpus);
-    auto valueAt = [&](uint32_t tok) { return perText ? byText[texts.of(tok)] : byForm[formPart(words[tok])]; };
+    auto valueAt = [&](uint32_t tok) {
+        if (perText)
+            return byText[texts.of(tok)];
+        return byType[types.empty() ? formPart(words[tok]) : types[tok]];
+    };
 
     std::vector<uint32_t> counts(c.valueCount(), 0);
 
@@ -121,7 +126,7 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
             uint64_t wordCost = UINT64_MAX;
             for (const Condition &f : q.fixed) {
                 const Characteristic &fc = e.characteristic(f.charNo);
-                std::vector<uint8_t> mask(fc.perText() ? corpus.textCount() : corpus.forms().size(), 0);
+                std::vector<uint8_t> mask(fc.perText() ? corpus.textCount() : corpus.typeCount(), 0);
                 uint64_t n = 0;
                 for (const uint32_t v : f.values) {
                     n += fc.count(v);
@@ -141,7 +146,7 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
             uint64_t textCost = 0;
             for (uint32_t t = 0; t < corpus.textCount(); ++t)
                 if (textPass[t])
-                    textCost += uint64_t(e.textFormsEnd(t) - e.textFormsBegin(t));
+                    textCost += uint64_t(e.textTypesEnd(t) - e.textTypesBegin(t));
             if (textCost <= wordCost) {
                 for (uint32_t t = 0; t < corpus.textCount(); ++t) {
                     if (!textPass[t])
@@ -151,13 +156,13 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
                         continue;
                     }
                     uint32_t *textSlot = perText ? &counts[byText[t]] : nullptr;
-                    for (auto *fc = e.textFormsBegin(t); fc != e.textFormsEnd(t); ++fc) {
-                        if (!formPass.empty() && !formPass[fc->form])
+                    for (auto *fc = e.textTypesBegin(t); fc != e.textTypesEnd(t); ++fc) {
+                        if (!formPass.empty() && !formPass[fc->type])
                             continue;
                         if (textSlot)
                             *textSlot += fc->count;
                         else
-                            counts[byForm[fc->form]] += fc->count;
+                            counts[byType[fc->type]] += fc->count;
                     }
                 }
                 return counts;

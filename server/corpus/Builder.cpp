@@ -199,6 +199,88 @@ void startPostings(LexiconStore &lex)
     lex.postings.resize(startBuckets(lex.postOffsets));
 }
 
+// The word types of an annotated corpus while they are built: by type id (in order
+// of first appearance), the form's interning id, the annotation, the lemma's id in
+// the lemma table, whether the lemma is known, and the type's tokens.
+struct TypeDraft {
+    std::vector<uint32_t> form, annot, lemma, count;
+    std::vector<uint8_t> known;
+};
+
+// Gives every word token its type (tokAnnot holds the type afterwards, kNone for
+// punctuation) and every type its lemma: the file's, else hunspell's or the form
+// itself (lemmaOfForm, with formKnown saying which). lemmaOfForm then holds the
+// lemma of each form's most frequent type, and formKnown whether that one is known.
+TypeDraft draftTypes(const std::vector<uint32_t> &tokForm, std::vector<uint32_t> &tokAnnot, const StringTable &annots,
+                     StringTable &lemmaTable, std::vector<uint32_t> &lemmaOfForm, std::vector<uint8_t> &formKnown)
+{
+    TypeDraft t;
+    std::unordered_map<uint64_t, uint32_t> ids;
+    ids.reserve(lemmaOfForm.size() * 2);
+    uint64_t lastKey = ~uint64_t(0);
+    uint32_t lastType = kNone;
+    for (size_t i = 0; i < tokForm.size(); ++i) {
+        const uint32_t f = tokForm[i];
+        if (f & kPunctBit) {
+            tokAnnot[i] = kNone;
+            continue;
+        }
+        const uint64_t key = (uint64_t(f) << 32) | tokAnnot[i];
+        if (key != lastKey) {
+            const auto [it, added] = ids.try_emplace(key, uint32_t(t.form.size()));
+            if (added) {
+                t.form.push_back(f);
+                t.annot.push_back(tokAnnot[i]);
+                t.count.push_back(0);
+            }
+            lastKey = key;
+            lastType = it->second;
+        }
+        ++t.count[lastType];
+        tokAnnot[i] = lastType;
+    }
+    const size_t T = t.form.size();
+    t.lemma.resize(T);
+    t.known.resize(T);
+    for (size_t ty = 0; ty < T; ++ty) {
+        std::string_view lemma;
+        if (t.annot[ty] != kNone) {
+            lemma = annots.view(t.annot[ty]);
+            lemma = lemma.substr(0, lemma.find('\0'));
+        }
+        if (!lemma.empty()) {
+            t.lemma[ty] = lemmaTable.intern(lemma);
+            t.known[ty] = 1;
+        } else {
+            t.lemma[ty] = lemmaOfForm[t.form[ty]];
+            t.known[ty] = formKnown[t.form[ty]];
+        }
+    }
+    std::vector<uint32_t> best(lemmaOfForm.size(), kNone);
+    for (uint32_t ty = 0; ty < T; ++ty) {
+        uint32_t &b = best[t.form[ty]];
+        if (b == kNone || t.count[ty] > t.count[b])
+            b = ty;
+    }
+    for (size_t f = 0; f < best.size(); ++f) {
+        if (best[f] == kNone)
+            continue;
+        lemmaOfForm[f] = t.lemma[best[f]];
+        formKnown[f] = t.known[best[f]];
+    }
+    return t;
+}
+
+// The part of speech (which 1) or the features (2) of an annotation.
+std::string_view annotationPart(std::string_view annot, int which)
+{
+    for (int k = 0; k < which; ++k) {
+        const size_t zero = annot.find('\0');
+        annot = zero == std::string_view::npos ? std::string_view() : annot.substr(zero + 1);
+    }
+    return annot.substr(0, annot.find('\0'));
+}
+
 } // namespace
 
 std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
@@ -228,6 +310,7 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
                 formFlags[i] |= kCyrillic;
                 break;
             }
+    lemmatise = lemmatise && d->needLemmatiser;
     if (lemmatise && !d->dictionary.isEmpty()) {
         const int threads = std::max(1, d->options.threads);
         std::atomic<uint32_t> next{0};
@@ -288,8 +371,9 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         c.forms.flags[r] = formFlags[formOrder[r]];
     std::vector<uint8_t>().swap(formFlags);
 
-    // 3. Lemmas: hunspell's, or the form itself. The order of interning does not
-    // matter: lemma ids are alphabetical ranks, given below.
+    // 3. Lemmas: hunspell's, or the form itself; in an annotated corpus the file's
+    // where it gives one, per type. The order of interning does not matter: lemma
+    // ids are alphabetical ranks, given below, of the lemmas that some word has.
     StringTable lemmaTable;
     std::vector<uint32_t> lemmaOfForm(W, kNone);   // by the forms' interning ids
     for (const Found &f : found) {
@@ -303,15 +387,61 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     for (uint32_t i = 0; i < W; ++i)
         if (lemmaOfForm[i] == kNone)
             lemmaOfForm[i] = lemmaTable.intern(d->words.view(i));
-    const uint32_t L = lemmaTable.size();
+    TypeDraft types;
+    if (d->annotated) {
+        std::vector<uint8_t> known(W);
+        for (uint32_t r = 0; r < W; ++r)
+            known[formOrder[r]] = c.forms.flags[r] & kLemmaKnown;
+        types = draftTypes(d->tokForm, d->tokAnnot, d->annots, lemmaTable, lemmaOfForm, known);
+        for (uint32_t r = 0; r < W; ++r)
+            c.forms.flags[r] = uint8_t((c.forms.flags[r] & ~kLemmaKnown) | (known[formOrder[r]] ? kLemmaKnown : 0));
+    }
     std::vector<uint32_t> lemmaOrder, lemmaRank;
-    orderBy(L, [&](uint32_t a, uint32_t b) { return charset::compareAlpha(lemmaTable.view(a), lemmaTable.view(b)) < 0; },
-            lemmaOrder, lemmaRank);
+    {
+        std::vector<uint8_t> used(lemmaTable.size(), 0);
+        for (const uint32_t l : d->annotated ? types.lemma : lemmaOfForm)
+            used[l] = 1;
+        for (uint32_t l = 0; l < used.size(); ++l)
+            if (used[l])
+                lemmaOrder.push_back(l);
+        std::sort(lemmaOrder.begin(), lemmaOrder.end(), [&](uint32_t a, uint32_t b) {
+            return charset::compareAlpha(lemmaTable.view(a), lemmaTable.view(b)) < 0;
+        });
+        lemmaRank.assign(used.size(), kNone);
+        for (uint32_t r = 0; r < lemmaOrder.size(); ++r)
+            lemmaRank[lemmaOrder[r]] = r;
+    }
+    const uint32_t L = uint32_t(lemmaOrder.size());
     fillStrings(lemmaTable, lemmaOrder, c.lemmas);
     c.lemmas.flags.assign(L, 0);
     c.formLemma.resize(W);
     for (uint32_t r = 0; r < W; ++r)
         c.formLemma[r] = lemmaRank[lemmaOfForm[formOrder[r]]];
+    if (d->annotated) {
+        // The types' own arrays; parts of speech and features share one pool.
+        const size_t T = types.form.size();
+        StringTable tags;
+        c.typeForm.resize(T);
+        c.typeLemma.resize(T);
+        c.typePos.resize(T);
+        c.typeFeats.resize(T);
+        c.typeFlags.resize(T);
+        for (size_t ty = 0; ty < T; ++ty) {
+            c.typeForm[ty] = formRank[types.form[ty]];
+            c.typeLemma[ty] = lemmaRank[types.lemma[ty]];
+            c.typeFlags[ty] = types.known[ty] ? kLemmaKnown : 0;
+            const std::string_view annot = types.annot[ty] == kNone ? std::string_view() : d->annots.view(types.annot[ty]);
+            const std::string_view pos = annotationPart(annot, 1), feats = annotationPart(annot, 2);
+            c.typePos[ty] = pos.empty() ? kNone : tags.intern(pos);
+            c.typeFeats[ty] = feats.empty() ? kNone : tags.intern(feats);
+        }
+        c.tagOffsets.assign(1, 0);
+        for (uint32_t k = 0; k < tags.size(); ++k) {
+            c.tagChars.append(tags.view(k));
+            c.tagOffsets.push_back(uint32_t(c.tagChars.size()));
+        }
+        d->annots.release();
+    }
 
     // 4. Punctuation strings by bytes, after the word forms.
     const uint32_t P = d->puncts.size();
@@ -358,8 +488,18 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     }
     std::vector<uint32_t>().swap(formRank);
     std::vector<uint32_t>().swap(punctRank);
-    for (uint32_t r = 0; r < W; ++r)
-        c.lemmas.count[c.formLemma[r]] += c.forms.count[r];
+    if (d->annotated) {
+        for (size_t ty = 0; ty < types.count.size(); ++ty)
+            c.lemmas.count[c.typeLemma[ty]] += types.count[ty];
+        c.typePostOffsets.reserve(types.count.size() + 1);
+        c.typePostOffsets.assign(1, 0);
+        c.typePostOffsets.insert(c.typePostOffsets.end(), types.count.begin(), types.count.end());
+        c.typePostings.resize(startBuckets(c.typePostOffsets));
+        types = TypeDraft();
+    } else {
+        for (uint32_t r = 0; r < W; ++r)
+            c.lemmas.count[c.formLemma[r]] += c.forms.count[r];
+    }
 
     // 6. Postings in token order.
     startPostings(c.forms);
@@ -369,11 +509,26 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         uint32_t *lemmaCursor = c.lemmas.postOffsets.data() + 1;
         uint32_t *formPostings = c.forms.postings.data();
         uint32_t *lemmaPostings = c.lemmas.postings.data();
-        for (uint32_t t = 0; t < N; ++t) {
-            const uint32_t f = tokForm[t];
-            if (f < W) {
-                formPostings[formCursor[f]++] = t;
-                lemmaPostings[lemmaCursor[c.formLemma[f]]++] = t;
+        if (d->annotated) {
+            const std::vector<uint32_t> &tokType = d->tokAnnot;
+            uint32_t *typeCursor = c.typePostOffsets.data() + 1;
+            for (uint32_t t = 0; t < N; ++t) {
+                const uint32_t f = tokForm[t];
+                if (f < W) {
+                    const uint32_t ty = tokType[t];
+                    formPostings[formCursor[f]++] = t;
+                    lemmaPostings[lemmaCursor[c.typeLemma[ty]]++] = t;
+                    c.typePostings[typeCursor[ty]++] = t;
+                }
+            }
+            c.tokenTypes = std::move(d->tokAnnot);
+        } else {
+            for (uint32_t t = 0; t < N; ++t) {
+                const uint32_t f = tokForm[t];
+                if (f < W) {
+                    formPostings[formCursor[f]++] = t;
+                    lemmaPostings[lemmaCursor[c.formLemma[f]]++] = t;
+                }
             }
         }
     }
@@ -387,18 +542,35 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     buildOrders(c.forms);
     buildOrders(c.lemmas);
 
-    // 8. Forms of each lemma (ascending: the forms are visited in order).
+    // 8. Forms of each lemma (ascending: the forms are visited in order). In an
+    // annotated corpus, every form that some type gives the lemma.
     c.lemmaFormOffsets.assign(L + 1, 0);
-    for (uint32_t r = 0; r < W; ++r)
-        ++c.lemmaFormOffsets[c.formLemma[r] + 1];
-    c.lemmaForms.resize(startBuckets(c.lemmaFormOffsets));
-    for (uint32_t r = 0; r < W; ++r)
-        c.lemmaForms[c.lemmaFormOffsets[c.formLemma[r] + 1]++] = r;
+    if (c.typeForm.empty()) {
+        for (uint32_t r = 0; r < W; ++r)
+            ++c.lemmaFormOffsets[c.formLemma[r] + 1];
+        c.lemmaForms.resize(startBuckets(c.lemmaFormOffsets));
+        for (uint32_t r = 0; r < W; ++r)
+            c.lemmaForms[c.lemmaFormOffsets[c.formLemma[r] + 1]++] = r;
+    } else {
+        std::vector<uint64_t> pairs(c.typeForm.size());
+        for (size_t ty = 0; ty < pairs.size(); ++ty)
+            pairs[ty] = (uint64_t(c.typeLemma[ty]) << 32) | c.typeForm[ty];
+        std::sort(pairs.begin(), pairs.end());
+        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+        for (const uint64_t p : pairs)
+            ++c.lemmaFormOffsets[(p >> 32) + 1];
+        startBuckets(c.lemmaFormOffsets);
+        c.lemmaForms.resize(pairs.size());
+        for (const uint64_t p : pairs)
+            c.lemmaForms[c.lemmaFormOffsets[(p >> 32) + 1]++] = uint32_t(p);
+    }
 
     // 9. Own display forms.
     c.surfaceTokens = std::move(d->surfaceTokens);
     c.surfaceOffsets = std::move(d->surfaceOffsets);
     c.surfaceChars = std::move(d->surfaceChars);
+    c.attributeKeys = std::move(d->attributeKeys);
+    c.attributeCaptions = std::move(d->attributeCaptions);
 
     std::shared_ptr<Corpus> corpus(new Corpus);
     corpus->m_data = std::move(data);

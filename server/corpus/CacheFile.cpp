@@ -687,7 +687,9 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
             const bool punct = flagPart(cc.m_tokens[t]) & kPunct;
             if (punct ? (f < W || f - W >= P) : f >= W)
                 return fail("tokens");
-            if (annotated && (punct ? cc.m_tokenTypes[t] != kNone : cc.m_tokenTypes[t] >= T))
+            if (annotated
+                && (punct ? cc.m_tokenTypes[t] != kNone
+                          : cc.m_tokenTypes[t] >= T || cc.m_typeForm[cc.m_tokenTypes[t]] != f))
                 return fail("types");
         }
         if (annotated

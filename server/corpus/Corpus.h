@@ -257,8 +257,11 @@ public:
     {
         return m_tokenTypes.empty() ? formOf(token) : m_tokenTypes[token];
     }
-    // Every token's type (empty for a plain corpus: use formPart of tokenWords()).
+    // Every token's type (empty for a plain corpus: use formPart of tokenWords()),
+    // and each type's form and lemma (empty for a plain corpus).
     Span<uint32_t> tokenTypes() const { return m_tokenTypes; }
+    Span<uint32_t> typeForms() const { return m_typeForm; }
+    Span<uint32_t> typeLemmas() const { return m_typeLemma; }
     uint32_t formOfType(uint32_t type) const { return m_tokenTypes.empty() ? type : m_typeForm[type]; }
     uint32_t lemmaOfType(uint32_t type) const
     {

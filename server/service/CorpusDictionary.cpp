@@ -144,8 +144,21 @@ QList<QByteArray> CorpusDictionary::entryLines(int place) const
 
     // Word forms, most frequent first.
     std::vector<std::pair<uint32_t, uint32_t>> forms;   // count, form id
-    for (const uint32_t f : c.formsOfLemma(lemma))
-        forms.emplace_back(c.forms().count(f), f);
+    if (c.annotated()) {
+        // A form may stand for other lemmas elsewhere: count this lemma's uses only.
+        for (const uint32_t f : c.formsOfLemma(lemma))
+            forms.emplace_back(0, f);
+        for (const uint32_t tok : postings) {
+            const uint32_t f = c.formOf(tok);
+            const auto it = std::lower_bound(forms.begin(), forms.end(), f,
+                                             [](const auto &e, uint32_t form) { return e.second < form; });
+            if (it != forms.end() && it->second == f)
+                ++it->first;
+        }
+    } else {
+        for (const uint32_t f : c.formsOfLemma(lemma))
+            forms.emplace_back(c.forms().count(f), f);
+    }
     std::stable_sort(forms.begin(), forms.end(),
                      [](const auto &a, const auto &b) { return a.first > b.first; });
     lines.append(QByteArray("\t") + cp1251::ru("Словоформы (") + QByteArray::number(qsizetype(forms.size()))

@@ -62,6 +62,18 @@ private slots:
             QCOMPARE(t.wordCount, texts[i].words);
         }
         QCOMPARE(c->text(1).attributes.at(1), QByteArray("1830-05-01"));   // "date" is an attribute too
+        QCOMPARE(c->attributeCaption(0), cpb("Жанр"));
+        QCOMPARE(c->attributeCaption(1), QByteArray("date"));
+
+        // The file's lemmas and parts of speech; a multiword token's joined.
+        const struct {
+            uint32_t token;
+            const char *lemma, *pos;
+        } tokens[] = {{0, "мороз", "S"}, {2, "день", "S"}, {3, "метель", "S"}, {4, "войти+то", "VERB+PART"}};
+        for (const auto &t : tokens) {
+            QCOMPARE(corpusfixture::u8(c->lemmas().text(c->lemmaOf(t.token))), QByteArray(t.lemma));
+            QCOMPARE(c->posOfType(c->typeOf(t.token)), std::string_view(t.pos));
+        }
 
         // Lines and rows not read, each with its file and line, in the report; the
         // texts per format.
@@ -100,12 +112,13 @@ private slots:
             const char *option;
             bool fromCache;
             bool noted;            // the report says the columns were assumed
+            const char *lemma, *pos;
         } steps[] = {
-            {nullptr, "", false, true},
-            {nullptr, "", true, false},
-            {"columns=word,pos,lemma\n", "", false, false},
-            {nullptr, "word,lemma", false, false},
-            {nullptr, "word,lemma", true, false},
+            {nullptr, "", false, true, "s", "мороз"},
+            {nullptr, "", true, false, "s", "мороз"},
+            {"columns=word,pos,lemma\n", "", false, false, "мороз", "S"},
+            {nullptr, "word,lemma", false, false, "s", ""},
+            {nullptr, "word,lemma", true, false, "s", ""},
         };
         for (const auto &s : steps) {
             if (s.conf)
@@ -115,6 +128,8 @@ private slots:
             QVERIFY2(c, qPrintable(error));
             QVERIFY2(c->stats().fromCache == s.fromCache, qPrintable(c->stats().cacheMiss));
             QCOMPARE(c->stats().report.contains(QStringLiteral("приняты word,lemma,pos")), s.noted);
+            QCOMPARE(corpusfixture::u8(c->lemmas().text(c->lemmaOf(0))), QByteArray(s.lemma));
+            QCOMPARE(corpusfixture::u8(c->posOfType(c->typeOf(0))), QByteArray(s.pos));
         }
 
         // An unreadable declaration: its files are left out and named.

@@ -137,12 +137,15 @@ bool opensUp(std::string_view form)
 }
 
 // Room for the tokens of a file's first document: a token per line at most, and
-// most files hold one document. Growing the vector instead moves every token
-// again at each doubling.
-void reserveTokens(Document &doc, std::string_view text, size_t documents)
+// most files hold one document (growing the vector instead moves every token
+// again at each doubling). When a second one comes, the first gives back what it
+// did not use.
+void reserveTokens(std::vector<Document> &documents, std::string_view text)
 {
-    if (documents == 1)
-        doc.tokens.reserve(size_t(std::count(text.begin(), text.end(), '\n')) + 1);
+    if (documents.size() == 1)
+        documents[0].tokens.reserve(size_t(std::count(text.begin(), text.end(), '\n')) + 1);
+    else if (documents.size() == 2)
+        documents[0].tokens.shrink_to_fit();
 }
 
 void endSentence(Document *doc, int level)
@@ -262,7 +265,7 @@ Parsed readVrt(std::string_view text, const VrtLayout &layout)
         out.documents.emplace_back();
         doc = &out.documents.back();
         doc->firstLine = lineNo;
-        reserveTokens(*doc, text, out.documents.size());
+        reserveTokens(out.documents, text);
     };
     while (lines.next(line)) {
         const std::string_view t = trimmed(line);
@@ -339,7 +342,7 @@ Parsed readConllu(std::string_view text)
         out.documents.emplace_back();
         doc = &out.documents.back();
         doc->firstLine = lineNo;
-        reserveTokens(*doc, text, out.documents.size());
+        reserveTokens(out.documents, text);
         joinNext = false;
         multi = nullptr;
     };

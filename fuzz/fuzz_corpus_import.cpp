@@ -3,7 +3,8 @@
 // years and folder kinds. The first byte chooses the piece of the input each part
 // reads. Invariants: nothing crashes; the 1251 text has no CR; tokens are
 // non-empty, in order, inside the text and never overlap; fortune bodies lie
-// inside the text in order; years read are ranges that do not run backwards.
+// inside the text in order; years read are ranges that do not run backwards;
+// info.csv rows that cannot be read are named by ascending line numbers.
 #include "corpus/Charset.h"
 #include "corpus/Import.h"
 #include "corpus/Tokeniser.h"
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -59,10 +61,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     const QByteArray bytes(raw.data(), qsizetype(raw.size()));
-    for (const corvus::import::InfoRow &row : corvus::import::parseInfoCsv(bytes)) {
+    std::vector<corvus::import::BadRow> bad;
+    for (const corvus::import::InfoRow &row : corvus::import::parseInfoCsv(bytes, &bad)) {
         check(!row.name.isEmpty());
         check(!row.hasYear || row.year.from <= row.year.to);
         (void)corvus::import::kindOfFolderName(row.kind);
+    }
+    // Rows that could not be read: named by their lines, in order, each once.
+    int lastBad = 0;
+    for (const corvus::import::BadRow &b : bad) {
+        check(b.line > lastBad && !b.reason.isEmpty());
+        lastBad = b.line;
     }
     corvus::import::YearRange year;
     if (corvus::import::parseYear(t.substr(0, 16), year))

@@ -146,7 +146,8 @@ void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, const
         bool hasYear = false;
         for (const auto &[key, value] : doc.attributes) {
             if (key == "author"sv) {
-                t.author = bytesOf(value);
+                if (!value.empty())   // an empty one is not given
+                    t.author = bytesOf(value);
             } else if (key == "title"sv) {
                 t.title = bytesOf(value);
             } else if (key == "year"sv) {

@@ -117,9 +117,10 @@ void use(const corvus::Corpus &c)
             (void)c.lemmas().text(c.lemmaOfType(type));
         }
     }
+    uint64_t typed = 0;
     for (uint32_t type = 0; type < c.typeCount(); ++type)
-        for (const uint32_t t : c.typePostings(type))
-            check(t < c.tokenCount());
+        typed += c.typeTokenCount(type);
+    check(typed == c.wordCount());
     for (uint32_t text = 0; text < c.textCount(); ++text)
         for (uint32_t k = 0; k < c.attributeCount(); ++k)
             shown += c.textAttribute(text, k) + c.attributeCaption(k);

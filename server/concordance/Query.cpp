@@ -288,6 +288,7 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
     }
 
     std::vector<uint32_t> out;
+    bool retest = false;   // the candidates are a superset of the picked condition's
     if (pick < 0) {
         out.reserve(size_t(corpus.wordCount()));
         for (uint32_t tok = 0; tok < tokenCount; ++tok)
@@ -309,23 +310,33 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
                         out.push_back(tok);
             }
         } else {
-            std::vector<uint32_t> typeIds;
+            // The postings of the forms of the value's types: the occurrences
+            // themselves in a plain corpus (a type is a form), and in an annotated
+            // one for the word form; otherwise a superset the test below narrows.
+            std::vector<uint32_t> formIds;
             for (const uint32_t v : cond.values)
-                typeIds.insert(typeIds.end(), c.membersBegin(v), c.membersEnd(v));
-            if (typeIds.size() == 1) {
-                const Span<uint32_t> p = corpus.typePostings(typeIds[0]);
+                for (const uint32_t *m = c.membersBegin(v); m != c.membersEnd(v); ++m)
+                    formIds.push_back(corpus.formOfType(*m));
+            if (corpus.annotated()) {
+                std::sort(formIds.begin(), formIds.end());
+                formIds.erase(std::unique(formIds.begin(), formIds.end()), formIds.end());
+                retest = cond.charNo != kCharForm;
+            }
+            const Lexicon &lex = corpus.forms();
+            if (formIds.size() == 1) {
+                const Span<uint32_t> p = lex.postings(formIds[0]);
                 out.assign(p.begin(), p.end());
-            } else if (typeIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
-                for (const uint32_t f : typeIds) {
-                    const Span<uint32_t> p = corpus.typePostings(f);
+            } else if (formIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
+                for (const uint32_t f : formIds) {
+                    const Span<uint32_t> p = lex.postings(f);
                     out.insert(out.end(), p.begin(), p.end());
                 }
                 std::sort(out.begin(), out.end());
             } else {
                 // Many postings lists: a bitmap over the tokens puts them in order.
                 std::vector<uint64_t> bits((size_t(tokenCount) + 63) / 64, 0);
-                for (const uint32_t f : typeIds)
-                    for (const uint32_t tok : corpus.typePostings(f))
+                for (const uint32_t f : formIds)
+                    for (const uint32_t tok : lex.postings(f))
                         bits[tok >> 6] |= uint64_t(1) << (tok & 63);
                 for (size_t w = 0; w < bits.size(); ++w) {
                     for (uint64_t b = bits[w]; b; b &= b - 1)
@@ -338,7 +349,7 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
     // The other conditions test each candidate.
     std::vector<Private::Test> direct, windowed;
     for (size_t i = 0; i < conditions.size(); ++i) {
-        if (int(i) == pick)
+        if (int(i) == pick && !retest)
             continue;
         (conditions[i].distance == 0 ? direct : windowed).push_back(makeTest(conditions[i]));
     }

@@ -491,10 +491,7 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     if (d->annotated) {
         for (size_t ty = 0; ty < types.count.size(); ++ty)
             c.lemmas.count[c.typeLemma[ty]] += types.count[ty];
-        c.typePostOffsets.reserve(types.count.size() + 1);
-        c.typePostOffsets.assign(1, 0);
-        c.typePostOffsets.insert(c.typePostOffsets.end(), types.count.begin(), types.count.end());
-        c.typePostings.resize(startBuckets(c.typePostOffsets));
+        c.typeCount = std::move(types.count);
         types = TypeDraft();
     } else {
         for (uint32_t r = 0; r < W; ++r)
@@ -511,14 +508,12 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         uint32_t *lemmaPostings = c.lemmas.postings.data();
         if (d->annotated) {
             const std::vector<uint32_t> &tokType = d->tokAnnot;
-            uint32_t *typeCursor = c.typePostOffsets.data() + 1;
             for (uint32_t t = 0; t < N; ++t) {
                 const uint32_t f = tokForm[t];
                 if (f < W) {
                     const uint32_t ty = tokType[t];
                     formPostings[formCursor[f]++] = t;
                     lemmaPostings[lemmaCursor[c.typeLemma[ty]]++] = t;
-                    c.typePostings[typeCursor[ty]++] = t;
                 }
             }
             c.tokenTypes = std::move(d->tokAnnot);

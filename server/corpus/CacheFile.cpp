@@ -33,8 +33,7 @@ void CacheFile::visitArrays(Corpus &c, F &&f)
     f(63, c.m_typePos);
     f(64, c.m_typeFeats);
     f(65, c.m_typeFlags);
-    f(66, c.m_typePostOffsets);
-    f(67, c.m_typePostings);
+    f(66, c.m_typeCount);
     f(68, c.m_tagChars);
     f(69, c.m_tagOffsets);
 }
@@ -208,6 +207,19 @@ private:
     const char *m_p;
     const char *m_end;
 };
+
+// The tokens of each type, counted again (cheap beside the full checksum).
+bool typeCountsOk(Span<uint32_t> counts, Span<uint32_t> tokenTypes, uint64_t words)
+{
+    std::vector<uint32_t> seen(counts.size(), 0);
+    uint64_t total = 0;
+    for (const uint32_t ty : tokenTypes)
+        if (ty != kNone) {
+            ++seen[ty];
+            ++total;
+        }
+    return total == words && std::equal(seen.begin(), seen.end(), counts.begin());
+}
 
 bool parseAttributes(const char *p, size_t n, CorpusData &d)
 {
@@ -401,8 +413,7 @@ void CacheFile::attachOwned(Corpus &c)
     c.m_typePos = d.typePos;
     c.m_typeFeats = d.typeFeats;
     c.m_typeFlags = d.typeFlags;
-    c.m_typePostOffsets = d.typePostOffsets;
-    c.m_typePostings = d.typePostings;
+    c.m_typeCount = d.typeCount;
     c.m_tagChars = Span<char>(d.tagChars.data(), d.tagChars.size());
     c.m_tagOffsets = d.tagOffsets;
     auto lex = [](Lexicon &l, LexiconStore &s) {
@@ -657,10 +668,10 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
     const size_t tags = cc.m_tagOffsets.empty() ? 0 : cc.m_tagOffsets.size() - 1;
     if (annotated
             ? (cc.m_tokenTypes.size() != N || cc.m_typeLemma.size() != T || cc.m_typePos.size() != T
-               || cc.m_typeFeats.size() != T || cc.m_typeFlags.size() != T || cc.m_typePostOffsets.size() != T + 1
-               || cc.m_typePostings.size() != scalars[0] || T >= kNone)
+               || cc.m_typeFeats.size() != T || cc.m_typeFlags.size() != T || cc.m_typeCount.size() != T
+               || T >= kNone)
             : (T || !cc.m_typeLemma.empty() || !cc.m_typePos.empty() || !cc.m_typeFeats.empty()
-               || !cc.m_typeFlags.empty() || !cc.m_typePostOffsets.empty() || !cc.m_typePostings.empty()))
+               || !cc.m_typeFlags.empty() || !cc.m_typeCount.empty()))
         return fail("types");
     // Texts: consecutive token ranges covering every token.
     uint64_t next = 0;
@@ -696,8 +707,7 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
             && (!tablecheck::below(cc.m_typeForm, W) || !tablecheck::below(cc.m_typeLemma, L)
                 || !tablecheck::offsets(cc.m_tagOffsets, tags, cc.m_tagChars.size())
                 || !tablecheck::below(cc.m_typePos, tags, true) || !tablecheck::below(cc.m_typeFeats, tags, true)
-                || !tablecheck::offsets(cc.m_typePostOffsets, T, cc.m_typePostings.size())
-                || !tablecheck::below(cc.m_typePostings, N)))
+                || !typeCountsOk(cc.m_typeCount, cc.m_tokenTypes, uint64_t(scalars[0]))))
             return fail("types");
     }
     cc.m_wordCount = scalars[0];

@@ -276,19 +276,11 @@ public:
     {
         return tag(m_tokenTypes.empty() ? kNone : m_typeFeats[type]);
     }
-    // Word tokens of the type, ascending.
-    Span<uint32_t> typePostings(uint32_t type) const
-    {
-        if (m_tokenTypes.empty())
-            return m_forms.postings(type);
-        return m_typePostings.sub(m_typePostOffsets[type], m_typePostOffsets[type + 1] - m_typePostOffsets[type]);
-    }
-    // Word tokens of each type (the lexicon's counts in a plain corpus).
+    // Word tokens of each type (the lexicon's counts in a plain corpus). A type's
+    // tokens are among its form's postings (those whose typeOf() is the type).
     uint32_t typeTokenCount(uint32_t type) const
     {
-        if (m_tokenTypes.empty())
-            return m_forms.count(type);
-        return m_typePostOffsets[type + 1] - m_typePostOffsets[type];
+        return m_tokenTypes.empty() ? m_forms.count(type) : m_typeCount[type];
     }
 
     // The further attributes of the texts (beyond author, title and year) that the
@@ -382,7 +374,7 @@ private:
     Span<uint32_t> m_tokenTypes;                       // tokenCount(); kNone for punctuation
     Span<uint32_t> m_typeForm, m_typeLemma, m_typePos, m_typeFeats;   // per type; tags index m_tagOffsets
     Span<uint8_t> m_typeFlags;                         // kLemmaKnown
-    Span<uint32_t> m_typePostOffsets, m_typePostings;
+    Span<uint32_t> m_typeCount;
     Span<char> m_tagChars;                             // parts of speech and features
     Span<uint32_t> m_tagOffsets;
     uint64_t m_wordCount = 0;

@@ -53,8 +53,7 @@ public:
     std::string punctChars, surfaceChars;
     LexiconStore forms, lemmas;
     // Annotated corpora (see Corpus::typeOf); empty otherwise.
-    std::vector<uint32_t> tokenTypes, typeForm, typeLemma, typePos, typeFeats, typePostOffsets, typePostings,
-        tagOffsets;
+    std::vector<uint32_t> tokenTypes, typeForm, typeLemma, typePos, typeFeats, typeCount, tagOffsets;
     std::vector<uint8_t> typeFlags;
     std::string tagChars;
     // The texts' further attributes (Corpus::attributeKey/attributeCaption).

@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <map>
+
 using namespace corvus;
 using namespace corvus::conc;
 using corpusfixture::cp;
@@ -147,6 +149,38 @@ private slots:
         q.listChar = kCharLemma;
         QCOMPARE(engine->occurrences(q, engine->characteristic(kCharLemma).find(cp("стать"))),
                  (std::vector<uint32_t>{1, 5}));
+    }
+
+    void everyFilter_matchesAWalkOverTheTokens()
+    {
+        // Each value of each characteristic fixed, each characteristic listed under it:
+        // the selection and the list's counts against the tokens' own values.
+        const auto engine = std::make_shared<const ConcEngine>(buildAnnotated());
+        const Corpus &c = engine->corpus();
+        const auto s = serve(engine);
+        for (int fix = 0; fix < engine->characteristicCount(); ++fix) {
+            const Characteristic &fc = engine->characteristic(fix);
+            for (uint32_t v = 0; v < fc.valueCount(); ++v) {
+                std::vector<uint32_t> want;
+                for (uint32_t t = 0; t < c.tokenCount(); ++t)
+                    if (!c.isPunct(t) && fc.valueOf(t) == v)
+                        want.push_back(t);
+                QCOMPARE(engine->matching({Condition{1, fix, {v}, 0}}), want);
+                for (int listed = 0; listed < engine->characteristicCount(); ++listed) {
+                    // The list is in value order; each entry ends in its count.
+                    const Characteristic &lc = engine->characteristic(listed);
+                    std::map<uint32_t, int> counts;
+                    for (const uint32_t t : want)
+                        ++counts[lc.valueOf(t)];
+                    QList<int> expected, got;
+                    for (const auto &[value, n] : counts)
+                        expected.append(n);
+                    for (const QByteArray &entry : list(*s, listed, fix, qint32(v)))
+                        got.append(entry.mid(entry.lastIndexOf(' ') + 1).toInt());
+                    QCOMPARE(got, expected);
+                }
+            }
+        }
     }
 
     void cache_keepsTypesAttributesAndTheEngineTables()

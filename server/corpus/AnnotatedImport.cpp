@@ -33,13 +33,13 @@ bool yearOfDate(std::string_view date, import::YearRange &year)
 
 } // namespace
 
-void reportLines(const QString &file, const std::vector<LineProblem> &lines, QStringList &warnings)
+void reportLines(const QString &file, const std::vector<LineProblem> &lines, QStringList &warnings, int more)
 {
     const size_t named = std::min(lines.size(), size_t(kReportedLinesPerFile));
     for (size_t i = 0; i < named; ++i)
         warnings << QStringLiteral("%1, строка %2: %3").arg(file).arg(lines[i].line).arg(lines[i].reason);
-    if (lines.size() > named) {
-        const int rest = int(lines.size() - named);
+    if (lines.size() > named || more > 0) {
+        const int rest = int(lines.size() - named) + more;
         warnings << QStringLiteral("%1: и ещё %2 %3").arg(file).arg(rest).arg(linesWord(rest));
     }
 }
@@ -119,81 +119,135 @@ const std::vector<std::pair<std::string, QString>> &VrtDeclarations::captionsFor
     return decl && decl->layout ? decl->layout->attributeNames : none;
 }
 
-void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, const annotated::Parsed &parsed,
-                      const std::vector<std::pair<std::string, QString>> &captions, TextKind kind,
-                      const QByteArray &folderAuthor, QStringList &warnings)
+namespace {
+
+// A document's attributes as a text's metadata; a year that cannot be read goes
+// to problems. `id` is set to the "id" attribute.
+TextInfo metadata(CorpusBuilder &builder, const annotated::Document &doc,
+                  const std::vector<std::pair<std::string, QString>> &captions, TextInfo t, std::string &id,
+                  std::vector<LineProblem> &problems)
+{
+    std::string_view date;
+    bool hasYear = false;
+    id.clear();
+    for (const auto &[key, value] : doc.attributes) {
+        if (key == "author"sv) {
+            if (!value.empty())   // an empty one is not given
+                t.author = bytesOf(value);
+        } else if (key == "title"sv) {
+            t.title = bytesOf(value);
+        } else if (key == "year"sv) {
+            import::YearRange y;
+            if (import::parseYear(value, y)) {
+                hasYear = true;
+                t.yearFrom = y.from;
+                t.yearTo = y.to;
+            } else if (!value.empty()) {
+                problems.push_back({doc.firstLine, QStringLiteral("год «%1» не год, текст без года")
+                                                       .arg(charset::toQString(value))});
+            }
+        } else if (key == "kind"sv) {
+            const int k = import::kindOfFolderName(charset::toQString(value));
+            if (k >= 0)
+                t.kind = k == 1 ? TextKind::Verse : TextKind::Prose;
+        } else if (key == "id"sv) {
+            id = value;
+        } else {
+            if (key == "date"sv)
+                date = value;
+            QByteArray caption;
+            for (const auto &[name, text] : captions)
+                if (name == key)
+                    caption = toBytes(text);
+            const uint32_t k = builder.attributeIndex(bytesOf(key), caption);
+            if (t.attributes.size() <= k)
+                t.attributes.resize(k + 1);
+            t.attributes[k] = bytesOf(value);
+        }
+    }
+    import::YearRange y;
+    if (!hasYear && yearOfDate(date, y)) {
+        t.yearFrom = y.from;
+        t.yearTo = y.to;
+    }
+    return t;
+}
+
+// Problems kept for the report: the first ones by line, the rest only counted.
+constexpr size_t kKeptProblems = 1000;
+
+} // namespace
+
+void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, std::string_view text,
+                      const annotated::VrtLayout *layout, const std::vector<std::pair<std::string, QString>> &captions,
+                      TextKind kind, const QByteArray &folderAuthor, QStringList &warnings)
 {
     std::vector<LineProblem> problems;
-    problems.reserve(parsed.skipped.size());
-    for (const annotated::Skipped &s : parsed.skipped)
-        problems.push_back({s.line, s.reason});
+    int dropped = 0;
+    const auto problem = [&](LineProblem p) {
+        if (problems.size() < kKeptProblems)
+            problems.push_back(std::move(p));
+        else
+            ++dropped;
+    };
+    TextInfo base;
+    base.kind = kind;
+    base.source = toBytes(f.relative);
+    base.author = folderAuthor;
+    const QByteArray fileTitle = toBytes(f.baseName);
+    // The texts the file made, and the ids of those that have no title of their
+    // own: they are named after the file, and numbered once the file turns out to
+    // hold several.
+    struct Untitled {
+        uint32_t text;
+        uint32_t n;
+        std::string id;
+    };
+    std::vector<Untitled> untitled;
+    uint32_t texts = 0;
+    bool open = false;   // the document being read made a text
+    std::string id;
 
-    const QByteArray source = toBytes(f.relative);
-    const QByteArray base = toBytes(f.baseName);
-    // Documents without a token (only metadata, or only skipped lines) make no text.
-    const auto hasTokens = [](const annotated::Document &doc) { return !doc.tokens.empty(); };
-    const bool several = std::count_if(parsed.documents.begin(), parsed.documents.end(), hasTokens) > 1;
-    uint32_t n = 0;
-    for (const annotated::Document &doc : parsed.documents) {
-        if (!hasTokens(doc))
-            continue;
-        ++n;
-        TextInfo t;
-        t.kind = kind;
-        t.source = source;
-        t.author = folderAuthor;
-        std::string_view id, date;
-        bool hasYear = false;
-        for (const auto &[key, value] : doc.attributes) {
-            if (key == "author"sv) {
-                if (!value.empty())   // an empty one is not given
-                    t.author = bytesOf(value);
-            } else if (key == "title"sv) {
-                t.title = bytesOf(value);
-            } else if (key == "year"sv) {
-                import::YearRange y;
-                if (import::parseYear(value, y)) {
-                    hasYear = true;
-                    t.yearFrom = y.from;
-                    t.yearTo = y.to;
-                } else if (!value.empty()) {
-                    problems.push_back({doc.firstLine, QStringLiteral("год «%1» не год, текст без года")
-                                                           .arg(charset::toQString(value))});
-                }
-            } else if (key == "kind"sv) {
-                const int k = import::kindOfFolderName(charset::toQString(value));
-                if (k >= 0)
-                    t.kind = k == 1 ? TextKind::Verse : TextKind::Prose;
-            } else if (key == "id"sv) {
-                id = value;
-            } else {
-                if (key == "date"sv)
-                    date = value;
-                QByteArray caption;
-                for (const auto &[name, text] : captions)
-                    if (name == key)
-                        caption = toBytes(text);
-                const uint32_t k = builder.attributeIndex(bytesOf(key), caption);
-                if (t.attributes.size() <= k)
-                    t.attributes.resize(k + 1);
-                t.attributes[k] = bytesOf(value);
-            }
+    annotated::Sink sink;
+    sink.skipped = [&](annotated::Skipped &&s) { problem({s.line, std::move(s.reason)}); };
+    sink.document = [&](annotated::Document &doc, int part) {
+        if (part > 0) {
+            if (open)
+                builder.continueDocument(doc);
+            return;
         }
-        import::YearRange y;
-        if (!hasYear && yearOfDate(date, y)) {
-            t.yearFrom = y.from;
-            t.yearTo = y.to;
-        }
-        if (t.title.isEmpty()) {
-            t.title = base;
-            if (several)
-                t.title += ", " + (id.empty() ? toBytes(QStringLiteral("№ ")) + QByteArray::number(n) : bytesOf(id));
-        }
+        open = false;
+        // Documents without a token (only metadata, or only skipped lines) make no text.
+        if (doc.tokens.empty())
+            return;
+        std::vector<LineProblem> found;
+        TextInfo t = metadata(builder, doc, captions, base, id, found);
+        for (LineProblem &p : found)
+            problem(std::move(p));
+        const bool titled = !t.title.isEmpty();
+        if (!titled)
+            t.title = fileTitle;
+        const uint32_t before = builder.textCount();
         builder.addDocument(doc, std::move(t));
-    }
+        if (builder.textCount() == before)
+            return;
+        open = true;
+        ++texts;
+        if (!titled)
+            untitled.push_back({before, texts, id});
+    };
+    if (layout)
+        annotated::readVrt(text, *layout, sink);
+    else
+        annotated::readConllu(text, sink);
+
+    if (texts > 1)
+        for (const Untitled &u : untitled)
+            builder.text(u.text).title += ", " + (u.id.empty() ? toBytes(QStringLiteral("№ ")) + QByteArray::number(u.n)
+                                                               : bytesOf(u.id));
     std::stable_sort(problems.begin(), problems.end(),
                      [](const LineProblem &a, const LineProblem &b) { return a.line < b.line; });
-    reportLines(f.path, problems, warnings);
+    reportLines(f.path, problems, warnings, dropped);
 }
 
 } // namespace corvus::builder

@@ -25,12 +25,13 @@ namespace builder {
 constexpr int kReportedLinesPerFile = 20;
 
 // Lines of one file that were not read, into warnings: "<file>, строка N: why" for
-// the first kReportedLinesPerFile, then "<file>: и ещё N строк".
+// the first kReportedLinesPerFile, then "<file>: и ещё N строк" (N counting `more`
+// lines that were not kept).
 struct LineProblem {
     int line = 0;
     QString reason;
 };
-void reportLines(const QString &file, const std::vector<LineProblem> &lines, QStringList &warnings);
+void reportLines(const QString &file, const std::vector<LineProblem> &lines, QStringList &warnings, int more = 0);
 
 // The column declarations of the vertical texts: the command line's columns when
 // given, otherwise the nearest vrt.conf in the file's folder or above it (up to
@@ -64,14 +65,15 @@ private:
     bool m_defaultNoted = false;
 };
 
-// Adds the documents of one annotated file, parsed from its 1251 text, to the
-// builder: author (else the folder's, as for plain text), title, year and kind
-// into the text's metadata, every other
-// attribute but "id" as a further attribute under its caption; the lines the
-// reader skipped and attributes that cannot be read go to warnings.
-void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, const annotated::Parsed &parsed,
-                      const std::vector<std::pair<std::string, QString>> &captions, TextKind kind,
-                      const QByteArray &folderAuthor, QStringList &warnings);
+// Reads one annotated file's 1251 text (vertical text with `layout`, CoNLL-U
+// without) into the builder, document by document as the reader hands them over,
+// so that the room it takes is bounded whatever the file's size: author (else the
+// folder's, as for plain text), title, year and kind into the text's metadata,
+// every other attribute but "id" as a further attribute under its caption; the
+// lines the reader skipped and attributes that cannot be read go to warnings.
+void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, std::string_view text,
+                      const annotated::VrtLayout *layout, const std::vector<std::pair<std::string, QString>> &captions,
+                      TextKind kind, const QByteArray &folderAuthor, QStringList &warnings);
 
 } // namespace builder
 } // namespace corvus

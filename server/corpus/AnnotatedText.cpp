@@ -136,16 +136,67 @@ bool opensUp(std::string_view form)
     return oneOf(form, {"("sv, "["sv, "{"sv, "\xAB"sv, "\x84"sv});
 }
 
-// Room for the tokens of a file's first document: a token per line at most, and
-// most files hold one document (growing the vector instead moves every token
-// again at each doubling). When a second one comes, the first gives back what it
-// did not use.
-void reserveTokens(std::vector<Document> &documents, std::string_view text)
+// The document being read, handed to the sink in parts (see Sink).
+class Emitter {
+public:
+    explicit Emitter(const Sink &sink) : m_sink(sink) {}
+    ~Emitter() { close(); }
+    Document *current() { return m_open ? &m_doc : nullptr; }
+    // Whether the open document has a token yet (in any part).
+    bool hasTokens() const { return m_count > 0; }
+    void open(int line)
+    {
+        close();
+        m_doc.attributes.clear();
+        m_doc.tokens.clear();
+        m_doc.firstLine = line;
+        m_part = 0;
+        m_count = 0;
+        m_open = true;
+    }
+    void close()
+    {
+        if (m_open)
+            m_sink.document(m_doc, m_part);
+        m_open = false;
+    }
+    // Adds a token to the open document, handing the tokens before it over first
+    // when they make a whole part.
+    Token &push(Token &&t)
+    {
+        if (m_doc.tokens.size() >= kPartTokens) {
+            m_sink.document(m_doc, m_part++);
+            m_doc.tokens.clear();
+            m_doc.attributes.clear();
+        }
+        ++m_count;
+        m_doc.tokens.push_back(std::move(t));
+        return m_doc.tokens.back();
+    }
+    void skip(int line, QString reason) { m_sink.skipped(Skipped{line, std::move(reason)}); }
+
+private:
+    const Sink &m_sink;
+    Document m_doc;
+    int m_part = 0;
+    size_t m_count = 0;
+    bool m_open = false;
+};
+
+// Every document whole, for the readers that return them all.
+Sink collector(Parsed &out)
 {
-    if (documents.size() == 1)
-        documents[0].tokens.reserve(size_t(std::count(text.begin(), text.end(), '\n')) + 1);
-    else if (documents.size() == 2)
-        documents[0].tokens.shrink_to_fit();
+    Sink sink;
+    sink.document = [&out](Document &doc, int part) {
+        if (part == 0) {
+            out.documents.push_back(doc);
+        } else {
+            std::vector<Token> &to = out.documents.back().tokens;
+            to.insert(to.end(), std::make_move_iterator(doc.tokens.begin()), std::make_move_iterator(doc.tokens.end()));
+        }
+    };
+    sink.skipped = [&out](Skipped &&line) { out.skipped.push_back(std::move(line)); };
+    return sink;
 }
 
 void endSentence(Document *doc, int level)
@@ -256,17 +307,17 @@ std::optional<VrtLayout> parseVrtDeclaration(const QByteArray &text, QString *er
 Parsed readVrt(std::string_view text, const VrtLayout &layout)
 {
     Parsed out;
-    Document *doc = nullptr;
+    readVrt(text, layout, collector(out));
+    return out;
+}
+
+void readVrt(std::string_view text, const VrtLayout &layout, const Sink &sink)
+{
+    Emitter doc(sink);
     bool joinNext = false;
     Lines lines(text);
     std::string_view line;
     std::vector<std::string_view> cells;
-    auto open = [&](int lineNo) {
-        out.documents.emplace_back();
-        doc = &out.documents.back();
-        doc->firstLine = lineNo;
-        reserveTokens(out.documents, text);
-    };
     while (lines.next(line)) {
         const std::string_view t = trimmed(line);
         if (t.empty())
@@ -280,35 +331,33 @@ Parsed readVrt(std::string_view text, const VrtLayout &layout)
             const std::string_view name = inner.substr(0, nameEnd);
             if (name == "text"sv) {
                 if (closing) {
-                    doc = nullptr;
+                    doc.close();
                 } else {
-                    open(lines.number());
+                    doc.open(lines.number());
                     if (nameEnd != std::string_view::npos)
-                        doc->attributes = tagAttributes(inner.substr(nameEnd));
+                        doc.current()->attributes = tagAttributes(inner.substr(nameEnd));
                 }
             } else if (closing && name == "s"sv) {
-                endSentence(doc, 1);
+                endSentence(doc.current(), 1);
             } else if (closing && name == "p"sv) {
-                endSentence(doc, 2);
+                endSentence(doc.current(), 2);
             }
             joinNext = false;
             continue;
         }
         splitTabs(line, cells);
         if (int(cells.size()) < layout.columns) {
-            out.skipped.push_back({lines.number(),
-                                   QStringLiteral("столбцов %1, а нужно не меньше %2")
-                                       .arg(cells.size())
-                                       .arg(layout.columns)});
+            doc.skip(lines.number(),
+                      QStringLiteral("столбцов %1, а нужно не меньше %2").arg(cells.size()).arg(layout.columns));
             continue;
         }
         const std::string_view form = trimmed(cells[size_t(layout.form)]);
         if (form.empty()) {
-            out.skipped.push_back({lines.number(), lineReason("пустая словоформа")});
+            doc.skip(lines.number(), lineReason("пустая словоформа"));
             continue;
         }
-        if (!doc)
-            open(lines.number());
+        if (!doc.current())
+            doc.open(lines.number());
         Token tok;
         tok.form = std::string(form);
         if (layout.lemma >= 0)
@@ -319,11 +368,10 @@ Parsed readVrt(std::string_view text, const VrtLayout &layout)
             tok.feats = std::string(trimmed(cells[size_t(layout.feats)]));
         if (tok.lemma == "_"sv)
             tok.lemma.clear();
-        tok.spaceBefore = !doc->tokens.empty() && !joinNext && !closesUp(form);
+        tok.spaceBefore = doc.hasTokens() && !joinNext && !closesUp(form);
         joinNext = opensUp(form);
-        doc->tokens.push_back(std::move(tok));
+        doc.push(std::move(tok));
     }
-    return out;
 }
 
 // ---------------------------------------------------------------- CoNLL-U
@@ -331,7 +379,13 @@ Parsed readVrt(std::string_view text, const VrtLayout &layout)
 Parsed readConllu(std::string_view text)
 {
     Parsed out;
-    Document *doc = nullptr;
+    readConllu(text, collector(out));
+    return out;
+}
+
+void readConllu(std::string_view text, const Sink &sink)
+{
+    Emitter doc(sink);
     bool joinNext = false;
     Token *multi = nullptr; // the multiword token whose words are being read
     int multiLast = 0;      // the ID of its last word
@@ -339,10 +393,7 @@ Parsed readConllu(std::string_view text)
     std::string_view line;
     std::vector<std::string_view> cells;
     auto open = [&](int lineNo) {
-        out.documents.emplace_back();
-        doc = &out.documents.back();
-        doc->firstLine = lineNo;
-        reserveTokens(out.documents, text);
+        doc.open(lineNo);
         joinNext = false;
         multi = nullptr;
     };
@@ -356,7 +407,7 @@ Parsed readConllu(std::string_view text)
     bool metaOpen = false;   // metadata lines may follow "# newdoc"
     while (lines.next(line)) {
         if (trimmed(line).empty()) {
-            endSentence(doc, 1);
+            endSentence(doc.current(), 1);
             metaOpen = false;
             multi = nullptr;
             continue;
@@ -368,23 +419,23 @@ Parsed readConllu(std::string_view text)
                 const std::string_view rest = trimmed(key.substr(6));
                 // "# newdoc genre = ..." right after "# newdoc id = ..." is more of
                 // the same document's metadata, not a document of its own.
-                if (!(metaOpen && doc && doc->tokens.empty() && !rest.empty()))
+                if (!(metaOpen && doc.current() && !doc.hasTokens() && !rest.empty()))
                     open(lines.number());
                 metaOpen = true;
                 if (!value.empty() || !rest.empty())
-                    doc->attributes.emplace_back(rest.empty() ? std::string("id") : std::string(rest),
+                    doc.current()->attributes.emplace_back(rest.empty() ? std::string("id") : std::string(rest),
                                                  std::string(value));
             } else if (key == "newpar"sv || key.substr(0, 7) == "newpar "sv) {
-                endSentence(doc, 2);
-            } else if (metaOpen && doc && key.substr(0, 6) == "meta::"sv && key.size() > 6) {
-                doc->attributes.emplace_back(std::string(key.substr(6)), std::string(value));
+                endSentence(doc.current(), 2);
+            } else if (metaOpen && doc.current() && key.substr(0, 6) == "meta::"sv && key.size() > 6) {
+                doc.current()->attributes.emplace_back(std::string(key.substr(6)), std::string(value));
             }
             continue;
         }
         metaOpen = false;
         splitTabs(line, cells);
         if (cells.size() != 10) {
-            out.skipped.push_back({lines.number(), QStringLiteral("столбцов %1, а нужно 10").arg(cells.size())});
+            doc.skip(lines.number(), QStringLiteral("столбцов %1, а нужно 10").arg(cells.size()));
             continue;
         }
         const std::string_view id = cells[0];
@@ -395,13 +446,13 @@ Parsed readConllu(std::string_view text)
         const std::optional<int> last =
             dash == std::string_view::npos ? first : number(id.substr(dash + 1));
         if (!first || !last || *last < *first) {
-            out.skipped.push_back({lines.number(), QStringLiteral("номер «%1» не число и не диапазон")
-                                                       .arg(charset::toQString(id))});
+            doc.skip(lines.number(),
+                      QStringLiteral("номер «%1» не число и не диапазон").arg(charset::toQString(id)));
             continue;
         }
         const std::string_view form = cells[1];
         if (form.empty()) {
-            out.skipped.push_back({lines.number(), lineReason("пустая словоформа")});
+            doc.skip(lines.number(), lineReason("пустая словоформа"));
             continue;
         }
         const bool word = dash == std::string_view::npos;
@@ -421,7 +472,7 @@ Parsed readConllu(std::string_view text)
             continue;
         }
         multi = nullptr;
-        if (!doc)
+        if (!doc.current())
             open(lines.number());
         Token tok;
         tok.form = std::string(form);
@@ -433,16 +484,15 @@ Parsed readConllu(std::string_view text)
             if (cells[5] != "_"sv)
                 tok.feats = std::string(cells[5]);
         }
-        tok.spaceBefore = !doc->tokens.empty() && !joinNext;
+        tok.spaceBefore = doc.hasTokens() && !joinNext;
         joinNext = cells[9].find("SpaceAfter=No"sv) != std::string_view::npos;
-        doc->tokens.push_back(std::move(tok));
+        Token &added = doc.push(std::move(tok));
         if (!word) {
-            multi = &doc->tokens.back();
+            multi = &added;
             multiLast = *last;
         }
     }
-    endSentence(doc, 1);   // the blank line after the last sentence is often missing
-    return out;
+    endSentence(doc.current(), 1);   // the blank line after the last sentence is often missing
 }
 
 } // namespace corvus::annotated

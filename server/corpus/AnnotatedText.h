@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,6 +48,16 @@ struct Parsed {
     std::vector<Skipped> skipped;
 };
 
+// Where a reader hands what it reads as it goes, so that a file of any size costs
+// a bounded room: each document in parts of at most kPartTokens tokens (its
+// attributes come with part 0; a document without tokens comes as an empty part
+// 0), and each skipped line.
+constexpr size_t kPartTokens = size_t(1) << 16;
+struct Sink {
+    std::function<void(Document &doc, int part)> document;
+    std::function<void(Skipped &&line)> skipped;
+};
+
 // ---- Vertical text ----
 
 // Which column holds what: the declaration, one "key=value" per line ("#" starts a
@@ -76,6 +87,8 @@ std::optional<VrtLayout> vrtLayoutOfColumns(const QString &columns, QString *err
 // any <text> go into a document without attributes. </s> ends a sentence, </p> a
 // paragraph; other tags are boundaries without meaning here. A token line with too
 // few columns or an empty form is skipped.
+void readVrt(std::string_view cp1251, const VrtLayout &layout, const Sink &sink);
+// The same, every document whole (for files known to be small).
 Parsed readVrt(std::string_view cp1251, const VrtLayout &layout);
 
 // ---- CoNLL-U ----
@@ -88,6 +101,7 @@ Parsed readVrt(std::string_view cp1251, const VrtLayout &layout);
 // Empty nodes ("8.1") are skipped silently; lines without ten columns, or with an
 // ID that is not a number or a range, are skipped and reported. "SpaceAfter=No" in
 // MISC joins the next token.
+void readConllu(std::string_view cp1251, const Sink &sink);
 Parsed readConllu(std::string_view cp1251);
 
 // Whether a token is punctuation (no letter and no digit in it).

@@ -80,47 +80,36 @@ void CorpusBuilder::addDocument(const annotated::Document &doc, TextInfo info)
         d->tokAnnot.assign(d->tokForm.size(), kNone);
     }
     info.firstToken = uint32_t(d->tokForm.size());
-    uint32_t words = 0;
-    for (const annotated::Token &t : doc.tokens) {
-        if (t.form.empty())
-            continue;
-        if (d->tokForm.size() >= kMaxTokens) {
-            d->overflow = true;
-            break;
-        }
-        uint8_t flags = t.spaceBefore ? kSpaceBefore : 0;
-        uint32_t id, annot = kNone;
-        if (annotated::isPunctuation(t.form)) {
-            id = d->puncts.intern(t.form) | kPunctBit;
-            flags |= kPunct;
-        } else {
-            ++words;
-            id = d->internWord(t.form, flags);
-            std::string &a = d->annot;
-            a = charset::fold(t.lemma);
-            cleaning::fixLookAlikes(a);
-            if (t.lemma.empty())
-                d->needLemmatiser = true;
-            a += '\0';
-            a += t.pos;
-            a += '\0';
-            a += t.feats;
-            if (a.size() > 2)
-                annot = d->annots.intern(a);
-        }
-        if (t.breakAfter >= 2)
-            flags |= kLineEnd | kParagraphEnd;
-        d->tokForm.push_back(id);
-        d->tokFlags.push_back(flags);
-        d->tokAnnot.push_back(annot);
-    }
+    info.wordCount = d->addTokens(doc);
     info.tokenCount = uint32_t(d->tokForm.size()) - info.firstToken;
+    d->lastDocumentText = kNone;
     if (info.tokenCount == 0)
         return;
+    d->lastTokenFlags = d->tokFlags.back();
     d->tokFlags.back() |= kLineEnd | kParagraphEnd;
-    info.wordCount = words;
     d->texts.push_back(std::move(info));
+    d->lastDocumentText = uint32_t(d->texts.size() - 1);
 }
+
+void CorpusBuilder::continueDocument(const annotated::Document &part)
+{
+    // Only while that document's text is still the last one: its tokens must stay
+    // one range.
+    if (d->overflow || d->lastDocumentText == kNone || d->lastDocumentText + 1 != d->texts.size())
+        return;
+    TextInfo &t = d->texts.back();
+    const uint32_t before = uint32_t(d->tokForm.size());
+    const uint32_t words = d->addTokens(part);
+    if (d->tokForm.size() == before)
+        return;
+    d->tokFlags[before - 1] = d->lastTokenFlags;   // the text goes on after it
+    t.wordCount += words;
+    t.tokenCount += uint32_t(d->tokForm.size()) - before;
+    d->lastTokenFlags = d->tokFlags.back();
+    d->tokFlags.back() |= kLineEnd | kParagraphEnd;
+}
+
+TextInfo &CorpusBuilder::text(uint32_t id) { return d->texts[id]; }
 
 uint32_t CorpusBuilder::attributeIndex(const QByteArray &key, const QByteArray &caption)
 {

@@ -150,9 +150,8 @@ bool CorpusBuilder::importFiles(const std::vector<import::SourceFile> &files, QS
             folderAuthor = toBytes(f.folders.back());
 
         if (f.kind == FileKind::Vrt || f.kind == FileKind::Conllu) {
-            const annotated::Parsed parsed =
-                layout ? annotated::readVrt(text, *layout) : annotated::readConllu(text);
-            addAnnotatedFile(*this, f, parsed, declarations.captionsFor(f), kind, folderAuthor, d->stats.warnings);
+            addAnnotatedFile(*this, f, text, layout ? &*layout : nullptr, declarations.captionsFor(f), kind,
+                             folderAuthor, d->stats.warnings);
         } else if (fortunes) {
             const QByteArray collection = toBytes(f.baseName);
             uint32_t n = 0;

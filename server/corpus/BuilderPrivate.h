@@ -79,6 +79,49 @@ struct CorpusBuilder::Private {
     StringTable annots;
     std::string annot;   // scratch
     std::vector<QByteArray> attributeKeys, attributeCaptions;
+    uint32_t lastDocumentText = kNone;   // the text of the document added last
+    uint8_t lastTokenFlags = 0;          // its last token's flags before its text's end was marked
+
+    // Adds an annotated document's tokens (see CorpusBuilder::addDocument);
+    // returns the number of words.
+    uint32_t addTokens(const annotated::Document &doc)
+    {
+        uint32_t words = 0;
+        for (const annotated::Token &t : doc.tokens) {
+            if (t.form.empty())
+                continue;
+            if (tokForm.size() >= builder::kMaxTokens) {
+                overflow = true;
+                break;
+            }
+            uint8_t flags = t.spaceBefore ? kSpaceBefore : 0;
+            uint32_t id, annotation = kNone;
+            if (annotated::isPunctuation(t.form)) {
+                id = puncts.intern(t.form) | builder::kPunctBit;
+                flags |= kPunct;
+            } else {
+                ++words;
+                id = internWord(t.form, flags);
+                std::string &a = annot;
+                a = charset::fold(t.lemma);
+                cleaning::fixLookAlikes(a);
+                if (t.lemma.empty())
+                    needLemmatiser = true;
+                a += '\0';
+                a += t.pos;
+                a += '\0';
+                a += t.feats;
+                if (a.size() > 2)
+                    annotation = annots.intern(a);
+            }
+            if (t.breakAfter >= 2)
+                flags |= kLineEnd | kParagraphEnd;
+            tokForm.push_back(id);
+            tokFlags.push_back(flags);
+            tokAnnot.push_back(annotation);
+        }
+        return words;
+    }
 
     explicit Private(BuildStats &s) : stats(s) {}
 

@@ -83,6 +83,11 @@ public:
     // (its attributes indexed by attributeIndex()). Look-alike letters are cleaned
     // as in plain text; a token whose form is punctuation is punctuation.
     void addDocument(const annotated::Document &doc, TextInfo info);
+    // Adds the tokens of a further part of the document added last (see
+    // annotated::Sink); nothing when that document made no text.
+    void continueDocument(const annotated::Document &part);
+    // A text added so far (its metadata may still be changed).
+    TextInfo &text(uint32_t id);
     // The index of a further text attribute by its key, declared on first use with
     // its caption (the key itself when the caption is empty).
     uint32_t attributeIndex(const QByteArray &key, const QByteArray &caption);

@@ -2,6 +2,7 @@
 // loaded as a whole: texts and their metadata, further attributes, what the
 // import report says was skipped or assumed, and the cache's dependence on the
 // declaration.
+#include "corpus/AnnotatedText.h"
 #include "corpus/Corpus.h"
 #include "support/CorpusFixture.h"
 
@@ -98,6 +99,33 @@ private slots:
 
     // The columns: the command line's, else the nearest vrt.conf's, else assumed
     // and said so; changing the declaration rebuilds the index.
+    void longDocument_readInPartsStaysOneText()
+    {
+        // More tokens than one part holds, a paragraph end just before the part's
+        // boundary, and a second text after it.
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/k");
+        const int words = int(annotated::kPartTokens) + 10;
+        QByteArray vrt = "<text title=\"long\">\n";
+        for (int i = 0; i < words; ++i) {
+            vrt += i % 2 ? "b\tb\tX\n" : "a\ta\tY\n";
+            if (i == int(annotated::kPartTokens) - 2)
+                vrt += "</p>\n";
+        }
+        vrt += "</text>\n<text title=\"short\">\nc\tc\tZ\n</text>\n";
+        corpusfixture::writeBytes(root, QStringLiteral("big.vrt"), vrt);
+        QString error;
+        const auto c = corpusfixture::build({root}, tmp.path() + QStringLiteral("/c"), &error);
+        QVERIFY2(c, qPrintable(error));
+        QCOMPARE(c->textCount(), 2u);
+        QCOMPARE(c->text(0).wordCount, uint32_t(words));
+        QCOMPARE(c->text(1).firstToken, uint32_t(words));
+        const uint32_t boundary = uint32_t(annotated::kPartTokens) - 1;
+        for (uint32_t t : {boundary - 1, boundary, boundary + 1})
+            QCOMPARE(bool(c->tokenFlags(t) & kParagraphEnd), t == boundary - 1);
+        QCOMPARE(c->posOfType(c->typeOf(boundary + 4)), std::string_view("X"));
+    }
+
     void vrtColumns_optionOverDeclarationOverDefault()
     {
         QTemporaryDir tmp;

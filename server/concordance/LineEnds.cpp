@@ -46,7 +46,7 @@ size_t LineOrder::heldBytes() const
         bytes += d->items ? d->items->size() * sizeof(Item) : 0;
         bytes += d->full ? d->full->size() * sizeof(uint32_t) : 0;
     }
-    return bytes + (d->headKnown.load() + d->tailKnown.load()) * sizeof(uint32_t);
+    return bytes + (d->headKnown.load() + d->tailKnown.load()) * sizeof(uint32_t) + d->restKnown.load() * sizeof(Item);
 }
 
 bool LineOrder::cheap(uint32_t from, uint32_t to) const
@@ -76,16 +76,18 @@ void LineOrder::Private::make() const
     makeItems();
 }
 
-std::vector<uint32_t> LineOrder::Private::slotGroup(uint64_t slot) const
+std::vector<Item> LineOrder::Private::slotGroup(uint64_t slot) const
 {
     const Part first = parts[0];
+    const int skip = groupSkip(slot);
     std::vector<Item> group;
     uint32_t seen = 0;
-    const auto take = [&](uint32_t t) {
+    // t: a line of the text [lo, hi) when it is selected.
+    const auto take = [&](uint32_t t, uint32_t lo, uint32_t hi) {
         if ((++seen & 0xFFFF) == 0)
             cancel::check();
         if (t != kNone && selected(t))
-            group.push_back(Item{packKey(t), t});
+            group.push_back(Item{packKey(t, lo, hi, skip), t});
     };
     if (slot == 0) {
         // No word on that side: the first (or last) word of each text.
@@ -94,9 +96,9 @@ std::vector<uint32_t> LineOrder::Private::slotGroup(uint64_t slot) const
                 const TextInfo &ti = corpus->text(text);
                 const uint32_t lo = ti.firstToken, hi = ti.firstToken + ti.tokenCount;
                 if (first == kLeft)
-                    take(isWord(lo) ? lo : nextWord(lo, hi));
+                    take(isWord(lo) ? lo : nextWord(lo, hi), lo, hi);
                 else
-                    take(isWord(hi - 1) ? hi - 1 : prevWord(hi - 1, lo));
+                    take(isWord(hi - 1) ? hi - 1 : prevWord(hi - 1, lo), lo, hi);
             }
         }
     } else {
@@ -114,31 +116,61 @@ std::vector<uint32_t> LineOrder::Private::slotGroup(uint64_t slot) const
                 // a few postings ahead so that their reads overlap.
                 if (i + 32 < postings.size())
                     __builtin_prefetch(words + postings[i + 32]);
-                if (first == kCentre) {
-                    take(p);
-                    continue;
-                }
                 const TextInfo &ti = corpus->text(texts.of(p));
-                take(first == kLeft ? nextWord(p, ti.firstToken + ti.tokenCount) : prevWord(p, ti.firstToken));
+                const uint32_t lo = ti.firstToken, hi = ti.firstToken + ti.tokenCount;
+                if (first == kCentre)
+                    take(p, lo, hi);
+                else
+                    take(first == kLeft ? nextWord(p, hi) : prevWord(p, lo), lo, hi);
             }
         }
     }
-    std::sort(group.begin(), group.end(), [this](const Item &x, const Item &y) { return less(x, y); });
-    std::vector<uint32_t> out;
-    out.reserve(group.size());
-    for (const Item &x : group)
-        out.push_back(x.token);
-    return out;
+    return group;
+}
+
+void LineOrder::Private::takeOrdered(std::vector<Item> &rest, int skip, size_t k, bool last,
+                                     std::vector<uint32_t> &out) const
+{
+    const int deeper = skip + packed;
+    const auto less = [this, deeper](const Item &x, const Item &y) {
+        return x.key != y.key ? x.key < y.key : lessFrom(x.token, y.token, deeper);
+    };
+    const auto greater = [&less](const Item &x, const Item &y) { return less(y, x); };
+    if (k * 2 >= rest.size()) {
+        k = rest.size();
+        if (last)
+            std::sort(rest.begin(), rest.end(), greater);
+        else
+            std::sort(rest.begin(), rest.end(), less);
+    } else if (last) {
+        std::partial_sort(rest.begin(), rest.begin() + ptrdiff_t(k), rest.end(), greater);
+    } else {
+        std::partial_sort(rest.begin(), rest.begin() + ptrdiff_t(k), rest.end(), less);
+    }
+    for (size_t i = 0; i < k; ++i)
+        out.push_back(rest[i].token);
+    // The hole the taken lines leave is filled from the end.
+    const size_t keep = rest.size() - k;
+    std::move(rest.end() - ptrdiff_t(std::min(k, keep)), rest.end(), rest.begin());
+    rest.resize(keep);
 }
 
 std::vector<uint32_t> LineOrder::Private::fromHead(uint32_t from, uint32_t to) const
 {
     std::lock_guard<std::mutex> lock(endMutex);
-    while (head.size() < to && headNext <= maxRank) {
-        const std::vector<uint32_t> group = slotGroup(headNext);
-        head.insert(head.end(), group.begin(), group.end());
-        ++headNext;
+    while (head.size() < to) {
+        if (headRest.empty()) {
+            if (headNext > maxRank)
+                break;
+            headRest = slotGroup(headNext);
+            ++headNext;
+        }
+        // At least what the page needs, and as many as are known: paging on
+        // through a large group orders it in a few steps, not one per page.
+        const size_t k = std::max<size_t>(to - head.size(), head.size());
+        takeOrdered(headRest, groupSkip(headNext - 1), k, false, head);
         headKnown.store(head.size());
+        restKnown.store(headRest.size() + tailRest.size());
     }
     to = std::min<uint32_t>(to, uint32_t(head.size()));
     return from < to ? std::vector<uint32_t>(head.begin() + from, head.begin() + to) : std::vector<uint32_t>();
@@ -148,11 +180,17 @@ std::vector<uint32_t> LineOrder::Private::fromTail(uint32_t from, uint32_t to) c
 {
     std::lock_guard<std::mutex> lock(endMutex);
     const size_t need = size_t(count) - from;
-    while (tail.size() < need && tailNext >= 0) {
-        const std::vector<uint32_t> group = slotGroup(uint64_t(tailNext));
-        tail.insert(tail.end(), group.rbegin(), group.rend());
-        --tailNext;
+    while (tail.size() < need) {
+        if (tailRest.empty()) {
+            if (tailNext < 0)
+                break;
+            tailRest = slotGroup(uint64_t(tailNext));
+            --tailNext;
+        }
+        const size_t k = std::max<size_t>(need - tail.size(), tail.size());
+        takeOrdered(tailRest, groupSkip(uint64_t(tailNext + 1)), k, true, tail);
         tailKnown.store(tail.size());
+        restKnown.store(headRest.size() + tailRest.size());
     }
     std::vector<uint32_t> out;
     for (uint32_t line = from; line < to; ++line) {

@@ -169,20 +169,27 @@ struct LineOrder::Private {
         return {ti.firstToken, ti.firstToken + ti.tokenCount};
     }
 
-    // The first `count` slot values of a token of the text [lo, hi).
-    void slotValues(uint32_t t, uint32_t lo, uint32_t hi, uint32_t *out, int count) const
+    // The values of slots [from, from + count) of a token of the text [lo, hi);
+    // those past the last slot are left as they are.
+    void slotValues(uint32_t t, uint32_t lo, uint32_t hi, uint32_t *out, int from, int count) const
     {
-        int n = 0;
+        int n = 0, slot = 0;
         for (int p = 0; p < partCount && n < count; ++p) {
             if (parts[p] == kCentre) {
-                out[n++] = rank(t);
+                if (slot++ >= from)
+                    out[n++] = rank(t);
+                continue;
+            }
+            if (slot + kSortDepth <= from) {
+                slot += kSortDepth;
                 continue;
             }
             uint32_t w = t;
-            for (int depth = 0; depth < kSortDepth && n < count; ++depth) {
+            for (int depth = 0; depth < kSortDepth && n < count; ++depth, ++slot) {
                 if (w != kNone)
                     w = parts[p] == kLeft ? prevWord(w, lo) : nextWord(w, hi);
-                out[n++] = w == kNone ? 0 : rank(w);
+                if (slot >= from)
+                    out[n++] = w == kNone ? 0 : rank(w);
             }
         }
     }
@@ -192,10 +199,11 @@ struct LineOrder::Private {
         const auto [lo, hi] = bounds(t);
         return packKey(t, lo, hi);
     }
-    uint64_t packKey(uint32_t t, uint32_t lo, uint32_t hi) const
+    // The key of slots [from, from + packed).
+    uint64_t packKey(uint32_t t, uint32_t lo, uint32_t hi, int from = 0) const
     {
         uint32_t v[3] = {0, 0, 0};
-        slotValues(t, lo, hi, v, packed);
+        slotValues(t, lo, hi, v, from, packed);
         uint64_t key = 0;
         for (int i = 0; i < packed; ++i)
             key = (key << bits) | v[i];
@@ -309,9 +317,12 @@ struct LineOrder::Private {
     mutable std::mutex makeMutex;    // one making of the selection at a time
     mutable std::mutex endMutex;
     mutable std::vector<uint32_t> head;   // lines 0 .. head.size() - 1
-    mutable uint64_t headNext = 0;        // every line whose first slot is below this is in head
+    mutable uint64_t headNext = 0;        // every line whose first slot is below this is in head or headRest
+    mutable std::vector<Item> headRest;   // the lines of slot headNext - 1 not yet in head
     mutable std::vector<uint32_t> tail;   // lines n - 1, n - 2, ... (last first)
-    mutable int64_t tailNext = 0;         // every line whose first slot is above this is in tail
+    mutable int64_t tailNext = 0;         // every line whose first slot is above this is in tail or tailRest
+    mutable std::vector<Item> tailRest;   // the lines of slot tailNext + 1 not yet in tail
+    mutable std::atomic<size_t> restKnown{0};   // headRest.size() + tailRest.size()
     // head.size() and tail.size(), for those who must not wait while an end grows
     // (the cost of a request is told on the thread that reads the requests).
     mutable std::atomic<size_t> headKnown{0}, tailKnown{0};
@@ -328,8 +339,18 @@ struct LineOrder::Private {
             return formPart(words[token]) == value && isWord(token);
         return isWord(token) && listed->valueOf(token) == value;
     }
-    // The lines whose first slot is `slot`, in order.
-    std::vector<uint32_t> slotGroup(uint64_t slot) const;
+    // The slots from which the lines whose first slot is `slot` may differ: the
+    // next one; or, for lines without a word on the first part's side, the next
+    // part, the whole of theirs being empty.
+    int groupSkip(uint64_t slot) const { return slot == 0 && parts[0] != kCentre ? kSortDepth : 1; }
+    // The lines whose first slot is `slot`, in no order, keyed on the slots from
+    // groupSkip(slot) on.
+    std::vector<Item> slotGroup(uint64_t slot) const;
+    // Moves the first k of a slot group's lines (with `last`, the last k, last
+    // first) onto `out`, in order; `rest` keeps the others, in no order. Only
+    // what is taken is ordered, so the first page of a large group costs one
+    // pass over it.
+    void takeOrdered(std::vector<Item> &rest, int skip, size_t k, bool last, std::vector<uint32_t> &out) const;
     // Lines [from, to) from the known ends, extended as far as needed.
     std::vector<uint32_t> fromHead(uint32_t from, uint32_t to) const;
     std::vector<uint32_t> fromTail(uint32_t from, uint32_t to) const;

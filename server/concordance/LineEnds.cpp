@@ -92,7 +92,15 @@ std::vector<Item> LineOrder::Private::slotGroup(uint64_t slot) const
     if (slot == 0) {
         // No word on that side: the first (or last) word of each text.
         if (first != kCentre) {
-            for (uint32_t text = 0; text < corpus->textCount(); ++text) {
+            const uint32_t texts = corpus->textCount();
+            for (uint32_t text = 0; text < texts; ++text) {
+                // The edges of the texts lie far apart: fetch those of a few texts
+                // ahead so that their reads overlap.
+                if (text + 8 < texts) {
+                    const TextInfo &ahead = corpus->text(text + 8);
+                    const uint32_t edge = first == kLeft || ahead.tokenCount == 0 ? 0 : ahead.tokenCount - 1;
+                    __builtin_prefetch(words + ahead.firstToken + edge);
+                }
                 const TextInfo &ti = corpus->text(text);
                 const uint32_t lo = ti.firstToken, hi = ti.firstToken + ti.tokenCount;
                 if (first == kLeft)
@@ -109,6 +117,7 @@ std::vector<Item> LineOrder::Private::slotGroup(uint64_t slot) const
             if (f >= formCount)
                 continue;
             TextCursor texts(*corpus);
+            uint32_t text = kNone, lo = 0, hi = 0;
             const Span<uint32_t> postings = corpus->forms().postings(f);
             for (size_t i = 0; i < postings.size(); ++i) {
                 const uint32_t p = postings[i];
@@ -116,8 +125,12 @@ std::vector<Item> LineOrder::Private::slotGroup(uint64_t slot) const
                 // a few postings ahead so that their reads overlap.
                 if (i + 32 < postings.size())
                     __builtin_prefetch(words + postings[i + 32]);
-                const TextInfo &ti = corpus->text(texts.of(p));
-                const uint32_t lo = ti.firstToken, hi = ti.firstToken + ti.tokenCount;
+                if (texts.of(p) != text) {
+                    text = texts.of(p);
+                    const TextInfo &ti = corpus->text(text);
+                    lo = ti.firstToken;
+                    hi = ti.firstToken + ti.tokenCount;
+                }
                 if (first == kCentre)
                     take(p, lo, hi);
                 else

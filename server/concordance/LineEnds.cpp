@@ -46,7 +46,8 @@ size_t LineOrder::heldBytes() const
         bytes += d->items ? d->items->size() * sizeof(Item) : 0;
         bytes += d->full ? d->full->size() * sizeof(uint32_t) : 0;
     }
-    return bytes + (d->headKnown.load() + d->tailKnown.load()) * sizeof(uint32_t) + d->restKnown.load() * sizeof(Item);
+    return bytes + (d->headKnown.load() + d->tailKnown.load()) * sizeof(uint32_t)
+        + d->restKnown.load() * sizeof(EndItem);
 }
 
 bool LineOrder::cheap(uint32_t from, uint32_t to) const
@@ -76,18 +77,21 @@ void LineOrder::Private::make() const
     makeItems();
 }
 
-std::vector<Item> LineOrder::Private::slotGroup(uint64_t slot) const
+std::vector<EndItem> LineOrder::Private::slotGroup(uint64_t slot) const
 {
     const Part first = parts[0];
     const int skip = groupSkip(slot);
-    std::vector<Item> group;
+    std::vector<EndItem> group;
     uint32_t seen = 0;
     // t: a line of the text [lo, hi) when it is selected.
     const auto take = [&](uint32_t t, uint32_t lo, uint32_t hi) {
         if ((++seen & 0xFFFF) == 0)
             cancel::check();
-        if (t != kNone && selected(t))
-            group.push_back(Item{packKey(t, lo, hi, skip), t});
+        if (t == kNone || !selected(t))
+            return;
+        uint32_t v[6] = {0, 0, 0, 0, 0, 0};
+        slotValues(t, lo, hi, v, skip, 2 * packed);
+        group.push_back(EndItem{{pack(v), pack(v + packed)}, t});
     };
     if (slot == 0) {
         // No word on that side: the first (or last) word of each text.
@@ -141,14 +145,18 @@ std::vector<Item> LineOrder::Private::slotGroup(uint64_t slot) const
     return group;
 }
 
-void LineOrder::Private::takeOrdered(std::vector<Item> &rest, int skip, size_t k, bool last,
+void LineOrder::Private::takeOrdered(std::vector<EndItem> &rest, int skip, size_t k, bool last,
                                      std::vector<uint32_t> &out) const
 {
-    const int deeper = skip + packed;
-    const auto less = [this, deeper](const Item &x, const Item &y) {
-        return x.key != y.key ? x.key < y.key : lessFrom(x.token, y.token, deeper);
+    const int deeper = skip + 2 * packed;
+    const auto less = [this, deeper](const EndItem &x, const EndItem &y) {
+        if (x.key[0] != y.key[0])
+            return x.key[0] < y.key[0];
+        if (x.key[1] != y.key[1])
+            return x.key[1] < y.key[1];
+        return lessFrom(x.token, y.token, deeper);
     };
-    const auto greater = [&less](const Item &x, const Item &y) { return less(y, x); };
+    const auto greater = [&less](const EndItem &x, const EndItem &y) { return less(y, x); };
     if (k * 2 >= rest.size()) {
         k = rest.size();
         if (last)
@@ -178,9 +186,9 @@ std::vector<uint32_t> LineOrder::Private::fromHead(uint32_t from, uint32_t to) c
             headRest = slotGroup(headNext);
             ++headNext;
         }
-        // At least what the page needs, and as many as are known: paging on
-        // through a large group orders it in a few steps, not one per page.
-        const size_t k = std::max<size_t>(to - head.size(), head.size());
+        // What the page needs; from a large group a share of it, so that paging
+        // on through the group does not pass over all of it for every page.
+        const size_t k = std::max<size_t>(to - head.size(), headRest.size() / 256);
         takeOrdered(headRest, groupSkip(headNext - 1), k, false, head);
         headKnown.store(head.size());
         restKnown.store(headRest.size() + tailRest.size());
@@ -200,7 +208,7 @@ std::vector<uint32_t> LineOrder::Private::fromTail(uint32_t from, uint32_t to) c
             tailRest = slotGroup(uint64_t(tailNext));
             --tailNext;
         }
-        const size_t k = std::max<size_t>(need - tail.size(), tail.size());
+        const size_t k = std::max<size_t>(need - tail.size(), tailRest.size() / 256);
         takeOrdered(tailRest, groupSkip(uint64_t(tailNext + 1)), k, true, tail);
         tailKnown.store(tail.size());
         restKnown.store(headRest.size() + tailRest.size());

@@ -83,11 +83,15 @@ std::vector<EndItem> LineOrder::Private::slotGroup(uint64_t slot) const
     const int skip = groupSkip(slot);
     std::vector<EndItem> group;
     uint32_t seen = 0;
-    // t: a line of the text [lo, hi) when it is selected.
+    // A value of a text (its kind, its author) is that of each of its words: the
+    // texts without it are passed over, and in the others every word is selected.
+    const bool perText = query.listChar != kCharForm && listed->perText();
+    const auto holds = [&](uint32_t text) { return !perText || listed->byText()[text] == value; };
+    // t: a line of the text [lo, hi) (one that holds the value) when it is selected.
     const auto take = [&](uint32_t t, uint32_t lo, uint32_t hi) {
         if ((++seen & 0xFFFF) == 0)
             cancel::check();
-        if (t == kNone || !selected(t))
+        if (t == kNone || !(perText ? isWord(t) : selected(t)))
             return;
         uint32_t v[6] = {0, 0, 0, 0, 0, 0};
         slotValues(t, lo, hi, v, skip, 2 * packed);
@@ -105,6 +109,8 @@ std::vector<EndItem> LineOrder::Private::slotGroup(uint64_t slot) const
                     const uint32_t edge = first == kLeft || ahead.tokenCount == 0 ? 0 : ahead.tokenCount - 1;
                     __builtin_prefetch(words + ahead.firstToken + edge);
                 }
+                if (!holds(text))
+                    continue;
                 const TextInfo &ti = corpus->text(text);
                 const uint32_t lo = ti.firstToken, hi = ti.firstToken + ti.tokenCount;
                 if (first == kLeft)
@@ -117,24 +123,36 @@ std::vector<EndItem> LineOrder::Private::slotGroup(uint64_t slot) const
         const uint32_t v = uint32_t(slot - 1);
         const Span<uint32_t> one(&v, 1);
         const Span<uint32_t> forms = base == Base::Form ? one : corpus->formsOfLemma(v);
+        // Centre first, the postings are the lines, and their keys read the words
+        // on the side of the next part: fetch those too.
+        const bool centre = first == kCentre && partCount > 1;
+        const int64_t reach = centre && parts[1] == kLeft ? -12 : 12;
+        const int64_t tokens = int64_t(corpus->tokenCount());
         for (const uint32_t f : forms) {
             if (f >= formCount)
                 continue;
             TextCursor texts(*corpus);
             uint32_t text = kNone, lo = 0, hi = 0;
+            bool held = false;
             const Span<uint32_t> postings = corpus->forms().postings(f);
             for (size_t i = 0; i < postings.size(); ++i) {
                 const uint32_t p = postings[i];
                 // The tokens next to the postings lie anywhere in the corpus: fetch
                 // a few postings ahead so that their reads overlap.
-                if (i + 32 < postings.size())
+                if (i + 32 < postings.size()) {
                     __builtin_prefetch(words + postings[i + 32]);
+                    if (centre)
+                        __builtin_prefetch(words + std::clamp<int64_t>(postings[i + 32] + reach, 0, tokens - 1));
+                }
                 if (texts.of(p) != text) {
                     text = texts.of(p);
                     const TextInfo &ti = corpus->text(text);
                     lo = ti.firstToken;
                     hi = ti.firstToken + ti.tokenCount;
+                    held = holds(text);
                 }
+                if (!held)
+                    continue;
                 if (first == kCentre)
                     take(p, lo, hi);
                 else

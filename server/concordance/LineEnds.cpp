@@ -3,9 +3,10 @@
 // a token, without being listed. Its first and last pages are found slot by slot:
 // the lines whose first sort slot (the centre word, or the nearest word on the
 // left or right) has the smallest rank come first, and they are the lines next to
-// (or at) the postings of that rank's word form or lemma. So the first pages cost
-// the postings read until the page is full, not the selection; a page in the
-// middle makes the selection and its keys as an ordinary order does.
+// (or at) the postings of that rank's word form or lemma. Of such a group only the
+// lines a page takes are ordered, the rest waits for the pages after. So the first
+// pages cost the postings read until the page is full, not the selection; a page
+// in the middle makes the selection and its keys as an ordinary order does.
 #include "concordance/LineOrderPrivate.h"
 
 #include "service/Cancel.h"

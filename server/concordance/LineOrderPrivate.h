@@ -30,6 +30,15 @@ struct Item {
     uint32_t token;
 };
 
+// A line at an end of a lazy order, with the slots after its group's key in a
+// second key: the lines of a group often share the first few (the words that
+// begin the texts of one author), and each page after the first looks at the
+// group's lines again.
+struct EndItem {
+    uint64_t key[2];
+    uint32_t token;
+};
+
 // A radix sort of items on bits [shift, shift + width) of their keys, the top
 // bits, equal ones in any order: 11 bits a pass, from the lowest digit; a pass
 // whose digit every item shares is skipped. The digits are counted as the items
@@ -172,20 +181,27 @@ struct LineOrder::Private {
         return {ti.firstToken, ti.firstToken + ti.tokenCount};
     }
 
-    // The first `count` slot values of a token of the text [lo, hi).
-    void slotValues(uint32_t t, uint32_t lo, uint32_t hi, uint32_t *out, int count) const
+    // The values of slots [from, from + count) of a token of the text [lo, hi);
+    // those past the last slot are left as they are.
+    void slotValues(uint32_t t, uint32_t lo, uint32_t hi, uint32_t *out, int from, int count) const
     {
-        int n = 0;
+        int n = 0, slot = 0;
         for (int p = 0; p < partCount && n < count; ++p) {
             if (parts[p] == kCentre) {
-                out[n++] = rank(t);
+                if (slot++ >= from)
+                    out[n++] = rank(t);
+                continue;
+            }
+            if (slot + kSortDepth <= from) {
+                slot += kSortDepth;
                 continue;
             }
             uint32_t w = t;
-            for (int depth = 0; depth < kSortDepth && n < count; ++depth) {
+            for (int depth = 0; depth < kSortDepth && n < count; ++depth, ++slot) {
                 if (w != kNone)
                     w = parts[p] == kLeft ? prevWord(w, lo) : nextWord(w, hi);
-                out[n++] = w == kNone ? 0 : rank(w);
+                if (slot >= from)
+                    out[n++] = w == kNone ? 0 : rank(w);
             }
         }
     }
@@ -198,7 +214,11 @@ struct LineOrder::Private {
     uint64_t packKey(uint32_t t, uint32_t lo, uint32_t hi) const
     {
         uint32_t v[3] = {0, 0, 0};
-        slotValues(t, lo, hi, v, packed);
+        slotValues(t, lo, hi, v, 0, packed);
+        return pack(v);
+    }
+    uint64_t pack(const uint32_t *v) const
+    {
         uint64_t key = 0;
         for (int i = 0; i < packed; ++i)
             key = (key << bits) | v[i];
@@ -312,9 +332,12 @@ struct LineOrder::Private {
     mutable std::mutex makeMutex;    // one making of the selection at a time
     mutable std::mutex endMutex;
     mutable std::vector<uint32_t> head;   // lines 0 .. head.size() - 1
-    mutable uint64_t headNext = 0;        // every line whose first slot is below this is in head
+    mutable uint64_t headNext = 0;        // every line whose first slot is below this is in head or headRest
+    mutable std::vector<EndItem> headRest;   // the lines of slot headNext - 1 not yet in head
     mutable std::vector<uint32_t> tail;   // lines n - 1, n - 2, ... (last first)
-    mutable int64_t tailNext = 0;         // every line whose first slot is above this is in tail
+    mutable int64_t tailNext = 0;         // every line whose first slot is above this is in tail or tailRest
+    mutable std::vector<EndItem> tailRest;   // the lines of slot tailNext + 1 not yet in tail
+    mutable std::atomic<size_t> restKnown{0};   // headRest.size() + tailRest.size()
     // head.size() and tail.size(), for those who must not wait while an end grows
     // (the cost of a request is told on the thread that reads the requests).
     mutable std::atomic<size_t> headKnown{0}, tailKnown{0};
@@ -331,8 +354,18 @@ struct LineOrder::Private {
             return formPart(words[token]) == value && isWord(token);
         return isWord(token) && listed->valueOf(token) == value;
     }
-    // The lines whose first slot is `slot`, in order.
-    std::vector<uint32_t> slotGroup(uint64_t slot) const;
+    // The slots from which the lines whose first slot is `slot` may differ: the
+    // next one; or, for lines without a word on the first part's side, the next
+    // part, the whole of theirs being empty.
+    int groupSkip(uint64_t slot) const { return slot == 0 && parts[0] != kCentre ? kSortDepth : 1; }
+    // The lines whose first slot is `slot`, in no order, keyed on the slots from
+    // groupSkip(slot) on.
+    std::vector<EndItem> slotGroup(uint64_t slot) const;
+    // Moves the first k of a slot group's lines (with `last`, the last k, last
+    // first) onto `out`, in order; `rest` keeps the others, in no order. Only
+    // what is taken is ordered, so the first page of a large group costs one
+    // pass over it.
+    void takeOrdered(std::vector<EndItem> &rest, int skip, size_t k, bool last, std::vector<uint32_t> &out) const;
     // Lines [from, to) from the known ends, extended as far as needed.
     std::vector<uint32_t> fromHead(uint32_t from, uint32_t to) const;
     std::vector<uint32_t> fromTail(uint32_t from, uint32_t to) const;

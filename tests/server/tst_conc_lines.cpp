@@ -148,13 +148,15 @@ private slots:
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<int>("base");
         // One form (the centre left out), a lemma on its own base, an author whose
-        // words differ, and a verse text, in every sequence.
+        // words differ, and a verse text, in every sequence; texts that are copies of
+        // each other (equal to the last word), on either base.
         const struct {
             int charNo;
             const char *value;
             int base;
         } cases[] = {{kCharForm, "дом", kCharForm}, {kCharLemma, "дом", kCharLemma},
-                     {kCharAuthor, "Ветров", kCharForm}, {kCharAuthor, "Борин", kCharLemma}};
+                     {kCharAuthor, "Ветров", kCharForm}, {kCharAuthor, "Борин", kCharLemma},
+                     {kCharAuthor, "Аверин", kCharForm}, {kCharAuthor, "Аверин", kCharLemma}};
         for (const auto &c : cases)
             for (const char *seq : {"CLR", "CRL", "LCR", "LRC", "RCL", "RLC"})
                 QTest::addRow("%d %s %d %s", c.charNo, c.value, c.base, seq)

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <type_traits>
 #include <unistd.h>
 
@@ -281,7 +282,7 @@ uint64_t digestOf(const char *header, const char *table, size_t tableBytes)
 
 bool lexiconOk(Span<char> chars, Span<uint32_t> offsets, Span<uint8_t> flags, Span<uint32_t> revOrder,
                Span<uint32_t> revRank, Span<uint32_t> freqOrder, Span<uint32_t> freqRank, Span<uint32_t> postOffsets,
-               Span<uint32_t> postings, Span<uint32_t> count, uint32_t tokens, bool full)
+               Span<uint32_t> postings, Span<uint32_t> count, bool full)
 {
     const size_t n = count.size();
     if (offsets.size() != n + 1 || flags.size() != n || revOrder.size() != n || revRank.size() != n
@@ -295,7 +296,31 @@ bool lexiconOk(Span<char> chars, Span<uint32_t> offsets, Span<uint8_t> flags, Sp
     for (size_t i = 0; i < n; ++i)
         if (postOffsets[i + 1] - postOffsets[i] != count[i])
             return false;
-    return tablecheck::below(postings, tokens);
+    return true;   // the postings themselves: postingsNameWords, after the tokens
+}
+
+// The postings of each form and each lemma name word tokens (marked in isWord, one
+// bit per token, small enough to stay in the processor's cache), each list in
+// ascending order, and as many as there are word tokens: queries index per-type
+// tables by the tokens the postings name, so a posting of a punctuation mark must
+// not pass. Which word a posting names is left to the checksum: comparing every
+// posting with its token's form reads the token array at random and would take as
+// long as the rest of the check together.
+bool postingsNameWords(const std::vector<uint64_t> &isWord, uint64_t tokens, uint64_t words,
+                       Span<uint32_t> offsets, Span<uint32_t> postings)
+{
+    if (postings.size() != words)
+        return false;
+    for (size_t v = 0; v + 1 < offsets.size(); ++v) {
+        uint64_t next = 0;   // one past the list's previous posting
+        for (uint32_t i = offsets[v]; i < offsets[v + 1]; ++i) {
+            const uint32_t t = postings[i];
+            if (t < next || t >= tokens || !((isWord[t >> 6] >> (t & 63)) & 1))
+                return false;
+            next = uint64_t(t) + 1;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -653,9 +678,9 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
         || N >= kNone || uint64_t(W) + (cc.m_punctOffsets.empty() ? 0 : cc.m_punctOffsets.size() - 1) > kFormMask)
         return fail("sizes");
     if (!lexiconOk(F.m_chars, F.m_offsets, F.m_flags, F.m_reverseOrder, F.m_reverseRank, F.m_freqOrder, F.m_freqRank,
-                   F.m_postOffsets, F.m_postings, F.m_count, uint32_t(N), full)
+                   F.m_postOffsets, F.m_postings, F.m_count, full)
         || !lexiconOk(Lx.m_chars, Lx.m_offsets, Lx.m_flags, Lx.m_reverseOrder, Lx.m_reverseRank, Lx.m_freqOrder,
-                      Lx.m_freqRank, Lx.m_postOffsets, Lx.m_postings, Lx.m_count, uint32_t(N), full))
+                      Lx.m_freqRank, Lx.m_postOffsets, Lx.m_postings, Lx.m_count, full))
         return fail("lexicons");
     const size_t P = cc.m_punctOffsets.empty() ? 0 : cc.m_punctOffsets.size() - 1;
     const bool annotated = !cc.m_tokenTypes.empty();
@@ -693,11 +718,15 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
         for (size_t i = 0; i < S; ++i)
             if (cc.m_surfaceTokens[i] >= N || (i && cc.m_surfaceTokens[i] <= cc.m_surfaceTokens[i - 1]))
                 return fail("surfaces");
+        std::vector<uint64_t> isWord((N + 63) / 64, 0);
+        uint64_t words = 0;
         for (size_t t = 0; t < N; ++t) {
             const uint32_t f = formPart(cc.m_tokens[t]);
             const bool punct = flagPart(cc.m_tokens[t]) & kPunct;
             if (punct ? (f < W || f - W >= P) : f >= W)
                 return fail("tokens");
+            isWord[t >> 6] |= uint64_t(!punct) << (t & 63);
+            words += !punct;
             if (annotated
                 && (punct ? cc.m_tokenTypes[t] != kNone
                           : cc.m_tokenTypes[t] >= T || cc.m_typeForm[cc.m_tokenTypes[t]] != f))
@@ -709,6 +738,13 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
                 || !tablecheck::below(cc.m_typePos, tags, true) || !tablecheck::below(cc.m_typeFeats, tags, true)
                 || !typeCountsOk(cc.m_typeCount, cc.m_tokenTypes, uint64_t(scalars[0]))))
             return fail("types");
+        // The lemmas' postings on a second thread: the start waits for this check.
+        bool lemmasOk = false;
+        std::thread lemmas([&] { lemmasOk = postingsNameWords(isWord, N, words, Lx.m_postOffsets, Lx.m_postings); });
+        const bool formsOk = postingsNameWords(isWord, N, words, F.m_postOffsets, F.m_postings);
+        lemmas.join();
+        if (!formsOk || !lemmasOk)
+            return fail("postings");
     }
     cc.m_wordCount = scalars[0];
     cc.locateTexts();

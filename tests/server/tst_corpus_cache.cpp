@@ -251,6 +251,36 @@ private slots:
         }
         QVERIFY(tried > 30);
 
+        // A posting that stays in range but names a punctuation mark (the first of
+        // the word forms', of the lemmas'): queries index per-type tables by the
+        // tokens postings name, so this is refused too.
+        uint32_t mark = 0;
+        while (mark < cold->tokenCount() && !cold->isPunct(mark))
+            ++mark;
+        QVERIFY(mark < cold->tokenCount());
+        for (uint32_t i = 0; i < sections; ++i) {
+            uint32_t id;
+            uint64_t offset;
+            const char *entry = pristine.constData() + 64 + 24 * i;
+            std::memcpy(&id, entry, 4);
+            std::memcpy(&offset, entry + 8, 8);
+            if (id != 19 && id != 39)
+                continue;
+            QByteArray bad = pristine;
+            std::memcpy(bad.data() + offset, &mark, 4);
+            const uint64_t sum = CacheFile::checksum(bad.constData() + 64, size_t(bad.size() - 64));
+            std::memcpy(bad.data() + 48, &sum, 8);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bad);
+            f.close();
+            const auto c = load();
+            QVERIFY(c && !c->stats().fromCache);
+            QCOMPARE(c->stats().cacheMiss, QStringLiteral("postings"));
+            QCOMPARE(dump(*c), expected);
+            ++tried;
+        }
+        QVERIFY(tried > 32);
+
         // The texts section placed so far out that its offset plus its size wraps
         // around to inside the file: refused before anything is read there.
         QByteArray bad = pristine;

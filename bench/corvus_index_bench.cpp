@@ -76,21 +76,30 @@ int tokenise(const QString &corpus)
     return 0;
 }
 
-int load(const QString &corpus, const QString &cacheDir, const QString &dictionary, bool expectWarm)
+// Corpus::load of one folder, timed; null (and the error on stderr) when it fails.
+std::shared_ptr<const Corpus> timedLoad(const QString &folder, const QString &cacheDir, const QString &dictionary,
+                                        double *seconds)
 {
     CorpusOptions options;
-    options.paths = QStringList{corpus};
+    options.paths = QStringList{folder};
     options.cacheDir = cacheDir;
     options.dictionary = dictionary;
     QString error;
     QElapsedTimer t;
     t.start();
     auto c = Corpus::load(options, &error);
-    const double s = t.nsecsElapsed() / 1e9;
-    if (!c) {
+    *seconds = t.nsecsElapsed() / 1e9;
+    if (!c)
         std::fprintf(stderr, "load failed: %s\n", error.toUtf8().constData());
+    return c;
+}
+
+int load(const QString &corpus, const QString &cacheDir, const QString &dictionary, bool expectWarm)
+{
+    double s = 0;
+    const auto c = timedLoad(corpus, cacheDir, dictionary, &s);
+    if (!c)
         return 1;
-    }
     const BuildStats &st = c->stats();
     if (expectWarm != st.fromCache)
         std::printf("  NOTE: expected a %s start\n", expectWarm ? "warm" : "cold");
@@ -234,19 +243,10 @@ int importAnnotated(const QString &folder, const char *format)
 // A cold build of a converted corpus.
 int loadAnnotated(const QString &folder, const char *format, const QString &cacheDir, const QString &dictionary)
 {
-    CorpusOptions options;
-    options.paths = QStringList{folder};
-    options.cacheDir = cacheDir;
-    options.dictionary = dictionary;
-    QString error;
-    QElapsedTimer t;
-    t.start();
-    auto c = Corpus::load(options, &error);
-    const double s = t.nsecsElapsed() / 1e9;
-    if (!c) {
-        std::fprintf(stderr, "load failed: %s\n", error.toUtf8().constData());
+    double s = 0;
+    const auto c = timedLoad(folder, cacheDir, dictionary, &s);
+    if (!c)
         return 1;
-    }
     const BuildStats &st = c->stats();
     std::printf("%s, cold build: %u texts, %u tokens, %llu words, %u forms, %u lemmas\n", format, c->textCount(),
                 c->tokenCount(), static_cast<unsigned long long>(c->wordCount()), c->forms().size(),

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -208,19 +209,6 @@ private:
     const char *m_p;
     const char *m_end;
 };
-
-// The tokens of each type, counted again (cheap beside the full checksum).
-bool typeCountsOk(Span<uint32_t> counts, Span<uint32_t> tokenTypes, uint64_t words)
-{
-    std::vector<uint32_t> seen(counts.size(), 0);
-    uint64_t total = 0;
-    for (const uint32_t ty : tokenTypes)
-        if (ty != kNone) {
-            ++seen[ty];
-            ++total;
-        }
-    return total == words && std::equal(seen.begin(), seen.end(), counts.begin());
-}
 
 bool parseAttributes(const char *p, size_t n, CorpusData &d)
 {
@@ -718,7 +706,10 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
         for (size_t i = 0; i < S; ++i)
             if (cc.m_surfaceTokens[i] >= N || (i && cc.m_surfaceTokens[i] <= cc.m_surfaceTokens[i - 1]))
                 return fail("surfaces");
+        // One pass over the tokens marks the words (for the postings below) and
+        // counts each type's tokens.
         std::vector<uint64_t> isWord((N + 63) / 64, 0);
+        std::vector<uint32_t> typeTokens(annotated ? T : 0, 0);
         uint64_t words = 0;
         for (size_t t = 0; t < N; ++t) {
             const uint32_t f = formPart(cc.m_tokens[t]);
@@ -731,12 +722,14 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
                 && (punct ? cc.m_tokenTypes[t] != kNone
                           : cc.m_tokenTypes[t] >= T || cc.m_typeForm[cc.m_tokenTypes[t]] != f))
                 return fail("types");
+            if (annotated && !punct)
+                ++typeTokens[cc.m_tokenTypes[t]];
         }
         if (annotated
             && (!tablecheck::below(cc.m_typeForm, W) || !tablecheck::below(cc.m_typeLemma, L)
                 || !tablecheck::offsets(cc.m_tagOffsets, tags, cc.m_tagChars.size())
                 || !tablecheck::below(cc.m_typePos, tags, true) || !tablecheck::below(cc.m_typeFeats, tags, true)
-                || !typeCountsOk(cc.m_typeCount, cc.m_tokenTypes, uint64_t(scalars[0]))))
+                || !std::equal(typeTokens.begin(), typeTokens.end(), cc.m_typeCount.begin())))
             return fail("types");
         // The lemmas' postings on a second thread: the start waits for this check.
         bool lemmasOk = false;

@@ -222,29 +222,42 @@ private slots:
         uint32_t sections = 0;
         std::memcpy(&sections, pristine.constData() + 12, 4);
         QVERIFY(sections > 20);
-        int tried = 0;
-        for (uint32_t i = 0; i < sections; ++i) {
+        struct Entry {
             uint32_t id, elemSize;
             uint64_t offset, count;
+        };
+        const auto entryAt = [&](uint32_t i) {
+            Entry e;
             const char *entry = pristine.constData() + 64 + 24 * i;
-            std::memcpy(&id, entry, 4);
-            std::memcpy(&elemSize, entry + 4, 4);
-            std::memcpy(&offset, entry + 8, 8);
-            std::memcpy(&count, entry + 16, 8);
-            if (elemSize != 4 || count == 0)
+            std::memcpy(&e.id, entry, 4);
+            std::memcpy(&e.elemSize, entry + 4, 4);
+            std::memcpy(&e.offset, entry + 8, 8);
+            std::memcpy(&e.count, entry + 16, 8);
+            return e;
+        };
+        // The patched file with a checksum that matches it, loaded (null when it
+        // could not be written).
+        const auto loadSealed = [&](QByteArray bad) -> std::shared_ptr<const Corpus> {
+            const uint64_t sum = CacheFile::checksum(bad.constData() + 64, size_t(bad.size() - 64));
+            std::memcpy(bad.data() + 48, &sum, 8);
+            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                return nullptr;
+            f.write(bad);
+            f.close();
+            return load();
+        };
+        int tried = 0;
+        for (uint32_t i = 0; i < sections; ++i) {
+            const Entry e = entryAt(i);
+            if (e.elemSize != 4 || e.count == 0)
                 continue;
-            for (const uint64_t index : {uint64_t(0), count - 1}) {
+            for (const uint64_t index : {uint64_t(0), e.count - 1}) {
                 QByteArray bad = pristine;
                 const uint32_t huge = 0xFFFFFFF0u;
-                std::memcpy(bad.data() + offset + index * 4, &huge, 4);
-                const uint64_t sum = CacheFile::checksum(bad.constData() + 64, size_t(bad.size() - 64));
-                std::memcpy(bad.data() + 48, &sum, 8);
-                QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-                f.write(bad);
-                f.close();
-                auto c = load();
+                std::memcpy(bad.data() + e.offset + index * 4, &huge, 4);
+                const auto c = loadSealed(bad);
                 QVERIFY(c);
-                QVERIFY2(!c->stats().fromCache, qPrintable(QStringLiteral("section %1 element %2").arg(id).arg(index)));
+                QVERIFY2(!c->stats().fromCache, qPrintable(QStringLiteral("section %1 element %2").arg(e.id).arg(index)));
                 QCOMPARE(dump(*c), expected);
                 ++tried;
             }
@@ -259,21 +272,12 @@ private slots:
             ++mark;
         QVERIFY(mark < cold->tokenCount());
         for (uint32_t i = 0; i < sections; ++i) {
-            uint32_t id;
-            uint64_t offset;
-            const char *entry = pristine.constData() + 64 + 24 * i;
-            std::memcpy(&id, entry, 4);
-            std::memcpy(&offset, entry + 8, 8);
-            if (id != 19 && id != 39)
+            const Entry e = entryAt(i);
+            if (e.id != 19 && e.id != 39)
                 continue;
             QByteArray bad = pristine;
-            std::memcpy(bad.data() + offset, &mark, 4);
-            const uint64_t sum = CacheFile::checksum(bad.constData() + 64, size_t(bad.size() - 64));
-            std::memcpy(bad.data() + 48, &sum, 8);
-            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write(bad);
-            f.close();
-            const auto c = load();
+            std::memcpy(bad.data() + e.offset, &mark, 4);
+            const auto c = loadSealed(bad);
             QVERIFY(c && !c->stats().fromCache);
             QCOMPARE(c->stats().cacheMiss, QStringLiteral("postings"));
             QCOMPARE(dump(*c), expected);
@@ -285,21 +289,14 @@ private slots:
         // around to inside the file: refused before anything is read there.
         QByteArray bad = pristine;
         for (uint32_t i = 0; i < sections; ++i) {
-            char *entry = bad.data() + 64 + 24 * i;
-            uint32_t id;
-            std::memcpy(&id, entry, 4);
-            if (id != 100)
+            if (entryAt(i).id != 100)
                 continue;
+            char *entry = bad.data() + 64 + 24 * i;
             const uint64_t wrapped = ~uint64_t(0) - 15, count = 32;
             std::memcpy(entry + 8, &wrapped, 8);
             std::memcpy(entry + 16, &count, 8);
         }
-        const uint64_t sum = CacheFile::checksum(bad.constData() + 64, size_t(bad.size() - 64));
-        std::memcpy(bad.data() + 48, &sum, 8);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bad);
-        f.close();
-        const auto c = load();
+        const auto c = loadSealed(bad);
         QVERIFY(c && !c->stats().fromCache);
         QCOMPARE(c->stats().cacheMiss, QStringLiteral("sections"));
         QCOMPARE(dump(*c), expected);

@@ -10,9 +10,12 @@ cd "$root"
 
 packages=(build-essential cmake pkg-config clang libclang-rt-14-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev
-          libhunspell-dev hunspell-ru mythes-ru fortunes-ru
+          libhunspell-dev hunspell-ru mythes-ru fortunes-ru libdawgdic-dev
           libjpeg62-turbo-dev libbenchmark-dev xvfb xauth
           dpkg-dev file lintian desktop-file-utils appstream procps)
+# npm fetches the morphology dictionary (tools/fetch-dicts.sh); Debian's package only
+# when no npm is on PATH already (a Node.js from elsewhere brings its own).
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=()
@@ -23,6 +26,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 fi
+# The OpenCorpora morphology dictionary, pinned and checksummed, into third_party/az/
+# (the server falls back to hunspell-ru without it).
+bash tools/fetch-dicts.sh
 
 jobs=$(nproc)
 case "$mode" in

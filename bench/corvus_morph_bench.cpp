@@ -1,0 +1,93 @@
+// Accuracy of the server's morphology on CoNLL-U treebanks (see MorphAccuracy.h
+// for the comparison rules), and the time to open the dictionary and to analyse
+// every distinct form.
+//
+//   corvus_morph_bench [--dictionary <folder>] [--misses N] file.conllu...
+//
+// With no files it reads the development sets in ../shared/ud when they are there.
+#include "MorphAccuracy.h"
+
+#include "corpus/MorphDictionary.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <map>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    using namespace corvus;
+    QStringList files;
+    QString folder;
+    int misses = 0;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QStringLiteral("--dictionary") && i + 1 < args.size())
+            folder = args[++i];
+        else if (args[i] == QStringLiteral("--misses") && i + 1 < args.size())
+            misses = args[++i].toInt();
+        else
+            files << args[i];
+    }
+    if (files.isEmpty()) {
+        const QDir ud(QStringLiteral(LEXAR_SOURCE_DIR "/../shared/ud"));
+        for (const QString &f : ud.entryList({QStringLiteral("*.conllu")}, QDir::Files, QDir::Name))
+            files << ud.filePath(f);
+    }
+    if (files.isEmpty()) {
+        std::printf("no CoNLL-U files: nothing to measure\n");
+        return 0;
+    }
+    if (folder.isEmpty())
+        folder = morph::Dictionary::defaultPath();
+    QElapsedTimer timer;
+    timer.start();
+    QString error;
+    auto dict = morph::Dictionary::open(folder, &error);
+    if (!dict) {
+        std::printf("%s\n", qPrintable(error));
+        return 1;
+    }
+    const double openMs = double(timer.nsecsElapsed()) / 1e6;
+    morph::Analyser analyser(dict);
+    std::printf("dictionary: %s, opened in %.1f ms\n", qPrintable(dict->description()), openMs);
+    for (const QString &file : files) {
+        const auto sentences = morphacc::readConllu(file);
+        std::map<std::string, int> counts;
+        size_t kinds[3] = {0, 0, 0};   // lemma misses: unaligned, chosen wrong, never offered
+        timer.restart();
+        const morphacc::Score s = morphacc::evaluate(analyser, sentences, [&](const morphacc::GoldToken &g,
+                                                                              const std::string &lemma,
+                                                                              const char *upos,
+                                                                              const morph::Analyser::Token *t) {
+            if (!t) {
+                ++kinds[0];
+            } else if (morphacc::comparable(lemma) != morphacc::comparable(g.lemma)) {
+                bool among = false;
+                for (uint32_t k = 0; k < t->count; ++k)
+                    among = among || morphacc::comparable(t->readings[k].lemma) == morphacc::comparable(g.lemma);
+                ++kinds[among ? 1 : 2];
+            }
+            if (misses > 0)
+                ++counts[charset::cp1251ToUtf8(g.form) + " " + charset::cp1251ToUtf8(g.lemma) + " " + g.upos + " -> "
+                         + charset::cp1251ToUtf8(lemma) + " " + upos];
+        });
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        std::printf("%s: %zu sentences, %zu words (%zu unaligned): lemma %.2f %%, UPOS %.2f %% (%.0f ms)\n",
+                    qPrintable(QFileInfo(file).fileName()), sentences.size(), s.words, s.unaligned, s.lemma(),
+                    s.upos(), ms);
+        std::printf("  wrong lemmas: %zu chosen among the readings, %zu not offered, %zu unaligned\n", kinds[1],
+                    kinds[2], kinds[0]);
+        std::vector<std::pair<int, std::string>> top;
+        for (const auto &[k, v] : counts)
+            top.emplace_back(v, k);
+        std::sort(top.rbegin(), top.rend());
+        for (int i = 0; i < misses && i < int(top.size()); ++i)
+            std::printf("  %4d  %s\n", top[size_t(i)].first, top[size_t(i)].second.c_str());
+    }
+    return 0;
+}

@@ -1,0 +1,332 @@
+#include "corpus/Morphology.h"
+
+#include "corpus/Charset.h"
+#include "corpus/MorphContext.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+
+namespace corvus::morph {
+namespace {
+
+std::string cp(const char *utf8) { return charset::utf8ToCp1251(utf8); }
+
+// What the analyser needs of each of the dictionary's tags.
+struct TagInfo {
+    std::vector<std::string> grammemes;   // the POS first
+    std::string feats;
+    Upos upos = Upos::X;
+    uint8_t kase = 0;
+    bool proper = false;
+    bool has(std::string_view g) const { return std::find(grammemes.begin(), grammemes.end(), g) != grammemes.end(); }
+};
+
+// OpenCorpora grammemes as universal features, in the features' alphabetical order
+// of names so that a joined list is sorted.
+struct FeatureOf {
+    const char *grammeme, *name, *value;
+};
+constexpr FeatureOf kFeatures[] = {
+    {"anim", "Animacy", "Anim"}, {"inan", "Animacy", "Inan"},
+    {"perf", "Aspect", "Perf"}, {"impf", "Aspect", "Imp"},
+    {"nomn", "Case", "Nom"}, {"gent", "Case", "Gen"}, {"gen1", "Case", "Gen"}, {"gen2", "Case", "Par"},
+    {"datv", "Case", "Dat"}, {"accs", "Case", "Acc"}, {"acc2", "Case", "Acc"}, {"ablt", "Case", "Ins"},
+    {"loct", "Case", "Loc"}, {"loc1", "Case", "Loc"}, {"loc2", "Case", "Loc"}, {"voct", "Case", "Voc"},
+    {"COMP", "Degree", "Cmp"}, {"Supr", "Degree", "Sup"}, {"Pos", "Degree", "Pos"},
+    {"masc", "Gender", "Masc"}, {"femn", "Gender", "Fem"}, {"neut", "Gender", "Neut"},
+    {"indc", "Mood", "Ind"}, {"impr", "Mood", "Imp"},
+    {"sing", "Number", "Sing"}, {"plur", "Number", "Plur"},
+    {"1per", "Person", "1"}, {"2per", "Person", "2"}, {"3per", "Person", "3"},
+    {"past", "Tense", "Past"}, {"pres", "Tense", "Pres"}, {"futr", "Tense", "Fut"},
+    {"ADJS", "Variant", "Short"}, {"PRTS", "Variant", "Short"},
+    {"INFN", "VerbForm", "Inf"}, {"VERB", "VerbForm", "Fin"}, {"PRTF", "VerbForm", "Part"},
+    {"PRTS", "VerbForm", "Part"}, {"GRND", "VerbForm", "Conv"},
+    {"actv", "Voice", "Act"}, {"pssv", "Voice", "Pass"},
+};
+
+uint8_t caseCode(const TagInfo &t)
+{
+    static constexpr std::pair<const char *, uint8_t> kCases[] = {
+        {"nomn", 1}, {"gent", 2}, {"gen1", 2}, {"gen2", 2}, {"datv", 3}, {"accs", 4}, {"acc2", 4},
+        {"ablt", 5}, {"loct", 6}, {"loc1", 6}, {"loc2", 6}, {"voct", 1},
+    };
+    for (const auto &[g, code] : kCases)
+        if (t.has(g))
+            return code;
+    return 0;
+}
+
+TagInfo describe(std::string_view text)
+{
+    TagInfo t;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i)
+        if (i == text.size() || text[i] == ',' || text[i] == ' ') {
+            if (i > start)
+                t.grammemes.emplace_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    const std::string pos = t.grammemes.empty() ? std::string() : t.grammemes.front();
+    t.proper = t.has("Name") || t.has("Surn") || t.has("Patr") || t.has("Geox") || t.has("Orgn") || t.has("Trad");
+    if (pos == "NOUN")
+        t.upos = t.proper ? Upos::Propn : Upos::Noun;
+    else if (pos == "ADJF")
+        t.upos = t.has("Apro") ? Upos::Det : Upos::Adj;
+    else if (pos == "ADJS")
+        t.upos = Upos::Adj;
+    else if (pos == "COMP" || pos == "ADVB")
+        t.upos = Upos::Adv;
+    else if (pos == "VERB" || pos == "INFN" || pos == "PRTF" || pos == "PRTS" || pos == "GRND")
+        t.upos = Upos::Verb;
+    else if (pos == "NUMR")
+        t.upos = Upos::Num;
+    else if (pos == "NPRO")
+        t.upos = Upos::Pron;
+    else if (pos == "PRED")
+        t.upos = Upos::Verb;
+    else if (pos == "PREP")
+        t.upos = Upos::Adp;
+    else if (pos == "CONJ")
+        t.upos = Upos::Sconj;   // the coordinating ones are told by their lemma
+    else if (pos == "PRCL")
+        t.upos = Upos::Part;
+    else if (pos == "INTJ")
+        t.upos = Upos::Intj;
+    t.kase = caseCode(t);
+    if (pos == "ADJF" && !t.has("Apro") && !t.has("Supr"))
+        t.grammemes.emplace_back("Pos");   // a plain adjective's degree
+    std::string last;
+    for (const FeatureOf &f : kFeatures) {
+        if (!t.has(f.grammeme) || last == f.name)
+            continue;
+        if (!t.feats.empty())
+            t.feats += '|';
+        t.feats += f.name;
+        t.feats += '=';
+        t.feats += f.value;
+        last = f.name;
+    }
+    return t;
+}
+
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool isCyrillic(char c) { return charset::isCyrillic(uint8_t(c)); }
+
+} // namespace
+
+const char *uposName(Upos p)
+{
+    static constexpr const char *kNames[] = {"X",    "NOUN", "PROPN", "ADJ",  "VERB", "AUX",  "ADV",   "ADP", "CCONJ",
+                                             "SCONJ", "PART", "PRON", "DET", "NUM", "INTJ", "PUNCT", "SYM"};
+    return size_t(p) < std::size(kNames) ? kNames[size_t(p)] : "X";
+}
+
+struct Analyser::Private {
+    std::shared_ptr<const Dictionary> dict;
+    std::vector<TagInfo> tags;
+    std::vector<std::string> coordinating;   // conjunctions read as CCONJ
+    std::vector<std::string> ownComparatives;
+    std::vector<std::pair<std::string, Upos>> closedUpos;
+    std::string aux;                          // "быть"
+    Context context;
+
+    // The readings of the dictionary's parses, conventions applied; false when
+    // there are none.
+    void fromParses(std::vector<RawParse> &parses, std::string_view head, std::vector<Reading> &out) const
+    {
+        double known = 0;
+        for (const RawParse &p : parses)
+            known += p.predicted ? 0 : p.score;
+        double total = 0;
+        std::vector<double> weight(parses.size());
+        for (size_t k = 0; k < parses.size(); ++k) {
+            // Without P(tag | word) the dictionary's order decides ties, earlier first.
+            const double w = known > 0 ? parses[k].score + 1e-3 * known : parses[k].predicted ? parses[k].score
+                                                                                               : std::pow(0.9, double(k));
+            weight[k] = w;
+            total += w;
+        }
+        const size_t first = out.size();
+        for (size_t k = 0; k < parses.size(); ++k) {
+            const RawParse &p = parses[k];
+            const TagInfo &t = tags[p.tag];
+            Reading r;
+            r.lemma = std::string(head) + lemmaOf(p, t);
+            r.upos = t.upos;
+            if (r.upos == Upos::Sconj
+                && std::find(coordinating.begin(), coordinating.end(), r.lemma) != coordinating.end())
+                r.upos = Upos::Cconj;
+            if (r.upos == Upos::Verb && r.lemma == aux)
+                r.upos = Upos::Aux;
+            if (t.upos != Upos::Noun && t.upos != Upos::Propn && t.upos != Upos::Verb && t.upos != Upos::Adj)
+                r.upos = closedClass(r.lemma, r.upos);
+            r.feats = t.feats;
+            r.proper = t.proper;
+            r.prob = float(total > 0 ? weight[k] / total : 0);
+            r.cls = Context::classOf(r.upos, t.kase);
+            bool merged = false;
+            for (size_t j = first; j < out.size() && !merged; ++j)
+                if (out[j].lemma == r.lemma && out[j].upos == r.upos && out[j].feats == r.feats) {
+                    out[j].prob += r.prob;
+                    merged = true;
+                }
+            if (!merged)
+                out.push_back(std::move(r));
+        }
+        std::stable_sort(out.begin() + std::ptrdiff_t(first), out.end(),
+                         [](const Reading &a, const Reading &b) { return a.prob > b.prob; });
+    }
+
+    // The lemma of a parse: the dictionary's normal form, except where the
+    // reference corpora gather otherwise (docs/corpus-formats.md):
+    // - a woman's surname or patronymic is her own ("Ахматовой" -> "ахматова");
+    // - an ordinal is its own adjective ("второй", not "два");
+    // - a preposition's variant ("во", "со", "обо") and an abbreviation ("км")
+    //   stand for themselves;
+    // - a spelling variant of the normal form ("счастье" beside "счастие") is its
+    //   own lemma;
+    // - a comparative is gathered under the adverb ("чаще" -> "часто") where the
+    //   dictionary has one, and frequent comparatives that serve as adverbs of
+    //   their own ("больше", "более", "раньше") stand for themselves.
+    std::string lemmaOf(const RawParse &p, const TagInfo &t) const
+    {
+        const std::string &pos = t.grammemes.front();
+        if (pos == "PREP" || t.has("Abbr"))
+            return p.word;
+        const auto formWith = [&](std::initializer_list<const char *> gs) -> std::string {
+            const uint16_t n = dict->formCount(p.paradigm);
+            for (uint16_t f = 0; f < n; ++f) {
+                const TagInfo &o = tags[dict->formTag(p.paradigm, f)];
+                if (std::all_of(gs.begin(), gs.end(), [&](const char *g) { return o.has(g); }))
+                    return dict->inflect(p.word, p.paradigm, p.form, f);
+            }
+            return std::string();
+        };
+        if ((t.has("Surn") || t.has("Patr")) && t.has("femn")) {
+            std::string l = formWith({"femn", "sing", "nomn"});
+            if (!l.empty())
+                return l;
+        }
+        if (t.has("Anum")) {
+            std::string l = formWith({"Anum", "masc", "sing", "nomn"});
+            if (!l.empty())
+                return l;
+        }
+        if (pos == "COMP") {
+            if (std::find(ownComparatives.begin(), ownComparatives.end(), p.word) != ownComparatives.end())
+                return p.word;
+            if (std::string adverb = adverbOf(p.lemma); !adverb.empty())
+                return adverb;
+        }
+        if (p.lemma != p.word && p.tag == dict->formTag(p.paradigm, 0))
+            return p.word;
+        return p.lemma;
+    }
+
+    // The adverb of an adjective that the dictionary knows ("частый" -> "часто").
+    std::string adverbOf(const std::string &adjective) const
+    {
+        if (adjective.size() < 4)
+            return std::string();
+        std::string adverb = adjective.substr(0, adjective.size() - 2) + cp("о");
+        std::vector<RawParse> parses;
+        dict->lookup(adverb, parses);
+        for (const RawParse &r : parses)
+            if (tags[r.tag].grammemes.front() == "ADVB")
+                return r.word;
+        return std::string();
+    }
+
+    // The part of speech of a closed-class word where its function in the
+    // reference corpora differs from the dictionary's class.
+    Upos closedClass(const std::string &lemma, Upos upos) const
+    {
+        for (const auto &[word, to] : closedUpos)
+            if (word == lemma)
+                return to;
+        return upos;
+    }
+
+    void plain(std::string_view form, Upos upos, std::vector<Reading> &out) const
+    {
+        Reading r;
+        r.lemma.assign(form);
+        r.upos = upos;
+        r.prob = 1;
+        r.cls = Context::classOf(upos, 0);
+        out.push_back(std::move(r));
+    }
+};
+
+Analyser::Analyser(std::shared_ptr<const Dictionary> dictionary) : d(new Private)
+{
+    d->dict = std::move(dictionary);
+    d->tags.reserve(d->dict->tagCount());
+    for (size_t k = 0; k < d->dict->tagCount(); ++k)
+        d->tags.push_back(describe(d->dict->tagText(uint16_t(k))));
+    for (const char *c : {"и", "а", "но", "или", "либо", "да", "ни", "зато", "однако", "иль", "аль", "также"})
+        d->coordinating.push_back(cp(c));
+    for (const char *c : {"больше", "меньше", "более", "менее", "позже", "позднее", "раньше", "ранее", "далее",
+                          "свыше", "лучше", "хуже", "боле"})
+        d->ownComparatives.push_back(cp(c));
+    const std::pair<const char *, Upos> closed[] = {
+        {"который", Upos::Pron}, {"ещё", Upos::Adv},   {"уже", Upos::Adv},    {"тоже", Upos::Adv},
+        {"так", Upos::Adv},      {"только", Upos::Part}, {"лишь", Upos::Part}, {"уж", Upos::Part},
+        {"да", Upos::Cconj},     {"бы", Upos::Aux},    {"б", Upos::Aux},      {"это", Upos::Pron},
+        {"ль", Upos::Part},      {"вот", Upos::Part},  {"даже", Upos::Part},  {"именно", Upos::Part},
+    };
+    for (const auto &[w, u] : closed)
+        d->closedUpos.emplace_back(cp(w), u);
+    d->aux = cp("быть");
+}
+
+Analyser::~Analyser() = default;
+
+const Dictionary &Analyser::dictionary() const { return *d->dict; }
+
+void Analyser::analyse(std::string_view form, std::vector<Reading> &out) const
+{
+    out.clear();
+    if (form.empty())
+        return;
+    bool cyr = false, digit = false;
+    for (char c : form) {
+        cyr = cyr || isCyrillic(c);
+        digit = digit || isDigit(c);
+    }
+    if (!cyr) {
+        d->plain(form, digit ? Upos::Num : Upos::X, out);
+        return;
+    }
+    std::vector<RawParse> parses;
+    if (d->dict->lookup(form, parses)) {
+        d->fromParses(parses, {}, out);
+        return;
+    }
+    // A hyphenated word the dictionary does not know whole: its last part is
+    // inflected, the head stays ("интернет-магазина" -> "интернет-магазин").
+    const size_t dash = form.rfind('-');
+    if (dash != std::string_view::npos && dash > 0 && dash + 1 < form.size()) {
+        const std::string_view head = form.substr(0, dash + 1), last = form.substr(dash + 1);
+        if (d->dict->lookup(last, parses) || (d->dict->predict(last, parses), !parses.empty())) {
+            d->fromParses(parses, head, out);
+            return;
+        }
+    }
+    if (!digit)
+        d->dict->predict(form, parses);
+    if (!parses.empty()) {
+        d->fromParses(parses, {}, out);
+        return;
+    }
+    d->plain(form, digit ? Upos::Num : Upos::Noun, out);
+}
+
+void Analyser::choose(const Token *tokens, size_t n, uint32_t *choice) const
+{
+    d->context.choose(tokens, n, choice);
+}
+
+} // namespace corvus::morph

@@ -8,6 +8,7 @@
 // PUNCT, SYM or NUM and tokens with a digit are skipped; a gold word no token
 // starts at counts as wrong (and as unaligned); multiword-token lines are skipped.
 #include "corpus/Charset.h"
+#include "corpus/MorphContext.h"
 #include "corpus/Morphology.h"
 #include "corpus/Tokeniser.h"
 
@@ -22,7 +23,7 @@
 namespace morphacc {
 
 struct GoldToken {
-    std::string form, lemma, upos;   // 1251
+    std::string form, lemma, upos, feats;   // 1251
 };
 struct Sentence {
     std::string text;   // 1251
@@ -49,7 +50,8 @@ inline std::vector<Sentence> parseConllu(const QByteArray &utf8)
             if (f.size() < 4 || f[0].contains('-') || f[0].contains('.'))
                 continue;
             cur.tokens.push_back({corvus::charset::utf8ToCp1251(f[1].toStdString()),
-                                  corvus::charset::utf8ToCp1251(f[2].toStdString()), f[3].toStdString()});
+                                  corvus::charset::utf8ToCp1251(f[2].toStdString()), f[3].toStdString(),
+                                  f.size() > 5 ? f[5].toStdString() : std::string()});
         }
     }
     if (open && !cur.tokens.empty())
@@ -147,6 +149,27 @@ inline Score evaluate(const corvus::morph::Analyser &analyser, const std::vector
         }
     }
     return score;
+}
+
+// The context model's class of a gold token (see MorphContext.h).
+inline uint8_t goldClass(const GoldToken &g)
+{
+    using corvus::morph::Context;
+    using corvus::morph::Upos;
+    if (g.upos == "PUNCT")
+        return Context::punctClass(g.form);
+    Upos upos = Upos::X;
+    for (uint8_t u = 0; u < uint8_t(Upos::Count); ++u)
+        if (g.upos == corvus::morph::uposName(Upos(u)))
+            upos = Upos(u);
+    static const std::pair<const char *, uint8_t> kCases[] = {{"Case=Nom", 1}, {"Case=Voc", 1}, {"Case=Gen", 2},
+                                                              {"Case=Par", 2}, {"Case=Dat", 3}, {"Case=Acc", 4},
+                                                              {"Case=Ins", 5}, {"Case=Loc", 6}};
+    uint8_t kase = 0;
+    for (const auto &[f, code] : kCases)
+        if (g.feats.find(f) != std::string::npos)
+            kase = code;
+    return Context::classOf(upos, kase);
 }
 
 } // namespace morphacc

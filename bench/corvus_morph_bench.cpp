@@ -17,6 +17,46 @@
 #include <cstdio>
 #include <map>
 
+// Counts the gold classes of neighbouring tokens and writes them as the context
+// model's table.
+static int writeTable(const QStringList &files, const QString &out)
+{
+    using namespace corvus;
+    std::map<std::pair<int, int>, int> counts;
+    for (const QString &file : files)
+        for (const morphacc::Sentence &s : morphacc::readConllu(file)) {
+            int prev = morph::Context::punctClass(".");
+            for (const morphacc::GoldToken &g : s.tokens) {
+                const int c = morphacc::goldClass(g);
+                ++counts[{prev, c}];
+                prev = c;
+            }
+        }
+    QFile f(out);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        std::printf("cannot write %s\n", qPrintable(out));
+        return 1;
+    }
+    QByteArray text = "#pragma once\n// Written by corvus_morph_bench --train from the development sets of the\n"
+                      "// UD Russian treebanks GSD and Poetry (CC BY-SA 4.0): how often a token of a\n"
+                      "// class (part of speech * 8 + case, see MorphContext.h) follows one of another.\n"
+                      "#include <cstdint>\n\nnamespace corvus::morph {\n\n"
+                      "// {previous class, class, count}\ninline constexpr uint16_t kClassBigrams[][3] = {\n";
+    int col = 0;
+    for (const auto &[k, v] : counts) {
+        text += (col == 0 ? "    " : " ") + QByteArray("{") + QByteArray::number(k.first) + ", " + QByteArray::number(k.second)
+                + ", " + QByteArray::number(v) + "},";
+        if (++col == 6) {
+            text += '\n';
+            col = 0;
+        }
+    }
+    text += (col ? "\n" : "") + QByteArray("};\n\n} // namespace corvus::morph\n");
+    f.write(text);
+    std::printf("%zu class pairs written to %s\n", counts.size(), qPrintable(out));
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -24,10 +64,16 @@ int main(int argc, char **argv)
     QStringList files;
     QString folder;
     int misses = 0;
+    QString train;
+    float weight = -1;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QStringLiteral("--dictionary") && i + 1 < args.size())
             folder = args[++i];
+        else if (args[i] == QStringLiteral("--train") && i + 1 < args.size())
+            train = args[++i];
+        else if (args[i] == QStringLiteral("--weight") && i + 1 < args.size())
+            weight = args[++i].toFloat();
         else if (args[i] == QStringLiteral("--misses") && i + 1 < args.size())
             misses = args[++i].toInt();
         else
@@ -42,6 +88,8 @@ int main(int argc, char **argv)
         std::printf("no CoNLL-U files: nothing to measure\n");
         return 0;
     }
+    if (!train.isEmpty())
+        return writeTable(files, train);
     if (folder.isEmpty())
         folder = morph::Dictionary::defaultPath();
     QElapsedTimer timer;
@@ -54,6 +102,8 @@ int main(int argc, char **argv)
     }
     const double openMs = double(timer.nsecsElapsed()) / 1e6;
     morph::Analyser analyser(dict);
+    if (weight >= 0)
+        analyser.setContextWeight(weight);
     std::printf("dictionary: %s, opened in %.1f ms\n", qPrintable(dict->description()), openMs);
     for (const QString &file : files) {
         const auto sentences = morphacc::readConllu(file);

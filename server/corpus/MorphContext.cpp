@@ -1,29 +1,105 @@
 #include "corpus/MorphContext.h"
 
+#include "corpus/MorphContextTable.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace corvus::morph {
 
-Context::Context() : m_transition(kClasses * kClasses, 0.f), m_boundary(classOf(Upos::Punct, 0)) {}
+uint8_t Context::punctClass(std::string_view p)
+{
+    uint8_t kind = 0;   // other marks: quotes, brackets
+    if (p == ",")
+        kind = 1;
+    else if (!p.empty() && (p[0] == '.' || p[0] == '!' || p[0] == '?' || p[0] == ';'))
+        kind = 2;
+    else if (!p.empty() && (p[0] == '-' || uint8_t(p[0]) == 0x96 || uint8_t(p[0]) == 0x97 || p[0] == ':'))
+        kind = 3;
+    return classOf(Upos::Punct, kind);
+}
+
+Context::Context() : m_gain(kClasses * kClasses, 0.f)
+{
+    // Add-k smoothing towards the class's own frequency.
+    constexpr double kSmooth = 2.0;
+    std::vector<double> pair(kClasses * kClasses, 0), from(kClasses, 0), of(kClasses, 0);
+    double total = 0;
+    for (const auto &b : kClassBigrams) {
+        pair[size_t(b[0]) * kClasses + b[1]] += b[2];
+        from[b[0]] += b[2];
+        of[b[1]] += b[2];
+        total += b[2];
+    }
+    for (size_t c = 0; c < kClasses; ++c) {
+        const double prior = (of[c] + 0.5) / (total + 0.5 * double(kClasses));
+        for (size_t p = 0; p < kClasses; ++p) {
+            const double cond = (pair[p * kClasses + c] + kSmooth * prior) / (from[p] + kSmooth);
+            m_gain[p * kClasses + c] = float(std::log(cond / prior));
+        }
+    }
+}
 
 void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) const
 {
+    // Viterbi over the readings: score = log P(reading | form) + weight * gain of
+    // its class after the previous token's class. A punctuation mark has one
+    // reading, so every path goes through it: the tokens before it are settled
+    // there, and the search keeps no more than the run of words since.
+    constexpr float kNameWithoutCapital = -4.6f;   // log 0.01
+    std::vector<float> prevScore{0.f}, score;
+    std::vector<uint8_t> prevCls{punctClass(".")}, cls;
+    std::vector<uint32_t> back, offset{0};   // of the run's tokens: best previous reading
+    size_t runStart = 0;
+    const auto settle = [&](size_t end, uint32_t k) {
+        for (size_t i = end; i-- > runStart;) {
+            choice[i] = tokens[i].readings ? k : 0;
+            k = back[offset[i - runStart] + k];
+        }
+    };
     for (size_t i = 0; i < n; ++i) {
         const Analyser::Token &t = tokens[i];
-        choice[i] = 0;
-        if (!t.readings || t.count < 2)
-            continue;
-        // A name's reading needs a capital letter; a capital does not need a name.
-        float best = -1;
-        for (uint32_t k = 0; k < t.count; ++k) {
-            const Reading &r = t.readings[k];
-            const float p = r.proper && !t.capital ? r.prob * 0.01f : r.prob;
-            if (p > best) {
-                best = p;
-                choice[i] = k;
+        const uint32_t m = t.readings ? std::max<uint32_t>(t.count, 1) : 1;
+        score.assign(m, 0.f);
+        cls.assign(m, 0);
+        const uint32_t base = offset.back();
+        back.resize(base + m);
+        offset.push_back(base + m);
+        for (uint32_t k = 0; k < m; ++k) {
+            float own = 0;
+            if (t.readings && t.count) {
+                const Reading &r = t.readings[k];
+                cls[k] = r.cls;
+                own = std::log(std::max(r.prob, 1e-6f));
+                if (r.proper && !t.capital)
+                    own += kNameWithoutCapital;
+            } else {
+                cls[k] = punctClass(t.punct);
             }
+            float best = -1e30f;
+            uint32_t arg = 0;
+            for (size_t j = 0; j < prevScore.size(); ++j) {
+                const float s = prevScore[j] + m_weight * m_gain[size_t(prevCls[j]) * kClasses + cls[k]];
+                if (s > best) {
+                    best = s;
+                    arg = uint32_t(j);
+                }
+            }
+            score[k] = best + own;
+            back[base + k] = arg;
+        }
+        prevScore.swap(score);
+        prevCls.swap(cls);
+        if (m == 1) {
+            settle(i + 1, 0);
+            runStart = i + 1;
+            back.clear();
+            offset.assign(1, 0);
+            prevScore[0] = 0;
         }
     }
+    if (runStart < n)
+        settle(n, uint32_t(std::max_element(prevScore.begin(), prevScore.end()) - prevScore.begin()));
 }
 
 } // namespace corvus::morph

@@ -324,6 +324,8 @@ void Analyser::analyse(std::string_view form, std::vector<Reading> &out) const
     d->plain(form, digit ? Upos::Num : Upos::Noun, out);
 }
 
+void Analyser::setContextWeight(float weight) { d->context.setWeight(weight); }
+
 void Analyser::choose(const Token *tokens, size_t n, uint32_t *choice) const
 {
     d->context.choose(tokens, n, choice);

@@ -60,6 +60,9 @@ public:
     void choose(const Token *tokens, size_t n, uint32_t *choice) const;
 
     const Dictionary &dictionary() const;
+    // How much the neighbours weigh in choose() against a reading's own
+    // probability (1 by default; 0 chooses each token alone).
+    void setContextWeight(float weight);
 
 private:
     struct Private;

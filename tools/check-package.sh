@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks that it works, within a bounded time:
-#   1. a Release build of its own (build-pkg) and cpack;
+#   1. the morphology dictionary fetched if it is not yet (tools/fetch-dicts.sh), a
+#      Release build of its own (build-pkg) and cpack;
 #   2. the package's files, modes and owners are exactly packaging/package-files.txt
 #      (a file missing, added or in the wrong place fails), its control fields name
 #      the version and the dependencies;
-#   3. lintian, desktop-file-validate and appstreamcli find nothing to fix;
+#   3. lintian, desktop-file-validate and appstreamcli find nothing to fix; unpacked,
+#      the package holds the morphology dictionary's files byte for byte as fetched;
 #   4. unpacked into a temporary root (dpkg-deb -x), the client is started through
 #      the unpacked launcher, offscreen, in the local mode, with a temporary home: it
 #      starts the unpacked Corvus.exe on the default corpus and must register and end
@@ -22,6 +24,7 @@ fail() {
   exit 1
 }
 
+bash tools/fetch-dicts.sh >/dev/null || fail "the morphology dictionary could not be fetched"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLEXAR_TESTS=OFF -DLEXAR_PACKAGE=ON \
   -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build "$build" -j"$jobs"
@@ -53,6 +56,16 @@ dpkg-deb -x "$deb" "$work/root"
 desktop-file-validate "$work"/root/usr/share/applications/*.desktop || fail "desktop-file-validate"
 timeout 120 appstreamcli validate --no-net "$work"/root/usr/share/metainfo/*.metainfo.xml \
   || fail "appstreamcli validate"
+# The morphology dictionary the server reads: every fetched file, unchanged, and
+# nothing else in its folder.
+dicts="$work/root/usr/share/corvus/opencorpora"
+[ -d "$dicts" ] || fail "the package lacks /usr/share/corvus/opencorpora"
+for f in third_party/az/dicts/*; do
+  cmp -s "$f" "$dicts/$(basename "$f")" \
+    || fail "/usr/share/corvus/opencorpora/$(basename "$f") is missing or differs from $f"
+done
+[ "$(ls -A "$dicts" | wc -l)" -eq "$(ls -A third_party/az/dicts | wc -l)" ] \
+  || fail "/usr/share/corvus/opencorpora holds files that were not fetched"
 
 # 4. The unpacked client against the unpacked server.
 (cd "$work/root" && find . -printf '%M %s %p\n' | sort) >"$work/before.txt"

@@ -19,7 +19,7 @@ uint8_t Context::punctClass(std::string_view p)
     return classOf(Upos::Punct, kind);
 }
 
-Context::Context() : m_gain(kClasses * kClasses, 0.f)
+Context::Context() : m_gain(kClasses * kClasses, 0.f), m_prior(kClasses, 0.f)
 {
     // Add-k smoothing towards the class's own frequency.
     constexpr double kSmooth = 2.0;
@@ -33,6 +33,7 @@ Context::Context() : m_gain(kClasses * kClasses, 0.f)
     }
     for (size_t c = 0; c < kClasses; ++c) {
         const double prior = (of[c] + 0.5) / (total + 0.5 * double(kClasses));
+        m_prior[c] = float(prior);
         for (size_t p = 0; p < kClasses; ++p) {
             const double cond = (pair[p * kClasses + c] + kSmooth * prior) / (from[p] + kSmooth);
             m_gain[p * kClasses + c] = float(std::log(cond / prior));

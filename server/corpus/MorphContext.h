@@ -22,12 +22,16 @@ public:
     Context();
     void choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) const;
 
+    // P(class) in the treebanks, smoothed: never 0.
+    float prior(uint8_t cls) const { return m_prior[cls]; }
+
     // How much the neighbours weigh against the readings' own probabilities.
     void setWeight(float w) { m_weight = w; }
 
 private:
     // log P(class | previous) - log P(class), by previous * kClasses + class.
     std::vector<float> m_gain;
+    std::vector<float> m_prior;
     float m_weight = 1.0f;
 };
 

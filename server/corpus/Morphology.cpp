@@ -128,6 +128,11 @@ struct Analyser::Private {
     std::vector<TagInfo> tags;
     std::vector<std::string> coordinating;   // conjunctions read as CCONJ
     std::vector<std::string> ownComparatives;
+    struct Substantive {
+        std::string det, pron;
+        const char *grammeme;
+    };
+    std::vector<Substantive> substantives;
     std::vector<std::pair<std::string, Upos>> closedUpos;
     std::string aux;                          // "быть"
     Context context;
@@ -143,8 +148,12 @@ struct Analyser::Private {
         std::vector<double> weight(parses.size());
         for (size_t k = 0; k < parses.size(); ++k) {
             // Without P(tag | word) the dictionary's order decides ties, earlier first.
-            const double w = known > 0 ? parses[k].score + 1e-3 * known : parses[k].predicted ? parses[k].score
-                                                                                               : std::pow(0.9, double(k));
+            // Without P(tag | word): how common the reading's class is, the dictionary's
+            // order breaking ties (earlier first).
+            const TagInfo &t = tags[parses[k].tag];
+            const double w = known > 0              ? parses[k].score + 1e-3 * known
+                             : parses[k].predicted ? parses[k].score
+                                                   : std::pow(0.9, double(k)) * context.prior(Context::classOf(t.upos, t.kase));
             weight[k] = w;
             total += w;
         }
@@ -166,17 +175,35 @@ struct Analyser::Private {
             r.proper = t.proper;
             r.prob = float(total > 0 ? weight[k] / total : 0);
             r.cls = Context::classOf(r.upos, t.kase);
-            bool merged = false;
-            for (size_t j = first; j < out.size() && !merged; ++j)
-                if (out[j].lemma == r.lemma && out[j].upos == r.upos && out[j].feats == r.feats) {
-                    out[j].prob += r.prob;
-                    merged = true;
-                }
-            if (!merged)
-                out.push_back(std::move(r));
+            // "того", "это", "все" standing for a noun are pronouns of their own
+            // ("то, что"; "все пришли"); before a noun they are determiners.
+            if (r.upos == Upos::Det) {
+                for (const Substantive &sub : substantives)
+                    if (r.lemma == sub.det && t.has(sub.grammeme)) {
+                        Reading pron = r;
+                        pron.lemma = sub.pron;
+                        pron.upos = Upos::Pron;
+                        pron.cls = Context::classOf(Upos::Pron, t.kase);
+                        pron.prob = r.prob /= 2;
+                        add(std::move(pron), first, out);
+                        break;
+                    }
+            }
+            add(std::move(r), first, out);
         }
         std::stable_sort(out.begin() + std::ptrdiff_t(first), out.end(),
                          [](const Reading &a, const Reading &b) { return a.prob > b.prob; });
+    }
+
+    // Adds a reading, or its probability to an equal one among those from first on.
+    static void add(Reading &&r, size_t first, std::vector<Reading> &out)
+    {
+        for (size_t j = first; j < out.size(); ++j)
+            if (out[j].lemma == r.lemma && out[j].upos == r.upos && out[j].feats == r.feats) {
+                out[j].prob += r.prob;
+                return;
+            }
+        out.push_back(std::move(r));
     }
 
     // The lemma of a parse: the dictionary's normal form, except where the
@@ -222,6 +249,22 @@ struct Analyser::Private {
         }
         if (p.lemma != p.word && p.tag == dict->formTag(p.paradigm, 0))
             return p.word;
+        for (const std::string &g : t.grammemes)
+            if (g.size() > 2 && g[0] == 'V' && g[1] == '-') {
+                // A spelling variant ("страданья", V-be): the same variant of the normal form.
+                const TagInfo &normal = tags[dict->formTag(p.paradigm, 0)];
+                const uint16_t n = dict->formCount(p.paradigm);
+                for (uint16_t f = 1; f < n; ++f) {
+                    const TagInfo &o = tags[dict->formTag(p.paradigm, f)];
+                    if (o.has(g) && o.grammemes.size() == normal.grammemes.size() + 1
+                        && std::all_of(normal.grammemes.begin(), normal.grammemes.end(),
+                                       [&](const std::string &x) { return o.has(x); })) {
+                        std::string l = dict->inflect(p.word, p.paradigm, p.form, f);
+                        if (!l.empty())
+                            return l;
+                    }
+                }
+            }
         return p.lemma;
     }
 
@@ -277,6 +320,8 @@ Analyser::Analyser(std::shared_ptr<const Dictionary> dictionary) : d(new Private
         {"да", Upos::Cconj},     {"бы", Upos::Aux},    {"б", Upos::Aux},      {"это", Upos::Pron},
         {"ль", Upos::Part},      {"вот", Upos::Part},  {"даже", Upos::Part},  {"именно", Upos::Part},
     };
+    d->substantives = {{cp("тот"), cp("то"), "neut"}, {cp("этот"), cp("это"), "neut"},
+                       {cp("весь"), cp("всё"), "neut"}, {cp("весь"), cp("все"), "plur"}};
     for (const auto &[w, u] : closed)
         d->closedUpos.emplace_back(cp(w), u);
     d->aux = cp("быть");

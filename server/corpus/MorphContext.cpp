@@ -48,6 +48,7 @@ void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) 
     // reading, so every path goes through it: the tokens before it are settled
     // there, and the search keeps no more than the run of words since.
     constexpr float kNameWithoutCapital = -4.6f;   // log 0.01
+    constexpr float kGuessNotName = -2.3f;         // log 0.1
     std::vector<float> prevScore{0.f}, score;
     std::vector<uint8_t> prevCls{punctClass(".")}, cls;
     std::vector<uint32_t> back, offset{0};   // of the run's tokens: best previous reading
@@ -74,6 +75,10 @@ void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) 
                 own = std::log(std::max(r.prob, 1e-6f));
                 if (r.proper && !t.capital)
                     own += kNameWithoutCapital;
+                // An unknown word with a capital letter is a name far more often
+                // than a verb or an adverb.
+                if (r.guessed && t.capital && r.upos != Upos::Noun && r.upos != Upos::Propn)
+                    own += kGuessNotName;
             } else {
                 cls[k] = punctClass(t.punct);
             }

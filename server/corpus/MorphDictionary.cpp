@@ -310,6 +310,7 @@ std::shared_ptr<const Dictionary> Dictionary::open(const QString &folder, QStrin
 QString Dictionary::description() const { return d->description; }
 std::string_view Dictionary::tagText(uint16_t tag) const { return tag < d->tags.size() ? d->tags[tag] : std::string_view(); }
 size_t Dictionary::tagCount() const { return d->tags.size(); }
+bool Dictionary::productive(uint16_t tag) const { return tag < d->productive.size() && d->productive[tag]; }
 
 uint16_t Dictionary::formTag(uint16_t paradigm, uint16_t form) const
 {

@@ -55,6 +55,9 @@ public:
     // The tag's text ("NOUN,anim,masc sing,nomn") and the number of tags.
     std::string_view tagText(uint16_t tag) const;
     size_t tagCount() const;
+    // Whether words of the tag's class are predicted for unknown words (not the
+    // closed classes: pronouns, prepositions, conjunctions, particles...).
+    bool productive(uint16_t tag) const;
     // The form of the lexeme of (paradigm, form) numbered target, built from the
     // given form of it ("души" of душа, form 7 -> "душа"); empty when out of range.
     std::string inflect(std::string_view word, uint16_t paradigm, uint16_t form, uint16_t target) const;

@@ -128,6 +128,7 @@ struct Analyser::Private {
     std::vector<TagInfo> tags;
     std::vector<std::string> coordinating;   // conjunctions read as CCONJ
     std::vector<std::string> ownComparatives;
+    std::vector<std::string> prefixes;   // productive prefixes of compounds
     struct Substantive {
         std::string det, pron;
         const char *grammeme;
@@ -135,6 +136,7 @@ struct Analyser::Private {
     std::vector<Substantive> substantives;
     std::vector<std::pair<std::string, Upos>> closedUpos;
     std::string aux;                          // "быть"
+    std::string should, shouldShort;          // "должный", "должен"
     Context context;
 
     // The readings of the dictionary's parses, conventions applied; false when
@@ -151,9 +153,10 @@ struct Analyser::Private {
             // Without P(tag | word): how common the reading's class is, the dictionary's
             // order breaking ties (earlier first).
             const TagInfo &t = tags[parses[k].tag];
+            const double prior = context.prior(Context::classOf(t.upos, t.kase));
             const double w = known > 0              ? parses[k].score + 1e-3 * known
                              : parses[k].predicted ? parses[k].score
-                                                   : std::pow(0.9, double(k)) * context.prior(Context::classOf(t.upos, t.kase));
+                                                   : std::pow(0.9, double(k)) * prior;
             weight[k] = w;
             total += w;
         }
@@ -173,6 +176,7 @@ struct Analyser::Private {
                 r.upos = closedClass(r.lemma, r.upos);
             r.feats = t.feats;
             r.proper = t.proper;
+            r.guessed = p.predicted;
             r.prob = float(total > 0 ? weight[k] / total : 0);
             r.cls = Context::classOf(r.upos, t.kase);
             // "того", "это", "все" standing for a noun are pronouns of their own
@@ -236,6 +240,23 @@ struct Analyser::Private {
             if (!l.empty())
                 return l;
         }
+        if (t.has("Supr")) {
+            // A superlative is its own adjective ("лучших" -> "лучший", "наилучший").
+            std::string best;
+            const uint16_t n = dict->formCount(p.paradigm);
+            for (uint16_t f = 0; f < n; ++f) {
+                const TagInfo &o = tags[dict->formTag(p.paradigm, f)];
+                if (!(o.has("Supr") && o.has("masc") && o.has("sing") && o.has("nomn")))
+                    continue;
+                std::string l = dict->inflect(p.word, p.paradigm, p.form, f);
+                if (!l.empty() && (best.empty() || (l.compare(0, 2, p.word, 0, 2) == 0 && best.compare(0, 2, p.word, 0, 2) != 0)))
+                    best = l;
+            }
+            if (!best.empty())
+                return best;
+        }
+        if (pos == "ADJS" && p.lemma == should)
+            return shouldShort;   // "должен", as the modal word is written
         if (t.has("Anum")) {
             std::string l = formWith({"Anum", "masc", "sing", "nomn"});
             if (!l.empty())
@@ -324,7 +345,18 @@ Analyser::Analyser(std::shared_ptr<const Dictionary> dictionary) : d(new Private
                        {cp("весь"), cp("всё"), "neut"}, {cp("весь"), cp("все"), "plur"}};
     for (const auto &[w, u] : closed)
         d->closedUpos.emplace_back(cp(w), u);
+    for (const char *c : {"авиа", "авто", "агро", "анти", "аэро", "био", "вело", "гидро", "гипер", "гео", "квази",
+                          "контр", "макро", "медиа", "мега", "микро", "мини", "мото", "мульти", "нео", "пост",
+                          "псевдо", "радио", "супер", "теле", "ультра", "фото", "экс", "электро", "эко", "интер",
+                          "кибер", "нано", "полу", "сверх", "ново", "старо", "архи", "вице", "лже", "недо", "пере",
+                          "пра", "сверх", "спец", "суб", "транс", "экстра", "контр", "мета", "интернет", "кино",
+                          "медиа", "нейро", "пресс", "стерео", "термо", "видео", "аудио", "теле", "евро"})
+        d->prefixes.push_back(cp(c));
+    std::sort(d->prefixes.begin(), d->prefixes.end(),
+              [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
     d->aux = cp("быть");
+    d->should = cp("должный");
+    d->shouldShort = cp("должен");
 }
 
 Analyser::~Analyser() = default;
@@ -358,6 +390,25 @@ void Analyser::analyse(std::string_view form, std::vector<Reading> &out) const
         if (d->dict->lookup(last, parses) || (d->dict->predict(last, parses), !parses.empty())) {
             d->fromParses(parses, head, out);
             return;
+        }
+    }
+    // A known word behind a productive prefix ("супергероев" -> "супергерой").
+    for (const std::string &pre : d->prefixes) {
+        if (form.size() < pre.size() + 3 || form.compare(0, pre.size(), pre) != 0)
+            continue;
+        std::string_view rest = form.substr(pre.size());
+        if (!rest.empty() && rest[0] == '-')
+            rest.remove_prefix(1);
+        if (rest.size() >= 3 && d->dict->lookup(rest, parses)) {
+            parses.erase(std::remove_if(parses.begin(), parses.end(),
+                                        [&](const RawParse &p) { return !d->dict->productive(p.tag); }),
+                         parses.end());
+            if (!parses.empty()) {
+                d->fromParses(parses, form.substr(0, form.size() - rest.size()), out);
+                for (Reading &r : out)
+                    r.guessed = true;
+                return;
+            }
         }
     }
     if (!digit)

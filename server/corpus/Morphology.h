@@ -38,6 +38,7 @@ struct Reading {
     Upos upos = Upos::X;
     uint8_t cls = 0;      // the reading's class in the context model (part of speech and case)
     bool proper = false;  // a name, surname, place...: written with a capital letter
+    bool guessed = false; // predicted for a word the dictionary does not know
 };
 
 class Analyser {

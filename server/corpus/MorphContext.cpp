@@ -72,7 +72,10 @@ void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) 
             if (t.readings && t.count) {
                 const Reading &r = t.readings[k];
                 cls[k] = r.cls;
-                own = std::log(std::max(r.prob, 1e-6f));
+                // The lexeme's share weighs most: a possessive "их" spread over
+                // twenty-four case forms is still more likely than the pronoun.
+                own = std::log(std::max(r.lexemeProb, 1e-6f))
+                      + m_formShare * std::log(std::max(r.prob, 1e-6f) / std::max(r.lexemeProb, 1e-6f));
                 if (r.proper && !t.capital)
                     own += kNameWithoutCapital;
                 // An unknown word with a capital letter is a name far more often

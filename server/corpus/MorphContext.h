@@ -27,12 +27,15 @@ public:
 
     // How much the neighbours weigh against the readings' own probabilities.
     void setWeight(float w) { m_weight = w; }
+    // How much a form's own share within its lexeme weighs (0..1).
+    void setFormShare(float s) { m_formShare = s; }
 
 private:
     // log P(class | previous) - log P(class), by previous * kClasses + class.
     std::vector<float> m_gain;
     std::vector<float> m_prior;
     float m_weight = 1.0f;
+    float m_formShare = 0.5f;
 };
 
 } // namespace corvus::morph

@@ -123,6 +123,9 @@ const char *uposName(Upos p)
     return size_t(p) < std::size(kNames) ? kNames[size_t(p)] : "X";
 }
 
+constexpr double kClosedPrior = 0.1;
+constexpr double kSubstantivised = 0.2;
+
 struct Analyser::Private {
     std::shared_ptr<const Dictionary> dict;
     std::vector<TagInfo> tags;
@@ -153,7 +156,11 @@ struct Analyser::Private {
             // Without P(tag | word): how common the reading's class is, the dictionary's
             // order breaking ties (earlier first).
             const TagInfo &t = tags[parses[k].tag];
-            const double prior = context.prior(Context::classOf(t.upos, t.kase));
+            // A closed class has few words, each of them frequent: its share of the
+            // tokens says little against an open class's, so it is not weighed down.
+            const bool open = t.upos == Upos::Noun || t.upos == Upos::Propn || t.upos == Upos::Adj
+                              || t.upos == Upos::Verb || t.upos == Upos::Adv || t.upos == Upos::Intj;
+            const double prior = open ? context.prior(Context::classOf(t.upos, t.kase)) : kClosedPrior;
             const double w = known > 0              ? parses[k].score + 1e-3 * known
                              : parses[k].predicted ? parses[k].score
                                                    : std::pow(0.9, double(k)) * prior;
@@ -195,8 +202,31 @@ struct Analyser::Private {
             }
             add(std::move(r), first, out);
         }
+        // An adjective used as a noun ("второе", "частное") is listed as a noun of
+        // its own; in running text the adjective is far more often meant.
+        double moved = 0;
+        for (size_t i = first; i < out.size(); ++i) {
+            if (out[i].upos != Upos::Noun)
+                continue;
+            for (size_t j = first; j < out.size(); ++j)
+                if (out[j].upos == Upos::Adj && out[j].lemma.size() == out[i].lemma.size() && out[i].lemma.size() > 3
+                    && out[j].lemma.compare(0, out[j].lemma.size() - 2, out[i].lemma, 0, out[i].lemma.size() - 2) == 0) {
+                    moved += out[i].prob * (1 - kSubstantivised);
+                    out[i].prob *= float(kSubstantivised);
+                    break;
+                }
+        }
+        if (moved > 0 && moved < 1)
+            for (size_t i = first; i < out.size(); ++i)
+                out[i].prob = float(out[i].prob / (1 - moved));
         std::stable_sort(out.begin() + std::ptrdiff_t(first), out.end(),
                          [](const Reading &a, const Reading &b) { return a.prob > b.prob; });
+        for (size_t i = first; i < out.size(); ++i) {
+            out[i].lexemeProb = 0;
+            for (size_t j = first; j < out.size(); ++j)
+                if (out[j].upos == out[i].upos && out[j].lemma == out[i].lemma)
+                    out[i].lexemeProb += out[j].prob;
+        }
     }
 
     // Adds a reading, or its probability to an equal one among those from first on.
@@ -318,7 +348,7 @@ struct Analyser::Private {
         Reading r;
         r.lemma.assign(form);
         r.upos = upos;
-        r.prob = 1;
+        r.prob = r.lexemeProb = 1;
         r.cls = Context::classOf(upos, 0);
         out.push_back(std::move(r));
     }

@@ -35,6 +35,7 @@ struct Reading {
     std::string lemma;    // folded, 1251
     std::string feats;    // "Case=Gen|Gender=Fem|Number=Sing", "" when none
     float prob = 0;       // P(reading | form); a form's readings add up to 1
+    float lexemeProb = 0; // the same for all readings of its lemma and part of speech
     Upos upos = Upos::X;
     uint8_t cls = 0;      // the reading's class in the context model (part of speech and case)
     bool proper = false;  // a name, surname, place...: written with a capital letter

@@ -125,6 +125,7 @@ const char *uposName(Upos p)
 
 constexpr double kClosedPrior = 0.1;
 constexpr double kSubstantivised = 0.2;
+constexpr double kImperative = 0.1;
 
 struct Analyser::Private {
     std::shared_ptr<const Dictionary> dict;
@@ -160,7 +161,11 @@ struct Analyser::Private {
             // tokens says little against an open class's, so it is not weighed down.
             const bool open = t.upos == Upos::Noun || t.upos == Upos::Propn || t.upos == Upos::Adj
                               || t.upos == Upos::Verb || t.upos == Upos::Adv || t.upos == Upos::Intj;
-            const double prior = open ? context.prior(Context::classOf(t.upos, t.kase)) : kClosedPrior;
+            double prior = open ? context.prior(Context::classOf(t.upos, t.kase)) : kClosedPrior;
+            // An imperative is rare in running text beside the noun or adverb it
+            // looks like ("домой", "прочь", "мой").
+            if (t.has("impr"))
+                prior *= kImperative;
             const double w = known > 0              ? parses[k].score + 1e-3 * known
                              : parses[k].predicted ? parses[k].score
                                                    : std::pow(0.9, double(k)) * prior;
@@ -265,7 +270,8 @@ struct Analyser::Private {
             }
             return std::string();
         };
-        if ((t.has("Surn") || t.has("Patr")) && t.has("femn")) {
+        // Not for a name the dictionary does not know: its forms keep one headword.
+        if ((t.has("Surn") || t.has("Patr")) && t.has("femn") && !p.predicted) {
             std::string l = formWith({"femn", "sing", "nomn"});
             if (!l.empty())
                 return l;

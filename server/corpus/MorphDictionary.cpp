@@ -236,8 +236,11 @@ QString Dictionary::defaultPath()
 {
     const QString rel = QStringLiteral("corvus/opencorpora");
     QStringList candidates;
-    if (QCoreApplication::instance())
-        candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/../share/") + rel;
+    if (QCoreApplication::instance()) {
+        // A build folder (bin/ beside share/) and an unpacked package (lib/lexar/).
+        const QString app = QCoreApplication::applicationDirPath();
+        candidates << app + QStringLiteral("/../share/") + rel << app + QStringLiteral("/../../share/") + rel;
+    }
     const QString found = QStandardPaths::locate(QStandardPaths::GenericDataLocation, rel, QStandardPaths::LocateDirectory);
     if (!found.isEmpty())
         candidates << found;

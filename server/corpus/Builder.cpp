@@ -1,5 +1,6 @@
 #include "corpus/BuilderPrivate.h"
 #include "corpus/Lemmatiser.h"
+#include "corpus/Morphology.h"
 #include "corpus/StringTable.h"
 #include "corpus/TextCleaning.h"
 #include "corpus/Tokeniser.h"
@@ -66,6 +67,7 @@ void CorpusBuilder::addText(std::string_view body, TextInfo info)
     d->tokFlags.back() |= kLineEnd | kParagraphEnd | (verse ? kVerseLineEnd : 0);
     info.wordCount = words;
     d->texts.push_back(std::move(info));
+    d->textAnnotated.push_back(0);
     if (d->annotated)
         d->tokAnnot.resize(d->tokForm.size(), kNone);
     d->needLemmatiser = true;
@@ -88,6 +90,7 @@ void CorpusBuilder::addDocument(const annotated::Document &doc, TextInfo info)
     d->lastTokenFlags = d->tokFlags.back();
     d->tokFlags.back() |= kLineEnd | kParagraphEnd;
     d->texts.push_back(std::move(info));
+    d->textAnnotated.push_back(1);
     d->lastDocumentText = uint32_t(d->texts.size() - 1);
 }
 
@@ -197,15 +200,19 @@ struct TypeDraft {
 };
 
 // Gives every word token its type (tokAnnot holds the type afterwards, kNone for
-// punctuation) and every type its lemma: the file's, else hunspell's or the form
-// itself (lemmaOfForm, with formKnown saying which). lemmaOfForm then holds the
-// lemma of each form's most frequent type, and formKnown whether that one is known.
+// punctuation) and every type its lemma: the file's or the morphology's reading's
+// (tokAnnot kReadingBit | reading), else hunspell's or the form itself
+// (lemmaOfForm, with formKnown saying which). lemmaOfForm then holds the lemma of
+// each form's most frequent type, and formKnown whether that one is known.
 TypeDraft draftTypes(const std::vector<uint32_t> &tokForm, std::vector<uint32_t> &tokAnnot, const StringTable &annots,
-                     StringTable &lemmaTable, std::vector<uint32_t> &lemmaOfForm, std::vector<uint8_t> &formKnown)
+                     const MorphReadings &morph, StringTable &lemmaTable, std::vector<uint32_t> &lemmaOfForm,
+                     std::vector<uint8_t> &formKnown)
 {
     TypeDraft t;
+    // A reading belongs to one form: its type is looked up by the reading alone.
+    std::vector<uint32_t> typeOfReading(morph.readings.size(), kNone);
     std::unordered_map<uint64_t, uint32_t> ids;
-    ids.reserve(lemmaOfForm.size() * 2);
+    ids.reserve(morph.empty() ? lemmaOfForm.size() * 2 : 64);
     uint64_t lastKey = ~uint64_t(0);
     uint32_t lastType = kNone;
     for (size_t i = 0; i < tokForm.size(); ++i) {
@@ -214,7 +221,20 @@ TypeDraft draftTypes(const std::vector<uint32_t> &tokForm, std::vector<uint32_t>
             tokAnnot[i] = kNone;
             continue;
         }
-        const uint64_t key = (uint64_t(f) << 32) | tokAnnot[i];
+        const uint32_t a = tokAnnot[i];
+        if (a != kNone && (a & kReadingBit)) {
+            uint32_t &ty = typeOfReading[a & ~kReadingBit];
+            if (ty == kNone) {
+                ty = uint32_t(t.form.size());
+                t.form.push_back(f);
+                t.annot.push_back(a);
+                t.count.push_back(0);
+            }
+            ++t.count[ty];
+            tokAnnot[i] = ty;
+            continue;
+        }
+        const uint64_t key = (uint64_t(f) << 32) | a;
         if (key != lastKey) {
             const auto [it, added] = ids.try_emplace(key, uint32_t(t.form.size()));
             if (added) {
@@ -232,6 +252,11 @@ TypeDraft draftTypes(const std::vector<uint32_t> &tokForm, std::vector<uint32_t>
     t.lemma.resize(T);
     t.known.resize(T);
     for (size_t ty = 0; ty < T; ++ty) {
+        if (t.annot[ty] != kNone && (t.annot[ty] & kReadingBit)) {
+            t.lemma[ty] = morph.readings[t.annot[ty] & ~kReadingBit].lemma;
+            t.known[ty] = formKnown[t.form[ty]];
+            continue;
+        }
         std::string_view lemma;
         if (t.annot[ty] != kNone) {
             lemma = annots.view(t.annot[ty]);
@@ -279,14 +304,16 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
     const uint32_t W = d->words.size();
     // Nothing is interned any more: the tables' hash indexes go, and the pages the
     // import freed (file buffers, outgrown arrays) go back to the system before
-    // Hunspell loads its dictionaries.
+    // the lemmatiser loads its dictionaries.
     d->words.dropLookup();
     d->puncts.dropLookup();
     releaseFreedMemory();
 
-    // 1. Lemmas of the distinct word forms, on several threads (a Hunspell each).
-    // Each thread keeps what it found as (form, lemma) records of its own: a few
-    // bytes per form instead of a string object per form.
+    // 1. Lemmas: the morphology's readings of the distinct word forms and each
+    // token's chosen one (BuilderMorphology.cpp); without its dictionary, each
+    // form's lemma from hunspell, on several threads (a Hunspell each). Each thread
+    // keeps what hunspell found as (form, lemma) records of its own: a few bytes
+    // per form instead of a string object per form.
     struct Found {
         std::vector<uint32_t> forms, ends;
         std::string chars;
@@ -299,7 +326,20 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
                 formFlags[i] |= kCyrillic;
                 break;
             }
+    // The order of interning lemmas does not matter: lemma ids are alphabetical
+    // ranks, given below, of the lemmas that some word has.
+    StringTable lemmaTable;
+    std::vector<uint32_t> lemmaOfForm(W, kNone);   // by the forms' interning ids
     lemmatise = lemmatise && d->needLemmatiser;
+    // The morphology when its dictionary is there; hunspell otherwise.
+    MorphReadings morph;
+    if (lemmatise) {
+        const QString folder = Corpus::morphologyFolder(d->options);
+        if (!folder.isEmpty() && d->tagWithMorphology(folder, formFlags, lemmaTable, lemmaOfForm, morph)) {
+            lemmatise = false;
+            releaseFreedMemory();
+        }
+    }
     if (lemmatise && !d->dictionary.isEmpty()) {
         const int threads = std::max(1, d->options.threads);
         std::atomic<uint32_t> next{0};
@@ -341,6 +381,8 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
             all = all && !e.isEmpty();
         if (all && !errors.empty())
             d->stats.warnings << errors.front();
+        else
+            d->stats.lemmatiser = QStringLiteral("hunspell-ru (без частей речи)");
     } else if (lemmatise) {
         d->stats.warnings << QStringLiteral("Словарь hunspell не найден: леммы не определены");
     }
@@ -360,11 +402,9 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         c.forms.flags[r] = formFlags[formOrder[r]];
     std::vector<uint8_t>().swap(formFlags);
 
-    // 3. Lemmas: hunspell's, or the form itself; in an annotated corpus the file's
-    // where it gives one, per type. The order of interning does not matter: lemma
-    // ids are alphabetical ranks, given below, of the lemmas that some word has.
-    StringTable lemmaTable;
-    std::vector<uint32_t> lemmaOfForm(W, kNone);   // by the forms' interning ids
+    // 3. Lemmas: the morphology's or hunspell's, or the form itself; in an
+    // annotated corpus (plain text tagged by the morphology too) per type, the
+    // file's where it gives one.
     for (const Found &f : found) {
         uint32_t begin = 0;
         for (size_t k = 0; k < f.forms.size(); ++k) {
@@ -381,7 +421,7 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         std::vector<uint8_t> known(W);
         for (uint32_t r = 0; r < W; ++r)
             known[formOrder[r]] = c.forms.flags[r] & kLemmaKnown;
-        types = draftTypes(d->tokForm, d->tokAnnot, d->annots, lemmaTable, lemmaOfForm, known);
+        types = draftTypes(d->tokForm, d->tokAnnot, d->annots, morph, lemmaTable, lemmaOfForm, known);
         for (uint32_t r = 0; r < W; ++r)
             c.forms.flags[r] = uint8_t((c.forms.flags[r] & ~kLemmaKnown) | (known[formOrder[r]] ? kLemmaKnown : 0));
     }
@@ -419,8 +459,16 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
             c.typeForm[ty] = formRank[types.form[ty]];
             c.typeLemma[ty] = lemmaRank[types.lemma[ty]];
             c.typeFlags[ty] = types.known[ty] ? kLemmaKnown : 0;
-            const std::string_view annot = types.annot[ty] == kNone ? std::string_view() : d->annots.view(types.annot[ty]);
-            const std::string_view pos = annotationPart(annot, 1), feats = annotationPart(annot, 2);
+            const uint32_t a = types.annot[ty];
+            std::string_view pos, feats;
+            if (a != kNone && (a & kReadingBit)) {
+                const MorphReading &r = morph.readings[a & ~kReadingBit];
+                pos = morph::uposName(morph::Upos(r.upos));
+                feats = morph.feats.view(r.feats);
+            } else if (a != kNone) {
+                pos = annotationPart(d->annots.view(a), 1);
+                feats = annotationPart(d->annots.view(a), 2);
+            }
             c.typePos[ty] = pos.empty() ? kNone : tags.intern(pos);
             c.typeFeats[ty] = feats.empty() ? kNone : tags.intern(feats);
         }
@@ -430,6 +478,7 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
             c.tagOffsets.push_back(uint32_t(c.tagChars.size()));
         }
         d->annots.release();
+        morph.release();
     }
 
     // 4. Punctuation strings by bytes, after the word forms.

@@ -55,6 +55,32 @@ enum class ReadResult { Ok, NotRegular, TooLarge, Failed };
 // file only, never more than maxSize (see BuilderImport.cpp).
 ReadResult readWhole(QFile &file, std::string &out, qint64 maxSize = kMaxFileSize);
 
+// The readings of the distinct word forms as the morphology gives them (see
+// CorpusBuilder::Private::tagWithMorphology): by form interning id, its readings
+// are readings[first[f] .. first[f + 1]), the most probable first. A token tagged
+// with reading g has tokAnnot kReadingBit | g until its type is drafted.
+struct MorphReading {
+    uint32_t lemma = 0;   // id in the build's lemma table
+    uint32_t feats = 0;   // id in MorphReadings::feats
+    float prob = 0;
+    uint8_t upos = 0;     // morph::Upos
+    uint8_t cls = 0;
+    bool proper = false;
+};
+struct MorphReadings {
+    std::vector<uint32_t> first;
+    std::vector<MorphReading> readings;
+    StringTable feats;
+    bool empty() const { return first.empty(); }
+    void release()
+    {
+        std::vector<uint32_t>().swap(first);
+        std::vector<MorphReading>().swap(readings);
+        feats.release();
+    }
+};
+constexpr uint32_t kReadingBit = 0x80000000u;
+
 } // namespace builder
 
 struct CorpusBuilder::Private {
@@ -79,6 +105,8 @@ struct CorpusBuilder::Private {
     StringTable annots;
     std::string annot;   // scratch
     std::vector<QByteArray> attributeKeys, attributeCaptions;
+    // By text: whether its tokens came from an annotated file.
+    std::vector<uint8_t> textAnnotated;
     uint32_t lastDocumentText = kNone;   // the text of the document added last
     uint8_t lastTokenFlags = 0;          // its last token's flags before its text's end was marked
 
@@ -124,6 +152,16 @@ struct CorpusBuilder::Private {
     }
 
     explicit Private(BuildStats &s) : stats(s) {}
+
+    // Lemmas, parts of speech and features of the plain texts' words from the
+    // morphology dictionary in `folder` (BuilderMorphology.cpp): every distinct form
+    // analysed once, each sentence's readings chosen in context, each word token of
+    // a plain text given its reading in tokAnnot (kReadingBit | reading), and the
+    // corpus made annotated. Sets kLemmaKnown in formFlags, each form's lemma (its
+    // most probable reading's) in lemmaOfForm. False, with the reason among the
+    // warnings, when the dictionary does not open.
+    bool tagWithMorphology(const QString &folder, std::vector<uint8_t> &formFlags, StringTable &lemmaTable,
+                           std::vector<uint32_t> &lemmaOfForm, builder::MorphReadings &out);
 
     // The interning id of a word's folded form, with its case (or its own display
     // form) noted in flags for the token about to be added.

@@ -182,10 +182,54 @@ Encoding detect(std::string_view bytes)
     return bad == 0 || bad * 100 <= valid ? Encoding::Utf8 : Encoding::Cp1251;
 }
 
+namespace {
+
+// Adds the word around out[at - 1] (the letter that carried a dropped accent) to
+// the counts' list of stressed words, folded, unless it is listed already.
+void listStressedWord(const std::string &out, size_t begin, size_t at, cleaning::Counts &counts)
+{
+    if (counts.stressedWords.size() >= cleaning::kStressedWordsListed || at <= begin)
+        return;
+    const auto inWord = [&](size_t i) {
+        const auto c = uint8_t(out[i]);
+        return isLetter(c) || isDigit(c) || c == '-' || c == '\'' || c == 0x92;
+    };
+    size_t first = at - 1, last = at;
+    if (!inWord(first))
+        return;
+    while (first > begin && inWord(first - 1))
+        --first;
+    while (last < out.size() && inWord(last))
+        ++last;
+    std::string word = fold(std::string_view(out).substr(first, last - first));
+    for (const std::string &w : counts.stressedWords)
+        if (w == word)
+            return;
+    counts.stressedWords.push_back(std::move(word));
+}
+
+// A few places, without allocating.
+class Places {
+public:
+    size_t size() const { return m_n; }
+    static constexpr size_t capacity() { return 32; }
+    void push_back(size_t at) { m_at[m_n++] = at; }
+    const size_t *begin() const { return m_at; }
+    const size_t *end() const { return m_at + m_n; }
+
+private:
+    size_t m_at[32];
+    size_t m_n = 0;
+};
+
+} // namespace
+
 void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning::Counts *counts)
 {
     const Tables &t = T();
     const size_t base = out.size();
+    Places stressedAt;
+    const bool listing = counts && counts->stressedWords.size() < cleaning::kStressedWordsListed;
     out.resize(base + bytes.size());
     char *o = out.data() + base;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -244,7 +288,15 @@ void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning:
             const uint8_t b = t.fromUnicode[cp];
             if (b != 0) {
                 *o++ = char(b);
-            } else if (!(cp >= 0x300 && cp < 0x370) && cp != 0xFEFF && cp != 0xAD && cp != 0x200B) {
+            } else if (cp >= 0x300 && cp < 0x370) {
+                // A stress mark (or another combining accent) goes; the first few
+                // places are kept to name their words in the report.
+                if (counts) {
+                    ++counts->stressMarks;
+                    if (stressedAt.size() < stressedAt.capacity() && listing)
+                        stressedAt.push_back(size_t(o - out.data()));
+                }
+            } else if (cp != 0xFEFF && cp != 0xAD && cp != 0x200B) {
                 // Rare: an accented Latin letter keeps its word whole as the base letter.
                 const char base = cleaning::baseLatinLetter(cp);
                 *o++ = base ? base : char(kUnknown);
@@ -254,6 +306,9 @@ void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning:
         }
     }
     out.resize(size_t(o - out.data()));
+    if (counts)
+        for (const size_t at : stressedAt)
+            listStressedWord(out, base, at, *counts);
 }
 
 std::string toCp1251(std::string_view bytes)

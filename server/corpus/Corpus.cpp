@@ -3,6 +3,7 @@
 #include "corpus/Charset.h"
 #include "corpus/CorpusData.h"
 #include "corpus/ImportReport.h"
+#include "corpus/MorphDictionary.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -301,6 +302,13 @@ QString Corpus::defaultDictionaryPath()
     return QString();
 }
 
+QString Corpus::morphologyFolder(const CorpusOptions &options)
+{
+    if (!options.useMorphology)
+        return QString();
+    return options.morphology.isEmpty() ? morph::Dictionary::defaultPath() : options.morphology;
+}
+
 QString Corpus::defaultCacheDir()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/corvus");
@@ -372,6 +380,16 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
     fp.addData(roots.join(QLatin1Char('\n')).toUtf8());
     addFileStamp(fp, dictionary + QStringLiteral(".aff"));
     addFileStamp(fp, dictionary + QStringLiteral(".dic"));
+    // The morphology's files, so that new data tags the corpus again.
+    const QString morphology = morphologyFolder(options);
+    fp.addData(QByteArrayView("morphology="));
+    fp.addData(morphology.toUtf8());
+    fp.addData(QByteArrayView("\n"));
+    if (!morphology.isEmpty())
+        for (const char *name : {"words.dawg", "p_t_given_w.intdawg", "paradigms.array", "prediction-suffixes-0.dawg",
+                                 "prediction-suffixes-1.dawg", "prediction-suffixes-2.dawg", "suffixes.json",
+                                 "gramtab-opencorpora-int.json", "grammemes.json", "meta.json"})
+            addFileStamp(fp, morphology + QLatin1Char('/') + QLatin1String(name));
     // The vrt.conf files are among the files below; the option is not.
     fp.addData(QByteArrayView("vrt-columns="));
     fp.addData(options.vrtColumns.trimmed().toUtf8());

@@ -55,7 +55,7 @@ inline uint8_t flagPart(uint32_t token) { return uint8_t(token >> kFormBits); }
 
 // Per-value flags of the word-form lexicon (Lexicon::flags).
 enum FormFlag : uint8_t {
-    kLemmaKnown = 0x01,    // hunspell knows the form; otherwise its lemma is the form itself
+    kLemmaKnown = 0x01,    // a dictionary gave its lemma; otherwise its lemma is the form itself
     kCyrillic = 0x02,      // holds at least one Cyrillic letter
 };
 
@@ -144,8 +144,14 @@ struct CorpusOptions {
     // Base path of the hunspell dictionary without ".aff"/".dic". Empty: ru_RU
     // found under the generic data folders ("hunspell/ru_RU").
     QString dictionary;
+    // Folder of the OpenCorpora morphology dictionary, which gives plain text its
+    // lemmas, parts of speech and features (hunspell is then not asked). Empty:
+    // morph::Dictionary::defaultPath(). With useMorphology false, or without the
+    // data, plain text is lemmatised with hunspell as before.
+    QString morphology;
+    bool useMorphology = true;
     bool useCache = true;      // read a valid cache and write a fresh one
-    int threads = 2;           // lemmatising threads, one Hunspell object each
+    int threads = 2;           // lemmatising threads (one Hunspell object each)
     // Map a cache after the quick check only (CacheCheck::Quick); the caller runs
     // CacheFile::recheck() before it serves from the arrays.
     bool deferCheck = false;
@@ -164,7 +170,7 @@ struct BuildStats {
     bool fromCache = false;
     double seconds = 0;          // whole load
     double importSeconds = 0;    // reading, decoding, tokenising, indexing
-    double lemmaSeconds = 0;     // hunspell (load and stem)
+    double lemmaSeconds = 0;     // the morphology or hunspell (load, analyse, choose)
     double indexSeconds = 0;     // orders and postings
     QString cacheFile;           // the cache used or written ("" when none)
     QString cacheWarning;        // why the cache could not be written (Russian), or ""
@@ -173,7 +179,10 @@ struct BuildStats {
     QStringList warnings;        // files skipped (unreadable, too large), missing dictionary (Russian)
     QStringList notes;           // what the build assumed (Russian), for the report only
     uint32_t filesRead = 0;      // text files and fortune collections imported
-    cleaning::Counts cleaned;    // look-alike words and accented letters replaced
+    cleaning::Counts cleaned;    // look-alike words, accented letters and stress marks
+    // Which lemmatiser gave the plain text's lemmas, for the report (Russian, ""
+    // when none ran): "словарь OpenCorpora ... (части речи ...)", "hunspell-ru ...".
+    QString lemmatiser;
     QString report;              // a cold build: the import report (see importReport)
     QString reportFile;          // where the report was kept ("" when nowhere)
 };
@@ -195,6 +204,9 @@ public:
     static QString defaultCorpusPath();
     // The default hunspell dictionary base path (empty when hunspell-ru is missing).
     static QString defaultDictionaryPath();
+    // The morphology folder the options ask for: CorpusOptions::morphology, or the
+    // installed data's; empty when it is switched off or not installed.
+    static QString morphologyFolder(const CorpusOptions &options);
     // The default cache folder.
     static QString defaultCacheDir();
 
@@ -235,8 +247,9 @@ public:
     bool isVerseLineEnd(uint32_t token) const { return tokenFlags(token) & kVerseLineEnd; }
     // The token's position inside its text (0-based).
     uint32_t positionInText(uint32_t token) const;
-    // True when the token's lemma comes from hunspell (false for unknown words,
-    // whose lemma is the folded form itself, and for punctuation).
+    // True when the token's lemma comes from a dictionary or its file (false for
+    // words no dictionary knows, whose lemma is the folded form itself, and for
+    // punctuation).
     bool lemmaKnown(uint32_t token) const;
     // The token as written (case kept), 1251.
     std::string display(uint32_t token) const;
@@ -247,9 +260,10 @@ public:
 
     // Word types: what the word-level characteristics are told apart by. In a plain
     // corpus a type is a word form (typeOf(token) == formOf(token)); in an annotated
-    // one (vertical text, CoNLL-U) it is a distinct combination of word form, lemma,
-    // part of speech and grammatical features as the file gives them, so that one
-    // form can have different lemmas in different places.
+    // one (vertical text, CoNLL-U, or plain text tagged by the morphology) it is a
+    // distinct combination of word form, lemma, part of speech and grammatical
+    // features as the file or the morphology gives them, so that one form can have
+    // different lemmas in different places.
     bool annotated() const { return !m_tokenTypes.empty(); }
     uint32_t typeCount() const { return m_tokenTypes.empty() ? m_forms.size() : uint32_t(m_typeForm.size()); }
     // The type of a word token (not of punctuation).
@@ -267,10 +281,11 @@ public:
     {
         return m_tokenTypes.empty() ? m_formLemma[type] : m_typeLemma[type];
     }
-    // Whether the type's lemma was given (by the file, or found by hunspell).
+    // Whether the type's lemma was given (by the file, or found by a dictionary).
     bool lemmaKnownOfType(uint32_t type) const;
-    // Part of speech and grammatical features of a type as the file writes them,
-    // 1251 ("" when not given, and always in a plain corpus).
+    // Part of speech and grammatical features of a type as the file writes them or
+    // the morphology gives them ("NOUN", "Case=Gen|Number=Sing"), 1251 ("" when not
+    // given, and always in a corpus without types).
     std::string_view posOfType(uint32_t type) const { return tag(m_tokenTypes.empty() ? kNone : m_typePos[type]); }
     std::string_view featsOfType(uint32_t type) const
     {

@@ -66,6 +66,8 @@ QString importReport(const Corpus &corpus)
         roots << p;
     out << QStringLiteral("Отчёт об импорте корпуса: %1").arg(roots.join(QStringLiteral(", ")));
     out << QStringLiteral("Прочитано файлов: %1; всего %2.").arg(ru.toString(stats.filesRead), tallyText(ru, all));
+    if (!stats.lemmatiser.isEmpty())
+        out << QStringLiteral("Лемматизация: %1.").arg(stats.lemmatiser);
     out << stats.notes;
     out << QStringLiteral("По форматам:");
     if (plain.texts)
@@ -91,10 +93,28 @@ QString importReport(const Corpus &corpus)
             out << QStringLiteral("  ") + w;
     }
     out << QStringLiteral("Исправлено: слов с латинскими буквами вместо кириллических — %1, "
-                          "латинских букв с диакритикой заменено основной буквой — %2.")
+                          "латинских букв с диакритикой заменено основной буквой — %2, ударений снято — %3.")
                .arg(ru.toString(qulonglong(stats.cleaned.lookAlikeWords)),
-                    ru.toString(qulonglong(stats.cleaned.foldedLetters)));
+                    ru.toString(qulonglong(stats.cleaned.foldedLetters)),
+                    ru.toString(qulonglong(stats.cleaned.stressMarks)));
+    if (!stats.cleaned.stressedWords.empty()) {
+        QStringList words;
+        for (const std::string &w : stats.cleaned.stressedWords)
+            words << charset::toQString(w);
+        out << QStringLiteral("  ударения сняты, например, в словах: %1.").arg(words.join(QStringLiteral(", ")));
+    }
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString cacheMissNote(const QString &why)
+{
+    if (why.isEmpty() || why == QLatin1String("missing"))
+        return QString();
+    if (why == QLatin1String("old format"))
+        return QStringLiteral("Кэш индекса записан прежней версией сервера: индекс построен заново.");
+    if (why == QLatin1String("stale"))
+        return QStringLiteral("Файлы корпуса или словари изменились: индекс построен заново.");
+    return QStringLiteral("Кэш индекса не прочитан (%1): индекс построен заново.").arg(why);
 }
 
 QString importReportPath(const QString &cachePath)

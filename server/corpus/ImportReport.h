@@ -12,5 +12,8 @@ class Corpus;
 QString importReport(const Corpus &corpus);
 // The report's file beside a cache file: "<cache>.report.txt" without ".idx".
 QString importReportPath(const QString &cachePath);
+// The log line of a build that replaced a cache file (BuildStats::cacheMiss, see
+// CacheFile::read), Russian; "" when there was none to replace ("missing").
+QString cacheMissNote(const QString &why);
 
 } // namespace corvus

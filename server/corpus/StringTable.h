@@ -59,6 +59,18 @@ public:
             rehash(m_slots.size() * 2);
         return id;
     }
+    // Room for n strings of `bytes` bytes in all, taken now (by the calling thread).
+    void reserve(size_t n, size_t bytes)
+    {
+        m_chars.reserve(bytes);
+        m_offsets.reserve(n + 1);
+        m_hashes.reserve(n);
+        size_t room = m_slots.size();
+        while (room < 2 * n)
+            room *= 2;
+        if (room != m_slots.size())
+            rehash(room);
+    }
     uint32_t size() const { return uint32_t(m_offsets.size() - 1); }
     // Bytes of all the strings together.
     size_t bytes() const { return m_chars.size(); }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvus::cleaning {
 
@@ -13,7 +14,11 @@ namespace corvus::cleaning {
 struct Counts {
     uint64_t lookAlikeWords = 0;   // words whose Latin look-alikes became Cyrillic
     uint64_t foldedLetters = 0;    // accented Latin letters written as their base letter
+    uint64_t stressMarks = 0;      // combining accents dropped (stress marks, U+0300..U+036F)
+    // The first distinct words (folded, 1251) that lost one, at most kStressedWordsListed.
+    std::vector<std::string> stressedWords;
 };
+constexpr size_t kStressedWordsListed = 20;
 
 // A 1251 word holding at least one Cyrillic letter and Latin letters that all have
 // a Cyrillic twin ("A" and "А", "o" and "о", "I" and "І"...) becomes all Cyrillic.

@@ -6,6 +6,7 @@
 #include "concordance/Query.h"
 #include "UpdateOffer.h"
 #include "corpus/Corpus.h"
+#include "corpus/ImportReport.h"
 #include "model/Cp1251.h"
 
 #include <QCryptographicHash>
@@ -156,6 +157,8 @@ LoadedService loadService(const ServerOptions &options)
                          .arg(stats.fromCache ? QStringLiteral(" (из кэша)") : QString())
                          .arg(corpus->textCount())
                          .arg(corpus->wordCount()));
+    if (const QString miss = corvus::cacheMissNote(stats.cacheMiss); !stats.fromCache && !miss.isEmpty())
+        out.notes.append(miss);
     if (stats.fromCache) {
         // Files and folders left out of the corpus, each named.
         out.notes.append(stats.warnings);

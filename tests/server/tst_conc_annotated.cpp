@@ -1,7 +1,8 @@
 // An annotated corpus (tokens with the file's lemmas, parts of speech and
 // features, texts with a further attribute) through the index and the value lists:
 // one form standing for two lemmas is told apart everywhere, the annotations are
-// characteristics of their own, and all of it survives the cache file.
+// characteristics of their own, and all of it survives the cache file. Plain text
+// tagged by the morphology is such a corpus too.
 #include "concordance/Characteristics.h"
 #include "concordance/Query.h"
 #include "concordance/ValueList.h"
@@ -181,6 +182,44 @@ private slots:
                 }
             }
         }
+    }
+
+    void plainText_taggedByTheMorphology_hasPartsOfSpeech()
+    {
+#ifndef CORVUS_TEST_MORPH_DIR
+        QSKIP("the morphology dictionary is not in the build");
+#else
+        const QString root = m_tmp.filePath(QStringLiteral("plain"));
+        corpusfixture::writeUtf8(root, QStringLiteral("prose/Автор/Текст.txt"),
+                                 "Души были мне дороже. Тебя не было десять лет.\n");
+        CorpusOptions o;
+        o.paths = {root};
+        o.cacheDir = m_tmp.filePath(QStringLiteral("plain-cache"));
+        o.morphology = QStringLiteral(CORVUS_TEST_MORPH_DIR);
+        QString error;
+        const auto corpus = Corpus::load(o, &error);
+        QVERIFY2(corpus, qPrintable(error));
+        const auto engine = std::make_shared<const ConcEngine>(corpus);
+        QCOMPARE(engine->characteristicCount(), kCharCount + 2);
+        const int pos = kCharCount, feats = kCharCount + 1;
+        QCOMPARE(engine->characteristic(pos).name(), cpb("Часть речи"));
+        QCOMPARE(engine->characteristic(feats).name(), cpb("Грамматические признаки"));
+        const auto s = serve(engine);
+        QCOMPARE(list(*s, pos), (QByteArrayList{"ADV 1", "AUX 2", "NOUN 2", "NUM 1", "PART 1", "PRON 2"}));
+        QCOMPARE(list(*s, kCharLemma), (QByteArrayList{cpb("быть 2"), cpb("год 1"), cpb("десять 1"), cpb("дорого 1"),
+                                                        cpb("душа 1"), cpb("не 1"), cpb("ты 1"), cpb("я 1")}));
+        const qint32 noun = qint32(engine->characteristic(pos).find("NOUN"));
+        QCOMPARE(list(*s, kCharForm, pos, noun), (QByteArrayList{cpb("души /душа 1"), cpb("лет /год 1")}));
+        const qint32 plural = qint32(engine->characteristic(feats).find("Animacy=Inan|Case=Nom|Gender=Fem|Number=Plur"));
+        QCOMPARE(list(*s, kCharForm, feats, plural), (QByteArrayList{cpb("души /душа 1")}));
+
+        // The same files lemmatised with hunspell have neither.
+        o.useMorphology = false;
+        o.cacheDir = m_tmp.filePath(QStringLiteral("plain-cache-hunspell"));
+        const auto plain = Corpus::load(o, &error);
+        QVERIFY2(plain, qPrintable(error));
+        QCOMPARE(ConcEngine(plain).characteristicCount(), kCharCount);
+#endif
     }
 
     void cache_keepsTypesAttributesAndTheEngineTables()

@@ -1,9 +1,10 @@
 // The on-disk cache of the index: reused while the corpus is unchanged, rebuilt
-// when a file, the metadata or the file list changes, and never trusted when it
-// is damaged. Plus the errors for corpora that cannot be read, and the installed
+// when a file, the metadata, the file list, the morphology's data or the index
+// format changes, and never trusted when it is damaged. Plus the errors for corpora that cannot be read, and the installed
 // default corpus.
 #include "corpus/Corpus.h"
 #include "corpus/CorpusData.h"
+#include "corpus/ImportReport.h"
 #include "support/CorpusFixture.h"
 
 #include <QDateTime>
@@ -204,6 +205,82 @@ private slots:
         QVERIFY(!garbage->stats().fromCache);
         QCOMPARE(garbage->stats().cacheMiss, QStringLiteral("not a cache"));
         QVERIFY(load()->stats().fromCache);
+    }
+
+    void oldFormatCache_isRebuiltAndSaysSo()
+    {
+        QVERIFY(load());
+        QFile f(onlyCacheFile(m_cache));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.seek(8));   // the format version, after the 8 bytes of the magic
+        const uint32_t older = kIndexFormatVersion - 1;
+        QCOMPARE(f.write(reinterpret_cast<const char *>(&older), 4), qint64(4));
+        f.close();
+        auto c = load();
+        QVERIFY(c);
+        QVERIFY(!c->stats().fromCache);
+        QCOMPARE(c->stats().cacheMiss, QStringLiteral("old format"));
+        QCOMPARE(cacheMissNote(c->stats().cacheMiss),
+                 QStringLiteral("Кэш индекса записан прежней версией сервера: индекс построен заново."));
+        QVERIFY(load()->stats().fromCache);
+        // The other reasons' lines; none for a first build.
+        QCOMPARE(cacheMissNote(QStringLiteral("missing")), QString());
+        QCOMPARE(cacheMissNote(QStringLiteral("stale")),
+                 QStringLiteral("Файлы корпуса или словари изменились: индекс построен заново."));
+        QCOMPARE(cacheMissNote(QStringLiteral("checksum")),
+                 QStringLiteral("Кэш индекса не прочитан (checksum): индекс построен заново."));
+    }
+
+    void morphologyDataChangedOrSwitchedOff_rebuilds()
+    {
+#ifndef CORVUS_TEST_MORPH_DIR
+        QSKIP("the morphology dictionary is not in the build");
+#else
+        // A copy of the data, whose files the test may touch.
+        const QString data = m_tmp->path() + QStringLiteral("/morph");
+        QVERIFY(QDir().mkpath(data));
+        for (const QFileInfo &fi : QDir(QStringLiteral(CORVUS_TEST_MORPH_DIR)).entryInfoList(QDir::Files))
+            QVERIFY(QFile::copy(fi.filePath(), data + QLatin1Char('/') + fi.fileName()));
+        CorpusOptions o;
+        o.paths = QStringList{m_root};
+        o.cacheDir = m_cache;
+        o.morphology = data;
+        QString error;
+        auto c = Corpus::load(o, &error);
+        QVERIFY2(c, qPrintable(error));
+        QVERIFY(c->annotated());
+        QVERIFY(Corpus::load(o, &error)->stats().fromCache);
+
+        // New data: one of its files written again.
+        QFile meta(data + QStringLiteral("/meta.json"));
+        QVERIFY(meta.open(QIODevice::ReadWrite));
+        QVERIFY(meta.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        meta.close();
+        c = Corpus::load(o, &error);
+        QVERIFY(!c->stats().fromCache);
+        QCOMPARE(c->stats().cacheMiss, QStringLiteral("stale"));
+        QVERIFY(c->annotated());
+        QVERIFY(Corpus::load(o, &error)->stats().fromCache);
+
+        // Switched off: lemmas without types.
+        o.useMorphology = false;
+        c = Corpus::load(o, &error);
+        QVERIFY(!c->stats().fromCache);
+        QVERIFY(!c->annotated());
+
+        // Data that does not open: the build goes on without it and says why.
+        o.useMorphology = true;
+        QVERIFY(QFile::remove(data + QStringLiteral("/words.dawg")));
+        c = Corpus::load(o, &error);
+        QVERIFY2(c, qPrintable(error));
+        QVERIFY(!c->stats().fromCache);
+        QVERIFY(!c->annotated());
+        QVERIFY(!c->stats().warnings.isEmpty());
+        QVERIFY2(c->stats().warnings.first().startsWith(
+                     QStringLiteral("Морфологический словарь не открыт, леммы даёт hunspell: ")),
+                 qPrintable(c->stats().warnings.first()));
+        QVERIFY(c->stats().warnings.first().contains(QStringLiteral("words.dawg")));
+#endif
     }
 
     void consistentChecksumBadIds_areRejected()

@@ -155,7 +155,8 @@ private slots:
         QVERIFY(report.contains(QStringLiteral("  текстовые файлы: ") + tally));
         QVERIFY(report.contains(QStringLiteral("Пропущено (1):")));
         QVERIFY(report.contains(QStringLiteral("Исправлено: слов с латинскими буквами вместо кириллических — 3, "
-                                               "латинских букв с диакритикой заменено основной буквой — 2.")));
+                                               "латинских букв с диакритикой заменено основной буквой — 2, "
+                                               "ударений снято — 0.")));
         QFile kept(c->stats().reportFile);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(kept.readAll()), c->stats().report);
@@ -167,6 +168,49 @@ private slots:
         const conc::Characteristic &ending = engine.characteristic(conc::kCharEnding);
         QCOMPARE(corpusfixture::u8(ending.text(ending.valueOf(7))), QByteArray("хй"));
         QCOMPARE(corpusfixture::u8(ending.text(ending.valueOf(8))), QByteArray("ит"));
+    }
+
+    void import_stressMarksDroppedCountedAndNamed()
+    {
+        // Combining accents go (the word is the word without them), counted, and
+        // the first words that had them are named once each in the report.
+        QTemporaryDir tmp;
+        corpusfixture::writeUtf8(tmp.path(), QStringLiteral("a/t.txt"),
+                                 "О\u0301блако над за\u0301мком; му\u0301ка и мука\u0301, "
+                                 "cafe\u0301 и по-ру\u0301сски.\n");
+        QString error;
+        const auto c = corpusfixture::build({tmp.path() + QStringLiteral("/a")}, tmp.path() + QStringLiteral("/c"),
+                                            &error);
+        QVERIFY2(c, qPrintable(error));
+        QCOMPARE(c->forms().count(c->findForm(cp("мука"))), 2u);
+        QCOMPARE(c->display(0), cp("Облако"));
+        QVERIFY(c->findForm(cp("по-русски")) != kNone);
+        QCOMPARE(c->stats().cleaned.stressMarks, uint64_t(6));
+        QCOMPARE(c->stats().cleaned.stressedWords,
+                 (std::vector<std::string>{cp("облако"), cp("замком"), cp("мука"), "cafe", cp("по-русски")}));
+        const QStringList report = c->stats().report.split(QLatin1Char('\n'));
+        QVERIFY2(report.contains(QStringLiteral("Исправлено: слов с латинскими буквами вместо кириллических — 0, "
+                                                "латинских букв с диакритикой заменено основной буквой — 0, "
+                                                "ударений снято — 6.")),
+                 qPrintable(c->stats().report));
+        QVERIFY(report.contains(
+            QStringLiteral("  ударения сняты, например, в словах: облако, замком, мука, cafe, по-русски.")));
+    }
+
+    void import_stressedWordsListStopsAtTwenty()
+    {
+        QTemporaryDir tmp;
+        QByteArray text;
+        for (int i = 0; i < 30; ++i)
+            text += "сло\u0301во" + QByteArray::number(i) + ' ';
+        corpusfixture::writeUtf8(tmp.path(), QStringLiteral("a/t.txt"), text.constData());
+        corpusfixture::writeUtf8(tmp.path(), QStringLiteral("a/u.txt"), "ещё сло\u0301во\n");
+        const auto c = corpusfixture::build({tmp.path() + QStringLiteral("/a")}, tmp.path() + QStringLiteral("/c"));
+        QVERIFY(c);
+        QCOMPARE(c->stats().cleaned.stressMarks, uint64_t(31));
+        QCOMPARE(c->stats().cleaned.stressedWords.size(), size_t(20));
+        QCOMPARE(c->stats().cleaned.stressedWords.front(), cp("слово0"));
+        QCOMPARE(c->stats().cleaned.stressedWords.back(), cp("слово19"));
     }
 };
 

@@ -1,6 +1,7 @@
 // The index built from a small corpus written by the test: texts and their
 // metadata from both formats and both encodings, tokens and their flags, display
-// forms, the lexicons with their three orders, postings, and lemmas.
+// forms, the lexicons with their three orders, postings, and lemmas: hunspell's,
+// and the morphology's with parts of speech and features.
 #include "corpus/Charset.h"
 #include "corpus/Corpus.h"
 #include "corpus/Lemmatiser.h"
@@ -20,7 +21,9 @@ class TstCorpusIndex : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir m_tmp;
-    std::shared_ptr<const Corpus> m_c;
+    std::shared_ptr<const Corpus> m_c;   // lemmatised as the server does by default
+    std::shared_ptr<const Corpus> m_h;   // the same files lemmatised with hunspell
+    std::shared_ptr<const Corpus> m_morph;   // the morphology's sentences (with its data only)
 
     uint32_t form(const char *utf8) const { return m_c->findForm(cp(utf8)); }
     uint32_t lemma(const char *utf8) const { return m_c->findLemma(cp(utf8)); }
@@ -41,6 +44,25 @@ private:
         return m_c->forms().postings(f)[size_t(n)];
     }
     bool haveDictionary() const { return !Corpus::defaultDictionaryPath().isEmpty(); }
+
+    static std::shared_ptr<const Corpus> load(const QStringList &paths, const QString &cacheDir, bool morphology,
+                                              QString *error)
+    {
+        CorpusOptions o;
+        o.paths = paths;
+        o.cacheDir = cacheDir;
+        o.useMorphology = morphology;
+#ifdef CORVUS_TEST_MORPH_DIR
+        o.morphology = QStringLiteral(CORVUS_TEST_MORPH_DIR);
+#endif
+        return Corpus::load(o, error);
+    }
+    // The first occurrence of a form in a corpus.
+    static uint32_t firstToken(const Corpus &c, const char *utf8)
+    {
+        const uint32_t f = c.findForm(cp(utf8));
+        return f == kNone || c.forms().postings(f).empty() ? kNone : c.forms().postings(f)[0];
+    }
 
 private slots:
     void initTestCase()
@@ -67,6 +89,19 @@ private slots:
         QString error;
         m_c = corpusfixture::build({lit, fort}, m_tmp.path() + QStringLiteral("/cache"), &error);
         QVERIFY2(m_c, qPrintable(error));
+        m_h = load({lit, fort}, m_tmp.path() + QStringLiteral("/cache-hunspell"), false, &error);
+        QVERIFY2(m_h, qPrintable(error));
+#ifdef CORVUS_TEST_MORPH_DIR
+        const QString morph = m_tmp.path() + QStringLiteral("/morph");
+        corpusfixture::writeUtf8(morph, QStringLiteral("prose/Автор/Один.txt"),
+                                 "Души были мне дороже. Тебя не было десять лет.\n"
+                                 "Он идёт, она идет.\n\n"
+                                 "Шмурдяков пришёл. У Шмурдякова был брат. Мы пошли к Шмурдякову "
+                                 "и говорили со Шмурдяковым о Шмурдякове.\n"
+                                 "В 1999 году вышел Windows.\n");
+        m_morph = load({morph}, m_tmp.path() + QStringLiteral("/cache-morph"), true, &error);
+        QVERIFY2(m_morph, qPrintable(error));
+#endif
     }
 
     void texts_metadataFromFoldersInfoCsvAndFortunes()
@@ -260,23 +295,122 @@ private slots:
     {
         if (!haveDictionary())
             QSKIP("hunspell-ru is not installed");
-        const uint32_t stol = lemma("стол");
+        // Without the morphology: a lemma per form, no types, no parts of speech.
+        const Corpus &h = *m_h;
+        QVERIFY(!h.annotated());
+        QCOMPARE(h.stats().lemmatiser, QStringLiteral("hunspell-ru (без частей речи)"));
+        QVERIFY(h.stats().report.contains(QStringLiteral("\nЛемматизация: hunspell-ru (без частей речи).\n")));
+        const uint32_t stol = h.findLemma(cp("стол"));
         QVERIFY(stol != kNone);
-        QCOMPARE(m_c->lemmaOfForm(form("столами")), stol);
-        QCOMPARE(m_c->lemmaOfForm(form("столом")), stol);
-        QCOMPARE(m_c->lemmas().count(stol), 3u);
-        QCOMPARE(m_c->formsOfLemma(stol).size(), size_t(2));
-        QVERIFY(m_c->lemmaKnown(tokenOf("столами")));
+        QCOMPARE(h.lemmaOfForm(h.findForm(cp("столами"))), stol);
+        QCOMPARE(h.lemmaOfForm(h.findForm(cp("столом"))), stol);
+        QCOMPARE(h.lemmas().count(stol), 3u);
+        QCOMPARE(h.formsOfLemma(stol).size(), size_t(2));
+        QVERIFY(h.lemmaKnown(firstToken(h, "столами")));
+        QCOMPARE(h.posOfType(h.typeOf(firstToken(h, "столами"))), std::string_view());
         // A proper name is found through its capitalised spelling.
-        QCOMPARE(u8(m_c->lemmas().text(m_c->lemmaOfForm(form("петербурге")))), QByteArray("петербург"));
+        QCOMPARE(u8(h.lemmas().text(h.lemmaOfForm(h.findForm(cp("петербурге"))))), QByteArray("петербург"));
         // Unknown words and numbers: the form is its own lemma, flagged unknown.
-        const uint32_t kr = form("кракозябрус");
-        QCOMPARE(u8(m_c->lemmas().text(m_c->lemmaOfForm(kr))), QByteArray("кракозябрус"));
-        QVERIFY(!(m_c->forms().flags(kr) & kLemmaKnown));
-        QVERIFY(m_c->forms().flags(kr) & kCyrillic);
-        QVERIFY(!m_c->lemmaKnown(tokenOf("кракозябрус")));
-        QVERIFY(!m_c->lemmaKnown(tokenOf("25")));
-        QVERIFY(!(m_c->forms().flags(form("25")) & kCyrillic));
+        const uint32_t kr = h.findForm(cp("кракозябрус"));
+        QCOMPARE(u8(h.lemmas().text(h.lemmaOfForm(kr))), QByteArray("кракозябрус"));
+        QVERIFY(!(h.forms().flags(kr) & kLemmaKnown));
+        QVERIFY(h.forms().flags(kr) & kCyrillic);
+        QVERIFY(!h.lemmaKnown(firstToken(h, "кракозябрус")));
+        QVERIFY(!h.lemmaKnown(firstToken(h, "25")));
+        QVERIFY(!(h.forms().flags(h.findForm("25")) & kCyrillic));
+    }
+
+    void morphology_lemmasAndPartsOfSpeechOfEveryToken_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("lemma");
+        QTest::addColumn<QString>("pos");
+        QTest::addColumn<bool>("known");
+        const auto row = [](const char *form, const char *lemma, const char *pos, bool known) {
+            QTest::newRow(form) << QString::fromUtf8(form) << QString::fromUtf8(lemma) << QString::fromUtf8(pos)
+                                << known;
+        };
+        // What a spelling dictionary's stems miss: suppletion, pronouns, homonyms.
+        row("души", "душа", "NOUN", true);
+        row("были", "быть", "AUX", true);
+        row("мне", "я", "PRON", true);
+        row("тебя", "ты", "PRON", true);
+        row("лет", "год", "NOUN", true);
+        // "ё" written and left out: one lemma.
+        row("идёт", "идти", "VERB", true);
+        row("идет", "идти", "VERB", true);
+        // An unknown surname: one lemma in every case, predicted, so not known.
+        row("шмурдяков", "шмурдяков", "PROPN", false);
+        row("шмурдякова", "шмурдяков", "PROPN", false);
+        row("шмурдякову", "шмурдяков", "PROPN", false);
+        row("шмурдяковым", "шмурдяков", "PROPN", false);
+        row("шмурдякове", "шмурдяков", "PROPN", false);
+        // Numbers and Latin words stand for themselves.
+        row("1999", "1999", "NUM", false);
+        row("windows", "windows", "X", false);
+    }
+
+    void morphology_lemmasAndPartsOfSpeechOfEveryToken()
+    {
+#ifndef CORVUS_TEST_MORPH_DIR
+        QSKIP("the morphology dictionary is not in the build");
+#else
+        QFETCH(QString, form);
+        QFETCH(QString, lemma);
+        QFETCH(QString, pos);
+        QFETCH(bool, known);
+        const Corpus &c = *m_morph;
+        const uint32_t t = firstToken(c, form.toUtf8().constData());
+        QVERIFY(t != kNone);
+        QCOMPARE(u8(c.lemmas().text(c.lemmaOf(t))), lemma.toUtf8());
+        QCOMPARE(QByteArray(c.posOfType(c.typeOf(t)).data(), qsizetype(c.posOfType(c.typeOf(t)).size())),
+                 pos.toUtf8());
+        QCOMPARE(c.lemmaKnown(t), known);
+#endif
+    }
+
+    void morphology_typesLemmasAndTheReport()
+    {
+#ifndef CORVUS_TEST_MORPH_DIR
+        QSKIP("the morphology dictionary is not in the build");
+#else
+        const Corpus &c = *m_morph;
+        QVERIFY(c.annotated());
+        QCOMPARE(c.stats().lemmatiser,
+                 QStringLiteral("словарь OpenCorpora 0.92, ревизия 394551 (части речи и грамматические признаки)"));
+        QVERIFY2(c.stats().report.contains(QStringLiteral("\nЛемматизация: словарь OpenCorpora 0.92, ревизия 394551 "
+                                                          "(части речи и грамматические признаки).\n")),
+                 qPrintable(c.stats().report));
+        QCOMPARE(c.featsOfType(c.typeOf(firstToken(c, "души"))), std::string_view("Animacy=Inan|Case=Nom|Gender=Fem|Number=Plur"));
+        // Both spellings of "идёт" under one lemma, with the forms of the surname.
+        const uint32_t go = c.findLemma(cp("идти"));
+        QCOMPARE(c.lemmas().count(go), 2u);
+        QCOMPARE(c.formsOfLemma(go).size(), size_t(2));
+        QCOMPARE(c.formsOfLemma(c.findLemma(cp("шмурдяков"))).size(), size_t(5));
+        // "быть": были, было, был.
+        const uint32_t be = c.findLemma(cp("быть"));
+        QCOMPARE(c.lemmas().count(be), 3u);
+        QCOMPARE(c.lemmaOccurrences(be).size(), size_t(3));
+        // Punctuation has no type; every word's type is one of its form's.
+        for (uint32_t t = 0; t < c.tokenCount(); ++t) {
+            if (c.isPunct(t)) {
+                QCOMPARE(c.lemmaOf(t), kNone);
+                continue;
+            }
+            QCOMPARE(c.formOfType(c.typeOf(t)), c.formOf(t));
+            QVERIFY(!c.posOfType(c.typeOf(t)).empty());
+        }
+        // The same from the cache file.
+        QString error;
+        const auto again = load({m_tmp.path() + QStringLiteral("/morph")}, m_tmp.path() + QStringLiteral("/cache-morph"),
+                                true, &error);
+        QVERIFY2(again && again->stats().fromCache, qPrintable(error));
+        for (uint32_t t = 0; t < c.tokenCount(); ++t) {
+            QCOMPARE(again->lemmaOf(t), c.lemmaOf(t));
+            if (!c.isPunct(t))
+                QCOMPARE(again->featsOfType(again->typeOf(t)), c.featsOfType(c.typeOf(t)));
+        }
+#endif
     }
 
     void lemmatiser_directCalls()

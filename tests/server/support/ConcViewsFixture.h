@@ -4,7 +4,8 @@
 // CorvusService with the corpus dictionary, requests composed by the client's own
 // request code and replies taken apart by the client's reply reader.
 //
-// The corpus (hunspell rules written by the test, so every lemma is known):
+// The corpus (hunspell rules written by the test, and no morphology, so every
+// lemma is known):
 // - prose/Аверин/Т1..Т9: one line each, "X Y Z" around a centre word, for the
 //   hand-checked sort orders (Т1 "а еж б", Т2 "а ёж в", Т3 "б еж а", Т4 "б Еж б",
 //   Т5 "а ёж а", Т6 "а еж б", Т7 "а ел б"; Т8 "в а еж б"; Т9 "б а ел");
@@ -85,6 +86,7 @@ public:
         o.paths = {root};
         o.cacheDir = tmp.path() + QStringLiteral("/cache");
         o.dictionary = dict + QStringLiteral("/mini");
+        o.useMorphology = false;   // the lemmas are those of the rules above
         QString error;
         corpus = corvus::Corpus::load(o, &error);
         if (!corpus) {

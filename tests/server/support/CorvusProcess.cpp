@@ -47,7 +47,7 @@ TinyCorpus::TinyCorpus()
                              "elki,1903,Иванов,Ёлки\n"));
     writeFile(base + QStringLiteral("/lesa.txt"),
               QStringLiteral("Лес шумел. В лесу было темно, и лес молчал.\n"
-                             "За лесом лежало поле, за полем бор.\n"
+                             "За лесом лежало поле, за полем был бор.\n"
                              "Мы шли лесом до самого вечера.\n"));
     writeFile(base + QStringLiteral("/doma.txt"),
               QStringLiteral("Дом стоял у дороги. Дома было тепло.\n"

@@ -209,21 +209,22 @@ struct Analyser::Private {
         }
         // An adjective used as a noun ("второе", "частное") is listed as a noun of
         // its own; in running text the adjective is far more often meant.
-        double moved = 0;
         for (size_t i = first; i < out.size(); ++i) {
             if (out[i].upos != Upos::Noun)
                 continue;
             for (size_t j = first; j < out.size(); ++j)
                 if (out[j].upos == Upos::Adj && out[j].lemma.size() == out[i].lemma.size() && out[i].lemma.size() > 3
                     && out[j].lemma.compare(0, out[j].lemma.size() - 2, out[i].lemma, 0, out[i].lemma.size() - 2) == 0) {
-                    moved += out[i].prob * (1 - kSubstantivised);
                     out[i].prob *= float(kSubstantivised);
                     break;
                 }
         }
-        if (moved > 0 && moved < 1)
+        float sum = 0;
+        for (size_t i = first; i < out.size(); ++i)
+            sum += out[i].prob;
+        if (sum > 0)
             for (size_t i = first; i < out.size(); ++i)
-                out[i].prob = float(out[i].prob / (1 - moved));
+                out[i].prob /= sum;
         std::stable_sort(out.begin() + std::ptrdiff_t(first), out.end(),
                          [](const Reading &a, const Reading &b) { return a.prob > b.prob; });
         for (size_t i = first; i < out.size(); ++i) {
@@ -271,8 +272,14 @@ struct Analyser::Private {
             return std::string();
         };
         // Not for a name the dictionary does not know: its forms keep one headword.
-        if ((t.has("Surn") || t.has("Patr")) && t.has("femn") && !p.predicted) {
+        if (t.has("Surn") && t.has("femn") && !p.predicted) {
             std::string l = formWith({"femn", "sing", "nomn"});
+            if (!l.empty())
+                return l;
+        }
+        // A patronymic is its own word, not the father's name ("Павлович", not "павел").
+        if (t.has("Patr")) {
+            std::string l = t.has("femn") ? formWith({"Patr", "femn", "sing", "nomn"}) : formWith({"Patr", "masc", "sing", "nomn"});
             if (!l.empty())
                 return l;
         }

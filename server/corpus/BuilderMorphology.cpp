@@ -52,6 +52,8 @@ void fill(morph::Reading &x, const MorphReading &m, const StringTable &lemmas, c
     x.upos = morph::Upos(m.upos);
     x.cls = m.cls;
     x.proper = m.proper;
+    x.lexemeProb = m.lexemeProb;
+    x.guessed = m.guessed;
 }
 
 } // namespace
@@ -87,17 +89,6 @@ bool CorpusBuilder::Private::tagWithMorphology(const QString &folder, std::vecto
         auto work = [&](int t) {
             ThreadReadings &mine = found[size_t(t)];
             std::vector<morph::Reading> readings;
-            std::vector<morph::RawParse> parses;
-            // Whether the dictionary has the form, or the last part of a hyphenated
-            // one: the readings of other words are predicted by their endings.
-            const auto known = [&](std::string_view form) {
-                parses.clear();
-                if (dict->lookup(form, parses))
-                    return true;
-                const size_t dash = form.rfind('-');
-                return dash != std::string_view::npos && dash > 0 && dash + 1 < form.size()
-                    && dict->lookup(form.substr(dash + 1), parses);
-            };
             for (;;) {
                 const uint32_t begin = next.fetch_add(512);
                 if (begin >= W)
@@ -105,8 +96,12 @@ bool CorpusBuilder::Private::tagWithMorphology(const QString &folder, std::vecto
                 const uint32_t end = std::min(W, begin + 512);
                 for (uint32_t i = begin; i < end; ++i) {
                     analyser.analyse(words.view(i), readings);
-                    if (readings.empty())   // the analyser promises one; a form is its own lemma
-                        readings.push_back(morph::Reading{std::string(words.view(i)), {}, 1.f});
+                    if (readings.empty()) {   // the analyser promises one; a form is its own lemma
+                        readings.emplace_back();
+                        readings.back().lemma.assign(words.view(i));
+                        readings.back().prob = readings.back().lexemeProb = 1.f;
+                        readings.back().own = true;
+                    }
                     mine.forms.push_back(i);
                     out.first[i + 1] = uint32_t(readings.size());
                     for (const morph::Reading &r : readings) {
@@ -117,9 +112,13 @@ bool CorpusBuilder::Private::tagWithMorphology(const QString &folder, std::vecto
                         m.upos = uint8_t(r.upos);
                         m.cls = r.cls;
                         m.proper = r.proper;
+                        m.lexemeProb = r.lexemeProb;
+                        m.guessed = r.guessed;
                         mine.readings.push_back(m);
                     }
-                    if ((formFlags[i] & kCyrillic) && known(words.view(i)))
+                    // A lemma from the dictionary or predicted from the ending is
+                    // shown; a form without any reading is its own lemma.
+                    if ((formFlags[i] & kCyrillic) && !readings.front().own)
                         formFlags[i] |= kLemmaKnown;
                 }
             }

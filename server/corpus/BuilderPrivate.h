@@ -62,10 +62,10 @@ ReadResult readWhole(QFile &file, std::string &out, qint64 maxSize = kMaxFileSiz
 struct MorphReading {
     uint32_t lemma = 0;   // id in the build's lemma table
     uint32_t feats = 0;   // id in MorphReadings::feats
-    float prob = 0;
+    float prob = 0, lexemeProb = 0;
     uint8_t upos = 0;     // morph::Upos
     uint8_t cls = 0;
-    bool proper = false;
+    bool proper = false, guessed = false;
 };
 struct MorphReadings {
     std::vector<uint32_t> first;

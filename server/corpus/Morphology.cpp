@@ -362,6 +362,7 @@ struct Analyser::Private {
         r.lemma.assign(form);
         r.upos = upos;
         r.prob = r.lexemeProb = 1;
+        r.own = true;
         r.cls = Context::classOf(upos, 0);
         out.push_back(std::move(r));
     }

@@ -40,6 +40,7 @@ struct Reading {
     uint8_t cls = 0;      // the reading's class in the context model (part of speech and case)
     bool proper = false;  // a name, surname, place...: written with a capital letter
     bool guessed = false; // predicted for a word the dictionary does not know
+    bool own = false;     // no reading at all (Latin, digits...): the form is its own lemma
 };
 
 class Analyser {

@@ -5,6 +5,7 @@
 #include "corpus/Charset.h"
 #include "corpus/Corpus.h"
 #include "corpus/Lemmatiser.h"
+#include "corpus/Morphology.h"
 #include "support/CorpusFixture.h"
 
 #include <QStandardPaths>
@@ -98,7 +99,9 @@ private slots:
                                  "Он идёт, она идет.\n\n"
                                  "Шмурдяков пришёл. У Шмурдякова был брат. Мы пошли к Шмурдякову "
                                  "и говорили со Шмурдяковым о Шмурдякове.\n"
-                                 "В 1999 году вышел Windows.\n");
+                                 "В 1999 году вышел Windows.\n"
+                                 "Я видел его дом и знаю его.\n"
+                                 "Их дом стоял у реки, и мой брат жил в нём; я знал их всех.\n");
         m_morph = load({morph}, m_tmp.path() + QStringLiteral("/cache-morph"), true, &error);
         QVERIFY2(m_morph, qPrintable(error));
 #endif
@@ -339,12 +342,13 @@ private slots:
         // "ё" written and left out: one lemma.
         row("идёт", "идти", "VERB", true);
         row("идет", "идти", "VERB", true);
-        // An unknown surname: one lemma in every case, predicted, so not known.
-        row("шмурдяков", "шмурдяков", "PROPN", false);
-        row("шмурдякова", "шмурдяков", "PROPN", false);
-        row("шмурдякову", "шмурдяков", "PROPN", false);
-        row("шмурдяковым", "шмурдяков", "PROPN", false);
-        row("шмурдякове", "шмурдяков", "PROPN", false);
+        // An unknown surname: one lemma in every case, predicted from its endings and
+        // shown as its headword.
+        row("шмурдяков", "шмурдяков", "PROPN", true);
+        row("шмурдякова", "шмурдяков", "PROPN", true);
+        row("шмурдякову", "шмурдяков", "PROPN", true);
+        row("шмурдяковым", "шмурдяков", "PROPN", true);
+        row("шмурдякове", "шмурдяков", "PROPN", true);
         // Numbers and Latin words stand for themselves.
         row("1999", "1999", "NUM", false);
         row("windows", "windows", "X", false);
@@ -366,6 +370,65 @@ private slots:
         QCOMPARE(QByteArray(c.posOfType(c.typeOf(t)).data(), qsizetype(c.posOfType(c.typeOf(t)).size())),
                  pos.toUtf8());
         QCOMPARE(c.lemmaKnown(t), known);
+#endif
+    }
+
+    // One form, two readings chosen by their neighbours: the build hands the
+    // analyser whole sentences and keeps what it chose for each token.
+    void morphology_readingsChosenInContext()
+    {
+#ifndef CORVUS_TEST_MORPH_DIR
+        QSKIP("the morphology dictionary is not in the build");
+#else
+        const Corpus &c = *m_morph;
+        const Span<uint32_t> his = c.forms().postings(c.findForm(cp("его")));
+        QCOMPARE(his.size(), size_t(2));
+        const auto pos = [&](uint32_t t) { return QByteArray(c.posOfType(c.typeOf(t)).data(), qsizetype(c.posOfType(c.typeOf(t)).size())); };
+        QCOMPARE(u8(c.lemmas().text(c.lemmaOf(his[0]))), QByteArray("его"));
+        QCOMPARE(pos(his[0]), QByteArray("DET"));
+        QCOMPARE(u8(c.lemmas().text(c.lemmaOf(his[1]))), QByteArray("он"));
+        QCOMPARE(pos(his[1]), QByteArray("PRON"));
+#endif
+    }
+
+    // The build chooses for every token what the analyser chooses over the same
+    // sentences on its own.
+    void morphology_buildAgreesWithTheAnalyser()
+    {
+#ifndef CORVUS_TEST_MORPH_DIR
+        QSKIP("the morphology dictionary is not in the build");
+#else
+        const Corpus &c = *m_morph;
+        QString error;
+        auto dict = morph::Dictionary::open(QStringLiteral(CORVUS_TEST_MORPH_DIR), &error);
+        QVERIFY2(dict, qPrintable(error));
+        const morph::Analyser analyser(dict);
+        std::vector<std::vector<morph::Reading>> readings(c.tokenCount());
+        std::vector<std::string> texts(c.tokenCount());
+        std::vector<morph::Analyser::Token> tokens(c.tokenCount());
+        for (uint32_t t = 0; t < c.tokenCount(); ++t) {
+            const std::string &text = texts[t] = c.display(t);
+            if (c.isPunct(t)) {
+                tokens[t].punct = text;
+                continue;
+            }
+            analyser.analyse(charset::fold(text), readings[t]);
+            tokens[t].readings = readings[t].data();
+            tokens[t].count = uint32_t(readings[t].size());
+            tokens[t].capital = charset::isUpper(uint8_t(text[0]));
+        }
+        std::vector<uint32_t> choice(tokens.size());
+        analyser.choose(tokens.data(), tokens.size(), choice.data());
+        int words = 0;
+        for (uint32_t t = 0; t < c.tokenCount(); ++t) {
+            if (c.isPunct(t))
+                continue;
+            ++words;
+            const morph::Reading &r = readings[t][choice[t]];
+            QCOMPARE(u8(c.lemmas().text(c.lemmaOf(t))), u8(r.lemma));
+            QCOMPARE(c.posOfType(c.typeOf(t)), std::string_view(morph::uposName(r.upos)));
+        }
+        QCOMPARE(words, 56);
 #endif
     }
 

@@ -132,6 +132,7 @@ struct Analyser::Private {
     std::vector<TagInfo> tags;
     std::vector<std::string> coordinating;   // conjunctions read as CCONJ
     std::vector<std::string> ownComparatives;
+    std::vector<std::string> timeNouns;
     std::vector<std::string> prefixes;   // productive prefixes of compounds
     struct Substantive {
         std::string det, pron;
@@ -176,6 +177,11 @@ struct Analyser::Private {
         for (size_t k = 0; k < parses.size(); ++k) {
             const RawParse &p = parses[k];
             const TagInfo &t = tags[p.tag];
+            // "днём", "вечером", "зимой" are the nouns' instrumental case, not
+            // adverbs of their own.
+            if (t.grammemes.front() == "ADVB"
+                && std::find(timeNouns.begin(), timeNouns.end(), p.word) != timeNouns.end())
+                continue;
             Reading r;
             r.lemma = std::string(head) + lemmaOf(p, t);
             r.upos = t.upos;
@@ -272,6 +278,12 @@ struct Analyser::Private {
             return std::string();
         };
         // Not for a name the dictionary does not know: its forms keep one headword.
+        if (pos == "VERB" || pos == "INFN" || pos == "PRTF" || pos == "PRTS" || pos == "GRND") {
+            // The verb's infinitive, whatever form the lexeme starts with.
+            std::string l = formWith({"INFN"});
+            if (!l.empty())
+                return l;
+        }
         if (t.has("Surn") && t.has("femn") && !p.predicted) {
             std::string l = formWith({"femn", "sing", "nomn"});
             if (!l.empty())
@@ -292,7 +304,7 @@ struct Analyser::Private {
                 if (!(o.has("Supr") && o.has("masc") && o.has("sing") && o.has("nomn")))
                     continue;
                 std::string l = dict->inflect(p.word, p.paradigm, p.form, f);
-                if (!l.empty() && (best.empty() || (l.compare(0, 2, p.word, 0, 2) == 0 && best.compare(0, 2, p.word, 0, 2) != 0)))
+                if (!l.empty() && (best.empty() || common(l, p.word) > common(best, p.word)))
                     best = l;
             }
             if (!best.empty())
@@ -313,6 +325,21 @@ struct Analyser::Private {
         }
         if (p.lemma != p.word && p.tag == dict->formTag(p.paradigm, 0))
             return p.word;
+        // A full word listed under its abbreviation ("сборник" under "сб"): the
+        // full word's own form of the normal form's tag.
+        if (const TagInfo &normal = tags[dict->formTag(p.paradigm, 0)]; normal.has("Abbr") && !t.has("Abbr")) {
+            const uint16_t n = dict->formCount(p.paradigm);
+            for (uint16_t f = 1; f < n; ++f) {
+                const TagInfo &o = tags[dict->formTag(p.paradigm, f)];
+                if (o.has("Abbr") || o.grammemes.size() + 1 != normal.grammemes.size())
+                    continue;
+                if (std::all_of(o.grammemes.begin(), o.grammemes.end(), [&](const std::string &g) { return normal.has(g); })) {
+                    std::string l = dict->inflect(p.word, p.paradigm, p.form, f);
+                    if (!l.empty())
+                        return l;
+                }
+            }
+        }
         for (const std::string &g : t.grammemes)
             if (g.size() > 2 && g[0] == 'V' && g[1] == '-') {
                 // A spelling variant ("страданья", V-be): the same variant of the normal form.
@@ -332,12 +359,23 @@ struct Analyser::Private {
         return p.lemma;
     }
 
+    static size_t common(const std::string &a, const std::string &b)
+    {
+        size_t n = 0;
+        while (n < a.size() && n < b.size() && a[n] == b[n])
+            ++n;
+        return n;
+    }
+
     // The adverb of an adjective that the dictionary knows ("частый" -> "часто").
     std::string adverbOf(const std::string &adjective) const
     {
         if (adjective.size() < 4)
             return std::string();
         std::string adverb = adjective.substr(0, adjective.size() - 2) + cp("о");
+        for (char &c : adverb)
+            if (uint8_t(c) == 0xB8)   // "ё": the lookup finds it from "е" too
+                c = char(0xE5);
         std::vector<RawParse> parses;
         dict->lookup(adverb, parses);
         for (const RawParse &r : parses)
@@ -398,6 +436,8 @@ Analyser::Analyser(std::shared_ptr<const Dictionary> dictionary) : d(new Private
         d->prefixes.push_back(cp(c));
     std::sort(d->prefixes.begin(), d->prefixes.end(),
               [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
+    for (const char *c : {"днём", "ночью", "утром", "вечером", "зимой", "летом", "весной", "осенью"})
+        d->timeNouns.push_back(cp(c));
     d->aux = cp("быть");
     d->should = cp("должный");
     d->shouldShort = cp("должен");

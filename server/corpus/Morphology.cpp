@@ -126,6 +126,7 @@ const char *uposName(Upos p)
 constexpr double kClosedPrior = 0.1;
 constexpr double kSubstantivised = 0.2;
 constexpr double kImperative = 0.1;
+constexpr double kLongerLemma = 0.2;
 
 struct Analyser::Private {
     std::shared_ptr<const Dictionary> dict;
@@ -154,7 +155,6 @@ struct Analyser::Private {
         double total = 0;
         std::vector<double> weight(parses.size());
         for (size_t k = 0; k < parses.size(); ++k) {
-            // Without P(tag | word) the dictionary's order decides ties, earlier first.
             // Without P(tag | word): how common the reading's class is, the dictionary's
             // order breaking ties (earlier first).
             const TagInfo &t = tags[parses[k].tag];
@@ -167,6 +167,13 @@ struct Analyser::Private {
             // looks like ("домой", "прочь", "мой").
             if (t.has("impr"))
                 prior *= kImperative;
+            // Two words of the same form and tag ("полком": "полк" or "полок"):
+            // the shorter, more basic one first.
+            for (const RawParse &other : parses)
+                if (other.tag == parses[k].tag && other.lemma.size() < parses[k].lemma.size()) {
+                    prior *= kLongerLemma;
+                    break;
+                }
             const double w = known > 0              ? parses[k].score + 1e-3 * known
                              : parses[k].predicted ? parses[k].score
                                                    : std::pow(0.9, double(k)) * prior;

@@ -126,6 +126,8 @@ const char *uposName(Upos p)
 constexpr double kClosedPrior = 0.1;
 constexpr double kSubstantivised = 0.2;
 constexpr double kImperative = 0.1;
+constexpr double kRareGuess = 0.1;
+constexpr double kSubstantivePron = 0.5;
 constexpr double kLongerLemma = 0.2;
 
 struct Analyser::Private {
@@ -174,8 +176,14 @@ struct Analyser::Private {
                     prior *= kLongerLemma;
                     break;
                 }
+            // An unknown word is seldom a short adjective or participle, or a
+            // possessive ("-ин", "-ов", "-ий" endings read as "стратовулкан",
+            // "кликанья"): most unknown words are nouns.
+            double guess = 1;
+            if (parses[k].predicted && (t.has("ADJS") || t.has("PRTS") || t.has("Poss") || t.has("ADVB")))
+                guess = kRareGuess;
             const double w = known > 0              ? parses[k].score + 1e-3 * known
-                             : parses[k].predicted ? parses[k].score
+                             : parses[k].predicted ? parses[k].score * guess
                                                    : std::pow(0.9, double(k)) * prior;
             weight[k] = w;
             total += w;
@@ -213,7 +221,8 @@ struct Analyser::Private {
                         pron.lemma = sub.pron;
                         pron.upos = Upos::Pron;
                         pron.cls = Context::classOf(Upos::Pron, t.kase);
-                        pron.prob = r.prob /= 2;
+                        pron.prob = r.prob * float(kSubstantivePron);
+                        r.prob -= pron.prob;
                         add(std::move(pron), first, out);
                         break;
                     }

@@ -127,7 +127,7 @@ int main(int argc, char **argv)
                          + charset::cp1251ToUtf8(lemma) + " " + upos];
         });
         const double ms = double(timer.nsecsElapsed()) / 1e6;
-        std::printf("%s: %zu sentences, %zu words (%zu unaligned): lemma %.2f %%, UPOS %.2f %% (%.0f ms)\n",
+        std::printf("%s: %zu sentences, %zu words (%zu unaligned): lemma %.3f %%, UPOS %.3f %% (%.0f ms)\n",
                     qPrintable(QFileInfo(file).fileName()), sentences.size(), s.words, s.unaligned, s.lemma(),
                     s.upos(), ms);
         std::printf("  wrong lemmas: %zu chosen among the readings, %zu not offered, %zu unaligned\n", kinds[1],

@@ -54,6 +54,7 @@ void fill(morph::Reading &x, const MorphReading &m, const StringTable &lemmas, c
     x.proper = m.proper;
     x.lexemeProb = m.lexemeProb;
     x.guessed = m.guessed;
+    x.abbreviation = m.abbreviation;
 }
 
 } // namespace
@@ -114,6 +115,7 @@ bool CorpusBuilder::Private::tagWithMorphology(const QString &folder, std::vecto
                         m.proper = r.proper;
                         m.lexemeProb = r.lexemeProb;
                         m.guessed = r.guessed;
+                        m.abbreviation = r.abbreviation;
                         mine.readings.push_back(m);
                     }
                     // A lemma from the dictionary or predicted from the ending is

@@ -66,6 +66,7 @@ struct MorphReading {
     uint8_t upos = 0;     // morph::Upos
     uint8_t cls = 0;
     bool proper = false, guessed = false;
+    uint8_t abbreviation = 0;
 };
 struct MorphReadings {
     std::vector<uint32_t> first;

@@ -48,7 +48,8 @@ void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) 
     // reading, so every path goes through it: the tokens before it are settled
     // there, and the search keeps no more than the run of words since.
     constexpr float kNameWithoutCapital = -4.6f;   // log 0.01
-    constexpr float kGuessNotName = -2.3f;         // log 0.1
+    constexpr float kOtherAbbreviation = -6.9f;    // log 0.001
+    constexpr float kGuessNotName = -4.6f;         // log 0.1
     std::vector<float> prevScore{0.f}, score;
     std::vector<uint8_t> prevCls{punctClass(".")}, cls;
     std::vector<uint32_t> back, offset{0};   // of the run's tokens: best previous reading
@@ -82,6 +83,14 @@ void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) 
                 // than a verb or an adverb.
                 if (r.guessed && t.capital && r.upos != Upos::Noun && r.upos != Upos::Propn)
                     own += kGuessNotName;
+                // An abbreviation with a period stands for its word ("г." -> "год");
+                // without one it is a word of its own ("км").
+                if (r.abbreviation) {
+                    const bool period = i + 1 < n && !tokens[i + 1].readings && !tokens[i + 1].punct.empty()
+                                        && tokens[i + 1].punct[0] == '.';
+                    if ((r.abbreviation == 1) != period)
+                        own += kOtherAbbreviation;
+                }
             } else {
                 cls[k] = punctClass(t.punct);
             }

@@ -363,6 +363,7 @@ void Dictionary::predict(std::string_view word, std::vector<RawParse> &out) cons
     // (it often holds the paradigm the longer one misses). Longer endings weigh more.
     static constexpr double kWeight[] = {0, 0.2, 0.3, 0.4, 0.5, 0.6};
     constexpr size_t kMaxEnding = 5;
+    constexpr double kDotted = 0.3;
     if (word.size() < 4)
         return;
     const size_t first = out.size();
@@ -396,7 +397,8 @@ void Dictionary::predict(std::string_view word, std::vector<RawParse> &out) cons
                     r.paradigm = v[1];
                     r.form = v[2];
                     r.tag = tag;
-                    r.score = v[0] * kWeight[len];
+                    // An ending read with "ё" where the text has "е" is a weaker guess.
+                    r.score = v[0] * kWeight[len] * (ending == right ? 1.0 : kDotted);
                     r.predicted = true;
                     best = std::max(best, double(v[0]));
                     out.push_back(std::move(r));

@@ -227,6 +227,13 @@ struct Analyser::Private {
                         break;
                     }
             }
+            if (t.has("Abbr") && p.lemma != r.lemma) {
+                Reading full = r;
+                full.lemma = std::string(head) + p.lemma;
+                full.abbreviation = 1;
+                r.abbreviation = 2;
+                add(std::move(full), first, out);
+            }
             add(std::move(r), first, out);
         }
         // An adjective used as a noun ("второе", "частное") is listed as a noun of
@@ -261,7 +268,8 @@ struct Analyser::Private {
     static void add(Reading &&r, size_t first, std::vector<Reading> &out)
     {
         for (size_t j = first; j < out.size(); ++j)
-            if (out[j].lemma == r.lemma && out[j].upos == r.upos && out[j].feats == r.feats) {
+            if (out[j].lemma == r.lemma && out[j].upos == r.upos && out[j].feats == r.feats
+                && out[j].abbreviation == r.abbreviation) {
                 out[j].prob += r.prob;
                 return;
             }

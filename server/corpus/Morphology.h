@@ -41,6 +41,9 @@ struct Reading {
     bool proper = false;  // a name, surname, place...: written with a capital letter
     bool guessed = false; // predicted for a word the dictionary does not know
     bool own = false;     // no reading at all (Latin, digits...): the form is its own lemma
+    // An abbreviation: 1 read as the word it stands for ("г." -> "год"), taken
+    // when a period follows; 2 read as itself ("км"), taken when none follows.
+    uint8_t abbreviation = 0;
 };
 
 class Analyser {

@@ -200,6 +200,9 @@ private slots:
         row("compounds", "супергерои интернет-магазина", "супергерой/NOUN интернет-магазин/NOUN");
         // An imperative does not win over the adverb it looks like.
         row("imperative", "Пошли домой, прочь отсюда.", "пойти/VERB домой/ADV прочь/ADV отсюда/ADV");
+        // An abbreviation with a period stands for its word, without one for itself.
+        row("abbreviations", "В 1999 г. он прошёл 10 км пешком.",
+            "в/ADP 1999/NUM год/NOUN он/PRON пройти/VERB 10/NUM км/NOUN пешком/ADV");
         // Latin words and numbers stand for themselves.
         row("latin", "В 1999 году вышел Windows", "в/ADP 1999/NUM год/NOUN выйти/VERB windows/X");
     }

@@ -3,16 +3,20 @@
 // every distinct form.
 //
 //   corvus_morph_bench [--dictionary <folder>] [--misses N] file.conllu...
+//   corvus_morph_bench --corpus <folder> --forms души,были,мне
+//       builds the corpus (cold, in a temporary cache) and shows the forms' lemmas
 //
 // With no files it reads the development sets in ../shared/ud when they are there.
 #include "MorphAccuracy.h"
 
+#include "corpus/Corpus.h"
 #include "corpus/MorphDictionary.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <map>
@@ -57,6 +61,44 @@ static int writeTable(const QStringList &files, const QString &out)
     return 0;
 }
 
+// How a corpus's build lemmatised some forms: each form's tokens by lemma and part
+// of speech, and the tokens of the lemma each form has most often.
+static int lemmasInCorpus(const QString &folder, const QStringList &forms)
+{
+    using namespace corvus;
+    QTemporaryDir cache;
+    CorpusOptions options;
+    options.paths << folder;
+    options.cacheDir = cache.path();
+    QElapsedTimer timer;
+    timer.start();
+    QString error;
+    const auto c = Corpus::load(options, &error);
+    if (!c) {
+        std::printf("%s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s: %u tokens, built in %.1f s; %s\n", qPrintable(folder), c->tokenCount(),
+                double(timer.elapsed()) / 1000, qPrintable(c->stats().lemmatiser));
+    for (const QString &f : forms) {
+        const uint32_t form = c->findForm(charset::toCp1251(f.toLower()).toStdString());
+        if (form == kNone) {
+            std::printf("%s: not in the corpus\n", qPrintable(f));
+            continue;
+        }
+        std::map<std::pair<uint32_t, std::string>, uint32_t> byLemma;
+        for (const uint32_t t : c->forms().postings(form))
+            ++byLemma[{c->lemmaOf(t), std::string(c->posOfType(c->typeOf(t)))}];
+        std::printf("%s (%zu):", qPrintable(f), c->forms().postings(form).size());
+        for (const auto &[k, n] : byLemma)
+            std::printf(" %s/%s %u", charset::cp1251ToUtf8(c->lemmas().text(k.first)).c_str(), k.second.c_str(), n);
+        const uint32_t lemma = c->lemmaOf(c->forms().postings(form)[0]);
+        std::printf("; lemma %s: %u tokens\n", charset::cp1251ToUtf8(c->lemmas().text(lemma)).c_str(),
+                    c->lemmas().count(lemma));
+    }
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -64,12 +106,17 @@ int main(int argc, char **argv)
     QStringList files;
     QString folder;
     int misses = 0;
-    QString train;
+    QString train, corpus;
+    QStringList forms;
     float weight = -1;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QStringLiteral("--dictionary") && i + 1 < args.size())
             folder = args[++i];
+        else if (args[i] == QStringLiteral("--corpus") && i + 1 < args.size())
+            corpus = args[++i];
+        else if (args[i] == QStringLiteral("--forms") && i + 1 < args.size())
+            forms = args[++i].split(QLatin1Char(','));
         else if (args[i] == QStringLiteral("--train") && i + 1 < args.size())
             train = args[++i];
         else if (args[i] == QStringLiteral("--weight") && i + 1 < args.size())
@@ -90,6 +137,8 @@ int main(int argc, char **argv)
     }
     if (!train.isEmpty())
         return writeTable(files, train);
+    if (!corpus.isEmpty())
+        return lemmasInCorpus(corpus, forms);
     if (folder.isEmpty())
         folder = morph::Dictionary::defaultPath();
     QElapsedTimer timer;

@@ -23,6 +23,7 @@ Context::Context() : m_gain(kClasses * kClasses, 0.f), m_prior(kClasses, 0.f)
 {
     // Add-k smoothing towards the class's own frequency.
     constexpr double kSmooth = 2.0;
+    constexpr double kFloor = -2.0;
     std::vector<double> pair(kClasses * kClasses, 0), from(kClasses, 0), of(kClasses, 0);
     double total = 0;
     for (const auto &b : kClassBigrams) {
@@ -36,7 +37,10 @@ Context::Context() : m_gain(kClasses * kClasses, 0.f), m_prior(kClasses, 0.f)
         m_prior[c] = float(prior);
         for (size_t p = 0; p < kClasses; ++p) {
             const double cond = (pair[p * kClasses + c] + kSmooth * prior) / (from[p] + kSmooth);
-            m_gain[p * kClasses + c] = float(std::log(cond / prior));
+            // Counted on some twenty thousand tokens, a pair never seen says
+            // little: the loss is bounded so that a reading P(tag | word) makes
+            // a hundred times likelier is not overturned by one rare pair.
+            m_gain[p * kClasses + c] = float(std::max(std::log(cond / prior), kFloor));
         }
     }
 }

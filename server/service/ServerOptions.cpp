@@ -173,5 +173,9 @@ QString serverUsage()
         "                     word,lemma,pos (word — словоформа, lemma — лемма, pos —\n"
         "                     часть речи, feats — грамматические признаки). Важнее\n"
         "                     файла vrt.conf в папке корпуса; без обоих — word,lemma,pos.\n"
-        "  --help             эта справка.\n");
+        "  --help             эта справка.\n"
+        "\n"
+        "Леммы, части речи и грамматические признаки обычного текста — по словарю\n"
+        "OpenCorpora (opencorpora.org, лицензия CC BY-SA) в сборке пакета az (MIT),\n"
+        "из папки corvus/opencorpora; без него леммы даёт hunspell-ru.\n");
 }

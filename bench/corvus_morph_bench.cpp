@@ -92,9 +92,26 @@ static int lemmasInCorpus(const QString &folder, const QStringList &forms)
         std::printf("%s (%zu):", qPrintable(f), c->forms().postings(form).size());
         for (const auto &[k, n] : byLemma)
             std::printf(" %s/%s %u", charset::cp1251ToUtf8(c->lemmas().text(k.first)).c_str(), k.second.c_str(), n);
-        const uint32_t lemma = c->lemmaOf(c->forms().postings(form)[0]);
+        // The lemma most of the tokens have, and a few tokens that have another.
+        uint32_t lemma = kNone, most = 0;
+        for (const auto &[k, n] : byLemma)
+            if (n > most) {
+                most = n;
+                lemma = k.first;
+            }
         std::printf("; lemma %s: %u tokens\n", charset::cp1251ToUtf8(c->lemmas().text(lemma)).c_str(),
                     c->lemmas().count(lemma));
+        int shown = 0;
+        for (const uint32_t t : c->forms().postings(form)) {
+            if (c->lemmaOf(t) == lemma || shown == 5)
+                continue;
+            ++shown;
+            std::string line;
+            for (uint32_t k = t >= 4 ? t - 4 : 0; k < std::min(c->tokenCount(), t + 4); ++k)
+                line += (k == t ? "[" : "") + c->display(k) + (k == t ? "]" : "") + " ";
+            std::printf("    %s-> %s\n", charset::cp1251ToUtf8(line).c_str(),
+                        charset::cp1251ToUtf8(c->lemmas().text(c->lemmaOf(t))).c_str());
+        }
     }
     return 0;
 }

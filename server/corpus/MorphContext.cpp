@@ -53,6 +53,7 @@ void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) 
     // there, and the search keeps no more than the run of words since.
     constexpr float kNameWithoutCapital = -4.6f;   // log 0.01
     constexpr float kOtherAbbreviation = -6.9f;    // log 0.001
+    constexpr float kOutOfReach = 0.01f;
     constexpr float kGuessNotName = -4.6f;         // log 0.1
     std::vector<float> prevScore{0.f}, score;
     std::vector<uint8_t> prevCls{punctClass(".")}, cls;
@@ -72,6 +73,9 @@ void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) 
         const uint32_t base = offset.back();
         back.resize(base + m);
         offset.push_back(base + m);
+        float top = 0;
+        for (uint32_t k = 0; t.readings && k < t.count; ++k)
+            top = std::max(top, t.readings[k].lexemeProb);
         for (uint32_t k = 0; k < m; ++k) {
             float own = 0;
             if (t.readings && t.count) {
@@ -79,7 +83,12 @@ void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) 
                 cls[k] = r.cls;
                 // The lexeme's share weighs most: a possessive "их" spread over
                 // twenty-four case forms is still more likely than the pronoun.
-                own = std::log(std::max(r.lexemeProb, 1e-6f))
+                // A lexeme the counts make hundreds of times less likely than the
+                // form's best is out of the neighbours' reach ("другие были"
+                // is not the plural of "быль").
+                if (r.lexemeProb < kOutOfReach * top)
+                    own -= 20.f;
+                own += std::log(std::max(r.lexemeProb, 1e-6f))
                       + m_formShare * std::log(std::max(r.prob, 1e-6f) / std::max(r.lexemeProb, 1e-6f));
                 if (r.proper && !t.capital)
                     own += kNameWithoutCapital;

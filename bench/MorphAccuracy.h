@@ -88,40 +88,56 @@ struct Score {
 using Miss = std::function<void(const GoldToken &gold, const std::string &lemma, const char *upos,
                                 const corvus::morph::Analyser::Token *token)>;
 
+// A sentence tagged as the corpus build tags it: its tokens (their readings kept in
+// the cache, by folded form), where each starts in the text, and the chosen reading.
+struct Tagged {
+    std::vector<corvus::morph::Analyser::Token> tokens;
+    std::vector<size_t> starts;
+    std::vector<uint32_t> choice;
+    const corvus::morph::Reading &chosen(size_t k) const { return tokens[k].readings[choice[k]]; }
+};
+using ReadingCache = std::unordered_map<std::string, std::vector<corvus::morph::Reading>>;
+
+inline void tag(const corvus::morph::Analyser &analyser, std::string_view text, ReadingCache &cache, Tagged &out)
+{
+    using namespace corvus;
+    out.tokens.clear();
+    out.starts.clear();
+    Tokeniser tk(text);
+    RawToken t;
+    while (tk.next(t)) {
+        morph::Analyser::Token m;
+        if (t.punct) {
+            m.punct = t.text;
+        } else {
+            const std::string folded = charset::fold(t.text);
+            auto it = cache.find(folded);
+            if (it == cache.end()) {
+                it = cache.emplace(folded, std::vector<morph::Reading>()).first;
+                analyser.analyse(folded, it->second);
+            }
+            m.readings = it->second.data();
+            m.count = uint32_t(it->second.size());
+            m.capital = charset::isUpper(uint8_t(t.text[0]));
+        }
+        out.tokens.push_back(m);
+        out.starts.push_back(size_t(t.text.data() - text.data()));
+    }
+    out.choice.assign(out.tokens.size(), 0);
+    analyser.choose(out.tokens.data(), out.tokens.size(), out.choice.data());
+}
+
 inline Score evaluate(const corvus::morph::Analyser &analyser, const std::vector<Sentence> &sentences,
                       const Miss &miss = {})
 {
     using namespace corvus;
     Score score;
-    std::unordered_map<std::string, std::vector<morph::Reading>> cache;
-    std::vector<morph::Analyser::Token> tokens;
-    std::vector<size_t> starts;
-    std::vector<uint32_t> choice;
+    ReadingCache cache;
+    Tagged tagged;
+    const std::vector<size_t> &starts = tagged.starts;
+    const std::vector<morph::Analyser::Token> &tokens = tagged.tokens;
     for (const Sentence &s : sentences) {
-        tokens.clear();
-        starts.clear();
-        Tokeniser tk(s.text);
-        RawToken t;
-        while (tk.next(t)) {
-            morph::Analyser::Token m;
-            if (t.punct) {
-                m.punct = t.text;
-            } else {
-                const std::string folded = charset::fold(t.text);
-                auto it = cache.find(folded);
-                if (it == cache.end()) {
-                    it = cache.emplace(folded, std::vector<morph::Reading>()).first;
-                    analyser.analyse(folded, it->second);
-                }
-                m.readings = it->second.data();
-                m.count = uint32_t(it->second.size());
-                m.capital = charset::isUpper(uint8_t(t.text[0]));
-            }
-            tokens.push_back(m);
-            starts.push_back(size_t(t.text.data() - s.text.data()));
-        }
-        choice.assign(tokens.size(), 0);
-        analyser.choose(tokens.data(), tokens.size(), choice.data());
+        tag(analyser, s.text, cache, tagged);
         size_t at = 0, k = 0;
         for (const GoldToken &g : s.tokens) {
             const size_t pos = s.text.find(g.form, at);
@@ -139,7 +155,7 @@ inline Score evaluate(const corvus::morph::Analyser &analyser, const std::vector
                     miss(g, std::string(), "", nullptr);
                 continue;
             }
-            const morph::Reading &r = tokens[k].readings[choice[k]];
+            const morph::Reading &r = tagged.chosen(k);
             const bool lemmaOk = comparable(r.lemma) == comparable(g.lemma);
             const bool uposOk = g.upos == morph::uposName(r.upos);
             score.lemmaRight += lemmaOk;

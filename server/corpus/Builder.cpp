@@ -367,12 +367,7 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
                 }
             }
         };
-        std::vector<std::thread> pool;
-        for (int t = 1; t < threads; ++t)
-            pool.emplace_back(work, t);
-        work(0);
-        for (auto &th : pool)
-            th.join();
+        onThreads(threads, work);
         // The Hunspell objects are gone, but glibc keeps their freed pages in the
         // threads' arenas.
         releaseFreedMemory();

@@ -125,12 +125,7 @@ bool CorpusBuilder::Private::tagWithMorphology(const QString &folder, std::vecto
                 }
             }
         };
-        std::vector<std::thread> pool;
-        for (int t = 1; t < threads; ++t)
-            pool.emplace_back(work, t);
-        work(0);
-        for (auto &th : pool)
-            th.join();
+        onThreads(threads, work);
     }
     for (uint32_t i = 0; i < W; ++i)
         out.first[i + 1] += out.first[i];
@@ -280,12 +275,7 @@ bool CorpusBuilder::Private::tagWithMorphology(const QString &folder, std::vecto
             }
         }
     };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(work);
-    work();
-    for (auto &th : pool)
-        th.join();
+    onThreads(threads, [&](int) { work(); });
 
     stats.lemmatiser = QStringLiteral("словарь %1 (части речи и грамматические признаки)").arg(dict->description());
     return true;

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef __GLIBC__
@@ -47,6 +48,19 @@ inline void releaseFreedMemory()
 #ifdef __GLIBC__
     malloc_trim(0);
 #endif
+}
+
+// Runs work(0) .. work(threads - 1), one on this thread and the others on threads
+// of their own, and returns when all are done.
+template <typename Work>
+void onThreads(int threads, Work &&work)
+{
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(work, t);
+    work(0);
+    for (auto &th : pool)
+        th.join();
 }
 
 enum class ReadResult { Ok, NotRegular, TooLarge, Failed };

@@ -292,22 +292,18 @@ struct Analyser::Private {
         const std::string &pos = t.grammemes.front();
         if (pos == "PREP" || t.has("Abbr"))
             return p.word;
-        const auto formWith = [&](std::initializer_list<const char *> gs) -> std::string {
-            const uint16_t n = dict->formCount(p.paradigm);
-            for (uint16_t f = 0; f < n; ++f) {
-                const TagInfo &o = tags[dict->formTag(p.paradigm, f)];
-                if (std::all_of(gs.begin(), gs.end(), [&](const char *g) { return o.has(g); }))
-                    return dict->inflect(p.word, p.paradigm, p.form, f);
-            }
-            return std::string();
+        const auto formWith = [&](std::initializer_list<const char *> gs) {
+            return formWhere(p, [&](const TagInfo &o) {
+                return std::all_of(gs.begin(), gs.end(), [&](const char *g) { return o.has(g); });
+            });
         };
-        // Not for a name the dictionary does not know: its forms keep one headword.
         if (pos == "VERB" || pos == "INFN" || pos == "PRTF" || pos == "PRTS" || pos == "GRND") {
             // The verb's infinitive, whatever form the lexeme starts with.
             std::string l = formWith({"INFN"});
             if (!l.empty())
                 return l;
         }
+        // Not for a name the dictionary does not know: its forms keep one headword.
         if (t.has("Surn") && t.has("femn") && !p.predicted) {
             std::string l = formWith({"femn", "sing", "nomn"});
             if (!l.empty())
@@ -321,18 +317,11 @@ struct Analyser::Private {
         }
         if (t.has("Supr")) {
             // A superlative is its own adjective ("лучших" -> "лучший", "наилучший").
-            std::string best;
-            const uint16_t n = dict->formCount(p.paradigm);
-            for (uint16_t f = 0; f < n; ++f) {
-                const TagInfo &o = tags[dict->formTag(p.paradigm, f)];
-                if (!(o.has("Supr") && o.has("masc") && o.has("sing") && o.has("nomn")))
-                    continue;
-                std::string l = dict->inflect(p.word, p.paradigm, p.form, f);
-                if (!l.empty() && (best.empty() || common(l, p.word) > common(best, p.word)))
-                    best = l;
-            }
-            if (!best.empty())
-                return best;
+            std::string l = formWhere(
+                p, [](const TagInfo &o) { return o.has("Supr") && o.has("masc") && o.has("sing") && o.has("nomn"); },
+                true);
+            if (!l.empty())
+                return l;
         }
         if (pos == "ADJS" && p.lemma == should)
             return shouldShort;   // "должен", as the modal word is written
@@ -351,36 +340,48 @@ struct Analyser::Private {
             return p.word;
         // A full word listed under its abbreviation ("сборник" under "сб"): the
         // full word's own form of the normal form's tag.
-        if (const TagInfo &normal = tags[dict->formTag(p.paradigm, 0)]; normal.has("Abbr") && !t.has("Abbr")) {
-            const uint16_t n = dict->formCount(p.paradigm);
-            for (uint16_t f = 1; f < n; ++f) {
-                const TagInfo &o = tags[dict->formTag(p.paradigm, f)];
-                if (o.has("Abbr") || o.grammemes.size() + 1 != normal.grammemes.size())
-                    continue;
-                if (std::all_of(o.grammemes.begin(), o.grammemes.end(), [&](const std::string &g) { return normal.has(g); })) {
-                    std::string l = dict->inflect(p.word, p.paradigm, p.form, f);
-                    if (!l.empty())
-                        return l;
-                }
-            }
+        // One tag is the other plus one grammeme.
+        const auto oneMore = [](const TagInfo &more, const TagInfo &less) {
+            return more.grammemes.size() == less.grammemes.size() + 1
+                && std::all_of(less.grammemes.begin(), less.grammemes.end(),
+                               [&](const std::string &g) { return more.has(g); });
+        };
+        const TagInfo &normal = tags[dict->formTag(p.paradigm, 0)];
+        if (normal.has("Abbr") && !t.has("Abbr")) {
+            std::string l = formWhere(p, [&](const TagInfo &o) { return !o.has("Abbr") && oneMore(normal, o); });
+            if (!l.empty())
+                return l;
         }
         for (const std::string &g : t.grammemes)
             if (g.size() > 2 && g[0] == 'V' && g[1] == '-') {
                 // A spelling variant ("страданья", V-be): the same variant of the normal form.
-                const TagInfo &normal = tags[dict->formTag(p.paradigm, 0)];
-                const uint16_t n = dict->formCount(p.paradigm);
-                for (uint16_t f = 1; f < n; ++f) {
-                    const TagInfo &o = tags[dict->formTag(p.paradigm, f)];
-                    if (o.has(g) && o.grammemes.size() == normal.grammemes.size() + 1
-                        && std::all_of(normal.grammemes.begin(), normal.grammemes.end(),
-                                       [&](const std::string &x) { return o.has(x); })) {
-                        std::string l = dict->inflect(p.word, p.paradigm, p.form, f);
-                        if (!l.empty())
-                            return l;
-                    }
-                }
+                std::string l = formWhere(p, [&](const TagInfo &o) { return o.has(g) && oneMore(o, normal); });
+                if (!l.empty())
+                    return l;
             }
         return p.lemma;
+    }
+
+    // The form of the parse's lexeme whose tag satisfies the test, built from the
+    // parse's own form: the first such, or with nearest the one that begins most
+    // like the parse's form ("наилучший" for "наилучших"); "" when none.
+    template <typename Test>
+    std::string formWhere(const RawParse &p, Test test, bool nearest = false) const
+    {
+        std::string best;
+        const uint16_t n = dict->formCount(p.paradigm);
+        for (uint16_t f = 0; f < n; ++f) {
+            if (!test(tags[dict->formTag(p.paradigm, f)]))
+                continue;
+            std::string l = dict->inflect(p.word, p.paradigm, p.form, f);
+            if (l.empty())
+                continue;
+            if (!nearest)
+                return l;
+            if (best.empty() || common(l, p.word) > common(best, p.word))
+                best = l;
+        }
+        return best;
     }
 
     static size_t common(const std::string &a, const std::string &b)

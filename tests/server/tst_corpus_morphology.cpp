@@ -124,30 +124,13 @@ private:
     QString tag(const char *utf8)
     {
         const std::string text = cp(utf8);
-        std::vector<std::vector<morph::Reading>> readings;
-        std::vector<morph::Analyser::Token> tokens;
-        readings.reserve(text.size());
-        Tokeniser tk(text);
-        RawToken t;
-        while (tk.next(t)) {
-            morph::Analyser::Token m;
-            if (t.punct) {
-                m.punct = t.text;
-            } else {
-                readings.emplace_back();
-                m_analyser->analyse(charset::fold(t.text), readings.back());
-                m.readings = readings.back().data();
-                m.count = uint32_t(readings.back().size());
-                m.capital = charset::isUpper(uint8_t(t.text[0]));
-            }
-            tokens.push_back(m);
-        }
-        std::vector<uint32_t> choice(tokens.size());
-        m_analyser->choose(tokens.data(), tokens.size(), choice.data());
+        morphacc::ReadingCache cache;
+        morphacc::Tagged tagged;
+        morphacc::tag(*m_analyser, text, cache, tagged);
         QStringList out;
-        for (size_t k = 0; k < tokens.size(); ++k)
-            if (tokens[k].readings) {
-                const morph::Reading &r = tokens[k].readings[choice[k]];
+        for (size_t k = 0; k < tagged.tokens.size(); ++k)
+            if (tagged.tokens[k].readings) {
+                const morph::Reading &r = tagged.chosen(k);
                 out << u8(r.lemma) + QLatin1Char('/') + QLatin1String(morph::uposName(r.upos));
             }
         return out.join(QLatin1Char(' '));

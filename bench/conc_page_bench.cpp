@@ -18,8 +18,12 @@
 // temporary folder, kept between runs.
 #include "BenchCommon.h"
 #include "app/MainWindow.h"
-#include "app/SessionState.h"
-#include "app/UiServices.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
+#include "session/SessionState.h"
+#include "session/UiServices.h"
 #include "concordance/ConcPage.h"
 #include "concordance/ContextPanel.h"
 #include "concordance/WordListPanel.h"
@@ -55,6 +59,7 @@ public:
     bool askYesNo(QWidget *, const QString &) override { return true; }
     bool openFile(const QString &) override { return false; }
     bool startDetached(const QString &) override { return false; }
+    std::optional<QFont> chooseFont(QWidget *, const QFont &) override { return std::nullopt; }
 };
 
 bool waitFor(const std::function<bool()> &done, int timeoutMs)
@@ -257,7 +262,7 @@ int main(int argc, char *argv[])
         MainWindow form(configIn(home.path(), home.path(), {"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
         form.createSecondaryWindows();
         form.show();
-        form.B_ConnectClick();
+        form.session()->B_ConnectClick();
         if (!openOnWord(form, word)) {
             std::fprintf(stderr, "conc_page_bench: the concordance of the word did not open over TCP\n");
             return 1;
@@ -309,7 +314,7 @@ int main(int argc, char *argv[])
                 sent = e.text;
         std::printf("  the same export on a bare socket (server and transfer): %.2f s\n", bareExport(port, sent));
         status |= r.seconds < 0 || r.cut;
-        form.B_ConnectClick();   // disconnect
+        form.session()->B_ConnectClick();   // disconnect
     }
 
     // ---- Over the local link: the running server's socket, found in the shared folder.

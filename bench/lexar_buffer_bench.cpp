@@ -4,10 +4,10 @@
 // atomically. Offscreen; no corpus needed.
 #include "BenchCommon.h"
 
-#include "app/Config.h"
-#include "app/PageHost.h"
-#include "app/SessionState.h"
-#include "app/UiServices.h"
+#include "session/Config.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
+#include "session/UiServices.h"
 #include "text/BufferWindow.h"
 #include "text/core/BufferOps.h"
 
@@ -24,6 +24,7 @@ public:
     bool askYesNo(QWidget *, const QString &) override { return true; }
     bool openFile(const QString &) override { return true; }
     bool startDetached(const QString &) override { return true; }
+    std::optional<QFont> chooseFont(QWidget *, const QFont &) override { return std::nullopt; }
 };
 
 class Host : public PageHost {
@@ -37,6 +38,8 @@ public:
     void showProgress(const QByteArray &, bool) override {}
     void closeProgress() override {}
     void setStatusText(const QString &) override {}
+    void setStatusHints(const QString &, const QString &) override {}
+    bool progressShowing() const override { return false; }
 
 private:
     SessionState m_state;

@@ -1,6 +1,8 @@
 #include "LocalLinkSession.h"
 
 #include "MainWindow.h"
+#include "Watchdog.h"
+#include "ServerLogPage.h"
 #include "SessionController.h"
 #include "concordance/ConcPage.h"
 #include "model/Cp1251.h"
@@ -54,45 +56,45 @@ void LocalLinkSession::GetServerTimerTick()
 {
     const Config &config = m_frame.config();
     QTimer &timer = m_frame.GetServerTimer;
-    m_frame.logTimer(&timer, cp1251::ru("начало"));
+    m_frame.watchdog()->logTimer(&timer, cp1251::ru("начало"));
     if (!config.isLocal())
         return;
     if (!m_linkPending && m_linked)
         timer.stop();
     if (m_linkPending) {
-        m_frame.logTimer(&timer, "first");
+        m_frame.watchdog()->logTimer(&timer, "first");
         // A configured file is played when the designed animation is not asked for.
         QString animation;
-        if (!m_frame.animationPlaying() && !config.animationName.isEmpty())
+        if (!m_frame.serverLogPage()->isPlaying() && !config.animationName.isEmpty())
             animation = config.animationFile();
-        if (m_frame.animationPlaying() || !animation.isEmpty())
-            m_frame.startAnimation(animation);
+        if (m_frame.serverLogPage()->isPlaying() || !animation.isEmpty())
+            m_frame.serverLogPage()->startAnimation(animation);
         else
-            m_frame.logTimer(&timer, "before_setlink");
+            m_frame.watchdog()->logTimer(&timer, "before_setlink");
         if (!config.LocalServerName.isEmpty() && m_link->setLink(config.LocalServerName)) {
-            m_frame.logTimer(&timer, "setlink");
+            m_frame.watchdog()->logTimer(&timer, "setlink");
             m_linkPending = false;
             m_linked = false;
             // The attempt is made once; F5 and the start signal open the link again.
             m_link->openLink(config.LocalServerPath.isEmpty() ? config.LocalServerFile
                                                               : config.LocalServerPath);
             m_linked = true;
-            m_frame.logTimer(&timer, "SEND");
+            m_frame.watchdog()->logTimer(&timer, "SEND");
             m_frame.session()->sendRegistration("NM");
-            m_frame.logTimer(&timer, "END_SEND");
+            m_frame.watchdog()->logTimer(&timer, "END_SEND");
             m_frame.TS_Conc->showLoadingLines(QByteArray::number(m_getServerTag));
             m_frame.repaint();
             m_frame.showProgress("0,0,", true);
             m_getServerTag = (m_getServerTag + 1) % 10;
         } else {
-            m_frame.logTimer(&timer, "get");
+            m_frame.watchdog()->logTimer(&timer, "get");
             timer.setInterval(1000);
             if (config.LocalServerName.isEmpty())
                 reportMissingServer();
         }
     }
-    m_frame.L_Loading->hide();
-    m_frame.logTimer(&timer, cp1251::ru("конец"));
+    m_frame.serverLogPage()->L_Loading->hide();
+    m_frame.watchdog()->logTimer(&timer, cp1251::ru("конец"));
 }
 
 void LocalLinkSession::reportMissingServer()
@@ -104,9 +106,9 @@ void LocalLinkSession::reportMissingServer()
         QStringLiteral("Локальный сервер не найден: в папке %1 нет файла Corvus.exe. Запустите "
                        "Lexar из папки программы или укажите сервер в Cnfg.ini (IP, Port).")
             .arg(QDir::toNativeSeparators(m_frame.config().CurrentFolder));
-    m_frame.L1->setText(text);
+    m_frame.serverLogPage()->L1->setText(text);
     m_frame.setStatusText(QStringLiteral("Локальный сервер не найден"));
-    m_frame.stopAnimation();
+    m_frame.serverLogPage()->stopAnimation();
     m_frame.ui().message(&m_frame, text);
 }
 
@@ -124,7 +126,7 @@ void LocalLinkSession::restartLocalLink(int keyCode)
     const QByteArray code = QByteArray::number(keyCode);
     m_frame.log().append("Restart DDE =" + code + " Beg");
     QTabWidget *pages = m_frame.PageC;
-    if (pages->currentWidget() == m_frame.TS_ServLog
+    if (pages->currentWidget() == m_frame.serverLogPage()
         && !pages->isTabVisible(pages->indexOf(m_frame.TS_Conc))) {
         m_link->closeLink();
         m_linkPending = true;

@@ -1,23 +1,21 @@
 #include "MainWindow.h"
 
-#include "ConcordanceWiring.h"
-#include "FilterWiring.h"
 #include "FrameChrome.h"
+#include "FrameSurface.h"
 #include "Help.h"
+#include "ReplyRouter.h"
 #include "KeyPreview.h"
 #include "LocalLinkSession.h"
 #include "ProgressWindow.h"
 #include "SelfUpdate.h"
 #include "ServerLogPage.h"
 #include "SessionController.h"
-#include "TextPagesWiring.h"
-#include "UiServices.h"
 #include "Watchdog.h"
-#include "concordance/ConcDictLinks.h"
 #include "concordance/ConcPage.h"
 #include "concordance/SortSeqDialog.h"
 #include "dictionary/DictPage.h"
 #include "dictionary/PictureWindow.h"
+#include "dictionary/UsagePanel.h"
 #include "filters/HistoryNavigation.h"
 #include "filters/ListSelDialog.h"
 #include "model/Cp1251.h"
@@ -26,13 +24,14 @@
 #include "platform/KeyCodes.h"
 #include "text/BufferWindow.h"
 #include "text/FullTextWindow.h"
+#include "text/TextPanel.h"
 #include "wire/ReplyReader.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -44,64 +43,24 @@ MainWindow::MainWindow(const Config &config, UiServices &ui, QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Система лексикографических запросов к удалённому серверу"));
+    m_historyNav = new HistoryNavigation(*this, this);
     buildUi();
 
     m_socket = new TcpChannel(this);
     m_link = new LocalLink(this);
-    m_update = new SelfUpdate(*this, m_log, m_config.exeFolder, L1, this, this);
+    m_update = new SelfUpdate(*this, m_log, m_config.exeFolder, m_servLog->L1, this, this);
     m_session = new SessionController(*this);
-    m_historyNav = new HistoryNavigation(*this, this);
-    m_sender.setChannel(m_config.isLocal() ? static_cast<Channel *>(m_link)
-                                           : static_cast<Channel *>(m_socket));
-    m_sender.setBusyHook([this] { setBusyCursor(true); });
-    for (Channel *ch : {static_cast<Channel *>(m_socket), static_cast<Channel *>(m_link)}) {
-        connect(ch, &Channel::replyArrived, this, &MainWindow::ReplyHandler);
-        connect(ch, &Channel::replyFailed, this, [this](const QString &reason) {
-            endPendingRequest(reason);
-        });
-        connect(ch, &Channel::replyProgress, this, [this](int percent) {
-            if (Form2)
-                Form2->setPercent(percent);
-        });
-    }
-    connect(m_socket, &TcpChannel::connected, m_session, &SessionController::onSocketConnected);
-    // Queued: a connect can fail inside open(), before the click has set the
-    // connecting state that the error handling returns from.
-    connect(m_socket, &TcpChannel::errorOccurred, m_session, &SessionController::onSocketError,
-            Qt::QueuedConnection);
-    connect(m_socket, &TcpChannel::disconnected, m_session, &SessionController::onServerClosed);
-    connect(B_Upd, &QPushButton::clicked, this, &MainWindow::B_UpdClick);
-
     // The timers, named as the timer log shows them.
     for (QTimer *t : {&Timer, &GetServerTimer, &TimerForServer})
         t->setInterval(100);
     Timer.setObjectName(QStringLiteral("Timer"));
     m_watchdog = new Watchdog(*this);
     m_linkSession = new LocalLinkSession(*this, m_link);
-    connect(m_link, &LocalLink::itemChanged, m_linkSession, &LocalLinkSession::LocalMessage);
-
-    // Tags of the catalogue and the page that handles each. "RG", "NM", "NMD" and
-    // "INFO" are handled among the common steps, "ZERO" after them, "CL_E" and
-    // "CL_B" by the self-update; "RSTR", "DC" and "CT_R" have no handler of their own.
-    using DictHandler = void (DictPage::*)(const QByteArray &);
-    using ConcHandler = void (ConcPage::*)(const QByteArray &);
-    const std::pair<const char *, DictHandler> dictTags[] = {
-        {"DC_C", &DictPage::onDC_C}, {"DC_CC", &DictPage::onDC_CC},
-        {"DC_W", &DictPage::onDC_W}, {"DC_S", &DictPage::onDC_S}};
-    const std::pair<const char *, ConcHandler> concTags[] = {
-        {"CN_C", &ConcPage::onCN_C}, {"CN_Cx", &ConcPage::onCN_Cx}, {"CN_W", &ConcPage::onCN_W},
-        {"CT_N", &ConcPage::onCT_N}, {"CT_W", &ConcPage::onCT_W},   {"CT_T", &ConcPage::onCT_T},
-        {"CT_D", &ConcPage::onCT_D}};
-    for (const auto &[tag, handler] : dictTags)
-        m_handlers.insert(tag, [this, handler = handler](const QByteArray &b) { (TS_Dict->*handler)(b); });
-    for (const auto &[tag, handler] : concTags)
-        m_handlers.insert(tag, [this, handler = handler](const QByteArray &b) { (TS_Conc->*handler)(b); });
+    connectChannels();
     // The first value list means the local server is up: its start signal is moot.
     connect(TS_Conc, &ConcPage::valueListArrived, &TimerForServer, &QTimer::stop);
 
-    connectConcordancePage(*this);
-    connectFilters(*this);
-
+    new FrameSurface(*this, *this);
     // The window sees every key before the focused control.
     new KeyPreview(this, [this](QKeyEvent *e) { return FormKeyDown(e); });
 
@@ -115,6 +74,28 @@ MainWindow::MainWindow(const Config &config, UiServices &ui, QWidget *parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::connectChannels()
+{
+    m_sender.setChannel(m_config.isLocal() ? static_cast<Channel *>(m_link) : static_cast<Channel *>(m_socket));
+    m_sender.setBusyHook([this] { setBusyCursor(true); });
+    for (Channel *ch : {static_cast<Channel *>(m_socket), static_cast<Channel *>(m_link)}) {
+        connect(ch, &Channel::replyArrived, this, &MainWindow::ReplyHandler);
+        connect(ch, &Channel::replyFailed, this, [this](const QString &reason) { endPendingRequest(reason); });
+        connect(ch, &Channel::replyProgress, this, [this](int percent) {
+            if (Form2)
+                Form2->setPercent(percent);
+        });
+    }
+    connect(m_socket, &TcpChannel::connected, m_session, &SessionController::onSocketConnected);
+    // Queued: a connect can fail inside open(), before the click has set the
+    // connecting state that the error handling returns from.
+    connect(m_socket, &TcpChannel::errorOccurred, m_session, &SessionController::onSocketError,
+            Qt::QueuedConnection);
+    connect(m_socket, &TcpChannel::disconnected, m_session, &SessionController::onServerClosed);
+    connect(m_link, &LocalLink::itemChanged, m_linkSession, &LocalLinkSession::LocalMessage);
+    connect(m_servLog->B_Upd, &QPushButton::clicked, this, &MainWindow::B_UpdClick);
+}
 
 void MainWindow::buildUi()
 {
@@ -134,50 +115,40 @@ void MainWindow::buildUi()
     M_ConcFont = chrome.M_ConcFont;
     M_Help = chrome.M_Help;
     connect(B_Close, &QPushButton::clicked, this, &MainWindow::B_CloseClick);
-    connect(B_Connect, &QPushButton::clicked, this, &MainWindow::B_ConnectClick);
+    connect(B_Connect, &QPushButton::clicked, this, [this] { m_session->B_ConnectClick(); });
     connect(M_Close, &QAction::triggered, this, &MainWindow::B_CloseClick);
-    connect(M_Conn, &QAction::triggered, this, &MainWindow::B_ConnectClick);
+    connect(M_Conn, &QAction::triggered, this, [this] { m_session->B_ConnectClick(); });
     connect(M_Help, &QAction::triggered, this, &MainWindow::M_HelpClick);
 
     PageC = new QTabWidget(central);
     PageC->setObjectName(QStringLiteral("PageC"));
+    buildPages();
+    vl->addWidget(PageC, 1);
+    setCentralWidget(central);
+}
+
+void MainWindow::buildPages()
+{
     m_servLog = new ServerLogPage(PageC);
     m_servLog->setPlaying(m_config.playAnimation);
-    TS_ServLog = m_servLog;
-    E_User = m_servLog->E_User;
-    L1 = m_servLog->L1;
-    B_Upd = m_servLog->B_Upd;
-    GB_Server = m_servLog->GB_Server;
-    Image_Front = m_servLog->Image_Front;
-    Animate1 = m_servLog->Animate1;
-    L_Loading = m_servLog->L_Loading;
     TS_Dict = new DictPage(*this, PageC);
     TS_Conc = new ConcPage(*this, PageC);
+    m_panels = wirePages(*this);
+    m_router = std::make_unique<ReplyRouter>(*TS_Dict, *TS_Conc, *m_panels.text, *m_panels.usage);
     TS_Chat = new QWidget(PageC);
     TS_Chat->setObjectName(QStringLiteral("TS_Chat"));
-    PageC->addTab(TS_ServLog, QStringLiteral("Общая информация"));
+    PageC->addTab(m_servLog, QStringLiteral("Общая информация"));
     PageC->addTab(TS_Dict, QStringLiteral("Справочные материалы"));
     PageC->addTab(TS_Conc, QStringLiteral("Конкорданс"));
     PageC->addTab(TS_Chat, QStringLiteral("Связь с дежурным"));
     connect(TS_Dict->B_Refr, &QPushButton::clicked, this, &MainWindow::B_RefrClick);
-    // The dictionary browser shows entries and a line's dictionary links on the
-    // concordance page through the page's own operations.
-    TS_Dict->setConcordanceView(TS_Conc->dictView());
-    connect(TS_Conc->dictView(), &ConcDictLinks::entryLinkClicked, TS_Dict, &DictPage::TreeDOxClick);
-    connect(TS_Conc->dictView(), &ConcDictLinks::linkChosen, TS_Dict, &DictPage::RBD1Click);
-    connect(TS_Conc->dictView(), &ConcDictLinks::hierarchyToggled, TS_Dict, &DictPage::CB_DSTClick);
-    connect(TS_Conc, &ConcPage::concordanceReset, TS_Dict, &DictPage::concordanceReset);
     connect(PageC, &QTabWidget::currentChanged, this, [this](int index) {
         QWidget *page = PageC->widget(index);
         if (page == TS_Dict)
             TS_Dict->TS_DictShow();
-        else if (page == TS_ServLog)
+        else if (page == m_servLog)
             statusBar()->setPalette(QPalette());   // the system button-face colour
     });
-
-    vl->addWidget(PageC, 1);
-    setCentralWidget(central);
-
 }
 
 void MainWindow::createSecondaryWindows()
@@ -190,7 +161,9 @@ void MainWindow::createSecondaryWindows()
     Form5 = new PictureWindow(this);
     TS_Dict->setPictureWindow(Form5);
     TS_Conc->setSortSeqDialog(F_SortSeq);
-    wireTextPages(*this);
+    m_panels.text->setWindows(Form4, T_F2);
+    if (!m_config.defaultFont.isEmpty())
+        T_F2->LB->setFont(QFont(m_config.defaultFont, m_config.defaultFontSize));
 }
 
 // ---------------------------------------------------------------- first show
@@ -282,10 +255,7 @@ void MainWindow::RollBack()
 {
     m_frameUi.message(this, QStringLiteral("Проблемы с выполнением запроса. Выполняется откат к "
                                       "прежнему запросу."));
-    if (m_rollBackStep)
-        m_rollBackStep();
-    else
-        m_historyNav->B_FBackClick();
+    m_historyNav->B_FBackClick();
 }
 
 void MainWindow::endPendingRequest(const QString &status)
@@ -316,6 +286,17 @@ void MainWindow::closeProgress()
 void MainWindow::setStatusText(const QString &text)
 {
     SB_Panel0->setText(text);
+}
+
+void MainWindow::setStatusHints(const QString &panel0, const QString &panel1)
+{
+    SB_Panel0->setText(panel0);
+    SB_Panel1->setText(panel1);
+}
+
+bool MainWindow::progressShowing() const
+{
+    return Form2 && Form2->isVisible();
 }
 
 void MainWindow::setBusyCursor(bool busy)
@@ -352,8 +333,11 @@ void MainWindow::ReplyHandler(const QByteArray &text, bool counted)
         Timer.stop();
         skipRest = !m_session->commonSteps(r.tag, r.body, replyDictPos);
     }
-    if (!skipRest)
-        routeReply(r.found, r.tag, r.body, r.mark, counted);
+    if (!skipRest) {
+        if (r.found)
+            routeReply(r.tag, r.body, counted);
+        afterReply(r.found, r.tag, r.body, r.mark);
+    }
     // Brings the window forward without taking the keyboard from the control that
     // has it (the dictionary lists move the focus with the arrow keys).
     if (isVisible() && m_state.idleForKeys && isEnabled() && !isActiveWindow())
@@ -361,28 +345,24 @@ void MainWindow::ReplyHandler(const QByteArray &text, bool counted)
     update();
 }
 
-void MainWindow::routeReply(bool found, const QByteArray &tag, const QByteArray &body, char mark,
-                        bool counted)
+void MainWindow::routeReply(const QByteArray &tag, const QByteArray &body, bool counted)
 {
-    // Tags handled among the common steps, or with nothing to do.
-    static const QByteArrayList handledElsewhere{"RG", "NM", "NMD", "INFO", "ZERO", "RSTR", "DC", "CT_R"};
-    if (found && !m_update->onReply(tag, body, counted)) {
-        if (const Handler h = m_handlers.value(tag))
-            h(body);
-        else if (!handledElsewhere.contains(tag))
-            m_log.append("Reply ignored: no handler for " + tag);
-    }
+    if (m_update->onReply(tag, body, counted))
+        return;
+    if (!m_router->route(tag, body) && !ReplyRouter::handledElsewhere(tag))
+        m_log.append("Reply ignored: no handler for " + tag);
+}
+
+void MainWindow::afterReply(bool found, const QByteArray &tag, const QByteArray &body, char mark)
+{
     // A dictionary list that came back empty ends the reply's handling early; the
     // cursor and progress steps below still run.
     const bool endedEarly = found && TS_Dict->takeEndReplyHandling();
-
-    // Common steps after the handler.
     if (found && !endedEarly) {
-        B_Upd->setEnabled(mark == 'U');
+        m_servLog->B_Upd->setEnabled(mark == 'U');
         if (m_config.isWeb())
             statusBar()->setPalette(QPalette());
         TS_Conc->applyListIndexOption();
-        TS_Conc->refreshLevelDisplay();
     } else if (!found) {
         m_session->sendRegistration("NM");
         showProgress("0,0,", true);
@@ -401,7 +381,7 @@ void MainWindow::routeReply(bool found, const QByteArray &tag, const QByteArray 
 
 void MainWindow::B_UpdClick()
 {
-    m_update->B_UpdClick(B_Upd);
+    m_update->B_UpdClick(m_servLog->B_Upd);
 }
 
 // ---------------------------------------------------------------- frame
@@ -467,8 +447,8 @@ bool MainWindow::FormKeyDown(QKeyEvent *event)
         M_HelpClick();
         return true;
     }
-    if (vk == platform::VkEscape && animationPlaying()) {
-        stopAnimation();
+    if (vk == platform::VkEscape && m_servLog->isPlaying()) {
+        m_servLog->stopAnimation();
         return true;
     }
     return false;

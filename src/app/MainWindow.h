@@ -1,43 +1,42 @@
 #pragma once
-// MainWindow: the frame. Owns the session state, the channels, the timers and the pages,
-// and routes every reply tag to the class that handles it: the session controller
-// (registration), the local-link session, the self-update and the pages. The pages
-// do the work of their own tags.
-#include "Config.h"
-#include "PageHost.h"
+// The main window (object name "Form1"): the frame that holds the session state, the
+// channels, the timers and the pages side by side. It reads each reply once and
+// hands its tag to the one class that owns it (ReplyRouter); the pages do the work
+// of their own tags and talk to each other through their named operations, which
+// PageWiring connects once.
+#include "PageWiring.h"
 #include "RequestSender.h"
 #include "SessionLog.h"
-#include "SessionState.h"
-#include "UiServices.h"
+#include "session/Config.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
+#include "session/UiServices.h"
 
-#include <QHash>
 #include <QMainWindow>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
+class BufferWindow;
 class ConcPage;
 class DictPage;
+class FullTextWindow;
 class HistoryNavigation;
+class ListSelDialog;
 class LocalLink;
 class LocalLinkSession;
+class PictureWindow;
+class ProgressWindow;
 class QAction;
-class QGroupBox;
 class QKeyEvent;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class ReplyRouter;
 class SelfUpdate;
 class ServerLogPage;
 class SessionController;
-class TcpChannel;
-class ProgressWindow;
-class FullTextWindow;
-class PictureWindow;
-class ListSelDialog;
 class SortSeqDialog;
-class BufferWindow;
+class TcpChannel;
 class Watchdog;
 
 class MainWindow : public QMainWindow, public PageHost {
@@ -54,12 +53,13 @@ public:
     const Config &config() const override { return m_config; }
     UiServices &ui() override { return m_frameUi; }
     void SendToServer(const QByteArray &tag, const QByteArray &params) override;
-    void startReplay(const QList<int> &queue, const QByteArray &tag,
-                     const QByteArray &params) override;
+    void startReplay(const QList<int> &queue, const QByteArray &tag, const QByteArray &params) override;
     void RollBack() override;
     void showProgress(const QByteArray &text, bool closeEnabled) override;
     void closeProgress() override;
     void setStatusText(const QString &text) override;
+    void setStatusHints(const QString &panel0, const QString &panel1) override;
+    bool progressShowing() const override;
 
     // The one reply handler: `text` is one complete reply (length header removed);
     // `counted`: it carried a length header and arrived whole.
@@ -70,12 +70,9 @@ public:
     void endPendingRequest(const QString &status = QString());
 
     // Operations of the frame.
-    void B_ConnectClick();
     void B_CloseClick();
     void B_RefrClick();
     void B_UpdClick();
-    // Replaces the history's step back that RollBack takes after its message.
-    void setRollBackStep(std::function<void()> step) { m_rollBackStep = std::move(step); }
     void M_HelpClick();
     void SetFirstPage();
     void ApplyTabVisibility();
@@ -86,42 +83,25 @@ public:
     // Saves "Timers.Log" when the mode or "CLLOG" asks for it (program exit).
     void saveSessionLog();
 
-    // One tick of each timer (public so tests can drive them step by step).
-    void TimerTick();
-    void GetServerTimerTick();
-    void TimerForServerTick();
-    void logTimer(QTimer *ticking, const QByteArray &label);
-    void LocalMessage(const QByteArray &text);
-
     SessionLog &log() { return m_log; }
     const SessionLog &sessionLog() const { return m_log; }
-    int connectState() const;
-    const QByteArray &localServerState() const;
-    QByteArray registrationName() const;
     TcpChannel *socketChannel() const { return m_socket; }
     LocalLink *localLink() const { return m_link; }
-    bool linkPending() const;
-    bool linked() const;
     Watchdog *watchdog() const { return m_watchdog; }
     SelfUpdate *selfUpdate() const { return m_update; }
     SessionController *session() const { return m_session; }
+    LocalLinkSession *linkSession() const { return m_linkSession; }
     ServerLogPage *serverLogPage() const { return m_servLog; }
     HistoryNavigation *historyNavigation() const { return m_historyNav; }
+    const PagePanels &panels() const { return m_panels; }
+    QString helpFile() const { return m_helpFile; }
+    QByteArray baseCaption() const { return m_baseCaption; }
 
-    // Widgets named as in the window's design (those of the server-log page are
-    // its own; the names here point at them).
+    // Widgets named as in the window's design.
     QTabWidget *PageC = nullptr;
-    QWidget *TS_ServLog = nullptr;
     DictPage *TS_Dict = nullptr;
     ConcPage *TS_Conc = nullptr;
     QWidget *TS_Chat = nullptr;
-    QLineEdit *E_User = nullptr;
-    QLabel *L1 = nullptr;
-    QPushButton *B_Upd = nullptr;
-    QGroupBox *GB_Server = nullptr;
-    QLabel *Image_Front = nullptr;
-    QLabel *L_Loading = nullptr;
-    QLabel *Animate1 = nullptr;
     QWidget *P_Top = nullptr;
     QPushButton *B_Close = nullptr;
     QPushButton *B_Connect = nullptr;
@@ -137,6 +117,7 @@ public:
     QTimer GetServerTimer;   // local link set-up
     QTimer TimerForServer;   // waits for the local server's start signal
 
+    // The secondary windows, by their object names.
     ListSelDialog *F_ListSel = nullptr;
     SortSeqDialog *F_SortSeq = nullptr;
     BufferWindow *T_F2 = nullptr;
@@ -144,23 +125,18 @@ public:
     FullTextWindow *Form4 = nullptr;
     PictureWindow *Form5 = nullptr;
 
-    QString helpFile() const { return m_helpFile; }
-    QByteArray baseCaption() const { return m_baseCaption; }
-    // The play flag of the start-page animation.
-    bool animationPlaying() const;
-    void startAnimation(const QString &file);
-    void stopAnimation();
-
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildUi();
+    void buildPages();
+    void connectChannels();
     void firstShow();
-    // The tag's handler and the common steps after it.
-    void routeReply(bool found, const QByteArray &tag, const QByteArray &body, char mark,
-                    bool counted);
+    // The tag's owner handles the reply; then the common steps after it.
+    void routeReply(const QByteArray &tag, const QByteArray &body, bool counted);
+    void afterReply(bool found, const QByteArray &tag, const QByteArray &body, char mark);
 
     Config m_config;
     FrameUiServices m_frameUi;   // the given services, closing the progress window first
@@ -175,35 +151,12 @@ private:
     LocalLinkSession *m_linkSession = nullptr;
     HistoryNavigation *m_historyNav = nullptr;
     Watchdog *m_watchdog = nullptr;
-
-    using Handler = std::function<void(const QByteArray &)>;
-    QHash<QByteArray, Handler> m_handlers;
+    PagePanels m_panels;
+    std::unique_ptr<ReplyRouter> m_router;
 
     QByteArray m_baseCaption;
     QString m_helpFile;
     bool m_firstShown = false;
     bool m_closing = false;
-    std::function<void()> m_rollBackStep;
     tCConcPos m_scratchConc;   // parses records while no concordance is set up
 };
-
-// The frame's forwarders to the classes that do the work.
-#include "LocalLinkSession.h"
-#include "ServerLogPage.h"
-#include "SessionController.h"
-#include "Watchdog.h"
-
-inline void MainWindow::TimerTick() { m_watchdog->TimerTick(); }
-inline void MainWindow::GetServerTimerTick() { m_linkSession->GetServerTimerTick(); }
-inline void MainWindow::TimerForServerTick() { m_linkSession->TimerForServerTick(); }
-inline void MainWindow::logTimer(QTimer *ticking, const QByteArray &label) { m_watchdog->logTimer(ticking, label); }
-inline void MainWindow::LocalMessage(const QByteArray &text) { m_linkSession->LocalMessage(text); }
-inline int MainWindow::connectState() const { return m_session->connectState(); }
-inline const QByteArray &MainWindow::localServerState() const { return m_linkSession->localServerState(); }
-inline QByteArray MainWindow::registrationName() const { return m_session->registrationName(); }
-inline bool MainWindow::linkPending() const { return m_linkSession->linkPending(); }
-inline bool MainWindow::linked() const { return m_linkSession->linked(); }
-inline void MainWindow::B_ConnectClick() { m_session->B_ConnectClick(); }
-inline bool MainWindow::animationPlaying() const { return m_servLog->isPlaying(); }
-inline void MainWindow::startAnimation(const QString &file) { m_servLog->startAnimation(file); }
-inline void MainWindow::stopAnimation() { m_servLog->stopAnimation(); }

@@ -1,7 +1,7 @@
 #include "RequestSender.h"
 
 #include "SessionLog.h"
-#include "SessionState.h"
+#include "session/SessionState.h"
 #include "model/Cp1251.h"
 #include "net/Channel.h"
 

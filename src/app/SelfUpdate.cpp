@@ -1,8 +1,8 @@
 #include "SelfUpdate.h"
 
-#include "PageHost.h"
+#include "session/PageHost.h"
 #include "SessionLog.h"
-#include "UiServices.h"
+#include "session/UiServices.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProgramFolder.h"
 

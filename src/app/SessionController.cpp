@@ -1,8 +1,11 @@
 #include "SessionController.h"
 
 #include "MainWindow.h"
+#include "Watchdog.h"
+#include "ServerLogPage.h"
+#include "LocalLinkSession.h"
 #include "SelfUpdate.h"
-#include "UiServices.h"
+#include "session/UiServices.h"
 #include "concordance/ConcPage.h"
 #include "dictionary/DictPage.h"
 #include "model/Cp1251.h"
@@ -39,7 +42,7 @@ void SessionController::setConnectState(int state, const QString &caption)
 
 void SessionController::firstShow()
 {
-    m_frame.E_User->setText(QStringLiteral("Пользователь"));
+    m_frame.serverLogPage()->E_User->setText(QStringLiteral("Пользователь"));
     setConnectState(0, QStringLiteral("Подключиться к серверу"));
     m_frame.B_Connect->setVisible(m_frame.config().isWeb());
     m_frame.M_Conn->setVisible(true);
@@ -61,7 +64,7 @@ void SessionController::B_ConnectClick()
     const Config &config = m_frame.config();
     if (config.isLocal())
         return;
-    m_frame.L1->clear();
+    m_frame.serverLogPage()->L1->clear();
     m_frame.selfUpdate()->reset();
     if (m_connectState == 0) {
         const QString host = cp1251::decode(config.readKey("IP", DefaultServerAddress)).trimmed();
@@ -77,15 +80,15 @@ void SessionController::B_ConnectClick()
             m_frame.Timer.start(500);
             setConnectState(1, QStringLiteral("...ждите"));
             m_frame.setStatusText(QStringLiteral("Идет соединение с %1 ...").arg(m_address));
-            m_frame.E_User->setEnabled(false);
+            m_frame.serverLogPage()->E_User->setEnabled(false);
             resetSessionPages();
         }
     } else if (m_connectState == 2) {
-        m_frame.B_Upd->setEnabled(false);
+        m_frame.serverLogPage()->B_Upd->setEnabled(false);
         setConnectState(0, QStringLiteral("Подключиться"));
         m_frame.socketChannel()->close();
         m_frame.setStatusText(QStringLiteral("Связь прервана пользователем"));
-        m_frame.E_User->setEnabled(true);
+        m_frame.serverLogPage()->E_User->setEnabled(true);
         discardSession();
     }
 }
@@ -142,7 +145,7 @@ void SessionController::failed(const QString &detail)
     m_frame.selfUpdate()->reset();
     m_frame.socketChannel()->close();
     setConnectState(0, QStringLiteral("Подключиться"));
-    m_frame.E_User->setEnabled(true);
+    m_frame.serverLogPage()->E_User->setEnabled(true);
     // Nothing can answer a pending request now; what the ended session showed goes,
     // so nothing looks live until the next registration.
     m_frame.endPendingRequest(QStringLiteral("Ошибка подключения: ") + detail);
@@ -150,7 +153,7 @@ void SessionController::failed(const QString &detail)
     if (hadSession)
         resetSessionPages();
     discardSession();
-    m_frame.L1->setText(QStringLiteral("Нет связи с сервером: ") + detail);
+    m_frame.serverLogPage()->L1->setText(QStringLiteral("Нет связи с сервером: ") + detail);
     m_frame.ui().message(&m_frame, QStringLiteral("Не найден сервер в сети\n") + detail);
 }
 
@@ -199,7 +202,7 @@ bool SessionController::handleRegistration(const QByteArray &body, int *candidat
     SessionState &s = m_frame.state();
     const RegistrationReply reg = readRegistration(body);
     if (reg.hasMessage)
-        m_frame.L1->setText(cp1251::decode(reg.message));
+        m_frame.serverLogPage()->L1->setText(cp1251::decode(reg.message));
     if (reg.hasDictionaries)
         s.dictTabFlag = true;
     if (reg.concordance)
@@ -234,7 +237,7 @@ bool SessionController::handleRegistration(const QByteArray &body, int *candidat
     m_frame.closeProgress();
     // The corpus is loaded once the server registers us; in the socket mode no link
     // tick hides the loading label.
-    m_frame.L_Loading->hide();
+    m_frame.serverLogPage()->L_Loading->hide();
     m_frame.ApplyTabVisibility();
     if (!dicts.isEmpty())
         *candidate = 0;
@@ -263,5 +266,5 @@ void SessionController::sendRegistration(const QByteArray &tag)
 
 QByteArray SessionController::registrationName() const
 {
-    return m_frame.config().versionText + cp1251::encode(m_frame.E_User->text());
+    return m_frame.config().versionText + cp1251::encode(m_frame.serverLogPage()->E_User->text());
 }

@@ -1,6 +1,9 @@
 #include "Watchdog.h"
 
 #include "MainWindow.h"
+#include "SessionController.h"
+#include "ServerLogPage.h"
+#include "LocalLinkSession.h"
 #include "ProgressWindow.h"
 #include "SelfUpdate.h"
 #include "model/Cp1251.h"

@@ -1,8 +1,11 @@
 // Lexar: the client of the corpus server.
-#include "Config.h"
+#include "session/Config.h"
 #include "MainWindow.h"
+#include "Watchdog.h"
+#include "ServerLogPage.h"
+#include "LocalLinkSession.h"
 #include "SessionController.h"
-#include "UiServices.h"
+#include "session/UiServices.h"
 #include "platform/ProgramFolder.h"
 
 #include <QApplication>

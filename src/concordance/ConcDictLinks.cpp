@@ -1,6 +1,6 @@
 #include "ConcDictLinks.h"
 
-#include "dictionary/EntryTreeView.h"
+#include "session/EntryTreeView.h"
 
 #include <QCheckBox>
 #include <QRadioButton>

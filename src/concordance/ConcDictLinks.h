@@ -3,7 +3,7 @@
 // (TreeDOx), the choice among a context line's dictionary links (RBD1-RBD3) and
 // "Иерархия элементов" (CB_DST). The dictionary browser drives them through the
 // ConcordanceDictView operations; the user's clicks come back as signals.
-#include "dictionary/ConcordanceDictView.h"
+#include "concordance/api/ConcordanceDictView.h"
 
 #include <QObject>
 #include <functional>

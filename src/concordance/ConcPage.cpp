@@ -1,27 +1,26 @@
 #include "ConcPage.h"
 
 #include "ConcDictLinks.h"
-#include "ConcWidgets.h"
+#include "session/ConcWidgets.h"
 #include "ContextPanel.h"
 #include "SortSeqDialog.h"
 #include "WordListPanel.h"
 
-#include "app/Config.h"
-#include "app/PageHost.h"
-#include "app/SessionState.h"
+#include "session/Config.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
 #include "concordance/core/SortSeq.h"
-#include "dictionary/UsagePanel.h"
+#include "dictionary/api/UsageSubPage.h"
+#include "filters/api/FilterRowsView.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
-#include "text/BufferActions.h"
-#include "text/FullTextWindow.h"
-#include "text/TextPanel.h"
+#include "session/UiServices.h"
+#include "text/api/TextSubPage.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
-#include <QFontDialog>
 #include <QFontInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -106,18 +105,15 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     });
     connect(PM_LCB_W_Font, &QAction::triggered, this, [this] { fontCommand(m_fontTarget); });
     connect(PM_LCB_W_Text, &QAction::triggered, this, [this] {
-        if (m_hooks.openTextOfLine)
-            m_hooks.openTextOfLine();
+        if (const tCConcPos *c = state().CurrentConcPos.get())
+            text().openTextOfLine(c->CurLine);
     });
-    connect(PM_LCB_W_Buf, &QAction::triggered, this, [this] {
-        if (m_hooks.copyLineToBuffer)
-            m_hooks.copyLineToBuffer();
-    });
-    connect(PM_BuffShow, &QAction::triggered, this, [this] {
-        if (m_hooks.showBuffer)
-            m_hooks.showBuffer();
-    });
-    wirePanels();
+    connect(PM_LCB_W_Buf, &QAction::triggered, this, [this] { text().copyLineToBuffer(); });
+    connect(PM_BuffShow, &QAction::triggered, this, [this] { text().showBuffer(); });
+    // The buffer buttons of "Контекст".
+    connect(m_context->B_Buf2, &QPushButton::clicked, this, [this] { text().copyToBuffer(); });
+    connect(m_context->B_BufShow, &QPushButton::clicked, this, [this] { text().showBuffer(); });
+    connect(m_context->B_BufC, &QPushButton::clicked, this, [this] { text().emptyBuffer(); });
 
     // Sub-pages change only by the mouse: the keys and the wheel of the tab bar do
     // nothing.
@@ -148,15 +144,9 @@ void ConcPage::buildSubPages()
     for (QRadioButton *rb : {RBD1, RBD2, RBD3})
         links->addWidget(rb);
     links->addStretch(1);
-    m_usage = new UsagePanel(m_host, TS_Conc_D);
-    m_usage->adoptEntryTree(TreeDOx);
     dict->addLayout(links);
-    dict->addWidget(m_usage, 1);
-    // CB_DST is placed on "Настройка списков" by the list page.
-    auto *text = new QVBoxLayout(TS_Conc_T);
-    text->setContentsMargins(0, 0, 0, 0);
-    m_text = new TextPanel(m_host, TS_Conc_T);
-    text->addWidget(m_text);
+    // The usage table goes below the links (placeUsageSubPage); CB_DST is placed on
+    // "Настройка списков" by the list page.
 }
 
 SessionState &ConcPage::state()
@@ -200,8 +190,8 @@ void ConcPage::SetConc()
     s.KeepDictPos = false;
     m_zone = Zone::WordList;
     m_fontTarget = FontTarget::None;
-    m_text->reset();
-    m_usage->reset();
+    text().reset();
+    usage().reset();
     emit concordanceReset();
 }
 
@@ -221,9 +211,8 @@ void ConcPage::applyDefaultFont(const QFont &face)
         concwidgets::setRowHeight(l, concwidgets::listRowHeight(face));
     }
     m_context->applyColumnFont(face);
-    m_text->setTextFont(face);
-    if (m_hooks.setBufferFont)
-        m_hooks.setBufferFont(face);
+    text().setTextFont(face);
+    text().setBufferFont(face);
 }
 
 bool ConcPage::isShowing() const
@@ -271,8 +260,7 @@ void ConcPage::showSortCaption(const QByteArray &code)
 bool ConcPage::applyReplyState()
 {
     SessionState &s = state();
-    if (m_hooks.syncFilterRows)
-        m_hooks.syncFilterRows();
+    filters().syncRows();
     const bool ok = Panel3->restoreFromReply();
     const QByteArray seq = s.Options.value("SortSeq");
     if (!seq.isEmpty()) {
@@ -285,16 +273,9 @@ bool ConcPage::applyReplyState()
     return ok;
 }
 
-void ConcPage::refreshLevelDisplay()
-{
-    const tCConcPos *c = state().CurrentConcPos.get();
-    if (c && m_hooks.levelDisplay)
-        m_hooks.levelDisplay(c->Level);
-}
-
 bool ConcPage::textViewKey(QKeyEvent *event)
 {
-    return m_text->textViewKey(event);
+    return text().textViewKey(event);
 }
 
 void ConcPage::setSubPageVisibility(bool concDict, bool filterSet)
@@ -318,9 +299,6 @@ void ConcPage::onCN_W(const QByteArray &body)
     Panel3->onCN_W(body);
 }
 void ConcPage::onCT_N(const QByteArray &body) { m_context->onCT_N(body); }
-void ConcPage::onCT_W(const QByteArray &body) { m_text->onCT_W(body); }
-void ConcPage::onCT_T(const QByteArray &body) { m_text->onCT_T(body); }
-void ConcPage::onCT_D(const QByteArray &body) { m_usage->onCT_D(body); }
 
 void ConcPage::send(const QByteArray &tag, bool withDictPos)
 {
@@ -389,10 +367,9 @@ bool ConcPage::recomputePageSizes()
     g.wordListRow = concwidgets::rowHeight(LBC_W);
     g.contextHeight = m_context->LBC_L->height();
     g.contextRow = m_context->rowHeight();
-    g.textRow = m_text->wordLabelHeight() + 2;
-    g.fullTextHeight = m_hooks.fullTextMemoHeight ? m_hooks.fullTextMemoHeight() : 0;
-    const QFont memo = m_text->fullTextWindow() ? m_text->fullTextWindow()->Memo_Text->font() : m_text->textFont();
-    g.fullTextRow = QFontInfo(memo).pixelSize() + 2;
+    g.textRow = text().wordLabelHeight() + 2;
+    g.fullTextHeight = text().fullTextMemoHeight();
+    g.fullTextRow = QFontInfo(text().fullTextFont()).pixelSize() + 2;
     return conccore::setPageSizes(state().Options, g);
 }
 
@@ -401,7 +378,7 @@ bool ConcPage::FormKeyPress(QKeyEvent *event)
     const QString text = event->text();
     if (text != QLatin1String("+") && text != QLatin1String("-"))
         return false;
-    if (m_hooks.distanceEditFocused && m_hooks.distanceEditFocused())
+    if (filters().distanceEditFocused())
         return false;
     Panel3->typeChar(char(text.at(0).toLatin1()));
     return true;
@@ -409,7 +386,7 @@ bool ConcPage::FormKeyPress(QKeyEvent *event)
 
 // ---------------------------------------------------------------- sub-pages
 
-SubPage ConcPage::subPage() const
+SubPage ConcPage::shownSubPage() const
 {
     QWidget *w = PageCC->currentWidget();
     if (!w)
@@ -425,12 +402,12 @@ SubPage ConcPage::subPage() const
 
 QString ConcPage::fontTCaption() const
 {
-    return subPage() == SubPage::Text ? QStringLiteral("Шрифт текста") : QStringLiteral("Шрифт конкорданса");
+    return shownSubPage() == SubPage::Text ? QStringLiteral("Шрифт текста") : QStringLiteral("Шрифт конкорданса");
 }
 
 int ConcPage::fontTTag() const
 {
-    return subPage() == SubPage::Text ? 2 : 1;
+    return shownSubPage() == SubPage::Text ? 2 : 1;
 }
 
 void ConcPage::PageCCChange()
@@ -444,22 +421,19 @@ void ConcPage::PageCCChange()
 
 void ConcPage::contextRequest() { m_context->contextRequest(); }
 void ConcPage::selectAction() { Panel3->selectAction(); }
-void ConcPage::requestList() { Panel3->CBC_ListChange(); }
 bool ConcPage::readSelection() { return Panel3->readSelection(); }
-void ConcPage::unmarkLine(int row) { m_context->unmarkLine(row); }
 void ConcPage::setPendingLineIndex(int row) { m_context->setPendingLineIndex(row); }
-void ConcPage::allowContextFromDictionaryOnce() { m_context->allowFromDictionaryOnce(); }
 void ConcPage::setListFromTextView(bool on) { Panel3->setListFromTextView(on); }
 void ConcPage::tieToEntry(qint32 charIndex, qint32 valueNo) { Panel3->tieToEntry(charIndex, valueNo); }
 
 bool ConcPage::textContextChecked() const
 {
-    return m_hooks.textContextChecked && m_hooks.textContextChecked();
+    return usage().isContextChecked();
 }
 
 bool ConcPage::filterOn() const
 {
-    return m_hooks.filterOn && m_hooks.filterOn();
+    return filters().filterOn();
 }
 
 bool ConcPage::proseMode() const
@@ -469,10 +443,7 @@ bool ConcPage::proseMode() const
 
 QColor ConcPage::filterColor() const
 {
-    if (m_hooks.filterColor)
-        return m_hooks.filterColor();
-    const RgbColor c = config().filterColor;
-    return QColor(c.red, c.green, c.blue);
+    return filters().filterColor();
 }
 
 void ConcPage::popupFor(QWidget *source, const QPoint &globalPos)
@@ -514,7 +485,7 @@ void ConcPage::activateWordList()
 
 void ConcPage::activateLowerZone()
 {
-    const Zone z = conccore::lowerZone(subPage(), m_zone);
+    const Zone z = conccore::lowerZone(shownSubPage(), m_zone);
     setZone(z, z == Zone::Context ? FontTarget::ContextLeft : z == Zone::Text ? FontTarget::Text : m_fontTarget);
     activateZone();
 }
@@ -525,28 +496,24 @@ void ConcPage::activateZone()
     if (LBC_W->isVisible() && tabShown && m_zone == Zone::WordList) {
         concwidgets::setBackground(Panel3, concwidgets::zoneHighlight());
         m_context->highlight(false);
-        if (m_hooks.highlightTextZone)
-            m_hooks.highlightTextZone(false);
+        text().setZoneHighlight(false);
         PM_LCB_W_Font->setText(QStringLiteral("Шрифт словаря"));
         LBC_W->setFocus();
         showHints(Zone::WordList);
     }
-    if (m_context->LBC_Wx->isVisible() && tabShown && subPage() == SubPage::Context && m_zone == Zone::Context) {
+    if (m_context->LBC_Wx->isVisible() && tabShown && shownSubPage() == SubPage::Context && m_zone == Zone::Context) {
         concwidgets::setBackground(Panel3, QColor());
-        if (m_hooks.highlightTextZone)
-            m_hooks.highlightTextZone(false);
+        text().setZoneHighlight(false);
         m_context->highlight(true);
         PM_LCB_W_Font->setText(QStringLiteral("Шрифт конкорданса"));
         PM_Q_Show->setVisible(false);
         m_context->LBC_Wx->setFocus();
         showHints(Zone::Context);
     }
-    if (TS_Conc_T->isEnabled() && TS_Conc_T->isVisible() && subPage() == SubPage::Text && m_zone == Zone::Text) {
+    if (TS_Conc_T->isEnabled() && TS_Conc_T->isVisible() && shownSubPage() == SubPage::Text && m_zone == Zone::Text) {
         concwidgets::setBackground(Panel3, QColor());
-        if (m_hooks.highlightTextZone)
-            m_hooks.highlightTextZone(true);
-        if (m_hooks.focusTextView)
-            m_hooks.focusTextView();
+        text().setZoneHighlight(true);
+        text().focusText();
         showHints(Zone::Text);
     }
 }
@@ -554,11 +521,8 @@ void ConcPage::activateZone()
 void ConcPage::showHints(Zone highlighted)
 {
     const conccore::StatusHints h =
-        conccore::statusHints(conccore::MainTab::Concordance, subPage(), LBC_W->isVisible(), highlighted);
-    if (m_hooks.statusHints)
-        m_hooks.statusHints(h.panel0, h.panel1);
-    else
-        m_host.setStatusText(h.panel0);
+        conccore::statusHints(conccore::MainTab::Concordance, shownSubPage(), LBC_W->isVisible(), highlighted);
+    m_host.setStatusHints(h.panel0, h.panel1);
 }
 
 // ---------------------------------------------------------------- fonts
@@ -573,7 +537,7 @@ QFont ConcPage::targetFont(FontTarget target) const
     case FontTarget::Text:
     case FontTarget::None: break;
     }
-    return m_text->textFont();
+    return text().textFont();
 }
 
 void ConcPage::M_FontClick()
@@ -589,15 +553,7 @@ void ConcPage::M_FontTClick(int tag)
 void ConcPage::fontCommand(FontTarget target)
 {
     const QFont initial = targetFont(target);
-    std::optional<QFont> chosen;
-    if (m_hooks.chooseFont) {
-        chosen = m_hooks.chooseFont(window(), initial);
-    } else {
-        bool ok = false;
-        const QFont f = QFontDialog::getFont(&ok, initial, window());
-        if (ok)
-            chosen = f;
-    }
+    const std::optional<QFont> chosen = m_host.ui().chooseFont(window(), initial);
     if (!chosen)
         return;
     SessionState &s = state();
@@ -607,8 +563,7 @@ void ConcPage::fontCommand(FontTarget target)
             l->setFont(*chosen);
             concwidgets::setRowHeight(l, concwidgets::listRowHeight(*chosen));
         }
-        if (m_hooks.setBufferFont)
-            m_hooks.setBufferFont(*chosen);
+        text().setBufferFont(*chosen);
         recomputePageSizes();
         Panel3->setOrdinaryListPos();
         Panel3->updateQuant();
@@ -625,8 +580,8 @@ void ConcPage::fontCommand(FontTarget target)
         return;
     case FontTarget::Text:
     case FontTarget::None:
-        if (target == FontTarget::Text || (m_hooks.textViewHasWords && m_hooks.textViewHasWords()))
-            m_text->setTextFont(*chosen);
+        if (target == FontTarget::Text || text().hasWords())
+            text().setTextFont(*chosen);
         return;
     }
 }

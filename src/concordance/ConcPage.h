@@ -3,9 +3,12 @@
 // left, the filter pages PC_Fltrs beside it, and below them PageCC with the
 // sub-pages "Контекст" (the context columns), "Текст" and "Словарь" (filled by the
 // text view and the usage grid). This class puts the parts together, keeps the
-// zone that has the keyboard, the fonts and the page sizes, and routes the replies
-// of its tags; the value list and the context columns are panels of their own.
-#include "ConcHooks.h"
+// zone that has the keyboard, the fonts and the page sizes, and handles the replies
+// of its tags; the value list and the context columns are panels of their own. The
+// pages beside it (the text view and buffer, the usage table, the dictionary, the
+// filter rows, the history) are reached through their named operations, which the
+// main window hands over once with connectNeighbours().
+#include "concordance/api/ConcordanceView.h"
 #include "concordance/core/Zones.h"
 
 #include <QWidget>
@@ -26,10 +29,23 @@ class SortSeqDialog;
 class WordListPanel;
 struct SessionState;
 struct Config;
-class TextPanel;
-class UsagePanel;
+class DictionaryLinks;
+class FilterRowsView;
+class HistorySteps;
+class TextSubPage;
+class UsageSubPage;
 
-class ConcPage : public QWidget {
+// The pages beside the concordance page. All are needed: connecting a set with one
+// missing stops the program at start-up with a message naming it.
+struct ConcNeighbours {
+    TextSubPage *text = nullptr;
+    UsageSubPage *usage = nullptr;
+    DictionaryLinks *dictionary = nullptr;
+    FilterRowsView *filters = nullptr;
+    HistorySteps *history = nullptr;
+};
+
+class ConcPage : public QWidget, public ConcordanceView {
     Q_OBJECT
 public:
     enum class FontTarget { None, WordList, ContextLeft, ContextCentre, ContextRight, Text };
@@ -37,8 +53,16 @@ public:
     ConcPage(PageHost &host, QWidget *parent = nullptr);
     ~ConcPage() override;
 
-    // The neighbours' operations; the frame fills them in.
-    ConcHooks &hooks() { return m_hooks; }
+    void connectNeighbours(const ConcNeighbours &neighbours);
+    const ConcNeighbours &neighbours() const { return m_n; }
+    TextSubPage &text() const;
+    UsageSubPage &usage() const;
+    DictionaryLinks &dictionary() const;
+    FilterRowsView &filters() const;
+    HistorySteps &history() const;
+    // The contents of "Текст" and "Словарь", made by the main window.
+    void placeTextSubPage(QWidget *panel);
+    void placeUsageSubPage(QWidget *panel);
     // SortSeqDialog, created by the frame with the other secondary windows; without
     // one the page makes its own.
     void setSortSeqDialog(SortSeqDialog *dialog) { m_sortDialog = dialog; }
@@ -49,8 +73,6 @@ public:
     // Applies the option list and the concordance position of a reply to the
     // controls; false when they cannot be applied (the caller rolls back).
     bool applyReplyState();
-    // Refreshes the display of the current level after every reply.
-    void refreshLevelDisplay();
     // The text view's key handling while the text sub-page has the keyboard.
     bool textViewKey(QKeyEvent *event);
     // Shows the two sub-pages whose visibility the session decides.
@@ -83,31 +105,55 @@ public:
     QString fontTCaption() const;
     int fontTTag() const;
 
-    // Reply handlers of the concordance and text tags.
+    // Reply handlers of the concordance tags.
     void onCN_C(const QByteArray &body);
     void onCN_Cx(const QByteArray &body);
     void onCN_W(const QByteArray &body);
     void onCT_N(const QByteArray &body);
-    void onCT_W(const QByteArray &body);
-    void onCT_T(const QByteArray &body);
-    void onCT_D(const QByteArray &body);
 
     // ---- Operations for the other pages ----
     void contextRequest();
     void selectAction();
-    void requestList() ;          // CBC_ListChange
     bool readSelection();
-    void unmarkLine(int row);
     void setPendingLineIndex(int row);
-    void allowContextFromDictionaryOnce();
     void setListFromTextView(bool on);
     // CB_ConcRef tied the concordance to a dictionary entry.
     void tieToEntry(qint32 charIndex, qint32 valueNo);
-    // The keyboard goes to the word list / to the zone below it (arrow keys).
-    void activateWordList();
-    void activateLowerZone();
-    // Runs the three activation checks for the zone that has the keyboard.
-    void activateZone();
+    // Concordance lines were marked or unmarked with Shift+click: B_Buf2's caption.
+    void markedLinesChanged(bool anyMarked);
+
+    // ---- ConcordanceView
+    void requestList() override;
+    void clickSelectedValue() override;
+    void activateWordList() override;
+    void activateLowerZone() override;
+    void activateText() override;
+    void activateZone() override;
+    textcore::SubPage subPage() const override;
+    QByteArray selectedTextName() const override;
+    void showContextPage() override;
+    void unmarkLine(int row) override;
+    void linesCopied() override;
+    void bufferEmptinessChanged(bool empty) override;
+    void selectContextLine(int line) override;
+    void allowContextFromDictionaryOnce() override;
+    void textPopup(const QPoint &global) override;
+    std::optional<QByteArray> listCaption() const override;
+    int listCharacteristic() const override;
+    bool selectListIndex(int index) override;
+    void fillCharacteristicList(int which, const QList<int> &members) override;
+    const conccore::WordEntry *selectedValue() const override;
+    bool typedPrefixEmpty() const override;
+    bool alphabeticalOrder() const override;
+    void blockListTools(bool block) override;
+    void refreshQuant() override;
+    void sendWordList() override;
+    void wideFull() override;
+    void setFilterMarksColour(const QColor &colour) override;
+    void addListMenuAction(QAction *action) override;
+    void showFilterRowsPage() override;
+    bool filterRowsPageShown() const override;
+    bool filterSetPageShown() const override;
 
     // ---- Shared by the panels ----
     PageHost &host() { return m_host; }
@@ -118,7 +164,7 @@ public:
     conccore::Zone zone() const { return m_zone; }
     void setZone(conccore::Zone zone, FontTarget target);
     FontTarget fontTarget() const { return m_fontTarget; }
-    conccore::SubPage subPage() const;
+    conccore::SubPage shownSubPage() const;
     bool textContextChecked() const;
     bool filterOn() const;
     bool proseMode() const;
@@ -157,9 +203,6 @@ public:
     // элементов"), driven by the dictionary browser through their operations.
     ConcDictLinks *dictView() const { return m_dictLinks; }
     QTreeWidget *TreeDOx;
-    // The contents of "Текст" and "Словарь".
-    TextPanel *textPanel() const { return m_text; }
-    UsagePanel *usagePanel() const { return m_usage; }
     QRadioButton *RBD1;
     QRadioButton *RBD2;
     QRadioButton *RBD3;
@@ -180,9 +223,6 @@ protected:
 
 private:
     void buildSubPages();
-    // The page's own hooks on the text view, the buffer actions and the usage table,
-    // and its hooks' defaults on them.
-    void wirePanels();
     void PageCCChange();
     void applyStartupFonts();
     void fontCommand(FontTarget target);
@@ -192,12 +232,11 @@ private:
     PageHost &m_host;
     ConcDictLinks *m_dictLinks = nullptr;
     ContextPanel *m_context;
-    ConcHooks m_hooks;
+    ConcNeighbours m_n;
     SortSeqDialog *m_sortDialog = nullptr;
     conccore::Zone m_zone = conccore::Zone::WordList;
     FontTarget m_fontTarget = FontTarget::None;
     bool m_opened = false;          // the tab was opened since set-up
     bool m_settingUp = false;       // PageCC changed by the set-up
-    TextPanel *m_text = nullptr;
-    UsagePanel *m_usage = nullptr;
+    QWidget *m_usageArea = nullptr;   // TS_Conc_D's place for the usage table
 };

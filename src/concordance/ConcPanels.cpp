@@ -1,121 +1,193 @@
-// The concordance page and the panels it hosts: the text view ("Текст"), the usage
-// table ("Словарь") and the buffer actions. Each side reaches the other through the
-// other's hooks; the frame adds its own (dictionary links, windows) afterwards.
+// The concordance page's side of its neighbours: what it does for them (the
+// ConcordanceView operations) and how it reaches them (the set the main window
+// connects once).
 #include "ConcPage.h"
 
 #include "ContextPanel.h"
 #include "WordListPanel.h"
 
-#include "app/SessionState.h"
-#include "dictionary/UsagePanel.h"
-#include "text/BufferActions.h"
-#include "text/FullTextWindow.h"
-#include "text/TextPanel.h"
-#include "text/core/BufferOps.h"
+#include "dictionary/api/DictionaryLinks.h"
+#include "dictionary/api/UsageSubPage.h"
+#include "filters/api/FilterRowsView.h"
+#include "filters/api/HistorySteps.h"
+#include "model/Cp1251.h"
+#include "session/ConcWidgets.h"
+#include "session/SessionState.h"
+#include "text/api/TextSubPage.h"
+
+#include <QComboBox>
 
 #include <QListWidget>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 using conccore::SubPage;
 using conccore::Zone;
 
-void ConcPage::wirePanels()
+namespace {
+
+// A missing neighbour is a wiring fault of the program, found at start-up.
+template <class T>
+T &need(T *neighbour, const char *what)
 {
-    const auto wordListClick = [this] { Panel3->LBC_WClick(LBC_W->currentRow()); };
-    const auto concTextName = [this] { return m_context->selectedName(); };
-    const auto linesCopied = [this] { m_context->B_Buf2->setText(QStringLiteral("Конк.-> Буфер")); };
-
-    TextPanel::Hooks th = m_text->hooks();
-    th.listKindChange = [this] { Panel3->CBC_ListChange(); };
-    th.listPosXChecked = [this] { return m_hooks.listPosX && m_hooks.listPosX(); };
-    th.activateWordList = [this] { activateWordList(); };
-    th.activateLowerZone = [this] { activateLowerZone(); };
-    th.activateText = [this] {
-        setZone(Zone::Text, FontTarget::Text);
-        activateZone();
-    };
-    th.concTextName = concTextName;
-    th.showContextPage = [this] {
-        m_context->setRebuild();
-        if (PageCC->currentWidget() == TS_Conc_C)
-            contextRequest();
-        else
-            PageCC->setCurrentWidget(TS_Conc_C);
-    };
-    th.textPopup = [this](const QPoint &global) {
-        setZone(Zone::Text, FontTarget::Text);
-        PM_LBC_W->popup(global);
-    };
-    m_text->setHooks(std::move(th));
-
-    BufferActions &buffer = m_text->buffer();
-    BufferActions::Hooks bh = buffer.hooks();
-    bh.subPage = [this] {
-        switch (subPage()) {
-        case SubPage::Context: return textcore::SubPage::Context;
-        case SubPage::Text: return textcore::SubPage::Text;
-        case SubPage::Dictionary: return textcore::SubPage::Usage;
-        case SubPage::None: break;
-        }
-        return textcore::SubPage::Other;
-    };
-    bh.wordListClick = wordListClick;
-    bh.unmarkConcLine = [this](int row) { m_context->unmarkLine(row); };
-    bh.concLinesCopied = linesCopied;
-    bh.filterRows = [this] {
-        QList<textcore::FilterRow> rows;
-        if (m_hooks.filterRows)
-            for (const conccore::FilterRow &r : m_hooks.filterRows().rows)
-                rows.append(textcore::FilterRow{r.caption, r.checked, r.active});
-        return rows;
-    };
-    bh.permChecked = [this] { return m_hooks.filterRows && m_hooks.filterRows().perm; };
-    bh.allowContextFromUsage = [this] { m_context->allowFromDictionaryOnce(); };
-    bh.usageContextChecked = [this] { return m_usage->isContextChecked(); };
-    bh.paneSwitch = [this] { activateZone(); };
-    bh.concTextName = concTextName;
-    buffer.setHooks(std::move(bh));
-
-    UsagePanel::Hooks uh = m_usage->hooks();
-    uh.wordListClick = wordListClick;
-    uh.selectConcLine = [this](int line) { m_context->LBC_WxClick(line); };
-    uh.focusWordList = [this] { activateWordList(); };
-    m_usage->setHooks(std::move(uh));
-
-    // The page's own hooks answer from the panels; tests may replace them.
-    m_hooks.requestTextPage = [this] { m_text->requestText(); };
-    m_hooks.requestUsageGrid = [this] { m_usage->requestUsage(); };
-    m_hooks.openTextOfLine = [this] {
-        if (const tCConcPos *c = state().CurrentConcPos.get())
-            m_text->openTextOfLine(c->CurLine);
-    };
-    m_hooks.textContextChecked = [this] { return m_usage->isContextChecked(); };
-    m_hooks.uncheckFastListing = [this] { m_text->uncheckFastListing(); };
-    m_hooks.highlightTextZone = [this](bool on) { m_text->setZoneHighlight(on); };
-    m_hooks.focusTextView = [this] { m_text->focusText(); };
-    m_hooks.textViewHasWords = [this] { return !m_text->view().labels.isEmpty(); };
-    m_hooks.fullTextMemoHeight = [this] {
-        return m_text->fullTextWindow() ? m_text->fullTextWindow()->Memo_Text->height() : 0;
-    };
-    m_hooks.copyLineToBuffer = [this] { m_text->buffer().PM_LCB_W_BufClick(); };
-    m_hooks.showBuffer = [this] { m_text->buffer().B_BufShowClick(); };
-    m_hooks.exportHeader = [this] { m_text->buffer().B_BufClick(); };
-    m_hooks.markedLinesChanged = [this, linesCopied](bool any) {
-        if (any)
-            m_context->B_Buf2->setText(QStringLiteral("Сохранить строки"));
-        else
-            linesCopied();
-    };
-
-    // The buffer buttons of "Контекст".
-    connect(m_context->B_Buf2, &QPushButton::clicked, this, [this] { m_text->buffer().B_Buf2Click(); });
-    connect(m_context->B_BufShow, &QPushButton::clicked, this, [this] { m_text->buffer().B_BufShowClick(); });
-    connect(m_context->B_BufC, &QPushButton::clicked, this, [this] { m_text->buffer().B_BufCClick(); });
-    // Emptying an empty buffer does nothing: the button is enabled only when there
-    // is something to empty.
-    connect(&m_text->buffer(), &BufferActions::bufferEmptinessChanged, m_context->B_BufC,
-            [this](bool empty) { m_context->B_BufC->setEnabled(!empty); });
+    if (!neighbour)
+        qFatal("The concordance page is not connected to the %s", what);
+    return *neighbour;
 }
+
+} // namespace
+
+void ConcPage::connectNeighbours(const ConcNeighbours &n)
+{
+    need(n.text, "text view");
+    need(n.usage, "usage table");
+    need(n.dictionary, "dictionary");
+    need(n.filters, "filter rows");
+    need(n.history, "history");
+    m_n = n;
+}
+
+TextSubPage &ConcPage::text() const { return need(m_n.text, "text view"); }
+UsageSubPage &ConcPage::usage() const { return need(m_n.usage, "usage table"); }
+DictionaryLinks &ConcPage::dictionary() const { return need(m_n.dictionary, "dictionary"); }
+FilterRowsView &ConcPage::filters() const { return need(m_n.filters, "filter rows"); }
+HistorySteps &ConcPage::history() const { return need(m_n.history, "history"); }
+
+void ConcPage::placeTextSubPage(QWidget *panel)
+{
+    auto *box = new QVBoxLayout(TS_Conc_T);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->addWidget(panel);
+}
+
+void ConcPage::placeUsageSubPage(QWidget *panel)
+{
+    if (auto *box = qobject_cast<QBoxLayout *>(TS_Conc_D->layout()))
+        box->addWidget(panel, 1);
+}
+
+// ---------------------------------------------------------------- ConcordanceView
+
+void ConcPage::requestList() { Panel3->CBC_ListChange(); }
+void ConcPage::clickSelectedValue() { Panel3->LBC_WClick(LBC_W->currentRow()); }
+
+void ConcPage::activateText()
+{
+    setZone(Zone::Text, FontTarget::Text);
+    activateZone();
+}
+
+textcore::SubPage ConcPage::subPage() const
+{
+    switch (shownSubPage()) {
+    case SubPage::Context: return textcore::SubPage::Context;
+    case SubPage::Text: return textcore::SubPage::Text;
+    case SubPage::Dictionary: return textcore::SubPage::Usage;
+    case SubPage::None: break;
+    }
+    return textcore::SubPage::Other;
+}
+
+QByteArray ConcPage::selectedTextName() const { return m_context->selectedName(); }
+
+void ConcPage::showContextPage()
+{
+    m_context->setRebuild();
+    if (PageCC->currentWidget() == TS_Conc_C)
+        contextRequest();
+    else
+        PageCC->setCurrentWidget(TS_Conc_C);
+}
+
+void ConcPage::unmarkLine(int row) { m_context->unmarkLine(row); }
+void ConcPage::linesCopied() { m_context->B_Buf2->setText(QStringLiteral("Конк.-> Буфер")); }
+
+void ConcPage::markedLinesChanged(bool anyMarked)
+{
+    if (anyMarked)
+        m_context->B_Buf2->setText(QStringLiteral("Сохранить строки"));
+    else
+        linesCopied();
+}
+
+// Emptying an empty buffer does nothing: the button is enabled only when there is
+// something to empty.
+void ConcPage::bufferEmptinessChanged(bool empty) { m_context->B_BufC->setEnabled(!empty); }
+
+void ConcPage::selectContextLine(int line) { m_context->LBC_WxClick(line); }
+void ConcPage::allowContextFromDictionaryOnce() { m_context->allowFromDictionaryOnce(); }
+
+void ConcPage::textPopup(const QPoint &global)
+{
+    setZone(Zone::Text, FontTarget::Text);
+    PM_LBC_W->popup(global);
+}
+
+// ---------------------------------------------------------------- for the filter pages
+
+std::optional<QByteArray> ConcPage::listCaption() const
+{
+    if (Panel3->CBC_List->currentIndex() < 0)
+        return std::nullopt;
+    return cp1251::encode(Panel3->CBC_List->currentText());
+}
+
+int ConcPage::listCharacteristic() const
+{
+    return WordListPanel::charOf(Panel3->CBC_List, Panel3->CBC_List->currentIndex());
+}
+
+bool ConcPage::selectListIndex(int index)
+{
+    QComboBox *box = Panel3->CBC_List;
+    if (index < 0 || index >= box->count())
+        return false;
+    box->setCurrentIndex(index);
+    return true;
+}
+
+void ConcPage::fillCharacteristicList(int which, const QList<int> &members)
+{
+    QComboBox *box = which == 0 ? Panel3->CBC_List : Panel3->CBC_CList;
+    const QList<CharEntry> &chars = state().CharList;
+    const QSignalBlocker block(box);
+    box->clear();
+    for (const int n : members)
+        if (n >= 0 && n < chars.size())
+            box->addItem(cp1251::decode(chars[n].name), n);
+    box->setCurrentIndex(box->count() > 0 ? 0 : -1);
+}
+
+const conccore::WordEntry *ConcPage::selectedValue() const { return Panel3->selectedEntry(); }
+bool ConcPage::typedPrefixEmpty() const { return Panel3->typedPrefix().isEmpty(); }
+bool ConcPage::alphabeticalOrder() const { return Panel3->alphabetical(); }
+
+void ConcPage::blockListTools(bool block)
+{
+    Panel3->CBC_List->setEnabled(!block);
+    LBC_W->setEnabled(!block);
+    m_context->LBC_L->setEnabled(!block);
+    m_context->LBC_R->setEnabled(!block);
+}
+
+void ConcPage::refreshQuant() { Panel3->updateQuant(); }
+void ConcPage::sendWordList() { send("CN_W", true); }
+void ConcPage::wideFull() { Panel3->M_Wide_FullClick(); }
+
+void ConcPage::setFilterMarksColour(const QColor &colour)
+{
+    concwidgets::setBackground(Panel3->LBC_W_Q1, colour);
+}
+
+void ConcPage::addListMenuAction(QAction *action)
+{
+    const QList<QAction *> items = PM_LBC_W->actions();
+    action->setParent(PM_LBC_W);   // the menu's own item from now on
+    PM_LBC_W->insertAction(items.isEmpty() ? nullptr : items.last(), action);
+}
+
+void ConcPage::showFilterRowsPage() { PC_Fltrs->setCurrentWidget(TS_Fltr); }
+bool ConcPage::filterRowsPageShown() const { return PC_Fltrs->currentWidget() == TS_Fltr; }
+bool ConcPage::filterSetPageShown() const { return PC_Fltrs->currentWidget() == TS_FGrp; }

@@ -1,11 +1,16 @@
 #include "ContextPanel.h"
 
 #include "ConcPage.h"
-#include "ConcWidgets.h"
+#include "session/ConcWidgets.h"
 #include "WordListPanel.h"
 
-#include "app/PageHost.h"
-#include "app/SessionState.h"
+#include "dictionary/api/DictionaryLinks.h"
+#include "dictionary/api/UsageSubPage.h"
+#include "filters/api/FilterRowsView.h"
+#include "filters/api/HistorySteps.h"
+#include "session/PageHost.h"
+#include "text/api/TextSubPage.h"
+#include "session/SessionState.h"
 #include "model/Cp1251.h"
 
 #include <QAction>
@@ -233,8 +238,7 @@ void ContextPanel::LBC_WxClick(int row)
     s.CurrentConcPos->CurLine = m_numbers[row];
     s.Options.set("Text_CrntCW", QByteArray::number(m_numbers[row]));
     LC_TextName->setText(nameCaption(m_names[row]));
-    if (m_page.hooks().dictLinks)
-        m_page.hooks().dictLinks(m_tags[row]);
+    m_page.dictionary().loadDictLinks(m_tags[row]);
 }
 
 void ContextPanel::page(char move)
@@ -272,8 +276,7 @@ void ContextPanel::toggleMark(int row)
     for (const textcore::FragmentEntry &e : f.entries)
         texts.append(e.text);
     f.text = texts.join('\n');
-    if (m_page.hooks().markedLinesChanged)
-        m_page.hooks().markedLinesChanged(!f.entries.isEmpty());
+    m_page.markedLinesChanged(!f.entries.isEmpty());
 }
 
 void ContextPanel::hover(QListWidget *column, int y)

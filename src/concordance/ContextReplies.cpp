@@ -3,13 +3,18 @@
 #include "ContextPanel.h"
 
 #include "ConcPage.h"
-#include "ConcWidgets.h"
+#include "session/ConcWidgets.h"
 #include "WordListPanel.h"
 
-#include "app/Config.h"
-#include "app/PageHost.h"
-#include "app/SessionState.h"
-#include "app/UiServices.h"
+#include "session/Config.h"
+#include "dictionary/api/DictionaryLinks.h"
+#include "dictionary/api/UsageSubPage.h"
+#include "filters/api/FilterRowsView.h"
+#include "filters/api/HistorySteps.h"
+#include "session/PageHost.h"
+#include "text/api/TextSubPage.h"
+#include "session/SessionState.h"
+#include "session/UiServices.h"
 #include "concordance/core/ConcExport.h"
 #include "concordance/core/ContextLines.h"
 #include "model/Cp1251.h"
@@ -35,22 +40,18 @@ constexpr qsizetype QuietExportSize = 1000;
 void ContextPanel::contextRequest()
 {
     SessionState &s = m_page.state();
-    const ConcHooks &h = m_page.hooks();
     if (!s.CurrentConcPos)
         return;
-    const bool progress = h.progressShowing && h.progressShowing();
-    if (!progress && !(h.distanceEditFocused && h.distanceEditFocused()))
+    if (!m_page.host().progressShowing() && !m_page.filters().distanceEditFocused())
         m_page.activateZone();
-    if (h.applyFilterMarks)
-        h.applyFilterMarks();
+    m_page.filters().applyFilterMarks();
     // A request that cannot be made leaves the options as they were.
-    const conccore::SubPage sub = m_page.subPage();
+    const conccore::SubPage sub = m_page.shownSubPage();
     if (sub == conccore::SubPage::None || !m_page.readSelection() || s.DictPosList.isEmpty())
         return;
     const QByteArray previous = s.Options.value("TabType");
     s.Options.set("TabType", QByteArray(m_page.textContextChecked() ? "TEXT" : "CONC") + previous.mid(4, 1));
-    if (h.selectGroupZero)
-        h.selectGroupZero();
+    m_page.filters().selectGroupZero();
     const bool lines = sub == conccore::SubPage::Context || (sub == conccore::SubPage::Dictionary && m_fromDictionary);
     if (lines) {
         m_fromDictionary = false;
@@ -66,11 +67,9 @@ void ContextPanel::contextRequest()
         m_page.host().SendToServer(
             "CT_N", requests::concDictParams(*s.CurrentConcPos, s.DictPosList.first().pos, s.Options));
     } else if (sub == conccore::SubPage::Text) {
-        if (h.requestTextPage)
-            h.requestTextPage();
+        m_page.text().requestText();
     } else if (sub == conccore::SubPage::Dictionary) {
-        if (h.requestUsageGrid)
-            h.requestUsageGrid();
+        m_page.usage().requestUsage();
     }
 }
 
@@ -85,7 +84,6 @@ void ContextPanel::onCT_N(const QByteArray &body)
 void ContextPanel::showLines(const QByteArray &body)
 {
     SessionState &s = m_page.state();
-    const ConcHooks &h = m_page.hooks();
     tCConcPos *conc = s.CurrentConcPos.get();
     if (!conc)
         return;
@@ -103,8 +101,7 @@ void ContextPanel::showLines(const QByteArray &body)
     for (textcore::FragmentEntry &e : s.PendingFragment.entries)
         e.object = -1;
     L_Wx->setFont(LBC_L->font());
-    if (h.dictLinks)
-        h.dictLinks(QByteArray());
+    m_page.dictionary().loadDictLinks(QByteArray());
     rebuildWidths();
 
     const QList<conccore::ContextLine> lines = conccore::parseContextLines(body);
@@ -129,8 +126,7 @@ void ContextPanel::showLines(const QByteArray &body)
     }
     if (lines.isEmpty()) {
         m_page.host().ui().message(m_page.window(), QStringLiteral("Сбой системы. Не получен требуемый конкорданс."));
-        if (h.historyBack)
-            h.historyBack(false);
+        m_page.history().stepBack(false);
         return;
     }
     // The table fitted by average widths; the real measure corrects what is still
@@ -176,7 +172,6 @@ void ContextPanel::showLines(const QByteArray &body)
 void ContextPanel::exportLines(const QByteArray &body)
 {
     SessionState &s = m_page.state();
-    const ConcHooks &h = m_page.hooks();
     if (!s.CurrentConcPos)
         return;
     if (m_exporting) {
@@ -192,13 +187,8 @@ void ContextPanel::exportLines(const QByteArray &body)
         charNames.append(c.name);
     const QList<QByteArray> names = conccore::headingNames(s.Options.value("Char3"), charNames);
     const bool single = s.Options.value("PrintConcStr") != "False";
-    if (h.exportHeader) {
-        h.exportHeader();   // the buffer's own header: the filter summary
-        s.Buffer.append(conccore::concExportCounts(names, single, conc.Found[size_t(level)]));
-    } else {
-        s.Buffer.append(conccore::concExportIntro(h.filterRows ? h.filterRows() : conccore::FilterRows(), names,
-                                                  single, conc.Found[size_t(level)]));
-    }
+    m_page.text().writeExportHeader();   // the buffer's own header: the filter summary
+    s.Buffer.append(conccore::concExportCounts(names, single, conc.Found[size_t(level)]));
     s.Options.set("PrintConcStr", "False");
 
     // A long body is written in portions; between them the window answers and the

@@ -1,11 +1,16 @@
 #include "WordListPanel.h"
 
 #include "ConcPage.h"
-#include "ConcWidgets.h"
+#include "session/ConcWidgets.h"
 #include "ContextPanel.h"
 
-#include "app/PageHost.h"
-#include "app/SessionState.h"
+#include "dictionary/api/DictionaryLinks.h"
+#include "dictionary/api/UsageSubPage.h"
+#include "filters/api/FilterRowsView.h"
+#include "filters/api/HistorySteps.h"
+#include "session/PageHost.h"
+#include "text/api/TextSubPage.h"
+#include "session/SessionState.h"
 #include "model/Cp1251.h"
 
 #include <QComboBox>
@@ -197,8 +202,7 @@ void WordListPanel::sendList(bool withDictPos)
 
 void WordListPanel::setOrdinaryListPos()
 {
-    const ConcHooks &h = m_page.hooks();
-    m_page.state().Options.set("ListPos", conccore::ordinaryListPos(h.listPosX && h.listPosX(), m_lreq));
+    m_page.state().Options.set("ListPos", conccore::ordinaryListPos(m_page.filters().listPosX(), m_lreq));
 }
 
 void WordListPanel::updateQuant()
@@ -239,8 +243,7 @@ void WordListPanel::CBC_ListChange(bool keepStarPrefix)
     showPrefix();
     m_typing = false;
     setOrdinaryListPos();
-    if (m_page.hooks().selectRowFilter)
-        m_page.hooks().selectRowFilter(charNo);
+    m_page.filters().selectRowFilter(charNo);
     updateQuant();
     sendList(true);
 }
@@ -376,8 +379,8 @@ void WordListPanel::typeChar(char key)
         m_page.contextRequest();
         return;
     case conccore::TypedThen::OpenText:
-        if (m_page.hooks().openTextOfLine)
-            m_page.hooks().openTextOfLine();
+        if (const tCConcPos *c = m_page.state().CurrentConcPos.get())
+            m_page.text().openTextOfLine(c->CurLine);
         return;
     case conccore::TypedThen::SendList:
         setOrdinaryListPos();
@@ -408,10 +411,8 @@ void WordListPanel::applySuffixes()
 
 void WordListPanel::M_Wide_FullClick()
 {
-    const ConcHooks &h = m_page.hooks();
-    if (h.filterSetTabActive && h.filterSetTabActive()) {
-        if (h.filterSetWideFull)
-            h.filterSetWideFull();
+    if (m_page.PC_Fltrs->currentWidget() == m_page.TS_FGrp) {
+        m_page.filters().filterSetWideFull();
     } else if (m_page.fontTarget() == ConcPage::FontTarget::WordList) {
         m_page.state().Options.set("ListPos", "FULL");
         m_keepListPos = true;
@@ -462,8 +463,8 @@ bool WordListPanel::listKey(QKeyEvent *event)
             }
             break;
         }
-        if (p.consumed && m_page.hooks().uncheckFastListing)
-            m_page.hooks().uncheckFastListing();
+        if (p.consumed)
+            m_page.text().uncheckFastListing();
         return true;
     }
     if (const char c = concwidgets::typedChar(event)) {

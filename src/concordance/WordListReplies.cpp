@@ -5,10 +5,15 @@
 #include "ConcPage.h"
 #include "ContextPanel.h"
 
-#include "app/Config.h"
-#include "app/PageHost.h"
-#include "app/SessionState.h"
-#include "app/UiServices.h"
+#include "session/Config.h"
+#include "dictionary/api/DictionaryLinks.h"
+#include "dictionary/api/UsageSubPage.h"
+#include "filters/api/FilterRowsView.h"
+#include "filters/api/HistorySteps.h"
+#include "session/PageHost.h"
+#include "text/api/TextSubPage.h"
+#include "session/SessionState.h"
+#include "session/UiServices.h"
 #include "concordance/core/ConcExport.h"
 #include "model/Cp1251.h"
 
@@ -49,8 +54,7 @@ void WordListPanel::onCN_Cx(const QByteArray &body)
     for (int g = 0; g < m_groups.size(); ++g)
         if (m_groups[g].named)
             s.Options.set(conccore::groupOptionName(g), m_groups[g].code);
-    if (m_page.hooks().groupsChanged)
-        m_page.hooks().groupsChanged(m_groups);
+    m_page.filters().groupsChanged(m_groups);
     fillCombo(CBC_List, s.Options.value("Char0"));
     fillCombo(CBC_CList, s.Options.value("Char1"));
     if (CBC_List->count() == 0 || CBC_CList->count() == 0) {
@@ -87,7 +91,6 @@ void WordListPanel::showEntries()
 void WordListPanel::onCN_W(const QByteArray &body)
 {
     SessionState &s = m_page.state();
-    const ConcHooks &h = m_page.hooks();
     tCConcPos *c = conc();
     if (!c)
         return;
@@ -97,8 +100,8 @@ void WordListPanel::onCN_W(const QByteArray &body)
     }
     m_entries.clear();
     LBC_W_Q1->hide();
-    if (s.Options.value("TabType").mid(4, 1) == "4" && h.fillRowCaptions)
-        h.fillRowCaptions();
+    if (s.Options.value("TabType").mid(4, 1) == "4")
+        m_page.filters().fillRowCaptions();
     const bool showEmpty = m_page.config().readKey("AllowEmptySign", "NO") != "NO";
     conccore::WordPage page = conccore::parseWordPage(body, showEmpty);
     c->ValueNo[0] -= page.dropped;
@@ -117,8 +120,7 @@ void WordListPanel::onCN_W(const QByteArray &body)
                                                         + CBC_List->currentText() + QStringLiteral(" отсутствуют"));
         const int fallback = m_groups.isEmpty() ? 0 : m_groups[0].defaultPos;
         if (CBC_List->currentIndex() == fallback) {
-            if (h.historyBack)
-                h.historyBack(true);
+            m_page.history().stepBack(true);
         } else if (fallback >= 0 && fallback < CBC_List->count()) {
             CBC_List->setCurrentIndex(fallback);
             CBC_ListChange();
@@ -136,8 +138,7 @@ void WordListPanel::onCN_W(const QByteArray &body)
     s.Options.set("TabType", m_page.textContextChecked() ? "TEXT" : m_fromTextView ? "CONC" : "CONC2");
     selectAction();
     m_fromTextView = false;
-    if (h.uncheckFastListing)
-        h.uncheckFastListing();
+    m_page.text().uncheckFastListing();
 }
 
 void WordListPanel::writeListExport(const QByteArray &body)
@@ -146,10 +147,8 @@ void WordListPanel::writeListExport(const QByteArray &body)
     s.Options.remove("ListPos");
     const bool showEmpty = m_page.config().readKey("AllowEmptySign", "NO") != "NO";
     const conccore::WordPage page = conccore::parseWordPage(body, showEmpty);
-    const ConcHooks &h = m_page.hooks();
-    conccore::writeListExport(s.Buffer, page, h.filterRows ? h.filterRows() : conccore::FilterRows(), m_frequency);
-    if (h.uncheckFastListing)
-        h.uncheckFastListing();
+    conccore::writeListExport(s.Buffer, page, m_page.filters().exportRows(), m_frequency);
+    m_page.text().uncheckFastListing();
 }
 
 bool WordListPanel::selectByCode(QComboBox *box, const QByteArray &code, qint32 charNo)
@@ -166,14 +165,13 @@ bool WordListPanel::selectByCode(QComboBox *box, const QByteArray &code, qint32 
 bool WordListPanel::restoreFromReply()
 {
     SessionState &s = m_page.state();
-    const ConcHooks &h = m_page.hooks();
     const int order = conccore::sortIndex(s.Options.value("SortD"));
     if (order >= 0 && order < CB_SortD->count() && order != CB_SortD->currentIndex()) {
         CB_SortD->setCurrentIndex(order);
         colourList();
     }
     L_Req->setVisible(alphabetical());
-    if (h.filterRowOneEnabled && !h.filterRowOneEnabled()) {
+    if (!m_page.filters().rowOneEnabled()) {
         m_lreq.clear();
         showPrefix();
     }

@@ -3,6 +3,7 @@
 // The decisions are dictcore's (DictBrowser.h): this page shows a DictPageState,
 // shows the messages of an outcome and sends the requests it lists. The session's
 // positions (DictPosList, CurDict, KeepDictPos, OptionList) stay in SessionState.
+#include "dictionary/api/DictionaryLinks.h"
 #include "dictionary/core/DictBrowser.h"
 
 #include <QList>
@@ -24,7 +25,7 @@ class QSplitter;
 class PictureWindow;
 struct SessionState;
 
-class DictPage : public QWidget {
+class DictPage : public QWidget, public DictionaryLinks {
     Q_OBJECT
 public:
     DictPage(PageHost &host, QWidget *parent = nullptr);
@@ -74,12 +75,13 @@ public:
 
     // Dictionary links of the selected concordance line or text page ("$$+n,d"...):
     // the first link is followed at once.
-    void loadDictLinks(const QByteArray &text);
+    void loadDictLinks(const QByteArray &text) override;
+    void clearDictLinks() override { TreeDoX_Clear(); }
     // Clears the links, hides RBD1..RBD3 and clears and hides TreeDOx.
     void TreeDoX_Clear();
     // Asks for the entry of the record of CurDict ("DC_S"): the usage table's
     // headword and its entry box.
-    void requestEntry();
+    void requestEntry() override;
     // The concordance set-up: links cleared, CB_DST from the configuration.
     void concordanceReset();
 

@@ -1,7 +1,9 @@
 #include "UsagePanel.h"
 
-#include "app/PageHost.h"
-#include "app/SessionState.h"
+#include "concordance/api/ConcordanceView.h"
+#include "dictionary/api/DictionaryLinks.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 
@@ -73,6 +75,28 @@ UsagePanel::UsagePanel(PageHost &host, QWidget *parent) : QWidget(parent), m_hos
     connect(BT_Prev, &QPushButton::clicked, this, &UsagePanel::BT_PrevClick);
     connect(BT_Next, &QPushButton::clicked, this, &UsagePanel::BT_NextClick);
     reset();
+}
+
+void UsagePanel::connectNeighbours(ConcordanceView *conc, DictionaryLinks *dictionary)
+{
+    if (!conc || !dictionary)
+        qFatal("The usage table is not connected to the %s", conc ? "dictionary" : "concordance page");
+    m_conc = conc;
+    m_dictionary = dictionary;
+}
+
+ConcordanceView &UsagePanel::conc() const
+{
+    if (!m_conc)
+        qFatal("The usage table is not connected to the concordance page");
+    return *m_conc;
+}
+
+DictionaryLinks &UsagePanel::dictionary() const
+{
+    if (!m_dictionary)
+        qFatal("The usage table is not connected to the dictionary");
+    return *m_dictionary;
 }
 
 SessionState &UsagePanel::state()
@@ -147,27 +171,21 @@ void UsagePanel::CB_DOClick()
     }
     TreeDO->show();
     placeArea();
-    if (m_hooks.requestEntry) {
-        m_hooks.requestEntry();
-    } else if (const tCDictPos *cur = state().currentDictPos()) {
-        m_host.SendToServer("DC_S", requests::dictParams(*cur, state().Options));
-    }
+    dictionary().requestEntry();
 }
 
 void UsagePanel::BT_PrevClick()
 {
     if (state().CurrentConcPos)
         state().CurrentConcPos->Move[0] = '-';
-    if (m_hooks.wordListClick)
-        m_hooks.wordListClick();
+    conc().clickSelectedValue();
 }
 
 void UsagePanel::BT_NextClick()
 {
     if (state().CurrentConcPos)
         state().CurrentConcPos->Move[0] = '+';
-    if (m_hooks.wordListClick)
-        m_hooks.wordListClick();
+    conc().clickSelectedValue();
 }
 
 // ---------------------------------------------------------------- the reply
@@ -182,14 +200,10 @@ void UsagePanel::onCT_D(const QByteArray &body)
     if (m_grid.hasHeadword)
         TreeDO->setVisible(out.entryEnabled && CB_DO->isChecked());
     placeArea();
-    if (m_hooks.clearDictLinks)
-        m_hooks.clearDictLinks();
+    dictionary().clearDictLinks();
     if (!out.requestEntry)
         return;
-    if (m_hooks.requestEntry)
-        m_hooks.requestEntry();
-    else
-        m_host.SendToServer("DC_S", requests::dictParams(*s.currentDictPos(), s.Options));
+    dictionary().requestEntry();
     m_host.showProgress("0,0,", true);
 }
 
@@ -234,8 +248,7 @@ void UsagePanel::SGMouseDown(int row)
         c->FirstLine = click.firstLine;
         c->CurLine = click.curLine;
     }
-    if (m_hooks.selectConcLine)
-        m_hooks.selectConcLine(click.line);
+    conc().selectContextLine(click.line);
     SG->setCurrentCell(row - (m_grid.hasHeading() ? 1 : 0), 0);
 }
 
@@ -289,8 +302,6 @@ bool UsagePanel::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::MouseButtonPress:
         if (tree) {
-            if (m_hooks.treePressed)
-                m_hooks.treePressed();
             const QPoint p = static_cast<QWidget *>(watched)->mapTo(m_area, static_cast<QMouseEvent *>(event)->position().toPoint());
             const QRect r = TreeDO->geometry();
             const int fromEdge = p.x() - r.left();
@@ -310,8 +321,7 @@ bool UsagePanel::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonRelease:
         if (m_dragging) {
             m_dragging = false;
-            if (m_hooks.focusWordList)
-                m_hooks.focusWordList();
+            conc().activateWordList();
             return true;
         }
         break;

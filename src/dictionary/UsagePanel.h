@@ -4,12 +4,14 @@
 // between the characteristics of the concordance and of the text (CB_Txt), and the
 // dictionary entry of the word (CB_DO) beside the table, in an area whose left
 // edge can be dragged. The decisions are dictcore's (UsageGrid.h); the
-// concordance page is reached through the hooks.
+// concordance page and the dictionary are reached through their named operations.
+#include "dictionary/api/UsageSubPage.h"
 #include "dictionary/core/UsageGrid.h"
 
 #include <QWidget>
-#include <functional>
 
+class ConcordanceView;
+class DictionaryLinks;
 class PageHost;
 class QCheckBox;
 class QLabel;
@@ -18,39 +20,23 @@ class QTableWidget;
 class QTreeWidget;
 struct SessionState;
 
-class UsagePanel : public QWidget {
+class UsagePanel : public QWidget, public UsageSubPage {
     Q_OBJECT
 public:
-    struct Hooks {
-        // The click on the selected value of the word list (asks for the shown
-        // sub-page's data again).
-        std::function<void()> wordListClick;
-        // Selects concordance line `line` (0-based row of the context lines) and
-        // runs its click: the line selection and its dictionary links.
-        std::function<void(int line)> selectConcLine;
-        // Asks for the entry of the current dictionary record ("DC_S"); unset, the
-        // panel sends the request itself.
-        std::function<void()> requestEntry;
-        std::function<void()> clearDictLinks;
-        // A press on either tree: the popup menu's target becomes TreeDOx.
-        std::function<void()> treePressed;
-        // The end of a drag of the entry's edge gives the keyboard to the word list.
-        std::function<void()> focusWordList;
-    };
-
     explicit UsagePanel(PageHost &host, QWidget *parent = nullptr);
 
-    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
-    const Hooks &hooks() const { return m_hooks; }
+    // The pages it works with; both are needed (a missing one stops the program at
+    // start-up with a message naming it).
+    void connectNeighbours(ConcordanceView *conc, DictionaryLinks *dictionary);
     // The entry tree that the dictionary page fills (TreeDOx) shares TreeDO's
     // place beside the table.
     void adoptEntryTree(QTreeWidget *tree);
 
     // The concordance reset: no table, CB_DO disabled, TreeDO hidden.
-    void reset();
+    void reset() override;
     // The context request of the "Словарь" sub-page: "CT_D".
-    void requestUsage();
-    bool isContextChecked() const;
+    void requestUsage() override;
+    bool isContextChecked() const override;
     void onCT_D(const QByteArray &body);
 
     void CB_TxtClick();
@@ -82,8 +68,12 @@ private:
     void placeArea();
     void setEntryLeft(int left);
 
+    ConcordanceView &conc() const;
+    DictionaryLinks &dictionary() const;
+
     PageHost &m_host;
-    Hooks m_hooks;
+    ConcordanceView *m_conc = nullptr;
+    DictionaryLinks *m_dictionary = nullptr;
     dictcore::UsageGrid m_grid;
     QWidget *m_area = nullptr;          // the table and the entry beside it
     QTreeWidget *m_entryTree = nullptr; // TreeDOx

@@ -2,10 +2,9 @@
 
 #include "ListSelDialog.h"
 
-#include "app/PageHost.h"
-#include "app/SessionState.h"
-#include "concordance/ConcPage.h"
-#include "concordance/WordListPanel.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
+#include "concordance/api/ConcordanceView.h"
 #include "filters/core/ListSelection.h"
 #include "model/Cp1251.h"
 
@@ -16,9 +15,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-CharListPage::CharListPage(PageHost &host, ConcPage &page, QWidget *tab, QCheckBox *dst,
+CharListPage::CharListPage(PageHost &host, ConcordanceView &conc, QWidget *tab, QCheckBox *dst,
                            std::function<ListSelDialog *()> dialog)
-    : QObject(tab), m_host(host), m_page(page), m_dialog(std::move(dialog))
+    : QObject(tab), m_host(host), m_conc(conc), m_dialog(std::move(dialog))
 {
     auto *v = qobject_cast<QVBoxLayout *>(tab->layout());
     if (!v)
@@ -90,23 +89,18 @@ void CharListPage::applySelection(int g, const QByteArray &selection)
         return;
     const QByteArray code = filtercore::groupCodeOf(selection);
     if (g == 0)
-        refillCombo(m_page.wordList()->CBC_List, code);
+        refillList(0, code);
     else if (g == 1)
-        refillCombo(m_page.wordList()->CBC_CList, code);
+        refillList(1, code);
     m_host.state().Options.set(conccore::groupOptionName(g), code);
     if (g == 2)
-        m_page.wordList()->LBC_WClick(m_page.LBC_W->currentRow());
+        m_conc.clickSelectedValue();
 }
 
-void CharListPage::refillCombo(QComboBox *box, const QByteArray &code)
+void CharListPage::refillList(int which, const QByteArray &code)
 {
-    const QList<CharEntry> &chars = m_host.state().CharList;
-    const std::optional<QList<int>> members = conccore::comboCharacteristics(code, int(chars.size()));
-    if (!members)
-        return;
-    const QSignalBlocker block(box);
-    box->clear();
-    for (const int n : *members)
-        box->addItem(cp1251::decode(chars[n].name), n);
-    box->setCurrentIndex(box->count() > 0 ? 0 : -1);
+    const std::optional<QList<int>> members =
+        conccore::comboCharacteristics(code, int(m_host.state().CharList.size()));
+    if (members)
+        m_conc.fillCharacteristicList(which, *members);
 }

@@ -12,7 +12,7 @@
 #include <QObject>
 #include <functional>
 
-class ConcPage;
+class ConcordanceView;
 class PageHost;
 class QCheckBox;
 class QComboBox;
@@ -25,7 +25,7 @@ class CharListPage : public QObject {
 public:
     // Builds the controls on `tab`; `dst` is moved there. `dialog` gives the
     // selection dialog when it is needed (it is made after the pages).
-    CharListPage(PageHost &host, ConcPage &page, QWidget *tab, QCheckBox *dst,
+    CharListPage(PageHost &host, ConcordanceView &conc, QWidget *tab, QCheckBox *dst,
                  std::function<ListSelDialog *()> dialog);
 
     // The groups arrived: CB_Groups lists them and shows group 0.
@@ -43,10 +43,10 @@ public:
     QCheckBox *CB_ListPos;
 
 private:
-    void refillCombo(QComboBox *box, const QByteArray &code);
+    void refillList(int which, const QByteArray &code);
 
     PageHost &m_host;
-    ConcPage &m_page;
+    ConcordanceView &m_conc;
     std::function<ListSelDialog *()> m_dialog;
     QList<QByteArray> m_lines;   // the group lines, by group index
 };

@@ -2,11 +2,10 @@
 
 #include "FilterPanel.h"
 
-#include "app/PageHost.h"
-#include "app/SessionState.h"
-#include "app/UiServices.h"
-#include "concordance/ConcPage.h"
-#include "concordance/WordListPanel.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
+#include "session/UiServices.h"
+#include "concordance/api/ConcordanceView.h"
 #include "filters/core/ComposedFilters.h"
 #include "model/Cp1251.h"
 
@@ -26,8 +25,8 @@
 
 using filtercore::ComposedValue;
 
-ComposedFilterPage::ComposedFilterPage(ConcPage &page, FilterPanel &rows, QWidget *parent)
-    : QWidget(parent), m_page(page), m_rows(rows)
+ComposedFilterPage::ComposedFilterPage(PageHost &host, ConcordanceView &conc, FilterPanel &rows, QWidget *parent)
+    : QWidget(parent), m_host(host), m_conc(conc), m_rows(rows)
 {
     setObjectName(QStringLiteral("P_FGrp"));
     auto *v = new QVBoxLayout(this);
@@ -75,17 +74,16 @@ ComposedFilterPage::ComposedFilterPage(ConcPage &page, FilterPanel &rows, QWidge
     });
     connect(LB_Filter_Chars, &QListWidget::itemClicked, this,
             [this] { LB_Filter_CharsClick(LB_Filter_Chars->currentRow()); });
-    connect(page.PC_Fltrs, &QTabWidget::currentChanged, this, &ComposedFilterPage::PC_FltrsChange);
 }
 
 filtercore::tComposed_Filters_Set &ComposedFilterPage::set()
 {
-    return m_page.state().ComposedFilters;
+    return m_host.state().ComposedFilters;
 }
 
 bool ComposedFilterPage::onThisPage() const
 {
-    return m_page.PC_Fltrs->currentWidget() == m_page.TS_FGrp;
+    return m_conc.filterSetPageShown();
 }
 
 void ComposedFilterPage::reset()
@@ -138,11 +136,10 @@ void ComposedFilterPage::PC_FltrsChange()
         B_Filter_Clr->hide();
         B_Filter_Del->hide();
         if (!TMI_Fltrs) {
-            TMI_Fltrs = new QAction(QStringLiteral("Добавить в составной фильтр-список"), m_page.PM_LBC_W);
+            TMI_Fltrs = new QAction(QStringLiteral("Добавить в составной фильтр-список"), this);
             TMI_Fltrs->setObjectName(QStringLiteral("TMI_Fltrs"));
-            const QList<QAction *> items = m_page.PM_LBC_W->actions();
-            m_page.PM_LBC_W->insertAction(items.isEmpty() ? nullptr : items.last(), TMI_Fltrs);
-            connect(TMI_Fltrs, &QAction::triggered, m_page.Panel3, &WordListPanel::M_Wide_FullClick);
+            m_conc.addListMenuAction(TMI_Fltrs);
+            connect(TMI_Fltrs, &QAction::triggered, this, [this] { m_conc.wideFull(); });
         }
         L_VC->setText(QStringLiteral("Составные фильтры-списки"));
         LB_Filter_Reset();
@@ -158,25 +155,25 @@ void ComposedFilterPage::PC_FltrsChange()
 
 void ComposedFilterPage::SelectRowFilter(int charNo)
 {
-    set().SelectFilterForCharacteristic(cp1251::encode(m_page.Panel3->CBC_List->currentText()), charNo);
+    set().SelectFilterForCharacteristic(m_conc.listCaption().value_or(QByteArray()), charNo);
     LB_Filter_Reset();
 }
 
 void ComposedFilterPage::M_Wide_FullClick()
 {
-    const conccore::WordEntry *e = m_page.Panel3->selectedEntry();
-    const tCConcPos *c = m_page.state().CurrentConcPos.get();
+    const conccore::WordEntry *e = m_conc.selectedValue();
+    const tCConcPos *c = m_host.state().CurrentConcPos.get();
     if (e && c && c->Level >= 0 && c->Level < tCConcPos::Levels)
         set().AddValue(e->text, e->rec, c->CharNo[size_t(c->Level)],
-                       cp1251::encode(m_page.Panel3->CBC_List->currentText()));
+                       m_conc.listCaption().value_or(QByteArray()));
     LB_Filter_Reset();
 }
 
 void ComposedFilterPage::B_Filter_NewClick()
 {
-    const tCConcPos *c = m_page.state().CurrentConcPos.get();
+    const tCConcPos *c = m_host.state().CurrentConcPos.get();
     const int charNo = c && c->Level >= 0 && c->Level < tCConcPos::Levels ? c->CharNo[size_t(c->Level)] : 0;
-    set().NewFilter(cp1251::encode(m_page.Panel3->CBC_List->currentText()), charNo);
+    set().NewFilter(m_conc.listCaption().value_or(QByteArray()), charNo);
     LB_Filter_Reset();
 }
 
@@ -189,12 +186,12 @@ void ComposedFilterPage::B_Filter_ClrClick()
             joined += (joined.isEmpty() ? QByteArray() : QByteArray(",")) + v.text;
         const QString question = QStringLiteral("Очистить список значений : ") + cp1251::decode(joined.left(25))
             + QStringLiteral(" ?");
-        if (m_page.host().ui().askOkCancel(window(), question)) {
+        if (m_host.ui().askOkCancel(window(), question)) {
             const int index = s.selected;
             if (s.DeleteSelectedFilter())
                 m_rows.rows().composedFilterRemoved(index);
             else
-                m_page.host().ui().message(window(), QStringLiteral("Неудачная попытка удалить составной фильтр номер ")
+                m_host.ui().message(window(), QStringLiteral("Неудачная попытка удалить составной фильтр номер ")
                                                          + QString::number(index));
         }
     }
@@ -212,12 +209,12 @@ void ComposedFilterPage::B_Filter_DelClick()
             return;
         s.valueSelected = row;
         const QString question = QStringLiteral("Удалить строку : ") + LB_Filter->item(row)->text() + QStringLiteral(" ?");
-        if (m_page.host().ui().askOkCancel(window(), question))
+        if (m_host.ui().askOkCancel(window(), question))
             s.DeleteValue();
         LB_Filter_Reset();
         return;
     }
-    if (m_page.PC_Fltrs->currentWidget() != m_page.TS_Fltr)
+    if (!m_conc.filterRowsPageShown())
         return;
     m_rows.rows().attachOrDetach([this](const QList<QByteArray> &lines) { return choose(lines); });
     m_rows.render();

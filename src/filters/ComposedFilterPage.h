@@ -6,10 +6,12 @@
 // session's tComposed_Filters_Set; this page shows them and asks the questions.
 #include <QByteArray>
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
-class ConcPage;
+class ConcordanceView;
+class PageHost;
 class FilterPanel;
 class QAction;
 class QLabel;
@@ -23,7 +25,7 @@ class tComposed_Filters_Set;
 class ComposedFilterPage : public QWidget {
     Q_OBJECT
 public:
-    ComposedFilterPage(ConcPage &page, FilterPanel &rows, QWidget *parent);
+    ComposedFilterPage(PageHost &host, ConcordanceView &conc, FilterPanel &rows, QWidget *parent);
 
     // Shows the set on the list boxes and refreshes the buttons (LB_Filter_Reset).
     void LB_Filter_Reset();
@@ -52,14 +54,15 @@ public:
     QMenu *PM_Filter;
     QAction *PM_FIlter_F;
     // "TMI_Fltrs" in the value list's pop-up while this page is shown.
-    QAction *TMI_Fltrs = nullptr;
+    QPointer<QAction> TMI_Fltrs;   // the menu owns it
 
 private:
     filtercore::tComposed_Filters_Set &set();
     bool onThisPage() const;
     int choose(const QList<QByteArray> &lines);
 
-    ConcPage &m_page;
+    PageHost &m_host;
+    ConcordanceView &m_conc;
     FilterPanel &m_rows;
     bool m_wasShown = false;
 };

@@ -2,16 +2,14 @@
 
 #include "ComposedFilterPage.h"
 
-#include "app/Config.h"
-#include "app/PageHost.h"
-#include "app/SessionState.h"
-#include "app/UiServices.h"
-#include "concordance/ConcPage.h"
-#include "concordance/ConcWidgets.h"
-#include "concordance/ContextPanel.h"
-#include "concordance/WordListPanel.h"
+#include "concordance/api/ConcordanceView.h"
 #include "model/Cp1251.h"
-#include "text/TextPanel.h"
+#include "session/ConcWidgets.h"
+#include "session/Config.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
+#include "session/UiServices.h"
+#include "text/api/TextSubPage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,12 +41,12 @@ namespace {
 const QString RowMime = QStringLiteral("application/x-lexar-filter-row");
 } // namespace
 
-FilterPanel::FilterPanel(ConcPage &page, QWidget *parent)
-    : QWidget(parent), m_page(page), m_rows(*this, page.state().ComposedFilters)
+FilterPanel::FilterPanel(PageHost &host, ConcordanceView &conc, TextSubPage &text, QWidget *parent)
+    : QWidget(parent), m_host(host), m_conc(conc), m_text(text), m_rows(*this, host.state().ComposedFilters)
 {
     setObjectName(QStringLiteral("P_CF"));
     setAutoFillBackground(true);
-    const RgbColor c = page.config().filterColor;
+    const RgbColor c = host.config().filterColor;
     m_filterColor = QColor(c.red, c.green, c.blue);
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(4, 4, 4, 4);
@@ -172,7 +170,12 @@ void FilterPanel::render()
     CB_Perm->setEnabled(s.permEnabled);
     const QColor colour = s.coloured ? m_filterColor : QColor();
     concwidgets::setBackground(this, colour);
-    concwidgets::setBackground(m_page.Panel3->LBC_W_Q1, colour);
+    m_conc.setFilterMarksColour(colour);
+}
+
+SessionState &FilterPanel::state()
+{
+    return m_host.state();
 }
 
 void FilterPanel::reset()
@@ -233,8 +236,7 @@ void FilterPanel::LD2EndDrag(int dragged, int target)
 
 void FilterPanel::CB_Q1MouseMove(int row)
 {
-    const QTabWidget *tabs = m_page.PC_Fltrs;
-    if (tabs->currentWidget() != m_page.TS_Fltr || !m_composed)
+    if (!m_conc.filterRowsPageShown() || !m_composed)
         return;
     m_popupRow = 0;
     for (QCheckBox *box : CB_Q)
@@ -258,7 +260,7 @@ std::optional<QColor> FilterPanel::askColor(const QColor &initial)
 
 void FilterPanel::MI_ChangeColorClick()
 {
-    concwidgets::setBackground(m_page.Panel3->LBC_W_Q1, QColor());
+    m_conc.setFilterMarksColour(QColor());
     const std::optional<QColor> chosen = askColor(m_filterColor);
     if (!chosen)
         return;
@@ -278,8 +280,7 @@ void FilterPanel::M_TextBackClick()
 
 void FilterPanel::applyTextColour()
 {
-    if (TextPanel *text = m_page.textPanel())
-        concwidgets::setBackground(text->P_Text->viewport(), m_textColour);
+    m_text.setBackground(m_textColour);
 }
 
 // ---------------------------------------------------------------- events
@@ -346,25 +347,22 @@ bool FilterPanel::eventFilter(QObject *watched, QEvent *event)
 
 tCConcPos *FilterPanel::conc()
 {
-    return m_page.state().CurrentConcPos.get();
+    return m_host.state().CurrentConcPos.get();
 }
 
 OptionList &FilterPanel::options()
 {
-    return m_page.state().Options;
+    return m_host.state().Options;
 }
 
 std::optional<QByteArray> FilterPanel::listText()
 {
-    const QComboBox *box = m_page.Panel3->CBC_List;
-    if (box->currentIndex() < 0)
-        return std::nullopt;
-    return cp1251::encode(box->currentText());
+    return m_conc.listCaption();
 }
 
 std::optional<QByteArray> FilterPanel::valueText()
 {
-    const conccore::WordEntry *e = m_page.Panel3->selectedEntry();
+    const conccore::WordEntry *e = m_conc.selectedValue();
     if (!e)
         return std::nullopt;
     return e->text;
@@ -372,65 +370,57 @@ std::optional<QByteArray> FilterPanel::valueText()
 
 bool FilterPanel::selectListIndex(int index)
 {
-    QComboBox *box = m_page.Panel3->CBC_List;
-    if (index < 0 || index >= box->count())
-        return false;
-    box->setCurrentIndex(index);
-    return true;
+    return m_conc.selectListIndex(index);
 }
 
 qint32 FilterPanel::listCount()
 {
-    const QComboBox *box = m_page.Panel3->CBC_List;
-    const int n = WordListPanel::charOf(box, box->currentIndex());
-    const QList<CharEntry> &chars = m_page.state().CharList;
+    const int n = m_conc.listCharacteristic();
+    const QList<CharEntry> &chars = m_host.state().CharList;
     return n >= 0 && n < chars.size() ? chars[n].count : 0;
 }
 
 bool FilterPanel::typedPrefixEmpty()
 {
-    return m_page.Panel3->typedPrefix().isEmpty();
+    return m_conc.typedPrefixEmpty();
 }
 
 bool FilterPanel::alphabeticalOrder()
 {
-    return m_page.Panel3->alphabetical();
+    return m_conc.alphabeticalOrder();
 }
 
 void FilterPanel::blockListTools(bool block)
 {
-    m_page.Panel3->CBC_List->setEnabled(!block);
-    m_page.LBC_W->setEnabled(!block);
-    m_page.context()->LBC_L->setEnabled(!block);
-    m_page.context()->LBC_R->setEnabled(!block);
+    m_conc.blockListTools(block);
 }
 
 void FilterPanel::refreshQuant()
 {
-    m_page.Panel3->updateQuant();
+    m_conc.refreshQuant();
 }
 
 void FilterPanel::sendWordList()
 {
-    m_page.send("CN_W", true);
+    m_conc.sendWordList();
 }
 
 void FilterPanel::listKindChange()
 {
-    m_page.requestList();
+    m_conc.requestList();
 }
 
 void FilterPanel::rollBack()
 {
-    m_page.host().RollBack();
+    m_host.RollBack();
 }
 
 void FilterPanel::message(const QString &text)
 {
-    m_page.host().ui().message(window(), text);
+    m_host.ui().message(window(), text);
 }
 
 bool FilterPanel::askOkCancel(const QString &text)
 {
-    return m_page.host().ui().askOkCancel(window(), text);
+    return m_host.ui().askOkCancel(window(), text);
 }

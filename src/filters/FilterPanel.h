@@ -13,18 +13,21 @@
 #include <optional>
 
 class ComposedFilterPage;
-class ConcPage;
+class ConcordanceView;
+class PageHost;
+class TextSubPage;
 class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QRadioButton;
+struct SessionState;
 
 class FilterPanel : public QWidget, private filtercore::FilterEnv {
     Q_OBJECT
 public:
-    FilterPanel(ConcPage &page, QWidget *parent);
+    FilterPanel(PageHost &host, ConcordanceView &conc, TextSubPage &text, QWidget *parent);
 
     void setComposedPage(ComposedFilterPage *composed) { m_composed = composed; }
 
@@ -37,6 +40,8 @@ public:
     };
     std::optional<RowControls> CaseQ(int row) const;
     filtercore::FilterRows &rows() { return m_rows; }
+    const filtercore::FilterRows &rows() const { return m_rows; }
+    SessionState &state();
     // Shows the rows' state on the controls.
     void render();
 
@@ -97,7 +102,9 @@ private:
     void applyTextColour();
     int rowOfLabel(QObject *o) const;
 
-    ConcPage &m_page;
+    PageHost &m_host;
+    ConcordanceView &m_conc;
+    TextSubPage &m_text;
     ComposedFilterPage *m_composed = nullptr;
     filtercore::FilterRows m_rows;
     QColor m_filterColor;

@@ -1,7 +1,9 @@
 #include "HistoryNavigation.h"
 
-#include "app/PageHost.h"
-#include "app/SessionState.h"
+#include "concordance/api/ConcordanceView.h"
+#include "filters/api/FilterRowsView.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
 #include "filters/core/HistoryNav.h"
 
 HistoryNavigation::HistoryNavigation(PageHost &host, QObject *parent)
@@ -9,12 +11,41 @@ HistoryNavigation::HistoryNavigation(PageHost &host, QObject *parent)
 {
 }
 
+void HistoryNavigation::connectNeighbours(ConcordanceView *conc, FilterRowsView *filters)
+{
+    if (!conc || !filters)
+        qFatal("The history is not connected to the %s", conc ? "filter rows" : "concordance page");
+    m_conc = conc;
+    m_filters = filters;
+}
+
+ConcordanceView &HistoryNavigation::conc() const
+{
+    if (!m_conc)
+        qFatal("The history is not connected to the concordance page");
+    return *m_conc;
+}
+
+FilterRowsView &HistoryNavigation::filters() const
+{
+    if (!m_filters)
+        qFatal("The history is not connected to the filter rows");
+    return *m_filters;
+}
+
+void HistoryNavigation::stepBack(bool skip)
+{
+    m_skip = skip;
+    B_FBackClick();
+    m_skip = false;
+}
+
 void HistoryNavigation::B_FBackClick()
 {
     SessionState &s = m_host.state();
-    const filtercore::StepPlan plan = filtercore::stepBack(s.History, skipFlag);
-    if (plan.started && beforeStep)
-        beforeStep();
+    const filtercore::StepPlan plan = filtercore::stepBack(s.History, m_skip);
+    if (plan.started)
+        conc().showFilterRowsPage();
     if (!plan.go)
         return;
     RestoreFromHistory(plan.text);
@@ -25,8 +56,8 @@ void HistoryNavigation::B_FNextClick()
 {
     SessionState &s = m_host.state();
     const filtercore::StepPlan plan = filtercore::stepForward(s.History);
-    if (plan.started && beforeStep)
-        beforeStep();
+    if (plan.started)
+        conc().showFilterRowsPage();
     if (!plan.go)
         return;
     RestoreFromHistory(plan.text);
@@ -41,8 +72,7 @@ bool HistoryNavigation::RestoreFromHistory(const QByteArray &text)
         return false;
     if (!filtercore::restoreFromHistory(text, s.currentDictPos(), *s.CurrentConcPos, s.Options))
         return false;
-    if (afterRestore)
-        afterRestore();
+    filters().restoreRows();
     return true;
 }
 
@@ -55,13 +85,11 @@ void HistoryNavigation::B_FMarkClick()
 bool HistoryNavigation::BB_FBackKeyDown(int key)
 {
     if (key == Qt::Key_Left) {
-        if (wordListPane)
-            wordListPane();
+        conc().activateWordList();
         return true;
     }
     if (key == Qt::Key_Right) {
-        if (lowerPane)
-            lowerPane();
+        conc().activateLowerZone();
         return true;
     }
     return false;

@@ -3,16 +3,24 @@
 // and the roll back after a reply that cannot be shown), the arrow keys on the
 // history buttons and the history written into the buffer. The step's plan comes
 // from the pure part; this class restores the state and sends.
+#include "filters/api/HistorySteps.h"
+
 #include <QByteArray>
 #include <QObject>
-#include <functional>
 
+class ConcordanceView;
+class FilterRowsView;
 class PageHost;
 
-class HistoryNavigation : public QObject {
+class HistoryNavigation : public QObject, public HistorySteps {
     Q_OBJECT
 public:
     explicit HistoryNavigation(PageHost &host, QObject *parent = nullptr);
+    // The concordance page (its filter page and keyboard panes) and the filter rows
+    // (which follow a restored position); both are needed.
+    void connectNeighbours(ConcordanceView *conc, FilterRowsView *filters);
+    // HistorySteps: the step back asked for by an empty value list or lines reply.
+    void stepBack(bool skip) override;
 
     void B_FBackClick();
     void B_FNextClick();
@@ -25,17 +33,13 @@ public:
     // the lower pane; true when the key is consumed.
     bool BB_FBackKeyDown(int key);
 
-    // Set by the word list's reply around the step back it asks for when a list
-    // comes back empty.
-    bool skipFlag = false;
-    // Run before a step (the filter page is shown) and after a restore (the filter
-    // rows follow the restored levels).
-    std::function<void()> beforeStep;
-    std::function<void()> afterRestore;
-    // The keyboard panes of the concordance page.
-    std::function<void()> wordListPane;
-    std::function<void()> lowerPane;
-
 private:
+    ConcordanceView &conc() const;
+    FilterRowsView &filters() const;
+
     PageHost &m_host;
+    ConcordanceView *m_conc = nullptr;
+    FilterRowsView *m_filters = nullptr;
+    // Set around the step back of a value list that came back empty.
+    bool m_skip = false;
 };

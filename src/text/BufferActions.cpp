@@ -3,9 +3,12 @@
 #include "BufferWindow.h"
 #include "FullTextWindow.h"
 #include "TextPanel.h"
-#include "app/PageHost.h"
-#include "app/SessionState.h"
-#include "app/UiServices.h"
+#include "concordance/api/ConcordanceView.h"
+#include "dictionary/api/UsageSubPage.h"
+#include "filters/api/FilterRowsView.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
+#include "session/UiServices.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 
@@ -17,14 +20,21 @@ BufferActions::BufferActions(PageHost &host, TextPanel &text, QObject *parent)
 {
 }
 
+void BufferActions::connectNeighbours(const TextNeighbours &n)
+{
+    m_n = &m_text.neighbours();
+    ConcordanceView *conc = n.conc;
+    connect(this, &BufferActions::bufferEmptinessChanged, this,
+            [conc](bool empty) { conc->bufferEmptinessChanged(empty); });
+}
+
 void BufferActions::setWindows(FullTextWindow *fullText, BufferWindow *buffer)
 {
     m_fullText = fullText;
     m_window = buffer;
     if (m_window) {
         connect(m_window, &BufferWindow::closed, this, [this] {
-            if (m_hooks.paneSwitch)
-                m_hooks.paneSwitch();
+            m_n->conc->activateZone();
         });
         connect(m_window, &BufferWindow::emptinessChanged, this, &BufferActions::bufferEmptinessChanged);
     }
@@ -58,7 +68,7 @@ void BufferActions::B_Buf2Click()
 {
     SessionState &s = m_host.state();
     textcore::CopyInput in;
-    in.page = m_hooks.subPage ? m_hooks.subPage() : textcore::SubPage::Other;
+    in.page = m_n->conc->subPage();
     in.fragmentEmpty = s.PendingFragment.isEmpty();
     in.fastListing = m_text.isFastListing();
     in.memoSelection = m_text.isFastListing() ? int(m_text.memoSelection().size()) : 0;
@@ -101,34 +111,28 @@ void BufferActions::exportConcordance(bool singleLine)
         && !ask(textcore::texts::longExportQuestion()))
         return;
     s.Options.set("PrintConc", "True");
-    if (m_hooks.wordListClick)
-        m_hooks.wordListClick();
+    m_n->conc->clickSelectedValue();
 }
 
 void BufferActions::copyMarkedLines()
 {
     SessionState &s = m_host.state();
-    const QByteArray name = m_hooks.concTextName ? m_hooks.concTextName() : QByteArray();
+    const QByteArray name = m_n->conc->selectedTextName();
     append(textcore::markedLinesLines(s.PendingFragment, name));
     const QList<textcore::FragmentEntry> entries = s.PendingFragment.entries;
     s.PendingFragment.clear();
-    for (const textcore::FragmentEntry &e : entries) {
-        if (m_hooks.unmarkConcLine)
-            m_hooks.unmarkConcLine(e.object);
-    }
-    if (m_hooks.concLinesCopied)
-        m_hooks.concLinesCopied();
+    for (const textcore::FragmentEntry &e : entries)
+        m_n->conc->unmarkLine(e.object);
+    m_n->conc->linesCopied();
 }
 
 void BufferActions::PM_LCB_W_BufClick()
 {
-    const textcore::SubPage page = m_hooks.subPage ? m_hooks.subPage() : textcore::SubPage::Other;
-    if (page == textcore::SubPage::Usage && m_hooks.usageContextChecked && m_hooks.usageContextChecked())
+    if (m_n->conc->subPage() == textcore::SubPage::Usage && m_n->usage->isContextChecked())
         return;
     SessionState &s = m_host.state();
     s.Options.set("PrintConcStr", "True");
-    if (m_hooks.allowContextFromUsage)
-        m_hooks.allowContextFromUsage();
+    m_n->conc->allowContextFromDictionaryOnce();
     if (s.PendingFragment.isEmpty())
         exportConcordance(true);
     else
@@ -137,8 +141,11 @@ void BufferActions::PM_LCB_W_BufClick()
 
 void BufferActions::B_BufClick()
 {
-    const QList<textcore::FilterRow> rows = m_hooks.filterRows ? m_hooks.filterRows() : QList<textcore::FilterRow>();
-    append(textcore::exportHeader(rows, m_hooks.permChecked && m_hooks.permChecked()));
+    const conccore::FilterRows filters = m_n->filters->exportRows();
+    QList<textcore::FilterRow> rows;
+    for (const conccore::FilterRow &r : filters.rows)
+        rows.append(textcore::FilterRow{r.caption, r.checked, r.active});
+    append(textcore::exportHeader(rows, filters.perm));
 }
 
 // ---------------------------------------------------------------- showing, emptying
@@ -147,8 +154,8 @@ void BufferActions::B_BufShowClick()
 {
     if (m_window)
         m_window->showBuffer();
-    else if (m_hooks.paneSwitch)
-        m_hooks.paneSwitch();
+    else
+        m_n->conc->activateZone();
 }
 
 bool BufferActions::B_BufCClick()
@@ -159,8 +166,7 @@ bool BufferActions::B_BufCClick()
     s.Buffer.clear();
     m_text.B_BufShow_Text->setEnabled(false);
     m_text.clearWordMarking();
-    if (m_hooks.paneSwitch)
-        m_hooks.paneSwitch();
+    m_n->conc->activateZone();
     return true;
 }
 

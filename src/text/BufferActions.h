@@ -6,44 +6,21 @@
 #include "text/core/BufferOps.h"
 
 #include <QObject>
-#include <functional>
 
 class PageHost;
 class TextPanel;
+struct TextNeighbours;
 class FullTextWindow;
 class BufferWindow;
 
 class BufferActions : public QObject {
     Q_OBJECT
 public:
-    // What the actions need from the concordance page. Unset hooks do nothing (or
-    // answer "nothing shown", "nothing checked").
-    struct Hooks {
-        std::function<textcore::SubPage()> subPage;   // the sub-page shown in PageCC
-        // The click on the selected value of the word list, which asks for its
-        // lines again; with "PrintConc" they go into the buffer.
-        std::function<void()> wordListClick;
-        // A marked concordance line (row of LBC_L) loses its "*".
-        std::function<void(int row)> unmarkConcLine;
-        // B_Buf2 reads "Конк.-> Буфер" again.
-        std::function<void()> concLinesCopied;
-        // The five filter rows and CB_Perm, for the export header.
-        std::function<QList<textcore::FilterRow>()> filterRows;
-        std::function<bool()> permChecked;
-        // Lets the context request of the "Словарь" sub-page ask for lines once.
-        std::function<void()> allowContextFromUsage;
-        // CB_Txt ("контекст") of the usage sub-page.
-        std::function<bool()> usageContextChecked;
-        // The pane switch after the buffer window closes or the buffer is emptied.
-        std::function<void()> paneSwitch;
-        std::function<QByteArray()> concTextName;   // LC_TextName (1251)
-    };
-
     BufferActions(PageHost &host, TextPanel &text, QObject *parent = nullptr);
 
-    // Pages that set some hooks read the others first (hooks(), change, setHooks).
-    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
-    const Hooks &hooks() const { return m_hooks; }
+    // The concordance page, the filter rows and the usage table (the text panel's
+    // neighbours, connected with it).
+    void connectNeighbours(const TextNeighbours &neighbours);
     void setWindows(FullTextWindow *fullText, BufferWindow *buffer);
 
     // B_Buf2Click: the one copy step that fits the state.
@@ -77,7 +54,7 @@ private:
 
     PageHost &m_host;
     TextPanel &m_text;
-    Hooks m_hooks;
+    const TextNeighbours *m_n = nullptr;
     FullTextWindow *m_fullText = nullptr;
     BufferWindow *m_window = nullptr;
 };

@@ -1,9 +1,9 @@
 #include "BufferWindow.h"
 
-#include "app/Config.h"
-#include "app/PageHost.h"
-#include "app/SessionState.h"
-#include "app/UiServices.h"
+#include "session/Config.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
+#include "session/UiServices.h"
 #include "model/Cp1251.h"
 #include "text/core/BufferOps.h"
 

@@ -101,37 +101,31 @@ FullTextWindow::FullTextWindow(QWidget *parent) : QDialog(parent)
     lay->activate();
 
     connect(B_Close, &QPushButton::clicked, this, [this] {
-        if (m_hooks.escape)
-            m_hooks.escape();
+        emit escapePressed();
         untickFastListing();
         close();
     });
     connect(CB_FastListing, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
             return;
-        if (m_hooks.fastListingUnticked)
-            m_hooks.fastListingUnticked();
+        emit fastListingUnticked();
         close();
     });
     connect(B_Buf2_Text, &QPushButton::clicked, this, [this] {
-        if (m_hooks.buf2Click)
-            m_hooks.buf2Click();
+        emit copyClicked();
     });
     connect(B_BufShow_Text, &QPushButton::clicked, this, [this] {
-        if (m_hooks.bufShowClick)
-            m_hooks.bufShowClick();
+        emit showBufferClicked();
     });
     connect(B_BufC_Text, &QPushButton::clicked, this, [this] {
-        if (m_hooks.bufCClick)
-            m_hooks.bufCClick();
+        emit emptyBufferClicked();
     });
     connect(M_Font, &QAction::triggered, this, [this] {
         if (!chooseFont)
             return;
         if (const auto f = chooseFont(this, Memo_Text->font()))
             Memo_Text->setFont(*f);
-        if (m_hooks.rowsChanged)
-            m_hooks.rowsChanged(rowsThatFit());
+        emit rowsChanged(rowsThatFit());
     });
     // While the window shows, new text gives the memo the keyboard.
     connect(Memo_Text, &QPlainTextEdit::textChanged, this, [this] {
@@ -220,8 +214,7 @@ void FullTextWindow::keepOnScreen()
 void FullTextWindow::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    if (m_hooks.rowsChanged)
-        m_hooks.rowsChanged(rowsThatFit());
+    emit rowsChanged(rowsThatFit());
 }
 
 void FullTextWindow::changeEvent(QEvent *event)
@@ -250,8 +243,7 @@ bool FullTextWindow::previewKey(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (event->key() == Qt::Key_Escape) {
-        if (m_hooks.escape)
-            m_hooks.escape();
+        emit escapePressed();
         untickFastListing();
         close();
         return true;
@@ -271,8 +263,7 @@ bool FullTextWindow::previewKey(QKeyEvent *event)
     case Qt::Key_End: letter = 'E'; break;
     default: return false;
     }
-    if (m_hooks.page)
-        m_hooks.page(letter);
+    emit pageRequested(letter);
     return true;
 }
 

@@ -19,16 +19,6 @@ class FullTextWindow : public QDialog {
 public:
     explicit FullTextWindow(QWidget *parent = nullptr);
 
-    struct Hooks {
-        std::function<void(char letter)> page;         // "CT_T" with "TextPos" = letter
-        std::function<void()> escape;                  // Esc, B_Close: both boxes unticked
-        std::function<void()> fastListingUnticked;     // the user unticked CB_FastListing
-        std::function<void(int rows)> rowsChanged;     // "LBC_X_Max" of the memo
-        std::function<void()> buf2Click;
-        std::function<void()> bufShowClick;
-        std::function<void()> bufCClick;
-    };
-    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
     std::function<std::optional<QFont>(QWidget *parent, const QFont &initial)> chooseFont;
 
     // The lines of a full text: the memo filled, CB_FastListing ticked, the text
@@ -57,6 +47,15 @@ public:
     QLabel *Info_SB1_Exit;
     QAction *M_Font;
 
+signals:
+    void pageRequested(char letter);    // "CT_T" with "TextPos" = letter
+    void escapePressed();               // Esc, B_Close: both boxes unticked
+    void fastListingUnticked();         // the user unticked CB_FastListing
+    void rowsChanged(int rows);         // "LBC_X_Max" of the memo
+    void copyClicked();                 // B_Buf2_Text
+    void showBufferClicked();           // B_BufShow_Text
+    void emptyBufferClicked();          // B_BufC_Text
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -69,6 +68,5 @@ private:
     void memoMouseUp();
     void keepOnScreen();
 
-    Hooks m_hooks;
     int m_top = -1;
 };

@@ -4,8 +4,11 @@
 #include "BufferWindow.h"
 #include "FullTextWindow.h"
 #include "TextCanvas.h"
-#include "app/PageHost.h"
-#include "app/SessionState.h"
+#include "concordance/api/ConcordanceView.h"
+#include "dictionary/api/DictionaryLinks.h"
+#include "filters/api/FilterRowsView.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
 
@@ -47,12 +50,6 @@ char pagingLetter(int key)
     case Qt::Key_End: return 'E';
     default: return 0;
     }
-}
-
-void run(const std::function<void()> &hook)
-{
-    if (hook)
-        hook();
 }
 
 } // namespace
@@ -148,18 +145,77 @@ void TextPanel::setWindows(FullTextWindow *fullText, BufferWindow *buffer)
         buffer->attach(m_host);
         connect(buffer, &BufferWindow::clearClicked, this, [this] { highlightShowButton(false); });
     }
+    m_bufferWindow = buffer;
     if (!fullText)
         return;
-    FullTextWindow::Hooks h;
-    h.page = [this](char letter) { pageFullText(letter); };
-    h.escape = [this] { uncheckFastListing(); };
-    h.fastListingUnticked = [this] { run(m_hooks.showContextPage); };
-    h.rowsChanged = [this](int rows) { state().Options.set("LBC_X_Max", QByteArray::number(rows)); };
-    h.buf2Click = [this] { m_buffer->fullText_B_Buf2_TextClick(); };
-    h.bufShowClick = [this] { m_buffer->B_BufShowClick(); };
-    h.bufCClick = [this] { m_buffer->fullText_B_BufC_TextClick(); };
-    fullText->setHooks(std::move(h));
+    connect(fullText, &FullTextWindow::pageRequested, this, &TextPanel::pageFullText);
+    connect(fullText, &FullTextWindow::escapePressed, this, &TextPanel::uncheckFastListing);
+    connect(fullText, &FullTextWindow::fastListingUnticked, this, [this] { conc().showContextPage(); });
+    connect(fullText, &FullTextWindow::rowsChanged, this,
+            [this](int rows) { state().Options.set("LBC_X_Max", QByteArray::number(rows)); });
+    connect(fullText, &FullTextWindow::copyClicked, m_buffer, &BufferActions::fullText_B_Buf2_TextClick);
+    connect(fullText, &FullTextWindow::showBufferClicked, m_buffer, &BufferActions::B_BufShowClick);
+    connect(fullText, &FullTextWindow::emptyBufferClicked, m_buffer, &BufferActions::fullText_B_BufC_TextClick);
 }
+
+namespace {
+
+// A missing neighbour is a wiring fault of the program, found at start-up.
+template <class T>
+T &need(T *neighbour, const char *what)
+{
+    if (!neighbour)
+        qFatal("The text view is not connected to the %s", what);
+    return *neighbour;
+}
+
+} // namespace
+
+void TextPanel::connectNeighbours(const TextNeighbours &n)
+{
+    need(n.conc, "concordance page");
+    need(n.filters, "filter rows");
+    need(n.dictionary, "dictionary");
+    need(n.usage, "usage table");
+    m_n = n;
+    m_buffer->connectNeighbours(n);
+}
+
+ConcordanceView &TextPanel::conc() const
+{
+    return need(m_n.conc, "concordance page");
+}
+
+int TextPanel::fullTextMemoHeight() const
+{
+    return m_fullText ? m_fullText->Memo_Text->height() : 0;
+}
+
+QFont TextPanel::fullTextFont() const
+{
+    return m_fullText ? m_fullText->Memo_Text->font() : textFont();
+}
+
+void TextPanel::setBufferFont(const QFont &font)
+{
+    if (m_bufferWindow)
+        m_bufferWindow->LB->setFont(font);
+}
+
+void TextPanel::setBackground(const QColor &colour)
+{
+    QWidget *w = P_Text->viewport();
+    QPalette p = w->palette();
+    p.setColor(w->backgroundRole(), colour.isValid() ? colour : QPalette().color(w->backgroundRole()));
+    w->setPalette(p);
+    w->setAutoFillBackground(colour.isValid());
+}
+
+void TextPanel::copyToBuffer() { m_buffer->B_Buf2Click(); }
+void TextPanel::copyLineToBuffer() { m_buffer->PM_LCB_W_BufClick(); }
+void TextPanel::showBuffer() { m_buffer->B_BufShowClick(); }
+bool TextPanel::emptyBuffer() { return m_buffer->B_BufCClick(); }
+void TextPanel::writeExportHeader() { m_buffer->B_BufClick(); }
 
 // ---------------------------------------------------------------- operations
 
@@ -193,7 +249,7 @@ void TextPanel::requestText()
         return;
     Memo_Text->clear();
     TS_Conc_THide();
-    if (m_hooks.listPosXChecked && m_hooks.listPosXChecked())
+    if (need(m_n.filters, "filter rows").listPosX())
         s.CurrentConcPos->Move[0] = 'B';
     sendText(isFastListing() ? "CT_T" : "CT_W", true);
 }
@@ -284,7 +340,7 @@ bool TextPanel::textViewKey(QKeyEvent *event)
     if (out.click >= 0)
         clickLabel(out.click);
     if (out.toWordList)
-        run(m_hooks.activateWordList);
+        conc().activateWordList();
     return out.consumed;
 }
 
@@ -346,7 +402,7 @@ int TextPanel::wordLabelHeight() const
 void TextPanel::onCT_W(const QByteArray &body)
 {
     SessionState &s = state();
-    run(m_hooks.clearDictLinks);
+    need(m_n.dictionary, "dictionary").clearDictLinks();
     const bool forBuffer = s.Options.value("PrintText") == "1F";
     if (!forBuffer)
         TS_Conc_THide();
@@ -369,8 +425,7 @@ void TextPanel::onCT_W(const QByteArray &body)
         showCopyCaption();
     }
     s.Options.set("PrintText", "False");
-    if (m_hooks.loadDictLinks)
-        m_hooks.loadDictLinks(page.links);
+    need(m_n.dictionary, "dictionary").loadDictLinks(page.links);
     Memo_Text->hide();
     Memo_Text->clear();
 }
@@ -392,7 +447,7 @@ void TextPanel::onCT_T(const QByteArray &body)
         return;
     const QWidget *main = window();
     const int top = main->geometry().top() + P_Text->mapTo(main, QPoint(0, 0)).y() + 30;
-    const QByteArray caption = m_hooks.concTextName ? m_hooks.concTextName() : QByteArray();
+    const QByteArray caption = conc().selectedTextName();
     m_fullText->showText(lines, L_TextName->text(), cp1251::decode(caption), top);
 }
 
@@ -424,13 +479,7 @@ QRect TextPanel::labelRect(int label) const
 
 void TextPanel::activateText()
 {
-    if (m_hooks.activateText) {
-        m_hooks.activateText();
-        return;
-    }
-    // Without a page around it the panel is its own zone.
-    setZoneHighlight(true);
-    focusText();
+    conc().activateText();
 }
 
 void TextPanel::pressLabel(int label, Qt::MouseButton button, Qt::KeyboardModifiers mods, const QPoint &global)
@@ -439,8 +488,7 @@ void TextPanel::pressLabel(int label, Qt::MouseButton button, Qt::KeyboardModifi
     if (label < 0)
         return;
     if (button == Qt::RightButton) {
-        if (m_hooks.textPopup)
-            m_hooks.textPopup(global);
+        conc().textPopup(global);
         return;
     }
     if (button != Qt::LeftButton)
@@ -463,8 +511,8 @@ void TextPanel::clickLabel(int label)
         return;
     textcore::clickWord(m_view.labels[label].tag, *s.CurrentConcPos, s.Options);
     TS_Conc_THide();
-    run(m_hooks.uncheckListPosX);
-    run(m_hooks.listKindChange);
+    need(m_n.filters, "filter rows").uncheckListPosX();
+    conc().requestList();
 }
 
 // ---------------------------------------------------------------- buffer side
@@ -526,7 +574,10 @@ bool TextPanel::focusMove(QWidget *control, QEvent *event)
     // Tabbing onto the box or a buffer button acts on it and leaves the keyboard
     // with the text; the direction picks the zone.
     focusText();
-    run(reason == Qt::TabFocusReason ? m_hooks.activateLowerZone : m_hooks.activateWordList);
+    if (reason == Qt::TabFocusReason)
+        conc().activateLowerZone();
+    else
+        conc().activateWordList();
     QTimer::singleShot(0, control, [control] {
         if (auto *box = qobject_cast<QCheckBox *>(control))
             box->toggle();
@@ -544,7 +595,10 @@ bool TextPanel::eventFilter(QObject *watched, QEvent *event)
         if (watched == Memo_Text->viewport() || watched == PanelT || watched == P_Text->viewport())
             break;
         if (key == Qt::Key_Left || key == Qt::Key_Right) {
-            run(key == Qt::Key_Left ? m_hooks.activateWordList : m_hooks.activateLowerZone);
+            if (key == Qt::Key_Left)
+                conc().activateWordList();
+            else
+                conc().activateLowerZone();
             return true;
         }
         break;

@@ -3,14 +3,18 @@
 // occurrence, as word labels in page mode ("CT_W") or as plain lines in the fast
 // listing ("CT_T", also shown in the full-text window FullTextWindow), with the buffer
 // buttons. The decisions are textcore's (TextView.h, BufferOps.h); this panel
-// paints them and sends the requests. It reaches the concordance page only through
-// the hooks below, which the page that hosts it sets.
+// paints them and sends the requests. It reaches the pages around it through their
+// named operations (TextNeighbours), which the main window connects once.
+#include "text/api/TextSubPage.h"
 #include "text/core/TextView.h"
 
 #include <QWidget>
-#include <functional>
 
 class BufferActions;
+class ConcordanceView;
+class DictionaryLinks;
+class FilterRowsView;
+class UsageSubPage;
 class PageHost;
 class QCheckBox;
 class QKeyEvent;
@@ -23,74 +27,70 @@ class FullTextWindow;
 class BufferWindow;
 struct SessionState;
 
-class TextPanel : public QWidget {
+// The pages the text view and the buffer work with. All are needed: connecting a set
+// with one missing stops the program at start-up with a message naming it.
+struct TextNeighbours {
+    ConcordanceView *conc = nullptr;
+    FilterRowsView *filters = nullptr;
+    DictionaryLinks *dictionary = nullptr;
+    UsageSubPage *usage = nullptr;
+};
+
+class TextPanel : public QWidget, public TextSubPage {
     Q_OBJECT
 public:
-    // What the text view needs from the pages around it. Unset hooks do nothing.
-    struct Hooks {
-        // A clicked word: the value list asks for its list anew (the change of the
-        // list kind), which brings the page of the new current occurrence.
-        std::function<void()> listKindChange;
-        std::function<bool()> listPosXChecked;     // "В начало"
-        std::function<void()> uncheckListPosX;
-        // Zones: the word list, the zone under it, the text itself (each sets the
-        // active zone and runs the zone activation, which calls setZoneHighlight
-        // and focusText here). Without activateText the panel highlights itself.
-        std::function<void()> activateWordList;
-        std::function<void()> activateLowerZone;
-        std::function<void()> activateText;
-        // The dictionary links of a page ("$$+h,d"...; empty clears them).
-        std::function<void(const QByteArray &)> loadDictLinks;
-        std::function<void()> clearDictLinks;
-        // LC_TextName's text (1251): the name of the selected context line.
-        std::function<QByteArray()> concTextName;
-        // The full-text window's box was unticked: show "Контекст" with fresh lines.
-        std::function<void()> showContextPage;
-        // A right click on a word: the page's popup menu with P_Text as its target.
-        std::function<void(const QPoint &global)> textPopup;
-    };
-
     explicit TextPanel(PageHost &host, QWidget *parent = nullptr);
     ~TextPanel() override;
 
-    // The frame and the concordance page each set their hooks: read, change, set.
-    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
-    const Hooks &hooks() const { return m_hooks; }
+    void connectNeighbours(const TextNeighbours &neighbours);
+    const TextNeighbours &neighbours() const { return m_n; }
     // The secondary windows, created by the frame after the main window.
     void setWindows(FullTextWindow *fullText, BufferWindow *buffer);
     FullTextWindow *fullTextWindow() const { return m_fullText; }
     BufferActions &buffer() { return *m_buffer; }
 
-    // ---- Operations for the concordance page.
+    // ---- TextSubPage: operations for the concordance page.
 
     // Set-up of the concordance page: captions and hints of the buffer buttons, the
     // buffer emptied, fast listing off, no page.
-    void reset();
+    void reset() override;
     // The context request of the "Текст" sub-page: "CT_W" (or "CT_T" in the fast
     // listing) around the current occurrence.
-    void requestText();
+    void requestText() override;
     // "Просмотр текста" over a context line (and Enter): the full text around that
     // occurrence.
-    void openTextOfLine(qint32 occurrence);
-    void uncheckFastListing();
+    void openTextOfLine(qint32 occurrence) override;
+    void uncheckFastListing() override;
     bool isFastListing() const;
     // TS_Conc_THide: the sub-page is left; its labels go.
     void TS_Conc_THide();
     // Keys while the sub-page shows and the text zone has the keyboard (the window
     // passes every key here first); true when taken.
-    bool textViewKey(QKeyEvent *event);
+    bool textViewKey(QKeyEvent *event) override;
     // The zone highlight of PanelT (12639424) or the button face.
-    void setZoneHighlight(bool on);
+    void setZoneHighlight(bool on) override;
     bool zoneHighlighted() const { return m_highlighted; }
     // MemoX takes the keyboard.
-    void focusText();
+    void focusText() override;
+    bool hasWords() const override { return !m_view.labels.isEmpty(); }
     // Any word marking cleared (emptying the buffer does this).
     void clearWordMarking();
     // The font of the word labels (P_Text's); L_FullTextFict's height follows it.
-    QFont textFont() const;
-    void setTextFont(const QFont &font);
+    QFont textFont() const override;
+    void setTextFont(const QFont &font) override;
     // The height of a word label (L_FullTextFict), for "LBC_T_Max".
-    int wordLabelHeight() const;
+    int wordLabelHeight() const override;
+    int fullTextMemoHeight() const override;
+    QFont fullTextFont() const override;
+    void setBufferFont(const QFont &font) override;
+    void setBackground(const QColor &colour) override;
+
+    // The buffer's commands (BufferActions).
+    void copyToBuffer() override;
+    void copyLineToBuffer() override;
+    void showBuffer() override;
+    bool emptyBuffer() override;
+    void writeExportHeader() override;
 
     // ---- Replies.
     void onCT_W(const QByteArray &body);
@@ -141,8 +141,11 @@ private:
     bool focusMove(QWidget *control, QEvent *event);
     void setText(QLabel *label, const QByteArray &text);
 
+    ConcordanceView &conc() const;
+
     PageHost &m_host;
-    Hooks m_hooks;
+    TextNeighbours m_n;
+    class BufferWindow *m_bufferWindow = nullptr;
     textcore::TextViewState m_view;
     QList<textcore::TextWord> m_words;   // the words of the page shown
     TextCanvas *m_canvas = nullptr;

@@ -5,12 +5,18 @@
 #include "TcpPeer.h"
 #include "support/SentRequest.h"
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "concordance/ConcPage.h"
-#include "concordance/ConcWidgets.h"
+#include "session/ConcWidgets.h"
 #include "concordance/ContextPanel.h"
 #include "concordance/SortSeqDialog.h"
 #include "concordance/WordListPanel.h"
+#include "dictionary/api/UsageSubPage.h"
 #include "dictionary/core/RefList.h"
+#include "filters/api/HistorySteps.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 #include "model/Requests.h"
@@ -99,7 +105,7 @@ struct ConcSession {
     // Connects and registers: the tab opens and asks for the characteristics.
     Sent registerAndOpen()
     {
-        web.form->B_ConnectClick();
+        web.form->session()->B_ConnectClick();
         if (!peer().waitForClient() || !peer().waitForRequest(5000, 0))
             return Sent();
         return readSent(answer("NM", RegisteredBody));
@@ -367,8 +373,20 @@ private slots:
     {
         ConcSession s;
         QVERIFY(s.openList());
-        int grids = 0;
-        s.page().hooks().requestUsageGrid = [&grids] { ++grids; };
+        // The usage table counts its requests in place of sending them.
+        struct CountingUsage : UsageSubPage {
+            explicit CountingUsage(UsageSubPage &inner) : inner(inner) {}
+            void reset() override { inner.reset(); }
+            void requestUsage() override { ++requests; }
+            bool isContextChecked() const override { return inner.isContextChecked(); }
+            UsageSubPage &inner;
+            int requests = 0;
+        };
+        ConcNeighbours n = s.page().neighbours();
+        CountingUsage usage(*n.usage);
+        n.usage = &usage;
+        s.page().connectNeighbours(n);
+        const int &grids = usage.requests;
         s.page().setSubPageVisibility(true, false);
         s.page().PageCC->setCurrentWidget(s.page().TS_Conc_D);
         QCOMPARE(grids, 1);
@@ -469,7 +487,7 @@ private slots:
         QVERIFY(s.openList());
         QFont big = s.list().LBC_W->font();
         big.setPointSize(20);
-        s.page().hooks().chooseFont = [&big](QWidget *, const QFont &) { return std::optional<QFont>(big); };
+        s.web.ui.font = big;
         // "Шрифт...": the value list's font, its page size, and the list again.
         Sent r = s.next([&] { s.web.form->M_Font->trigger(); });
         QCOMPARE(r.tag, QByteArray("CN_W"));
@@ -506,8 +524,6 @@ private slots:
     {
         ConcSession s;
         QVERIFY(s.openList());
-        QList<bool> marked;
-        s.page().hooks().markedLinesChanged = [&marked](bool any) { marked.append(any); };
         QListWidget *left = s.context().LBC_L;
         const QPoint row1 = left->visualItemRect(left->item(1)).center();
         QTest::mouseClick(left->viewport(), Qt::LeftButton, Qt::ShiftModifier, row1);
@@ -517,10 +533,11 @@ private slots:
         QCOMPARE(f.entries[0].text, ru("ещё слева Дом и справа"));
         QCOMPARE(f.entries[0].object, 1);
         QCOMPARE(s.context().LBC_Wx->currentRow(), 1);
+        QCOMPARE(s.context().B_Buf2->text(), QStringLiteral("Сохранить строки"));
         QTest::mouseClick(left->viewport(), Qt::LeftButton, Qt::ShiftModifier, row1);
         QVERIFY(!left->item(1)->text().startsWith(QLatin1Char('*')));
         QVERIFY(f.isEmpty() && f.entries.isEmpty());
-        QCOMPARE(marked, (QList<bool>{true, false}));
+        QCOMPARE(s.context().B_Buf2->text(), QStringLiteral("Конк.-> Буфер"));
     }
 
     void rightPressOnAnotherValue_selectsItBeforeThePopup()
@@ -552,8 +569,14 @@ private slots:
     {
         ConcSession s;
         QVERIFY(s.openList());
-        int backs = 0;
-        s.page().hooks().historyBack = [&backs](bool skip) { backs += skip ? 10 : 1; };
+        struct CountingHistory : HistorySteps {
+            void stepBack(bool skip) override { backs += skip ? 10 : 1; }
+            int backs = 0;
+        } history;
+        ConcNeighbours n = s.page().neighbours();
+        n.history = &history;
+        s.page().connectNeighbours(n);
+        const int &backs = history.backs;
         QVERIFY(s.answerLast("CT_N", QByteArray("nothing here")));
         QCOMPARE(s.web.ui.messages, QStringList{QStringLiteral("Сбой системы. Не получен требуемый конкорданс.")});
         QCOMPARE(backs, 1);

@@ -1,6 +1,6 @@
 // Configuration at start-up (Cnfg.ini, derived folders, local server, start-signal
 // reset) and the help lookup.
-#include "app/Config.h"
+#include "session/Config.h"
 #include "wire/ReplyReader.h"
 #include "app/Help.h"
 #include "model/Cp1251.h"

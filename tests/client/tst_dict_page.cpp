@@ -5,6 +5,10 @@
 #include "TcpPeer.h"
 #include "support/PeerChecks.h"
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "concordance/ConcPage.h"
 #include "dictionary/DictPage.h"
 #include "dictionary/PictureWindow.h"
@@ -123,7 +127,7 @@ struct DictSession {
     // Connects and registers with two dictionaries; the option list becomes "1=2".
     bool registerSession()
     {
-        form->B_ConnectClick();
+        form->session()->B_ConnectClick();
         if (!peer.waitForClient() || !peer.waitForRequest(5000, 0))
             return false;
         const int seen = int(peer.requests().size());
@@ -325,7 +329,7 @@ private slots:
         QCOMPARE(s.page->LB_C->count(), 0);
         QCOMPARE(s.page->L_CN->text(), QStringLiteral("0"));
         QCOMPARE(s.record().LetterNo, 0);
-        QVERIFY(!s.form->B_Upd->isEnabled());
+        QVERIFY(!s.form->serverLogPage()->B_Upd->isEnabled());
         QCOMPARE(s.peer.requests().size(), seen + 1);
 
         // An empty body clears the letters and labels without a message.
@@ -498,7 +502,7 @@ private slots:
         QCOMPARE(s.peer.lastRequest(), request("DC_CC", pos(0, 0, 0, 'A', 13)));
 
         // With neither page current the entry is dropped.
-        s.form->PageC->setCurrentWidget(s.form->TS_ServLog);
+        s.form->PageC->setCurrentWidget(s.form->serverLogPage());
         s.form->ReplyHandler("$DC_S=" + entry({ru("ИНОЕ")}));
         QCOMPARE(s.page->TreeView1->topLevelItem(0)->text(0), QStringLiteral("СЛОВО"));
     }

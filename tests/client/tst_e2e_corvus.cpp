@@ -3,6 +3,10 @@
 // picked on the concordance tab; over TCP it connects to a
 // Corvus.exe serving a corpus the test writes, registers and opens a dictionary.
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "concordance/ConcPage.h"
 #include "concordance/ContextPanel.h"
 #include "dictionary/DictPage.h"
@@ -64,7 +68,7 @@ private slots:
         }
         QVERIFY(registered);
         QVERIFY(form.state().DictPosList.size() >= 1);
-        QVERIFY(!form.L1->text().isEmpty());
+        QVERIFY(!form.serverLogPage()->L1->text().isEmpty());
         QVERIFY(ui.messages.isEmpty());
 
         // The concordance tab opens with the registration: characteristics, groups,
@@ -104,11 +108,11 @@ private slots:
         MainWindow form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
         form.createSecondaryWindows();
         form.show();
-        form.B_ConnectClick();
+        form.session()->B_ConnectClick();
         QTRY_VERIFY_WITH_TIMEOUT(form.PageC->isTabVisible(form.PageC->indexOf(form.TS_Dict)), 20000);
         QVERIFY(form.state().DictPosList.size() >= 1);
-        QVERIFY(form.L1->text().contains(QStringLiteral("Пользователь"))
-                || !form.L1->text().isEmpty());
+        QVERIFY(form.serverLogPage()->L1->text().contains(QStringLiteral("Пользователь"))
+                || !form.serverLogPage()->L1->text().isEmpty());
         // Opening the dictionary page asks for the letters; the server answers them.
         form.PageC->setCurrentWidget(form.TS_Dict);
         if (!QTest::qWaitFor([&] { return form.TS_Dict->LB_C->count() > 0; }, 20000)) {
@@ -150,7 +154,7 @@ void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
     MainWindow form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
     form.createSecondaryWindows();
     form.show();
-    form.B_ConnectClick();
+    form.session()->B_ConnectClick();
     QTRY_VERIFY_WITH_TIMEOUT(form.PageC->isTabVisible(form.PageC->indexOf(form.TS_Conc)), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(form.state().PendingRequest.isEmpty(), 20000);
 
@@ -165,10 +169,14 @@ void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
     c.Move.fill(' ');
     s.Options.set("TabType", "CONC2");
     s.Options.set("LBC_T_Max", "10");
-    TextPanel *text = form.TS_Conc->textPanel();
-    BufferActions::Hooks hooks;
-    hooks.subPage = [] { return textcore::SubPage::Text; };
-    text->buffer().setHooks(hooks);
+    TextPanel *text = form.panels().text;
+    {
+        // "Текст" is the sub-page shown, without the request its change would send.
+        ConcPage *page = form.TS_Conc;
+        const QSignalBlocker quiet(page->PageCC);
+        page->PageCC->setTabVisible(page->PageCC->indexOf(page->TS_Conc_T), true);
+        page->PageCC->setCurrentWidget(page->TS_Conc_T);
+    }
 
     text->requestText();
     QTRY_VERIFY_WITH_TIMEOUT(!text->view().labels.isEmpty(), 20000);
@@ -189,8 +197,8 @@ void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
     QVERIFY(!form.Form4->isVisible());
 
     // The usage table of the occurrences.
-    UsagePanel *usage = form.TS_Conc->usagePanel();
-    form.TS_Conc->usagePanel()->requestUsage();
+    UsagePanel *usage = form.panels().usage;
+    usage->requestUsage();
     QTRY_VERIFY_WITH_TIMEOUT(usage->grid().rowCount() >= 2, 20000);
     QVERIFY(usage->grid().hasHeading());
 

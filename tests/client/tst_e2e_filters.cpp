@@ -3,6 +3,10 @@
 // shows are those of the corpus the test writes; on an annotated corpus, the part
 // of speech fixed in row 1 and the file's lemmas under it.
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "concordance/ConcPage.h"
 #include "concordance/WordListPanel.h"
 #include "filters/FilterPanel.h"
@@ -62,7 +66,7 @@ private slots:
         form.createSecondaryWindows();
         form.show();
         QApplication::setActiveWindow(&form);
-        form.B_ConnectClick();
+        form.session()->B_ConnectClick();
         ConcPage *page = form.TS_Conc;
         WordListPanel *list = page->Panel3;
         FilterPanel *rows = form.findChild<FilterPanel *>(QStringLiteral("P_CF"));
@@ -124,7 +128,7 @@ private slots:
         form.createSecondaryWindows();
         form.show();
         QApplication::setActiveWindow(&form);
-        form.B_ConnectClick();
+        form.session()->B_ConnectClick();
         ConcPage *page = form.TS_Conc;
         WordListPanel *list = page->Panel3;
         FilterPanel *rows = form.findChild<FilterPanel *>(QStringLiteral("P_CF"));

@@ -3,6 +3,10 @@
 // second's, with the value list, the lines and the query state as the server
 // answers them.
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "concordance/ConcPage.h"
 #include "concordance/ContextPanel.h"
 #include "model/Cp1251.h"
@@ -37,7 +41,7 @@ private slots:
         MainWindow form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
         form.createSecondaryWindows();
         form.show();
-        form.B_ConnectClick();
+        form.session()->B_ConnectClick();
         QTRY_VERIFY_WITH_TIMEOUT(form.PageC->isTabVisible(form.PageC->indexOf(form.TS_Conc)), 20000);
         ConcPage *conc = form.TS_Conc;
         QListWidget *values = conc->LBC_W;

@@ -2,6 +2,9 @@
 // Lexar sees the mark, asks, stores both files beside itself and starts the updater;
 // the real updater replaces the client and starts it; the next start cleans up.
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/LocalLinkSession.h"
 #include "app/ServerLogPage.h"
 #include "support/AppFixture.h"
 #include "support/CorvusServer.h"
@@ -53,10 +56,10 @@ private slots:
             MainWindow form(home.config(ini), ui);
             form.createSecondaryWindows();
             form.show();
-            form.B_ConnectClick();
+            form.session()->B_ConnectClick();
             // The mark after registration; the concordance tab's first requests are
             // answered before the user turns to the update.
-            QTRY_VERIFY_WITH_TIMEOUT(form.B_Upd->isEnabled() && form.state().PendingRequest.isEmpty(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(form.serverLogPage()->B_Upd->isEnabled() && form.state().PendingRequest.isEmpty(), 20000);
             form.B_UpdClick();
             QCOMPARE(ui.questions.size(), 1);
             QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 20000);
@@ -83,9 +86,9 @@ private slots:
         MainWindow next(home.config(ini), ui);
         next.createSecondaryWindows();
         next.show();
-        next.TimerTick();
+        next.watchdog()->TimerTick();
         QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/LexarE.exe")));
-        QCOMPARE(next.L1->text(), QStringLiteral("Обновление завершено"));
+        QCOMPARE(next.serverLogPage()->L1->text(), QStringLiteral("Обновление завершено"));
     }
 };
 

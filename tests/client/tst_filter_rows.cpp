@@ -4,6 +4,10 @@
 #include "TcpPeer.h"
 #include "support/SentRequest.h"
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "concordance/ConcPage.h"
 #include "concordance/WordListPanel.h"
 #include "dictionary/core/RefList.h"
@@ -89,7 +93,7 @@ struct Session {
     }
     bool open()
     {
-        web.form->B_ConnectClick();
+        web.form->session()->B_ConnectClick();
         if (!peer().waitForClient() || !peer().waitForRequest(5000, 0))
             return false;
         Sent s = answer("NM", websession::RegisteredBody);

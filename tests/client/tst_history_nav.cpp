@@ -1,5 +1,8 @@
 // Steps back and forward through the request history: the plans on histories of known
 // shape, and the roll back of the main window re-sending the stored requests in order.
+#include "support/PageDoubles.h"
+#include "filters/FilterSide.h"
+#include "filters/HistoryNavigation.h"
 #include "concordance/ConcPage.h"
 #include "filters/core/HistoryNav.h"
 #include "support/WebSession.h"
@@ -169,6 +172,21 @@ private slots:
         QCOMPARE(h.entries.size(), 7);   // replayed requests are not recorded again
     }
 
+    void rollBack_showsMessageAndStepsBack()
+    {
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        for (const QByteArray &tag : QByteArrayList{"DC_C", "CN_W", "CT_N", "CN_W", "CT_N"}) {
+            const QByteArray params = "New" + QByteArray::number(s.form->state().History.entries.size());
+            QVERIFY(!sendAndSee(s, [&] { s.form->SendToServer(tag, params); }).isEmpty());
+        }
+        // A reply that cannot be shown: the message, then the step back the history
+        // button would take.
+        QCOMPARE(sendAndSee(s, [&] { s.form->RollBack(); }), QByteArray("$CN_W=New3"));
+        QCOMPARE(s.ui.messages, QStringList{QStringLiteral(
+                                    "Проблемы с выполнением запроса. Выполняется откат к прежнему запросу.")});
+    }
+
     void buttons_forwardAfterBack_keysAndDump()
     {
         WebSession s;
@@ -179,8 +197,9 @@ private slots:
             QVERIFY(!sendAndSee(s, [&] { s.form->SendToServer(tag, params); }).isEmpty());
         }
         ConcPage *page = s.form->TS_Conc;
-        int restored = 0;
-        page->hooks().restoreFilterRows = [&] { ++restored; };
+        CountingFilterRows filters(*s.form->panels().filters);
+        s.form->historyNavigation()->connectNeighbours(page, &filters);
+        const int &restored = filters.restores;
         page->PC_Fltrs->setCurrentWidget(page->TS_CharList);
         RequestHistory &h = s.form->state().History;
         const auto probe = [&] { s.form->SendToServer("INFO", "probe"); };

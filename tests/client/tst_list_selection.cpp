@@ -3,6 +3,10 @@
 // the value list's combo box and the requests (exact bytes, counted).
 #include "TcpPeer.h"
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "concordance/ConcPage.h"
 #include "concordance/WordListPanel.h"
 #include "dictionary/core/RefList.h"

@@ -3,6 +3,10 @@
 // restart and the close.
 #include "LocalPeer.h"
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "concordance/ConcPage.h"
 #include "model/Cp1251.h"
 #include "wire/DdeWire.h"
@@ -48,7 +52,7 @@ struct LocalSession {
     void startLink()
     {
         open();
-        form->GetServerTimerTick();
+        form->linkSession()->GetServerTimerTick();
     }
 
     // True when the client poked nothing after the first `seen` pokes: a marker
@@ -87,10 +91,10 @@ private slots:
         LocalSession s;
         s.open();
         QVERIFY(!s.form->B_Connect->isVisible());
-        QVERIFY(s.form->linkPending());
-        s.form->GetServerTimerTick();
-        QVERIFY(!s.form->linkPending());
-        QVERIFY(s.form->linked());
+        QVERIFY(s.form->linkSession()->linkPending());
+        s.form->linkSession()->GetServerTimerTick();
+        QVERIFY(!s.form->linkSession()->linkPending());
+        QVERIFY(s.form->linkSession()->linked());
         QVERIFY(s.peer.waitForPoke(5000, 0));
         const LocalPeer::Poke first = s.peer.pokes().first();
         QVERIFY(first.encoded);
@@ -101,7 +105,7 @@ private slots:
         QVERIFY(s.form->sessionLog().contains("END_SEND"));
         // The next tick sees the link set and stops its timer.
         s.form->GetServerTimer.start();
-        s.form->GetServerTimerTick();
+        s.form->linkSession()->GetServerTimerTick();
         QVERIFY(!s.form->GetServerTimer.isActive());
     }
 
@@ -114,7 +118,7 @@ private slots:
         QVERIFY(s.peer.waitForPoke(5000, 1));
         const LocalPeer::Poke reg = s.peer.pokes().at(1);
         QCOMPARE(reg.raw, QByteArray("RegisterMe"));
-        QCOMPARE(s.form->localServerState(), QByteArray("Server is Ready"));
+        QCOMPARE(s.form->linkSession()->localServerState(), QByteArray("Server is Ready"));
         QVERIFY(s.form->sessionLog().contains("Server is Ready"));
     }
 
@@ -124,11 +128,11 @@ private slots:
         s.startLink();
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("$NM=DICT=A,B,END,CONC,MES=" + ru("Привет") + "   ");
-        QTRY_COMPARE(s.form->L1->text(), QStringLiteral("Привет"));   // trailing spaces removed
+        QTRY_COMPARE(s.form->serverLogPage()->L1->text(), QStringLiteral("Привет"));   // trailing spaces removed
         QVERIFY(s.form->PageC->isTabVisible(s.form->PageC->indexOf(s.form->TS_Conc)));
         QCOMPARE(s.form->state().DictPosList.size(), 2);
         QVERIFY(s.form->sessionLog().contains("Server Info ..."));
-        QCOMPARE(s.form->localServerState(), QByteArray("IS"));
+        QCOMPARE(s.form->linkSession()->localServerState(), QByteArray("IS"));
     }
 
     void spacesOnlyMessage_isIgnored()
@@ -138,7 +142,7 @@ private slots:
         QVERIFY(s.peer.waitForPoke(5000, 0));
         s.peer.push("     ");
         QVERIFY(s.nothingPokedSince(1));   // no registration repeated
-        QCOMPARE(s.form->localServerState(), QByteArray());
+        QCOMPARE(s.form->linkSession()->localServerState(), QByteArray());
     }
 
     void closeMessage_fromServer_closesWindow()
@@ -182,7 +186,7 @@ private slots:
         QVERIFY(s.peer.waitForPoke(5000, 0));
         QVERIFY(platform::StartSignal::signalStarted(s.config.UserDataFolder));
         s.form->TimerForServer.start();
-        s.form->TimerForServerTick();
+        s.form->linkSession()->TimerForServerTick();
         QVERIFY(!s.form->TimerForServer.isActive());
         QVERIFY(s.form->sessionLog().contains(" 116=116 Pro"));
         QVERIFY(s.form->sessionLog().contains("Restart DDE =116 Beg"));
@@ -215,12 +219,12 @@ private slots:
         form.createSecondaryWindows();
         form.show();
         form.GetServerTimer.stop();
-        form.GetServerTimerTick();
-        form.GetServerTimerTick();
+        form.linkSession()->GetServerTimerTick();
+        form.linkSession()->GetServerTimerTick();
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY(ui.messages[0].contains(QStringLiteral("Corvus.exe")));
         QVERIFY(ui.messages[0].contains(home.path()));
-        QCOMPARE(form.L1->text(), ui.messages[0]);
+        QCOMPARE(form.serverLogPage()->L1->text(), ui.messages[0]);
     }
 
     void linkThatCannotOpen_isTriedOnce_thenTheTimerStops()
@@ -236,11 +240,11 @@ private slots:
         form.show();
         form.GetServerTimer.stop();
         form.GetServerTimer.start(3600 * 1000);
-        form.GetServerTimerTick();
-        QVERIFY(form.linked());
-        QVERIFY(!form.linkPending());
+        form.linkSession()->GetServerTimerTick();
+        QVERIFY(form.linkSession()->linked());
+        QVERIFY(!form.linkSession()->linkPending());
         QVERIFY(form.state().idleForKeys);   // the registration could not go out
-        form.GetServerTimerTick();
+        form.linkSession()->GetServerTimerTick();
         QVERIFY(!form.GetServerTimer.isActive());
     }
 
@@ -251,10 +255,10 @@ private slots:
         MainWindow form(home.config({}, false), ui);
         form.createSecondaryWindows();
         form.show();
-        form.GetServerTimerTick();
+        form.linkSession()->GetServerTimerTick();
         QVERIFY(form.sessionLog().contains("get"));
         QCOMPARE(form.GetServerTimer.interval(), 1000);
-        QVERIFY(form.linkPending());
+        QVERIFY(form.linkSession()->linkPending());
     }
 
     void timerLogLine_listsTheTickingTimerFirst()
@@ -262,7 +266,7 @@ private slots:
         LocalSession s;
         s.open();
         s.form->GetServerTimer.start(100);
-        s.form->GetServerTimerTick();
+        s.form->linkSession()->GetServerTimerTick();
         const QByteArray first = s.form->sessionLog().lines().value(0);
         QVERIFY2(first.contains(" : GetServerTimer=100,Timer=0,ITimer=0,InfoTimer=0,"), first.constData());
         QVERIFY(first.endsWith(ru("начало")));

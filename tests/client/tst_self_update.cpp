@@ -109,7 +109,7 @@ private slots:
         QVERIFY(QFile::link(outside, s.home.path() + QStringLiteral("/LexarE.exe")));
 
         s.peer.reply(marked("RSTR", QByteArray()));
-        QTRY_VERIFY(s.form->B_Upd->isEnabled());
+        QTRY_VERIFY(s.form->serverLogPage()->B_Upd->isEnabled());
         const int seen = int(s.peer.requests().size());
         s.form->B_UpdClick();
         QVERIFY(s.peer.waitForRequest(5000, seen));
@@ -194,7 +194,7 @@ private slots:
         const QStringList before = listing(folder);
 
         s.peer.reply(marked("RSTR", QByteArray()));
-        QTRY_VERIFY(s.form->B_Upd->isEnabled());
+        QTRY_VERIFY(s.form->serverLogPage()->B_Upd->isEnabled());
         const int seen = int(s.peer.requests().size());
         s.form->B_UpdClick();
         s.form->selfUpdate()->postUpdateCleanup();
@@ -226,9 +226,9 @@ private slots:
                         ui);
             form.createSecondaryWindows();
             form.show();
-            form.TimerTick();
+            form.watchdog()->TimerTick();
             QCOMPARE(QFileInfo::exists(leftover.fileName()), local);
-            QCOMPARE(form.L1->text().isEmpty(), local);
+            QCOMPARE(form.serverLogPage()->L1->text().isEmpty(), local);
         }
     }
 };

@@ -3,6 +3,10 @@
 // awaited, stalled replies and disconnects.
 #include "TcpPeer.h"
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "app/ProgressWindow.h"
 #include "concordance/ConcPage.h"
 #include "dictionary/DictPage.h"
@@ -33,11 +37,11 @@ private slots:
     void firstShow_webMode_showsOnlyGeneralTab()
     {
         WebSession s;
-        QCOMPARE(s.form->E_User->text(), QStringLiteral("Пользователь"));
+        QCOMPARE(s.form->serverLogPage()->E_User->text(), QStringLiteral("Пользователь"));
         QCOMPARE(s.form->B_Connect->text(), QStringLiteral("Подключиться к серверу"));
         QCOMPARE(s.form->M_Conn->text(), s.form->B_Connect->text());
-        QVERIFY(!s.form->B_Upd->isEnabled());
-        QVERIFY(s.tabVisible(s.form->TS_ServLog));
+        QVERIFY(!s.form->serverLogPage()->B_Upd->isEnabled());
+        QVERIFY(s.tabVisible(s.form->serverLogPage()));
         QVERIFY(!s.tabVisible(s.form->TS_Dict));
         QVERIFY(!s.tabVisible(s.form->TS_Conc));
         QVERIFY(!s.tabVisible(s.form->TS_Chat));
@@ -51,14 +55,14 @@ private slots:
     void connect_greeting_sendsRegistrationNameExactly()
     {
         WebSession s;
-        s.form->B_ConnectClick();
-        QCOMPARE(s.form->connectState(), 1);
+        s.form->session()->B_ConnectClick();
+        QCOMPARE(s.form->session()->connectState(), 1);
         QCOMPARE(s.form->B_Connect->text(), QStringLiteral("...ждите"));
         QCOMPARE(s.form->M_Conn->text(), QStringLiteral("...ждите"));
         QVERIFY(s.form->SB_Panel0->text().startsWith(QStringLiteral("Идет соединение с 127.0.0.1:")));
-        QVERIFY(!s.form->E_User->isEnabled());
+        QVERIFY(!s.form->serverLogPage()->E_User->isEnabled());
         QVERIFY(s.peer.waitForClient());
-        QTRY_COMPARE(s.form->connectState(), 2);
+        QTRY_COMPARE(s.form->session()->connectState(), 2);
         QCOMPARE(s.form->B_Connect->text(), QStringLiteral("Отключиться"));
         QCOMPARE(s.form->SB_Panel0->text(), QStringLiteral("Сервер на связи"));
         QVERIFY(s.peer.waitForRequest(5000, 0));
@@ -71,8 +75,8 @@ private slots:
     {
         WebSession s;
         QVERIFY(s.registerWith(withOptions("SL_Count=12345,SS=YES", RegisteredBody)));
-        QCOMPARE(s.form->L1->text(), QStringLiteral("Добро пожаловать"));
-        QVERIFY(s.form->L_Loading->isHidden());
+        QCOMPARE(s.form->serverLogPage()->L1->text(), QStringLiteral("Добро пожаловать"));
+        QVERIFY(s.form->serverLogPage()->L_Loading->isHidden());
         QVERIFY(!s.form->TS_Conc->PageCC->isTabVisible(
             s.form->TS_Conc->PageCC->indexOf(s.form->TS_Conc->TS_Conc_T)));
         QVERIFY(s.tabVisible(s.form->TS_Dict));
@@ -118,7 +122,7 @@ private slots:
     void registrationWithoutDict_retriesNmdThenFallsBackToFict()
     {
         WebSession s;
-        s.form->B_ConnectClick();
+        s.form->session()->B_ConnectClick();
         QVERIFY(s.peer.waitForClient());
         QVERIFY(s.peer.waitForRequest(5000, 0));
         int nmd = 0;
@@ -156,12 +160,12 @@ private slots:
         WebSession s;
         QVERIFY(s.registerWith(RegisteredBody));
         s.form->ReplyHandler("U$RSTR=");
-        QVERIFY(s.form->B_Upd->isEnabled());
+        QVERIFY(s.form->serverLogPage()->B_Upd->isEnabled());
         s.form->ReplyHandler("x$RSTR=");
-        QVERIFY(!s.form->B_Upd->isEnabled());
+        QVERIFY(!s.form->serverLogPage()->B_Upd->isEnabled());
         s.form->ReplyHandler("U$RSTR=");
         s.form->ReplyHandler("$RSTR=");
-        QVERIFY(!s.form->B_Upd->isEnabled());
+        QVERIFY(!s.form->serverLogPage()->B_Upd->isEnabled());
     }
 
     void zero_showsBodyInMessageBox()
@@ -218,11 +222,11 @@ private slots:
     void connectWhileConnecting_changesNothing()
     {
         WebSession s;
-        s.form->B_ConnectClick();
-        QCOMPARE(s.form->connectState(), 1);
-        s.form->B_ConnectClick();   // state 1: nothing happens
-        QCOMPARE(s.form->connectState(), 1);
-        QTRY_COMPARE(s.form->connectState(), 2);
+        s.form->session()->B_ConnectClick();
+        QCOMPARE(s.form->session()->connectState(), 1);
+        s.form->session()->B_ConnectClick();   // state 1: nothing happens
+        QCOMPARE(s.form->session()->connectState(), 1);
+        QTRY_COMPARE(s.form->session()->connectState(), 2);
     }
 
     void brokenDictionaryRecord_farBeyondTheList_isIgnored()
@@ -250,16 +254,16 @@ private slots:
         WebSession s;
         QVERIFY(s.registerWith(withOptions("SS=YES", RegisteredBody)));
         s.form->ReplyHandler("U$RSTR=");
-        s.form->B_ConnectClick();
-        QCOMPARE(s.form->connectState(), 0);
+        s.form->session()->B_ConnectClick();
+        QCOMPARE(s.form->session()->connectState(), 0);
         QCOMPARE(s.form->B_Connect->text(), QStringLiteral("Подключиться"));
         QCOMPARE(s.form->SB_Panel0->text(), QStringLiteral("Связь прервана пользователем"));
-        QVERIFY(!s.form->B_Upd->isEnabled());
+        QVERIFY(!s.form->serverLogPage()->B_Upd->isEnabled());
         QVERIFY(s.form->state().DictPosList.isEmpty());
         QVERIFY(!s.form->state().CurrentConcPos);
         QVERIFY(!s.tabVisible(s.form->TS_Dict));
         QVERIFY(!s.tabVisible(s.form->TS_Conc));
-        QVERIFY(s.form->E_User->isEnabled());
+        QVERIFY(s.form->serverLogPage()->E_User->isEnabled());
     }
 
     void keysWhileReplyAwaited_doNothing()
@@ -332,17 +336,6 @@ private slots:
         QCOMPARE(s.form->state().History.entries.last().text, expected.mid(1));
     }
 
-    void rollBack_showsMessageAndRunsTheStepBack()
-    {
-        WebSession s;
-        int steps = 0;
-        s.form->setRollBackStep([&] { ++steps; });
-        s.form->RollBack();
-        QCOMPARE(s.ui.messages, QStringList{QStringLiteral(
-                                    "Проблемы с выполнением запроса. Выполняется откат к прежнему запросу.")});
-        QCOMPARE(steps, 1);
-    }
-
     void watchdog_secondSendRestartsTheCount()
     {
         WebSession s;
@@ -350,12 +343,12 @@ private slots:
         s.form->setEnabled(false);
         s.form->SendToServer("INFO", QByteArray());
         for (int i = 0; i < 5; ++i)
-            s.form->TimerTick();
+            s.form->watchdog()->TimerTick();
         s.form->SendToServer("INFO", QByteArray());
         for (int i = 0; i < 300; ++i)
-            s.form->TimerTick();
+            s.form->watchdog()->TimerTick();
         QVERIFY(!s.form->isEnabled());   // 300 ticks since the second send: not yet
-        s.form->TimerTick();
+        s.form->watchdog()->TimerTick();
         QVERIFY(s.form->isEnabled());    // the 301st re-enables the window
         QVERIFY(!s.form->Timer.isActive());
     }
@@ -370,8 +363,8 @@ private slots:
         s.form->B_UpdClick();
         QVERIFY(s.peer.waitForRequest(5000, seen));
         QCOMPARE(s.peer.lastRequest(), QByteArray("$CL_E=New"));
-        QCOMPARE(s.form->L1->text(), QStringLiteral("На сервер послан запрос на обновление"));
-        QVERIFY(!s.form->B_Upd->isEnabled());
+        QCOMPARE(s.form->serverLogPage()->L1->text(), QStringLiteral("На сервер послан запрос на обновление"));
+        QVERIFY(!s.form->serverLogPage()->B_Upd->isEnabled());
     }
 
     void help_f1OpensHelpOnlyWhenIdle()
@@ -417,14 +410,14 @@ private slots:
         RecordingUi ui;
         {
             MainWindow form(home.config({"IP=127.0.0.1"}), ui);
-            QCOMPARE(form.Image_Front->pixmap().size(), QSize(40, 20));
+            QCOMPARE(form.serverLogPage()->Image_Front->pixmap().size(), QSize(40, 20));
         }
         QFile bad(home.path() + QStringLiteral("/pics/Обложка.jpg"));
         QVERIFY(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
         bad.write("not a picture");
         bad.close();
         MainWindow form(home.config({"IP=127.0.0.1"}), ui);
-        QVERIFY(form.Image_Front->pixmap().isNull());
+        QVERIFY(form.serverLogPage()->Image_Front->pixmap().isNull());
         QVERIFY(ui.messages.isEmpty());
     }
 
@@ -485,7 +478,7 @@ private slots:
         MainWindow form(home.config({"IP=" + ip, "Port=" + port}), ui);
         form.createSecondaryWindows();
         form.show();
-        form.B_ConnectClick();
+        form.session()->B_ConnectClick();
         if (after > 0) {
             QVERIFY(peer.waitForClient() && peer.waitForRequest(5000, 0));
             if (after == 2) {
@@ -495,21 +488,21 @@ private slots:
             }
             peer.dropClient();
         }
-        QTRY_COMPARE(form.connectState(), 0);
+        QTRY_COMPARE(form.session()->connectState(), 0);
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY2(ui.messages[0].startsWith(QStringLiteral("Не найден сервер в сети\n")), qPrintable(ui.messages[0]));
         QVERIFY2(ui.messages[0].contains(reason), qPrintable(ui.messages[0]));
         if (!ip.isEmpty() && port.toInt() > 0)
             QVERIFY(ui.messages[0].contains(QString::fromLatin1(ip + ':' + port)));
         QVERIFY(form.SB_Panel0->text().startsWith(QStringLiteral("Ошибка подключения")));
-        QVERIFY(form.L1->text().contains(reason));
+        QVERIFY(form.serverLogPage()->L1->text().contains(reason));
         QCOMPARE(form.B_Connect->text(), QStringLiteral("Подключиться"));
-        QVERIFY(form.E_User->isEnabled());
+        QVERIFY(form.serverLogPage()->E_User->isEnabled());
         // Disconnected plainly: no pending request, the session's tabs gone, lists empty.
         QVERIFY(form.state().PendingRequest.isEmpty());
         QVERIFY(!form.PageC->isTabVisible(form.PageC->indexOf(form.TS_Dict)));
         QVERIFY(!form.PageC->isTabVisible(form.PageC->indexOf(form.TS_Conc)));
-        QCOMPARE(form.PageC->currentWidget(), form.TS_ServLog);
+        QCOMPARE(form.PageC->currentWidget(), form.serverLogPage());
         QCOMPARE(form.TS_Dict->LB_C->count(), 0);
         QVERIFY(form.state().DictPosList.isEmpty());
     }
@@ -518,7 +511,7 @@ private slots:
     {
         WebSession s;
         QVERIFY(s.registerWith("DICT=A,END,CONC,MES=" + QByteArray(3000, 'W')));
-        QCOMPARE(s.form->L1->text().size(), 3000);
+        QCOMPARE(s.form->serverLogPage()->L1->text().size(), 3000);
         QVERIFY(s.form->minimumSizeHint().width() <= 1280);
         s.form->resize(1000, 700);
         QVERIFY(s.form->width() <= 1280);

@@ -5,6 +5,7 @@
 // window against a scripted server.
 #include "concordance/ConcPage.h"
 #include "model/Cp1251.h"
+#include "support/PageDoubles.h"
 #include "support/PageHostDouble.h"
 #include "support/WebSession.h"
 #include "text/BufferActions.h"
@@ -61,20 +62,10 @@ struct TextFixture {
         fullText = new FullTextWindow(&top);
         buffer = new BufferWindow(&top);
         panel->setWindows(fullText, buffer);
-        TextPanel::Hooks h;
-        h.listKindChange = [this] { ++listKindChanges; };
-        h.listPosXChecked = [this] { return listPosX; };
-        h.uncheckListPosX = [this] { listPosX = false; };
-        h.loadDictLinks = [this](const QByteArray &l) { links.append(l); };
-        h.showContextPage = [this] { ++contextShown; };
-        h.concTextName = [] { return ru("Название текста \"N\""); };
-        panel->setHooks(h);
-        BufferActions::Hooks b;
-        b.subPage = [this] { return subPage; };
-        b.wordListClick = [this] { ++wordListClicks; };
-        b.unmarkConcLine = [this](int row) { unmarked.append(row); };
-        b.concTextName = [] { return ru("Название текста \"N\""); };
-        panel->buffer().setHooks(b);
+        conc.textName = ru("Название текста \"N\"");
+        conc.text = panel;
+        filters.listPosXChecked = true;
+        panel->connectNeighbours({&conc, &filters, &dict, &usage});
         top.show();
         panel->setZoneHighlight(true);
     }
@@ -95,17 +86,21 @@ struct TextFixture {
     }
 
     PageHostDouble host;
+    ConcordanceDouble conc;
+    FilterRowsDouble filters;
+    DictionaryDouble dict;
+    UsageDouble usage;
     QWidget top;
     TextPanel *panel = nullptr;
     FullTextWindow *fullText = nullptr;
     BufferWindow *buffer = nullptr;
-    textcore::SubPage subPage = textcore::SubPage::Text;
-    int listKindChanges = 0;
-    int contextShown = 0;
-    int wordListClicks = 0;
-    bool listPosX = true;
-    QList<QByteArray> links;
-    QList<int> unmarked;
+    textcore::SubPage &subPage = conc.shown;
+    int &listKindChanges = conc.listRequests;
+    int &contextShown = conc.contextShown;
+    int &wordListClicks = conc.valueClicks;
+    bool &listPosX = filters.listPosXChecked;
+    QByteArrayList &links = dict.loaded;
+    QList<int> &unmarked = conc.unmarked;
 };
 
 } // namespace
@@ -325,7 +320,7 @@ private slots:
     {
         WebSession s;
         QVERIFY(s.registerWith(RegisteredBody));
-        TextPanel *panel = s.form->TS_Conc->textPanel();
+        TextPanel *panel = s.form->panels().text;
         SessionState &state = s.form->state();
         const int seen = int(s.peer.requests().size());
         panel->requestText();

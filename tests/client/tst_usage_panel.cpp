@@ -3,6 +3,7 @@
 // rows and "контекст" blocking them, and dragging the entry's left edge.
 #include "dictionary/UsagePanel.h"
 #include "model/Cp1251.h"
+#include "support/PageDoubles.h"
 #include "support/PageHostDouble.h"
 
 #include <QCheckBox>
@@ -22,17 +23,15 @@ struct UsageFixture {
         auto *lay = new QVBoxLayout(&top);
         panel = new UsagePanel(host, &top);
         lay->addWidget(panel);
-        UsagePanel::Hooks h;
-        h.selectConcLine = [this](int line) { lines.append(line); };
-        h.focusWordList = [this] { ++wordListFocused; };
-        panel->setHooks(h);
+        panel->connectNeighbours(&conc, &dict);
         top.show();
     }
     PageHostDouble host;
+    ConcordanceDouble conc;
+    DictionaryDouble dict;
     QWidget top;
     UsagePanel *panel = nullptr;
-    QList<int> lines;
-    int wordListFocused = 0;
+    QList<int> &lines = conc.selectedLines;
 };
 
 class TstUsagePanel : public QObject {
@@ -50,12 +49,14 @@ private slots:
         QCOMPARE(sg->item(1, 0)->data(Qt::UserRole).toInt(), 2);
         QCOMPARE(sg->currentRow(), 0);   // the cell before the reference
         QVERIFY(f.panel->CB_DO->isEnabled());
-        tCDictPos entry(0);
-        entry.LetterNo = entry.PairNo = 0;
-        entry.WordMode = 'A';
-        entry.WordNo = 5;
-        QCOMPARE(f.host.sent, QList<QByteArray>({requests::wire(
-                                  "DC_S", requests::dictParams(entry, f.host.state().Options))}));
+        // The headword became the current record; its entry is the dictionary's to ask
+        // for (its "DC_S" request).
+        const tCDictPos *entry = f.host.state().currentDictPos();
+        QVERIFY(entry);
+        QCOMPARE(entry->WordMode, 'A');
+        QCOMPARE(entry->WordNo, 5);
+        QCOMPARE(f.dict.entryRequests, 1);
+        QCOMPARE(f.dict.cleared, 1);
         QCOMPARE(f.host.progress, QList<QByteArray>({"0,0,"}));
     }
 
@@ -65,7 +66,7 @@ private slots:
         f.panel->onCT_D("N$$*$$$1$$,1$$+5+$$$");
         f.panel->onCT_D("N$$*$$$1$$,1$$+-1+$$$");
         QVERIFY(!f.panel->CB_DO->isEnabled());
-        QCOMPARE(f.host.sent.size(), qsizetype(1));   // the first reply's entry only
+        QCOMPARE(f.dict.entryRequests, 1);   // the first reply's entry only
     }
 
     void rowClicks_selectTheLine_notWhileContextTicked()
@@ -103,7 +104,7 @@ private slots:
         QCOMPARE(tree->geometry().right(), right);
         QVERIFY(tree->geometry().left() < right - 200);
         QCOMPARE(f.panel->SG->geometry().right(), tree->geometry().left() - 3);
-        QCOMPARE(f.wordListFocused, 1);
+        QCOMPARE(f.conc.zones, QStringList{QStringLiteral("list")});
     }
 };
 

@@ -2,8 +2,8 @@
 // Helpers for tests that run the whole main window offscreen: a UiServices that
 // records messages and answers questions, and a configuration written into a
 // temporary folder that plays the executable's folder.
-#include "app/Config.h"
-#include "app/UiServices.h"
+#include "session/Config.h"
+#include "session/UiServices.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -27,12 +27,15 @@ public:
         started.append(program);
         return true;
     }
+    // The font dialog answers `font` (nothing: cancelled).
+    std::optional<QFont> chooseFont(QWidget *, const QFont &) override { return font; }
 
     QStringList messages;
     QStringList questions;
     QStringList opened;
     QStringList started;
     bool answer = true;
+    std::optional<QFont> font;
 };
 
 // A temporary home: XDG folders inside it, so logs, the start signal and the local

@@ -3,9 +3,9 @@
 // state and configuration it owns, a UiServices that records and answers, and the
 // requests "sent" recorded with their exact wire bytes.
 #include "AppFixture.h"
-#include "app/Config.h"
-#include "app/PageHost.h"
-#include "app/SessionState.h"
+#include "session/Config.h"
+#include "session/PageHost.h"
+#include "session/SessionState.h"
 #include "model/Requests.h"
 
 #include <QList>
@@ -29,6 +29,8 @@ public:
     void showProgress(const QByteArray &text, bool) override { progress.append(text); }
     void closeProgress() override {}
     void setStatusText(const QString &) override {}
+    void setStatusHints(const QString &, const QString &) override {}
+    bool progressShowing() const override { return false; }
 
     Config &mutableConfig() { return m_config; }
 

@@ -3,6 +3,10 @@
 // waiting a little, a later event is waited for.
 #include "TcpPeer.h"
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "net/TcpChannel.h"
 
 // True when the client sent nothing after the first `seen` requests. A marker goes

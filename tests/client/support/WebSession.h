@@ -5,6 +5,10 @@
 #include "PeerChecks.h"
 #include "TcpPeer.h"
 #include "app/MainWindow.h"
+#include "app/Watchdog.h"
+#include "app/SessionController.h"
+#include "app/ServerLogPage.h"
+#include "app/LocalLinkSession.h"
 #include "model/Cp1251.h"
 #include "model/OptionList.h"
 
@@ -54,7 +58,7 @@ struct WebSession {
     // Connects, answers the greeting's "NM" with the given reply body.
     bool registerWith(const QByteArray &nmBody)
     {
-        form->B_ConnectClick();
+        form->session()->B_ConnectClick();
         if (!peer.waitForClient() || !peer.waitForRequest(5000, 0))
             return false;
         const int seen = int(peer.requests().size());

@@ -1,4 +1,4 @@
-#include "SessionState.h"
+#include "session/SessionState.h"
 
 namespace {
 

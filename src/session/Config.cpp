@@ -1,4 +1,4 @@
-#include "Config.h"
+#include "session/Config.h"
 
 #include "model/Cp1251.h"
 #include "model/StrictInt.h"

@@ -1,4 +1,4 @@
-#include "ConcWidgets.h"
+#include "session/ConcWidgets.h"
 
 #include "model/Cp1251.h"
 

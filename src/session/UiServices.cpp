@@ -1,7 +1,8 @@
-#include "UiServices.h"
+#include "session/UiServices.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QFontDialog>
 #include <QProcess>
 #include <QUrl>
 
@@ -30,4 +31,13 @@ bool DesktopUiServices::openFile(const QString &path)
 bool DesktopUiServices::startDetached(const QString &program)
 {
     return QProcess::startDetached(program, {});
+}
+
+std::optional<QFont> DesktopUiServices::chooseFont(QWidget *parent, const QFont &initial)
+{
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, initial, parent);
+    if (!ok)
+        return std::nullopt;
+    return f;
 }

@@ -27,4 +27,8 @@ public:
     virtual void closeProgress() = 0;
     // The first status-bar panel.
     virtual void setStatusText(const QString &text) = 0;
+    // Both panels: the switch and movement hints, and the selection hint.
+    virtual void setStatusHints(const QString &panel0, const QString &panel1) = 0;
+    // The progress window is showing.
+    virtual bool progressShowing() const = 0;
 };

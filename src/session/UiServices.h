@@ -2,8 +2,10 @@
 // Modal questions and messages, and opening files with the desktop. The main window
 // asks through this interface so that offscreen tests can answer and record instead
 // of blocking in a message box.
+#include <QFont>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -21,6 +23,8 @@ public:
     virtual bool openFile(const QString &path) = 0;
     // Starts a program detached, with no arguments; false when it cannot start.
     virtual bool startDetached(const QString &program) = 0;
+    // The font dialog starting at `initial`; nothing when cancelled.
+    virtual std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial) = 0;
 };
 
 // The production implementation: QMessageBox and QDesktopServices.
@@ -31,6 +35,7 @@ public:
     bool askOkCancel(QWidget *parent, const QString &text) override;
     bool openFile(const QString &path) override;
     bool startDetached(const QString &program) override;
+    std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial) override;
 };
 
 // The frame's messages and questions: the progress window is closed first, so a
@@ -58,6 +63,10 @@ public:
     }
     bool openFile(const QString &path) override { return m_inner.openFile(path); }
     bool startDetached(const QString &program) override { return m_inner.startDetached(program); }
+    std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial) override
+    {
+        return m_inner.chooseFont(parent, initial);
+    }
 
 private:
     UiServices &m_inner;

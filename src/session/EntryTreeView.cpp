@@ -1,4 +1,4 @@
-#include "EntryTreeView.h"
+#include "session/EntryTreeView.h"
 
 #include "model/Cp1251.h"
 

@@ -32,6 +32,14 @@ QString nameCaption(const QByteArray &name)
     return QStringLiteral("Название текста \"") + cp1251::decode(name) + QLatin1Char('"');
 }
 
+// An empty label that the panel and the tests find by its object name.
+QLabel *namedLabel(QWidget *parent, const char *name)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    return l;
+}
+
 } // namespace
 
 ContextPanel::ContextPanel(ConcPage &page, QWidget *parent) : QWidget(parent), m_page(page)
@@ -41,16 +49,19 @@ ContextPanel::ContextPanel(ConcPage &page, QWidget *parent) : QWidget(parent), m
     v->setContentsMargins(2, 2, 2, 2);
     v->setSpacing(2);
 
+    buildTopRow(v);
+    buildColumns(v);
+    buildBottomRow(v);
+    connectSignals();
+}
+
+void ContextPanel::buildTopRow(QVBoxLayout *v)
+{
     auto *top = new QHBoxLayout;
-    auto label = [this](const char *name) {
-        auto *l = new QLabel(this);
-        l->setObjectName(QLatin1String(name));
-        return l;
-    };
-    L_LNC = label("L_LNC");
-    L_LNC_B = label("L_LNC_B");
-    L_LNC_E = label("L_LNC_E");
-    L_LNC_C = label("L_LNC_C");
+    L_LNC = namedLabel(this, "L_LNC");
+    L_LNC_B = namedLabel(this, "L_LNC_B");
+    L_LNC_E = namedLabel(this, "L_LNC_E");
+    L_LNC_C = namedLabel(this, "L_LNC_C");
     B_SortS = new QPushButton(this);
     B_SortS->setObjectName(QStringLiteral("B_SortS"));
     for (QLabel *l : {L_LNC, L_LNC_B, L_LNC_E, L_LNC_C})
@@ -58,7 +69,10 @@ ContextPanel::ContextPanel(ConcPage &page, QWidget *parent) : QWidget(parent), m
     top->addStretch(1);
     top->addWidget(B_SortS);
     v->addLayout(top);
+}
 
+void ContextPanel::buildColumns(QVBoxLayout *v)
+{
     auto *middle = new QHBoxLayout;
     middle->setSpacing(0);
     P_Columns = new QWidget(this);
@@ -96,14 +110,17 @@ ContextPanel::ContextPanel(ConcPage &page, QWidget *parent) : QWidget(parent), m
     middle->addWidget(P_Columns, 1);
     middle->addWidget(SB_Wx);
     v->addLayout(middle, 1);
+}
 
+void ContextPanel::buildBottomRow(QVBoxLayout *v)
+{
     auto *bottom = new QHBoxLayout;
     BC_Prev = new QPushButton(QStringLiteral("В"), this);
     BC_Prev->setObjectName(QStringLiteral("BC_Prev"));
     BC_Next = new QPushButton(QStringLiteral("Н"), this);
     BC_Next->setObjectName(QStringLiteral("BC_Next"));
-    LC_TextName = label("LC_TextName");
-    LC_TextNameHint = label("LC_TextNameHint");
+    LC_TextName = namedLabel(this, "LC_TextName");
+    LC_TextNameHint = namedLabel(this, "LC_TextNameHint");
     P_ConcBuf = new QWidget(this);
     P_ConcBuf->setObjectName(QStringLiteral("P_ConcBuf"));
     auto *buf = new QHBoxLayout(P_ConcBuf);
@@ -122,7 +139,10 @@ ContextPanel::ContextPanel(ConcPage &page, QWidget *parent) : QWidget(parent), m
     bottom->addWidget(LC_TextNameHint, 1);
     bottom->addWidget(P_ConcBuf);
     v->addLayout(bottom);
+}
 
+void ContextPanel::connectSignals()
+{
     connect(BC_Prev, &QPushButton::clicked, this, [this] { this->page('-'); });
     connect(BC_Next, &QPushButton::clicked, this, [this] { this->page('+'); });
     connect(B_SortS, &QPushButton::clicked, &m_page, &ConcPage::B_SortSClick);

@@ -17,6 +17,10 @@ class QListWidget;
 class QMouseEvent;
 class QPushButton;
 class QScrollBar;
+class QVBoxLayout;
+namespace conccore {
+struct ContextLine;
+}
 
 class ContextPanel : public QWidget {
     Q_OBJECT
@@ -78,7 +82,18 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The steps of the constructor, in the order the widgets are created.
+    void buildTopRow(QVBoxLayout *v);
+    void buildColumns(QVBoxLayout *v);
+    void buildBottomRow(QVBoxLayout *v);
+    void connectSignals();
+
     void showLines(const QByteArray &body);
+    // The steps of showLines: the columns emptied; the parsed lines fitted into
+    // them (answers the row of the current line, -1 none); the labels of the page.
+    void clearLines();
+    int fillColumns(const QList<conccore::ContextLine> &lines, bool prose, qint32 curLine);
+    void showPageLabels(const tCConcPos &conc, qsizetype shown);
     void exportLines(const QByteArray &body);
     void layoutColumns();
     void rebuildWidths();

@@ -88,6 +88,27 @@ void ContextPanel::showLines(const QByteArray &body)
     if (!conc)
         return;
     const bool prose = m_page.proseMode();
+    clearLines();
+
+    const QList<conccore::ContextLine> lines = conccore::parseContextLines(body);
+    if (lines.isEmpty()) {
+        m_page.host().ui().message(m_page.window(), QStringLiteral("Сбой системы. Не получен требуемый конкорданс."));
+        m_page.history().stepBack(false);
+        return;
+    }
+    int selected = fillColumns(lines, prose, conc->CurLine);
+
+    layoutColumns();
+    showPageLabels(*conc, lines.size());
+    if (m_pendingLine > 0 && m_pendingLine < lines.size())
+        selected = m_pendingLine;
+    m_pendingLine = -1;
+    LBC_WxClick(selected < 0 ? 0 : selected);
+}
+
+void ContextPanel::clearLines()
+{
+    SessionState &s = m_page.state();
     m_syncing = true;
     LBC_L->clear();
     LBC_Wx->clear();
@@ -103,8 +124,10 @@ void ContextPanel::showLines(const QByteArray &body)
     L_Wx->setFont(LBC_L->font());
     m_page.dictionary().loadDictLinks(QByteArray());
     rebuildWidths();
+}
 
-    const QList<conccore::ContextLine> lines = conccore::parseContextLines(body);
+int ContextPanel::fillColumns(const QList<conccore::ContextLine> &lines, bool prose, qint32 curLine)
+{
     const int leftWidth = LBC_L->width();
     const QFontMetrics fm(LBC_L->font());
     QStringList lefts, centres, rights;
@@ -121,13 +144,8 @@ void ContextPanel::showLines(const QByteArray &body)
         m_tags.append(line.tag);
         m_names.append(line.name);
         widest = qMax(widest, fm.horizontalAdvance(centres.last()));
-        if (line.number == conc->CurLine && selected < 0)
+        if (line.number == curLine && selected < 0)
             selected = int(m_numbers.size()) - 1;
-    }
-    if (lines.isEmpty()) {
-        m_page.host().ui().message(m_page.window(), QStringLiteral("Сбой системы. Не получен требуемый конкорданс."));
-        m_page.history().stepBack(false);
-        return;
     }
     // The table fitted by average widths; the real measure corrects what is still
     // too wide.
@@ -145,12 +163,17 @@ void ContextPanel::showLines(const QByteArray &body)
     m_rebuild = false;
 
     m_widestCentre = widest;
-    layoutColumns();
+    return selected;
+}
+
+void ContextPanel::showPageLabels(const tCConcPos &conc, qsizetype shown)
+{
+    SessionState &s = m_page.state();
     const conccore::ConcCount count = conccore::parseConcCount(s.Options.value("ConcCount"));
     L_LNC_B->setText(QStringLiteral("нач.строка ") + cp1251::decode(count.first));
     L_LNC_E->setText(QStringLiteral("кон.строка ") + cp1251::decode(count.last));
-    const int level = conc->Level >= 0 && conc->Level < tCConcPos::Levels ? conc->Level : 0;
-    L_LNC_C->setText(QStringLiteral("Показано %1 из %2 строк").arg(lines.size()).arg(conc->Found[size_t(level)]));
+    const int level = conc.Level >= 0 && conc.Level < tCConcPos::Levels ? conc.Level : 0;
+    L_LNC_C->setText(QStringLiteral("Показано %1 из %2 строк").arg(shown).arg(conc.Found[size_t(level)]));
     L_LNC->setText(cp1251::decode(conccore::shownConcWidth(s.Options.value("ConcWidth")))
                    + QStringLiteral(" слов справа-слева"));
     L_LNC->show();
@@ -163,10 +186,6 @@ void ContextPanel::showLines(const QByteArray &body)
         SB_Wx->hide();
     }
     s.Options.set("TabType", s.Options.value("TabType").left(4));
-    if (m_pendingLine > 0 && m_pendingLine < lines.size())
-        selected = m_pendingLine;
-    m_pendingLine = -1;
-    LBC_WxClick(selected < 0 ? 0 : selected);
 }
 
 void ContextPanel::exportLines(const QByteArray &body)

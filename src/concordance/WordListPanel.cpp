@@ -31,6 +31,15 @@ WordListPanel::WordListPanel(ConcPage &page, QWidget *parent) : QWidget(parent),
     v->setContentsMargins(4, 4, 4, 4);
     v->setSpacing(3);
 
+    buildHeaderRows(v);
+    buildLists(v);
+    buildButtons(v);
+    buildBaseStrip();
+    connectSignals();
+}
+
+void WordListPanel::buildHeaderRows(QVBoxLayout *v)
+{
     L_List = new QLabel(QStringLiteral("Тип информации"), this);
     L_List->setObjectName(QStringLiteral("L_List"));
     QFont bold = L_List->font();
@@ -60,7 +69,10 @@ WordListPanel::WordListPanel(ConcPage &page, QWidget *parent) : QWidget(parent),
     capRow->addStretch(1);
     capRow->addWidget(L_Quant);
     v->addLayout(capRow);
+}
 
+void WordListPanel::buildLists(QVBoxLayout *v)
+{
     auto *lists = new QHBoxLayout;
     lists->setSpacing(0);
     LBC_W = new QListWidget(this);
@@ -87,7 +99,10 @@ WordListPanel::WordListPanel(ConcPage &page, QWidget *parent) : QWidget(parent),
     lists->addWidget(LBC_W_Q2);
     lists->addWidget(SB_W);
     v->addLayout(lists, 1);
+}
 
+void WordListPanel::buildButtons(QVBoxLayout *v)
+{
     auto *buttons = new QHBoxLayout;
     B_Prev = new QPushButton(QStringLiteral("В"), this);
     B_Prev->setObjectName(QStringLiteral("B_Prev"));
@@ -99,7 +114,10 @@ WordListPanel::WordListPanel(ConcPage &page, QWidget *parent) : QWidget(parent),
     L_WNC = new QLabel(this);
     L_WNC->setObjectName(QStringLiteral("L_WNC"));
     v->addWidget(L_WNC);
+}
 
+void WordListPanel::buildBaseStrip()
+{
     P_CS = new QWidget(this);
     P_CS->setObjectName(QStringLiteral("P_CS"));
     auto *cs = new QHBoxLayout(P_CS);
@@ -110,7 +128,10 @@ WordListPanel::WordListPanel(ConcPage &page, QWidget *parent) : QWidget(parent),
     CBC_CList->setObjectName(QStringLiteral("CBC_CList"));
     cs->addWidget(Label8);
     cs->addWidget(CBC_CList, 1);
+}
 
+void WordListPanel::connectSignals()
+{
     for (QComboBox *box : {CBC_List, CBC_CList, CB_SortD})
         box->installEventFilter(this);
     connect(CBC_List, &QComboBox::activated, this, [this] {

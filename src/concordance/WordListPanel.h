@@ -18,6 +18,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QScrollBar;
+class QVBoxLayout;
 class tCConcPos;
 
 class WordListPanel : public QWidget {
@@ -104,6 +105,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The steps of the constructor, in the order the widgets are created.
+    void buildHeaderRows(QVBoxLayout *v);
+    void buildLists(QVBoxLayout *v);
+    void buildButtons(QVBoxLayout *v);
+    void buildBaseStrip();
+    void connectSignals();
+
     tCConcPos *conc();
     void sendList(bool withDictPos);
     bool listKey(QKeyEvent *event);

@@ -50,6 +50,14 @@ FilterPanel::FilterPanel(PageHost &host, ConcordanceView &conc, TextSubPage &tex
     m_filterColor = QColor(c.red, c.green, c.blue);
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(4, 4, 4, 4);
+    buildRows(grid);
+    buildDistanceFields(grid);
+    buildOptionBoxes(grid);
+    buildColourMenu();
+}
+
+void FilterPanel::buildRows(QGridLayout *grid)
+{
     for (int r = 1; r <= RowCount; ++r) {
         const int i = r - 1;
         LD[i] = new QLabel(this);
@@ -74,6 +82,10 @@ FilterPanel::FilterPanel(PageHost &host, ConcordanceView &conc, TextSubPage &tex
         grid->addWidget(LD[i], i, 0);
         grid->addWidget(CB_Q[i], i, 1);
     }
+}
+
+void FilterPanel::buildDistanceFields(QGridLayout *grid)
+{
     for (int f = FirstField; f <= filtercore::LastField; ++f) {
         QLineEdit *e = new QLineEdit(QStringLiteral("0"), this);
         E_Plus[size_t(f - FirstField)] = e;
@@ -85,6 +97,10 @@ FilterPanel::FilterPanel(PageHost &host, ConcordanceView &conc, TextSubPage &tex
         connect(e, &QLineEdit::textEdited, this, [this, f](const QString &t) { E_PlusChange(f, t); });
     }
     grid->addWidget(E_Plus[0], 1, 2);
+}
+
+void FilterPanel::buildOptionBoxes(QGridLayout *grid)
+{
     CB_Context = new QCheckBox(QStringLiteral("совм.встречаемость"), this);
     CB_Context->setObjectName(QStringLiteral("CB_Context"));
     CB_Perm = new QCheckBox(QStringLiteral("Фильтрация"), this);
@@ -111,7 +127,10 @@ FilterPanel::FilterPanel(PageHost &host, ConcordanceView &conc, TextSubPage &tex
         render();
     });
     connect(CB_ListPosX, &QCheckBox::clicked, this, [this](bool on) { m_rows.setListPosX(on); });
+}
 
+void FilterPanel::buildColourMenu()
+{
     PM_ChangeColor = new QMenu(this);
     PM_ChangeColor->setObjectName(QStringLiteral("PM_ChangeColor"));
     MI_ChangeColor = PM_ChangeColor->addAction(QStringLiteral("Изменить цвет фона (при фильтрации)"));

@@ -18,6 +18,7 @@ class PageHost;
 class TextSubPage;
 class QAction;
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -97,6 +98,12 @@ private:
     void rollBack() override;
     void message(const QString &text) override;
     bool askOkCancel(const QString &text) override;
+
+    // The steps of the constructor, in the order the widgets are created.
+    void buildRows(QGridLayout *grid);
+    void buildDistanceFields(QGridLayout *grid);
+    void buildOptionBoxes(QGridLayout *grid);
+    void buildColourMenu();
 
     std::optional<QColor> askColor(const QColor &initial);
     void applyTextColour();

@@ -42,15 +42,9 @@ QString withSlash(QString folder)
     return folder;
 }
 
-} // namespace
-
-Config Config::load(const QString &exeDir, const QString &currentDir,
-                    const FontExists &fontExists)
+// The local server: the first candidate whose file is in the current directory.
+void findLocalServer(Config &c, const QString &currentDir)
 {
-    Config c;
-    c.CurrentFolder = currentDir;
-
-    // The local server: the first candidate whose file is in the current directory.
     struct Candidate {
         const char *service;
         const char *file;
@@ -66,25 +60,13 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
             break;
         }
     }
+}
 
-    c.versionText = QByteArray(LEXAR_VERSION_TEXT);
-    c.exeFolder = withSlash(exeDir);
-    c.RootFolder = c.exeFolder;
-    const QString iniFolder = qEnvironmentVariable(IniFolderVariable);
-    c.iniPath = (iniFolder.isEmpty() ? c.exeFolder : withSlash(iniFolder))
-        + QLatin1String(IniFileName);
-
-    platform::PrivateProfile ini(c.iniPath);
-    if (ini.isUnreadable()) {
-        // Every key below then takes its default.
-        c.ConnectionMode = "BREAK";
-        c.iniError = ini.errorString();
-        ini = platform::PrivateProfile();
-    } else {
-        c.ConnectionMode = ini.value(Section, "IP", "LOCAL") == "LOCAL" ? "LOCAL" : "WEB";
-    }
+// The keys of Cnfg.ini (each one's default when the file could not be read).
+void readSettings(Config &c, const platform::PrivateProfile &ini, const Config::FontExists &fontExists)
+{
     auto value = [&ini](const QByteArray &key, const QByteArray &def) {
-        return ini.value(Section, key, def);
+        return ini.value(Config::Section, key, def);
     };
 
     c.saveLogAlways = value("CLLOG", "NO") == "YES";
@@ -107,8 +89,8 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
     }
     // Not an integer gives 8; so does a size of zero or below, which no view can use.
     const std::optional<qint32> size =
-        strictint::parse(value("DEFAULTSIZE", QByteArray::number(DefaultFontSize)));
-    c.defaultFontSize = size && *size > 0 ? *size : DefaultFontSize;
+        strictint::parse(value("DEFAULTSIZE", QByteArray::number(Config::DefaultFontSize)));
+    c.defaultFontSize = size && *size > 0 ? *size : Config::DefaultFontSize;
 
     c.testMode = latinUpper(value("Test", "False")) == yes;
 
@@ -116,11 +98,40 @@ Config Config::load(const QString &exeDir, const QString &currentDir,
         || latinUpper(value(cp1251::ru("ТПС"), da)) == cp1251::ru("НЕТ");
 
     const QByteArray root = value("RootS", QByteArray());
-    if (!root.isEmpty() || ini.contains(Section, "RootS"))
+    if (!root.isEmpty() || ini.contains(Config::Section, "RootS"))
         c.RootFolder = root.isEmpty() ? QString() : withSlash(configuredPath(root));
 
     c.allowFullText = value("AllowFullText", "NO");
     c.allowEmptySign = value("AllowEmptySign", "NO");
+}
+
+} // namespace
+
+Config Config::load(const QString &exeDir, const QString &currentDir,
+                    const FontExists &fontExists)
+{
+    Config c;
+    c.CurrentFolder = currentDir;
+
+    findLocalServer(c, currentDir);
+
+    c.versionText = QByteArray(LEXAR_VERSION_TEXT);
+    c.exeFolder = withSlash(exeDir);
+    c.RootFolder = c.exeFolder;
+    const QString iniFolder = qEnvironmentVariable(IniFolderVariable);
+    c.iniPath = (iniFolder.isEmpty() ? c.exeFolder : withSlash(iniFolder))
+        + QLatin1String(IniFileName);
+
+    platform::PrivateProfile ini(c.iniPath);
+    if (ini.isUnreadable()) {
+        // Every key below then takes its default.
+        c.ConnectionMode = "BREAK";
+        c.iniError = ini.errorString();
+        ini = platform::PrivateProfile();
+    } else {
+        c.ConnectionMode = ini.value(Section, "IP", "LOCAL") == "LOCAL" ? "LOCAL" : "WEB";
+    }
+    readSettings(c, ini, fontExists);
 
     c.UserDataFolder = platform::userDataFolder();
     c.DocumentsFolder = platform::documentsFolder();

@@ -42,6 +42,26 @@ FullTextWindow::FullTextWindow(QWidget *parent) : QDialog(parent)
     M_Font->setObjectName(QStringLiteral("M_Font"));
     lay->setMenuBar(menu);
 
+    buildTopPanel(lay);
+    buildTextArea(lay);
+    buildStatusBar(lay);
+
+    for (QWidget *w : {static_cast<QWidget *>(Memo_Text), Memo_Text->viewport(),
+                       static_cast<QWidget *>(CB_FastListing), static_cast<QWidget *>(B_Close),
+                       static_cast<QWidget *>(B_Buf2_Text), static_cast<QWidget *>(B_BufShow_Text),
+                       static_cast<QWidget *>(B_BufC_Text)})
+        w->installEventFilter(this);
+
+    // Lay the hidden window out at its size now: the first page of text is asked
+    // for with the rows of this memo before the window has ever been shown.
+    ensurePolished();
+    lay->activate();
+
+    connectSignals();
+}
+
+void FullTextWindow::buildTopPanel(QVBoxLayout *lay)
+{
     P_Top = new QWidget(this);
     P_Top->setObjectName(QStringLiteral("P_Top"));
     P_Top->setAutoFillBackground(true);
@@ -67,7 +87,10 @@ FullTextWindow::FullTextWindow(QWidget *parent) : QDialog(parent)
     top->addWidget(B_BufC_Text);
     top->addStretch(1);
     lay->addWidget(P_Top);
+}
 
+void FullTextWindow::buildTextArea(QVBoxLayout *lay)
+{
     L_TextName = new QLabel(this);
     L_TextName->setObjectName(QStringLiteral("L_TextName"));
     L_TextName->setTextFormat(Qt::PlainText);
@@ -78,7 +101,10 @@ FullTextWindow::FullTextWindow(QWidget *parent) : QDialog(parent)
     Memo_Text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Memo_Text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lay->addWidget(Memo_Text, 1);
+}
 
+void FullTextWindow::buildStatusBar(QVBoxLayout *lay)
+{
     auto *status = new QWidget(this);
     status->setObjectName(QStringLiteral("Info_SB1"));
     auto *sl = new QHBoxLayout(status);
@@ -88,18 +114,10 @@ FullTextWindow::FullTextWindow(QWidget *parent) : QDialog(parent)
     sl->addWidget(Info_SB1_Select, 1);
     sl->addWidget(Info_SB1_Exit);
     lay->addWidget(status);
+}
 
-    for (QWidget *w : {static_cast<QWidget *>(Memo_Text), Memo_Text->viewport(),
-                       static_cast<QWidget *>(CB_FastListing), static_cast<QWidget *>(B_Close),
-                       static_cast<QWidget *>(B_Buf2_Text), static_cast<QWidget *>(B_BufShow_Text),
-                       static_cast<QWidget *>(B_BufC_Text)})
-        w->installEventFilter(this);
-
-    // Lay the hidden window out at its size now: the first page of text is asked
-    // for with the rows of this memo before the window has ever been shown.
-    ensurePolished();
-    lay->activate();
-
+void FullTextWindow::connectSignals()
+{
     connect(B_Close, &QPushButton::clicked, this, [this] {
         emit escapePressed();
         untickFastListing();

@@ -13,6 +13,7 @@ class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QVBoxLayout;
 
 class FullTextWindow : public QDialog {
     Q_OBJECT
@@ -64,6 +65,12 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The steps of the constructor, in the order the widgets are created.
+    void buildTopPanel(QVBoxLayout *lay);
+    void buildTextArea(QVBoxLayout *lay);
+    void buildStatusBar(QVBoxLayout *lay);
+    void connectSignals();
+
     bool previewKey(QKeyEvent *event);
     void memoMouseUp();
     void keepOnScreen();

@@ -85,7 +85,7 @@ void FilterRows::setChecked(int row, bool checked)
     if (row < 1 || row > RowCount || m_s.row(row).checked == checked)
         return;
     m_s.row(row).checked = checked;
-    CB_Q1Click();
+    rowClicked();
 }
 
 void FilterRows::setRadio(int row)
@@ -124,7 +124,7 @@ void FilterRows::setDistanceText(int field, const QByteArray &text)
 
 void FilterRows::distanceEnter()
 {
-    CB_Q1Click();
+    rowClicked();
     RB_Q1Click();
 }
 
@@ -164,7 +164,7 @@ bool FilterRows::distanceRefused(int row) const
     return !t.isEmpty() && t != "0";
 }
 
-void FilterRows::CB_Q1Click()
+void FilterRows::rowClicked()
 {
     // 1. The colour runs even under the check lock.
     m_s.coloured = m_s.row(1).checked;
@@ -173,21 +173,11 @@ void FilterRows::CB_Q1Click()
     tCConcPos &c = conc();
 
     // 2. Unchecking a row that carries a composed filter is confirmed first.
-    const int hovered = m_s.popupTag < 0 ? -m_s.popupTag : 0;
-    if (hovered >= 1 && hovered <= RowCount && m_s.row(hovered).tag > 0 && !m_s.row(hovered).checked
-        && !m_env.askOkCancel(QStringLiteral("Выключить составной фильтр ?"))) {
-        Lock lock(m_checkLock);
-        m_s.row(hovered).checked = true;
+    if (uncheckRefused())
         return;
-    }
 
     // 3. The active row: the first unchecked one, or the last.
-    int n = RowCount;
-    for (int r = 1; r <= RowCount; ++r)
-        if (!m_s.row(r).checked) {
-            n = r;
-            break;
-        }
+    const int n = activeRow();
     c.Level = n;
 
     // 4. C counts the rows in use, K the fixed ones.
@@ -197,18 +187,54 @@ void FilterRows::CB_Q1Click()
         used += m_s.row(r).checked || r == n;
         fixed += m_s.row(r).checked;
     }
+    if (!hideUnchecked())
+        return;
+    if (!m_s.row(1).checked)
+        setContext(false);
+
+    markRows(c, n, used, fixed);
+    openActiveRow(c, n);
+}
+
+bool FilterRows::uncheckRefused()
+{
+    const int hovered = m_s.popupTag < 0 ? -m_s.popupTag : 0;
+    if (hovered >= 1 && hovered <= RowCount && m_s.row(hovered).tag > 0 && !m_s.row(hovered).checked
+        && !m_env.askOkCancel(QStringLiteral("Выключить составной фильтр ?"))) {
+        Lock lock(m_checkLock);
+        m_s.row(hovered).checked = true;
+        return true;
+    }
+    return false;
+}
+
+int FilterRows::activeRow() const
+{
+    int n = RowCount;
+    for (int r = 1; r <= RowCount; ++r)
+        if (!m_s.row(r).checked) {
+            n = r;
+            break;
+        }
+    return n;
+}
+
+bool FilterRows::hideUnchecked()
+{
     for (int r = RowCount; r >= 1; --r) {
         if (distanceRefused(r)) {
             // A row at a distance is a co-occurrence list, never a fixed condition.
             setChecked(r, false);
-            return;
+            return false;
         }
         if (!m_s.row(r).checked)
             hideRow(r);
     }
-    if (!m_s.row(1).checked)
-        setContext(false);
+    return true;
+}
 
+void FilterRows::markRows(tCConcPos &c, int n, int used, int fixed)
+{
     // 5. Marks, and only the last fixed and the active row clickable.
     for (int r = RowCount; r >= 1; --r) {
         c.Mark[size_t(r)] = m_s.row(r).checked ? 'Y' : 'N';
@@ -224,7 +250,10 @@ void FilterRows::CB_Q1Click()
         if (tag > 0 && m_sets.SelectFilter(tag - 1))
             c.Request[size_t(r)] = m_sets.requestText(tag - 1);
     }
+}
 
+void FilterRows::openActiveRow(tCConcPos &c, int n)
+{
     // 8. The active row opens. Its own mark and typed text are the level's before
     // anything is sent: a text left from the row's time as a fixed condition (a
     // value name, a composed filter's "**" numbers) would be read as a pattern.
@@ -373,7 +402,7 @@ void FilterRows::LD2EndDrag(int s, int t)
     x.hint = x.caption;
     y.hint = y.caption;
     x.hintShown = y.hintShown = true;
-    CB_Q1Click();
+    rowClicked();
     RB_Q1Click();
 }
 

@@ -127,7 +127,9 @@ public:
     void LD2EndDrag(int s, int t);
 
     // Handlers.
-    void CB_Q1Click();
+    // A row's check box (CB_Q1..CB_Q5) changed: the active row, the levels' marks
+    // and which rows can be clicked.
+    void rowClicked();
     void RB_Q1Click();
     // Without filtering the overall letter is "N" and the list tools are open.
     void RB_QFClick();
@@ -167,6 +169,14 @@ private:
     void hideRow(int r);
     bool distanceRefused(int row) const;
     void showFieldOf(int row);
+    // The steps of rowClicked. uncheckRefused: the user kept a composed filter (its
+    // row checked again); hideUnchecked: false when a row at a distance was
+    // unchecked instead, which ran the handling again.
+    bool uncheckRefused();
+    int activeRow() const;
+    bool hideUnchecked();
+    void markRows(tCConcPos &c, int n, int used, int fixed);
+    void openActiveRow(tCConcPos &c, int n);
 
     FilterEnv &m_env;
     tComposed_Filters_Set &m_sets;

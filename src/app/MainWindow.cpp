@@ -166,8 +166,6 @@ void MainWindow::createSecondaryWindows()
         T_F2->LB->setFont(QFont(m_config.defaultFont, m_config.defaultFontSize));
 }
 
-// ---------------------------------------------------------------- first show
-
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
@@ -179,47 +177,24 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::firstShow()
 {
-    // 1. Link and timers at rest.
-    m_linkSession->reset();
-    m_state.PendingRequest.clear();
-    m_state.registrationRetries = 0;
-    Timer.stop();
-    Timer.setInterval(100);
-
-    // 2. An unreadable configuration: the program says so and goes on with the
+    // An unreadable configuration: the program says so and goes on with the
     // defaults in the socket mode, so the user can still connect from the menu.
     if (m_config.isBreak()) {
         m_config.ConnectionMode = "WEB";
         m_session->explainUnreadableConfig();
     }
-
-    // 3. Caption, messages, help context, tabs.
     setWindowTitle(QStringLiteral("ОРВАН (Лаборатория корпусной лексикографии) ")
                    + cp1251::decode(m_config.versionText));
     SB_Panel0->clear();
     m_state.dictTabFlag = m_state.concTabFlag = m_state.chatTabFlag = false;
     ApplyTabVisibility();
-
-    // 4. User name and the connect controls.
-    m_session->firstShow();
-
-    // 5. Tab captions; no update offered yet; 7. the loading label.
+    m_session->firstShow();   // link, timers, options and the connect controls at rest
     const QStringList tabs{QStringLiteral("Общая информация"), QStringLiteral("Справочные материалы"),
                            QStringLiteral("Конкорданс"), QStringLiteral("Связь с дежурным")};
     for (int i = 0; i < tabs.size(); ++i)
         PageC->setTabText(i, tabs[i]);
-    m_servLog->firstShow();
-
-    // 6. The option list and the per-session counters; the base caption.
-    m_state.Options = OptionList::initial();
-    m_baseCaption = cp1251::encode(windowTitle());
-
-    // 8. The mode's timer.
-    m_watchdog->firstShow(m_config.isWeb());
-    if (!m_config.isWeb())
-        GetServerTimer.start();
-
-    // 9. Help, pages, maximised window; the start-signal wait in the local mode.
+    m_servLog->firstShow();   // no update offered yet, the loading label
+    // Help, pages, maximised window; the start-signal wait in the local mode.
     SetHelp();
     SetFirstPage();
     TS_Dict->SetDict();
@@ -229,8 +204,6 @@ void MainWindow::firstShow()
     if (m_config.isLocal())
         TimerForServer.start();
 }
-
-// ---------------------------------------------------------------- requests
 
 void MainWindow::SendToServer(const QByteArray &tag, const QByteArray &params)
 {
@@ -308,8 +281,6 @@ void MainWindow::setBusyCursor(bool busy)
     TS_Conc->setBusy(busy);
 }
 
-// ---------------------------------------------------------------- replies
-
 void MainWindow::ReplyHandler(const QByteArray &text, bool counted)
 {
     // Common steps before the tag's handler. A reply given up as late has come after
@@ -377,14 +348,10 @@ void MainWindow::afterReply(bool found, const QByteArray &tag, const QByteArray 
     }
 }
 
-// ---------------------------------------------------------------- session
-
 void MainWindow::B_UpdClick()
 {
     m_update->B_UpdClick(m_servLog->B_Upd);
 }
-
-// ---------------------------------------------------------------- frame
 
 void MainWindow::SetFirstPage()
 {
@@ -434,7 +401,7 @@ bool MainWindow::FormKeyDown(QKeyEvent *event)
         return true;
     if (!m_state.idleForKeys)
         return true;   // a reply is awaited: the key does nothing
-    if (TS_Conc->textViewKey(event))
+    if (m_panels.text->textViewKey(event))
         return true;
     // On the concordance tab "+" and "-" widen and narrow the context.
     if (PageC->currentWidget() == TS_Conc && TS_Conc->FormKeyPress(event))
@@ -454,18 +421,11 @@ bool MainWindow::FormKeyDown(QKeyEvent *event)
     return false;
 }
 
-// ---------------------------------------------------------------- close
-
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (!m_closing) {
         m_closing = true;
-        if (m_session->connectState() > 0)
-            m_session->B_ConnectClick();
-        m_session->discardSession();
-        m_state.Options.clear();
-        m_state.CharList.clear();
-        m_linkSession->close();
+        m_session->closeSession();
     }
     event->accept();
 }

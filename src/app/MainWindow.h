@@ -95,7 +95,6 @@ public:
     HistoryNavigation *historyNavigation() const { return m_historyNav; }
     const PagePanels &panels() const { return m_panels; }
     QString helpFile() const { return m_helpFile; }
-    QByteArray baseCaption() const { return m_baseCaption; }
 
     // Widgets named as in the window's design.
     QTabWidget *PageC = nullptr;
@@ -154,7 +153,6 @@ private:
     PagePanels m_panels;
     std::unique_ptr<ReplyRouter> m_router;
 
-    QByteArray m_baseCaption;
     QString m_helpFile;
     bool m_firstShown = false;
     bool m_closing = false;

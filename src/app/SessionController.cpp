@@ -42,6 +42,21 @@ void SessionController::setConnectState(int state, const QString &caption)
 
 void SessionController::firstShow()
 {
+    // The link and the timers at rest.
+    SessionState &s = m_frame.state();
+    m_frame.linkSession()->reset();
+    s.PendingRequest.clear();
+    s.registrationRetries = 0;
+    m_frame.Timer.stop();
+    m_frame.Timer.setInterval(100);
+    // The option list and the per-session counters; the caption "INFO" adds to.
+    s.Options = OptionList::initial();
+    m_baseCaption = cp1251::encode(m_frame.windowTitle());
+    // The mode's timer.
+    m_frame.watchdog()->firstShow(m_frame.config().isWeb());
+    if (!m_frame.config().isWeb())
+        m_frame.GetServerTimer.start();
+    // The user name and the connect controls.
     m_frame.serverLogPage()->E_User->setText(QStringLiteral("Пользователь"));
     setConnectState(0, QStringLiteral("Подключиться к серверу"));
     m_frame.B_Connect->setVisible(m_frame.config().isWeb());
@@ -103,6 +118,16 @@ void SessionController::resetSessionPages()
     s.CurDictPos = -1;
     m_frame.TS_Dict->SetDict();
     m_frame.TS_Conc->SetConc();
+}
+
+void SessionController::closeSession()
+{
+    if (m_connectState > 0)
+        B_ConnectClick();
+    discardSession();
+    m_frame.state().Options.clear();
+    m_frame.state().CharList.clear();
+    m_frame.linkSession()->close();
 }
 
 void SessionController::discardSession()
@@ -172,7 +197,7 @@ bool SessionController::commonSteps(const QByteArray &tag, const QByteArray &bod
                                     const tCDictPos &replyDictPos)
 {
     SessionState &s = m_frame.state();
-    int candidate = s.storeReplyDictPos(replyDictPos, m_frame.TS_Dict->CB_Dict->currentIndex());
+    int candidate = s.storeReplyDictPos(replyDictPos, m_frame.TS_Dict->chosenDictionary());
     if (tag == "RG")
         onGreeting();
     else if ((tag == "NM" || tag == "NMD") && !handleRegistration(body, &candidate))
@@ -256,7 +281,7 @@ void SessionController::handleSlCount()
 
 void SessionController::handleInfo(const QByteArray &body)
 {
-    m_frame.setWindowTitle(cp1251::decode(m_frame.baseCaption() + "   +" + body));
+    m_frame.setWindowTitle(cp1251::decode(m_baseCaption + "   +" + body));
 }
 
 void SessionController::sendRegistration(const QByteArray &tag)

@@ -34,6 +34,10 @@ public:
     // Drops what the ended session held (tabs, dictionaries, concordance position,
     // the pending request).
     void discardSession();
+    // The window closes: the connection and the session end, the link closes.
+    void closeSession();
+    // The caption before any "INFO" text (set at the first show).
+    QByteArray baseCaption() const { return m_baseCaption; }
 
     // The session's part of every reply's common steps: the reply's dictionary
     // position, the registration tags, the corpus size, "INFO", the current
@@ -66,4 +70,5 @@ private:
     int m_connectState = 0;
     QString m_address;   // "host:port" of the last connect
     bool m_registered = false;
+    QByteArray m_baseCaption;
 };

@@ -1,16 +1,16 @@
 #include "ConcDictLinks.h"
 
+#include "ConcPage.h"
+
 #include "session/EntryTreeView.h"
 
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QListWidget>
 #include <QTreeWidget>
 
-ConcDictLinks::ConcDictLinks(QWidget *parent, std::function<bool()> showing,
-                             std::function<bool()> hasItems, std::function<bool()> listEnabled)
-    : QObject(parent), m_showing(std::move(showing)), m_hasItems(std::move(hasItems)),
-      m_listEnabled(std::move(listEnabled))
+ConcDictLinks::ConcDictLinks(QWidget *parent, const ConcPage &page) : QObject(parent), m_page(page)
 {
     TreeDOx = new QTreeWidget(parent);
     TreeDOx->setObjectName(QStringLiteral("TreeDOx"));
@@ -74,3 +74,7 @@ void ConcDictLinks::setHierarchyChecked(bool checked)
     const QSignalBlocker block(CB_DST);
     CB_DST->setChecked(checked);
 }
+
+bool ConcDictLinks::isShowing() const { return m_page.isShowing(); }
+bool ConcDictLinks::wordListHasItems() const { return m_page.LBC_W->count() > 0; }
+bool ConcDictLinks::wordListEnabled() const { return m_page.LBC_W->isEnabled(); }

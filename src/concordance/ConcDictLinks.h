@@ -6,8 +6,8 @@
 #include "concordance/api/ConcordanceDictView.h"
 
 #include <QObject>
-#include <functional>
 
+class ConcPage;
 class QCheckBox;
 class QRadioButton;
 class QTreeWidget;
@@ -16,14 +16,13 @@ class QWidget;
 class ConcDictLinks : public QObject, public ConcordanceDictView {
     Q_OBJECT
 public:
-    // The widgets are created as children of `parent`; the page places them.
-    // `showing`, `hasItems` and `listEnabled` answer for the page and its word list.
-    ConcDictLinks(QWidget *parent, std::function<bool()> showing, std::function<bool()> hasItems,
-                  std::function<bool()> listEnabled);
+    // The widgets are created as children of `parent`; the page places them and
+    // answers for itself and its word list.
+    ConcDictLinks(QWidget *parent, const ConcPage &page);
 
-    bool isShowing() const override { return m_showing(); }
-    bool wordListHasItems() const override { return m_hasItems(); }
-    bool wordListEnabled() const override { return m_listEnabled(); }
+    bool isShowing() const override;
+    bool wordListHasItems() const override;
+    bool wordListEnabled() const override;
     void showEntry(const dictcore::EntryTree &tree, bool visible) override;
     void setEntryVisible(bool visible) override;
     void showLinkChoice(int shown, int selected) override;
@@ -43,7 +42,5 @@ signals:
     void hierarchyToggled();
 
 private:
-    std::function<bool()> m_showing;
-    std::function<bool()> m_hasItems;
-    std::function<bool()> m_listEnabled;
+    const ConcPage &m_page;
 };

@@ -84,6 +84,25 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
 
+    buildMenu();
+
+    // Sub-pages change only by the mouse: the keys and the wheel of the tab bar do
+    // nothing.
+    PageCC->installEventFilter(this);
+    PageCC->tabBar()->installEventFilter(this);
+    connect(PageCC, &QTabWidget::currentChanged, this, &ConcPage::PageCCChange);
+    Panel3->installEventFilter(this);
+
+    setSubPageVisibility(false, false);
+    // The text sub-page appears with the first text of an occurrence.
+    PageCC->setTabVisible(PageCC->indexOf(TS_Conc_T), false);
+}
+
+ConcPage::~ConcPage() = default;
+
+// PM_LBC_W, the popup menu of the lists, and the buffer buttons of "Контекст".
+void ConcPage::buildMenu()
+{
     PM_LBC_W = new QMenu(this);
     PM_LBC_W->setObjectName(QStringLiteral("PM_LBC_W"));
     auto item = [this](const char *name, const QString &caption) {
@@ -114,28 +133,14 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     connect(m_context->B_Buf2, &QPushButton::clicked, this, [this] { text().copyToBuffer(); });
     connect(m_context->B_BufShow, &QPushButton::clicked, this, [this] { text().showBuffer(); });
     connect(m_context->B_BufC, &QPushButton::clicked, this, [this] { text().emptyBuffer(); });
-
-    // Sub-pages change only by the mouse: the keys and the wheel of the tab bar do
-    // nothing.
-    PageCC->installEventFilter(this);
-    PageCC->tabBar()->installEventFilter(this);
-    connect(PageCC, &QTabWidget::currentChanged, this, &ConcPage::PageCCChange);
-    Panel3->installEventFilter(this);
-
-    setSubPageVisibility(false, false);
-    // The text sub-page appears with the first text of an occurrence.
-    PageCC->setTabVisible(PageCC->indexOf(TS_Conc_T), false);
 }
 
-ConcPage::~ConcPage() = default;
 
 void ConcPage::buildSubPages()
 {
     auto *dict = new QVBoxLayout(TS_Conc_D);
     auto *links = new QHBoxLayout;
-    m_dictLinks = new ConcDictLinks(
-        TS_Conc_D, [this] { return isShowing(); }, [this] { return LBC_W->count() > 0; },
-        [this] { return LBC_W->isEnabled(); });
+    m_dictLinks = new ConcDictLinks(TS_Conc_D, *this);
     TreeDOx = m_dictLinks->TreeDOx;
     RBD1 = m_dictLinks->RBD1;
     RBD2 = m_dictLinks->RBD2;
@@ -271,11 +276,6 @@ bool ConcPage::applyReplyState()
     m_context->L_LNC->setText(cp1251::decode(conccore::shownConcWidth(s.Options.value("ConcWidth")))
                               + QStringLiteral(" слов справа-слева"));
     return ok;
-}
-
-bool ConcPage::textViewKey(QKeyEvent *event)
-{
-    return text().textViewKey(event);
 }
 
 void ConcPage::setSubPageVisibility(bool concDict, bool filterSet)

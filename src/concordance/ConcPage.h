@@ -73,8 +73,6 @@ public:
     // Applies the option list and the concordance position of a reply to the
     // controls; false when they cannot be applied (the caller rolls back).
     bool applyReplyState();
-    // The text view's key handling while the text sub-page has the keyboard.
-    bool textViewKey(QKeyEvent *event);
     // Shows the two sub-pages whose visibility the session decides.
     void setSubPageVisibility(bool concDict, bool filterSet);
     // Adds the "loading" lines shown while the server prepares the session.
@@ -223,6 +221,7 @@ protected:
 
 private:
     void buildSubPages();
+    void buildMenu();
     void PageCCChange();
     void applyStartupFonts();
     void fontCommand(FontTarget target);

@@ -694,3 +694,8 @@ bool DictPage::dictKey(QWidget *target, QKeyEvent *event)
     // shortened the search text) is not handed on.
     return out.passOn != typed;
 }
+
+int DictPage::chosenDictionary() const
+{
+    return CB_Dict->currentIndex();
+}

@@ -48,6 +48,8 @@ public:
     // The dictionary names arrived with the registration.
     void setDictionaryNames(const QList<QByteArray> &names, int current);
     void selectDictionary(int index);
+    // The dictionary chosen in CB_Dict; -1 when none.
+    int chosenDictionary() const;
 
     // Reply handlers of the dictionary tags.
     void onDC_C(const QByteArray &body);

@@ -148,7 +148,7 @@ private slots:
     {
         WebSession s;
         QVERIFY(s.registerWith(RegisteredBody));
-        const QString base = cp1251::decode(s.form->baseCaption());
+        const QString base = cp1251::decode(s.form->session()->baseCaption());
         s.form->ReplyHandler("$INFO=Corvus 1");
         QCOMPARE(s.form->windowTitle(), base + QStringLiteral("   +Corvus 1"));
         s.form->ReplyHandler("$INFO=Corvus 2");

@@ -71,7 +71,7 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs)
 
 // A window registered with the server, its concordance tab open on the value
 // `word` (typed into the list), its first lines shown.
-bool openOnWord(TForm1 &form, const QByteArray &word)
+bool openOnWord(MainWindow &form, const QByteArray &word)
 {
     ConcPage *page = form.TS_Conc;
     const auto idle = [&form] { return form.state().PendingRequest.isEmpty(); };
@@ -100,7 +100,7 @@ struct ExportRun {
 
 // The export of every line of the selected value, as the buffer's copy command asks
 // for it, until its last line is in the buffer.
-ExportRun exportAll(TForm1 &form, Channel *channel)
+ExportRun exportAll(MainWindow &form, Channel *channel)
 {
     ExportRun run;
     SessionState &s = form.state();
@@ -254,7 +254,7 @@ int main(int argc, char *argv[])
 
     // ---- Over TCP: a page of 100 lines, then the export.
     {
-        TForm1 form(configIn(home.path(), home.path(), {"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
+        MainWindow form(configIn(home.path(), home.path(), {"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
         form.createSecondaryWindows();
         form.show();
         form.B_ConnectClick();
@@ -314,7 +314,7 @@ int main(int argc, char *argv[])
 
     // ---- Over the local link: the running server's socket, found in the shared folder.
     {
-        TForm1 form(configIn(home.path(), QFileInfo(server).absolutePath(), {}), ui);
+        MainWindow form(configIn(home.path(), QFileInfo(server).absolutePath(), {}), ui);
         form.createSecondaryWindows();
         form.show();
         if (!openOnWord(form, word)) {

@@ -76,7 +76,7 @@ int main(int argc, char **argv)
         for (int i = 0; i < lines; ++i)
             text.append(exportLine(i + 1));
         host.state().Buffer.append(text);
-        TT_F2 window;
+        BufferWindow window;
         window.attach(host);
         {
             bench::Stopwatch w;

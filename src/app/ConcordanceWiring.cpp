@@ -23,7 +23,7 @@ namespace {
 // the progress window.
 class FrameSurface : public QObject {
 public:
-    explicit FrameSurface(TForm1 &frame) : QObject(&frame), m_frame(frame), m_bar(frame.statusBar())
+    explicit FrameSurface(MainWindow &frame) : QObject(&frame), m_frame(frame), m_bar(frame.statusBar())
     {
         m_bar->setMouseTracking(true);
         m_bar->installEventFilter(this);
@@ -55,13 +55,13 @@ protected:
     }
 
 private:
-    TForm1 &m_frame;
+    MainWindow &m_frame;
     QPointer<QStatusBar> m_bar;
 };
 
 } // namespace
 
-void connectConcordancePage(TForm1 &frame)
+void connectConcordancePage(MainWindow &frame)
 {
     ConcPage *page = frame.TS_Conc;
     ConcHooks &h = page->hooks();

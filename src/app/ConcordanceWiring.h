@@ -3,6 +3,6 @@
 // a line, the history's step back, the progress window, the status bar with its
 // hints and its hover, the font commands of the menu, and the progress window on a
 // press while a request is pending.
-class TForm1;
+class MainWindow;
 
-void connectConcordancePage(TForm1 &frame);
+void connectConcordancePage(MainWindow &frame);

@@ -23,7 +23,7 @@ void putOnTop(QWidget *page, QWidget *widget)
 
 } // namespace
 
-void connectFilters(TForm1 &frame)
+void connectFilters(MainWindow &frame)
 {
     ConcPage *page = frame.TS_Conc;
     auto *rows = new FilterPanel(*page, page->TS_Fltr);

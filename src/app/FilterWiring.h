@@ -2,6 +2,6 @@
 // Puts the filter rows on "Фильтры" and the composed filter-lists on "Набор
 // фильтров", and ties them to the concordance page's hooks, to its set-up and to
 // the history's steps.
-class TForm1;
+class MainWindow;
 
-void connectFilters(TForm1 &frame);
+void connectFilters(MainWindow &frame);

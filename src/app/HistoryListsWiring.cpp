@@ -21,7 +21,7 @@ void appendTo(QWidget *page, QWidget *w)
 
 } // namespace
 
-void wireHistoryAndLists(TForm1 &frame)
+void wireHistoryAndLists(MainWindow &frame)
 {
     ConcPage *page = frame.TS_Conc;
     ConcHooks &h = page->hooks();

@@ -12,7 +12,7 @@
 #include <QLabel>
 #include <QTabWidget>
 
-LocalLinkSession::LocalLinkSession(TForm1 &frame, LocalLink *link)
+LocalLinkSession::LocalLinkSession(MainWindow &frame, LocalLink *link)
     : QObject(&frame), m_frame(frame), m_link(link),
       m_startSignal(std::make_unique<platform::StartSignal>(
           frame.config().UserDataFolder, nullptr, frame.config().startSignalAttempts))

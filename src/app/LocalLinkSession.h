@@ -10,12 +10,12 @@ namespace platform {
 class StartSignal;
 }
 class LocalLink;
-class TForm1;
+class MainWindow;
 
 class LocalLinkSession : public QObject {
     Q_OBJECT
 public:
-    LocalLinkSession(TForm1 &frame, LocalLink *link);
+    LocalLinkSession(MainWindow &frame, LocalLink *link);
     ~LocalLinkSession() override;
 
     // First show: the link is to be set up, its timer at rest, the loading tag at 0.
@@ -42,7 +42,7 @@ private:
     // No local server file was found in the current folder: said once.
     void reportMissingServer();
 
-    TForm1 &m_frame;
+    MainWindow &m_frame;
     LocalLink *m_link;
     QByteArray m_localServerState;   // "", "IS", "Server is Ready"
     bool m_linkPending = false;

@@ -38,7 +38,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
+MainWindow::MainWindow(const Config &config, UiServices &ui, QWidget *parent)
     : QMainWindow(parent), m_config(config), m_frameUi(ui, [this] { closeProgress(); }),
       m_sender(m_state, m_log)
 {
@@ -55,7 +55,7 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
                                            : static_cast<Channel *>(m_socket));
     m_sender.setBusyHook([this] { setBusyCursor(true); });
     for (Channel *ch : {static_cast<Channel *>(m_socket), static_cast<Channel *>(m_link)}) {
-        connect(ch, &Channel::replyArrived, this, &TForm1::ReplyHandler);
+        connect(ch, &Channel::replyArrived, this, &MainWindow::ReplyHandler);
         connect(ch, &Channel::replyFailed, this, [this](const QString &reason) {
             endPendingRequest(reason);
         });
@@ -70,14 +70,12 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
     connect(m_socket, &TcpChannel::errorOccurred, m_session, &SessionController::onSocketError,
             Qt::QueuedConnection);
     connect(m_socket, &TcpChannel::disconnected, m_session, &SessionController::onServerClosed);
-    connect(B_Upd, &QPushButton::clicked, this, &TForm1::B_UpdClick);
+    connect(B_Upd, &QPushButton::clicked, this, &MainWindow::B_UpdClick);
 
     // The timers, named as the timer log shows them.
-    for (QTimer *t : {&Timer, &GetServerTimer, &TimerForServer, &ITimer, &InfoTimer})
+    for (QTimer *t : {&Timer, &GetServerTimer, &TimerForServer})
         t->setInterval(100);
     Timer.setObjectName(QStringLiteral("Timer"));
-    ITimer.setObjectName(QStringLiteral("ITimer"));
-    InfoTimer.setObjectName(QStringLiteral("InfoTimer"));
     m_watchdog = new Watchdog(*this);
     m_linkSession = new LocalLinkSession(*this, m_link);
     connect(m_link, &LocalLink::itemChanged, m_linkSession, &LocalLinkSession::LocalMessage);
@@ -116,9 +114,9 @@ TForm1::TForm1(const Config &config, UiServices &ui, QWidget *parent)
     m_servLog->loadCover(m_config.findCoverPicture());
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm1::buildUi()
+void MainWindow::buildUi()
 {
     auto *central = new QWidget(this);
     auto *vl = new QVBoxLayout(central);
@@ -135,11 +133,11 @@ void TForm1::buildUi()
     M_Font = chrome.M_Font;
     M_ConcFont = chrome.M_ConcFont;
     M_Help = chrome.M_Help;
-    connect(B_Close, &QPushButton::clicked, this, &TForm1::B_CloseClick);
-    connect(B_Connect, &QPushButton::clicked, this, &TForm1::B_ConnectClick);
-    connect(M_Close, &QAction::triggered, this, &TForm1::B_CloseClick);
-    connect(M_Conn, &QAction::triggered, this, &TForm1::B_ConnectClick);
-    connect(M_Help, &QAction::triggered, this, &TForm1::M_HelpClick);
+    connect(B_Close, &QPushButton::clicked, this, &MainWindow::B_CloseClick);
+    connect(B_Connect, &QPushButton::clicked, this, &MainWindow::B_ConnectClick);
+    connect(M_Close, &QAction::triggered, this, &MainWindow::B_CloseClick);
+    connect(M_Conn, &QAction::triggered, this, &MainWindow::B_ConnectClick);
+    connect(M_Help, &QAction::triggered, this, &MainWindow::M_HelpClick);
 
     PageC = new QTabWidget(central);
     PageC->setObjectName(QStringLiteral("PageC"));
@@ -161,7 +159,7 @@ void TForm1::buildUi()
     PageC->addTab(TS_Dict, QStringLiteral("Справочные материалы"));
     PageC->addTab(TS_Conc, QStringLiteral("Конкорданс"));
     PageC->addTab(TS_Chat, QStringLiteral("Связь с дежурным"));
-    connect(TS_Dict->B_Refr, &QPushButton::clicked, this, &TForm1::B_RefrClick);
+    connect(TS_Dict->B_Refr, &QPushButton::clicked, this, &MainWindow::B_RefrClick);
     // The dictionary browser shows entries and a line's dictionary links on the
     // concordance page through the page's own operations.
     TS_Dict->setConcordanceView(TS_Conc->dictView());
@@ -182,15 +180,14 @@ void TForm1::buildUi()
 
 }
 
-void TForm1::createSecondaryWindows()
+void MainWindow::createSecondaryWindows()
 {
-    F_ListSel = new TF_ListSel(this);
-    F_SortSeq = new TF_SortSeq(this);
-    T_F2 = new TT_F2(this);
-    Form2 = new TForm2(this);
-    Form3 = new TForm3(this);
-    Form4 = new TForm4(this);
-    Form5 = new TForm5(this);
+    F_ListSel = new ListSelDialog(this);
+    F_SortSeq = new SortSeqDialog(this);
+    T_F2 = new BufferWindow(this);
+    Form2 = new ProgressWindow(this);
+    Form4 = new FullTextWindow(this);
+    Form5 = new PictureWindow(this);
     TS_Dict->setPictureWindow(Form5);
     TS_Conc->setSortSeqDialog(F_SortSeq);
     wireTextPages(*this);
@@ -198,7 +195,7 @@ void TForm1::createSecondaryWindows()
 
 // ---------------------------------------------------------------- first show
 
-void TForm1::showEvent(QShowEvent *event)
+void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!m_firstShown) {
@@ -207,7 +204,7 @@ void TForm1::showEvent(QShowEvent *event)
     }
 }
 
-void TForm1::firstShow()
+void MainWindow::firstShow()
 {
     // 1. Link and timers at rest.
     m_linkSession->reset();
@@ -262,7 +259,7 @@ void TForm1::firstShow()
 
 // ---------------------------------------------------------------- requests
 
-void TForm1::SendToServer(const QByteArray &tag, const QByteArray &params)
+void MainWindow::SendToServer(const QByteArray &tag, const QByteArray &params)
 {
     m_watchdog->requestSent();
     const bool sent = m_sender.SendToServer(tag, params);
@@ -275,13 +272,13 @@ void TForm1::SendToServer(const QByteArray &tag, const QByteArray &params)
     }
 }
 
-void TForm1::startReplay(const QList<int> &queue, const QByteArray &tag, const QByteArray &params)
+void MainWindow::startReplay(const QList<int> &queue, const QByteArray &tag, const QByteArray &params)
 {
     m_state.History.startReplay(queue);
     SendToServer(tag, params);
 }
 
-void TForm1::RollBack()
+void MainWindow::RollBack()
 {
     m_frameUi.message(this, QStringLiteral("Проблемы с выполнением запроса. Выполняется откат к "
                                       "прежнему запросу."));
@@ -291,7 +288,7 @@ void TForm1::RollBack()
         m_historyNav->B_FBackClick();
 }
 
-void TForm1::endPendingRequest(const QString &status)
+void MainWindow::endPendingRequest(const QString &status)
 {
     m_state.PendingRequest.clear();
     m_state.idleForKeys = true;
@@ -302,7 +299,7 @@ void TForm1::endPendingRequest(const QString &status)
         setStatusText(status);
 }
 
-void TForm1::showProgress(const QByteArray &text, bool closeEnabled)
+void MainWindow::showProgress(const QByteArray &text, bool closeEnabled)
 {
     if (Form2)
         Form2->showProgress(text, closeEnabled);
@@ -310,18 +307,18 @@ void TForm1::showProgress(const QByteArray &text, bool closeEnabled)
         centralWidget()->repaint();
 }
 
-void TForm1::closeProgress()
+void MainWindow::closeProgress()
 {
     if (Form2)
         Form2->close();
 }
 
-void TForm1::setStatusText(const QString &text)
+void MainWindow::setStatusText(const QString &text)
 {
     SB_Panel0->setText(text);
 }
 
-void TForm1::setBusyCursor(bool busy)
+void MainWindow::setBusyCursor(bool busy)
 {
     if (busy)
         setCursor(Qt::WaitCursor);
@@ -332,7 +329,7 @@ void TForm1::setBusyCursor(bool busy)
 
 // ---------------------------------------------------------------- replies
 
-void TForm1::ReplyHandler(const QByteArray &text, bool counted)
+void MainWindow::ReplyHandler(const QByteArray &text, bool counted)
 {
     // Common steps before the tag's handler. A reply given up as late has come after
     // all: the status no longer says it is missing.
@@ -364,7 +361,7 @@ void TForm1::ReplyHandler(const QByteArray &text, bool counted)
     update();
 }
 
-void TForm1::routeReply(bool found, const QByteArray &tag, const QByteArray &body, char mark,
+void MainWindow::routeReply(bool found, const QByteArray &tag, const QByteArray &body, char mark,
                         bool counted)
 {
     // Tags handled among the common steps, or with nothing to do.
@@ -402,19 +399,19 @@ void TForm1::routeReply(bool found, const QByteArray &tag, const QByteArray &bod
 
 // ---------------------------------------------------------------- session
 
-void TForm1::B_UpdClick()
+void MainWindow::B_UpdClick()
 {
     m_update->B_UpdClick(B_Upd);
 }
 
 // ---------------------------------------------------------------- frame
 
-void TForm1::SetFirstPage()
+void MainWindow::SetFirstPage()
 {
     PageC->setCurrentIndex(0);
 }
 
-void TForm1::ApplyTabVisibility()
+void MainWindow::ApplyTabVisibility()
 {
     PageC->setTabVisible(PageC->indexOf(TS_Dict), m_state.dictTabFlag);
     PageC->setTabVisible(PageC->indexOf(TS_Conc), m_state.concTabFlag);
@@ -422,14 +419,14 @@ void TForm1::ApplyTabVisibility()
     TS_Conc->setSubPageVisibility(m_state.concDictTabFlag, m_config.testMode);
 }
 
-void TForm1::SetHelp()
+void MainWindow::SetHelp()
 {
     m_helpFile = findHelpFile(m_config.RootFolder);
     // Without a help file the item would do nothing: it says so by being disabled.
     M_Help->setEnabled(helpAction(m_helpFile) != HelpKind::None);
 }
 
-void TForm1::M_HelpClick()
+void MainWindow::M_HelpClick()
 {
     if (helpAction(m_helpFile) == HelpKind::None)
         return;
@@ -437,17 +434,17 @@ void TForm1::M_HelpClick()
         m_frameUi.message(this, QStringLiteral("Не удалось открыть файл справки ") + m_helpFile);
 }
 
-void TForm1::B_CloseClick()
+void MainWindow::B_CloseClick()
 {
     close();
 }
 
-void TForm1::B_RefrClick()
+void MainWindow::B_RefrClick()
 {
     TS_Dict->TS_DictShow();
 }
 
-bool TForm1::FormKeyDown(QKeyEvent *event)
+bool MainWindow::FormKeyDown(QKeyEvent *event)
 {
     const int vk = platform::virtualKeyCode(event->key(), event->nativeScanCode(), event->text(),
                                             event->nativeVirtualKey());
@@ -479,7 +476,7 @@ bool TForm1::FormKeyDown(QKeyEvent *event)
 
 // ---------------------------------------------------------------- close
 
-void TForm1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (!m_closing) {
         m_closing = true;
@@ -493,7 +490,7 @@ void TForm1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void TForm1::saveSessionLog()
+void MainWindow::saveSessionLog()
 {
     if (m_config.isLocal() || m_config.saveLogAlways)
         m_log.save(m_config.UserDataFolder + QStringLiteral("Timers.Log"));

@@ -1,5 +1,5 @@
 #pragma once
-// TForm1: the frame. Owns the session state, the channels, the timers and the pages,
+// MainWindow: the frame. Owns the session state, the channels, the timers and the pages,
 // and routes every reply tag to the class that handles it: the session controller
 // (registration), the local-link session, the self-update and the pages. The pages
 // do the work of their own tags.
@@ -32,20 +32,19 @@ class SelfUpdate;
 class ServerLogPage;
 class SessionController;
 class TcpChannel;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
-class TF_ListSel;
-class TF_SortSeq;
-class TT_F2;
+class ProgressWindow;
+class FullTextWindow;
+class PictureWindow;
+class ListSelDialog;
+class SortSeqDialog;
+class BufferWindow;
 class Watchdog;
 
-class TForm1 : public QMainWindow, public PageHost {
+class MainWindow : public QMainWindow, public PageHost {
     Q_OBJECT
 public:
-    TForm1(const Config &config, UiServices &ui, QWidget *parent = nullptr);
-    ~TForm1() override;
+    MainWindow(const Config &config, UiServices &ui, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Creates the secondary windows, in their fixed order, after the main window.
     void createSecondaryWindows();
@@ -137,16 +136,13 @@ public:
     QTimer Timer;            // send watchdog
     QTimer GetServerTimer;   // local link set-up
     QTimer TimerForServer;   // waits for the local server's start signal
-    QTimer ITimer;           // not running in these flows; shown in the timer log
-    QTimer InfoTimer;
 
-    TF_ListSel *F_ListSel = nullptr;
-    TF_SortSeq *F_SortSeq = nullptr;
-    TT_F2 *T_F2 = nullptr;
-    TForm2 *Form2 = nullptr;
-    TForm3 *Form3 = nullptr;
-    TForm4 *Form4 = nullptr;
-    TForm5 *Form5 = nullptr;
+    ListSelDialog *F_ListSel = nullptr;
+    SortSeqDialog *F_SortSeq = nullptr;
+    BufferWindow *T_F2 = nullptr;
+    ProgressWindow *Form2 = nullptr;
+    FullTextWindow *Form4 = nullptr;
+    PictureWindow *Form5 = nullptr;
 
     QString helpFile() const { return m_helpFile; }
     QByteArray baseCaption() const { return m_baseCaption; }
@@ -197,17 +193,17 @@ private:
 #include "SessionController.h"
 #include "Watchdog.h"
 
-inline void TForm1::TimerTick() { m_watchdog->TimerTick(); }
-inline void TForm1::GetServerTimerTick() { m_linkSession->GetServerTimerTick(); }
-inline void TForm1::TimerForServerTick() { m_linkSession->TimerForServerTick(); }
-inline void TForm1::logTimer(QTimer *ticking, const QByteArray &label) { m_watchdog->logTimer(ticking, label); }
-inline void TForm1::LocalMessage(const QByteArray &text) { m_linkSession->LocalMessage(text); }
-inline int TForm1::connectState() const { return m_session->connectState(); }
-inline const QByteArray &TForm1::localServerState() const { return m_linkSession->localServerState(); }
-inline QByteArray TForm1::registrationName() const { return m_session->registrationName(); }
-inline bool TForm1::linkPending() const { return m_linkSession->linkPending(); }
-inline bool TForm1::linked() const { return m_linkSession->linked(); }
-inline void TForm1::B_ConnectClick() { m_session->B_ConnectClick(); }
-inline bool TForm1::animationPlaying() const { return m_servLog->isPlaying(); }
-inline void TForm1::startAnimation(const QString &file) { m_servLog->startAnimation(file); }
-inline void TForm1::stopAnimation() { m_servLog->stopAnimation(); }
+inline void MainWindow::TimerTick() { m_watchdog->TimerTick(); }
+inline void MainWindow::GetServerTimerTick() { m_linkSession->GetServerTimerTick(); }
+inline void MainWindow::TimerForServerTick() { m_linkSession->TimerForServerTick(); }
+inline void MainWindow::logTimer(QTimer *ticking, const QByteArray &label) { m_watchdog->logTimer(ticking, label); }
+inline void MainWindow::LocalMessage(const QByteArray &text) { m_linkSession->LocalMessage(text); }
+inline int MainWindow::connectState() const { return m_session->connectState(); }
+inline const QByteArray &MainWindow::localServerState() const { return m_linkSession->localServerState(); }
+inline QByteArray MainWindow::registrationName() const { return m_session->registrationName(); }
+inline bool MainWindow::linkPending() const { return m_linkSession->linkPending(); }
+inline bool MainWindow::linked() const { return m_linkSession->linked(); }
+inline void MainWindow::B_ConnectClick() { m_session->B_ConnectClick(); }
+inline bool MainWindow::animationPlaying() const { return m_servLog->isPlaying(); }
+inline void MainWindow::startAnimation(const QString &file) { m_servLog->startAnimation(file); }
+inline void MainWindow::stopAnimation() { m_servLog->stopAnimation(); }

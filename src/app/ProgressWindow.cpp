@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TForm2::TForm2(QWidget *parent) : QDialog(parent)
+ProgressWindow::ProgressWindow(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("ОРВАН"));
@@ -30,7 +30,7 @@ TForm2::TForm2(QWidget *parent) : QDialog(parent)
     });
 }
 
-void TForm2::showProgress(const QByteArray &text, bool closeEnabled)
+void ProgressWindow::showProgress(const QByteArray &text, bool closeEnabled)
 {
     const ProgressValues v = parseProgressText(text);
     ProgressBar1->setRange(0, v.max);
@@ -40,17 +40,8 @@ void TForm2::showProgress(const QByteArray &text, bool closeEnabled)
     show();
 }
 
-void TForm2::setPercent(int percent)
+void ProgressWindow::setPercent(int percent)
 {
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(qBound(0, percent, 100));
-}
-
-TForm3::TForm3(QWidget *parent) : QDialog(parent)
-{
-    setObjectName(QStringLiteral("Form3"));
-    auto *lay = new QVBoxLayout(this);
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    lay->addWidget(Image1);
 }

@@ -1,15 +1,15 @@
 #pragma once
-// TForm2: the progress window shown while a request is processed.
+// The progress window (object name "Form2") shown while a request is processed.
 #include <QDialog>
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
-class TForm2 : public QDialog {
+class ProgressWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget *parent = nullptr);
+    explicit ProgressWindow(QWidget *parent = nullptr);
 
     // Shows the window with the bar read from the progress text ("max,pos", possibly
     // after ",END," and before ",MES"); `closeEnabled` enables the close button.
@@ -25,12 +25,4 @@ public:
 
 private:
     bool m_closeUsed = false;
-};
-
-// TForm3: the splash picture.
-class TForm3 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm3(QWidget *parent = nullptr);
-    QLabel *Image1;
 };

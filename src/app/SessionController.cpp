@@ -26,7 +26,7 @@ constexpr int RegistrationAttempts = 60;
 
 } // namespace
 
-SessionController::SessionController(TForm1 &frame) : QObject(&frame), m_frame(frame) {}
+SessionController::SessionController(MainWindow &frame) : QObject(&frame), m_frame(frame) {}
 
 void SessionController::setConnectState(int state, const QString &caption)
 {

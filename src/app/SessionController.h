@@ -7,13 +7,13 @@
 #include <QObject>
 #include <QString>
 
-class TForm1;
+class MainWindow;
 class tCDictPos;
 
 class SessionController : public QObject {
     Q_OBJECT
 public:
-    explicit SessionController(TForm1 &frame);
+    explicit SessionController(MainWindow &frame);
 
     // 0 disconnected, 1 connecting, 2 connected.
     int connectState() const { return m_connectState; }
@@ -62,7 +62,7 @@ private:
     // Why the configured address cannot be used; empty when it can.
     static QString badAddress(const QString &host, const QString &port, const QString &ini);
 
-    TForm1 &m_frame;
+    MainWindow &m_frame;
     int m_connectState = 0;
     QString m_address;   // "host:port" of the last connect
     bool m_registered = false;

@@ -9,7 +9,7 @@
 
 #include <QPlainTextEdit>
 
-void wireTextPages(TForm1 &form)
+void wireTextPages(MainWindow &form)
 {
     TextPanel *text = form.TS_Conc->textPanel();
     UsagePanel *usage = form.TS_Conc->usagePanel();

@@ -4,6 +4,6 @@
 // text page, the entry of the usage table's headword) and the start-up font of the
 // buffer. Run once the secondary windows exist. The concordance page sets its own
 // hooks on the same panels.
-class TForm1;
+class MainWindow;
 
-void wireTextPages(TForm1 &form);
+void wireTextPages(MainWindow &form);

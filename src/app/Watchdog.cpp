@@ -16,7 +16,7 @@ constexpr int TickLimit = 300;
 
 } // namespace
 
-Watchdog::Watchdog(TForm1 &frame) : QObject(&frame), m_frame(frame)
+Watchdog::Watchdog(MainWindow &frame) : QObject(&frame), m_frame(frame)
 {
     m_pendingGuard.setSingleShot(true);
     m_pendingGuard.setInterval(PendingRequestLimitMs);
@@ -71,7 +71,7 @@ void Watchdog::TimerTick()
 
 void Watchdog::closeProgressIfAsked()
 {
-    TForm2 *progress = m_frame.Form2;
+    ProgressWindow *progress = m_frame.Form2;
     if (progress && progress->isVisible()) {
         if (progress->closeUsed()) {
             m_frame.Timer.stop();
@@ -87,11 +87,13 @@ void Watchdog::logTimer(QTimer *ticking, const QByteArray &label)
 {
     QByteArray line = QTime::currentTime().toString(QStringLiteral("hh:mm:ss")).toLatin1() + " : ";
     QList<QTimer *> order{ticking};
-    for (QTimer *t : {&m_frame.Timer, &m_frame.GetServerTimer, &m_frame.ITimer, &m_frame.InfoTimer})
+    for (QTimer *t : {&m_frame.Timer, &m_frame.GetServerTimer})
         if (t != ticking)
             order.append(t);
     for (QTimer *t : order)
         line += t->objectName().toLatin1() + "=" + QByteArray::number(t->isActive() ? t->interval() : 0)
                 + ",";
-    m_frame.log().append(line + label);
+    // The log's layout names two more timers of the window, which never run in
+    // this program.
+    m_frame.log().append(line + "ITimer=0,InfoTimer=0," + label);
 }

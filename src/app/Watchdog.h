@@ -8,12 +8,12 @@
 #include <QObject>
 #include <QTimer>
 
-class TForm1;
+class MainWindow;
 
 class Watchdog : public QObject {
     Q_OBJECT
 public:
-    explicit Watchdog(TForm1 &frame);
+    explicit Watchdog(MainWindow &frame);
 
     // A request went out.
     void requestSent();
@@ -30,7 +30,7 @@ public:
 private:
     void closeProgressIfAsked();
 
-    TForm1 &m_frame;
+    MainWindow &m_frame;
     int m_ticks = 0;
     bool m_firstWebTick = false;
     QTimer m_pendingGuard;

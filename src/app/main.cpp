@@ -42,7 +42,7 @@ int main(int argc, char **argv)
         running->tryLock(0);
     }
     DesktopUiServices ui;
-    TForm1 form(config, ui);
+    MainWindow form(config, ui);
     form.createSecondaryWindows();
     // A check of an installed copy: start, register with the server, end normally.
     if (!qEnvironmentVariableIsEmpty("LEXAR_QUIT_AFTER_REGISTRATION"))

@@ -484,7 +484,7 @@ void ConcPage::popupFor(QWidget *source, const QPoint &globalPos)
 void ConcPage::B_SortSClick()
 {
     if (!m_sortDialog)
-        m_sortDialog = new TF_SortSeq(this);
+        m_sortDialog = new SortSeqDialog(this);
     SessionState &s = state();
     const QByteArray seq = s.Options.value("SortSeq");
     if (!seq.isEmpty())

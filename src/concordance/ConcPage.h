@@ -22,7 +22,7 @@ class QMenu;
 class QRadioButton;
 class QTabWidget;
 class QTreeWidget;
-class TF_SortSeq;
+class SortSeqDialog;
 class WordListPanel;
 struct SessionState;
 struct Config;
@@ -39,9 +39,9 @@ public:
 
     // The neighbours' operations; the frame fills them in.
     ConcHooks &hooks() { return m_hooks; }
-    // TF_SortSeq, created by the frame with the other secondary windows; without
+    // SortSeqDialog, created by the frame with the other secondary windows; without
     // one the page makes its own.
-    void setSortSeqDialog(TF_SortSeq *dialog) { m_sortDialog = dialog; }
+    void setSortSeqDialog(SortSeqDialog *dialog) { m_sortDialog = dialog; }
 
     // ---- Called by the frame ----
     // SetConc: the whole page in its initial state (first show, every connect).
@@ -193,7 +193,7 @@ private:
     ConcDictLinks *m_dictLinks = nullptr;
     ContextPanel *m_context;
     ConcHooks m_hooks;
-    TF_SortSeq *m_sortDialog = nullptr;
+    SortSeqDialog *m_sortDialog = nullptr;
     conccore::Zone m_zone = conccore::Zone::WordList;
     FontTarget m_fontTarget = FontTarget::None;
     bool m_opened = false;          // the tab was opened since set-up

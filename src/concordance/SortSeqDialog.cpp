@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TF_SortSeq::TF_SortSeq(QWidget *parent) : QDialog(parent)
+SortSeqDialog::SortSeqDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("F_SortSeq"));
     setWindowTitle(QStringLiteral("Порядок сортировки конкорданса"));
@@ -32,12 +32,12 @@ TF_SortSeq::TF_SortSeq(QWidget *parent) : QDialog(parent)
     v->addWidget(Label1);
     v->addWidget(CB_Seq);
     v->addLayout(buttons);
-    connect(CB_Seq, &QComboBox::activated, this, &TF_SortSeq::CB_SeqChange);
+    connect(CB_Seq, &QComboBox::activated, this, &SortSeqDialog::CB_SeqChange);
     connect(B_SSeq_OK, &QPushButton::clicked, this, &QDialog::accept);
     connect(B_Canc, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TF_SortSeq::showEvent(QShowEvent *event)
+void SortSeqDialog::showEvent(QShowEvent *event)
 {
     B_SSeq_OK->setText(QStringLiteral("Применить выбранный порядок"));
     B_Canc->setText(QStringLiteral("Отменить"));
@@ -48,7 +48,7 @@ void TF_SortSeq::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
-void TF_SortSeq::CB_SeqChange(int index)
+void SortSeqDialog::CB_SeqChange(int index)
 {
     m_state.select(index);
     B_SSeq_OK->setVisible(m_state.okVisible);

@@ -1,5 +1,5 @@
 #pragma once
-// TF_SortSeq: the order of the concordance lines. Offers the six sort sequences in
+// SortSeqDialog: the order of the concordance lines. Offers the six sort sequences in
 // CB_Seq; B_SSeq_OK shows only while the chosen code differs from the one the dialog
 // was opened with. The decisions are conccore::SortDialogState's.
 #include "concordance/core/SortSeq.h"
@@ -10,10 +10,10 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-class TF_SortSeq : public QDialog {
+class SortSeqDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TF_SortSeq(QWidget *parent = nullptr);
+    explicit SortSeqDialog(QWidget *parent = nullptr);
 
     // The chosen code (the option "SortSeq" of the last reply, or the user's).
     void setChosen(const QByteArray &code) { m_state.chosen = code; }

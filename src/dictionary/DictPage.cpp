@@ -556,10 +556,10 @@ void DictPage::showReferencePicture(qint32 number)
         m_host.ui().message(this, picture.error);
         return;
     }
-    std::unique_ptr<TForm5> own;
-    TForm5 *window = m_pictureWindow;
+    std::unique_ptr<PictureWindow> own;
+    PictureWindow *window = m_pictureWindow;
     if (!window) {
-        own = std::make_unique<TForm5>(this->window());
+        own = std::make_unique<PictureWindow>(this->window());
         window = own.get();
     }
     window->setPicture(*picture.image);

@@ -21,7 +21,7 @@ class QTreeWidgetItem;
 class ConcordanceDictView;
 class QFont;
 class QSplitter;
-class TForm5;
+class PictureWindow;
 struct SessionState;
 
 class DictPage : public QWidget {
@@ -37,8 +37,8 @@ public:
     void setConcordanceView(ConcordanceDictView *view);
     // "DEFAULT"/"DEFAULTSIZE": the face of the page's lists and tree.
     void applyDefaultFont(const QFont &face);
-    // TForm5, created by the frame with the other secondary windows.
-    void setPictureWindow(TForm5 *window) { m_pictureWindow = window; }
+    // PictureWindow, created by the frame with the other secondary windows.
+    void setPictureWindow(PictureWindow *window) { m_pictureWindow = window; }
 
     // Initial state of the page (first show and every connect).
     void SetDict();
@@ -83,7 +83,7 @@ public:
     // The concordance set-up: links cleared, CB_DST from the configuration.
     void concordanceReset();
 
-    // Shows reference picture `number` in TForm5 (modal); a missing file does
+    // Shows reference picture `number` in PictureWindow (modal); a missing file does
     // nothing, a file that does not decode gives a message and no window.
     void showReferencePicture(qint32 number);
 
@@ -142,7 +142,7 @@ private:
     QSplitter *m_panes = nullptr;
     dictcore::DictPageState m_page;
     ConcordanceDictView *m_conc = nullptr;
-    TForm5 *m_pictureWindow = nullptr;
+    PictureWindow *m_pictureWindow = nullptr;
 
     bool m_syncing = false;          // widgets are being set from m_page
     bool m_endReplyHandling = false;

@@ -45,7 +45,7 @@ void PictureView::mouseReleaseEvent(QMouseEvent *event)
     QWidget::mouseReleaseEvent(event);
 }
 
-TForm5::TForm5(QWidget *parent) : QDialog(parent)
+PictureWindow::PictureWindow(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Справочное изображение"));
@@ -59,7 +59,7 @@ TForm5::TForm5(QWidget *parent) : QDialog(parent)
     connect(Im, &PictureView::clicked, this, &QDialog::reject);
 }
 
-void TForm5::setPicture(const dictcore::JpegImage &picture)
+void PictureWindow::setPicture(const dictcore::JpegImage &picture)
 {
     // The RGB bytes are copied: the image owns its pixels.
     const QImage view(reinterpret_cast<const uchar *>(picture.rgb.constData()), picture.width,

@@ -1,5 +1,5 @@
 #pragma once
-// TForm5: a reference picture of a dictionary entry, shown modally. The picture
+// PictureWindow: a reference picture of a dictionary entry, shown modally. The picture
 // fills the window's client area, centred, keeping its proportions (shrunk to fit,
 // never enlarged). Esc (the dialog's own key) or a click closes the window.
 #include <QDialog>
@@ -30,10 +30,10 @@ private:
     QImage m_image;
 };
 
-class TForm5 : public QDialog {
+class PictureWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget *parent = nullptr);
+    explicit PictureWindow(QWidget *parent = nullptr);
 
     // Puts a decoded picture into Im (the caller then shows the window modally).
     void setPicture(const dictcore::JpegImage &picture);

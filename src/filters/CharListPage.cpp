@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 CharListPage::CharListPage(PageHost &host, ConcPage &page, QWidget *tab, QCheckBox *dst,
-                           std::function<TF_ListSel *()> dialog)
+                           std::function<ListSelDialog *()> dialog)
     : QObject(tab), m_host(host), m_page(page), m_dialog(std::move(dialog))
 {
     auto *v = qobject_cast<QVBoxLayout *>(tab->layout());
@@ -64,7 +64,7 @@ void CharListPage::reset()
 void CharListPage::B_ListSelClick()
 {
     const int g = CB_Groups->currentIndex();
-    TF_ListSel *dialog = m_dialog ? m_dialog() : nullptr;
+    ListSelDialog *dialog = m_dialog ? m_dialog() : nullptr;
     if (g < 0 || g >= m_lines.size() || !dialog)
         return;
     SessionState &s = m_host.state();

@@ -18,7 +18,7 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 class QWidget;
-class TF_ListSel;
+class ListSelDialog;
 
 class CharListPage : public QObject {
     Q_OBJECT
@@ -26,7 +26,7 @@ public:
     // Builds the controls on `tab`; `dst` is moved there. `dialog` gives the
     // selection dialog when it is needed (it is made after the pages).
     CharListPage(PageHost &host, ConcPage &page, QWidget *tab, QCheckBox *dst,
-                 std::function<TF_ListSel *()> dialog);
+                 std::function<ListSelDialog *()> dialog);
 
     // The groups arrived: CB_Groups lists them and shows group 0.
     void groupsChanged(const QList<conccore::Group> &groups);
@@ -47,6 +47,6 @@ private:
 
     PageHost &m_host;
     ConcPage &m_page;
-    std::function<TF_ListSel *()> m_dialog;
+    std::function<ListSelDialog *()> m_dialog;
     QList<QByteArray> m_lines;   // the group lines, by group index
 };

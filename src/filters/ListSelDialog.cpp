@@ -28,7 +28,7 @@ QListWidget *list(QWidget *parent, const char *name)
 
 } // namespace
 
-TF_ListSel::TF_ListSel(QWidget *parent) : QDialog(parent)
+ListSelDialog::ListSelDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("F_ListSel"));
     setWindowTitle(QStringLiteral("Выбор списка характеристик"));
@@ -79,21 +79,21 @@ TF_ListSel::TF_ListSel(QWidget *parent) : QDialog(parent)
     bottom->addWidget(B_Cancel);
     grid->addLayout(bottom, 3, 0, 1, 3);
 
-    connect(B_Sel, &QPushButton::clicked, this, &TF_ListSel::B_SelClick);
-    connect(B_Del, &QPushButton::clicked, this, &TF_ListSel::B_DelClick);
-    connect(B_Up, &QPushButton::clicked, this, &TF_ListSel::B_UpClick);
-    connect(B_Dn, &QPushButton::clicked, this, &TF_ListSel::B_DnClick);
-    connect(B_All, &QPushButton::clicked, this, &TF_ListSel::B_AllClick);
-    connect(B_Clr, &QPushButton::clicked, this, &TF_ListSel::B_ClrClick);
-    connect(B_Close, &QPushButton::clicked, this, &TF_ListSel::B_CloseClick);
-    connect(B_Cancel, &QPushButton::clicked, this, &TF_ListSel::B_CancelClick);
-    connect(LBC, &QListWidget::itemDoubleClicked, this, &TF_ListSel::B_SelClick);
-    connect(LBS, &QListWidget::itemDoubleClicked, this, &TF_ListSel::B_DelClick);
+    connect(B_Sel, &QPushButton::clicked, this, &ListSelDialog::B_SelClick);
+    connect(B_Del, &QPushButton::clicked, this, &ListSelDialog::B_DelClick);
+    connect(B_Up, &QPushButton::clicked, this, &ListSelDialog::B_UpClick);
+    connect(B_Dn, &QPushButton::clicked, this, &ListSelDialog::B_DnClick);
+    connect(B_All, &QPushButton::clicked, this, &ListSelDialog::B_AllClick);
+    connect(B_Clr, &QPushButton::clicked, this, &ListSelDialog::B_ClrClick);
+    connect(B_Close, &QPushButton::clicked, this, &ListSelDialog::B_CloseClick);
+    connect(B_Cancel, &QPushButton::clicked, this, &ListSelDialog::B_CancelClick);
+    connect(LBC, &QListWidget::itemDoubleClicked, this, &ListSelDialog::B_SelClick);
+    connect(LBS, &QListWidget::itemDoubleClicked, this, &ListSelDialog::B_DelClick);
     for (QListWidget *l : {LBC, LBS})
         l->installEventFilter(this);
 }
 
-void TF_ListSel::prepare(const QString &caption, const QList<QByteArray> &names, const QList<int> &markers,
+void ListSelDialog::prepare(const QString &caption, const QList<QByteArray> &names, const QList<int> &markers,
                          const QByteArray &selection)
 {
     L_Cap->setText(caption);
@@ -103,26 +103,26 @@ void TF_ListSel::prepare(const QString &caption, const QList<QByteArray> &names,
     m_sel.open(m_markers, m_initial);
 }
 
-void TF_ListSel::showEvent(QShowEvent *event)
+void ListSelDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     FormShow();
 }
 
-void TF_ListSel::FormShow()
+void ListSelDialog::FormShow()
 {
     m_sel.open(m_markers, m_initial);
     refresh(0, 0);
     focusList(LBC);
 }
 
-int TF_ListSel::currentChar(const QListWidget *list)
+int ListSelDialog::currentChar(const QListWidget *list)
 {
     const QListWidgetItem *item = list->currentItem();
     return item ? item->data(Qt::UserRole).toInt() : -1;
 }
 
-void TF_ListSel::refresh(int lbcRow, int lbsRow)
+void ListSelDialog::refresh(int lbcRow, int lbsRow)
 {
     const auto fill = [this](QListWidget *list, const QList<int> &chars, int row) {
         list->clear();
@@ -142,14 +142,14 @@ void TF_ListSel::refresh(int lbcRow, int lbsRow)
     paintLabels();
 }
 
-void TF_ListSel::focusList(QListWidget *list)
+void ListSelDialog::focusList(QListWidget *list)
 {
     m_active = list;
     list->setFocus();
     paintLabels();
 }
 
-void TF_ListSel::paintLabels()
+void ListSelDialog::paintLabels()
 {
     for (const auto &[label, list] : {std::pair{Label1, LBC}, std::pair{Label2, LBS}}) {
         QPalette p = label->palette();
@@ -160,54 +160,54 @@ void TF_ListSel::paintLabels()
 
 // After a line moves, its neighbour stays selected, so that repeated presses walk
 // down the list.
-void TF_ListSel::B_SelClick()
+void ListSelDialog::B_SelClick()
 {
     const int row = LBC->currentRow();
     if (m_sel.select(currentChar(LBC)))
         refresh(row, LBS->currentRow());
 }
 
-void TF_ListSel::B_DelClick()
+void ListSelDialog::B_DelClick()
 {
     const int row = LBS->currentRow();
     if (m_sel.remove(currentChar(LBS)))
         refresh(LBC->currentRow(), row);
 }
 
-void TF_ListSel::B_UpClick()
+void ListSelDialog::B_UpClick()
 {
     const int row = LBS->currentRow();
     if (m_sel.moveUp(row))
         refresh(LBC->currentRow(), row - 1);
 }
 
-void TF_ListSel::B_DnClick()
+void ListSelDialog::B_DnClick()
 {
     const int row = LBS->currentRow();
     if (m_sel.moveDown(row))
         refresh(LBC->currentRow(), row + 1);
 }
 
-void TF_ListSel::B_AllClick()
+void ListSelDialog::B_AllClick()
 {
     m_sel.selectAll();
     refresh(0, 0);
     focusList(LBS);
 }
 
-void TF_ListSel::B_ClrClick()
+void ListSelDialog::B_ClrClick()
 {
     m_sel.clear();
     refresh(0, 0);
     focusList(LBC);
 }
 
-void TF_ListSel::B_CancelClick()
+void ListSelDialog::B_CancelClick()
 {
     reject();
 }
 
-void TF_ListSel::reject()
+void ListSelDialog::reject()
 {
     m_sel.cancel();
     LBC->clear();
@@ -215,12 +215,12 @@ void TF_ListSel::reject()
     QDialog::reject();
 }
 
-void TF_ListSel::B_CloseClick()
+void ListSelDialog::B_CloseClick()
 {
     accept();
 }
 
-bool TF_ListSel::LBCKeyDown(int key, Qt::KeyboardModifiers mods)
+bool ListSelDialog::LBCKeyDown(int key, Qt::KeyboardModifiers mods)
 {
     Q_UNUSED(mods);
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -234,7 +234,7 @@ bool TF_ListSel::LBCKeyDown(int key, Qt::KeyboardModifiers mods)
     return false;
 }
 
-bool TF_ListSel::LBSKeyDown(int key, Qt::KeyboardModifiers mods)
+bool ListSelDialog::LBSKeyDown(int key, Qt::KeyboardModifiers mods)
 {
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         B_DelClick();
@@ -254,7 +254,7 @@ bool TF_ListSel::LBSKeyDown(int key, Qt::KeyboardModifiers mods)
     return false;
 }
 
-bool TF_ListSel::eventFilter(QObject *watched, QEvent *event)
+bool ListSelDialog::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != LBC && watched != LBS)
         return QDialog::eventFilter(watched, event);

@@ -1,5 +1,5 @@
 #pragma once
-// TF_ListSel: the choice of characteristics offered by one group. LBC lists the
+// ListSelDialog: the choice of characteristics offered by one group. LBC lists the
 // characteristics on offer and not chosen, LBS the chosen ones in order; the
 // buttons and keys move lines between them and within LBS. "Отменить" restores the
 // selection the dialog opened with. The decisions are filtercore::ListSelection's.
@@ -13,10 +13,10 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-class TF_ListSel : public QDialog {
+class ListSelDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TF_ListSel(QWidget *parent = nullptr);
+    explicit ListSelDialog(QWidget *parent = nullptr);
 
     // Before showing: the heading, the characteristics' names (1251, by number),
     // the markers and the selection (characteristic numbers in order).

@@ -17,16 +17,16 @@ BufferActions::BufferActions(PageHost &host, TextPanel &text, QObject *parent)
 {
 }
 
-void BufferActions::setWindows(TForm4 *fullText, TT_F2 *buffer)
+void BufferActions::setWindows(FullTextWindow *fullText, BufferWindow *buffer)
 {
     m_fullText = fullText;
     m_window = buffer;
     if (m_window) {
-        connect(m_window, &TT_F2::closed, this, [this] {
+        connect(m_window, &BufferWindow::closed, this, [this] {
             if (m_hooks.paneSwitch)
                 m_hooks.paneSwitch();
         });
-        connect(m_window, &TT_F2::emptinessChanged, this, &BufferActions::bufferEmptinessChanged);
+        connect(m_window, &BufferWindow::emptinessChanged, this, &BufferActions::bufferEmptinessChanged);
     }
 }
 

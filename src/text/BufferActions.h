@@ -10,8 +10,8 @@
 
 class PageHost;
 class TextPanel;
-class TForm4;
-class TT_F2;
+class FullTextWindow;
+class BufferWindow;
 
 class BufferActions : public QObject {
     Q_OBJECT
@@ -44,7 +44,7 @@ public:
     // Pages that set some hooks read the others first (hooks(), change, setHooks).
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
     const Hooks &hooks() const { return m_hooks; }
-    void setWindows(TForm4 *fullText, TT_F2 *buffer);
+    void setWindows(FullTextWindow *fullText, BufferWindow *buffer);
 
     // B_Buf2Click: the one copy step that fits the state.
     void B_Buf2Click();
@@ -78,6 +78,6 @@ private:
     PageHost &m_host;
     TextPanel &m_text;
     Hooks m_hooks;
-    TForm4 *m_fullText = nullptr;
-    TT_F2 *m_window = nullptr;
+    FullTextWindow *m_fullText = nullptr;
+    BufferWindow *m_window = nullptr;
 };

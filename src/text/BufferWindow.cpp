@@ -69,7 +69,7 @@ std::optional<QFont> chooseFontDialog(QWidget *parent, const QFont &initial)
 
 } // namespace
 
-TT_F2::TT_F2(QWidget *parent) : QDialog(parent)
+BufferWindow::BufferWindow(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("T_F2"));
     setModal(true);
@@ -116,23 +116,23 @@ TT_F2::TT_F2(QWidget *parent) : QDialog(parent)
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     lay->addWidget(StatusBar1);
 
-    connect(B_Save, &QPushButton::clicked, this, &TT_F2::B_SaveClick);
-    connect(B_Clear, &QPushButton::clicked, this, &TT_F2::B_ClearClick);
-    connect(B_Hide, &QPushButton::clicked, this, &TT_F2::B_HideClick);
-    connect(MM_1_T, &QAction::triggered, this, &TT_F2::MM_1_TClick);
-    connect(PM_1_T, &QAction::triggered, this, &TT_F2::MM_1_TClick);
+    connect(B_Save, &QPushButton::clicked, this, &BufferWindow::B_SaveClick);
+    connect(B_Clear, &QPushButton::clicked, this, &BufferWindow::B_ClearClick);
+    connect(B_Hide, &QPushButton::clicked, this, &BufferWindow::B_HideClick);
+    connect(MM_1_T, &QAction::triggered, this, &BufferWindow::MM_1_TClick);
+    connect(PM_1_T, &QAction::triggered, this, &BufferWindow::MM_1_TClick);
 
     // FormCreate: no caption.
     setWindowTitle(QString());
 }
 
-TT_F2::~TT_F2()
+BufferWindow::~BufferWindow()
 {
     if (m_host)
         m_host->state().Buffer.setObserver({});
 }
 
-void TT_F2::attach(PageHost &host)
+void BufferWindow::attach(PageHost &host)
 {
     m_host = &host;
     SD_InitialDir = host.config().DocumentsFolder;
@@ -141,7 +141,7 @@ void TT_F2::attach(PageHost &host)
     host.state().PendingFragment.clear();
 }
 
-void TT_F2::showBuffer()
+void BufferWindow::showBuffer()
 {
     setWindowModality(Qt::ApplicationModal);
     show();
@@ -149,7 +149,7 @@ void TT_F2::showBuffer()
     activateWindow();
 }
 
-void TT_F2::showEvent(QShowEvent *event)
+void BufferWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     // FormShow.
@@ -162,7 +162,7 @@ void TT_F2::showEvent(QShowEvent *event)
     LB->setFocus(Qt::OtherFocusReason);
 }
 
-void TT_F2::hideEvent(QHideEvent *event)
+void BufferWindow::hideEvent(QHideEvent *event)
 {
     commitEdits();
     QDialog::hideEvent(event);
@@ -170,7 +170,7 @@ void TT_F2::hideEvent(QHideEvent *event)
         emit closed();
 }
 
-void TT_F2::keyPressEvent(QKeyEvent *event)
+void BufferWindow::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {
         B_HideClick();
@@ -179,7 +179,7 @@ void TT_F2::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-void TT_F2::reload()
+void BufferWindow::reload()
 {
     if (!m_host)
         return;
@@ -209,7 +209,7 @@ void TT_F2::reload()
     m_loadedSize = b.size();
 }
 
-QList<QByteArray> TT_F2::editedLines() const
+QList<QByteArray> BufferWindow::editedLines() const
 {
     const QString text = LB->toPlainText();
     if (text.isEmpty())
@@ -217,7 +217,7 @@ QList<QByteArray> TT_F2::editedLines() const
     return cp1251::encode(text).split('\n');
 }
 
-void TT_F2::commitEdits()
+void BufferWindow::commitEdits()
 {
     if (!m_host || !LB->document()->isModified())
         return;
@@ -241,7 +241,7 @@ void TT_F2::commitEdits()
     m_loadedSize = b.size();
 }
 
-void TT_F2::bufferChanged()
+void BufferWindow::bufferChanged()
 {
     if (m_host)
         emit emptinessChanged(m_host->state().Buffer.isEmpty());
@@ -258,7 +258,7 @@ void TT_F2::bufferChanged()
     });
 }
 
-void TT_F2::B_SaveClick()
+void BufferWindow::B_SaveClick()
 {
     if (!m_host)
         return;
@@ -277,7 +277,7 @@ void TT_F2::B_SaveClick()
         ui.message(this, cp1251::decode(textcore::texts::saveFailed()));
 }
 
-void TT_F2::B_ClearClick()
+void BufferWindow::B_ClearClick()
 {
     if (m_host) {
         commitEdits();
@@ -291,12 +291,12 @@ void TT_F2::B_ClearClick()
     emit clearClicked();
 }
 
-void TT_F2::B_HideClick()
+void BufferWindow::B_HideClick()
 {
     close();
 }
 
-void TT_F2::MM_1_TClick()
+void BufferWindow::MM_1_TClick()
 {
     if (!chooseFont)
         return;

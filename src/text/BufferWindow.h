@@ -1,5 +1,5 @@
 #pragma once
-// TT_F2: the buffer window. LB shows the session's buffer and writes the user's
+// BufferWindow: the buffer window. LB shows the session's buffer and writes the user's
 // edits back to it; B_Save saves it into a text file (appended or replacing, never
 // losing the old file on a failed write), B_Clear empties it, B_Hide and Esc
 // close. Shown modally; the text is loaded once when shown, not per line, so a
@@ -15,11 +15,11 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-class TT_F2 : public QDialog {
+class BufferWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TT_F2(QWidget *parent = nullptr);
-    ~TT_F2() override;
+    explicit BufferWindow(QWidget *parent = nullptr);
+    ~BufferWindow() override;
 
     // The session whose buffer this window shows; the save dialog starts in its
     // documents folder.

@@ -26,7 +26,7 @@ std::optional<QFont> chooseFontDialog(QWidget *parent, const QFont &initial)
 
 } // namespace
 
-TForm4::TForm4(QWidget *parent) : QDialog(parent)
+FullTextWindow::FullTextWindow(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form4"));
     setModal(true);
@@ -140,7 +140,7 @@ TForm4::TForm4(QWidget *parent) : QDialog(parent)
     });
 }
 
-void TForm4::showText(const QStringList &lines, const QString &textName, const QString &caption, int top)
+void FullTextWindow::showText(const QStringList &lines, const QString &textName, const QString &caption, int top)
 {
     Memo_Text->setPlainText(lines.join(QLatin1Char('\n')));
     {
@@ -157,37 +157,37 @@ void TForm4::showText(const QStringList &lines, const QString &textName, const Q
     show();
 }
 
-void TForm4::untickFastListing()
+void FullTextWindow::untickFastListing()
 {
     CB_FastListing->setChecked(false);
 }
 
-int TForm4::rowsThatFit() const
+int FullTextWindow::rowsThatFit() const
 {
     const int h = Memo_Text->height();
     const int row = Memo_Text->fontMetrics().height() + 2;
     return h > 0 && row != 0 ? h / (row + 1) : 10;
 }
 
-QString TForm4::selectedText() const
+QString FullTextWindow::selectedText() const
 {
     return Memo_Text->textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
 }
 
-void TForm4::clearSelection()
+void FullTextWindow::clearSelection()
 {
     QTextCursor c = Memo_Text->textCursor();
     c.clearSelection();
     Memo_Text->setTextCursor(c);
 }
 
-void TForm4::resetCopyButton()
+void FullTextWindow::resetCopyButton()
 {
     B_Buf2_Text->setText(QStringLiteral("Текст -> буфер"));
     B_Buf2_Text->hide();
 }
 
-void TForm4::showEvent(QShowEvent *event)
+void FullTextWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (m_top >= 0)
@@ -202,7 +202,7 @@ void TForm4::showEvent(QShowEvent *event)
 // The top below the concordance lines leaves most of a 560-pixel window under the
 // bottom of an 800-pixel screen: the window moves up (and, on a smaller screen,
 // shrinks) until the whole of it shows.
-void TForm4::keepOnScreen()
+void FullTextWindow::keepOnScreen()
 {
     const QScreen *s = screen();
     if (!s)
@@ -217,27 +217,27 @@ void TForm4::keepOnScreen()
         move(x(), top);
 }
 
-void TForm4::resizeEvent(QResizeEvent *event)
+void FullTextWindow::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
     if (m_hooks.rowsChanged)
         m_hooks.rowsChanged(rowsThatFit());
 }
 
-void TForm4::changeEvent(QEvent *event)
+void FullTextWindow::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized))
         QTimer::singleShot(0, this, &QWidget::close);
 }
 
-void TForm4::keyPressEvent(QKeyEvent *event)
+void FullTextWindow::keyPressEvent(QKeyEvent *event)
 {
     if (!previewKey(event))
         QDialog::keyPressEvent(event);
 }
 
-bool TForm4::eventFilter(QObject *watched, QEvent *event)
+bool FullTextWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && previewKey(static_cast<QKeyEvent *>(event)))
         return true;
@@ -246,7 +246,7 @@ bool TForm4::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool TForm4::previewKey(QKeyEvent *event)
+bool FullTextWindow::previewKey(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (event->key() == Qt::Key_Escape) {
@@ -276,7 +276,7 @@ bool TForm4::previewKey(QKeyEvent *event)
     return true;
 }
 
-void TForm4::memoMouseUp()
+void FullTextWindow::memoMouseUp()
 {
     if (Memo_Text->textCursor().hasSelection()) {
         B_Buf2_Text->setText(QStringLiteral("Сохранить фрагмент"));

@@ -1,5 +1,5 @@
 #pragma once
-// TForm4: the full-text window of the fast listing. Shows the lines of a "CT_T"
+// FullTextWindow: the full-text window of the fast listing. Shows the lines of a "CT_T"
 // reply in its memo, pages with PgUp, PgDn, Home and End, copies a selection to
 // the buffer, and closes with Esc or "Завершить просмотр". Shown modally; the text
 // panel that owns the fast listing fills it and reacts to it through the hooks.
@@ -14,10 +14,10 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-class TForm4 : public QDialog {
+class FullTextWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm4(QWidget *parent = nullptr);
+    explicit FullTextWindow(QWidget *parent = nullptr);
 
     struct Hooks {
         std::function<void(char letter)> page;         // "CT_T" with "TextPos" = letter

@@ -140,17 +140,17 @@ SessionState &TextPanel::state()
     return m_host.state();
 }
 
-void TextPanel::setWindows(TForm4 *fullText, TT_F2 *buffer)
+void TextPanel::setWindows(FullTextWindow *fullText, BufferWindow *buffer)
 {
     m_fullText = fullText;
     m_buffer->setWindows(fullText, buffer);
     if (buffer) {
         buffer->attach(m_host);
-        connect(buffer, &TT_F2::clearClicked, this, [this] { highlightShowButton(false); });
+        connect(buffer, &BufferWindow::clearClicked, this, [this] { highlightShowButton(false); });
     }
     if (!fullText)
         return;
-    TForm4::Hooks h;
+    FullTextWindow::Hooks h;
     h.page = [this](char letter) { pageFullText(letter); };
     h.escape = [this] { uncheckFastListing(); };
     h.fastListingUnticked = [this] { run(m_hooks.showContextPage); };

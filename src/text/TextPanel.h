@@ -1,7 +1,7 @@
 #pragma once
 // The contents of the "Текст" sub-page (TS_Conc_T): the text around the current
 // occurrence, as word labels in page mode ("CT_W") or as plain lines in the fast
-// listing ("CT_T", also shown in the full-text window TForm4), with the buffer
+// listing ("CT_T", also shown in the full-text window FullTextWindow), with the buffer
 // buttons. The decisions are textcore's (TextView.h, BufferOps.h); this panel
 // paints them and sends the requests. It reaches the concordance page only through
 // the hooks below, which the page that hosts it sets.
@@ -19,8 +19,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
 class TextCanvas;
-class TForm4;
-class TT_F2;
+class FullTextWindow;
+class BufferWindow;
 struct SessionState;
 
 class TextPanel : public QWidget {
@@ -57,8 +57,8 @@ public:
     void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
     const Hooks &hooks() const { return m_hooks; }
     // The secondary windows, created by the frame after the main window.
-    void setWindows(TForm4 *fullText, TT_F2 *buffer);
-    TForm4 *fullTextWindow() const { return m_fullText; }
+    void setWindows(FullTextWindow *fullText, BufferWindow *buffer);
+    FullTextWindow *fullTextWindow() const { return m_fullText; }
     BufferActions &buffer() { return *m_buffer; }
 
     // ---- Operations for the concordance page.
@@ -147,7 +147,7 @@ private:
     QList<textcore::TextWord> m_words;   // the words of the page shown
     TextCanvas *m_canvas = nullptr;
     BufferActions *m_buffer = nullptr;
-    TForm4 *m_fullText = nullptr;
+    FullTextWindow *m_fullText = nullptr;
     bool m_highlighted = false;
     int m_laidOutWidth = -1;
 };

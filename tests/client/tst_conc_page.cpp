@@ -388,7 +388,7 @@ private slots:
     {
         ConcSession s;
         QVERIFY(s.openList());
-        auto *dialog = new TF_SortSeq(&s.page());
+        auto *dialog = new SortSeqDialog(&s.page());
         s.page().setSortSeqDialog(dialog);
         QCOMPARE(s.context().B_SortS->text(), QStringLiteral("Сортировка : центр. + слева + справа   "));
         bool applyShown = true;

@@ -113,7 +113,7 @@ struct DictSession {
     DictSession()
     {
         peer.start(true);
-        form = std::make_unique<TForm1>(
+        form = std::make_unique<MainWindow>(
             home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(peer.port())}), ui);
         form->createSecondaryWindows();
         form->show();
@@ -177,7 +177,7 @@ struct DictSession {
     TestHome home;
     RecordingUi ui;
     TcpPeer peer;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
     DictPage *page = nullptr;
 };
 
@@ -628,7 +628,7 @@ private slots:
         picture.fill(QColor(200, 30, 30));
         QVERIFY(picture.save(QStringLiteral("Картинки/5.jpg"), "JPG"));
 
-        TForm1 form(config, ui);
+        MainWindow form(config, ui);
         form.createSecondaryWindows();
         form.show();
         form.GetServerTimer.stop();

@@ -51,7 +51,7 @@ private slots:
         config.LocalServerName = QStringLiteral("Corvus");
         config.LocalServerFile = QStringLiteral("Corvus.exe");
         config.LocalServerPath = corvusPath();
-        TForm1 form(config, ui);
+        MainWindow form(config, ui);
         form.createSecondaryWindows();
         form.show();
         // The link tick starts the server; its start signal or its "Server is Ready"
@@ -101,7 +101,7 @@ private slots:
         const quint16 port = startCorvusOnHome(corvus, home.path());
         QVERIFY(port);
         RecordingUi ui;
-        TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
+        MainWindow form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
         form.createSecondaryWindows();
         form.show();
         form.B_ConnectClick();
@@ -147,7 +147,7 @@ void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
     const quint16 port = startCorvusOnHome(corvus, home.path());
     QVERIFY(port);
     RecordingUi ui;
-    TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
+    MainWindow form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
     form.createSecondaryWindows();
     form.show();
     form.B_ConnectClick();

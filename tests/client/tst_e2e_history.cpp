@@ -34,7 +34,7 @@ private slots:
         const quint16 port = startCorvusOnHome(corvus, home.path());
         QVERIFY(port);
         RecordingUi ui;
-        TForm1 form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
+        MainWindow form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
         form.createSecondaryWindows();
         form.show();
         form.B_ConnectClick();

@@ -50,7 +50,7 @@ private slots:
         const QList<QByteArray> ini{"IP=127.0.0.1", "Port=" + QByteArray::number(port)};
         {
             RecordingUi ui;
-            TForm1 form(home.config(ini), ui);
+            MainWindow form(home.config(ini), ui);
             form.createSecondaryWindows();
             form.show();
             form.B_ConnectClick();
@@ -80,7 +80,7 @@ private slots:
 
         // The next start over the network removes the updater.
         RecordingUi ui;
-        TForm1 next(home.config(ini), ui);
+        MainWindow next(home.config(ini), ui);
         next.createSecondaryWindows();
         next.show();
         next.TimerTick();

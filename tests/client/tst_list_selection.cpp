@@ -92,7 +92,7 @@ struct ListSession {
     OptionList &options() { return web.form->state().Options; }
     QComboBox *groups() { return web.form->findChild<QComboBox *>(QStringLiteral("CB_Groups")); }
     QComboBox *list() { return web.form->TS_Conc->wordList()->CBC_List; }
-    TF_ListSel *dialog() { return web.form->F_ListSel; }
+    ListSelDialog *dialog() { return web.form->F_ListSel; }
 
     // A reply; the request it causes.
     QByteArray next(const QByteArray &tag, const QByteArray &body)
@@ -103,7 +103,7 @@ struct ListSession {
     }
     // Opens the dialog for group `g` and runs `script` in it; the requests sent
     // meanwhile.
-    int choose(int g, const std::function<void(TF_ListSel &)> &script)
+    int choose(int g, const std::function<void(ListSelDialog &)> &script)
     {
         groups()->setCurrentIndex(g);
         const int seen = int(peer().requests().size());
@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(comboTexts(s.groups()), (QStringList{QStringLiteral("Тип информации"), QStringLiteral("Основа"),
                                                       QStringLiteral("Колонки"), QStringLiteral("Без шаблона")}));
         const QStringList listBefore = comboTexts(s.list());
-        QCOMPARE(s.choose(0, [](TF_ListSel &d) {
+        QCOMPARE(s.choose(0, [](ListSelDialog &d) {
             d.B_All->click();
             d.B_Cancel->click();
         }), 0);
@@ -188,7 +188,7 @@ private slots:
 
         s.options().set("Char0", bytes({203, 201}));
         QStringList offered, chosen;
-        QCOMPARE(s.choose(0, [&](TF_ListSel &d) {
+        QCOMPARE(s.choose(0, [&](ListSelDialog &d) {
             offered = texts(d.LBC);
             d.LBS->setCurrentRow(1);
             QTest::keyClick(d.LBS, Qt::Key_Up, Qt::ControlModifier);
@@ -207,7 +207,7 @@ private slots:
         ListSession s;
         // "Колонки - 1100": Словоформа and Лемма; Enter takes Лемма out again.
         const int seen = int(s.peer().requests().size());
-        const int sent = s.choose(2, [](TF_ListSel &d) {
+        const int sent = s.choose(2, [](ListSelDialog &d) {
             d.LBS->setCurrentRow(1);
             QTest::keyClick(d.LBS, Qt::Key_Return);
             d.B_Close->click();

@@ -35,7 +35,7 @@ struct LocalSession {
 
     void open()
     {
-        form = std::make_unique<TForm1>(config, ui);
+        form = std::make_unique<MainWindow>(config, ui);
         form->createSecondaryWindows();
         form->GetServerTimer.setInterval(3600 * 1000);   // ticks are driven by the test
         form->show();
@@ -64,7 +64,7 @@ struct LocalSession {
     Config config;
     RecordingUi ui;
     LocalPeer peer;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 } // namespace
@@ -211,7 +211,7 @@ private slots:
     {
         TestHome home;   // no Corvus.exe in the folder
         RecordingUi ui;
-        TForm1 form(home.config({}, false), ui);
+        MainWindow form(home.config({}, false), ui);
         form.createSecondaryWindows();
         form.show();
         form.GetServerTimer.stop();
@@ -230,7 +230,7 @@ private slots:
         QVERIFY(exe.open(QIODevice::WriteOnly));
         exe.close();
         RecordingUi ui;
-        TForm1 form(home.config({}, false), ui);
+        MainWindow form(home.config({}, false), ui);
         form.createSecondaryWindows();
         form.localLink()->setStartWait(100);
         form.show();
@@ -248,7 +248,7 @@ private slots:
     {
         TestHome home;
         RecordingUi ui;
-        TForm1 form(home.config({}, false), ui);
+        MainWindow form(home.config({}, false), ui);
         form.createSecondaryWindows();
         form.show();
         form.GetServerTimerTick();

@@ -221,7 +221,7 @@ private slots:
             QVERIFY(leftover.open(QIODevice::WriteOnly));
             leftover.close();
             RecordingUi ui;
-            TForm1 form(home.config(local ? QList<QByteArray>{"IP=LOCAL"}
+            MainWindow form(home.config(local ? QList<QByteArray>{"IP=LOCAL"}
                                           : QList<QByteArray>{"IP=127.0.0.1", "Port=1"}),
                         ui);
             form.createSecondaryWindows();

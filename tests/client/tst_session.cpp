@@ -385,14 +385,14 @@ private slots:
         QVERIFY(hlp.open(QIODevice::WriteOnly));
         hlp.close();
         RecordingUi ui;
-        TForm1 form(home.config({"IP=127.0.0.1", "Port=1"}), ui);
+        MainWindow form(home.config({"IP=127.0.0.1", "Port=1"}), ui);
         form.createSecondaryWindows();
         form.show();
         QVERIFY(form.helpFile().endsWith(QStringLiteral("help/lexar.hlp")));
         QVERIFY(form.M_Help->isEnabled());
         {
             TestHome bare;
-            TForm1 noHelp(bare.config({"IP=127.0.0.1", "Port=1"}), ui);
+            MainWindow noHelp(bare.config({"IP=127.0.0.1", "Port=1"}), ui);
             noHelp.createSecondaryWindows();
             noHelp.show();
             QVERIFY(!noHelp.M_Help->isEnabled());
@@ -416,14 +416,14 @@ private slots:
         QVERIFY(img.save(home.path() + QStringLiteral("/pics/Обложка.jpg"), "JPG"));
         RecordingUi ui;
         {
-            TForm1 form(home.config({"IP=127.0.0.1"}), ui);
+            MainWindow form(home.config({"IP=127.0.0.1"}), ui);
             QCOMPARE(form.Image_Front->pixmap().size(), QSize(40, 20));
         }
         QFile bad(home.path() + QStringLiteral("/pics/Обложка.jpg"));
         QVERIFY(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
         bad.write("not a picture");
         bad.close();
-        TForm1 form(home.config({"IP=127.0.0.1"}), ui);
+        MainWindow form(home.config({"IP=127.0.0.1"}), ui);
         QVERIFY(form.Image_Front->pixmap().isNull());
         QVERIFY(ui.messages.isEmpty());
     }
@@ -433,7 +433,7 @@ private slots:
         TestHome home;
         QDir().mkpath(home.path() + QStringLiteral("/Cnfg.ini"));   // a folder: unreadable
         RecordingUi ui;
-        TForm1 form(home.config({}, false), ui);
+        MainWindow form(home.config({}, false), ui);
         QCOMPARE(form.config().ConnectionMode, QByteArray("BREAK"));
         form.show();
         QTRY_COMPARE(ui.messages.size(), 1);
@@ -482,7 +482,7 @@ private slots:
         }
         TestHome home;
         RecordingUi ui;
-        TForm1 form(home.config({"IP=" + ip, "Port=" + port}), ui);
+        MainWindow form(home.config({"IP=" + ip, "Port=" + port}), ui);
         form.createSecondaryWindows();
         form.show();
         form.B_ConnectClick();

@@ -58,8 +58,8 @@ struct TextFixture {
         auto *lay = new QVBoxLayout(&top);
         panel = new TextPanel(host, &top);
         lay->addWidget(panel);
-        fullText = new TForm4(&top);
-        buffer = new TT_F2(&top);
+        fullText = new FullTextWindow(&top);
+        buffer = new BufferWindow(&top);
         panel->setWindows(fullText, buffer);
         TextPanel::Hooks h;
         h.listKindChange = [this] { ++listKindChanges; };
@@ -97,8 +97,8 @@ struct TextFixture {
     PageHostDouble host;
     QWidget top;
     TextPanel *panel = nullptr;
-    TForm4 *fullText = nullptr;
-    TT_F2 *buffer = nullptr;
+    FullTextWindow *fullText = nullptr;
+    BufferWindow *buffer = nullptr;
     textcore::SubPage subPage = textcore::SubPage::Text;
     int listKindChanges = 0;
     int contextShown = 0;
@@ -211,7 +211,7 @@ private slots:
     void fullText_hiddenWindow_hasTheRowsItShowsAndShowsWhole()
     {
         // The first page is asked for before the window was ever shown.
-        TForm4 w;
+        FullTextWindow w;
         const int hiddenRows = w.rowsThatFit();
         QVERIFY(hiddenRows > 10);
         w.showText({QStringLiteral("x")}, QString(), QString(), 5000);

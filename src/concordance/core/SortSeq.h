@@ -1,7 +1,7 @@
 #pragma once
 // The sort sequence of the context lines: which of centre (C), left (L) and right
 // (R) context the server compares first, second and third. The code travels as the
-// option "SortSeq"; the dialog TF_SortSeq offers the six codes.
+// option "SortSeq"; the dialog SortSeqDialog offers the six codes.
 #include <QByteArray>
 #include <QList>
 

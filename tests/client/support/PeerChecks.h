@@ -8,7 +8,7 @@
 // True when the client sent nothing after the first `seen` requests. A marker goes
 // straight onto the client's socket (no history, nothing pending) and is waited for:
 // anything the client sent before it has arrived by then.
-inline bool nothingSentSince(TForm1 &form, TcpPeer &peer, int seen)
+inline bool nothingSentSince(MainWindow &form, TcpPeer &peer, int seen)
 {
     if (!form.socketChannel()->send("INFO", "marker") || !peer.waitForRequest(5000, seen))
         return false;

@@ -25,7 +25,7 @@ inline QByteArray withOptions(const QByteArray &comma, const QByteArray &rest)
 // opened and asked for its characteristics ("CN_C"); the scripted server answers
 // with a reply that has no handler of its own ("RSTR", with `body`), so nothing
 // follows. True once no request is pending.
-inline bool settleRegistration(TcpPeer &peer, TForm1 &form, int seen, const QByteArray &body = {})
+inline bool settleRegistration(TcpPeer &peer, MainWindow &form, int seen, const QByteArray &body = {})
 {
     const auto opening = [&] {
         for (int i = seen; i < peer.requests().size(); ++i)
@@ -46,7 +46,7 @@ struct WebSession {
         peer.start(greet);
         QList<QByteArray> ini{"IP=127.0.0.1", "Port=" + QByteArray::number(peer.port())};
         ini += extraIni;
-        form = std::make_unique<TForm1>(home.config(ini), ui);
+        form = std::make_unique<MainWindow>(home.config(ini), ui);
         form->createSecondaryWindows();
         form->show();
     }
@@ -67,7 +67,7 @@ struct WebSession {
     TestHome home;
     RecordingUi ui;
     TcpPeer peer;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 inline const QByteArray RegisteredBody =

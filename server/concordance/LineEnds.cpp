@@ -9,7 +9,7 @@
 // in the middle makes the selection and its keys as an ordinary order does.
 #include "concordance/LineOrderPrivate.h"
 
-#include "service/Cancel.h"
+#include "protocol/Cancel.h"
 
 namespace corvus::conc {
 

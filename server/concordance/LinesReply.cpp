@@ -5,10 +5,10 @@
 #include "concordance/Grid.h"
 #include "concordance/Text.h"
 #include "concordance/WireText.h"
-#include "service/Cancel.h"
-#include "service/CorvusService.h"
-#include "service/Reply.h"
-#include "service/WireRequest.h"
+#include "protocol/Cancel.h"
+#include "protocol/RequestHandlers.h"
+#include "wire/ReplyWriter.h"
+#include "wire/RequestReader.h"
 
 #include <algorithm>
 
@@ -228,7 +228,7 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
 namespace {
 
 template <typename F>
-CorvusService::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
+RequestHandlers::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
 {
     return [lines, f](const wirerequest::Request &request, const SessionInfo &) -> QByteArray {
         try {
@@ -241,7 +241,7 @@ CorvusService::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
 
 } // namespace
 
-void registerViewHandlers(CorvusService &service, std::shared_ptr<const LineEngine> lines)
+void registerViewHandlers(RequestHandlers &service, std::shared_ptr<const LineEngine> lines)
 {
     service.setHandler("CT_N", guarded(lines, &linesReply));
     service.setCostEstimate("CT_N", [lines](const wirerequest::Request &request) {

@@ -4,9 +4,9 @@
 #include "concordance/WireText.h"
 #include "corpus/Charset.h"
 #include "model/CommaList.h"
-#include "service/Cancel.h"
-#include "service/CorvusService.h"
-#include "service/Reply.h"
+#include "protocol/Cancel.h"
+#include "protocol/RequestHandlers.h"
+#include "wire/ReplyWriter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -630,7 +630,7 @@ QByteArray ValueLists::valuesReply(const wirerequest::Request &request) const
     return reply::wire(request.tag, replyBody(&p.conc, nullptr, &p.options, p.body));
 }
 
-void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngine> engine,
+void registerListHandlers(RequestHandlers &service, std::shared_ptr<const ConcEngine> engine,
                           ClickHook clickHook)
 {
     auto lists = std::make_shared<const ValueLists>(std::move(engine), std::move(clickHook));
@@ -645,7 +645,7 @@ void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngi
     });
     service.setCostEstimate("CN_W", [lists](const wirerequest::Request &r) {
         return r.conc ? lists->cost(*r.conc, r.options ? *r.options : OptionList::initial())
-                      : CorvusService::costByKind(r);
+                      : RequestHandlers::costByKind(r);
     });
 }
 

@@ -12,7 +12,7 @@
 #include "concordance/core/SortSeq.h"
 #include "dictionary/UsagePanel.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "text/BufferActions.h"
 #include "text/FullTextWindow.h"
 #include "text/TextPanel.h"

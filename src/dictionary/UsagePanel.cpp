@@ -3,7 +3,7 @@
 #include "app/PageHost.h"
 #include "app/SessionState.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -7,7 +7,7 @@
 #include "app/SessionState.h"
 #include "app/UiServices.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -13,7 +13,7 @@
 #include "dictionary/core/RefList.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "support/WebSession.h"
 #include "wire/ReplyRecords.h"
 

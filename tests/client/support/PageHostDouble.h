@@ -6,7 +6,7 @@
 #include "app/Config.h"
 #include "app/PageHost.h"
 #include "app/SessionState.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QList>
 

@@ -9,6 +9,7 @@
 #include "model/Cp1251.h"
 #include "model/OptionList.h"
 #include "net/TcpChannel.h"
+#include "wire/RequestWriter.h"
 #include "support/AppFixture.h"
 #include "support/WebSession.h"
 

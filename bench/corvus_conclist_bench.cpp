@@ -13,9 +13,9 @@
 #include "concordance/Query.h"
 #include "concordance/ValueList.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "service/CorvusService.h"
-#include "service/WireRequest.h"
+#include "wire/RequestReader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -9,11 +9,11 @@
 // The corpus defaults to ../shared/corpus/ruslit beside the project; without it the
 // benchmark says so and exits 0.
 #include "BenchCommon.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "service/Dispatcher.h"
 #include "service/ServerSetup.h"
 #include "service/TcpEndpoint.h"
-#include "service/WireRequest.h"
+#include "wire/RequestReader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

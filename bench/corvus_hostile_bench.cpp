@@ -18,7 +18,7 @@
 #include "BenchConn.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "wire/ReplyReader.h"
 
 #include <QCoreApplication>

@@ -23,10 +23,10 @@
 #include "concordance/Query.h"
 #include "model/Cp1251.h"
 #include "wire/ReplyRecords.h"
-#include "model/Requests.h"
-#include "service/CorpusDictionary.h"
+#include "wire/RequestWriter.h"
+#include "dictionary/CorpusDictionary.h"
 #include "service/CorvusService.h"
-#include "service/WireRequest.h"
+#include "wire/RequestReader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -28,7 +28,7 @@
 #include "BenchConn.h"
 #include "BenchCorpus.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "wire/ReplyReader.h"
 
 #include <QCoreApplication>

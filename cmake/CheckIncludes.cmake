@@ -7,13 +7,32 @@ cmake_policy(SET CMP0057 NEW)
 #
 #   -DLIBRARY=name            the library checked
 #   -DSOURCES_FILE=path       its sources, one per line
-#   -DOWNERS_FILE=path        "folder=library" for every checked library of the project
+#   -DOWNERS_FILE=path        "file=library" for every source of every checked library
 #   -DALLOWED_FILE=path       the libraries it may include from (itself and what it
 #                             links), one per line
 #   -DPROJECT_DIR=path        quoted includes are relative to its src/ and server/
 #   -DSTAMP=path              written when the check passes
 file(STRINGS "${SOURCES_FILE}" _sources)
 file(STRINGS "${OWNERS_FILE}" _owners)
+# Two parallel lists, searched natively: the files and their libraries, and the
+# folders and the library of their first file (for headers no library lists).
+set(_owner_files)
+set(_owner_libs)
+set(_folders)
+set(_folder_libs)
+foreach(_entry ${_owners})
+  string(FIND "${_entry}" "=" _eq)
+  string(SUBSTRING "${_entry}" 0 ${_eq} _f)
+  math(EXPR _eq "${_eq} + 1")
+  string(SUBSTRING "${_entry}" ${_eq} -1 _lib)
+  list(APPEND _owner_files "${_f}")
+  list(APPEND _owner_libs "${_lib}")
+  get_filename_component(_d "${_f}" DIRECTORY)
+  if(NOT _d IN_LIST _folders)
+    list(APPEND _folders "${_d}")
+    list(APPEND _folder_libs "${_lib}")
+  endif()
+endforeach()
 file(STRINGS "${ALLOWED_FILE}" ALLOWED)
 set(ROOTS "${PROJECT_DIR}/src" "${PROJECT_DIR}/server")
 set(_errors)
@@ -36,17 +55,17 @@ foreach(_src ${_sources})
       continue()
     endif()
     get_filename_component(_path "${_path}" ABSOLUTE)
-    get_filename_component(_folder "${_path}" DIRECTORY)
     set(_owner)
-    foreach(_entry ${_owners})
-      string(FIND "${_entry}" "=" _eq)
-      string(SUBSTRING "${_entry}" 0 ${_eq} _f)
-      math(EXPR _eq "${_eq} + 1")
-      string(SUBSTRING "${_entry}" ${_eq} -1 _lib)
-      if(_f STREQUAL _folder)
-        set(_owner ${_lib})
+    list(FIND _owner_files "${_path}" _at)
+    if(_at GREATER -1)
+      list(GET _owner_libs ${_at} _owner)
+    else()
+      get_filename_component(_folder "${_path}" DIRECTORY)
+      list(FIND _folders "${_folder}" _at)
+      if(_at GREATER -1)
+        list(GET _folder_libs ${_at} _owner)
       endif()
-    endforeach()
+    endif()
     if(_owner AND NOT _owner IN_LIST ALLOWED)
       list(APPEND _errors "${_src}: includes \"${_inc}\", which belongs to ${_owner}; "
                           "${LIBRARY} does not link it. Pages talk through the "

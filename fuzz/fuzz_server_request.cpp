@@ -19,11 +19,11 @@
 #include "model/Cp1251.h"
 #include "model/DictPos.h"
 #include "model/OptionList.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "wire/ReplyReader.h"
 #include "service/CorvusService.h"
 #include "service/ServerSetup.h"
-#include "service/WireRequest.h"
+#include "wire/RequestReader.h"
 
 #include <QDir>
 #include <QFile>

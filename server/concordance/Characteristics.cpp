@@ -397,16 +397,142 @@ bool globMatch(std::string_view text, std::string_view pattern)
     return p == pattern.size();
 }
 
+namespace {
+
+using UnitValue = CharacteristicBuilder::UnitValue;
+
+template <typename F>
+std::vector<UnitValue> perType(const Corpus &corpus, F &&valueOfType)
+{
+    const uint32_t typeCount = corpus.typeCount();
+    std::vector<UnitValue> units(typeCount);
+    for (uint32_t t = 0; t < typeCount; ++t)
+        units[t] = valueOfType(t);
+    return units;
+}
+
+template <typename F>
+std::vector<UnitValue> perText(const Corpus &corpus, F &&valueOfText)
+{
+    const uint32_t textCount = corpus.textCount();
+    std::vector<UnitValue> units(textCount);
+    for (uint32_t t = 0; t < textCount; ++t)
+        units[t] = valueOfText(t, corpus.text(t));
+    return units;
+}
+
+std::string str(std::string_view s) { return std::string(s.data(), s.size()); }
+std::string bytes(const QByteArray &b) { return std::string(viewOf(b)); }
+
+// The last two letters (or digits): a hyphen or an apostrophe is not a letter, so
+// "кто-то" ends in "то" and "д'ор" in "ор".
+std::string endingOf(std::string_view form)
+{
+    std::string ending;
+    for (size_t i = form.size(); i > 0 && ending.size() < 2; --i) {
+        const auto c = uint8_t(form[i - 1]);
+        if (charset::isLetter(c) || charset::isDigit(c))
+            ending.insert(ending.begin(), char(c));
+    }
+    return ending;
+}
+
+int lettersIn(std::string_view form)
+{
+    int letters = 0;
+    for (const char ch : form)
+        if (charset::isLetter(uint8_t(ch)) || charset::isDigit(uint8_t(ch)))
+            ++letters;
+    return letters;
+}
+
+// A text's year ("1836", "1862-1864"), sorting by its first year, then its last.
+UnitValue yearOf(const TextInfo &t)
+{
+    UnitValue v;
+    if (t.yearFrom > 0) {
+        v.text = std::to_string(t.yearFrom);
+        if (t.yearTo > t.yearFrom)
+            v.text += '-' + std::to_string(t.yearTo);
+        v.key = int64_t(t.yearFrom) * 10000 + (t.yearTo > t.yearFrom ? t.yearTo : t.yearFrom);
+    }
+    return v;
+}
+
+// A text's decade ("1830-е") by its first year.
+UnitValue decadeOf(const TextInfo &t, const std::string &suffix)
+{
+    UnitValue v;
+    if (t.yearFrom > 0) {
+        v.key = t.yearFrom / 10 * 10;
+        v.text = std::to_string(v.key) + suffix;
+    }
+    return v;
+}
+
+// Each unit's value of a characteristic other than the word form: by word type or
+// by text.
+std::vector<UnitValue> unitValues(const Corpus &corpus, const CharSpec &spec)
+{
+    using K = CharSpec::Kind;
+    const Lexicon &forms = corpus.forms();
+    switch (spec.kind) {
+    case K::Form:
+        break;
+    case K::Lemma:
+        return perType(corpus, [&](uint32_t t) {
+            UnitValue v;
+            if (corpus.lemmaKnownOfType(t))
+                v.text = str(corpus.lemmas().text(corpus.lemmaOfType(t)));
+            return v;
+        });
+    case K::Author:
+        return perText(corpus, [&](uint32_t, const TextInfo &t) { return UnitValue{bytes(t.author), 0, false}; });
+    case K::Title:
+        return perText(corpus, [&](uint32_t, const TextInfo &t) { return UnitValue{bytes(t.title), 0, false}; });
+    case K::TextKind: {
+        const std::string verse = bytes(ru("стихи")), prose = bytes(ru("проза")), sayings = bytes(ru("изречения"));
+        return perText(corpus, [&](uint32_t, const TextInfo &t) {
+            if (t.kind == TextKind::Verse)
+                return UnitValue{verse, 0, false};
+            return UnitValue{t.entry > 0 ? sayings : prose, 0, false};
+        });
+    }
+    case K::Year:
+        return perText(corpus, [&](uint32_t, const TextInfo &t) { return yearOf(t); });
+    case K::Decade: {
+        const std::string suffix = bytes(ru("-е"));
+        return perText(corpus, [&](uint32_t, const TextInfo &t) { return decadeOf(t, suffix); });
+    }
+    case K::Ending:
+        return perType(corpus, [&](uint32_t type) {
+            return UnitValue{endingOf(forms.text(corpus.formOfType(type))), 0, false};
+        });
+    case K::Length:
+        return perType(corpus, [&](uint32_t type) {
+            const int letters = lettersIn(forms.text(corpus.formOfType(type)));
+            return UnitValue{std::to_string(letters), letters, false};
+        });
+    case K::Pos:
+        return perType(corpus, [&](uint32_t t) { return UnitValue{str(corpus.posOfType(t)), 0, false}; });
+    case K::Feats:
+        return perType(corpus, [&](uint32_t t) { return UnitValue{str(corpus.featsOfType(t)), 0, false}; });
+    case K::Attribute:
+        return perText(corpus, [&](uint32_t t, const TextInfo &) {
+            return UnitValue{bytes(corpus.textAttribute(t, spec.attribute)), 0, false};
+        });
+    }
+    return {};
+}
+
+} // namespace
+
 std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &corpus, Span<uint32_t> identity)
 {
-    using UV = CharacteristicBuilder::UnitValue;
-    using K = CharSpec::Kind;
     const std::vector<CharSpec> specs = characteristicSpecs(corpus);
     std::vector<std::unique_ptr<Characteristic>> out;
     out.reserve(specs.size());
-
-    const Lexicon &forms = corpus.forms();
-    const Lexicon &lemmas = corpus.lemmas();
+    // The word tokens of each unit: of a word type, the word count of a text.
     const uint32_t typeCount = corpus.typeCount();
     std::vector<uint32_t> typeWeights(typeCount);
     for (uint32_t t = 0; t < typeCount; ++t)
@@ -416,109 +542,12 @@ std::vector<std::unique_ptr<Characteristic>> buildCharacteristics(const Corpus &
     for (uint32_t t = 0; t < textCount; ++t)
         textWeights[t] = corpus.text(t).wordCount;
 
-    auto perType = [&](auto &&valueOfType) {
-        std::vector<UV> units(typeCount);
-        for (uint32_t t = 0; t < typeCount; ++t)
-            units[t] = valueOfType(t);
-        return units;
-    };
-    auto perText = [&](auto &&valueOfText) {
-        std::vector<UV> units(textCount);
-        for (uint32_t t = 0; t < textCount; ++t)
-            units[t] = valueOfText(t, corpus.text(t));
-        return units;
-    };
-    auto str = [](std::string_view s) { return std::string(s.data(), s.size()); };
-    auto bytes = [](const QByteArray &b) { return std::string(viewOf(b)); };
-    const std::string verse = bytes(ru("стихи"));
-    const std::string prose = bytes(ru("проза"));
-    const std::string sayings = bytes(ru("изречения"));
-    const std::string decadeSuffix = bytes(ru("-е"));
-
     for (const CharSpec &spec : specs) {
-        std::vector<UV> units;
-        switch (spec.kind) {
-        case K::Form:
+        if (spec.kind == CharSpec::Kind::Form) {
             out.push_back(CharacteristicBuilder::forms(corpus, spec.name, identity));
             continue;
-        case K::Lemma:
-            units = perType([&](uint32_t t) {
-                UV v;
-                if (corpus.lemmaKnownOfType(t))
-                    v.text = str(lemmas.text(corpus.lemmaOfType(t)));
-                return v;
-            });
-            break;
-        case K::Author:
-            units = perText([&](uint32_t, const TextInfo &t) { return UV{bytes(t.author), 0, false}; });
-            break;
-        case K::Title:
-            units = perText([&](uint32_t, const TextInfo &t) { return UV{bytes(t.title), 0, false}; });
-            break;
-        case K::TextKind:
-            units = perText([&](uint32_t, const TextInfo &t) {
-                if (t.kind == TextKind::Verse)
-                    return UV{verse, 0, false};
-                return UV{t.entry > 0 ? sayings : prose, 0, false};
-            });
-            break;
-        case K::Year:
-            units = perText([&](uint32_t, const TextInfo &t) {
-                UV v;
-                if (t.yearFrom > 0) {
-                    v.text = std::to_string(t.yearFrom);
-                    if (t.yearTo > t.yearFrom)
-                        v.text += '-' + std::to_string(t.yearTo);
-                    v.key = int64_t(t.yearFrom) * 10000 + (t.yearTo > t.yearFrom ? t.yearTo : t.yearFrom);
-                }
-                return v;
-            });
-            break;
-        case K::Decade:
-            units = perText([&](uint32_t, const TextInfo &t) {
-                UV v;
-                if (t.yearFrom > 0) {
-                    v.key = t.yearFrom / 10 * 10;
-                    v.text = std::to_string(v.key) + decadeSuffix;
-                }
-                return v;
-            });
-            break;
-        case K::Ending:
-            units = perType([&](uint32_t type) {
-                // The last two letters (or digits): a hyphen or an apostrophe is not a
-                // letter, so "кто-то" ends in "то" and "д'ор" in "ор".
-                const std::string_view t = forms.text(corpus.formOfType(type));
-                std::string ending;
-                for (size_t i = t.size(); i > 0 && ending.size() < 2; --i) {
-                    const auto c = uint8_t(t[i - 1]);
-                    if (charset::isLetter(c) || charset::isDigit(c))
-                        ending.insert(ending.begin(), char(c));
-                }
-                return UV{ending, 0, false};
-            });
-            break;
-        case K::Length:
-            units = perType([&](uint32_t type) {
-                int letters = 0;
-                for (const char ch : forms.text(corpus.formOfType(type)))
-                    if (charset::isLetter(uint8_t(ch)) || charset::isDigit(uint8_t(ch)))
-                        ++letters;
-                return UV{std::to_string(letters), letters, false};
-            });
-            break;
-        case K::Pos:
-            units = perType([&](uint32_t t) { return UV{str(corpus.posOfType(t)), 0, false}; });
-            break;
-        case K::Feats:
-            units = perType([&](uint32_t t) { return UV{str(corpus.featsOfType(t)), 0, false}; });
-            break;
-        case K::Attribute:
-            units = perText([&](uint32_t t, const TextInfo &) {
-                return UV{bytes(corpus.textAttribute(t, spec.attribute)), 0, false};
-            });
-            break;
         }
+        const std::vector<UnitValue> units = unitValues(corpus, spec);
         out.push_back(CharacteristicBuilder::pooled(corpus, spec, units, spec.perText ? textWeights : typeWeights));
     }
     return out;

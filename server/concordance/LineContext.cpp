@@ -4,8 +4,8 @@
 
 #include "concordance/WireText.h"
 #include "corpus/Charset.h"
-#include "service/CorpusDictionary.h"
-#include "service/DictionaryReplies.h"
+#include "dictionary/CorpusDictionary.h"
+#include "dictionary/DictionaryReplies.h"
 
 #include <algorithm>
 

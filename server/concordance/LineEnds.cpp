@@ -9,7 +9,7 @@
 // in the middle makes the selection and its keys as an ordinary order does.
 #include "concordance/LineOrderPrivate.h"
 
-#include "service/Cancel.h"
+#include "protocol/Cancel.h"
 
 namespace corvus::conc {
 
@@ -80,14 +80,12 @@ void LineOrder::Private::make() const
 
 std::vector<EndItem> LineOrder::Private::slotGroup(uint64_t slot) const
 {
-    const Part first = parts[0];
     const int skip = groupSkip(slot);
     std::vector<EndItem> group;
     uint32_t seen = 0;
     // A value of a text (its kind, its author) is that of each of its words: the
     // texts without it are passed over, and in the others every word is selected.
     const bool perText = query.listChar != kCharForm && listed->perText();
-    const auto holds = [&](uint32_t text) { return !perText || listed->byText()[text] == value; };
     // t: a line of the text [lo, hi) (one that holds the value) when it is selected.
     const auto take = [&](uint32_t t, uint32_t lo, uint32_t hi) {
         if ((++seen & 0xFFFF) == 0)
@@ -100,77 +98,92 @@ std::vector<EndItem> LineOrder::Private::slotGroup(uint64_t slot) const
     };
     if (slot == 0) {
         // No word on that side: the first (or last) word of each text.
-        if (first != kCentre) {
-            const uint32_t texts = corpus->textCount();
-            for (uint32_t text = 0; text < texts; ++text) {
-                // The edges of the texts lie far apart: fetch those of a few texts
-                // ahead so that their reads overlap.
-                if (text + 8 < texts) {
-                    const TextInfo &ahead = corpus->text(text + 8);
-                    const uint32_t edge = first == kLeft || ahead.tokenCount == 0 ? 0 : ahead.tokenCount - 1;
-                    __builtin_prefetch(words + ahead.firstToken + edge);
-                }
-                if (!holds(text))
-                    continue;
-                const TextInfo &ti = corpus->text(text);
-                const uint32_t lo = ti.firstToken, hi = ti.firstToken + ti.tokenCount;
-                if (first == kLeft)
-                    take(isWord(lo) ? lo : nextWord(lo, hi), lo, hi);
-                else
-                    take(isWord(hi - 1) ? hi - 1 : prevWord(hi - 1, lo), lo, hi);
-            }
-        }
+        if (parts[0] != kCentre)
+            takeTextEdges(perText, take);
     } else {
-        const uint32_t v = uint32_t(slot - 1);
-        // The occurrences of the value: its form's, or those of its lemma's forms,
-        // or, where one form can stand for several lemmas, the lemma's own.
-        std::vector<Span<uint32_t>> lists;
-        if (base == Base::Form) {
-            if (v < formCount)
-                lists.push_back(corpus->forms().postings(v));
-        } else if (corpus->annotated()) {
-            if (v < corpus->lemmas().size())
-                lists.push_back(corpus->lemmas().postings(v));
-        } else {
-            for (const uint32_t f : corpus->formsOfLemma(v))
-                if (f < formCount)
-                    lists.push_back(corpus->forms().postings(f));
-        }
-        // Centre first, the postings are the lines, and their keys read the words
-        // on the side of the next part: fetch those too.
-        const bool centre = first == kCentre && partCount > 1;
-        const int64_t reach = centre && parts[1] == kLeft ? -12 : 12;
-        const int64_t tokens = int64_t(corpus->tokenCount());
-        for (const Span<uint32_t> &postings : lists) {
-            TextCursor texts(*corpus);
-            uint32_t text = kNone, lo = 0, hi = 0;
-            bool held = false;
-            for (size_t i = 0; i < postings.size(); ++i) {
-                const uint32_t p = postings[i];
-                // The tokens next to the postings lie anywhere in the corpus: fetch
-                // a few postings ahead so that their reads overlap.
-                if (i + 32 < postings.size()) {
-                    __builtin_prefetch(words + postings[i + 32]);
-                    if (centre)
-                        __builtin_prefetch(words + std::clamp<int64_t>(postings[i + 32] + reach, 0, tokens - 1));
-                }
-                if (texts.of(p) != text) {
-                    text = texts.of(p);
-                    const TextInfo &ti = corpus->text(text);
-                    lo = ti.firstToken;
-                    hi = ti.firstToken + ti.tokenCount;
-                    held = holds(text);
-                }
-                if (!held)
-                    continue;
-                if (first == kCentre)
-                    take(p, lo, hi);
-                else
-                    take(first == kLeft ? nextWord(p, hi) : prevWord(p, lo), lo, hi);
-            }
-        }
+        takeNearPostings(uint32_t(slot - 1), perText, take);
     }
     return group;
+}
+
+template <typename Take>
+void LineOrder::Private::takeTextEdges(bool perText, const Take &take) const
+{
+    const Part first = parts[0];
+    const uint32_t texts = corpus->textCount();
+    for (uint32_t text = 0; text < texts; ++text) {
+        // The edges of the texts lie far apart: fetch those of a few texts
+        // ahead so that their reads overlap.
+        if (text + 8 < texts) {
+            const TextInfo &ahead = corpus->text(text + 8);
+            const uint32_t edge = first == kLeft || ahead.tokenCount == 0 ? 0 : ahead.tokenCount - 1;
+            __builtin_prefetch(words + ahead.firstToken + edge);
+        }
+        if (!textHolds(text, perText))
+            continue;
+        const TextInfo &ti = corpus->text(text);
+        const uint32_t lo = ti.firstToken, hi = ti.firstToken + ti.tokenCount;
+        if (first == kLeft)
+            take(isWord(lo) ? lo : nextWord(lo, hi), lo, hi);
+        else
+            take(isWord(hi - 1) ? hi - 1 : prevWord(hi - 1, lo), lo, hi);
+    }
+}
+
+std::vector<Span<uint32_t>> LineOrder::Private::postingsOfSlot(uint32_t v) const
+{
+    std::vector<Span<uint32_t>> lists;
+    if (base == Base::Form) {
+        if (v < formCount)
+            lists.push_back(corpus->forms().postings(v));
+    } else if (corpus->annotated()) {
+        if (v < corpus->lemmas().size())
+            lists.push_back(corpus->lemmas().postings(v));
+    } else {
+        for (const uint32_t f : corpus->formsOfLemma(v))
+            if (f < formCount)
+                lists.push_back(corpus->forms().postings(f));
+    }
+    return lists;
+}
+
+template <typename Take>
+void LineOrder::Private::takeNearPostings(uint32_t v, bool perText, const Take &take) const
+{
+    const Part first = parts[0];
+    // Centre first, the postings are the lines, and their keys read the words
+    // on the side of the next part: fetch those too.
+    const bool centre = first == kCentre && partCount > 1;
+    const int64_t reach = centre && parts[1] == kLeft ? -12 : 12;
+    const int64_t tokens = int64_t(corpus->tokenCount());
+    for (const Span<uint32_t> &postings : postingsOfSlot(v)) {
+        TextCursor texts(*corpus);
+        uint32_t text = kNone, lo = 0, hi = 0;
+        bool held = false;
+        for (size_t i = 0; i < postings.size(); ++i) {
+            const uint32_t p = postings[i];
+            // The tokens next to the postings lie anywhere in the corpus: fetch
+            // a few postings ahead so that their reads overlap.
+            if (i + 32 < postings.size()) {
+                __builtin_prefetch(words + postings[i + 32]);
+                if (centre)
+                    __builtin_prefetch(words + std::clamp<int64_t>(postings[i + 32] + reach, 0, tokens - 1));
+            }
+            if (texts.of(p) != text) {
+                text = texts.of(p);
+                const TextInfo &ti = corpus->text(text);
+                lo = ti.firstToken;
+                hi = ti.firstToken + ti.tokenCount;
+                held = textHolds(text, perText);
+            }
+            if (!held)
+                continue;
+            if (first == kCentre)
+                take(p, lo, hi);
+            else
+                take(first == kLeft ? nextWord(p, hi) : prevWord(p, lo), lo, hi);
+        }
+    }
 }
 
 void LineOrder::Private::takeOrdered(std::vector<EndItem> &rest, int skip, size_t k, bool last,

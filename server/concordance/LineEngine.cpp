@@ -3,9 +3,9 @@
 #include "concordance/Lines.h"
 
 #include "concordance/WireText.h"
-#include "service/CorpusDictionary.h"
-#include "service/DictionaryReplies.h"
-#include "service/Priority.h"
+#include "dictionary/CorpusDictionary.h"
+#include "dictionary/DictionaryReplies.h"
+#include "protocol/Priority.h"
 
 #include <algorithm>
 #include <cmath>

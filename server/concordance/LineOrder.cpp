@@ -2,7 +2,7 @@
 // heap or from the groups they touch, and the full sort.
 #include "concordance/LineOrderPrivate.h"
 
-#include "service/Cancel.h"
+#include "protocol/Cancel.h"
 
 #include <algorithm>
 #include <mutex>

@@ -361,6 +361,19 @@ struct LineOrder::Private {
     // The lines whose first slot is `slot`, in no order, keyed on the slots from
     // groupSkip(slot) on.
     std::vector<EndItem> slotGroup(uint64_t slot) const;
+    // Whether a text holds the value: always when the value is not the text's own.
+    bool textHolds(uint32_t text, bool perText) const { return !perText || listed->byText()[text] == value; }
+    // The steps of slotGroup (LineEnds.cpp), handing take(token, lo, hi) each line
+    // (kNone: none) with its text's range [lo, hi): the first (or last) word of each
+    // text that holds the value, for the slot of no word;
+    template <typename Take>
+    void takeTextEdges(bool perText, const Take &take) const;
+    // and the lines next to (or at) the occurrences of the slot's word form or
+    // lemma, postingsOfSlot(v): its form's, or those of its lemma's forms, or,
+    // where one form can stand for several lemmas, the lemma's own.
+    template <typename Take>
+    void takeNearPostings(uint32_t v, bool perText, const Take &take) const;
+    std::vector<Span<uint32_t>> postingsOfSlot(uint32_t v) const;
     // Moves the first k of a slot group's lines (with `last`, the last k, last
     // first) onto `out`, in order; `rest` keeps the others, in no order. Only
     // what is taken is ordered, so the first page of a large group costs one

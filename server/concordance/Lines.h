@@ -24,7 +24,7 @@
 // any page is a slice; no page waits for it. Every const call is safe from many
 // request threads at once.
 #include "concordance/Query.h"
-#include "service/CorvusService.h"
+#include "protocol/RequestHandlers.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -36,7 +36,7 @@
 #include <utility>
 #include <vector>
 
-class CorvusService;
+class RequestHandlers;
 class CorpusDictionary;
 class ServedDictionary;
 namespace wirerequest {
@@ -273,6 +273,6 @@ Cost lineCost(const LineEngine &lines, const tCConcPos &conc, const OptionList &
 
 // Registers "CT_N", "CT_W", "CT_T" and "CT_D" (the last one offers the usage
 // sub-page at registration), and the entry tie of the "DC_S" replies.
-void registerViewHandlers(CorvusService &service, std::shared_ptr<const LineEngine> lines);
+void registerViewHandlers(RequestHandlers &service, std::shared_ptr<const LineEngine> lines);
 
 } // namespace corvus::conc

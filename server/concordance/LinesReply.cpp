@@ -5,10 +5,10 @@
 #include "concordance/Grid.h"
 #include "concordance/Text.h"
 #include "concordance/WireText.h"
-#include "service/Cancel.h"
-#include "service/CorvusService.h"
-#include "service/Reply.h"
-#include "service/WireRequest.h"
+#include "protocol/Cancel.h"
+#include "protocol/RequestHandlers.h"
+#include "wire/ReplyWriter.h"
+#include "wire/RequestReader.h"
 
 #include <algorithm>
 
@@ -117,76 +117,76 @@ bool isTrue(const QByteArray &v)
     return v.trimmed().compare("True", Qt::CaseInsensitive) == 0;
 }
 
-} // namespace
-
-QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &request)
+// The lines of an export: all the lines of the order, or the one line asked for,
+// each with the export heading's characteristics in front; cut short, and saying
+// so at its end, where the reply would grow past kMaxExportBytes.
+QByteArray exportBody(const LineEngine &lines, const OptionList &options, const std::vector<uint32_t> &tokens,
+                      uint32_t firstNumber, int width, Base base)
 {
-    const QByteArray &tag = request.tag;
-    if (!request.conc)
-        return noPositionReply();
-    tCConcPos conc = *request.conc;
-    OptionList options = optionsOf(request);
-    const int width = std::clamp(intOption(options, "ConcWidth", kDefaultConcWidth), 1, kMaxConcWidth);
-    const Base base = baseOf(conc.CharNo[0]);
     const ConcEngine &engine = lines.engine();
-
-    if (isTrue(options.value("PrintConc"))) {
-        const bool one = isTrue(options.value("PrintConcStr"));
-        LinePage pg = one ? lines.current(conc, options) : pageOfOrder(lines.order(conc, options));
-        if (!pg.ok || pg.count == 0)
-            return emptyPageReply(pg);
-        std::vector<uint32_t> tokens;
-        uint32_t firstNumber = 1;
-        if (one) {
-            tokens = pg.tokens;
-            firstNumber = pg.current;
-        } else {
-            pg.order->complete();
-            tokens = pg.order->lines(0, pg.count);
-        }
-        const QList<int> heading = groupOption(engine, options, 3);
-        QByteArray body;
-        body.reserve(qsizetype(std::min<size_t>(tokens.size() * 160, size_t(kMaxExportBytes))));
-        uint32_t written = 0;
-        for (size_t i = 0; i < tokens.size(); ++i) {
-            if (body.size() >= kMaxExportBytes)
-                break;
-            if ((i & 0x3FF) == 0)
-                cancel::check();
-            if (i > 0)
-                body += ' ';
-            for (const int c : heading) {
-                const Characteristic &ch = engine.characteristic(c);
-                const uint32_t v = ch.valueOf(tokens[i]);
-                if (v != kNone)
-                    appendCleanBytes(body, ch.text(v));
-                body += " $^$ ";
-            }
-            appendLine(lines, tokens[i], firstNumber + uint32_t(i), width, base, body);
-            ++written;
-        }
-        if (written < tokens.size()) {
+    const QList<int> heading = groupOption(engine, options, 3);
+    QByteArray body;
+    body.reserve(qsizetype(std::min<size_t>(tokens.size() * 160, size_t(kMaxExportBytes))));
+    uint32_t written = 0;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (body.size() >= kMaxExportBytes)
+            break;
+        if ((i & 0x3FF) == 0)
+            cancel::check();
+        if (i > 0)
             body += ' ';
-            body += ru("(выгрузка ограничена: выведено строк ") + QByteArray::number(written) + ru(" из ")
-                + QByteArray::number(qulonglong(tokens.size())) + ") $@$ 0, $*$  $$$";
+        for (const int c : heading) {
+            const Characteristic &ch = engine.characteristic(c);
+            const uint32_t v = ch.valueOf(tokens[i]);
+            if (v != kNone)
+                appendCleanBytes(body, ch.text(v));
+            body += " $^$ ";
         }
-        conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
-        for (char &m : conc.Move)
-            m = ' ';
-        // A whole export is headed "Найдено ..."; a requested line keeps "True", so
-        // that its header reads "Запрошенная строка : ".
-        if (!one)
-            options.set("PrintConcStr", "False");
-        return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
+        appendLine(lines, tokens[i], firstNumber + uint32_t(i), width, base, body);
+        ++written;
     }
+    if (written < tokens.size()) {
+        body += ' ';
+        body += ru("(выгрузка ограничена: выведено строк ") + QByteArray::number(written) + ru(" из ")
+            + QByteArray::number(qulonglong(tokens.size())) + ") $@$ 0, $*$  $$$";
+    }
+    return body;
+}
 
-    const LinePage pg = lines.page(conc, options);
+// The reply to an export ("PrintConc"): every line of the order, or with
+// "PrintConcStr" the current line alone.
+QByteArray exportReply(const LineEngine &lines, const QByteArray &tag, tCConcPos &conc, OptionList &options, int width,
+                       Base base)
+{
+    const bool one = isTrue(options.value("PrintConcStr"));
+    LinePage pg = one ? lines.current(conc, options) : pageOfOrder(lines.order(conc, options));
     if (!pg.ok || pg.count == 0)
         return emptyPageReply(pg);
+    std::vector<uint32_t> tokens;
+    uint32_t firstNumber = 1;
+    if (one) {
+        tokens = pg.tokens;
+        firstNumber = pg.current;
+    } else {
+        pg.order->complete();
+        tokens = pg.order->lines(0, pg.count);
+    }
+    const QByteArray body = exportBody(lines, options, tokens, firstNumber, width, base);
+    conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
+    for (char &m : conc.Move)
+        m = ' ';
+    // A whole export is headed "Найдено ..."; a requested line keeps "True", so
+    // that its header reads "Запрошенная строка : ".
+    if (!one)
+        options.set("PrintConcStr", "False");
+    return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
+}
 
-    // Every line carries a link fragment (empty where the centre word has no
-    // headword) as soon as one does, so that the client's marker search, which runs
-    // over the whole body, pairs each fragment with its own line.
+// The lines of a page. Every line carries a link fragment (empty where the centre
+// word has no headword) as soon as one does, so that the client's marker search,
+// which runs over the whole body, pairs each fragment with its own line.
+QByteArray pageBody(const LineEngine &lines, const LinePage &pg, int width, Base base)
+{
     std::vector<QList<DictLink>> links(pg.tokens.size());
     bool anyLink = false;
     for (size_t i = 0; i < pg.tokens.size(); ++i) {
@@ -211,7 +211,27 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
         }
         appendLine(lines, pg.tokens[i], pg.first + uint32_t(i), width, base, body);
     }
+    return body;
+}
 
+} // namespace
+
+QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &request)
+{
+    const QByteArray &tag = request.tag;
+    if (!request.conc)
+        return noPositionReply();
+    tCConcPos conc = *request.conc;
+    OptionList options = optionsOf(request);
+    const int width = std::clamp(intOption(options, "ConcWidth", kDefaultConcWidth), 1, kMaxConcWidth);
+    const Base base = baseOf(conc.CharNo[0]);
+    if (isTrue(options.value("PrintConc")))
+        return exportReply(lines, tag, conc, options, width, base);
+
+    const LinePage pg = lines.page(conc, options);
+    if (!pg.ok || pg.count == 0)
+        return emptyPageReply(pg);
+    const QByteArray body = pageBody(lines, pg, width, base);
     setLineRecord(conc, pg);
     const uint32_t last = pg.first + uint32_t(pg.tokens.size()) - 1;
     options.set("ConcCount", "(" + QByteArray::number(pg.first) + "-" + QByteArray::number(last) + ")");
@@ -228,7 +248,7 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
 namespace {
 
 template <typename F>
-CorvusService::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
+RequestHandlers::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
 {
     return [lines, f](const wirerequest::Request &request, const SessionInfo &) -> QByteArray {
         try {
@@ -241,7 +261,7 @@ CorvusService::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
 
 } // namespace
 
-void registerViewHandlers(CorvusService &service, std::shared_ptr<const LineEngine> lines)
+void registerViewHandlers(RequestHandlers &service, std::shared_ptr<const LineEngine> lines)
 {
     service.setHandler("CT_N", guarded(lines, &linesReply));
     service.setCostEstimate("CT_N", [lines](const wirerequest::Request &request) {

@@ -246,38 +246,59 @@ void ConcEngine::window(uint32_t token, int distance, std::vector<uint32_t> &out
     }
 }
 
-std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditions) const
+namespace {
+
+using Test = ConcEngine::Private::Test;
+
+// A condition made a test.
+Test makeTest(const ConcEngine &e, const Condition &cond)
 {
-    const Corpus &corpus = *m_corpus;
-    const uint32_t tokenCount = corpus.tokenCount();
-    const Span<uint32_t> words = corpus.tokenWords();
-    const auto punct = [&](uint32_t tok) { return flagPart(words[tok]) & kPunct; };
-    TextCursor texts(corpus);
+    const Corpus &corpus = e.corpus();
+    Test t;
+    t.c = &e.characteristic(cond.charNo);
+    t.distance = cond.distance;
+    t.mask.assign(t.c->perText() ? corpus.textCount() : corpus.typeCount(), 0);
+    for (const uint32_t v : cond.values)
+        for (const uint32_t *m = t.c->membersBegin(v); m != t.c->membersEnd(v); ++m)
+            t.mask[*m] = 1;
+    return t;
+}
 
-    auto makeTest = [&](const Condition &cond) {
-        Private::Test t;
-        t.c = &characteristic(cond.charNo);
-        t.distance = cond.distance;
-        t.mask.assign(t.c->perText() ? corpus.textCount() : corpus.typeCount(), 0);
-        for (const uint32_t v : cond.values)
-            for (const uint32_t *m = t.c->membersBegin(v); m != t.c->membersEnd(v); ++m)
-                t.mask[*m] = 1;
-        return t;
-    };
-    const Span<uint32_t> types = corpus.tokenTypes();
-    auto holdsAt = [&](const Private::Test &t, uint32_t tok) {
+// Whether a token holds a test: its text's or its word type's mask.
+class TestedTokens {
+public:
+    explicit TestedTokens(const Corpus &corpus)
+        : m_words(corpus.tokenWords()), m_types(corpus.tokenTypes()), m_texts(corpus)
+    {
+    }
+    inline bool holdsAt(const Test &t, uint32_t tok)
+    {
         if (t.c->perText())
-            return t.mask[texts.of(tok)] != 0;
-        return t.mask[types.empty() ? formPart(words[tok]) : types[tok]] != 0;
-    };
+            return t.mask[m_texts.of(tok)] != 0;
+        return t.mask[m_types.empty() ? formPart(m_words[tok]) : m_types[tok]] != 0;
+    }
 
-    // The direct condition with the fewest occurrences enumerates the candidates.
+private:
+    Span<uint32_t> m_words, m_types;
+    TextCursor m_texts;
+};
+
+inline bool isPunctToken(Span<uint32_t> words, uint32_t tok)
+{
+    return flagPart(words[tok]) & kPunct;
+}
+
+// The direct condition with the fewest occurrences, which enumerates the
+// candidates: its index (-1 when every condition has a window) and, in best, its
+// occurrences.
+int pickCandidates(const ConcEngine &e, const std::vector<Condition> &conditions, uint64_t &best)
+{
     int pick = -1;
-    uint64_t best = UINT64_MAX;
+    best = UINT64_MAX;
     for (size_t i = 0; i < conditions.size(); ++i) {
         if (conditions[i].distance != 0)
             continue;
-        const Characteristic &c = characteristic(conditions[i].charNo);
+        const Characteristic &c = e.characteristic(conditions[i].charNo);
         uint64_t n = 0;
         for (const uint32_t v : conditions[i].values)
             n += c.count(v);
@@ -286,92 +307,137 @@ std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditi
             pick = int(i);
         }
     }
+    return pick;
+}
 
-    std::vector<uint32_t> out;
-    bool retest = false;   // the candidates are a superset of the picked condition's
-    if (pick < 0) {
-        out.reserve(size_t(corpus.wordCount()));
-        for (uint32_t tok = 0; tok < tokenCount; ++tok)
-            if (!punct(tok))
+// Every word token.
+void allWords(const Corpus &corpus, std::vector<uint32_t> &out)
+{
+    const Span<uint32_t> words = corpus.tokenWords();
+    const uint32_t tokenCount = corpus.tokenCount();
+    out.reserve(size_t(corpus.wordCount()));
+    for (uint32_t tok = 0; tok < tokenCount; ++tok)
+        if (!isPunctToken(words, tok))
+            out.push_back(tok);
+}
+
+// The words of the texts of a per-text condition's values, in order.
+void wordsOfTexts(const Corpus &corpus, const Characteristic &c, const Condition &cond, std::vector<uint32_t> &out)
+{
+    const Span<uint32_t> words = corpus.tokenWords();
+    std::vector<uint32_t> texts;
+    for (const uint32_t v : cond.values)
+        texts.insert(texts.end(), c.membersBegin(v), c.membersEnd(v));
+    std::sort(texts.begin(), texts.end());
+    for (const uint32_t ti : texts) {
+        const TextInfo &t = corpus.text(ti);
+        for (uint32_t tok = t.firstToken; tok < t.firstToken + t.tokenCount; ++tok)
+            if (!isPunctToken(words, tok))
                 out.push_back(tok);
+    }
+}
+
+// The postings of the given forms merged in token order: one list as it is, a
+// few (or short ones) sorted together, many through a bitmap over the tokens.
+void mergePostings(const Lexicon &lex, const std::vector<uint32_t> &formIds, uint64_t best, uint32_t tokenCount,
+                   std::vector<uint32_t> &out)
+{
+    if (formIds.size() == 1) {
+        const Span<uint32_t> p = lex.postings(formIds[0]);
+        out.assign(p.begin(), p.end());
+    } else if (formIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
+        for (const uint32_t f : formIds) {
+            const Span<uint32_t> p = lex.postings(f);
+            out.insert(out.end(), p.begin(), p.end());
+        }
+        std::sort(out.begin(), out.end());
     } else {
-        const Condition &cond = conditions[size_t(pick)];
-        const Characteristic &c = characteristic(cond.charNo);
-        out.reserve(size_t(best));
-        if (c.perText()) {
-            std::vector<uint32_t> texts;
-            for (const uint32_t v : cond.values)
-                texts.insert(texts.end(), c.membersBegin(v), c.membersEnd(v));
-            std::sort(texts.begin(), texts.end());
-            for (const uint32_t ti : texts) {
-                const TextInfo &t = corpus.text(ti);
-                for (uint32_t tok = t.firstToken; tok < t.firstToken + t.tokenCount; ++tok)
-                    if (!punct(tok))
-                        out.push_back(tok);
-            }
-        } else {
-            // The postings of the forms of the value's types: the occurrences
-            // themselves in a plain corpus (a type is a form), and in an annotated
-            // one for the word form; otherwise a superset the test below narrows.
-            std::vector<uint32_t> formIds;
-            for (const uint32_t v : cond.values)
-                for (const uint32_t *m = c.membersBegin(v); m != c.membersEnd(v); ++m)
-                    formIds.push_back(corpus.formOfType(*m));
-            if (corpus.annotated()) {
-                std::sort(formIds.begin(), formIds.end());
-                formIds.erase(std::unique(formIds.begin(), formIds.end()), formIds.end());
-                retest = cond.charNo != kCharForm;
-            }
-            const Lexicon &lex = corpus.forms();
-            if (formIds.size() == 1) {
-                const Span<uint32_t> p = lex.postings(formIds[0]);
-                out.assign(p.begin(), p.end());
-            } else if (formIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
-                for (const uint32_t f : formIds) {
-                    const Span<uint32_t> p = lex.postings(f);
-                    out.insert(out.end(), p.begin(), p.end());
-                }
-                std::sort(out.begin(), out.end());
-            } else {
-                // Many postings lists: a bitmap over the tokens puts them in order.
-                std::vector<uint64_t> bits((size_t(tokenCount) + 63) / 64, 0);
-                for (const uint32_t f : formIds)
-                    for (const uint32_t tok : lex.postings(f))
-                        bits[tok >> 6] |= uint64_t(1) << (tok & 63);
-                for (size_t w = 0; w < bits.size(); ++w) {
-                    for (uint64_t b = bits[w]; b; b &= b - 1)
-                        out.push_back(uint32_t(w * 64 + size_t(__builtin_ctzll(b))));
-                }
-            }
+        std::vector<uint64_t> bits((size_t(tokenCount) + 63) / 64, 0);
+        for (const uint32_t f : formIds)
+            for (const uint32_t tok : lex.postings(f))
+                bits[tok >> 6] |= uint64_t(1) << (tok & 63);
+        for (size_t w = 0; w < bits.size(); ++w) {
+            for (uint64_t b = bits[w]; b; b &= b - 1)
+                out.push_back(uint32_t(w * 64 + size_t(__builtin_ctzll(b))));
         }
     }
+}
 
-    // The other conditions test each candidate.
-    std::vector<Private::Test> direct, windowed;
+// The candidates a direct condition enumerates, ascending: the words of its
+// texts, or the postings of the forms of its values' types. Those are the
+// occurrences themselves in a plain corpus (a type is a form), and in an annotated
+// one for the word form; otherwise a superset, and the result is true: the
+// condition's test must narrow them.
+bool candidatesOf(const ConcEngine &e, const Condition &cond, uint64_t best, std::vector<uint32_t> &out)
+{
+    const Corpus &corpus = e.corpus();
+    const Characteristic &c = e.characteristic(cond.charNo);
+    out.reserve(size_t(best));
+    if (c.perText()) {
+        wordsOfTexts(corpus, c, cond, out);
+        return false;
+    }
+    bool retest = false;
+    std::vector<uint32_t> formIds;
+    for (const uint32_t v : cond.values)
+        for (const uint32_t *m = c.membersBegin(v); m != c.membersEnd(v); ++m)
+            formIds.push_back(corpus.formOfType(*m));
+    if (corpus.annotated()) {
+        std::sort(formIds.begin(), formIds.end());
+        formIds.erase(std::unique(formIds.begin(), formIds.end()), formIds.end());
+        retest = cond.charNo != kCharForm;
+    }
+    mergePostings(corpus.forms(), formIds, best, corpus.tokenCount(), out);
+    return retest;
+}
+
+// Keeps the candidates that hold every condition but the one that enumerated
+// them (unless it must be tested again): a direct one at the token, one with a
+// window at some word of it.
+void keepHolding(const ConcEngine &e, const std::vector<Condition> &conditions, int pick, bool retest,
+                 std::vector<uint32_t> &out)
+{
+    std::vector<Test> direct, windowed;
     for (size_t i = 0; i < conditions.size(); ++i) {
         if (int(i) == pick && !retest)
             continue;
-        (conditions[i].distance == 0 ? direct : windowed).push_back(makeTest(conditions[i]));
+        (conditions[i].distance == 0 ? direct : windowed).push_back(makeTest(e, conditions[i]));
     }
     if (direct.empty() && windowed.empty())
-        return out;
+        return;
+    TestedTokens tested(e.corpus());
     std::vector<uint32_t> near;
     size_t kept = 0;
     for (const uint32_t tok : out) {
         bool ok = true;
         for (const auto &t : direct)
-            if (!holdsAt(t, tok)) {
+            if (!tested.holdsAt(t, tok)) {
                 ok = false;
                 break;
             }
         for (size_t w = 0; ok && w < windowed.size(); ++w) {
-            window(tok, windowed[w].distance, near);
-            ok = std::any_of(near.begin(), near.end(), [&](uint32_t u) { return holdsAt(windowed[w], u); });
+            e.window(tok, windowed[w].distance, near);
+            ok = std::any_of(near.begin(), near.end(), [&](uint32_t u) { return tested.holdsAt(windowed[w], u); });
         }
         if (ok)
             out[kept++] = tok;
     }
     out.resize(kept);
+}
+
+} // namespace
+
+std::vector<uint32_t> ConcEngine::matching(const std::vector<Condition> &conditions) const
+{
+    uint64_t best = 0;
+    const int pick = pickCandidates(*this, conditions, best);
+    std::vector<uint32_t> out;
+    bool retest = false;   // the candidates are a superset of the picked condition's
+    if (pick < 0)
+        allWords(*m_corpus, out);
+    else
+        retest = candidatesOf(*this, conditions[size_t(pick)], best, out);
+    keepHolding(*this, conditions, pick, retest, out);
     return out;
 }
 

@@ -63,7 +63,7 @@
 #include <string_view>
 #include <vector>
 
-class CorvusService;
+class RequestHandlers;
 
 namespace corvus::conc {
 
@@ -278,7 +278,7 @@ QByteArray replyBody(const tCConcPos *conc, const tCDictPos *dict, const OptionL
 using ClickHook = std::function<void(tCConcPos &conc, const OptionList &options, uint32_t token)>;
 
 // Registers "CN_C", "CN_Cx" and "CN_W" (ValueList.cpp).
-void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngine> engine,
+void registerListHandlers(RequestHandlers &service, std::shared_ptr<const ConcEngine> engine,
                           ClickHook clickHook = {});
 
 } // namespace corvus::conc

@@ -1,8 +1,8 @@
 #include "concordance/Text.h"
 
 #include "concordance/WireText.h"
-#include "service/Reply.h"
-#include "service/WireRequest.h"
+#include "wire/ReplyWriter.h"
+#include "wire/RequestReader.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 #include "concordance/WireText.h"
 #include "corpus/Charset.h"
 #include "model/CommaList.h"
-#include "service/Cancel.h"
-#include "service/CorvusService.h"
-#include "service/Reply.h"
+#include "protocol/Cancel.h"
+#include "protocol/RequestHandlers.h"
+#include "wire/ReplyWriter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -96,85 +96,106 @@ ValueLists::ValueLists(std::shared_ptr<const ConcEngine> engine, ClickHook click
 
 ValueLists::~ValueLists() = default;
 
-std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
-{
-    const ConcEngine &e = *m_engine;
-    const Corpus &corpus = e.corpus();
-    const Characteristic &c = e.characteristic(q.listChar);
-    const Span<uint32_t> words = corpus.tokenWords();
-    const Span<uint32_t> byType = c.byType();
-    const Span<uint32_t> byText = c.byText();
-    const Span<uint32_t> types = corpus.tokenTypes();
-    const bool perText = c.perText();
-    TextCursor texts(corpus);
-    auto valueAt = [&](uint32_t tok) {
-        if (perText)
-            return byText[texts.of(tok)];
-        return byType[types.empty() ? formPart(words[tok]) : types[tok]];
-    };
+namespace {
 
-    std::vector<uint32_t> counts(c.valueCount(), 0);
-
-    if (q.distance == 0) {
-        const bool allDirect = std::all_of(q.fixed.begin(), q.fixed.end(),
-                                           [](const Condition &f) { return f.distance == 0; });
-        if (allDirect) {
-            // Through the vocabularies of the texts that pass the per-text levels,
-            // when they are fewer than the occurrences of the most selective
-            // word-level level.
-            std::vector<uint8_t> textPass(corpus.textCount(), 1), formPass;
-            uint64_t wordCost = UINT64_MAX;
-            for (const Condition &f : q.fixed) {
-                const Characteristic &fc = e.characteristic(f.charNo);
-                std::vector<uint8_t> mask(fc.perText() ? corpus.textCount() : corpus.typeCount(), 0);
-                uint64_t n = 0;
-                for (const uint32_t v : f.values) {
-                    n += fc.count(v);
-                    for (const uint32_t *m = fc.membersBegin(v); m != fc.membersEnd(v); ++m)
-                        mask[*m] = 1;
-                }
-                std::vector<uint8_t> &into = fc.perText() ? textPass : formPass;
-                if (into.empty()) {
-                    into = std::move(mask);
-                } else {
-                    for (size_t i = 0; i < into.size(); ++i)
-                        into[i] &= mask[i];
-                }
-                if (!fc.perText())
-                    wordCost = std::min(wordCost, n);
-            }
-            uint64_t textCost = 0;
-            for (uint32_t t = 0; t < corpus.textCount(); ++t)
-                if (textPass[t])
-                    textCost += uint64_t(e.textTypesEnd(t) - e.textTypesBegin(t));
-            if (textCost <= wordCost) {
-                for (uint32_t t = 0; t < corpus.textCount(); ++t) {
-                    if (!textPass[t])
-                        continue;
-                    if (perText && formPass.empty()) {
-                        counts[byText[t]] += corpus.text(t).wordCount;
-                        continue;
-                    }
-                    uint32_t *textSlot = perText ? &counts[byText[t]] : nullptr;
-                    for (auto *fc = e.textTypesBegin(t); fc != e.textTypesEnd(t); ++fc) {
-                        if (!formPass.empty() && !formPass[fc->type])
-                            continue;
-                        if (textSlot)
-                            *textSlot += fc->count;
-                        else
-                            counts[byType[fc->type]] += fc->count;
-                    }
-                }
-                return counts;
-            }
-        }
-        for (const uint32_t tok : e.matching(q.fixed))
-            ++counts[valueAt(tok)];
-        return counts;
+// The value of a token in a characteristic: its text's, or its word type's.
+class TokenValue {
+public:
+    TokenValue(const Corpus &corpus, const Characteristic &c, TextCursor &texts)
+        : m_words(corpus.tokenWords()), m_types(corpus.tokenTypes()), m_byType(c.byType()), m_byText(c.byText()),
+          m_perText(c.perText()), m_texts(texts)
+    {
+    }
+    inline uint32_t operator()(uint32_t tok) const
+    {
+        if (m_perText)
+            return m_byText[m_texts.of(tok)];
+        return m_byType[m_types.empty() ? formPart(m_words[tok]) : m_types[tok]];
     }
 
-    // Co-occurrence: each occurrence counts once for every value found in its
-    // window, however often the value appears there.
+private:
+    Span<uint32_t> m_words, m_types, m_byType, m_byText;
+    bool m_perText;
+    TextCursor &m_texts;
+};
+
+// The texts (textPass) and word types (formPass, empty: every one) that pass the
+// fixed levels; returns the occurrences of the most selective word-level level
+// (UINT64_MAX when there is none).
+uint64_t passingUnits(const ConcEngine &e, const std::vector<Condition> &fixed, std::vector<uint8_t> &textPass,
+                      std::vector<uint8_t> &formPass)
+{
+    const Corpus &corpus = e.corpus();
+    uint64_t wordCost = UINT64_MAX;
+    for (const Condition &f : fixed) {
+        const Characteristic &fc = e.characteristic(f.charNo);
+        std::vector<uint8_t> mask(fc.perText() ? corpus.textCount() : corpus.typeCount(), 0);
+        uint64_t n = 0;
+        for (const uint32_t v : f.values) {
+            n += fc.count(v);
+            for (const uint32_t *m = fc.membersBegin(v); m != fc.membersEnd(v); ++m)
+                mask[*m] = 1;
+        }
+        std::vector<uint8_t> &into = fc.perText() ? textPass : formPass;
+        if (into.empty()) {
+            into = std::move(mask);
+        } else {
+            for (size_t i = 0; i < into.size(); ++i)
+                into[i] &= mask[i];
+        }
+        if (!fc.perText())
+            wordCost = std::min(wordCost, n);
+    }
+    return wordCost;
+}
+
+// Counts the values of the fixed levels' occurrences (all at distance 0) through
+// the vocabularies of the texts that pass the per-text levels, when those are
+// fewer than the occurrences of the most selective word-level level; false, and
+// nothing counted, when they are not.
+bool countThroughTexts(const ConcEngine &e, const Characteristic &c, const std::vector<Condition> &fixed,
+                       std::vector<uint32_t> &counts)
+{
+    const Corpus &corpus = e.corpus();
+    std::vector<uint8_t> textPass(corpus.textCount(), 1), formPass;
+    const uint64_t wordCost = passingUnits(e, fixed, textPass, formPass);
+    uint64_t textCost = 0;
+    for (uint32_t t = 0; t < corpus.textCount(); ++t)
+        if (textPass[t])
+            textCost += uint64_t(e.textTypesEnd(t) - e.textTypesBegin(t));
+    if (textCost > wordCost)
+        return false;
+    const bool perText = c.perText();
+    const Span<uint32_t> byType = c.byType();
+    const Span<uint32_t> byText = c.byText();
+    for (uint32_t t = 0; t < corpus.textCount(); ++t) {
+        if (!textPass[t])
+            continue;
+        if (perText && formPass.empty()) {
+            counts[byText[t]] += corpus.text(t).wordCount;
+            continue;
+        }
+        uint32_t *textSlot = perText ? &counts[byText[t]] : nullptr;
+        for (auto *fc = e.textTypesBegin(t); fc != e.textTypesEnd(t); ++fc) {
+            if (!formPass.empty() && !formPass[fc->type])
+                continue;
+            if (textSlot)
+                *textSlot += fc->count;
+            else
+                counts[byType[fc->type]] += fc->count;
+        }
+    }
+    return true;
+}
+
+// Co-occurrence: each occurrence of the fixed levels counts once for every value
+// found in its window, however often the value appears there.
+void countCoOccurrences(const ConcEngine &e, const Characteristic &c, const Query &q, std::vector<uint32_t> &counts)
+{
+    const Corpus &corpus = e.corpus();
+    const Span<uint32_t> words = corpus.tokenWords();
+    TextCursor texts(corpus);
+    const TokenValue valueAt(corpus, c, texts);
     const std::vector<uint32_t> base = e.matching(q.fixed);
     // The stamp (last occurrence that counted the value) beside the count: one
     // cache line per value touched.
@@ -203,6 +224,27 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
     }
     for (size_t v = 0; v < perValue.size(); ++v)
         counts[v] = perValue[v].count;
+}
+
+} // namespace
+
+std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
+{
+    const ConcEngine &e = *m_engine;
+    const Characteristic &c = e.characteristic(q.listChar);
+    std::vector<uint32_t> counts(c.valueCount(), 0);
+    if (q.distance != 0) {
+        countCoOccurrences(e, c, q, counts);
+        return counts;
+    }
+    const bool allDirect = std::all_of(q.fixed.begin(), q.fixed.end(),
+                                       [](const Condition &f) { return f.distance == 0; });
+    if (allDirect && countThroughTexts(e, c, q.fixed, counts))
+        return counts;
+    TextCursor texts(e.corpus());
+    const TokenValue valueAt(e.corpus(), c, texts);
+    for (const uint32_t tok : e.matching(q.fixed))
+        ++counts[valueAt(tok)];
     return counts;
 }
 
@@ -399,77 +441,96 @@ void ValueLists::appendEntryText(int charNo, uint32_t value, QByteArray &out) co
     }
 }
 
-ValuePage ValueLists::page(const tCConcPos &concIn, const OptionList &optionsIn) const
-{
-    const ConcEngine &e = *m_engine;
-    ValuePage p;
-    p.conc = concIn;
-    p.options = optionsIn;
-    Query q = e.parse(concIn);
-    if (!q.ok) {
-        p.error = q.error;
-        return p;
-    }
-    tCConcPos &conc = p.conc;
-    OptionList &options = p.options;
-    const size_t L = size_t(q.level);
-    conc.Level = q.level;
-    const Characteristic &c = e.characteristic(q.listChar);
+namespace {
 
-    // The word clicked in the text view: its token is CurLine. Fixed levels that the
-    // token does not satisfy take the token's value, so that its value is in the
-    // list; each fixed level names its value in Request for the row captions.
-    uint32_t clickedValue = kNone, clickedToken = kNone;
+// The word clicked in the text view, when the page is asked for one.
+struct Click {
+    uint32_t value = kNone, token = kNone;
+};
+
+// The word clicked in the text view: its token is CurLine. Fixed levels that the
+// token does not satisfy take the token's value, so that its value is in the
+// list; each fixed level names its value in Request for the row captions. The
+// clicked value is the token's value of the listed characteristic (none in a
+// co-occurrence list).
+Click applyClick(const ConcEngine &e, const Characteristic &c, const tCConcPos &concIn, const OptionList &options,
+                 Query &q, tCConcPos &conc)
+{
+    Click click;
     const QByteArray tabType = options.value("TabType");
-    if (tabType.size() >= 5 && tabType[4] == '4' && concIn.CurLine >= 0) {
-        const uint32_t tok = uint32_t(concIn.CurLine);
-        if (tok < e.corpus().tokenCount() && !e.corpus().isPunct(tok)) {
-            for (Condition &f : q.fixed) {
-                if (f.distance != 0)
-                    continue;
-                const Characteristic &fc = e.characteristic(f.charNo);
-                const uint32_t v = fc.valueOf(tok);
-                const bool inSet = std::binary_search(f.values.begin(), f.values.end(), v);
-                const size_t k = size_t(f.level);
-                if (!inSet) {
-                    f.values = {v};
-                    conc.ValueNo[k] = qint32(v);
-                }
-                if (!inSet || f.values.size() == 1) {
-                    const QByteArray name = fc.textBytes(v);
-                    if (!name.startsWith('*'))
-                        conc.Request[k] = name;
-                }
-            }
-            if (q.distance == 0) {
-                clickedValue = c.valueOf(tok);
-                clickedToken = tok;
-            }
+    if (tabType.size() < 5 || tabType[4] != '4' || concIn.CurLine < 0)
+        return click;
+    const uint32_t tok = uint32_t(concIn.CurLine);
+    if (tok >= e.corpus().tokenCount() || e.corpus().isPunct(tok))
+        return click;
+    for (Condition &f : q.fixed) {
+        if (f.distance != 0)
+            continue;
+        const Characteristic &fc = e.characteristic(f.charNo);
+        const uint32_t v = fc.valueOf(tok);
+        const bool inSet = std::binary_search(f.values.begin(), f.values.end(), v);
+        const size_t k = size_t(f.level);
+        if (!inSet) {
+            f.values = {v};
+            conc.ValueNo[k] = qint32(v);
+        }
+        if (!inSet || f.values.size() == 1) {
+            const QByteArray name = fc.textBytes(v);
+            if (!name.startsWith('*'))
+                conc.Request[k] = name;
         }
     }
+    if (q.distance == 0) {
+        click.value = c.valueOf(tok);
+        click.token = tok;
+    }
+    return click;
+}
 
-    const ListOrder order = orderOf(options);
-    const QByteArray request = conc.Request[L];
-    const std::string pattern = patternOf(request);
-    std::string prefix;
-    if (!request.contains('*') && !request.isEmpty())
-        prefix = charset::fold(toStd(request));
+// The index of the entry a typed prefix leads to: in an alphabetical list of
+// texts the first value not below it, in other orders and for the numbers the
+// first value that starts with it; the last entry when there is none.
+int64_t prefixIndex(const ValueListData &data, const Characteristic &c, bool folded, ListOrder order,
+                    const std::string &prefix)
+{
+    const int64_t n = int64_t(data.entries.size());
+    int64_t at = -1;
+    auto foldedText = [&](uint32_t v) { return folded ? std::string(c.text(v)) : charset::fold(c.text(v)); };
+    if (order == ListOrder::Alpha && !c.numeric()) {
+        const auto it = std::partition_point(data.entries.begin(), data.entries.end(), [&](uint32_t v) {
+            return charset::compareAlpha(foldedText(v), prefix) < 0;
+        });
+        at = int64_t(it - data.entries.begin());
+    } else {
+        for (int64_t i = 0; i < n && at < 0; ++i)
+            if (foldedText(data.entries[size_t(i)]).compare(0, prefix.size(), prefix) == 0)
+                at = i;
+    }
+    if (at < 0 || at >= n)
+        at = std::max<int64_t>(0, n - 1);
+    return at;
+}
 
-    const std::shared_ptr<const ValueListData> data = list(q, order, pattern);
-    const int64_t n = int64_t(data->entries.size());
-    int rows = kDefaultPageRows;
-    if (const auto r = number(options.value("LBC_W_Max")); r && *r > 0)
-        rows = int(std::min<int64_t>(*r, kMaxPageRows));
+// A page of a list: the entries [first, end), of which `marked` is positioned at.
+struct PagePlace {
+    int64_t first = 0, marked = 0, end = 0;
+};
+
+// Where the page lies, as asked: the whole list ("FULL"), its top, its end, the
+// page before or after the selected value, the scroll bar's thumb, a move of the
+// level ("+", "-", "B", "E"), the value of the word clicked, a typed prefix, or the
+// selected value. A clicked value that is not in this list (a "*" pattern) is
+// forgotten.
+PagePlace placePage(const ValueListData &data, const Characteristic &c, const Query &q, const OptionList &options,
+                    char move, int rows, const std::string &prefix, Click &click)
+{
+    const int64_t n = int64_t(data.entries.size());
     const int64_t lastPage = std::max<int64_t>(0, n - rows);
-
     const QByteArray listPos = options.value("ListPos").trimmed().toUpper();
     const bool full = listPos == "FULL";
-    const int64_t anchor = q.selected >= 0 ? data->indexOf(uint32_t(q.selected)) : -1;
+    const int64_t anchor = q.selected >= 0 ? data.indexOf(uint32_t(q.selected)) : -1;
     int64_t first = 0, marked = 0;
-    if (full) {
-        first = 0;
-        marked = 0;
-    } else if (listPos == "TOP") {
+    if (full || listPos == "TOP") {
         first = marked = 0;
     } else if (listPos == "END") {
         first = lastPage;
@@ -485,103 +546,137 @@ ValuePage ValueLists::page(const tCConcPos &concIn, const OptionList &optionsIn)
     } else if (const auto thumb = number(options.value("ConcSBarW")); thumb) {
         const int64_t t = std::clamp<int64_t>(*thumb, 0, 100);
         first = marked = std::llround(double(t) * double(lastPage) / 100.0);
-    } else if (conc.Move[L] == '+' || conc.Move[L] == '-' || conc.Move[L] == 'B' || conc.Move[L] == 'E') {
+    } else if (move == '+' || move == '-' || move == 'B' || move == 'E') {
         const int64_t a = std::max<int64_t>(0, anchor);
-        switch (conc.Move[L]) {
+        switch (move) {
         case '+': first = a + rows <= n - 1 ? a + rows : lastPage; break;
         case '-': first = std::max<int64_t>(0, a - rows); break;
         case 'B': first = 0; break;
         default: first = lastPage; break;
         }
         marked = first;
-    } else if (clickedValue != kNone && data->indexOf(clickedValue) >= 0) {
-        first = marked = data->indexOf(clickedValue);
-    } else if (clickedValue != kNone) {
-        clickedToken = kNone;   // its value is not in this list (a "*" pattern)
+    } else if (click.value != kNone && data.indexOf(click.value) >= 0) {
+        first = marked = data.indexOf(click.value);
+    } else if (click.value != kNone) {
+        click.token = kNone;   // its value is not in this list (a "*" pattern)
     } else if (!prefix.empty()) {
-        int64_t at = -1;
-        const bool folded = foldedTexts(q.listChar);
-        auto foldedText = [&](uint32_t v) {
-            return folded ? std::string(c.text(v)) : charset::fold(c.text(v));
-        };
-        if (order == ListOrder::Alpha && !c.numeric()) {
-            // An alphabetical list of texts is sorted: the first value not below
-            // the prefix.
-            const auto it = std::partition_point(data->entries.begin(), data->entries.end(), [&](uint32_t v) {
-                return charset::compareAlpha(foldedText(v), prefix) < 0;
-            });
-            at = int64_t(it - data->entries.begin());
-        } else {
-            // Other orders and the numbers: the first value that starts with it.
-            for (int64_t i = 0; i < n && at < 0; ++i)
-                if (foldedText(data->entries[size_t(i)]).compare(0, prefix.size(), prefix) == 0)
-                    at = i;
-        }
-        if (at < 0 || at >= n)
-            at = std::max<int64_t>(0, n - 1);
-        first = marked = at;
+        first = marked = prefixIndex(data, c, foldedTexts(q.listChar), data.order, prefix);
     } else if (anchor >= 0) {
         first = marked = anchor;
     }
-    first = std::clamp<int64_t>(first, 0, std::max<int64_t>(0, n - 1));
-    marked = std::clamp<int64_t>(marked, 0, std::max<int64_t>(0, n - 1));
-    const int64_t end = full ? n : std::min<int64_t>(n, first + rows);
-    if (!full && (marked < first || marked >= end))
-        marked = first;
+    PagePlace place;
+    place.first = std::clamp<int64_t>(first, 0, std::max<int64_t>(0, n - 1));
+    place.marked = std::clamp<int64_t>(marked, 0, std::max<int64_t>(0, n - 1));
+    place.end = full ? n : std::min<int64_t>(n, place.first + rows);
+    if (!full && (place.marked < place.first || place.marked >= place.end))
+        place.marked = place.first;
+    return place;
+}
 
-    // The body: one reference-list element per value.
-    QByteArray &body = p.body;
+// The body: one reference-list element per value of the page.
+void appendPageEntries(const ValueLists &lists, const ValueListData &data, const Characteristic &c, int charNo,
+                       const PagePlace &place, QByteArray &body)
+{
+    const ConcEngine &e = lists.engine();
+    const int64_t first = place.first, end = place.end;
     body.reserve(qsizetype((end - first) * 64));
     // Long runs (an export in rhyme or frequency order) visit the lexicon in no
     // memory order: fetch the texts a few entries ahead.
-    const bool prefetch = end - first > 256 && q.listChar == kCharForm;
+    const bool prefetch = end - first > 256 && charNo == kCharForm;
     for (int64_t i = first; i < end; ++i) {
         if (((i - first) & 0xFFF) == 0xFFF)
             cancel::check();   // a whole-list export for a client that has gone
-        const uint32_t v = data->entries[size_t(i)];
+        const uint32_t v = data.entries[size_t(i)];
         if (prefetch && i + 8 < end) {
-            const uint32_t ahead = data->entries[size_t(i + 8)];
+            const uint32_t ahead = data.entries[size_t(i + 8)];
             __builtin_prefetch(c.text(ahead).data());
             __builtin_prefetch(&e.corpus().formLemmas()[ahead]);
             __builtin_prefetch(&c.frequencyOrder()[0] + c.frequencyRank(ahead));
         }
         if (i > first)
             body += ',';
-        appendEntryText(q.listChar, v, body);
+        lists.appendEntryText(charNo, v, body);
         body += "\x04$(";
         appendNumber(body, v);
         body += ',';
-        appendNumber(body, data->count(v));
+        appendNumber(body, data.count(v));
         body += ',';
         appendNumber(body, i);
         body += ',';
         appendNumber(body, c.frequencyRank(v));
         body += "\x04)$";
     }
+}
 
+// The position and options sent back with a page: the list's size, the value
+// positioned at, and where the page lies ("ListPos" "FILL" after a whole list).
+void recordPage(const ValueListData &data, const PagePlace &place, int rows, size_t level, bool full, ValuePage &p)
+{
+    tCConcPos &conc = p.conc;
+    OptionList &options = p.options;
+    const int64_t n = int64_t(data.entries.size());
     p.size = n;
-    p.first = first;
-    p.rows = int(end - first);
-    p.marked = n > 0 ? marked : -1;
+    p.first = place.first;
+    p.rows = int(place.end - place.first);
+    p.marked = n > 0 ? place.marked : -1;
     conc.ValueNo[0] = qint32(std::min<int64_t>(n, INT32_MAX));
-    conc.Move[L] = ' ';
+    conc.Move[level] = ' ';
     if (n > 0)
-        conc.ValueNo[L] = qint32(data->entries[size_t(marked)]);
+        conc.ValueNo[level] = qint32(data.entries[size_t(place.marked)]);
 
     options.remove("ConcSBarW");
     options.remove("LBCWIndex");
     if (full) {
         options.set("ListPos", "FILL");
-    } else {
-        options.remove("ListPos");
-        if (n > 0)
-            options.set("LBCWIndex", QByteArray::number(marked - first));
-        if (n > rows)
-            options.set("ConcSBarW", QByteArray::number(std::min<int64_t>(
-                                         100, std::llround(100.0 * double(first) / double(lastPage)))));
+        return;
     }
-    if (clickedToken != kNone && m_clickHook && n > 0 && data->entries[size_t(marked)] == clickedValue)
-        m_clickHook(conc, options, clickedToken);
+    options.remove("ListPos");
+    if (n > 0)
+        options.set("LBCWIndex", QByteArray::number(place.marked - place.first));
+    if (n > rows) {
+        const int64_t lastPage = std::max<int64_t>(0, n - rows);
+        options.set("ConcSBarW", QByteArray::number(std::min<int64_t>(
+                                     100, std::llround(100.0 * double(place.first) / double(lastPage)))));
+    }
+}
+
+} // namespace
+
+ValuePage ValueLists::page(const tCConcPos &concIn, const OptionList &optionsIn) const
+{
+    const ConcEngine &e = *m_engine;
+    ValuePage p;
+    p.conc = concIn;
+    p.options = optionsIn;
+    Query q = e.parse(concIn);
+    if (!q.ok) {
+        p.error = q.error;
+        return p;
+    }
+    tCConcPos &conc = p.conc;
+    const size_t L = size_t(q.level);
+    conc.Level = q.level;
+    const Characteristic &c = e.characteristic(q.listChar);
+    Click click = applyClick(e, c, concIn, p.options, q, conc);
+
+    const ListOrder order = orderOf(p.options);
+    const QByteArray request = conc.Request[L];
+    const std::string pattern = patternOf(request);
+    std::string prefix;
+    if (!request.contains('*') && !request.isEmpty())
+        prefix = charset::fold(toStd(request));
+
+    const std::shared_ptr<const ValueListData> data = list(q, order, pattern);
+    int rows = kDefaultPageRows;
+    if (const auto r = number(p.options.value("LBC_W_Max")); r && *r > 0)
+        rows = int(std::min<int64_t>(*r, kMaxPageRows));
+    const bool full = p.options.value("ListPos").trimmed().toUpper() == "FULL";
+    const PagePlace place = placePage(*data, c, q, p.options, conc.Move[L], rows, prefix, click);
+    appendPageEntries(*this, *data, c, q.listChar, place, p.body);
+    recordPage(*data, place, rows, L, full, p);
+    const int64_t n = int64_t(data->entries.size());
+    if (click.token != kNone && m_clickHook && n > 0 && data->entries[size_t(place.marked)] == click.value)
+        m_clickHook(conc, p.options, click.token);
     p.ok = true;
     return p;
 }
@@ -630,7 +725,7 @@ QByteArray ValueLists::valuesReply(const wirerequest::Request &request) const
     return reply::wire(request.tag, replyBody(&p.conc, nullptr, &p.options, p.body));
 }
 
-void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngine> engine,
+void registerListHandlers(RequestHandlers &service, std::shared_ptr<const ConcEngine> engine,
                           ClickHook clickHook)
 {
     auto lists = std::make_shared<const ValueLists>(std::move(engine), std::move(clickHook));
@@ -645,7 +740,7 @@ void registerListHandlers(CorvusService &service, std::shared_ptr<const ConcEngi
     });
     service.setCostEstimate("CN_W", [lists](const wirerequest::Request &r) {
         return r.conc ? lists->cost(*r.conc, r.options ? *r.options : OptionList::initial())
-                      : CorvusService::costByKind(r);
+                      : RequestHandlers::costByKind(r);
     });
 }
 

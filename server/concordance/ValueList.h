@@ -7,8 +7,8 @@
 // co-occurrence distance and "*" pattern and kept in a small cache, so paging
 // through it costs only the page; the unfiltered lists are kept for good.
 #include "concordance/Query.h"
-#include "service/CorvusService.h"
-#include "service/WireRequest.h"
+#include "protocol/RequestHandlers.h"
+#include "wire/RequestReader.h"
 
 #include <QByteArray>
 

@@ -383,116 +383,153 @@ Parsed readConllu(std::string_view text)
     return out;
 }
 
-void readConllu(std::string_view text, const Sink &sink)
+namespace {
+
+// "# key = value" split into key and value; no "=": the key alone.
+void splitComment(std::string_view c, std::string_view &key, std::string_view &value)
 {
-    Emitter doc(sink);
-    bool joinNext = false;
-    Token *multi = nullptr; // the multiword token whose words are being read
-    int multiLast = 0;      // the ID of its last word
-    Lines lines(text);
-    std::string_view line;
-    std::vector<std::string_view> cells;
-    auto open = [&](int lineNo) {
-        doc.open(lineNo);
-        joinNext = false;
-        multi = nullptr;
-    };
-    // "# key = value" split into key and value; no "=": the key alone.
-    auto comment = [](std::string_view c, std::string_view &key, std::string_view &value) {
-        c = trimmed(c.substr(1));
-        const size_t eq = c.find('=');
-        key = trimmed(c.substr(0, eq));
-        value = eq == std::string_view::npos ? std::string_view() : trimmed(c.substr(eq + 1));
-    };
-    bool metaOpen = false;   // metadata lines may follow "# newdoc"
-    while (lines.next(line)) {
-        if (trimmed(line).empty()) {
-            endSentence(doc.current(), 1);
-            metaOpen = false;
-            multi = nullptr;
-            continue;
-        }
-        if (line.front() == '#') {
-            std::string_view key, value;
-            comment(line, key, value);
-            if (key.substr(0, 6) == "newdoc"sv) {
-                const std::string_view rest = trimmed(key.substr(6));
-                // "# newdoc genre = ..." right after "# newdoc id = ..." is more of
-                // the same document's metadata, not a document of its own.
-                if (!(metaOpen && doc.current() && !doc.hasTokens() && !rest.empty()))
-                    open(lines.number());
-                metaOpen = true;
-                if (!value.empty() || !rest.empty())
-                    doc.current()->attributes.emplace_back(rest.empty() ? std::string("id") : std::string(rest),
-                                                 std::string(value));
-            } else if (key == "newpar"sv || key.substr(0, 7) == "newpar "sv) {
-                endSentence(doc.current(), 2);
-            } else if (metaOpen && doc.current() && key.substr(0, 6) == "meta::"sv && key.size() > 6) {
-                doc.current()->attributes.emplace_back(std::string(key.substr(6)), std::string(value));
+    c = trimmed(c.substr(1));
+    const size_t eq = c.find('=');
+    key = trimmed(c.substr(0, eq));
+    value = eq == std::string_view::npos ? std::string_view() : trimmed(c.substr(eq + 1));
+}
+
+// A lemma or part of speech of a multiword token's word added to the token's,
+// joined by "+".
+void addWordPart(std::string &to, std::string_view part)
+{
+    if (part == "_"sv)
+        return;
+    if (!to.empty())
+        to += '+';
+    to += part;
+}
+
+// A CoNLL-U text read line by line into documents: the one being filled, and
+// what the lines before leave for the next.
+class ConlluReader {
+public:
+    explicit ConlluReader(const Sink &sink) : m_doc(sink) {}
+
+    void read(std::string_view text)
+    {
+        Lines lines(text);
+        std::string_view line;
+        while (lines.next(line)) {
+            if (trimmed(line).empty()) {
+                endSentence(m_doc.current(), 1);
+                m_metaOpen = false;
+                m_multi = nullptr;
+            } else if (line.front() == '#') {
+                comment(line, lines.number());
+            } else {
+                m_metaOpen = false;
+                wordLine(line, lines.number());
             }
-            continue;
         }
-        metaOpen = false;
-        splitTabs(line, cells);
-        if (cells.size() != 10) {
-            doc.skip(lines.number(), QStringLiteral("столбцов %1, а нужно 10").arg(cells.size()));
-            continue;
+        endSentence(m_doc.current(), 1);   // the blank line after the last sentence is often missing
+    }
+
+private:
+    void open(int lineNo)
+    {
+        m_doc.open(lineNo);
+        m_joinNext = false;
+        m_multi = nullptr;
+    }
+
+    // "# newdoc" starts a document (its id and further keys are its attributes),
+    // "# newpar" ends a paragraph, "# meta::key = value" right after "# newdoc"
+    // is an attribute of the document; other comments say nothing.
+    void comment(std::string_view line, int lineNo)
+    {
+        std::string_view key, value;
+        splitComment(line, key, value);
+        if (key.substr(0, 6) == "newdoc"sv) {
+            const std::string_view rest = trimmed(key.substr(6));
+            // "# newdoc genre = ..." right after "# newdoc id = ..." is more of
+            // the same document's metadata, not a document of its own.
+            if (!(m_metaOpen && m_doc.current() && !m_doc.hasTokens() && !rest.empty()))
+                open(lineNo);
+            m_metaOpen = true;
+            if (!value.empty() || !rest.empty())
+                m_doc.current()->attributes.emplace_back(rest.empty() ? std::string("id") : std::string(rest),
+                                                         std::string(value));
+        } else if (key == "newpar"sv || key.substr(0, 7) == "newpar "sv) {
+            endSentence(m_doc.current(), 2);
+        } else if (m_metaOpen && m_doc.current() && key.substr(0, 6) == "meta::"sv && key.size() > 6) {
+            m_doc.current()->attributes.emplace_back(std::string(key.substr(6)), std::string(value));
         }
-        const std::string_view id = cells[0];
+    }
+
+    // A line of ten cells: a word, a multiword token (the words after it give it
+    // their lemmas and parts of speech) or an empty node (no word of the text).
+    void wordLine(std::string_view line, int lineNo)
+    {
+        splitTabs(line, m_cells);
+        if (m_cells.size() != 10) {
+            m_doc.skip(lineNo, QStringLiteral("столбцов %1, а нужно 10").arg(m_cells.size()));
+            return;
+        }
+        const std::string_view id = m_cells[0];
         if (id.find('.') != std::string_view::npos)
-            continue;   // an empty node: no word of the text
+            return;   // an empty node: no word of the text
         const size_t dash = id.find('-');
         const std::optional<int> first = number(id.substr(0, dash));
-        const std::optional<int> last =
-            dash == std::string_view::npos ? first : number(id.substr(dash + 1));
+        const std::optional<int> last = dash == std::string_view::npos ? first : number(id.substr(dash + 1));
         if (!first || !last || *last < *first) {
-            doc.skip(lines.number(),
-                      QStringLiteral("номер «%1» не число и не диапазон").arg(charset::toQString(id)));
-            continue;
+            m_doc.skip(lineNo, QStringLiteral("номер «%1» не число и не диапазон").arg(charset::toQString(id)));
+            return;
         }
-        const std::string_view form = cells[1];
+        const std::string_view form = m_cells[1];
         if (form.empty()) {
-            doc.skip(lines.number(), lineReason("пустая словоформа"));
-            continue;
+            m_doc.skip(lineNo, lineReason("пустая словоформа"));
+            return;
         }
         const bool word = dash == std::string_view::npos;
-        if (word && multi && *first <= multiLast) {
+        if (word && m_multi && *first <= m_multiLast) {
             // A word of the multiword token before it: it gives lemma and part of speech.
-            auto add = [](std::string &to, std::string_view part) {
-                if (part == "_"sv)
-                    return;
-                if (!to.empty())
-                    to += '+';
-                to += part;
-            };
-            add(multi->lemma, cells[2]);
-            add(multi->pos, cells[3]);
-            if (*first == multiLast)
-                multi = nullptr;
-            continue;
+            addWordPart(m_multi->lemma, m_cells[2]);
+            addWordPart(m_multi->pos, m_cells[3]);
+            if (*first == m_multiLast)
+                m_multi = nullptr;
+            return;
         }
-        multi = nullptr;
-        if (!doc.current())
-            open(lines.number());
+        m_multi = nullptr;
+        if (!m_doc.current())
+            open(lineNo);
         Token tok;
         tok.form = std::string(form);
         if (word) {
-            if (cells[2] != "_"sv)
-                tok.lemma = std::string(cells[2]);
-            if (cells[3] != "_"sv)
-                tok.pos = std::string(cells[3]);
-            if (cells[5] != "_"sv)
-                tok.feats = std::string(cells[5]);
+            if (m_cells[2] != "_"sv)
+                tok.lemma = std::string(m_cells[2]);
+            if (m_cells[3] != "_"sv)
+                tok.pos = std::string(m_cells[3]);
+            if (m_cells[5] != "_"sv)
+                tok.feats = std::string(m_cells[5]);
         }
-        tok.spaceBefore = doc.hasTokens() && !joinNext;
-        joinNext = cells[9].find("SpaceAfter=No"sv) != std::string_view::npos;
-        Token &added = doc.push(std::move(tok));
+        tok.spaceBefore = m_doc.hasTokens() && !m_joinNext;
+        m_joinNext = m_cells[9].find("SpaceAfter=No"sv) != std::string_view::npos;
+        Token &added = m_doc.push(std::move(tok));
         if (!word) {
-            multi = &added;
-            multiLast = *last;
+            m_multi = &added;
+            m_multiLast = *last;
         }
     }
-    endSentence(doc.current(), 1);   // the blank line after the last sentence is often missing
+
+    Emitter m_doc;
+    std::vector<std::string_view> m_cells;
+    bool m_joinNext = false;
+    Token *m_multi = nullptr;   // the multiword token whose words are being read
+    int m_multiLast = 0;        // the ID of its last word
+    bool m_metaOpen = false;    // metadata lines may follow "# newdoc"
+};
+
+} // namespace
+
+void readConllu(std::string_view text, const Sink &sink)
+{
+    ConlluReader(sink).read(text);
 }
 
 } // namespace corvus::annotated

@@ -295,135 +295,165 @@ std::string_view annotationPart(std::string_view annot, int which)
     return annot.substr(0, annot.find('\0'));
 }
 
-} // namespace
+// The lemmas one thread's hunspell found, as (form, lemma) records of its own: a
+// few bytes per form instead of a string object per form.
+struct HunspellLemmas {
+    std::vector<uint32_t> forms, ends;
+    std::string chars;
+};
 
-std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
+// kCyrillic for each word form with a Cyrillic letter: only those are lemmatised.
+std::vector<uint8_t> cyrillicFlags(const StringTable &words)
 {
-    QElapsedTimer timer;
-    timer.start();
-    const uint32_t W = d->words.size();
-    // Nothing is interned any more: the tables' hash indexes go, and the pages the
-    // import freed (file buffers, outgrown arrays) go back to the system before
-    // the lemmatiser loads its dictionaries.
-    d->words.dropLookup();
-    d->puncts.dropLookup();
-    releaseFreedMemory();
-
-    // 1. Lemmas: the morphology's readings of the distinct word forms and each
-    // token's chosen one (BuilderMorphology.cpp); without its dictionary, each
-    // form's lemma from hunspell, on several threads (a Hunspell each). Each thread
-    // keeps what hunspell found as (form, lemma) records of its own: a few bytes
-    // per form instead of a string object per form.
-    struct Found {
-        std::vector<uint32_t> forms, ends;
-        std::string chars;
-    };
-    std::vector<Found> found;
+    const uint32_t W = words.size();
     std::vector<uint8_t> formFlags(W, 0);
     for (uint32_t i = 0; i < W; ++i)
-        for (char c : d->words.view(i))
+        for (char c : words.view(i))
             if (charset::isCyrillic(uint8_t(c))) {
                 formFlags[i] |= kCyrillic;
                 break;
             }
-    // The order of interning lemmas does not matter: lemma ids are alphabetical
-    // ranks, given below, of the lemmas that some word has.
-    StringTable lemmaTable;
-    std::vector<uint32_t> lemmaOfForm(W, kNone);   // by the forms' interning ids
-    lemmatise = lemmatise && d->needLemmatiser;
-    // The morphology when its dictionary is there; hunspell otherwise.
-    MorphReadings morph;
-    if (lemmatise) {
-        const QString folder = Corpus::morphologyFolder(d->options);
-        if (!folder.isEmpty() && d->tagWithMorphology(folder, formFlags, lemmaTable, lemmaOfForm, morph)) {
-            lemmatise = false;
-            releaseFreedMemory();
-        }
-    }
-    if (lemmatise && !d->dictionary.isEmpty()) {
-        const int threads = std::max(1, d->options.threads);
-        std::atomic<uint32_t> next{0};
-        std::vector<QString> errors(static_cast<size_t>(threads));
-        found.resize(static_cast<size_t>(threads));
-        auto work = [&](int t) {
-            std::unique_ptr<Lemmatiser> lem = Lemmatiser::open(d->dictionary, &errors[size_t(t)]);
-            if (!lem)
-                return;
-            Found &out = found[size_t(t)];
-            for (;;) {
-                const uint32_t begin = next.fetch_add(512);
-                if (begin >= W)
-                    break;
-                const uint32_t end = std::min(W, begin + 512);
-                for (uint32_t i = begin; i < end; ++i) {
-                    if (!(formFlags[i] & kCyrillic))
-                        continue;
-                    if (auto l = lem->lemma(d->words.view(i))) {
-                        out.forms.push_back(i);
-                        out.chars += *l;
-                        out.ends.push_back(uint32_t(out.chars.size()));
-                        formFlags[i] |= kLemmaKnown;
-                    }
+    return formFlags;
+}
+
+// Each Cyrillic form's lemma from hunspell, on several threads (a Hunspell each),
+// with kLemmaKnown set in formFlags for the forms it knows. The stats name the
+// lemmatiser, or warn with the first thread's error when none could open it.
+std::vector<HunspellLemmas> lemmatiseWithHunspell(const StringTable &words, const QString &dictionary, int threads,
+                                                  std::vector<uint8_t> &formFlags, BuildStats &stats)
+{
+    const uint32_t W = words.size();
+    std::atomic<uint32_t> next{0};
+    std::vector<QString> errors(static_cast<size_t>(threads));
+    std::vector<HunspellLemmas> found(static_cast<size_t>(threads));
+    auto work = [&](int t) {
+        std::unique_ptr<Lemmatiser> lem = Lemmatiser::open(dictionary, &errors[size_t(t)]);
+        if (!lem)
+            return;
+        HunspellLemmas &out = found[size_t(t)];
+        for (;;) {
+            const uint32_t begin = next.fetch_add(512);
+            if (begin >= W)
+                break;
+            const uint32_t end = std::min(W, begin + 512);
+            for (uint32_t i = begin; i < end; ++i) {
+                if (!(formFlags[i] & kCyrillic))
+                    continue;
+                if (auto l = lem->lemma(words.view(i))) {
+                    out.forms.push_back(i);
+                    out.chars += *l;
+                    out.ends.push_back(uint32_t(out.chars.size()));
+                    formFlags[i] |= kLemmaKnown;
                 }
             }
-        };
-        onThreads(threads, work);
-        // The Hunspell objects are gone, but glibc keeps their freed pages in the
-        // threads' arenas.
-        releaseFreedMemory();
-        bool all = true;
-        for (const QString &e : errors)
-            all = all && !e.isEmpty();
-        if (all && !errors.empty())
-            d->stats.warnings << errors.front();
-        else
-            d->stats.lemmatiser = QStringLiteral("hunspell-ru (без частей речи)");
-    } else if (lemmatise) {
-        d->stats.warnings << QStringLiteral("Словарь hunspell не найден: леммы не определены");
-    }
-    d->stats.lemmaSeconds = double(timer.nsecsElapsed()) / 1e9;
-    timer.restart();
-
-    auto data = std::make_unique<CorpusData>();
-    CorpusData &c = *data;
-
-    // 2. Word forms in alphabetical order: id == rank.
-    std::vector<uint32_t> formOrder, formRank;
-    orderBy(W, [&](uint32_t a, uint32_t b) { return charset::compareAlpha(d->words.view(a), d->words.view(b)) < 0; },
-            formOrder, formRank);
-    fillStrings(d->words, formOrder, c.forms);
-    c.forms.flags.resize(W);
-    for (uint32_t r = 0; r < W; ++r)
-        c.forms.flags[r] = formFlags[formOrder[r]];
-    std::vector<uint8_t>().swap(formFlags);
-
-    // 3. Lemmas: the morphology's or hunspell's, or the form itself; in an
-    // annotated corpus (plain text tagged by the morphology too) per type, the
-    // file's where it gives one.
-    for (const Found &f : found) {
-        uint32_t begin = 0;
-        for (size_t k = 0; k < f.forms.size(); ++k) {
-            lemmaOfForm[f.forms[k]] = lemmaTable.intern(std::string_view(f.chars).substr(begin, f.ends[k] - begin));
-            begin = f.ends[k];
         }
-    }
-    std::vector<Found>().swap(found);
-    for (uint32_t i = 0; i < W; ++i)
-        if (lemmaOfForm[i] == kNone)
-            lemmaOfForm[i] = lemmaTable.intern(d->words.view(i));
+    };
+    onThreads(threads, work);
+    // The Hunspell objects are gone, but glibc keeps their freed pages in the
+    // threads' arenas.
+    releaseFreedMemory();
+    bool all = true;
+    for (const QString &e : errors)
+        all = all && !e.isEmpty();
+    if (all && !errors.empty())
+        stats.warnings << errors.front();
+    else
+        stats.lemmatiser = QStringLiteral("hunspell-ru (без частей речи)");
+    return found;
+}
+
+} // namespace
+
+// The steps of CorpusBuilder::finish and the state they share: the index being
+// made, and the orders and ranks that take the builder's interning ids to the
+// index's ids.
+struct CorpusBuilder::Private::Assembly {
+    explicit Assembly(Private &p) : d(p), W(p.words.size()), lemmaOfForm(W, kNone) {}
+
+    Private &d;
+    const uint32_t W;   // word forms
+    uint32_t L = 0;     // lemmas that some word has
+    uint32_t P = 0;     // punctuation strings
+    std::unique_ptr<CorpusData> data = std::make_unique<CorpusData>();
+    CorpusData &c = *data;
+    std::vector<uint8_t> formFlags;   // by the forms' interning ids until they are ordered
+    std::vector<HunspellLemmas> found;
+    // The order of interning lemmas does not matter: lemma ids are alphabetical
+    // ranks, given by orderLemmas(), of the lemmas that some word has.
+    StringTable lemmaTable;
+    std::vector<uint32_t> lemmaOfForm;   // by the forms' interning ids
+    MorphReadings morph;
     TypeDraft types;
-    if (d->annotated) {
+    std::vector<uint32_t> formOrder, formRank, lemmaOrder, lemmaRank, punctOrder, punctRank;
+    std::vector<uint32_t> tokForm;
+    std::vector<uint8_t> tokFlags;
+
+    // Lemmas: the morphology's readings of the distinct word forms and each
+    // token's chosen one (BuilderMorphology.cpp); without its dictionary, each
+    // form's lemma from hunspell.
+    void findLemmas(bool lemmatise)
+    {
+        formFlags = cyrillicFlags(d.words);
+        if (lemmatise) {
+            const QString folder = Corpus::morphologyFolder(d.options);
+            if (!folder.isEmpty() && d.tagWithMorphology(folder, formFlags, lemmaTable, lemmaOfForm, morph)) {
+                lemmatise = false;
+                releaseFreedMemory();
+            }
+        }
+        if (lemmatise && !d.dictionary.isEmpty())
+            found = lemmatiseWithHunspell(d.words, d.dictionary, std::max(1, d.options.threads), formFlags, d.stats);
+        else if (lemmatise)
+            d.stats.warnings << QStringLiteral("Словарь hunspell не найден: леммы не определены");
+    }
+
+    // Word forms in alphabetical order: id == rank.
+    void orderForms()
+    {
+        orderBy(W, [&](uint32_t a, uint32_t b) { return charset::compareAlpha(d.words.view(a), d.words.view(b)) < 0; },
+                formOrder, formRank);
+        fillStrings(d.words, formOrder, c.forms);
+        c.forms.flags.resize(W);
+        for (uint32_t r = 0; r < W; ++r)
+            c.forms.flags[r] = formFlags[formOrder[r]];
+        std::vector<uint8_t>().swap(formFlags);
+    }
+
+    // Each form's lemma: the morphology's or hunspell's, or the form itself.
+    void lemmaPerForm()
+    {
+        for (const HunspellLemmas &f : found) {
+            uint32_t begin = 0;
+            for (size_t k = 0; k < f.forms.size(); ++k) {
+                lemmaOfForm[f.forms[k]] = lemmaTable.intern(std::string_view(f.chars).substr(begin, f.ends[k] - begin));
+                begin = f.ends[k];
+            }
+        }
+        std::vector<HunspellLemmas>().swap(found);
+        for (uint32_t i = 0; i < W; ++i)
+            if (lemmaOfForm[i] == kNone)
+                lemmaOfForm[i] = lemmaTable.intern(d.words.view(i));
+    }
+
+    // In an annotated corpus (plain text tagged by the morphology too) the lemmas
+    // are per type, the file's where it gives one; a form's kLemmaKnown follows its
+    // most frequent type.
+    void draftAnnotatedTypes()
+    {
         std::vector<uint8_t> known(W);
         for (uint32_t r = 0; r < W; ++r)
             known[formOrder[r]] = c.forms.flags[r] & kLemmaKnown;
-        types = draftTypes(d->tokForm, d->tokAnnot, d->annots, morph, lemmaTable, lemmaOfForm, known);
+        types = draftTypes(d.tokForm, d.tokAnnot, d.annots, morph, lemmaTable, lemmaOfForm, known);
         for (uint32_t r = 0; r < W; ++r)
             c.forms.flags[r] = uint8_t((c.forms.flags[r] & ~kLemmaKnown) | (known[formOrder[r]] ? kLemmaKnown : 0));
     }
-    std::vector<uint32_t> lemmaOrder, lemmaRank;
+
+    // The lemmas that some word (or type) has, in alphabetical order: id == rank;
+    // and each form's lemma by those ids.
+    void orderLemmas()
     {
         std::vector<uint8_t> used(lemmaTable.size(), 0);
-        for (const uint32_t l : d->annotated ? types.lemma : lemmaOfForm)
+        for (const uint32_t l : d.annotated ? types.lemma : lemmaOfForm)
             used[l] = 1;
         for (uint32_t l = 0; l < used.size(); ++l)
             if (used[l])
@@ -434,15 +464,18 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
         lemmaRank.assign(used.size(), kNone);
         for (uint32_t r = 0; r < lemmaOrder.size(); ++r)
             lemmaRank[lemmaOrder[r]] = r;
+        L = uint32_t(lemmaOrder.size());
+        fillStrings(lemmaTable, lemmaOrder, c.lemmas);
+        c.lemmas.flags.assign(L, 0);
+        c.formLemma.resize(W);
+        for (uint32_t r = 0; r < W; ++r)
+            c.formLemma[r] = lemmaRank[lemmaOfForm[formOrder[r]]];
     }
-    const uint32_t L = uint32_t(lemmaOrder.size());
-    fillStrings(lemmaTable, lemmaOrder, c.lemmas);
-    c.lemmas.flags.assign(L, 0);
-    c.formLemma.resize(W);
-    for (uint32_t r = 0; r < W; ++r)
-        c.formLemma[r] = lemmaRank[lemmaOfForm[formOrder[r]]];
-    if (d->annotated) {
-        // The types' own arrays; parts of speech and features share one pool.
+
+    // The types' own arrays of an annotated corpus; parts of speech and features
+    // share one pool.
+    void fillTypeArrays()
+    {
         const size_t T = types.form.size();
         StringTable tags;
         c.typeForm.resize(T);
@@ -461,8 +494,8 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
                 pos = morph::uposName(morph::Upos(r.upos));
                 feats = morph.feats.view(r.feats);
             } else if (a != kNone) {
-                pos = annotationPart(d->annots.view(a), 1);
-                feats = annotationPart(d->annots.view(a), 2);
+                pos = annotationPart(d.annots.view(a), 1);
+                feats = annotationPart(d.annots.view(a), 2);
             }
             c.typePos[ty] = pos.empty() ? kNone : tags.intern(pos);
             c.typeFeats[ty] = feats.empty() ? kNone : tags.intern(feats);
@@ -472,87 +505,103 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
             c.tagChars.append(tags.view(k));
             c.tagOffsets.push_back(uint32_t(c.tagChars.size()));
         }
-        d->annots.release();
+        d.annots.release();
         morph.release();
     }
 
-    // 4. Punctuation strings by bytes, after the word forms.
-    const uint32_t P = d->puncts.size();
-    std::vector<uint32_t> punctOrder, punctRank;
-    orderBy(P, [&](uint32_t a, uint32_t b) { return d->puncts.view(a) < d->puncts.view(b); }, punctOrder, punctRank);
-    c.punctChars.reserve(d->puncts.bytes());
-    c.punctOffsets.reserve(P + 1);
-    c.punctOffsets.assign(1, 0);
-    for (uint32_t id : punctOrder) {
-        const auto v = d->puncts.view(id);
-        c.punctChars.append(v.data(), v.size());
-        c.punctOffsets.push_back(uint32_t(c.punctChars.size()));
+    // Punctuation strings by bytes, after the word forms.
+    void orderPunctuation()
+    {
+        P = d.puncts.size();
+        orderBy(P, [&](uint32_t a, uint32_t b) { return d.puncts.view(a) < d.puncts.view(b); }, punctOrder, punctRank);
+        c.punctChars.reserve(d.puncts.bytes());
+        c.punctOffsets.reserve(P + 1);
+        c.punctOffsets.assign(1, 0);
+        for (uint32_t id : punctOrder) {
+            const auto v = d.puncts.view(id);
+            c.punctChars.append(v.data(), v.size());
+            c.punctOffsets.push_back(uint32_t(c.punctChars.size()));
+        }
     }
 
     // The interned strings are in the lexicons now; free them, and hand their pages
     // back, before the token texts and the postings take their room: those arrays
     // and the tokens' own are most of the index.
-    d->words.release();
-    d->puncts.release();
-    lemmaTable.release();
-    std::vector<uint32_t>().swap(lemmaOfForm);
-    std::vector<uint32_t>().swap(formOrder);
-    std::vector<uint32_t>().swap(lemmaOrder);
-    std::vector<uint32_t>().swap(lemmaRank);
-    std::vector<uint32_t>().swap(punctOrder);
-    releaseFreedMemory();
+    void releaseInterning()
+    {
+        d.words.release();
+        d.puncts.release();
+        lemmaTable.release();
+        std::vector<uint32_t>().swap(lemmaOfForm);
+        std::vector<uint32_t>().swap(formOrder);
+        std::vector<uint32_t>().swap(lemmaOrder);
+        std::vector<uint32_t>().swap(lemmaRank);
+        std::vector<uint32_t>().swap(punctOrder);
+        releaseFreedMemory();
+    }
 
-    // 5. Tokens renumbered, counts.
-    if (uint64_t(W) + P > kFormMask)
-        return nullptr;   // form ids would not fit beside the flags
-    std::vector<uint32_t> tokForm = std::move(d->tokForm);
-    std::vector<uint8_t> tokFlags = std::move(d->tokFlags);
-    c.texts = std::move(d->texts);
-    const uint32_t N = uint32_t(tokForm.size());
-    c.forms.count.assign(W, 0);
-    c.lemmas.count.assign(L, 0);
-    for (uint32_t &f : tokForm) {
-        if (f & kPunctBit) {
-            f = W + punctRank[f & ~kPunctBit];
+    // Tokens renumbered (a punctuation mark after the word forms) and each form's
+    // tokens counted.
+    void renumberTokens()
+    {
+        tokForm = std::move(d.tokForm);
+        tokFlags = std::move(d.tokFlags);
+        c.texts = std::move(d.texts);
+        c.forms.count.assign(W, 0);
+        c.lemmas.count.assign(L, 0);
+        const uint32_t *rankOfForm = formRank.data(), *rankOfPunct = punctRank.data();
+        uint32_t *formCount = c.forms.count.data();
+        for (uint32_t &f : tokForm) {
+            if (f & kPunctBit) {
+                f = W + rankOfPunct[f & ~kPunctBit];
+            } else {
+                f = rankOfForm[f];
+                ++formCount[f];
+            }
+        }
+        std::vector<uint32_t>().swap(formRank);
+        std::vector<uint32_t>().swap(punctRank);
+    }
+
+    // Each lemma's tokens: its types' in an annotated corpus, else its forms'.
+    void countLemmas()
+    {
+        if (d.annotated) {
+            for (size_t ty = 0; ty < types.count.size(); ++ty)
+                c.lemmas.count[c.typeLemma[ty]] += types.count[ty];
+            c.typeCount = std::move(types.count);
+            types = TypeDraft();
         } else {
-            f = formRank[f];
-            ++c.forms.count[f];
+            for (uint32_t r = 0; r < W; ++r)
+                c.lemmas.count[c.formLemma[r]] += c.forms.count[r];
         }
     }
-    std::vector<uint32_t>().swap(formRank);
-    std::vector<uint32_t>().swap(punctRank);
-    if (d->annotated) {
-        for (size_t ty = 0; ty < types.count.size(); ++ty)
-            c.lemmas.count[c.typeLemma[ty]] += types.count[ty];
-        c.typeCount = std::move(types.count);
-        types = TypeDraft();
-    } else {
-        for (uint32_t r = 0; r < W; ++r)
-            c.lemmas.count[c.formLemma[r]] += c.forms.count[r];
-    }
 
-    // 6. Postings in token order.
-    startPostings(c.forms);
-    startPostings(c.lemmas);
+    // Postings of the forms and the lemmas, in token order.
+    void fillPostings()
     {
+        startPostings(c.forms);
+        startPostings(c.lemmas);
+        const uint32_t N = uint32_t(tokForm.size());
+        const uint32_t *forms = tokForm.data();
         uint32_t *formCursor = c.forms.postOffsets.data() + 1;
         uint32_t *lemmaCursor = c.lemmas.postOffsets.data() + 1;
         uint32_t *formPostings = c.forms.postings.data();
         uint32_t *lemmaPostings = c.lemmas.postings.data();
-        if (d->annotated) {
-            const std::vector<uint32_t> &tokType = d->tokAnnot;
+        if (d.annotated) {
+            const std::vector<uint32_t> &tokType = d.tokAnnot;
             for (uint32_t t = 0; t < N; ++t) {
-                const uint32_t f = tokForm[t];
+                const uint32_t f = forms[t];
                 if (f < W) {
                     const uint32_t ty = tokType[t];
                     formPostings[formCursor[f]++] = t;
                     lemmaPostings[lemmaCursor[c.typeLemma[ty]]++] = t;
                 }
             }
-            c.tokenTypes = std::move(d->tokAnnot);
+            c.tokenTypes = std::move(d.tokAnnot);
         } else {
             for (uint32_t t = 0; t < N; ++t) {
-                const uint32_t f = tokForm[t];
+                const uint32_t f = forms[t];
                 if (f < W) {
                     formPostings[formCursor[f]++] = t;
                     lemmaPostings[lemmaCursor[c.formLemma[f]]++] = t;
@@ -560,26 +609,30 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
             }
         }
     }
+
     // Form and flags in one word per token.
-    for (uint32_t t = 0; t < N; ++t)
-        tokForm[t] |= uint32_t(tokFlags[t]) << kFormBits;
-    c.tokens = std::move(tokForm);
-    std::vector<uint8_t>().swap(tokFlags);
+    void packTokens()
+    {
+        const uint32_t N = uint32_t(tokForm.size());
+        for (uint32_t t = 0; t < N; ++t)
+            tokForm[t] |= uint32_t(tokFlags[t]) << kFormBits;
+        c.tokens = std::move(tokForm);
+        std::vector<uint8_t>().swap(tokFlags);
+    }
 
-    // 7. Reverse and frequency orders.
-    buildOrders(c.forms);
-    buildOrders(c.lemmas);
-
-    // 8. Forms of each lemma (ascending: the forms are visited in order). In an
+    // Forms of each lemma (ascending: the forms are visited in order). In an
     // annotated corpus, every form that some type gives the lemma.
-    c.lemmaFormOffsets.assign(L + 1, 0);
-    if (c.typeForm.empty()) {
-        for (uint32_t r = 0; r < W; ++r)
-            ++c.lemmaFormOffsets[c.formLemma[r] + 1];
-        c.lemmaForms.resize(startBuckets(c.lemmaFormOffsets));
-        for (uint32_t r = 0; r < W; ++r)
-            c.lemmaForms[c.lemmaFormOffsets[c.formLemma[r] + 1]++] = r;
-    } else {
+    void gatherFormsOfLemmas()
+    {
+        c.lemmaFormOffsets.assign(L + 1, 0);
+        if (c.typeForm.empty()) {
+            for (uint32_t r = 0; r < W; ++r)
+                ++c.lemmaFormOffsets[c.formLemma[r] + 1];
+            c.lemmaForms.resize(startBuckets(c.lemmaFormOffsets));
+            for (uint32_t r = 0; r < W; ++r)
+                c.lemmaForms[c.lemmaFormOffsets[c.formLemma[r] + 1]++] = r;
+            return;
+        }
         std::vector<uint64_t> pairs(c.typeForm.size());
         for (size_t ty = 0; ty < pairs.size(); ++ty)
             pairs[ty] = (uint64_t(c.typeLemma[ty]) << 32) | c.typeForm[ty];
@@ -593,15 +646,55 @@ std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
             c.lemmaForms[c.lemmaFormOffsets[(p >> 32) + 1]++] = uint32_t(p);
     }
 
-    // 9. Own display forms.
-    c.surfaceTokens = std::move(d->surfaceTokens);
-    c.surfaceOffsets = std::move(d->surfaceOffsets);
-    c.surfaceChars = std::move(d->surfaceChars);
-    c.attributeKeys = std::move(d->attributeKeys);
-    c.attributeCaptions = std::move(d->attributeCaptions);
+    // Own display forms and the texts' further attributes.
+    void takeDisplayForms()
+    {
+        c.surfaceTokens = std::move(d.surfaceTokens);
+        c.surfaceOffsets = std::move(d.surfaceOffsets);
+        c.surfaceChars = std::move(d.surfaceChars);
+        c.attributeKeys = std::move(d.attributeKeys);
+        c.attributeCaptions = std::move(d.attributeCaptions);
+    }
+};
+
+std::shared_ptr<Corpus> CorpusBuilder::finish(bool lemmatise)
+{
+    QElapsedTimer timer;
+    timer.start();
+    // Nothing is interned any more: the tables' hash indexes go, and the pages the
+    // import freed (file buffers, outgrown arrays) go back to the system before
+    // the lemmatiser loads its dictionaries.
+    d->words.dropLookup();
+    d->puncts.dropLookup();
+    releaseFreedMemory();
+
+    Private::Assembly a(*d);
+    a.findLemmas(lemmatise && d->needLemmatiser);
+    d->stats.lemmaSeconds = double(timer.nsecsElapsed()) / 1e9;
+    timer.restart();
+
+    a.orderForms();
+    a.lemmaPerForm();
+    if (d->annotated)
+        a.draftAnnotatedTypes();
+    a.orderLemmas();
+    if (d->annotated)
+        a.fillTypeArrays();
+    a.orderPunctuation();
+    a.releaseInterning();
+    if (uint64_t(a.W) + a.P > kFormMask)
+        return nullptr;   // form ids would not fit beside the flags
+    a.renumberTokens();
+    a.countLemmas();
+    a.fillPostings();
+    a.packTokens();
+    buildOrders(a.c.forms);
+    buildOrders(a.c.lemmas);
+    a.gatherFormsOfLemmas();
+    a.takeDisplayForms();
 
     std::shared_ptr<Corpus> corpus(new Corpus);
-    corpus->m_data = std::move(data);
+    corpus->m_data = std::move(a.data);
     CacheFile::attachOwned(*corpus);
     d->stats.indexSeconds = double(timer.nsecsElapsed()) / 1e9;
     return corpus;

@@ -168,6 +168,11 @@ struct CorpusBuilder::Private {
 
     explicit Private(BuildStats &s) : stats(s) {}
 
+    // The steps of CorpusBuilder::finish and the state they share (Builder.cpp).
+    struct Assembly;
+    // One thread's choice of the plain texts' readings (BuilderMorphology.cpp).
+    struct SentenceTagger;
+
     // Lemmas, parts of speech and features of the plain texts' words from the
     // morphology dictionary in `folder` (BuilderMorphology.cpp): every distinct form
     // analysed once, each sentence's readings chosen in context, each word token of

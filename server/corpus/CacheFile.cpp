@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <thread>
 #include <type_traits>
 #include <unistd.h>
 
@@ -268,82 +267,90 @@ uint64_t digestOf(const char *header, const char *table, size_t tableBytes)
     return h.result();
 }
 
-bool lexiconOk(Span<char> chars, Span<uint32_t> offsets, Span<uint8_t> flags, Span<uint32_t> revOrder,
-               Span<uint32_t> revRank, Span<uint32_t> freqOrder, Span<uint32_t> freqRank, Span<uint32_t> postOffsets,
-               Span<uint32_t> postings, Span<uint32_t> count, bool full)
+// What is wrong with a mapped file's header ("truncated", "stale"...), or nullptr:
+// magic, version, fingerprint, size and the section table's room; with `full`,
+// the checksum of everything after the header.
+const char *headerProblem(const char *base, uint64_t size, const QByteArray &fingerprint, bool full, Header &h)
 {
-    const size_t n = count.size();
-    if (offsets.size() != n + 1 || flags.size() != n || revOrder.size() != n || revRank.size() != n
-        || freqOrder.size() != n || freqRank.size() != n || postOffsets.size() != n + 1)
-        return false;
-    if (!full)
-        return true;
-    if (!tablecheck::offsets(offsets, n, chars.size()) || !tablecheck::permutation(revOrder, revRank, n)
-        || !tablecheck::permutation(freqOrder, freqRank, n) || !tablecheck::offsets(postOffsets, n, postings.size()))
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (postOffsets[i + 1] - postOffsets[i] != count[i])
-            return false;
-    return true;   // the postings themselves: postingsNameWords, after the tokens
+    if (size < sizeof(Header))
+        return "truncated";
+    std::memcpy(&h, base, sizeof h);
+    if (std::memcmp(h.magic, kMagic, 8) != 0)
+        return "not a cache";
+    if (h.version != kIndexFormatVersion)
+        return "old format";
+    if (fingerprint.size() < 32 || std::memcmp(h.fingerprint, fingerprint.constData(), 32) != 0)
+        return "stale";
+    if (h.fileSize != size || h.sectionCount == 0 || h.sectionCount > 10000)
+        return "truncated";
+    const uint64_t tableEnd = sizeof(Header) + uint64_t(h.sectionCount) * sizeof(Section);
+    if (tableEnd > size)
+        return "truncated";
+    if (full) {
+        Hasher hasher;
+        hasher.add(base + sizeof(Header), size_t(size) - sizeof(Header));
+        if (hasher.result() != h.bodyHash)
+            return "checksum";
+    }
+    return nullptr;
 }
 
-// The postings of each form and each lemma name word tokens (marked in isWord, one
-// bit per token, small enough to stay in the processor's cache), each list in
-// ascending order, and as many as there are word tokens: queries index per-type
-// tables by the tokens the postings name, so a posting of a punctuation mark must
-// not pass. Which word a posting names is left to the checksum: comparing every
-// posting with its token's form reads the token array at random and would take as
-// long as the rest of the check together.
-bool postingsNameWords(const std::vector<uint64_t> &isWord, uint64_t tokens, uint64_t words,
-                       Span<uint32_t> offsets, Span<uint32_t> postings)
-{
-    if (postings.size() != words)
-        return false;
-    for (size_t v = 0; v + 1 < offsets.size(); ++v) {
-        uint64_t next = 0;   // one past the list's previous posting
-        for (uint32_t i = offsets[v]; i < offsets[v + 1]; ++i) {
-            const uint32_t t = postings[i];
-            if (t < next || t >= tokens || !((isWord[t >> 6] >> (t & 63)) & 1))
-                return false;
-            next = uint64_t(t) + 1;
-        }
+// The section table of a mapped file whose header passed, and its sections as
+// spans.
+class SectionTable {
+public:
+    SectionTable(const char *base, uint64_t size, uint32_t count)
+        : m_base(base), m_size(size), m_tableEnd(sizeof(Header) + uint64_t(count) * sizeof(Section)), m_table(count)
+    {
+        std::memcpy(m_table.data(), base + sizeof(Header), count * sizeof(Section));
     }
-    return true;
-}
+    const std::vector<Section> &sections() const { return m_table; }
+    const char *at(const Section &s) const { return m_base + s.offset; }
+    // Whether a section lies inside the file, after the table. Each bound on its
+    // own: a sum of two of them could wrap around.
+    bool placed(const Section &s) const
+    {
+        return s.elemSize != 0 && s.elemSize <= 64 && s.offset % s.elemSize == 0 && s.offset >= m_tableEnd
+            && s.offset <= m_size && s.count <= m_size && s.count * s.elemSize <= m_size - s.offset;
+    }
+    // Points the span at section `id`; a section missing, misplaced or of another
+    // element size leaves it alone and makes ok() false.
+    template <typename S>
+    void get(uint32_t id, S &span)
+    {
+        using T = std::remove_const_t<std::remove_reference_t<decltype(span[0])>>;
+        const char *p = nullptr;
+        uint64_t n = 0;
+        if (!find(id, uint32_t(sizeof(T)), p, n)) {
+            m_ok = false;
+            return;
+        }
+        span = S(reinterpret_cast<const T *>(p), size_t(n));
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    bool find(uint32_t id, uint32_t elemSize, const char *&p, uint64_t &count) const
+    {
+        for (const Section &s : m_table) {
+            if (s.id != id)
+                continue;
+            if (s.elemSize != elemSize || !placed(s))
+                return false;
+            p = m_base + s.offset;
+            count = s.count;
+            return true;
+        }
+        return false;
+    }
+
+    const char *m_base;
+    uint64_t m_size, m_tableEnd;
+    std::vector<Section> m_table;
+    bool m_ok = true;
+};
 
 } // namespace
-
-namespace tablecheck {
-
-bool offsets(Span<uint32_t> off, size_t n, size_t total)
-{
-    if (off.size() != n + 1 || off[0] != 0 || off[n] != total)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (off[i] > off[i + 1])
-            return false;
-    return true;
-}
-
-bool permutation(Span<uint32_t> order, Span<uint32_t> rank, size_t n)
-{
-    if (order.size() != n || rank.size() != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (order[i] >= n || rank[order[i]] != i)
-            return false;
-    return true;
-}
-
-bool below(Span<uint32_t> values, uint64_t bound, bool noneAllowed)
-{
-    for (const uint32_t v : values)
-        if (v >= bound && !(noneAllowed && v == kNone))
-            return false;
-    return true;
-}
-
-} // namespace tablecheck
 
 // ---- The mapping ----
 
@@ -562,64 +569,17 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
     const bool full = check == CacheCheck::Full;
     const uint64_t size = mapping->size();
     const char *base = mapping->data();
-    if (size < sizeof(Header))
-        return fail("truncated");
     Header h;
-    std::memcpy(&h, base, sizeof h);
-    if (std::memcmp(h.magic, kMagic, 8) != 0)
-        return fail("not a cache");
-    if (h.version != kIndexFormatVersion)
-        return fail("old format");
-    if (fingerprint.size() < 32 || std::memcmp(h.fingerprint, fingerprint.constData(), 32) != 0)
-        return fail("stale");
-    if (h.fileSize != size || h.sectionCount == 0 || h.sectionCount > 10000)
-        return fail("truncated");
-    const uint64_t tableEnd = sizeof(Header) + uint64_t(h.sectionCount) * sizeof(Section);
-    if (tableEnd > size)
-        return fail("truncated");
-    if (full) {
-        Hasher hasher;
-        hasher.add(base + sizeof(Header), size_t(size) - sizeof(Header));
-        if (hasher.result() != h.bodyHash)
-            return fail("checksum");
-    }
+    if (const char *problem = headerProblem(base, size, fingerprint, full, h))
+        return fail(problem);
 
-    std::vector<Section> table(h.sectionCount);
-    std::memcpy(table.data(), base + sizeof(Header), h.sectionCount * sizeof(Section));
-    // Each bound on its own: a sum of two of them could wrap around.
-    auto placed = [&](const Section &s) {
-        return s.elemSize != 0 && s.elemSize <= 64 && s.offset % s.elemSize == 0 && s.offset >= tableEnd
-            && s.offset <= size && s.count <= size && s.count * s.elemSize <= size - s.offset;
-    };
-    auto find = [&](uint32_t id, uint32_t elemSize, const char *&p, uint64_t &count) {
-        for (const Section &s : table) {
-            if (s.id != id)
-                continue;
-            if (s.elemSize != elemSize || !placed(s))
-                return false;
-            p = base + s.offset;
-            count = s.count;
-            return true;
-        }
-        return false;
-    };
-    bool ok = true;
-    auto get = [&](uint32_t id, auto &span) {
-        using T = std::remove_const_t<std::remove_reference_t<decltype(span[0])>>;
-        const char *p = nullptr;
-        uint64_t n = 0;
-        if (!find(id, uint32_t(sizeof(T)), p, n)) {
-            ok = false;
-            return;
-        }
-        span = std::remove_reference_t<decltype(span)>(reinterpret_cast<const T *>(p), size_t(n));
-    };
+    SectionTable table(base, size, h.sectionCount);
     if (!full) {
         // The checksum of the whole file waits for the full check; this one covers
         // the header and the section table.
         Span<uint64_t> digest;
-        get(kDigest, digest);
-        if (!ok || digest.size() != 1)
+        table.get(kDigest, digest);
+        if (!table.ok() || digest.size() != 1)
             return fail("sections");
         if (digest[0] != digestOf(base, base + sizeof(Header), h.sectionCount * sizeof(Section)))
             return fail("checksum");
@@ -631,114 +591,39 @@ std::shared_ptr<Corpus> CacheFile::readMapped(std::shared_ptr<FileMapping> mappi
     d.mapping = mapping;
     d.fingerprint = fingerprint.left(32);
     Corpus &cc = *c;
-    visitArrays(cc, get);
+    visitArrays(cc, [&](uint32_t id, auto &span) { table.get(id, span); });
     Span<char> texts, attributes;
     Span<uint64_t> scalars;
-    get(kTexts, texts);
-    get(kAttributes, attributes);
-    get(kScalars, scalars);
-    if (!ok || scalars.size() != 2)
+    table.get(kTexts, texts);
+    table.get(kAttributes, attributes);
+    table.get(kScalars, scalars);
+    if (!table.ok() || scalars.size() != 2)
         return fail("sections");
     if (!parseAttributes(attributes.data(), attributes.size(), d)
         || !parseTexts(texts.data(), texts.size(), d.texts, uint32_t(d.attributeKeys.size())))
         return fail("texts");
     Span<char> warnings;
-    get(kWarnings, warnings);
-    if (!ok)
+    table.get(kWarnings, warnings);
+    if (!table.ok())
         return fail("sections");
     if (!warnings.empty())
         cc.m_stats.warnings = QString::fromUtf8(warnings.data(), qsizetype(warnings.size())).split(QLatin1Char('\n'));
     d.tables.m_full = full;
-    for (const Section &s : table) {
+    for (const Section &s : table.sections()) {
         if (s.id < kFirstTableId)
             continue;
-        if (!placed(s))
+        if (!table.placed(s))
             return fail("sections");
-        d.tables.m_entries.push_back({s.id, s.elemSize, base + s.offset, s.count});
+        d.tables.m_entries.push_back({s.id, s.elemSize, table.at(s), s.count});
     }
 
     // Sizes first (whatever the check), then every id and offset in range, so that
     // no query can read outside the map.
-    const size_t N = cc.m_tokens.size();
-    const uint32_t W = cc.m_forms.size(), L = cc.m_lemmas.size();
-    const Lexicon &F = cc.m_forms, &Lx = cc.m_lemmas;
-    if (scalars[1] != W || scalars[0] != F.m_postings.size() || Lx.m_postings.size() != F.m_postings.size()
-        || N >= kNone || uint64_t(W) + (cc.m_punctOffsets.empty() ? 0 : cc.m_punctOffsets.size() - 1) > kFormMask)
-        return fail("sizes");
-    if (!lexiconOk(F.m_chars, F.m_offsets, F.m_flags, F.m_reverseOrder, F.m_reverseRank, F.m_freqOrder, F.m_freqRank,
-                   F.m_postOffsets, F.m_postings, F.m_count, full)
-        || !lexiconOk(Lx.m_chars, Lx.m_offsets, Lx.m_flags, Lx.m_reverseOrder, Lx.m_reverseRank, Lx.m_freqOrder,
-                      Lx.m_freqRank, Lx.m_postOffsets, Lx.m_postings, Lx.m_count, full))
-        return fail("lexicons");
-    const size_t P = cc.m_punctOffsets.empty() ? 0 : cc.m_punctOffsets.size() - 1;
-    const bool annotated = !cc.m_tokenTypes.empty();
-    if (cc.m_formLemma.size() != W || cc.m_lemmaFormOffsets.size() != size_t(L) + 1
-        || (annotated ? cc.m_lemmaForms.size() < W : cc.m_lemmaForms.size() != W)
-        || cc.m_surfaceOffsets.size() != cc.m_surfaceTokens.size() + 1)
-        return fail("forms");
-    // The types of an annotated corpus: all of their arrays or none.
-    const size_t T = cc.m_typeForm.size();
-    const size_t tags = cc.m_tagOffsets.empty() ? 0 : cc.m_tagOffsets.size() - 1;
-    if (annotated
-            ? (cc.m_tokenTypes.size() != N || cc.m_typeLemma.size() != T || cc.m_typePos.size() != T
-               || cc.m_typeFeats.size() != T || cc.m_typeFlags.size() != T || cc.m_typeCount.size() != T
-               || T >= kNone)
-            : (T || !cc.m_typeLemma.empty() || !cc.m_typePos.empty() || !cc.m_typeFeats.empty()
-               || !cc.m_typeFlags.empty() || !cc.m_typeCount.empty()))
-        return fail("types");
-    // Texts: consecutive token ranges covering every token.
-    uint64_t next = 0;
-    for (const TextInfo &t : d.texts) {
-        if (t.firstToken != next || t.tokenCount == 0)
-            return fail("texts");
-        next += t.tokenCount;
-    }
-    if (next != N)
-        return fail("texts");
-    if (full) {
-        if (!tablecheck::offsets(cc.m_punctOffsets, P, cc.m_punctChars.size())
-            || !tablecheck::offsets(cc.m_lemmaFormOffsets, L, cc.m_lemmaForms.size())
-            || !tablecheck::below(cc.m_formLemma, L) || !tablecheck::below(cc.m_lemmaForms, W))
-            return fail("forms");
-        const size_t S = cc.m_surfaceTokens.size();
-        if (!tablecheck::offsets(cc.m_surfaceOffsets, S, cc.m_surfaceChars.size()))
-            return fail("surfaces");
-        for (size_t i = 0; i < S; ++i)
-            if (cc.m_surfaceTokens[i] >= N || (i && cc.m_surfaceTokens[i] <= cc.m_surfaceTokens[i - 1]))
-                return fail("surfaces");
-        // One pass over the tokens marks the words (for the postings below) and
-        // counts each type's tokens.
-        std::vector<uint64_t> isWord((N + 63) / 64, 0);
-        std::vector<uint32_t> typeTokens(annotated ? T : 0, 0);
-        uint64_t words = 0;
-        for (size_t t = 0; t < N; ++t) {
-            const uint32_t f = formPart(cc.m_tokens[t]);
-            const bool punct = flagPart(cc.m_tokens[t]) & kPunct;
-            if (punct ? (f < W || f - W >= P) : f >= W)
-                return fail("tokens");
-            isWord[t >> 6] |= uint64_t(!punct) << (t & 63);
-            words += !punct;
-            if (annotated
-                && (punct ? cc.m_tokenTypes[t] != kNone
-                          : cc.m_tokenTypes[t] >= T || cc.m_typeForm[cc.m_tokenTypes[t]] != f))
-                return fail("types");
-            if (annotated && !punct)
-                ++typeTokens[cc.m_tokenTypes[t]];
-        }
-        if (annotated
-            && (!tablecheck::below(cc.m_typeForm, W) || !tablecheck::below(cc.m_typeLemma, L)
-                || !tablecheck::offsets(cc.m_tagOffsets, tags, cc.m_tagChars.size())
-                || !tablecheck::below(cc.m_typePos, tags, true) || !tablecheck::below(cc.m_typeFeats, tags, true)
-                || !std::equal(typeTokens.begin(), typeTokens.end(), cc.m_typeCount.begin())))
-            return fail("types");
-        // The lemmas' postings on a second thread: the start waits for this check.
-        bool lemmasOk = false;
-        std::thread lemmas([&] { lemmasOk = postingsNameWords(isWord, N, words, Lx.m_postOffsets, Lx.m_postings); });
-        const bool formsOk = postingsNameWords(isWord, N, words, F.m_postOffsets, F.m_postings);
-        lemmas.join();
-        if (!formsOk || !lemmasOk)
-            return fail("postings");
-    }
+    if (const char *problem = sizesProblem(cc, scalars, full))
+        return fail(problem);
+    if (full)
+        if (const char *problem = contentsProblem(cc))
+            return fail(problem);
     cc.m_wordCount = scalars[0];
     cc.locateTexts();
     return c;

@@ -222,11 +222,104 @@ private:
     size_t m_n = 0;
 };
 
+// 1251 text as it is, but CR and CRLF made LF and soft hyphens dropped; returns
+// the end of the output.
+inline char *copyCp1251(const unsigned char *p, const unsigned char *end, char *o)
+{
+    while (p < end) {
+        const unsigned char c = *p++;
+        if (c == '\r') {
+            *o++ = '\n';
+            if (p < end && *p == '\n')
+                ++p;
+        } else if (c != 0xAD) {
+            *o++ = char(c);
+        }
+    }
+    return o;
+}
+
+// A code point beyond ASCII (and below 0x10000) written in 1251 at o; returns the
+// end of the output. A stress mark (or another combining accent) goes, counted,
+// the first few places kept (from outStart) to name their words in the report;
+// an invisible mark (BOM, soft hyphen, zero-width space) goes; an accented Latin
+// letter keeps its word whole as the base letter.
+inline char *putCodePoint(uint32_t cp, const Tables &t, char *o, const char *outStart, cleaning::Counts *counts,
+                          bool listing, Places &stressedAt)
+{
+    const uint8_t b = t.fromUnicode[cp];
+    if (b != 0) {
+        *o++ = char(b);
+    } else if (cp >= 0x300 && cp < 0x370) {
+        if (counts) {
+            ++counts->stressMarks;
+            if (stressedAt.size() < stressedAt.capacity() && listing)
+                stressedAt.push_back(size_t(o - outStart));
+        }
+    } else if (cp != 0xFEFF && cp != 0xAD && cp != 0x200B) {
+        // Rare: an accented Latin letter keeps its word whole as the base letter.
+        const char base = cleaning::baseLatinLetter(cp);
+        *o++ = base ? base : char(kUnknown);
+        if (base && counts)
+            ++counts->foldedLetters;
+    }
+    return o;
+}
+
+// UTF-8 text in 1251, CR and CRLF made LF, a malformed byte or a character 1251
+// lacks written as kUnknown; returns the end of the output.
+inline char *decodeUtf8(const unsigned char *p, const unsigned char *end, char *o, const char *outStart,
+                        cleaning::Counts *counts, bool listing, Places &stressedAt)
+{
+    const Tables &t = T();
+    while (p < end) {
+        // Copy ASCII eight bytes at a time while there is no CR among them
+        // (the output never runs ahead of the input, so it has the room).
+        if (end - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            const uint64_t cr = w ^ 0x0D0D0D0D0D0D0D0Dull;
+            const bool hasCr = ((cr - 0x0101010101010101ull) & ~cr & 0x8080808080808080ull) != 0;
+            if (!(w & 0x8080808080808080ull) && !hasCr) {
+                std::memcpy(o, &w, 8);
+                o += 8;
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            if (c == '\r') {
+                *o++ = '\n';
+                if (p < end && *p == '\n')
+                    ++p;
+            } else {
+                *o++ = char(c);
+            }
+            continue;
+        }
+        uint32_t cp;
+        const int n = utf8Length(p, end, cp);
+        if (n == 0) {
+            *o++ = kUnknown;
+            ++p;
+            continue;
+        }
+        p += n;
+        if (cp > 0xFFFF) {
+            *o++ = kUnknown;
+            continue;
+        }
+        o = putCodePoint(cp, t, o, outStart, counts, listing, stressedAt);
+    }
+    return o;
+}
+
 } // namespace
 
 void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning::Counts *counts)
 {
-    const Tables &t = T();
     const size_t base = out.size();
     Places stressedAt;
     const bool listing = counts && counts->stressedWords.size() < cleaning::kStressedWordsListed;
@@ -234,77 +327,10 @@ void toCp1251(std::string_view bytes, Encoding from, std::string &out, cleaning:
     char *o = out.data() + base;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *end = p + bytes.size();
-    if (from == Encoding::Cp1251) {
-        while (p < end) {
-            const unsigned char c = *p++;
-            if (c == '\r') {
-                *o++ = '\n';
-                if (p < end && *p == '\n')
-                    ++p;
-            } else if (c != 0xAD) {
-                *o++ = char(c);
-            }
-        }
-    } else {
-        while (p < end) {
-            // Copy ASCII eight bytes at a time while there is no CR among them
-            // (the output never runs ahead of the input, so it has the room).
-            if (end - p >= 8) {
-                uint64_t w;
-                std::memcpy(&w, p, 8);
-                const uint64_t cr = w ^ 0x0D0D0D0D0D0D0D0Dull;
-                const bool hasCr = ((cr - 0x0101010101010101ull) & ~cr & 0x8080808080808080ull) != 0;
-                if (!(w & 0x8080808080808080ull) && !hasCr) {
-                    std::memcpy(o, &w, 8);
-                    o += 8;
-                    p += 8;
-                    continue;
-                }
-            }
-            const unsigned char c = *p;
-            if (c < 0x80) {
-                ++p;
-                if (c == '\r') {
-                    *o++ = '\n';
-                    if (p < end && *p == '\n')
-                        ++p;
-                } else {
-                    *o++ = char(c);
-                }
-                continue;
-            }
-            uint32_t cp;
-            const int n = utf8Length(p, end, cp);
-            if (n == 0) {
-                *o++ = kUnknown;
-                ++p;
-                continue;
-            }
-            p += n;
-            if (cp > 0xFFFF) {
-                *o++ = kUnknown;
-                continue;
-            }
-            const uint8_t b = t.fromUnicode[cp];
-            if (b != 0) {
-                *o++ = char(b);
-            } else if (cp >= 0x300 && cp < 0x370) {
-                // A stress mark (or another combining accent) goes; the first few
-                // places are kept to name their words in the report.
-                if (counts) {
-                    ++counts->stressMarks;
-                    if (stressedAt.size() < stressedAt.capacity() && listing)
-                        stressedAt.push_back(size_t(o - out.data()));
-                }
-            } else if (cp != 0xFEFF && cp != 0xAD && cp != 0x200B) {
-                // Rare: an accented Latin letter keeps its word whole as the base letter.
-                const char base = cleaning::baseLatinLetter(cp);
-                *o++ = base ? base : char(kUnknown);
-                if (base && counts)
-                    ++counts->foldedLetters;
-            }
-        }
-    }
+    if (from == Encoding::Cp1251)
+        o = copyCp1251(p, end, o);
+    else
+        o = decodeUtf8(p, end, o, out.data(), counts, listing, stressedAt);
     out.resize(size_t(o - out.data()));
     if (counts)
         for (const size_t at : stressedAt)

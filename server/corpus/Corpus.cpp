@@ -330,58 +330,67 @@ void addFileStamp(QCryptographicHash &h, const QString &path)
     }
 }
 
-} // namespace
+// What a load reads and where its cache is kept.
+struct LoadSources {
+    QStringList roots;
+    std::vector<import::SourceFile> files;
+    QStringList scanWarnings;
+    QString dictionary;      // hunspell's base path
+    QByteArray fingerprint;  // what the cache must match
+    QString cachePath;       // empty: no cache
+};
 
-std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString *error)
+QString noTextsError(const QStringList &roots)
 {
-    QElapsedTimer timer;
-    timer.start();
-    QString dummy;
-    QString &err = error ? *error : dummy;
+    return QStringLiteral("В корпусе нет ни одного текста: %1").arg(roots.join(QStringLiteral(", ")));
+}
 
+// The corpus folders: the options' own, made absolute, or the default corpus;
+// none, with the error, when that is not installed.
+QStringList corpusRoots(const CorpusOptions &options, QString &err)
+{
     QStringList roots;
     if (options.paths.isEmpty()) {
-        const QString def = defaultCorpusPath();
+        const QString def = Corpus::defaultCorpusPath();
         if (def.isEmpty()) {
             err = QStringLiteral("Корпус по умолчанию не найден: не установлен пакет fortunes-ru "
                                  "(папка games/fortunes/ru)");
-            return nullptr;
+            return roots;
         }
         roots << def;
     } else {
         for (const QString &p : options.paths)
             roots << QFileInfo(p).absoluteFilePath();
     }
+    return roots;
+}
 
-    std::vector<import::SourceFile> files;
-    QStringList scanWarnings;
-    if (!import::scanRoots(roots, files, &err, &scanWarnings))
-        return nullptr;
-    const bool anyText = std::any_of(files.begin(), files.end(), [](const import::SourceFile &f) {
-        return import::holdsText(f.kind);
-    });
-    if (!anyText) {
-        err = QStringLiteral("В корпусе нет ни одного текста: %1").arg(roots.join(QStringLiteral(", ")));
-        return nullptr;
-    }
-
-    QString dictionary = options.dictionary;
+// The hunspell dictionary: the options' own, which must be there, or the default
+// one (none when it is not installed). False, with the error, when the given one
+// is missing.
+bool findDictionary(const CorpusOptions &options, QString &dictionary, QString &err)
+{
+    dictionary = options.dictionary;
     if (dictionary.isEmpty()) {
-        dictionary = defaultDictionaryPath();
+        dictionary = Corpus::defaultDictionaryPath();
     } else if (!QFileInfo::exists(dictionary + QStringLiteral(".dic"))
                || !QFileInfo::exists(dictionary + QStringLiteral(".aff"))) {
         err = QStringLiteral("Словарь hunspell не найден: %1").arg(dictionary);
-        return nullptr;
+        return false;
     }
+    return true;
+}
 
-    // What the index depends on: format version, options, every file's stamp.
+// What the index depends on: format version, options, every file's stamp.
+QByteArray indexFingerprint(const CorpusOptions &options, const LoadSources &s)
+{
     QCryptographicHash fp(QCryptographicHash::Sha256);
     fp.addData(QByteArray::number(kIndexFormatVersion));
-    fp.addData(roots.join(QLatin1Char('\n')).toUtf8());
-    addFileStamp(fp, dictionary + QStringLiteral(".aff"));
-    addFileStamp(fp, dictionary + QStringLiteral(".dic"));
+    fp.addData(s.roots.join(QLatin1Char('\n')).toUtf8());
+    addFileStamp(fp, s.dictionary + QStringLiteral(".aff"));
+    addFileStamp(fp, s.dictionary + QStringLiteral(".dic"));
     // The morphology's files, so that new data tags the corpus again.
-    const QString morphology = morphologyFolder(options);
+    const QString morphology = Corpus::morphologyFolder(options);
     fp.addData(QByteArrayView("morphology="));
     fp.addData(morphology.toUtf8());
     fp.addData(QByteArrayView("\n"));
@@ -394,7 +403,7 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
     fp.addData(QByteArrayView("vrt-columns="));
     fp.addData(options.vrtColumns.trimmed().toUtf8());
     fp.addData(QByteArrayView("\n"));
-    for (const auto &f : files) {
+    for (const auto &f : s.files) {
         fp.addData(f.relative.toUtf8());
         fp.addData(QByteArray::number(int(f.kind)));
         fp.addData(QByteArray::number(f.size));
@@ -405,24 +414,78 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
         fp.addData(QByteArray::number(f.permissions));
         fp.addData(QByteArrayView("\n"));
     }
-    const QByteArray fingerprint = fp.result();
+    return fp.result();
+}
 
-    QString cachePath, cacheMiss;
+// The cache file of these roots with this dictionary.
+QString cachePathOf(const CorpusOptions &options, const QStringList &roots, const QString &dictionary)
+{
+    const QString dir = options.cacheDir.isEmpty() ? Corpus::defaultCacheDir() : options.cacheDir;
+    const QByteArray key = QCryptographicHash::hash((roots.join(QLatin1Char('\n')) + QLatin1Char('\n') + dictionary).toUtf8(),
+                                                    QCryptographicHash::Sha1).toHex().left(16);
+    return dir + QStringLiteral("/corpus-") + QString::fromLatin1(key) + QStringLiteral(".idx");
+}
+
+// The roots, their files (at least one text among them), the dictionary, the
+// fingerprint and the cache's place; false, with the error, when a load cannot go
+// on.
+bool gatherSources(const CorpusOptions &options, LoadSources &s, QString &err)
+{
+    s.roots = corpusRoots(options, err);
+    if (s.roots.isEmpty())
+        return false;
+    if (!import::scanRoots(s.roots, s.files, &err, &s.scanWarnings))
+        return false;
+    const bool anyText = std::any_of(s.files.begin(), s.files.end(), [](const import::SourceFile &f) {
+        return import::holdsText(f.kind);
+    });
+    if (!anyText) {
+        err = noTextsError(s.roots);
+        return false;
+    }
+    if (!findDictionary(options, s.dictionary, err))
+        return false;
+    s.fingerprint = indexFingerprint(options, s);
+    if (options.useCache)
+        s.cachePath = cachePathOf(options, s.roots, s.dictionary);
+    return true;
+}
+
+// Writes the import report beside the cache: its file's name, or empty when it
+// could not be written.
+QString saveImportReport(const QString &cachePath, const QString &report)
+{
+    QDir().mkpath(QFileInfo(cachePath).absolutePath());
+    QSaveFile file(importReportPath(cachePath));
+    if (file.open(QIODevice::WriteOnly) && file.write(report.toUtf8()) >= 0 && file.commit())
+        return file.fileName();
+    return QString();
+}
+
+} // namespace
+
+std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString *error)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QString dummy;
+    QString &err = error ? *error : dummy;
+    LoadSources s;
+    if (!gatherSources(options, s, err))
+        return nullptr;
+
+    QString cacheMiss;
     if (options.useCache) {
-        const QString dir = options.cacheDir.isEmpty() ? defaultCacheDir() : options.cacheDir;
-        const QByteArray key = QCryptographicHash::hash((roots.join(QLatin1Char('\n')) + QLatin1Char('\n') + dictionary).toUtf8(),
-                                                        QCryptographicHash::Sha1).toHex().left(16);
-        cachePath = dir + QStringLiteral("/corpus-") + QString::fromLatin1(key) + QStringLiteral(".idx");
         QString why;
-        if (auto cached = CacheFile::read(cachePath, fingerprint, &why,
+        if (auto cached = CacheFile::read(s.cachePath, s.fingerprint, &why,
                                           options.deferCheck ? CacheCheck::Quick : CacheCheck::Full)) {
-            cached->m_data->cachePath = cachePath;
-            cached->m_paths = roots;
+            cached->m_data->cachePath = s.cachePath;
+            cached->m_paths = s.roots;
             cached->m_stats.fromCache = true;
             cached->m_stats.checkDeferred = options.deferCheck;
             // The scan's warnings are new; the build's came with the cache.
-            cached->m_stats.warnings = scanWarnings + cached->m_stats.warnings;
-            cached->m_stats.cacheFile = cachePath;
+            cached->m_stats.warnings = s.scanWarnings + cached->m_stats.warnings;
+            cached->m_stats.cacheFile = s.cachePath;
             cached->m_stats.seconds = double(timer.nsecsElapsed()) / 1e9;
             return cached;
         }
@@ -431,12 +494,12 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
 
     BuildStats stats;
     stats.cacheMiss = cacheMiss;
-    stats.warnings = scanWarnings;
-    CorpusBuilder builder(options, dictionary, stats);
-    if (!builder.importFiles(files, &err))
+    stats.warnings = s.scanWarnings;
+    CorpusBuilder builder(options, s.dictionary, stats);
+    if (!builder.importFiles(s.files, &err))
         return nullptr;
     if (builder.textCount() == 0) {
-        err = QStringLiteral("В корпусе нет ни одного текста: %1").arg(roots.join(QStringLiteral(", ")));
+        err = noTextsError(s.roots);
         return nullptr;
     }
     std::shared_ptr<Corpus> corpus = builder.finish(true);
@@ -445,18 +508,18 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
                   .arg(kFormMask);
         return nullptr;
     }
-    corpus->m_paths = roots;
+    corpus->m_paths = s.roots;
     // The build's own warnings (skipped files) are kept in the cache, so a start
     // from it reports them too.
-    corpus->m_stats.warnings = stats.warnings.mid(scanWarnings.size());
+    corpus->m_stats.warnings = stats.warnings.mid(s.scanWarnings.size());
     if (options.useCache) {
-        corpus->m_data->cachePath = cachePath;
-        corpus->m_data->fingerprint = fingerprint;
+        corpus->m_data->cachePath = s.cachePath;
+        corpus->m_data->fingerprint = s.fingerprint;
         if (!options.deferWrite) {
-            QDir().mkpath(QFileInfo(cachePath).absolutePath());
+            QDir().mkpath(QFileInfo(s.cachePath).absolutePath());
             QString werr;
-            if (CacheFile::write(*corpus, cachePath, fingerprint, nullptr, &werr))
-                stats.cacheFile = cachePath;
+            if (CacheFile::write(*corpus, s.cachePath, s.fingerprint, nullptr, &werr))
+                stats.cacheFile = s.cachePath;
             else
                 stats.cacheWarning = werr;
         }
@@ -465,11 +528,10 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
     corpus->m_stats = stats;
     // The import report, kept beside the cache: the cache has only the warnings.
     corpus->m_stats.report = importReport(*corpus);
-    if (!cachePath.isEmpty()) {
-        QDir().mkpath(QFileInfo(cachePath).absolutePath());
-        QSaveFile file(importReportPath(cachePath));
-        if (file.open(QIODevice::WriteOnly) && file.write(corpus->m_stats.report.toUtf8()) >= 0 && file.commit())
-            corpus->m_stats.reportFile = file.fileName();
+    if (!s.cachePath.isEmpty()) {
+        const QString reportFile = saveImportReport(s.cachePath, corpus->m_stats.report);
+        if (!reportFile.isEmpty())
+            corpus->m_stats.reportFile = reportFile;
     }
     return corpus;
 }

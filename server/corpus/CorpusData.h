@@ -132,6 +132,12 @@ public:
 private:
     static std::shared_ptr<Corpus> readMapped(std::shared_ptr<FileMapping> mapping, const QByteArray &fingerprint,
                                               QString *why, CacheCheck check);
+    // The checks of readMapped: what is wrong ("sizes", "types"...) or nullptr. The
+    // sizes of the arrays and the texts' ranges, whatever the check; with `full`
+    // the lexicons' offsets and orders too.
+    static const char *sizesProblem(const Corpus &corpus, Span<uint64_t> scalars, bool full);
+    // Every id and offset in range, the postings naming word tokens in order.
+    static const char *contentsProblem(const Corpus &corpus);
     template <typename F>
     static void visitLexicon(uint32_t base, Lexicon &lex, F &&f);
     template <typename F>

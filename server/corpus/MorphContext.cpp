@@ -45,16 +45,55 @@ Context::Context() : m_gain(kClasses * kClasses, 0.f), m_prior(kClasses, 0.f)
     }
 }
 
+namespace {
+
+constexpr float kNameWithoutCapital = -4.6f;   // log 0.01
+constexpr float kOtherAbbreviation = -6.9f;    // log 0.001
+constexpr float kOutOfReach = 0.01f;
+constexpr float kGuessNotName = -4.6f;         // log 0.1
+
+// Whether a period follows token i.
+inline bool periodAfter(const Analyser::Token *tokens, size_t n, size_t i)
+{
+    return i + 1 < n && !tokens[i + 1].readings && !tokens[i + 1].punct.empty() && tokens[i + 1].punct[0] == '.';
+}
+
+// A reading's own score, before its neighbours': log P(reading | form) and what
+// the letter case and a period after it say. `top` is the best lexeme share of the
+// form's readings.
+inline float ownScore(const Reading &r, float top, float formShare, bool capital, bool period)
+{
+    float own = 0;
+    // The lexeme's share weighs most: a possessive "их" spread over
+    // twenty-four case forms is still more likely than the pronoun.
+    // A lexeme the counts make hundreds of times less likely than the
+    // form's best is out of the neighbours' reach ("другие были"
+    // is not the plural of "быль").
+    if (r.lexemeProb < kOutOfReach * top)
+        own -= 20.f;
+    own += std::log(std::max(r.lexemeProb, 1e-6f))
+          + formShare * std::log(std::max(r.prob, 1e-6f) / std::max(r.lexemeProb, 1e-6f));
+    if (r.proper && !capital)
+        own += kNameWithoutCapital;
+    // An unknown word with a capital letter is a name far more often
+    // than a verb or an adverb.
+    if (r.guessed && capital && r.upos != Upos::Noun && r.upos != Upos::Propn)
+        own += kGuessNotName;
+    // An abbreviation with a period stands for its word ("г." -> "год");
+    // without one it is a word of its own ("км").
+    if (r.abbreviation && (r.abbreviation == 1) != period)
+        own += kOtherAbbreviation;
+    return own;
+}
+
+} // namespace
+
 void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) const
 {
     // Viterbi over the readings: score = log P(reading | form) + weight * gain of
     // its class after the previous token's class. A punctuation mark has one
     // reading, so every path goes through it: the tokens before it are settled
     // there, and the search keeps no more than the run of words since.
-    constexpr float kNameWithoutCapital = -4.6f;   // log 0.01
-    constexpr float kOtherAbbreviation = -6.9f;    // log 0.001
-    constexpr float kOutOfReach = 0.01f;
-    constexpr float kGuessNotName = -4.6f;         // log 0.1
     std::vector<float> prevScore{0.f}, score;
     std::vector<uint8_t> prevCls{punctClass(".")}, cls;
     std::vector<uint32_t> back, offset{0};   // of the run's tokens: best previous reading
@@ -76,34 +115,13 @@ void Context::choose(const Analyser::Token *tokens, size_t n, uint32_t *choice) 
         float top = 0;
         for (uint32_t k = 0; t.readings && k < t.count; ++k)
             top = std::max(top, t.readings[k].lexemeProb);
+        const bool period = periodAfter(tokens, n, i);
         for (uint32_t k = 0; k < m; ++k) {
             float own = 0;
             if (t.readings && t.count) {
                 const Reading &r = t.readings[k];
                 cls[k] = r.cls;
-                // The lexeme's share weighs most: a possessive "их" spread over
-                // twenty-four case forms is still more likely than the pronoun.
-                // A lexeme the counts make hundreds of times less likely than the
-                // form's best is out of the neighbours' reach ("другие были"
-                // is not the plural of "быль").
-                if (r.lexemeProb < kOutOfReach * top)
-                    own -= 20.f;
-                own += std::log(std::max(r.lexemeProb, 1e-6f))
-                      + m_formShare * std::log(std::max(r.prob, 1e-6f) / std::max(r.lexemeProb, 1e-6f));
-                if (r.proper && !t.capital)
-                    own += kNameWithoutCapital;
-                // An unknown word with a capital letter is a name far more often
-                // than a verb or an adverb.
-                if (r.guessed && t.capital && r.upos != Upos::Noun && r.upos != Upos::Propn)
-                    own += kGuessNotName;
-                // An abbreviation with a period stands for its word ("г." -> "год");
-                // without one it is a word of its own ("км").
-                if (r.abbreviation) {
-                    const bool period = i + 1 < n && !tokens[i + 1].readings && !tokens[i + 1].punct.empty()
-                                        && tokens[i + 1].punct[0] == '.';
-                    if ((r.abbreviation == 1) != period)
-                        own += kOtherAbbreviation;
-                }
+                own = ownScore(r, top, m_formShare, t.capital, period);
             } else {
                 cls[k] = punctClass(t.punct);
             }

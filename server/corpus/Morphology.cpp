@@ -151,14 +151,45 @@ struct Analyser::Private {
     // there are none.
     void fromParses(std::vector<RawParse> &parses, std::string_view head, std::vector<Reading> &out) const
     {
+        std::vector<double> weight(parses.size());
+        const double total = weighParses(parses, weight);
+        const size_t first = out.size();
+        for (size_t k = 0; k < parses.size(); ++k) {
+            const RawParse &p = parses[k];
+            const TagInfo &t = tags[p.tag];
+            // "днём", "вечером", "зимой" are the nouns' instrumental case, not
+            // adverbs of their own.
+            if (t.grammemes.front() == "ADVB"
+                && std::find(timeNouns.begin(), timeNouns.end(), p.word) != timeNouns.end())
+                continue;
+            Reading r = readingOf(p, t, head);
+            r.prob = float(total > 0 ? weight[k] / total : 0);
+            if (r.upos == Upos::Det)
+                addSubstantivePronoun(r, t, first, out);
+            if (t.has("Abbr") && p.lemma != r.lemma) {
+                Reading full = r;
+                full.lemma = std::string(head) + p.lemma;
+                full.abbreviation = 1;
+                r.abbreviation = 2;
+                add(std::move(full), first, out);
+            }
+            add(std::move(r), first, out);
+        }
+        weighDownSubstantivised(first, out);
+        normalise(first, out);
+    }
+
+    // Each parse's weight (into weight, in the parses' order) and their sum: a known
+    // word's parses by P(tag | word), a predicted one's by its score, and without
+    // either by how common the reading's class is, the dictionary's order breaking
+    // ties (earlier first).
+    double weighParses(const std::vector<RawParse> &parses, std::vector<double> &weight) const
+    {
         double known = 0;
         for (const RawParse &p : parses)
             known += p.predicted ? 0 : p.score;
         double total = 0;
-        std::vector<double> weight(parses.size());
         for (size_t k = 0; k < parses.size(); ++k) {
-            // Without P(tag | word): how common the reading's class is, the dictionary's
-            // order breaking ties (earlier first).
             const TagInfo &t = tags[parses[k].tag];
             // A closed class has few words, each of them frequent: its share of the
             // tokens says little against an open class's, so it is not weighed down.
@@ -188,56 +219,51 @@ struct Analyser::Private {
             weight[k] = w;
             total += w;
         }
-        const size_t first = out.size();
-        for (size_t k = 0; k < parses.size(); ++k) {
-            const RawParse &p = parses[k];
-            const TagInfo &t = tags[p.tag];
-            // "днём", "вечером", "зимой" are the nouns' instrumental case, not
-            // adverbs of their own.
-            if (t.grammemes.front() == "ADVB"
-                && std::find(timeNouns.begin(), timeNouns.end(), p.word) != timeNouns.end())
-                continue;
-            Reading r;
-            r.lemma = std::string(head) + lemmaOf(p, t);
-            r.upos = t.upos;
-            if (r.upos == Upos::Sconj
-                && std::find(coordinating.begin(), coordinating.end(), r.lemma) != coordinating.end())
-                r.upos = Upos::Cconj;
-            if (r.upos == Upos::Verb && r.lemma == aux)
-                r.upos = Upos::Aux;
-            if (t.upos != Upos::Noun && t.upos != Upos::Propn && t.upos != Upos::Verb && t.upos != Upos::Adj)
-                r.upos = closedClass(r.lemma, r.upos);
-            r.feats = t.feats;
-            r.proper = t.proper;
-            r.guessed = p.predicted;
-            r.prob = float(total > 0 ? weight[k] / total : 0);
-            r.cls = Context::classOf(r.upos, t.kase);
-            // "того", "это", "все" standing for a noun are pronouns of their own
-            // ("то, что"; "все пришли"); before a noun they are determiners.
-            if (r.upos == Upos::Det) {
-                for (const Substantive &sub : substantives)
-                    if (r.lemma == sub.det && t.has(sub.grammeme)) {
-                        Reading pron = r;
-                        pron.lemma = sub.pron;
-                        pron.upos = Upos::Pron;
-                        pron.cls = Context::classOf(Upos::Pron, t.kase);
-                        pron.prob = r.prob * float(kSubstantivePron);
-                        r.prob -= pron.prob;
-                        add(std::move(pron), first, out);
-                        break;
-                    }
+        return total;
+    }
+
+    // A parse's reading, without its probability: the lemma by the conventions, the
+    // part of speech told apart where the tag does not say it.
+    Reading readingOf(const RawParse &p, const TagInfo &t, std::string_view head) const
+    {
+        Reading r;
+        r.lemma = std::string(head) + lemmaOf(p, t);
+        r.upos = t.upos;
+        if (r.upos == Upos::Sconj && std::find(coordinating.begin(), coordinating.end(), r.lemma) != coordinating.end())
+            r.upos = Upos::Cconj;
+        if (r.upos == Upos::Verb && r.lemma == aux)
+            r.upos = Upos::Aux;
+        if (t.upos != Upos::Noun && t.upos != Upos::Propn && t.upos != Upos::Verb && t.upos != Upos::Adj)
+            r.upos = closedClass(r.lemma, r.upos);
+        r.feats = t.feats;
+        r.proper = t.proper;
+        r.guessed = p.predicted;
+        r.cls = Context::classOf(r.upos, t.kase);
+        return r;
+    }
+
+    // "того", "это", "все" standing for a noun are pronouns of their own ("то,
+    // что"; "все пришли"); before a noun they are determiners. The pronoun's
+    // reading takes its share of the determiner's probability.
+    void addSubstantivePronoun(Reading &r, const TagInfo &t, size_t first, std::vector<Reading> &out) const
+    {
+        for (const Substantive &sub : substantives)
+            if (r.lemma == sub.det && t.has(sub.grammeme)) {
+                Reading pron = r;
+                pron.lemma = sub.pron;
+                pron.upos = Upos::Pron;
+                pron.cls = Context::classOf(Upos::Pron, t.kase);
+                pron.prob = r.prob * float(kSubstantivePron);
+                r.prob -= pron.prob;
+                add(std::move(pron), first, out);
+                break;
             }
-            if (t.has("Abbr") && p.lemma != r.lemma) {
-                Reading full = r;
-                full.lemma = std::string(head) + p.lemma;
-                full.abbreviation = 1;
-                r.abbreviation = 2;
-                add(std::move(full), first, out);
-            }
-            add(std::move(r), first, out);
-        }
-        // An adjective used as a noun ("второе", "частное") is listed as a noun of
-        // its own; in running text the adjective is far more often meant.
+    }
+
+    // An adjective used as a noun ("второе", "частное") is listed as a noun of its
+    // own; in running text the adjective is far more often meant.
+    static void weighDownSubstantivised(size_t first, std::vector<Reading> &out)
+    {
         for (size_t i = first; i < out.size(); ++i) {
             if (out[i].upos != Upos::Noun)
                 continue;
@@ -248,6 +274,13 @@ struct Analyser::Private {
                     break;
                 }
         }
+    }
+
+    // The readings from first on: probabilities summing to one, the most probable
+    // first, and each one's lexeme's share (the readings of its lemma and part of
+    // speech together).
+    static void normalise(size_t first, std::vector<Reading> &out)
+    {
         float sum = 0;
         for (size_t i = first; i < out.size(); ++i)
             sum += out[i].prob;

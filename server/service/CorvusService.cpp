@@ -1,7 +1,7 @@
-#include "CorvusService.h"
+#include "service/CorvusService.h"
 
-#include "Reply.h"
-#include "UpdateOffer.h"
+#include "wire/ReplyWriter.h"
+#include "service/UpdateOffer.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 
@@ -28,35 +28,6 @@ CorvusService::CorvusService(CorpusFacts facts,
                              QList<std::shared_ptr<const ServedDictionary>> dictionaries)
     : m_facts(std::move(facts)), m_dictionaries(std::move(dictionaries))
 {
-}
-
-void CorvusService::setHandler(const QByteArray &tag, Handler handler)
-{
-    m_handlers.insert(tag, std::move(handler));
-}
-
-void CorvusService::setCostEstimate(const QByteArray &tag, CostEstimate estimate)
-{
-    m_costs.insert(tag, std::move(estimate));
-}
-
-Cost CorvusService::costByKind(const wirerequest::Request &request)
-{
-    if (request.tag == "CT_N" || request.tag == "CL_E" || request.tag == "CL_B")
-        return Cost::Long;
-    if (!request.options)
-        return Cost::Short;
-    const OptionList &o = *request.options;
-    const bool exports = o.value("ListPos") == "FULL" || o.value("PrintConc") == "True"
-        || !o.value("PrintText").isEmpty();
-    return exports ? Cost::Long : Cost::Short;
-}
-
-Cost CorvusService::costOf(const wirerequest::Request &request) const
-{
-    if (const auto e = m_costs.constFind(request.tag); e != m_costs.constEnd())
-        return (*e)(request);
-    return costByKind(request);
 }
 
 void CorvusService::setUpdateOffer(std::shared_ptr<const UpdateOffer> offer)

@@ -1,6 +1,6 @@
-#include "Dispatcher.h"
+#include "service/Dispatcher.h"
 
-#include "Priority.h"
+#include "protocol/Priority.h"
 
 #include <QThread>
 

@@ -15,7 +15,7 @@
 // (hold()), only the requests that read nothing from it run: registration, server
 // information and the update files (answersWhileHeld()); the others wait for
 // release(), and are then answered by the service set last.
-#include "CorvusService.h"
+#include "service/CorvusService.h"
 
 #include <QMap>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "LocalEndpoint.h"
+#include "service/LocalEndpoint.h"
 
 #include "wire/DdeWire.h"
 #include "platform/Folders.h"

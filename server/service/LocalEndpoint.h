@@ -9,8 +9,8 @@
 // "CLOSE" from a client ends its conversation. When the server serves only the
 // local link (exitWhenIdle), it ends once no client has been connected for the idle
 // period, and at once when the last client says "CLOSE".
-#include "Dispatcher.h"
-#include "LocalLinkServer.h"
+#include "service/Dispatcher.h"
+#include "service/LocalLinkServer.h"
 
 #include <QHash>
 #include <QObject>

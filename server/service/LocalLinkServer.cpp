@@ -1,4 +1,4 @@
-#include "LocalLinkServer.h"
+#include "service/LocalLinkServer.h"
 
 #include "platform/Folders.h"
 

@@ -1,4 +1,4 @@
-#include "ServerOptions.h"
+#include "service/ServerOptions.h"
 
 #include "corpus/AnnotatedText.h"
 
@@ -27,6 +27,163 @@ QString refusal(const QCommandLineParser &parser, const QStringList &args, const
     return QStringLiteral("Для параметра %1 не указано значение.").arg(args.isEmpty() ? QString() : args.last());
 }
 
+// The options of Corvus.exe and the parser that reads them. Both "--port 1024" and
+// "--port=1024"; values are checked by the readers below, so the value names only
+// matter to the parser.
+struct CommandLine {
+    const QCommandLineOption corpus{QStringLiteral("corpus"), QString(), QStringLiteral("dir")};
+    const QCommandLineOption port{QStringLiteral("port"), QString(), QStringLiteral("n")};
+    const QCommandLineOption listen{QStringLiteral("listen"), QString(), QStringLiteral("addr")};
+    const QCommandLineOption dict{QStringLiteral("dict"), QString(), QStringLiteral("file")};
+    const QCommandLineOption cache{QStringLiteral("cache"), QString(), QStringLiteral("dir")};
+    const QCommandLineOption service{QStringLiteral("service"), QString(), QStringLiteral("name")};
+    const QCommandLineOption idleExit{QStringLiteral("idle-exit"), QString(), QStringLiteral("s")};
+    const QCommandLineOption updateDir{QStringLiteral("update-dir"), QString(), QStringLiteral("dir")};
+    const QCommandLineOption maxConnections{QStringLiteral("max-connections"), QString(), QStringLiteral("n")};
+    const QCommandLineOption vrtColumns{QStringLiteral("vrt-columns"), QString(), QStringLiteral("list")};
+    const QCommandLineOption noLocal{QStringLiteral("no-local")};
+    const QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineParser parser;
+
+    CommandLine()
+    {
+        parser.addOptions({corpus, port, listen, dict, cache, service, idleExit, updateDir, maxConnections,
+                           vrtColumns, noLocal, help});
+    }
+
+    // Why `args` cannot be read as options, or an empty text.
+    QString parse(const QStringList &args)
+    {
+        // "--" would end the options; the server takes no arguments after them either.
+        if (args.contains(QStringLiteral("--")))
+            return QStringLiteral("Неизвестный параметр: --");
+        if (!parser.parse(QStringList{QStringLiteral("Corvus.exe")} + args))
+            return refusal(parser, args, {QStringLiteral("no-local"), QStringLiteral("help"), QStringLiteral("h")});
+        if (!parser.positionalArguments().isEmpty())
+            return QStringLiteral("Неизвестный параметр: %1").arg(parser.positionalArguments().first());
+        return {};
+    }
+};
+
+// The readers of the options' values: each takes its option into `o` and returns
+// why its value is refused, or an empty text.
+using ValueReader = QString (*)(const CommandLine &cl, ServerOptions &o);
+
+QString readCorpus(const CommandLine &cl, ServerOptions &o)
+{
+    for (const QString &path : cl.parser.values(cl.corpus)) {
+        if (path.isEmpty())
+            return QStringLiteral("Пустой путь в параметре --corpus.");
+        o.corpusPaths.append(path);
+    }
+    return {};
+}
+
+QString readPort(const CommandLine &cl, ServerOptions &o)
+{
+    if (!cl.parser.isSet(cl.port))
+        return {};
+    bool ok = false;
+    const QString value = cl.parser.value(cl.port);
+    const int n = value.toInt(&ok);
+    if (!ok || n < 0 || n > 65535)
+        return QStringLiteral("Неверный номер порта: %1 (нужно число от 0 до 65535).").arg(value);
+    o.port = n;
+    return {};
+}
+
+QString readListen(const CommandLine &cl, ServerOptions &o)
+{
+    if (!cl.parser.isSet(cl.listen))
+        return {};
+    const QString value = cl.parser.value(cl.listen);
+    QHostAddress a;
+    if (!a.setAddress(value))
+        return QStringLiteral("Неверный адрес в параметре --listen: %1").arg(value);
+    o.listenAddress = value;
+    return {};
+}
+
+QString readDict(const CommandLine &cl, ServerOptions &o)
+{
+    if (!cl.parser.isSet(cl.dict))
+        return {};
+    if (cl.parser.value(cl.dict).isEmpty())
+        return QStringLiteral("Пустой путь в параметре --dict.");
+    o.thesaurusPath = cl.parser.value(cl.dict);
+    o.thesaurusGiven = true;
+    return {};
+}
+
+QString readCache(const CommandLine &cl, ServerOptions &o)
+{
+    if (!cl.parser.isSet(cl.cache))
+        return {};
+    if (cl.parser.value(cl.cache).isEmpty())
+        return QStringLiteral("Пустой путь в параметре --cache.");
+    o.cacheDir = cl.parser.value(cl.cache);
+    return {};
+}
+
+QString readService(const CommandLine &cl, ServerOptions &o)
+{
+    if (!cl.parser.isSet(cl.service))
+        return {};
+    const QString value = cl.parser.value(cl.service);
+    if (value.isEmpty() || value.contains(u'/'))
+        return QStringLiteral("Неверное имя службы: %1").arg(value);
+    o.service = value;
+    return {};
+}
+
+QString readIdleExit(const CommandLine &cl, ServerOptions &o)
+{
+    if (!cl.parser.isSet(cl.idleExit))
+        return {};
+    bool ok = false;
+    const QString value = cl.parser.value(cl.idleExit);
+    const int s = value.toInt(&ok);
+    if (!ok || s < -1)
+        return QStringLiteral("Неверное число секунд в параметре --idle-exit: %1").arg(value);
+    o.idleExitSeconds = s;
+    return {};
+}
+
+QString readMaxConnections(const CommandLine &cl, ServerOptions &o)
+{
+    if (!cl.parser.isSet(cl.maxConnections))
+        return {};
+    bool ok = false;
+    const QString value = cl.parser.value(cl.maxConnections);
+    const int n = value.toInt(&ok);
+    if (!ok || n < 1 || n > 100000)
+        return QStringLiteral("Неверное число соединений в параметре --max-connections: %1 "
+                              "(нужно число от 1 до 100000).").arg(value);
+    o.maxConnections = n;
+    return {};
+}
+
+QString readUpdateDir(const CommandLine &cl, ServerOptions &o)
+{
+    if (!cl.parser.isSet(cl.updateDir))
+        return {};
+    if (cl.parser.value(cl.updateDir).isEmpty())
+        return QStringLiteral("Пустой путь в параметре --update-dir.");
+    o.updateDir = cl.parser.value(cl.updateDir);
+    return {};
+}
+
+QString readVrtColumns(const CommandLine &cl, ServerOptions &o)
+{
+    if (!cl.parser.isSet(cl.vrtColumns))
+        return {};
+    QString why;
+    if (!corvus::annotated::vrtLayoutOfColumns(cl.parser.value(cl.vrtColumns), &why))
+        return QStringLiteral("Неверный параметр --vrt-columns: %1.").arg(why);
+    o.vrtColumns = cl.parser.value(cl.vrtColumns);
+    return {};
+}
+
 } // namespace
 
 ServerOptionsResult parseServerOptions(const QStringList &args)
@@ -39,101 +196,20 @@ ServerOptionsResult parseServerOptions(const QStringList &args)
         return r;
     };
 
-    // Both "--port 1024" and "--port=1024"; values are checked below, so the value
-    // names only matter to the parser.
-    const QCommandLineOption corpus(QStringLiteral("corpus"), QString(), QStringLiteral("dir"));
-    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("n"));
-    const QCommandLineOption listen(QStringLiteral("listen"), QString(), QStringLiteral("addr"));
-    const QCommandLineOption dict(QStringLiteral("dict"), QString(), QStringLiteral("file"));
-    const QCommandLineOption cache(QStringLiteral("cache"), QString(), QStringLiteral("dir"));
-    const QCommandLineOption service(QStringLiteral("service"), QString(), QStringLiteral("name"));
-    const QCommandLineOption idleExit(QStringLiteral("idle-exit"), QString(), QStringLiteral("s"));
-    const QCommandLineOption updateDir(QStringLiteral("update-dir"), QString(), QStringLiteral("dir"));
-    const QCommandLineOption maxConnections(QStringLiteral("max-connections"), QString(), QStringLiteral("n"));
-    const QCommandLineOption vrtColumns(QStringLiteral("vrt-columns"), QString(), QStringLiteral("list"));
-    const QCommandLineOption noLocal(QStringLiteral("no-local"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    QCommandLineParser parser;
-    parser.addOptions({corpus, port, listen, dict, cache, service, idleExit, updateDir, maxConnections, vrtColumns, noLocal,
-                       help});
-    // "--" would end the options; the server takes no arguments after them either.
-    if (args.contains(QStringLiteral("--")))
-        return fail(QStringLiteral("Неизвестный параметр: --"));
-    if (!parser.parse(QStringList{QStringLiteral("Corvus.exe")} + args))
-        return fail(refusal(parser, args, {QStringLiteral("no-local"), QStringLiteral("help"), QStringLiteral("h")}));
-    if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("Неизвестный параметр: %1").arg(parser.positionalArguments().first()));
-
-    o.help = parser.isSet(help);
-    o.localLink = !parser.isSet(noLocal);
-    for (const QString &path : parser.values(corpus)) {
-        if (path.isEmpty())
-            return fail(QStringLiteral("Пустой путь в параметре --corpus."));
-        o.corpusPaths.append(path);
-    }
-    if (parser.isSet(port)) {
-        bool ok = false;
-        const QString value = parser.value(port);
-        const int n = value.toInt(&ok);
-        if (!ok || n < 0 || n > 65535)
-            return fail(QStringLiteral("Неверный номер порта: %1 (нужно число от 0 до 65535).").arg(value));
-        o.port = n;
-    }
-    if (parser.isSet(listen)) {
-        const QString value = parser.value(listen);
-        QHostAddress a;
-        if (!a.setAddress(value))
-            return fail(QStringLiteral("Неверный адрес в параметре --listen: %1").arg(value));
-        o.listenAddress = value;
-    }
-    if (parser.isSet(dict)) {
-        if (parser.value(dict).isEmpty())
-            return fail(QStringLiteral("Пустой путь в параметре --dict."));
-        o.thesaurusPath = parser.value(dict);
-        o.thesaurusGiven = true;
-    }
-    if (parser.isSet(cache)) {
-        if (parser.value(cache).isEmpty())
-            return fail(QStringLiteral("Пустой путь в параметре --cache."));
-        o.cacheDir = parser.value(cache);
-    }
-    if (parser.isSet(service)) {
-        const QString value = parser.value(service);
-        if (value.isEmpty() || value.contains(u'/'))
-            return fail(QStringLiteral("Неверное имя службы: %1").arg(value));
-        o.service = value;
-    }
-    if (parser.isSet(idleExit)) {
-        bool ok = false;
-        const QString value = parser.value(idleExit);
-        const int s = value.toInt(&ok);
-        if (!ok || s < -1)
-            return fail(QStringLiteral("Неверное число секунд в параметре --idle-exit: %1").arg(value));
-        o.idleExitSeconds = s;
-    }
-    if (parser.isSet(maxConnections)) {
-        bool ok = false;
-        const QString value = parser.value(maxConnections);
-        const int n = value.toInt(&ok);
-        if (!ok || n < 1 || n > 100000)
-            return fail(QStringLiteral("Неверное число соединений в параметре --max-connections: %1 "
-                                       "(нужно число от 1 до 100000).").arg(value));
-        o.maxConnections = n;
-    }
-    if (parser.isSet(updateDir)) {
-        if (parser.value(updateDir).isEmpty())
-            return fail(QStringLiteral("Пустой путь в параметре --update-dir."));
-        o.updateDir = parser.value(updateDir);
-    }
-    if (parser.isSet(vrtColumns)) {
-        QString why;
-        if (!corvus::annotated::vrtLayoutOfColumns(parser.value(vrtColumns), &why))
-            return fail(QStringLiteral("Неверный параметр --vrt-columns: %1.").arg(why));
-        o.vrtColumns = parser.value(vrtColumns);
+    CommandLine cl;
+    if (const QString why = cl.parse(args); !why.isEmpty())
+        return fail(why);
+    o.help = cl.parser.isSet(cl.help);
+    o.localLink = !cl.parser.isSet(cl.noLocal);
+    // In this order: of several refused values, the first is reported.
+    for (const ValueReader read : {readCorpus, readPort, readListen, readDict, readCache, readService, readIdleExit,
+                                   readMaxConnections, readUpdateDir, readVrtColumns}) {
+        if (const QString why = read(cl, o); !why.isEmpty())
+            return fail(why);
     }
     if (!o.localLink && o.port < 0 && !o.help)
         return fail(QStringLiteral("С параметром --no-local нужен --port: иначе серверу некого обслуживать."));
-    if (!parser.isSet(idleExit))
+    if (!cl.parser.isSet(cl.idleExit))
         o.idleExitSeconds = o.port < 0 ? DefaultLocalIdleExitSeconds : -1;
     r.ok = true;
     return r;

@@ -1,10 +1,10 @@
-#include "ServerSetup.h"
+#include "service/ServerSetup.h"
 
-#include "CorpusDictionary.h"
-#include "Thesaurus.h"
+#include "dictionary/CorpusDictionary.h"
+#include "dictionary/Thesaurus.h"
 #include "concordance/Lines.h"
 #include "concordance/Query.h"
-#include "UpdateOffer.h"
+#include "service/UpdateOffer.h"
 #include "corpus/Corpus.h"
 #include "corpus/ImportReport.h"
 #include "model/Cp1251.h"
@@ -129,6 +129,226 @@ bool checkServedCache(const corvus::Corpus &corpus, const Adopted &adopted, QStr
     return true;
 }
 
+// What loadService() assembles, step by step: each step adds to `out` (its notes,
+// or the error that ends the load) and to what the later steps stand on.
+class ServiceAssembly {
+public:
+    ServiceAssembly(const ServerOptions &options, LoadedService &out) : m_options(options), m_out(out) {}
+
+    bool loadCorpus();
+    bool loadThesaurus();
+    void serveDictionaries();
+    void makeService();
+    bool offerUpdate();
+    void saveMadeTables();
+    void deferCheck();
+
+private:
+    void noteCorpusLoaded();
+    CorpusFacts corpusFacts() const;
+
+    const ServerOptions &m_options;
+    LoadedService &m_out;
+    std::shared_ptr<const corvus::Corpus> m_corpus;
+    QByteArray m_stamp;
+    // Whether the cache file's tables of the dictionaries may be used: the corpus
+    // came from the cache, and its tables were made with the same thesaurus.
+    bool m_useTables = false;
+    std::shared_ptr<const Thesaurus> m_thesaurus;
+    bool m_thesaurusAdopted = false;
+    const CorpusDictionary *m_corpusDictionary = nullptr;   // owned by m_dictionaries[0]
+    QList<std::shared_ptr<const ServedDictionary>> m_dictionaries;
+    std::shared_ptr<const corvus::conc::ConcEngine> m_concEngine;
+};
+
+// The corpus index: from its cache file when it is there, built otherwise.
+bool ServiceAssembly::loadCorpus()
+{
+    corvus::CorpusOptions co;
+    co.paths = m_options.corpusPaths;
+    co.cacheDir = m_options.cacheDir;
+    co.vrtColumns = m_options.vrtColumns;
+    // The full check of a cache runs after the start (see LoadedService::check),
+    // and the cache is written once, with the tables below.
+    co.deferCheck = true;
+    co.deferWrite = true;
+    QString error;
+    m_corpus = corvus::Corpus::load(co, &error);
+    if (!m_corpus) {
+        m_out.error = error.isEmpty() ? QStringLiteral("Не удалось загрузить корпус.") : error;
+        return false;
+    }
+    noteCorpusLoaded();
+    return true;
+}
+
+void ServiceAssembly::noteCorpusLoaded()
+{
+    const corvus::BuildStats &stats = m_corpus->stats();
+    QStringList &notes = m_out.notes;
+    notes.append(QStringLiteral("Корпус загружен за %1 с%2: текстов %3, словоупотреблений %4.")
+                     .arg(stats.seconds, 0, 'f', 2)
+                     .arg(stats.fromCache ? QStringLiteral(" (из кэша)") : QString())
+                     .arg(m_corpus->textCount())
+                     .arg(m_corpus->wordCount()));
+    if (const QString miss = corvus::cacheMissNote(stats.cacheMiss); !stats.fromCache && !miss.isEmpty())
+        notes.append(miss);
+    if (stats.fromCache) {
+        // Files and folders left out of the corpus, each named.
+        notes.append(stats.warnings);
+    } else {
+        // A cold build: the whole import report (the files left out among it).
+        notes.append(stats.report.trimmed().split(QLatin1Char('\n')));
+        if (!stats.reportFile.isEmpty())
+            notes.append(QStringLiteral("Отчёт об импорте сохранён: %1").arg(stats.reportFile));
+    }
+}
+
+// The thesaurus: taken from the cache file's tables when they may be used, read from
+// its file otherwise. A thesaurus given on the command line must load; the installed
+// one may be missing or broken, with a note.
+bool ServiceAssembly::loadThesaurus()
+{
+    const QString thesaurusPath =
+        m_options.thesaurusGiven ? m_options.thesaurusPath : defaultThesaurusPath();
+    m_stamp = tablesStamp(thesaurusPath);
+    const corvus::TableReader &tables = m_corpus->tables();
+    // Tables made with another thesaurus (or none) are made again.
+    m_useTables = m_corpus->stats().fromCache && stampMatches(tables, m_stamp);
+
+    if (thesaurusPath.isEmpty()) {
+        m_out.notes.append(QStringLiteral("Тезаурус не найден: словарь «Тезаурус» не предлагается."));
+        return true;
+    }
+    std::optional<Thesaurus> loaded;
+    if (m_useTables) {
+        loaded = Thesaurus::adopt(tables, m_corpus);
+        m_thesaurusAdopted = loaded.has_value();
+    }
+    QString error;
+    if (!loaded)
+        loaded = Thesaurus::load(thesaurusPath, &error);
+    if (!loaded) {
+        if (m_options.thesaurusGiven) {
+            m_out.error = error;
+            return false;
+        }
+        m_out.notes.append(error);
+        return true;
+    }
+    m_thesaurus = std::make_shared<const Thesaurus>(std::move(*loaded));
+    return true;
+}
+
+// The corpus dictionary, and the thesaurus's when there is one; their bodies mapped
+// from the cache file when they are there.
+void ServiceAssembly::serveDictionaries()
+{
+    const corvus::TableReader &tables = m_corpus->tables();
+    const uint32_t from = m_useTables ? uint32_t(kCorpusDictionary) : 0u;
+    auto corpusDictionary = std::make_unique<CorpusDictionary>(m_corpus, m_thesaurus, corpusDictionaryName(), from);
+    m_corpusDictionary = corpusDictionary.get();
+    const auto serve = [&](std::unique_ptr<Dictionary> dictionary, bool mapped, uint32_t base) {
+        return mapped ? std::make_shared<const ServedDictionary>(std::move(dictionary), tables, base, m_corpus)
+                      : std::make_shared<const ServedDictionary>(std::move(dictionary));
+    };
+    const bool corpusMapped = m_corpusDictionary->fromTables();
+    m_dictionaries.append(serve(std::move(corpusDictionary), corpusMapped, kServedBodies));
+    if (m_thesaurus)
+        m_dictionaries.append(serve(std::make_unique<ThesaurusDictionary>(m_thesaurus, thesaurusName()),
+                                    m_thesaurusAdopted, kServedBodies + 10));
+}
+
+CorpusFacts ServiceAssembly::corpusFacts() const
+{
+    CorpusFacts facts;
+    if (m_options.corpusPaths.isEmpty()) {
+        facts.label = QByteArrayLiteral("fortunes-ru");
+    } else {
+        QStringList names;
+        for (const QString &p : m_options.corpusPaths) {
+            const QString name = QFileInfo(QDir::cleanPath(p)).fileName();
+            names.append(name.isEmpty() ? p : name);
+        }
+        facts.label = cp1251::encode(names.join(QStringLiteral(", ")));
+    }
+    facts.wordCount = m_corpus->wordCount();
+    facts.textCount = m_corpus->textCount();
+    return facts;
+}
+
+// The service with the concordance's handlers: one engine shared by all of them.
+void ServiceAssembly::makeService()
+{
+    m_out.service = std::make_shared<CorvusService>(corpusFacts(), m_dictionaries);
+    m_concEngine = std::make_shared<const corvus::conc::ConcEngine>(m_corpus);
+    auto lineEngine = std::make_shared<const corvus::conc::LineEngine>(m_concEngine, m_dictionaries);
+    // A word clicked in the text view: the value list's reply also points the
+    // lines at that word.
+    corvus::conc::registerListHandlers(
+        *m_out.service, m_concEngine, [lineEngine](tCConcPos &conc, const OptionList &opts, uint32_t token) {
+            lineEngine->pointAtToken(conc, opts, token);
+        });
+    corvus::conc::registerViewHandlers(*m_out.service, lineEngine);
+}
+
+// The newer client offered from the update folder, when one is given.
+bool ServiceAssembly::offerUpdate()
+{
+    if (m_options.updateDir.isEmpty())
+        return true;
+    QString error;
+    auto offer = UpdateOffer::load(m_options.updateDir, &error);
+    if (!offer) {
+        m_out.service.reset();
+        m_out.error = error;
+        return false;
+    }
+    m_out.service->setUpdateOffer(std::move(offer));
+    m_out.notes.append(QStringLiteral("Обновление клиента: версия %1 из %2.")
+                           .arg(QString::fromLatin1(m_out.service->updateOffer()->version()),
+                                m_options.updateDir));
+    return true;
+}
+
+// Whatever was made rather than mapped goes into the cache file for the next start.
+void ServiceAssembly::saveMadeTables()
+{
+    const corvus::BuildStats &stats = m_corpus->stats();
+    const bool dictionariesMapped = m_corpusDictionary->fromTables() && (!m_thesaurus || m_thesaurusAdopted)
+        && std::all_of(m_dictionaries.begin(), m_dictionaries.end(), [](const auto &d) { return d->fromTables(); });
+    if (!stats.fromCache || !m_concEngine->fromTables() || !dictionariesMapped) {
+        corvus::TableWriter writer;
+        writer.keep(kStamp, std::vector<char>(m_stamp.begin(), m_stamp.end()));
+        m_concEngine->saveTables(writer);
+        m_corpusDictionary->save(writer, kCorpusDictionary);
+        m_dictionaries[0]->save(writer, kServedBodies);
+        if (m_thesaurus) {
+            m_thesaurus->save(writer);
+            m_dictionaries[1]->save(writer, kServedBodies + 10);
+        }
+        QString werr;
+        if (!m_corpus->cachePath().isEmpty() && !m_corpus->writeCache(writer, &werr))
+            m_out.notes.append(werr);
+    }
+    m_out.cacheFile = m_corpus->cachePath();
+}
+
+// A cache file that had the quick check only: the full check of the index and of
+// every table the service took from it, run after the start.
+void ServiceAssembly::deferCheck()
+{
+    if (!m_corpus->stats().checkDeferred)
+        return;
+    Adopted adopted;
+    adopted.engine = m_concEngine->fromTables();
+    adopted.thesaurus = m_thesaurusAdopted;
+    adopted.corpusDictionary = m_corpusDictionary->fromTables();
+    for (int d = 0; d < m_dictionaries.size() && d < 2; ++d)
+        adopted.bodies[d] = m_dictionaries[d]->fromTables();
+    m_out.check = [corpus = m_corpus, adopted](QString *why) { return checkServedCache(*corpus, adopted, why); };
+}
+
 } // namespace
 
 LoadedService loadService(const ServerOptions &options)
@@ -136,147 +356,15 @@ LoadedService loadService(const ServerOptions &options)
     LoadedService out;
     QElapsedTimer clock;
     clock.start();
-
-    corvus::CorpusOptions co;
-    co.paths = options.corpusPaths;
-    co.cacheDir = options.cacheDir;
-    co.vrtColumns = options.vrtColumns;
-    // The full check of a cache runs after the start (see LoadedService::check),
-    // and the cache is written once, with the tables below.
-    co.deferCheck = true;
-    co.deferWrite = true;
-    QString error;
-    std::shared_ptr<const corvus::Corpus> corpus = corvus::Corpus::load(co, &error);
-    if (!corpus) {
-        out.error = error.isEmpty() ? QStringLiteral("Не удалось загрузить корпус.") : error;
+    ServiceAssembly assembly(options, out);
+    if (!assembly.loadCorpus() || !assembly.loadThesaurus())
         return out;
-    }
-    const corvus::BuildStats &stats = corpus->stats();
-    out.notes.append(QStringLiteral("Корпус загружен за %1 с%2: текстов %3, словоупотреблений %4.")
-                         .arg(stats.seconds, 0, 'f', 2)
-                         .arg(stats.fromCache ? QStringLiteral(" (из кэша)") : QString())
-                         .arg(corpus->textCount())
-                         .arg(corpus->wordCount()));
-    if (const QString miss = corvus::cacheMissNote(stats.cacheMiss); !stats.fromCache && !miss.isEmpty())
-        out.notes.append(miss);
-    if (stats.fromCache) {
-        // Files and folders left out of the corpus, each named.
-        out.notes.append(stats.warnings);
-    } else {
-        // A cold build: the whole import report (the files left out among it).
-        out.notes.append(stats.report.trimmed().split(QLatin1Char('\n')));
-        if (!stats.reportFile.isEmpty())
-            out.notes.append(QStringLiteral("Отчёт об импорте сохранён: %1").arg(stats.reportFile));
-    }
-
-    const QString thesaurusPath =
-        options.thesaurusGiven ? options.thesaurusPath : defaultThesaurusPath();
-    const QByteArray stamp = tablesStamp(thesaurusPath);
-    const corvus::TableReader &tables = corpus->tables();
-    // Tables made with another thesaurus (or none) are made again.
-    const bool useTables = stats.fromCache && stampMatches(tables, stamp);
-
-    std::shared_ptr<const Thesaurus> thesaurus;
-    bool thesaurusAdopted = false;
-    if (thesaurusPath.isEmpty()) {
-        out.notes.append(QStringLiteral("Тезаурус не найден: словарь «Тезаурус» не предлагается."));
-    } else {
-        std::optional<Thesaurus> loaded;
-        if (useTables) {
-            loaded = Thesaurus::adopt(tables, corpus);
-            thesaurusAdopted = loaded.has_value();
-        }
-        if (!loaded)
-            loaded = Thesaurus::load(thesaurusPath, &error);
-        if (!loaded) {
-            if (options.thesaurusGiven) {
-                out.error = error;
-                return out;
-            }
-            out.notes.append(error);
-        } else {
-            thesaurus = std::make_shared<const Thesaurus>(std::move(*loaded));
-        }
-    }
-
-    const uint32_t from = useTables ? uint32_t(kCorpusDictionary) : 0u;
-    auto corpusDictionary = std::make_unique<CorpusDictionary>(corpus, thesaurus, corpusDictionaryName(), from);
-    const CorpusDictionary &corpusDict = *corpusDictionary;
-    QList<std::shared_ptr<const ServedDictionary>> dictionaries;
-    const auto serve = [&](std::unique_ptr<Dictionary> dictionary, bool mapped, uint32_t base) {
-        return mapped ? std::make_shared<const ServedDictionary>(std::move(dictionary), tables, base, corpus)
-                      : std::make_shared<const ServedDictionary>(std::move(dictionary));
-    };
-    dictionaries.append(serve(std::move(corpusDictionary), corpusDict.fromTables(), kServedBodies));
-    if (thesaurus)
-        dictionaries.append(serve(std::make_unique<ThesaurusDictionary>(thesaurus, thesaurusName()), thesaurusAdopted,
-                                  kServedBodies + 10));
-
-    CorpusFacts facts;
-    if (options.corpusPaths.isEmpty()) {
-        facts.label = QByteArrayLiteral("fortunes-ru");
-    } else {
-        QStringList names;
-        for (const QString &p : options.corpusPaths)
-            {
-            const QString name = QFileInfo(QDir::cleanPath(p)).fileName();
-            names.append(name.isEmpty() ? p : name);
-        }
-        facts.label = cp1251::encode(names.join(QStringLiteral(", ")));
-    }
-    facts.wordCount = corpus->wordCount();
-    facts.textCount = corpus->textCount();
-    out.service = std::make_shared<CorvusService>(facts, dictionaries);
-    // The concordance: one engine shared by every concordance handler.
-    auto concEngine = std::make_shared<const corvus::conc::ConcEngine>(corpus);
-    auto lineEngine = std::make_shared<const corvus::conc::LineEngine>(concEngine, dictionaries);
-    // A word clicked in the text view: the value list's reply also points the
-    // lines at that word.
-    corvus::conc::registerListHandlers(
-        *out.service, concEngine, [lineEngine](tCConcPos &conc, const OptionList &opts, uint32_t token) {
-            lineEngine->pointAtToken(conc, opts, token);
-        });
-    corvus::conc::registerViewHandlers(*out.service, lineEngine);
-    if (!options.updateDir.isEmpty()) {
-        auto offer = UpdateOffer::load(options.updateDir, &error);
-        if (!offer) {
-            out.service.reset();
-            out.error = error;
-            return out;
-        }
-        out.service->setUpdateOffer(std::move(offer));
-        out.notes.append(QStringLiteral("Обновление клиента: версия %1 из %2.")
-                             .arg(QString::fromLatin1(out.service->updateOffer()->version()),
-                                  options.updateDir));
-    }
-
-    // Whatever was made rather than mapped goes into the cache file for the next start.
-    const bool dictionariesMapped = corpusDict.fromTables() && (!thesaurus || thesaurusAdopted)
-        && std::all_of(dictionaries.begin(), dictionaries.end(), [](const auto &d) { return d->fromTables(); });
-    if (!stats.fromCache || !concEngine->fromTables() || !dictionariesMapped) {
-        corvus::TableWriter writer;
-        writer.keep(kStamp, std::vector<char>(stamp.begin(), stamp.end()));
-        concEngine->saveTables(writer);
-        corpusDict.save(writer, kCorpusDictionary);
-        dictionaries[0]->save(writer, kServedBodies);
-        if (thesaurus) {
-            thesaurus->save(writer);
-            dictionaries[1]->save(writer, kServedBodies + 10);
-        }
-        QString werr;
-        if (!corpus->cachePath().isEmpty() && !corpus->writeCache(writer, &werr))
-            out.notes.append(werr);
-    }
-    out.cacheFile = corpus->cachePath();
-    if (stats.checkDeferred) {
-        Adopted adopted;
-        adopted.engine = concEngine->fromTables();
-        adopted.thesaurus = thesaurusAdopted;
-        adopted.corpusDictionary = corpusDict.fromTables();
-        for (int d = 0; d < dictionaries.size() && d < 2; ++d)
-            adopted.bodies[d] = dictionaries[d]->fromTables();
-        out.check = [corpus, adopted](QString *why) { return checkServedCache(*corpus, adopted, why); };
-    }
+    assembly.serveDictionaries();
+    assembly.makeService();
+    if (!assembly.offerUpdate())
+        return out;
+    assembly.saveMadeTables();
+    assembly.deferCheck();
     out.notes.append(QStringLiteral("Словари готовы за %1 с.").arg(double(clock.elapsed()) / 1000.0, 0, 'f', 2));
     return out;
 }

@@ -2,8 +2,8 @@
 // Loading what the server serves: the corpus index, the thesaurus and the two
 // dictionaries, assembled into a CorvusService. Runs off the endpoints' thread while
 // they already listen.
-#include "CorvusService.h"
-#include "ServerOptions.h"
+#include "service/CorvusService.h"
+#include "service/ServerOptions.h"
 
 #include <QString>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "TcpConnection.h"
+#include "service/TcpConnection.h"
 
 #include "model/Cp1251.h"
 

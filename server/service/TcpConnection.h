@@ -1,6 +1,6 @@
 #pragma once
 // One TCP session. A new connection is greeted with "$RG="; the bytes that arrive
-// are cut into requests (WireRequest), each request is handled on the dispatcher's
+// are cut into requests (wirerequest::parse), each request is handled on the dispatcher's
 // pool and answered by exactly one reply, in the order of the requests. Bytes that
 // are not a request get "ZERO" and the connection stays usable.
 //
@@ -11,7 +11,7 @@
 // A request that does not arrive whole in time, and a client that takes no reply
 // bytes for a long time, end the connection with a line in the log. When the
 // connection ends, its requests stop (Cancel.h).
-#include "Dispatcher.h"
+#include "service/Dispatcher.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -54,7 +54,7 @@ class TcpConnection : public QObject {
     Q_OBJECT
 public:
     // Quiet time after which bytes that may be a whole request are taken as one:
-    // a registration short enough for one TCP segment (see WireRequest.h) came with
+    // a registration short enough for one TCP segment (see wire/RequestReader.h) came with
     // the write that sent it, so a moment suffices; anything else waits longer.
     static constexpr int SettleMs = 200;
     static constexpr int QuickSettleMs = 5;

@@ -1,4 +1,4 @@
-#include "TcpEndpoint.h"
+#include "service/TcpEndpoint.h"
 
 #include "model/Cp1251.h"
 

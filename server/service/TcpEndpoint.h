@@ -4,7 +4,7 @@
 // reason and is closed; when accepting fails (no file descriptors left), accepting
 // pauses for a moment instead of retrying at once. Refusals and failures go to the
 // log, at most once a few seconds.
-#include "TcpConnection.h"
+#include "service/TcpConnection.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

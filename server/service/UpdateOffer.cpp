@@ -1,6 +1,6 @@
-#include "UpdateOffer.h"
+#include "service/UpdateOffer.h"
 
-#include "Reply.h"
+#include "wire/ReplyWriter.h"
 #include "wire/ReplyAssembler.h"
 #include "wire/ReplyReader.h"
 

@@ -13,7 +13,7 @@
 #include "dictionary/api/UsageSubPage.h"
 #include "filters/api/FilterRowsView.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "session/UiServices.h"
 #include "text/api/TextSubPage.h"
 

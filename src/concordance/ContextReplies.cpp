@@ -18,7 +18,7 @@
 #include "concordance/core/ConcExport.h"
 #include "concordance/core/ContextLines.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>

@@ -11,7 +11,8 @@
 #include "dictionary/core/JpegDecoder.h"
 #include "dictionary/core/Pictures.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "model/RequestHistory.h"
+#include "wire/RequestWriter.h"
 
 #include <QCheckBox>
 #include <QComboBox>

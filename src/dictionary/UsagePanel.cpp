@@ -5,7 +5,7 @@
 #include "session/PageHost.h"
 #include "session/SessionState.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

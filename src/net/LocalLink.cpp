@@ -2,7 +2,7 @@
 
 #include "wire/ReplyAssembler.h"
 #include "wire/DdeWire.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "platform/Folders.h"
 
 #include <QDir>

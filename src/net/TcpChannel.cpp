@@ -1,6 +1,6 @@
 #include "TcpChannel.h"
 
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QPointer>
 

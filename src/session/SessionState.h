@@ -6,7 +6,7 @@
 #include "model/ConcPos.h"
 #include "model/DictPos.h"
 #include "model/OptionList.h"
-#include "model/Requests.h"
+#include "model/RequestHistory.h"
 #include "text/core/Buffer.h"
 #include "text/core/PendingFragment.h"
 

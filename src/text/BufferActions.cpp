@@ -10,7 +10,7 @@
 #include "session/SessionState.h"
 #include "session/UiServices.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QLabel>
 #include <QPushButton>

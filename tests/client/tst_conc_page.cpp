@@ -19,7 +19,7 @@
 #include "filters/api/HistorySteps.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "support/WebSession.h"
 #include "wire/ReplyRecords.h"
 

@@ -3,7 +3,7 @@
 #include "dictionary/core/DictBrowser.h"
 #include "dictionary/core/RefList.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QtTest>
 

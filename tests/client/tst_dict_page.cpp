@@ -16,7 +16,7 @@
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
 #include "model/OptionList.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "support/AppFixture.h"
 #include "support/WebSession.h"
 

@@ -16,7 +16,7 @@
 #include "filters/HistoryNavigation.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "support/WebSession.h"
 #include "wire/ReplyRecords.h"
 

@@ -1,5 +1,6 @@
 // Request parameter texts, the request history and its replay.
-#include "model/Requests.h"
+#include "model/RequestHistory.h"
+#include "wire/RequestWriter.h"
 
 #include <QtTest>
 

@@ -12,6 +12,7 @@
 #include "dictionary/DictPage.h"
 #include "model/Cp1251.h"
 #include "model/OptionList.h"
+#include "wire/RequestWriter.h"
 #include "net/TcpChannel.h"
 #include "support/AppFixture.h"
 #include "support/WebSession.h"

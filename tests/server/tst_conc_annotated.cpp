@@ -9,7 +9,7 @@
 #include "concordance/core/ConcReplies.h"
 #include "corpus/CorpusData.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "service/CorvusService.h"
 #include "support/CorpusFixture.h"
 #include "support/ServiceCall.h"

@@ -12,11 +12,11 @@
 #include "concordance/core/ConcReplies.h"
 #include "dictionary/core/RefList.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "wire/ReplyReader.h"
 #include "service/CorvusService.h"
 #include "support/ServiceCall.h"
-#include "service/WireRequest.h"
+#include "wire/RequestReader.h"
 #include "support/CorpusFixture.h"
 #include "support/CorvusProcess.h"
 

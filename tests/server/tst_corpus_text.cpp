@@ -2,7 +2,7 @@
 // folding, the Russian alphabetical and reverse orders, and the tokeniser.
 #include "corpus/Charset.h"
 #include "corpus/Tokeniser.h"
-#include "service/HeadwordIndex.h"
+#include "dictionary/HeadwordIndex.h"
 #include "support/CorpusFixture.h"
 
 #include <QTest>

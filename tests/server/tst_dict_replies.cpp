@@ -8,11 +8,11 @@
 #include "dictionary/core/RefList.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "service/CorvusService.h"
-#include "service/DictionaryReplies.h"
-#include "service/HeadwordIndex.h"
-#include "service/WireRequest.h"
+#include "dictionary/DictionaryReplies.h"
+#include "dictionary/HeadwordIndex.h"
+#include "wire/RequestReader.h"
 
 #include <QtTest>
 

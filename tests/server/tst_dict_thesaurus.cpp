@@ -3,9 +3,9 @@
 // other headwords.
 #include "dictionary/core/EntryTree.h"
 #include "model/Cp1251.h"
-#include "service/DictionaryReplies.h"
+#include "dictionary/DictionaryReplies.h"
 #include "service/ServerSetup.h"
-#include "service/Thesaurus.h"
+#include "dictionary/Thesaurus.h"
 
 #include <QStringEncoder>
 #include <QtTest>

@@ -7,11 +7,11 @@
 // dropped; connections over the limit are refused; a request that never ends
 // closes its connection.
 #include "service/Dispatcher.h"
-#include "service/Reply.h"
+#include "wire/ReplyWriter.h"
 #include "service/TcpEndpoint.h"
 
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QTcpSocket>
 #include <QtTest>

@@ -7,7 +7,7 @@
 #include "support/CorvusProcess.h"
 
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "net/LocalLink.h"
 #include "platform/Folders.h"
 #include "wire/ReplyAssembler.h"

@@ -2,9 +2,9 @@
 // them, requests split at every byte, several in one chunk, plain-text requests that
 // need a quiet period, and hostile bytes.
 #include "service/Dispatcher.h"
-#include "service/WireRequest.h"
+#include "wire/RequestReader.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QtTest>
 

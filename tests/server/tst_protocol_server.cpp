@@ -9,7 +9,7 @@
 #include "model/CommaList.h"
 #include "model/ConcPos.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QtTest>
 #include <memory>

@@ -10,7 +10,7 @@
 #include "wire/ReplyReader.h"
 #include "service/CorvusService.h"
 #include "service/UpdateOffer.h"
-#include "service/WireRequest.h"
+#include "wire/RequestReader.h"
 
 #include <QLockFile>
 #include <QtTest>

@@ -6,7 +6,7 @@
 #include "session/Config.h"
 #include "session/PageHost.h"
 #include "session/SessionState.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 
 #include <QList>
 

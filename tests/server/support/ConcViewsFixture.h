@@ -18,12 +18,12 @@
 #include "concordance/Query.h"
 #include "concordance/ValueList.h"
 #include "model/Cp1251.h"
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "wire/ReplyReader.h"
-#include "service/CorpusDictionary.h"
+#include "dictionary/CorpusDictionary.h"
 #include "service/CorvusService.h"
-#include "service/Reply.h"
-#include "service/WireRequest.h"
+#include "wire/ReplyWriter.h"
+#include "wire/RequestReader.h"
 #include "support/CorpusFixture.h"
 
 #include <QTemporaryDir>

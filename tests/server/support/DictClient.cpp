@@ -1,6 +1,6 @@
 #include "DictClient.h"
 
-#include "model/Requests.h"
+#include "wire/RequestWriter.h"
 #include "wire/ReplyAssembler.h"
 #include "wire/ReplyReader.h"
 

@@ -2,7 +2,7 @@
 // Calling the service in-process with a request's exact bytes, and unwrapping the
 // length header of its reply.
 #include "service/CorvusService.h"
-#include "service/WireRequest.h"
+#include "wire/RequestReader.h"
 
 #include <QByteArray>
 

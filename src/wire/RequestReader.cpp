@@ -1,4 +1,4 @@
-#include "WireRequest.h"
+#include "RequestReader.h"
 
 #include "model/Cp1251.h"
 
@@ -16,6 +16,9 @@ constexpr const char *TextTags[] = {"NM", "NMD", "INFO", "CL_E", "CL_B"};
 // The option list record: byte 5, "/", digits, "/", byte 5. More digits than this
 // cannot be a length below MaxRequestSize.
 constexpr int MaxLengthDigits = 9;
+
+// The word that a records request's parameters begin with.
+constexpr QByteArrayView NewWord("New");
 
 bool isTagChar(char c)
 {
@@ -163,8 +166,21 @@ private:
         return m_final ? bad(m_b.size(), "Запрос получен не полностью.", req.tag) : needMore(false);
     }
 
+    // A "New" + records request: the records up to the option list, which ends it.
     Result records(qsizetype paramsAt, Request req);
     Result text(qsizetype paramsAt, Request req);
+    // The steps of records(). Whether "New" stands at `at`: nothing when it does,
+    // otherwise the result (a cut word or garbage).
+    std::optional<Result> expectNew(qsizetype at, const Request &req);
+    // Stops before the record at `at`, which is not whole yet: only its header was
+    // looked at, and the next call starts again there.
+    Result wait(qsizetype at, qsizetype resumedAt, const Request &req, Result r);
+    // The position record (2 dictionary, 3 concordance) at `at` read into `req`: the
+    // offset after it, -1 when it is not whole yet.
+    qsizetype positionRecord(qsizetype at, Request &req) const;
+    // The option list record at `p` read into `req`, `p` moved past it: nothing;
+    // otherwise the result (cut, garbled, too long, too many options).
+    std::optional<Result> optionList(qsizetype &p, qsizetype resumedAt, Request &req);
 
     QByteArrayView m_b;
     bool m_final;
@@ -174,7 +190,6 @@ private:
 
 Result Parser::records(qsizetype paramsAt, Request req)
 {
-    static const QByteArray New = QByteArrayLiteral("New");
     const QByteArrayView b = m_b;
     qsizetype p = paramsAt;
     if (m_progress->recordsAt > 0) {
@@ -182,34 +197,17 @@ Result Parser::records(qsizetype paramsAt, Request req)
         p = m_progress->recordsAt;
         req = m_progress->partial;
     } else {
-        const qsizetype avail = b.size() - p;
-        if (avail < New.size()) {
-            if (New.startsWith(b.sliced(p)))
-                return cut(req);
-            return garbage("Запрос должен начинаться словом «New».");
-        }
-        if (b.sliced(p, New.size()) != New)
-            return garbage("Запрос должен начинаться словом «New».");
-        p += New.size();
+        if (const std::optional<Result> refused = expectNew(p, req))
+            return *refused;
+        p += NewWord.size();
         req.records = true;
     }
     const qsizetype resumedAt = p;
-    // Stops before the record at `at`, which is not whole yet: only its header was
-    // looked at, and the next call starts again there.
-    const auto wait = [&](qsizetype at, Result r) {
-        if (r.status == Status::NeedMore) {
-            m_progress->recordsAt = at;
-            m_progress->partial = req;
-        }
-        m_progress->examined += at - resumedAt + std::min<qsizetype>(b.size() - at, MaxLengthDigits + 4);
-        return r;
-    };
-
     while (true) {
         if (p >= b.size()) {
             // Ended after a position record: the option list may still be coming.
             if (!m_final)
-                return wait(p, needMore(true));
+                return wait(p, resumedAt, req, needMore(true));
             break;
         }
         const char c = b[p];
@@ -220,61 +218,102 @@ Result Parser::records(qsizetype paramsAt, Request req)
             continue;
         }
         if (c == 2 || c == 3) {
-            if (p + 1 >= b.size())
-                return wait(p, cut(req));
-            const int n = static_cast<unsigned char>(b[p + 1]);
-            if (p + 2 + n > b.size())
-                return wait(p, cut(req));
-            const QByteArray text = b.sliced(p + 2, n).toByteArray();
-            if (c == 2) {
-                tCDictPos d(-1);
-                d.readText(text);
-                req.dict = d;
-            } else {
-                tCConcPos k;
-                k.readText(text);
-                req.conc = k;
-            }
-            p += 2 + n;
+            const qsizetype next = positionRecord(p, req);
+            if (next < 0)
+                return wait(p, resumedAt, req, cut(req));
+            p = next;
             continue;
         }
         if (c == 5) {
-            if (p + 1 >= b.size())
-                return wait(p, cut(req));
-            if (b[p + 1] != '/')
-                return garbage("Список параметров запроса искажён.");
-            qsizetype q = p + 2;
-            qint64 length = 0;
-            int digits = 0;
-            while (q < b.size() && b[q] >= '0' && b[q] <= '9' && digits <= MaxLengthDigits) {
-                length = length * 10 + (b[q] - '0');
-                ++q;
-                ++digits;
-            }
-            if (q >= b.size())
-                return digits > MaxLengthDigits ? garbage("Список параметров запроса искажён.") : wait(p, cut(req));
-            if (digits == 0 || digits > MaxLengthDigits || b[q] != '/')
-                return garbage("Список параметров запроса искажён.");
-            if (q + 1 >= b.size())
-                return wait(p, cut(req));
-            if (b[q + 1] != 5)
-                return garbage("Список параметров запроса искажён.");
-            if (length > MaxRequestSize)
-                return tooLong(b.size(), req.tag);
-            const qsizetype start = q + 2;
-            if (b.size() - start < length)
-                return b.size() > MaxRequestSize ? tooLong(b.size(), req.tag) : wait(p, cut(req));
-            const QByteArrayView list = b.sliced(start, length);
-            if (optionCount(list, MaxOptions) > MaxOptions)
-                return bad(start + length, "В запросе слишком много параметров (больше 1000).", req.tag);
-            req.options = OptionList::fromCommaText(list.toByteArray());
-            p = start + length;
+            if (const std::optional<Result> stop = optionList(p, resumedAt, req))
+                return *stop;
             break;   // the option list is the last record
         }
         return garbage("После записей запроса лишний текст.");
     }
     m_progress->examined += p - resumedAt;
     return complete(p, std::move(req));
+}
+
+std::optional<Result> Parser::expectNew(qsizetype at, const Request &req)
+{
+    const qsizetype avail = m_b.size() - at;
+    if (avail < NewWord.size()) {
+        if (NewWord.startsWith(m_b.sliced(at)))
+            return cut(req);
+        return garbage("Запрос должен начинаться словом «New».");
+    }
+    if (m_b.sliced(at, NewWord.size()) != NewWord)
+        return garbage("Запрос должен начинаться словом «New».");
+    return std::nullopt;
+}
+
+Result Parser::wait(qsizetype at, qsizetype resumedAt, const Request &req, Result r)
+{
+    if (r.status == Status::NeedMore) {
+        m_progress->recordsAt = at;
+        m_progress->partial = req;
+    }
+    m_progress->examined += at - resumedAt + std::min<qsizetype>(m_b.size() - at, MaxLengthDigits + 4);
+    return r;
+}
+
+qsizetype Parser::positionRecord(qsizetype at, Request &req) const
+{
+    const QByteArrayView b = m_b;
+    if (at + 1 >= b.size())
+        return -1;
+    const int n = static_cast<unsigned char>(b[at + 1]);
+    if (at + 2 + n > b.size())
+        return -1;
+    const QByteArray text = b.sliced(at + 2, n).toByteArray();
+    if (b[at] == 2) {
+        tCDictPos d(-1);
+        d.readText(text);
+        req.dict = d;
+    } else {
+        tCConcPos k;
+        k.readText(text);
+        req.conc = k;
+    }
+    return at + 2 + n;
+}
+
+std::optional<Result> Parser::optionList(qsizetype &p, qsizetype resumedAt, Request &req)
+{
+    const QByteArrayView b = m_b;
+    if (p + 1 >= b.size())
+        return wait(p, resumedAt, req, cut(req));
+    if (b[p + 1] != '/')
+        return garbage("Список параметров запроса искажён.");
+    qsizetype q = p + 2;
+    qint64 length = 0;
+    int digits = 0;
+    while (q < b.size() && b[q] >= '0' && b[q] <= '9' && digits <= MaxLengthDigits) {
+        length = length * 10 + (b[q] - '0');
+        ++q;
+        ++digits;
+    }
+    if (q >= b.size())
+        return digits > MaxLengthDigits ? garbage("Список параметров запроса искажён.")
+                                        : wait(p, resumedAt, req, cut(req));
+    if (digits == 0 || digits > MaxLengthDigits || b[q] != '/')
+        return garbage("Список параметров запроса искажён.");
+    if (q + 1 >= b.size())
+        return wait(p, resumedAt, req, cut(req));
+    if (b[q + 1] != 5)
+        return garbage("Список параметров запроса искажён.");
+    if (length > MaxRequestSize)
+        return tooLong(b.size(), req.tag);
+    const qsizetype start = q + 2;
+    if (b.size() - start < length)
+        return b.size() > MaxRequestSize ? tooLong(b.size(), req.tag) : wait(p, resumedAt, req, cut(req));
+    const QByteArrayView list = b.sliced(start, length);
+    if (optionCount(list, MaxOptions) > MaxOptions)
+        return bad(start + length, "В запросе слишком много параметров (больше 1000).", req.tag);
+    req.options = OptionList::fromCommaText(list.toByteArray());
+    p = start + length;
+    return std::nullopt;
 }
 
 Result Parser::text(qsizetype paramsAt, Request req)

@@ -1,4 +1,4 @@
-#include "Reply.h"
+#include "ReplyWriter.h"
 
 namespace reply {
 

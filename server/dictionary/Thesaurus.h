@@ -11,7 +11,7 @@
 // ThesaurusDictionary serves it as a dictionary: headwords are the entry words; an
 // entry lists the senses with their terms, and a term that is itself a headword
 // carries a reference.
-#include "Dictionary.h"
+#include "dictionary/Dictionary.h"
 
 #include "corpus/CacheTables.h"
 

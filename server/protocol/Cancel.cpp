@@ -1,4 +1,4 @@
-#include "Cancel.h"
+#include "protocol/Cancel.h"
 
 namespace cancel {
 

@@ -1,7 +1,7 @@
-#include "CorpusDictionary.h"
+#include "dictionary/CorpusDictionary.h"
 
-#include "DictionaryReplies.h"
-#include "Thesaurus.h"
+#include "dictionary/DictionaryReplies.h"
+#include "dictionary/Thesaurus.h"
 #include "corpus/Charset.h"
 #include "model/Cp1251.h"
 
@@ -37,6 +37,53 @@ QByteArray textLabel(const corvus::TextInfo &t)
     if (t.author.isEmpty())
         return t.title;
     return t.author + ". " + t.title;
+}
+
+// A heading with the number of items ("Словоформы (12)"), the first `max` items
+// (count, what) with their counts, and how many more there are.
+template <typename Counted, typename Label>
+void appendCounted(QList<QByteArray> &lines, const char *headingUtf8, const std::vector<Counted> &items, int max,
+                   Label label)
+{
+    lines.append(QByteArray("\t") + cp1251::ru(headingUtf8) + QByteArray::number(qsizetype(items.size())) + ')');
+    for (size_t i = 0; i < items.size() && i < size_t(max); ++i)
+        lines.append(countLine(2, label(items[i].second), items[i].first));
+    if (items.size() > size_t(max))
+        lines.append(moreLine(2, qsizetype(items.size()) - max));
+}
+
+// The uses of a lemma per text (count, text id), in corpus order: postings ascend and
+// texts are consecutive token ranges, so the uses of one text form one run.
+std::vector<std::pair<uint32_t, uint32_t>> textCounts(const corvus::Corpus &c, const corvus::Table<uint32_t> &postings)
+{
+    std::vector<std::pair<uint32_t, uint32_t>> texts;
+    for (size_t i = 0; i < postings.size();) {
+        const uint32_t text = c.textOf(postings[i]);
+        const corvus::TextInfo &info = c.text(text);
+        const uint32_t end = info.firstToken + info.tokenCount;
+        size_t j = i;
+        while (j < postings.size() && postings[j] < end)
+            ++j;
+        texts.emplace_back(uint32_t(j - i), text);
+        i = j;
+    }
+    return texts;
+}
+
+// The uses per author (count, name), most first; authors of equal counts in the
+// order of their names.
+std::vector<std::pair<uint64_t, QByteArray>> authorCounts(const corvus::Corpus &c,
+                                                          const std::vector<std::pair<uint32_t, uint32_t>> &texts)
+{
+    std::map<QByteArray, uint64_t> byAuthor;
+    for (const auto &[count, text] : texts)
+        byAuthor[c.text(text).author] += count;
+    std::vector<std::pair<uint64_t, QByteArray>> authors;
+    for (const auto &[author, count] : byAuthor)
+        authors.emplace_back(count, author.isEmpty() ? cp1251::ru("(автор не указан)") : author);
+    std::stable_sort(authors.begin(), authors.end(),
+                     [](const auto &a, const auto &b) { return a.first > b.first; });
+    return authors;
 }
 
 } // namespace
@@ -142,7 +189,24 @@ QList<QByteArray> CorpusDictionary::entryLines(int place) const
     lines.append(QByteArray("\t") + cp1251::ru("Употреблений в корпусе: ")
                  + QByteArray::number(quint64(lemmas.count(lemma))));
 
-    // Word forms, most frequent first.
+    const auto forms = formCounts(lemma, postings);
+    appendCounted(lines, "Словоформы (", forms, MaxForms,
+                  [&c](uint32_t form) { return bytes(c.forms().text(form)); });
+    auto texts = textCounts(c, postings);
+    appendCounted(lines, "Авторы (", authorCounts(c, texts), MaxAuthors,
+                  [](const QByteArray &author) { return author; });
+    std::stable_sort(texts.begin(), texts.end(),
+                     [](const auto &a, const auto &b) { return a.first > b.first; });
+    appendCounted(lines, "Тексты (", texts, MaxTexts, [&c](uint32_t text) { return textLabel(c.text(text)); });
+    appendExamples(lines, postings);
+    appendSynonyms(lines, lemma, place);
+    return lines;
+}
+
+std::vector<std::pair<uint32_t, uint32_t>> CorpusDictionary::formCounts(uint32_t lemma,
+                                                                        const corvus::Table<uint32_t> &postings) const
+{
+    const corvus::Corpus &c = *m_corpus;
     std::vector<std::pair<uint32_t, uint32_t>> forms;   // count, form id
     if (c.annotated()) {
         // A form may stand for other lemmas elsewhere: count this lemma's uses only.
@@ -161,73 +225,34 @@ QList<QByteArray> CorpusDictionary::entryLines(int place) const
     }
     std::stable_sort(forms.begin(), forms.end(),
                      [](const auto &a, const auto &b) { return a.first > b.first; });
-    lines.append(QByteArray("\t") + cp1251::ru("Словоформы (") + QByteArray::number(qsizetype(forms.size()))
-                 + ')');
-    for (size_t i = 0; i < forms.size() && i < size_t(MaxForms); ++i)
-        lines.append(countLine(2, bytes(c.forms().text(forms[i].second)), forms[i].first));
-    if (forms.size() > size_t(MaxForms))
-        lines.append(moreLine(2, qsizetype(forms.size()) - MaxForms));
+    return forms;
+}
 
-    // Texts: postings ascend and texts are consecutive token ranges, so the uses of
-    // one text form one run.
-    std::vector<std::pair<uint32_t, uint32_t>> texts;   // count, text id
-    for (size_t i = 0; i < postings.size();) {
-        const uint32_t text = c.textOf(postings[i]);
-        const corvus::TextInfo &info = c.text(text);
-        const uint32_t end = info.firstToken + info.tokenCount;
-        size_t j = i;
-        while (j < postings.size() && postings[j] < end)
-            ++j;
-        texts.emplace_back(uint32_t(j - i), text);
-        i = j;
+// Examples spread over the corpus: the first use and evenly spaced others.
+void CorpusDictionary::appendExamples(QList<QByteArray> &lines, const corvus::Table<uint32_t> &postings) const
+{
+    if (postings.empty())
+        return;
+    lines.append(QByteArray("\t") + cp1251::ru("Примеры"));
+    const size_t n = std::min<size_t>(postings.size(), size_t(MaxExamples));
+    for (size_t k = 0; k < n; ++k)
+        lines.append(exampleLine(postings[k * postings.size() / n]));
+}
+
+// Synonyms from the thesaurus that are headwords of this dictionary.
+void CorpusDictionary::appendSynonyms(QList<QByteArray> &lines, uint32_t lemma, int place) const
+{
+    if (!m_thesaurus)
+        return;
+    QList<QByteArray> links;
+    for (const QString &syn : m_thesaurus->synonyms(corvus::charset::toQString(m_corpus->lemmas().text(lemma)))) {
+        const int target = m_index.find(syn);
+        if (target < 0 || target == place)
+            continue;
+        links.append("\t\t" + dictreplies::cleanText(cp1251::encode(syn)) + dictreplies::reference(target + 1));
     }
-    std::map<QByteArray, uint64_t> byAuthor;
-    for (const auto &[count, text] : texts)
-        byAuthor[c.text(text).author] += count;
-    std::vector<std::pair<uint64_t, QByteArray>> authors;
-    for (const auto &[author, count] : byAuthor)
-        authors.emplace_back(count, author.isEmpty() ? cp1251::ru("(автор не указан)") : author);
-    std::stable_sort(authors.begin(), authors.end(),
-                     [](const auto &a, const auto &b) { return a.first > b.first; });
-    lines.append(QByteArray("\t") + cp1251::ru("Авторы (") + QByteArray::number(qsizetype(authors.size()))
-                 + ')');
-    for (size_t i = 0; i < authors.size() && i < size_t(MaxAuthors); ++i)
-        lines.append(countLine(2, authors[i].second, authors[i].first));
-    if (authors.size() > size_t(MaxAuthors))
-        lines.append(moreLine(2, qsizetype(authors.size()) - MaxAuthors));
-
-    std::stable_sort(texts.begin(), texts.end(),
-                     [](const auto &a, const auto &b) { return a.first > b.first; });
-    lines.append(QByteArray("\t") + cp1251::ru("Тексты (") + QByteArray::number(qsizetype(texts.size()))
-                 + ')');
-    for (size_t i = 0; i < texts.size() && i < size_t(MaxTexts); ++i)
-        lines.append(countLine(2, textLabel(c.text(texts[i].second)), texts[i].first));
-    if (texts.size() > size_t(MaxTexts))
-        lines.append(moreLine(2, qsizetype(texts.size()) - MaxTexts));
-
-    // Examples spread over the corpus: the first use and evenly spaced others.
-    if (!postings.empty()) {
-        lines.append(QByteArray("\t") + cp1251::ru("Примеры"));
-        const size_t n = std::min<size_t>(postings.size(), size_t(MaxExamples));
-        for (size_t k = 0; k < n; ++k)
-            lines.append(exampleLine(postings[k * postings.size() / n]));
+    if (!links.isEmpty()) {
+        lines.append(QByteArray("\t") + cp1251::ru("Синонимы в корпусе (") + QByteArray::number(links.size()) + ')');
+        lines += links;
     }
-
-    // Synonyms from the thesaurus that are headwords of this dictionary.
-    if (m_thesaurus) {
-        QList<QByteArray> links;
-        for (const QString &syn : m_thesaurus->synonyms(corvus::charset::toQString(lemmas.text(lemma)))) {
-            const int target = m_index.find(syn);
-            if (target < 0 || target == place)
-                continue;
-            links.append("\t\t" + dictreplies::cleanText(cp1251::encode(syn))
-                         + dictreplies::reference(target + 1));
-        }
-        if (!links.isEmpty()) {
-            lines.append(QByteArray("\t") + cp1251::ru("Синонимы в корпусе (") + QByteArray::number(links.size())
-                         + ')');
-            lines += links;
-        }
-    }
-    return lines;
 }

@@ -1,24 +1,10 @@
 #pragma once
-// Parameter texts of the requests and the request history with its replay.
-#include "ConcPos.h"
-#include "DictPos.h"
-#include "OptionList.h"
+// The request history with its replay. The requests themselves are written by
+// wire/RequestWriter.h.
 #include <QByteArray>
 #include <QList>
 #include <optional>
 #include <utility>
-
-namespace requests {
-// "New" + dictionary position + option list ("DC_C", "DC_CC", "DC_W", "DC_S", "CN_C").
-QByteArray dictParams(const tCDictPos &dict, const OptionList &options);
-// "New" + concordance position + option list ("CN_W" sent by word-list paging).
-QByteArray concParams(tCConcPos &conc, const OptionList &options);
-// "New" + concordance position + dictionary position + option list
-// ("CN_W" otherwise, "CN_Cx", "CT_N", "CT_W", "CT_T", "CT_D").
-QByteArray concDictParams(tCConcPos &conc, const tCDictPos &dict, const OptionList &options);
-// On the channel a request is "$" + tag + "=" + params.
-QByteArray wire(const QByteArray &tag, const QByteArray &params);
-} // namespace requests
 
 // tFHistory with the sender's replay state. Entries are "tag=params" with the
 // serial number that was current when they were recorded.

@@ -6,7 +6,7 @@
 //
 // The list bodies are composed once per dictionary when it is loaded, so a reply is
 // the request's resolved position plus a ready body.
-#include "Dictionary.h"
+#include "dictionary/Dictionary.h"
 #include "corpus/CacheTables.h"
 #include "model/DictPos.h"
 

@@ -2,7 +2,7 @@
 // One dictionary that the server offers: a name, headwords in Russian order and the
 // entry of each headword. Implementations are immutable once built and are read by
 // many request threads at once.
-#include "HeadwordIndex.h"
+#include "dictionary/HeadwordIndex.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "Priority.h"
+#include "protocol/Priority.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>

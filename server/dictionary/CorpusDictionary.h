@@ -3,11 +3,12 @@
 // least one letter). An entry gives the lemma's number of uses, its word forms,
 // authors and texts with counts, a few example lines, and the synonyms from the
 // thesaurus that are headwords here too, as references.
-#include "Dictionary.h"
+#include "dictionary/Dictionary.h"
 
 #include "corpus/Corpus.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class Thesaurus;
@@ -43,6 +44,12 @@ public:
     int placeOfLemma(uint32_t lemma) const;
 
 private:
+    // The steps of entryLines(). The lemma's word forms (count, form id), most
+    // frequent first.
+    std::vector<std::pair<uint32_t, uint32_t>> formCounts(uint32_t lemma,
+                                                          const corvus::Table<uint32_t> &postings) const;
+    void appendExamples(QList<QByteArray> &lines, const corvus::Table<uint32_t> &postings) const;
+    void appendSynonyms(QList<QByteArray> &lines, uint32_t lemma, int place) const;
     QByteArray exampleLine(uint32_t token) const;
 
     std::shared_ptr<const corvus::Corpus> m_corpus;

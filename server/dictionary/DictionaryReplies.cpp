@@ -1,4 +1,4 @@
-#include "DictionaryReplies.h"
+#include "dictionary/DictionaryReplies.h"
 
 #include "model/CommaList.h"
 #include "model/Cp1251.h"

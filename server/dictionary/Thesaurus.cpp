@@ -1,6 +1,6 @@
-#include "Thesaurus.h"
+#include "dictionary/Thesaurus.h"
 
-#include "DictionaryReplies.h"
+#include "dictionary/DictionaryReplies.h"
 #include "model/Cp1251.h"
 
 #include <QFile>
@@ -25,6 +25,96 @@ bool isSynonymKind(QStringView kind)
     return kind == QStringLiteral("синоним");
 }
 
+// The text after the first line, decoded with the encoding that line names (a
+// byte-order mark before it is ignored); nothing, with the reason in `error`, when
+// the encoding is missing or unknown.
+std::optional<QString> decodedText(const QByteArray &data, QString *error)
+{
+    const auto fail = [error](const QString &why) -> std::optional<QString> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    qsizetype firstEnd = data.indexOf('\n');
+    if (firstEnd < 0)
+        firstEnd = data.size();
+    QByteArray encoding = data.left(firstEnd).trimmed();
+    if (encoding.startsWith("\xEF\xBB\xBF"))
+        encoding.remove(0, 3);
+    encoding = encoding.trimmed();
+    if (encoding.isEmpty())
+        return fail(QStringLiteral("В тезаурусе не указана кодировка"));
+    QStringDecoder decoder(encoding.constData());
+    if (!decoder.isValid())
+        return fail(QStringLiteral("Неизвестная кодировка тезауруса: %1")
+                        .arg(QString::fromLatin1(encoding.left(40))));
+    const QString text = decoder.decode(QByteArrayView(data).sliced(qMin(firstEnd + 1, data.size())));
+    return text;
+}
+
+// The entries as they are read: the words, kinds and terms as text one after
+// another, the senses of each entry and the terms of each sense as runs.
+struct FlatEntries {
+    std::vector<char16_t> wordChars, kindChars, termChars;
+    std::vector<uint32_t> wordOffsets{0}, kindOffsets{0}, termOffsets{0}, senseRuns{0}, termRuns{0};
+
+    // Reads the entry whose head line ("word|n") is lines[i], with its n sense lines;
+    // returns the index of the line after them. A head line that does not parse is
+    // skipped alone.
+    qsizetype readEntry(const QList<QStringView> &lines, qsizetype i)
+    {
+        const QStringView line = lines[i].trimmed();
+        ++i;
+        const qsizetype bar = line.lastIndexOf(u'|');
+        if (bar <= 0)
+            return i;
+        bool ok = false;
+        const int count = line.sliced(bar + 1).toInt(&ok);
+        if (!ok || count < 0 || count > MaxSenses)
+            return i;
+        const QStringView word = line.first(bar).trimmed();
+        const size_t sensesBefore = kindOffsets.size(), termsBefore = termOffsets.size();
+        const size_t kindCharsBefore = kindChars.size(), termCharsBefore = termChars.size();
+        for (int s = 0; s < count && i < lines.size(); ++s, ++i)
+            readSense(lines[i]);
+        if (word.isEmpty()) {
+            // Not an entry: what its lines added goes.
+            kindOffsets.resize(sensesBefore);
+            termRuns.resize(sensesBefore);
+            termOffsets.resize(termsBefore);
+            kindChars.resize(kindCharsBefore);
+            termChars.resize(termCharsBefore);
+            return i;
+        }
+        append(wordChars, wordOffsets, word);
+        senseRuns.push_back(uint32_t(kindOffsets.size() - 1));
+        return i;
+    }
+
+private:
+    static void append(std::vector<char16_t> &chars, std::vector<uint32_t> &offsets, QStringView s)
+    {
+        chars.insert(chars.end(), s.utf16(), s.utf16() + s.size());
+        offsets.push_back(uint32_t(chars.size()));
+    }
+
+    // A sense line "(kind)|term|term|...".
+    void readSense(QStringView senseLine)
+    {
+        const QList<QStringView> fields = senseLine.trimmed().split(u'|');
+        const size_t termsOfSense = termOffsets.size();
+        for (qsizetype k = 1; k < fields.size(); ++k) {
+            const QStringView term = fields[k].trimmed();
+            if (!term.isEmpty())
+                append(termChars, termOffsets, term);
+        }
+        if (termOffsets.size() == termsOfSense)
+            return;   // a sense without terms is left out
+        append(kindChars, kindOffsets, QStringView(senseKind(fields.value(0))));
+        termRuns.push_back(uint32_t(termOffsets.size() - 1));
+    }
+};
+
 } // namespace
 
 std::optional<Thesaurus> Thesaurus::load(const QString &path, QString *error)
@@ -40,85 +130,28 @@ std::optional<Thesaurus> Thesaurus::load(const QString &path, QString *error)
 
 std::optional<Thesaurus> Thesaurus::parse(const QByteArray &data, QString *error)
 {
-    auto fail = [error](const QString &why) -> std::optional<Thesaurus> {
-        if (error)
-            *error = why;
+    const std::optional<QString> text = decodedText(data, error);
+    if (!text)
         return std::nullopt;
-    };
-
-    qsizetype firstEnd = data.indexOf('\n');
-    if (firstEnd < 0)
-        firstEnd = data.size();
-    QByteArray encoding = data.left(firstEnd).trimmed();
-    if (encoding.startsWith("\xEF\xBB\xBF"))
-        encoding.remove(0, 3);
-    encoding = encoding.trimmed();
-    if (encoding.isEmpty())
-        return fail(QStringLiteral("В тезаурусе не указана кодировка"));
-    QStringDecoder decoder(encoding.constData());
-    if (!decoder.isValid())
-        return fail(QStringLiteral("Неизвестная кодировка тезауруса: %1")
-                        .arg(QString::fromLatin1(encoding.left(40))));
-    const QString text = decoder.decode(QByteArrayView(data).sliced(qMin(firstEnd + 1, data.size())));
-
-    std::vector<char16_t> wordChars, kindChars, termChars;
-    std::vector<uint32_t> wordOffsets{0}, kindOffsets{0}, termOffsets{0}, senseRuns{0}, termRuns{0};
-    const auto append = [](std::vector<char16_t> &chars, std::vector<uint32_t> &offsets, QStringView s) {
-        chars.insert(chars.end(), s.utf16(), s.utf16() + s.size());
-        offsets.push_back(uint32_t(chars.size()));
-    };
-    const QList<QStringView> lines = QStringView(text).split(u'\n');
-    qsizetype i = 0;
-    while (i < lines.size()) {
-        const QStringView line = lines[i].trimmed();
-        ++i;
-        const qsizetype bar = line.lastIndexOf(u'|');
-        if (bar <= 0)
-            continue;
-        bool ok = false;
-        const int count = line.sliced(bar + 1).toInt(&ok);
-        if (!ok || count < 0 || count > MaxSenses)
-            continue;
-        const QStringView word = line.first(bar).trimmed();
-        const size_t sensesBefore = kindOffsets.size(), termsBefore = termOffsets.size();
-        const size_t kindCharsBefore = kindChars.size(), termCharsBefore = termChars.size();
-        for (int s = 0; s < count && i < lines.size(); ++s, ++i) {
-            const QList<QStringView> fields = lines[i].trimmed().split(u'|');
-            const size_t termsOfSense = termOffsets.size();
-            for (qsizetype k = 1; k < fields.size(); ++k) {
-                const QStringView term = fields[k].trimmed();
-                if (!term.isEmpty())
-                    append(termChars, termOffsets, term);
-            }
-            if (termOffsets.size() == termsOfSense)
-                continue;   // a sense without terms is left out
-            append(kindChars, kindOffsets, QStringView(senseKind(fields.value(0))));
-            termRuns.push_back(uint32_t(termOffsets.size() - 1));
-        }
-        if (word.isEmpty()) {
-            // Not an entry: what its lines added goes.
-            kindOffsets.resize(sensesBefore);
-            termRuns.resize(sensesBefore);
-            termOffsets.resize(termsBefore);
-            kindChars.resize(kindCharsBefore);
-            termChars.resize(termCharsBefore);
-            continue;
-        }
-        append(wordChars, wordOffsets, word);
-        senseRuns.push_back(uint32_t(kindOffsets.size() - 1));
+    FlatEntries flat;
+    const QList<QStringView> lines = QStringView(*text).split(u'\n');
+    for (qsizetype i = 0; i < lines.size();)
+        i = flat.readEntry(lines, i);
+    if (flat.wordOffsets.size() == 1) {
+        if (error)
+            *error = QStringLiteral("Тезаурус не содержит ни одной статьи");
+        return std::nullopt;
     }
-    if (wordOffsets.size() == 1)
-        return fail(QStringLiteral("Тезаурус не содержит ни одной статьи"));
 
     Thesaurus t;
-    t.m_wordChars = std::move(wordChars);
-    t.m_kindChars = std::move(kindChars);
-    t.m_termChars = std::move(termChars);
-    t.m_wordOffsets = std::move(wordOffsets);
-    t.m_kindOffsets = std::move(kindOffsets);
-    t.m_termOffsets = std::move(termOffsets);
-    t.m_senseRuns = std::move(senseRuns);
-    t.m_termRuns = std::move(termRuns);
+    t.m_wordChars = std::move(flat.wordChars);
+    t.m_kindChars = std::move(flat.kindChars);
+    t.m_termChars = std::move(flat.termChars);
+    t.m_wordOffsets = std::move(flat.wordOffsets);
+    t.m_kindOffsets = std::move(flat.kindOffsets);
+    t.m_termOffsets = std::move(flat.termOffsets);
+    t.m_senseRuns = std::move(flat.senseRuns);
+    t.m_termRuns = std::move(flat.termRuns);
     QList<QString> words;
     words.reserve(t.entryCount());
     for (int e = 0; e < t.entryCount(); ++e)

@@ -1,4 +1,4 @@
-#include "HeadwordIndex.h"
+#include "dictionary/HeadwordIndex.h"
 
 #include "corpus/Charset.h"
 #include "model/Cp1251.h"

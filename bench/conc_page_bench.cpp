@@ -291,7 +291,7 @@ int main(int argc, char *argv[])
             *s.CurrentConcPos = scratch;
             QElapsedTimer t;
             t.start();
-            page->onCT_N(body);
+            page->TS_Conc_C->onCT_N(body);
             times.push_back(double(t.nsecsElapsed()) / 1e6);
         }
         std::sort(times.begin(), times.end());

@@ -1,6 +1,8 @@
 #include "ReplyRouter.h"
 
 #include "concordance/ConcPage.h"
+#include "concordance/ContextPanel.h"
+#include "concordance/WordListPanel.h"
 #include "dictionary/DictPage.h"
 #include "dictionary/UsagePanel.h"
 #include "text/TextPanel.h"
@@ -25,13 +27,13 @@ bool ReplyRouter::route(const QByteArray &tag, const QByteArray &body) const
         m_dict.onDC_S(body);
     // The concordance page: characteristics, value lists, context lines.
     else if (tag == "CN_C")
-        m_conc.onCN_C(body);
+        m_conc.Panel3->onCN_C(body);
     else if (tag == "CN_Cx")
-        m_conc.onCN_Cx(body);
+        m_conc.Panel3->onCN_Cx(body);
     else if (tag == "CN_W")
         m_conc.onCN_W(body);
     else if (tag == "CT_N")
-        m_conc.onCT_N(body);
+        m_conc.TS_Conc_C->onCT_N(body);
     // The text view and the usage table.
     else if (tag == "CT_W")
         m_text.onCT_W(body);

@@ -291,14 +291,11 @@ void ConcPage::showLoadingLines(const QByteArray &suffix)
     LBC_W->repaint();
 }
 
-void ConcPage::onCN_C(const QByteArray &body) { Panel3->onCN_C(body); }
-void ConcPage::onCN_Cx(const QByteArray &body) { Panel3->onCN_Cx(body); }
 void ConcPage::onCN_W(const QByteArray &body)
 {
     emit valueListArrived();
     Panel3->onCN_W(body);
 }
-void ConcPage::onCT_N(const QByteArray &body) { m_context->onCT_N(body); }
 
 void ConcPage::send(const QByteArray &tag, bool withDictPos)
 {

@@ -103,11 +103,9 @@ public:
     QString fontTCaption() const;
     int fontTTag() const;
 
-    // Reply handlers of the concordance tags.
-    void onCN_C(const QByteArray &body);
-    void onCN_Cx(const QByteArray &body);
+    // "CN_W": the value list (the characteristics and the lines go straight to the
+    // value list and the context panel).
     void onCN_W(const QByteArray &body);
-    void onCT_N(const QByteArray &body);
 
     // ---- Operations for the other pages ----
     void contextRequest();

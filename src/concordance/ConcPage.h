@@ -131,6 +131,7 @@ public:
     void unmarkLine(int row) override;
     void linesCopied() override;
     void bufferEmptinessChanged(bool empty) override;
+    void pageSubPage(char move) override;
     void selectContextLine(int line) override;
     void allowContextFromDictionaryOnce() override;
     void textPopup(const QPoint &global) override;

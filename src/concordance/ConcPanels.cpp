@@ -116,6 +116,7 @@ void ConcPage::markedLinesChanged(bool anyMarked)
 // something to empty.
 void ConcPage::bufferEmptinessChanged(bool empty) { m_context->B_BufC->setEnabled(!empty); }
 
+void ConcPage::pageSubPage(char move) { m_context->page(move); }
 void ConcPage::selectContextLine(int line) { m_context->LBC_WxClick(line); }
 void ConcPage::allowContextFromDictionaryOnce() { m_context->allowFromDictionaryOnce(); }
 

@@ -174,18 +174,16 @@ void UsagePanel::CB_DOClick()
     dictionary().requestEntry();
 }
 
+// The table's pages: the paging letter goes with the request for the selected
+// value's data (a click on the value would replace it with its own 'C').
 void UsagePanel::BT_PrevClick()
 {
-    if (state().CurrentConcPos)
-        state().CurrentConcPos->Move[0] = '-';
-    conc().clickSelectedValue();
+    conc().pageSubPage('-');
 }
 
 void UsagePanel::BT_NextClick()
 {
-    if (state().CurrentConcPos)
-        state().CurrentConcPos->Move[0] = '+';
-    conc().clickSelectedValue();
+    conc().pageSubPage('+');
 }
 
 // ---------------------------------------------------------------- the reply

@@ -14,6 +14,7 @@
 #include "concordance/ContextPanel.h"
 #include "concordance/SortSeqDialog.h"
 #include "concordance/WordListPanel.h"
+#include "dictionary/UsagePanel.h"
 #include "dictionary/api/UsageSubPage.h"
 #include "dictionary/core/RefList.h"
 #include "filters/api/HistorySteps.h"
@@ -563,6 +564,24 @@ private slots:
         QVERIFY(clear->isEnabled());
         s.state().Buffer.clear();
         QVERIFY(!clear->isEnabled());
+    }
+
+    void usageTable_pagesWithItsOwnLetter()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        s.page().setSubPageVisibility(true, false);
+        Sent r = s.next([&] { s.page().PageCC->setCurrentWidget(s.page().TS_Conc_D); });
+        QCOMPARE(r.tag, QByteArray("CT_D"));
+        QVERIFY(s.answerLast("CT_D", body(replied(r.conc), r.options, "N$$*$$$7$$,7$$*$$$9$$,9$$*$$$")));
+        UsagePanel *usage = s.web.form->panels().usage;
+        // ">>" and "<<" ask for the table's next and previous page of the same value.
+        for (const auto &[button, letter] : {std::pair{usage->BT_Next, '+'}, std::pair{usage->BT_Prev, '-'}}) {
+            r = s.next([&] { button->click(); });
+            QCOMPARE(r.tag, QByteArray("CT_D"));
+            QCOMPARE(r.conc.Move[0], letter);
+            QVERIFY(s.answerLast("CT_D", body(replied(r.conc), r.options, "N$$*$$$7$$,7$$*$$$")));
+        }
     }
 
     void emptyLines_messageAndStepBack()

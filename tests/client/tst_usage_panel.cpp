@@ -6,6 +6,7 @@
 #include "support/PageDoubles.h"
 #include "support/PageHostDouble.h"
 
+#include <QPushButton>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QTableWidget>
@@ -67,6 +68,15 @@ private slots:
         f.panel->onCT_D("N$$*$$$1$$,1$$+-1+$$$");
         QVERIFY(!f.panel->CB_DO->isEnabled());
         QCOMPARE(f.dict.entryRequests, 1);   // the first reply's entry only
+    }
+
+    void pageButtons_askTheConcordanceToPage()
+    {
+        UsageFixture f;
+        f.panel->BT_Next->click();
+        f.panel->BT_Prev->click();
+        QCOMPARE(f.conc.pages, QByteArray("+-"));
+        QCOMPARE(f.conc.valueClicks, 0);   // a click on the value would page nowhere
     }
 
     void rowClicks_selectTheLine_notWhileContextTicked()

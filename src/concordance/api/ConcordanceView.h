@@ -44,6 +44,9 @@ public:
     virtual void linesCopied() = 0;
     // The buffer became empty or not: the "empty the buffer" button follows.
     virtual void bufferEmptinessChanged(bool empty) = 0;
+    // Pages the shown sub-page: the paging letter of level 0 becomes `move` ('-',
+    // '+', 'B', 'E') and the selected value's data is asked for again with it.
+    virtual void pageSubPage(char move) = 0;
     // Selects context line `line` (0-based) and runs its click.
     virtual void selectContextLine(int line) = 0;
     // Lets the "Словарь" sub-page's context request ask for lines once.

@@ -33,6 +33,7 @@ public:
     void unmarkLine(int row) override { unmarked.append(row); }
     void linesCopied() override { ++copied; }
     void bufferEmptinessChanged(bool empty) override { bufferEmpty = empty; }
+    void pageSubPage(char move) override { pages.append(move); }
     void selectContextLine(int line) override { selectedLines.append(line); }
     void allowContextFromDictionaryOnce() override {}
     void textPopup(const QPoint &) override { ++popups; }
@@ -65,6 +66,7 @@ public:
     QStringList zones;
     QList<int> unmarked;
     QList<int> selectedLines;
+    QByteArray pages;   // the paging letters asked for
 };
 
 class FilterRowsDouble : public FilterRowsView {

@@ -135,7 +135,6 @@ void SessionController::discardSession()
     SessionState &s = m_frame.state();
     s.dictTabFlag = s.concTabFlag = s.chatTabFlag = false;
     m_frame.ApplyTabVisibility();
-    m_frame.TS_Conc->hideTextSubPage();
     s.DictPosList.clear();
     s.CurDict = -1;
     s.CurDictPos = -1;

@@ -94,8 +94,6 @@ ConcPage::ConcPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     Panel3->installEventFilter(this);
 
     setSubPageVisibility(false, false);
-    // The text sub-page appears with the first text of an occurrence.
-    PageCC->setTabVisible(PageCC->indexOf(TS_Conc_T), false);
 }
 
 ConcPage::~ConcPage() = default;
@@ -248,11 +246,6 @@ void ConcPage::applyListIndexOption()
     if (ok && row >= 0 && row < LBC_W->count())
         Panel3->selectRow(row);
     options.remove("LBCWIndex");
-}
-
-void ConcPage::hideTextSubPage()
-{
-    PageCC->setTabVisible(PageCC->indexOf(TS_Conc_T), false);
 }
 
 void ConcPage::showSortCaption(const QByteArray &code)

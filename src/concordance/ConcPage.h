@@ -86,8 +86,6 @@ public:
     // After a reply: the option "LBCWIndex", when it holds a row number, selects that
     // row of the word list and is removed.
     void applyListIndexOption();
-    // The text sub-page disappears with the session.
-    void hideTextSubPage();
     // The tab is shown: the first time after set-up it asks for the characteristics.
     void TS_ConcShow();
     // The main window changed size: page sizes, and the lines at the new size.

@@ -19,6 +19,7 @@
 #include "text/BufferWindow.h"
 #include "text/FullTextWindow.h"
 #include "text/TextPanel.h"
+#include "text/core/TextView.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -30,6 +31,8 @@
 #include <QTableWidget>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QtTest>
@@ -95,6 +98,10 @@ private slots:
     // The text around an occurrence, its page for the buffer, the full text, the
     // usage table and the buffer saved, against the server.
     void tcpMode_textPageFullTextUsageTableAndBuffer();
+
+    // The "Текст" sub-page as the user reaches it: its tab, a word clicked, a
+    // fragment marked and copied, the pages of the text by the keys.
+    void tcpMode_textSubPageByTheUser();
 
     void tcpMode_registersAndOpensTheFirstDictionary()
     {
@@ -174,7 +181,6 @@ void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
         // "Текст" is the sub-page shown, without the request its change would send.
         ConcPage *page = form.TS_Conc;
         const QSignalBlocker quiet(page->PageCC);
-        page->PageCC->setTabVisible(page->PageCC->indexOf(page->TS_Conc_T), true);
         page->PageCC->setCurrentWidget(page->TS_Conc_T);
     }
 
@@ -212,6 +218,84 @@ void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
     QVERIFY(bytes.startsWith(cp1251::encode(saved) + "\r\n" + cp1251::ru("А кот пришёл домой.")));
     QVERIFY(bytes.endsWith("=============\r\n"));
     QTRY_VERIFY_WITH_TIMEOUT(s.PendingRequest.isEmpty(), 20000);
+    QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(QLatin1Char('|'))));
+    form.close();
+    corvus.terminate();
+    corvus.waitForFinished(5000);
+}
+
+void TestE2eCorvus::tcpMode_textSubPageByTheUser()
+{
+    TestHome home;
+    // One text long enough for several pages of a few rows.
+    QByteArray text;
+    for (int i = 0; i < 60; ++i)
+        text += cp1251::ru("Кот ходит по дому и поёт песню номер ") + QByteArray::number(i) + ".\n";
+    writeFile(home.path() + QStringLiteral("/corpus/Ветров/Повесть.txt"), text);
+    QProcess corvus;
+    const quint16 port = startCorvusOnHome(corvus, home.path());
+    QVERIFY(port);
+    RecordingUi ui;
+    MainWindow form(home.config({"IP=127.0.0.1", "Port=" + QByteArray::number(port)}), ui);
+    form.createSecondaryWindows();
+    form.resize(900, 700);
+    form.show();
+    form.session()->B_ConnectClick();
+    ConcPage *conc = form.TS_Conc;
+    QListWidget *centres = conc->TS_Conc_C->LBC_Wx;
+    QTRY_VERIFY_WITH_TIMEOUT(centres->count() > 0 && form.state().PendingRequest.isEmpty(), 30000);
+    const auto settled = [&] { return form.state().PendingRequest.isEmpty(); };
+
+    // The tab is there; choosing it asks for the text around the current occurrence.
+    TextPanel *view = form.panels().text;
+    const int tab = conc->PageCC->indexOf(conc->TS_Conc_T);
+    QVERIFY(conc->PageCC->isTabVisible(tab));
+    conc->PageCC->tabBar()->setCurrentIndex(tab);
+    QTRY_VERIFY_WITH_TIMEOUT(!view->view().labels.isEmpty() && settled(), 30000);
+    QVERIFY(view->isVisible());
+    const auto currentWord = [&] {
+        for (const textcore::WordLabel &l : view->view().labels)
+            if (l.current())
+                return l.text.trimmed();
+        return QByteArray();
+    };
+    QVERIFY(!currentWord().isEmpty());
+
+    // A click on another word makes it the current occurrence.
+    int other = -1;
+    for (int k = 0; k < view->view().labels.size() && other < 0; ++k)
+        if (view->view().labels[k].text.trimmed() == cp1251::ru("песню"))
+            other = k;
+    QVERIFY(other >= 0);
+    QWidget *canvas = view->P_Text->widget();
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, view->labelRect(other).center());
+    QTRY_VERIFY_WITH_TIMEOUT(currentWord() == cp1251::ru("песню") && settled(), 30000);
+
+    // Shift+click on two words marks the fragment between them; the copy button
+    // saves the fragment into the buffer.
+    const QList<textcore::WordLabel> &labels = view->view().labels;
+    QVERIFY(labels.size() > 4);
+    QTest::mouseClick(canvas, Qt::LeftButton, Qt::ShiftModifier, view->labelRect(1).center());
+    QTest::mouseClick(canvas, Qt::LeftButton, Qt::ShiftModifier, view->labelRect(3).center());
+    QCOMPARE(view->B_Buf2_Text->text(), QStringLiteral("Сохранить фрагмент"));
+    view->B_Buf2_Text->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.state().Buffer.isEmpty(), 20000);
+
+    // The keys page through the text: End reaches its last words, Home its first,
+    // PgDn the page after the first.
+    const auto word = [&](bool first) {
+        const QList<textcore::WordLabel> &l = view->view().labels;
+        return l.isEmpty() ? QByteArray() : (first ? l.first() : l.last()).text.trimmed();
+    };
+    const auto firstWord = [&] { return word(true); };
+    const auto lastWord = [&] { return word(false); };
+    QTest::keyClick(view->MemoX, Qt::Key_End);
+    QTRY_VERIFY_WITH_TIMEOUT(lastWord().startsWith("59") && settled(), 30000);
+    QTest::keyClick(view->MemoX, Qt::Key_Home);
+    QTRY_VERIFY_WITH_TIMEOUT(firstWord() == cp1251::ru("Кот") && !lastWord().startsWith("59") && settled(), 30000);
+    const QByteArray firstPageEnd = lastWord();
+    QTest::keyClick(view->MemoX, Qt::Key_PageDown);
+    QTRY_VERIFY_WITH_TIMEOUT(lastWord() != firstPageEnd && settled(), 30000);
     QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(QLatin1Char('|'))));
     form.close();
     corvus.terminate();

@@ -78,7 +78,8 @@ private slots:
         QVERIFY(s.registerWith(withOptions("SL_Count=12345,SS=YES", RegisteredBody)));
         QCOMPARE(s.form->serverLogPage()->L1->text(), QStringLiteral("Добро пожаловать"));
         QVERIFY(s.form->serverLogPage()->L_Loading->isHidden());
-        QVERIFY(!s.form->TS_Conc->PageCC->isTabVisible(
+        // "Текст" is there from the start, beside "Контекст".
+        QVERIFY(s.form->TS_Conc->PageCC->isTabVisible(
             s.form->TS_Conc->PageCC->indexOf(s.form->TS_Conc->TS_Conc_T)));
         QVERIFY(s.tabVisible(s.form->TS_Dict));
         QVERIFY(s.tabVisible(s.form->TS_Conc));

@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QHBoxLayout>
@@ -342,14 +343,31 @@ void ConcPage::FormResize()
     SessionState &s = state();
     if (!s.CurrentConcPos || !m_opened)
         return;
-    // Only a change of the page sizes asks for the lines again, so that dragging
-    // the window's edge does not flood the server.
-    if (recomputePageSizes())
+    // Only a change of the page sizes asks again, so that dragging the window's
+    // edge does not flood the server: a value list that holds another number of
+    // rows asks for its page anew (its lines follow), else the lines alone.
+    const QByteArray listRows = s.Options.value("LBC_W_Max");
+    if (!recomputePageSizes())
+        return;
+    if (s.Options.value("LBC_W_Max") != listRows)
+        requestListPage();
+    else
         Panel3->LBC_WClick(LBC_W->currentRow());
+}
+
+void ConcPage::requestListPage()
+{
+    Panel3->setOrdinaryListPos();
+    Panel3->updateQuant();
+    if (state().CurrentConcPos)
+        send("CN_W", true);
 }
 
 bool ConcPage::recomputePageSizes()
 {
+    // The sizes come from the settled layout: the layouts of a tab that was hidden
+    // while the window changed size are laid out first.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     if (layout())
         layout()->activate();
     conccore::PageGeometry g;
@@ -546,7 +564,6 @@ void ConcPage::fontCommand(FontTarget target)
     const std::optional<QFont> chosen = m_host.ui().chooseFont(window(), initial);
     if (!chosen)
         return;
-    SessionState &s = state();
     switch (target) {
     case FontTarget::WordList:
         for (QListWidget *l : {LBC_W, Panel3->LBC_W_Q1, Panel3->LBC_W_Q2}) {
@@ -555,10 +572,7 @@ void ConcPage::fontCommand(FontTarget target)
         }
         text().setBufferFont(*chosen);
         recomputePageSizes();
-        Panel3->setOrdinaryListPos();
-        Panel3->updateQuant();
-        if (s.CurrentConcPos)
-            send("CN_W", true);
+        requestListPage();
         return;
     case FontTarget::ContextLeft:
     case FontTarget::ContextCentre:

@@ -172,6 +172,9 @@ public:
     void B_SortSClick();
     // The rows of the three views and the text view, by the rows-that-fit rule.
     bool recomputePageSizes();
+    // The value list's page asked for anew at the current position (its rows
+    // changed).
+    void requestListPage();
     // The current sort code's caption on B_SortS.
     void showSortCaption(const QByteArray &code);
 

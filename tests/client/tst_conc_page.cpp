@@ -566,6 +566,29 @@ private slots:
         QVERIFY(!clear->isEnabled());
     }
 
+    void pageSizes_fromTheSettledLayout_andAskedAgainWhenTheWindowGrows()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        const auto fits = [&] {
+            return QByteArray::number(conccore::rowsThatFit(s.list().LBC_W->height(), 16,
+                                                            concwidgets::rowHeight(s.list().LBC_W)));
+        };
+        // The first request of the tab already carries the rows that fit.
+        const Sent first = readSent(s.peer().requests().at(1));
+        QCOMPARE(first.tag, QByteArray("CN_C"));
+        QCOMPARE(first.options.value("LBC_W_Max"), fits());
+        // A taller window holds more values: the value list is asked for again with
+        // the rows that fit now, and its lines follow.
+        MainWindow &w = *s.web.form;
+        w.showNormal();
+        const int before = s.list().LBC_W->height();
+        const Sent r = s.next([&] { w.resize(w.width(), w.height() + 200); });
+        QVERIFY(s.list().LBC_W->height() > before);
+        QCOMPARE(r.tag, QByteArray("CN_W"));
+        QCOMPARE(r.options.value("LBC_W_Max"), fits());
+    }
+
     void usageTable_pagesWithItsOwnLetter()
     {
         ConcSession s;

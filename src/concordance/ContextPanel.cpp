@@ -378,8 +378,12 @@ bool ContextPanel::columnKey(QKeyEvent *event)
     case conccore::ListKey::Other:
         break;
     }
+    // Enter opens the selected line's text (through the value list's key handling).
+    // A letter, a blank or a backspace means nothing in the lines and does nothing:
+    // passed on to the value list's search it would replace the user's word.
     if (const char c = concwidgets::typedChar(event)) {
-        m_page.wordList()->typeChar(c);
+        if (c == conccore::KeyEnter)
+            m_page.wordList()->typeChar(c);
         return true;
     }
     return false;

@@ -589,6 +589,27 @@ private slots:
         QCOMPARE(r.options.value("LBC_W_Max"), fits());
     }
 
+    void lettersAndBlanksInTheLines_leaveTheWordAlone()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        QListWidget *centres = s.context().LBC_Wx;
+        centres->setFocus();
+        const int row = s.list().LBC_W->currentRow();
+        const QByteArray prefix = s.state().CurrentConcPos->Request[1];
+        // The next request is the probe: the keys sent nothing.
+        const Sent r = s.next([&] {
+            for (const Qt::Key key : {Qt::Key_Space, Qt::Key_A, Qt::Key_Backspace})
+                QTest::keyClick(centres, key);
+            type(centres, QStringLiteral("д "));
+            s.web.form->SendToServer("INFO", "probe");
+        });
+        QCOMPARE(r.wire, QByteArray("$INFO=probe"));
+        QCOMPARE(s.list().LBC_W->currentRow(), row);
+        QCOMPARE(s.state().CurrentConcPos->Request[1], prefix);
+        QVERIFY(s.list().L_Req->text().isEmpty());
+    }
+
     void usageTable_pagesWithItsOwnLetter()
     {
         ConcSession s;

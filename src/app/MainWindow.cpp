@@ -345,6 +345,7 @@ void MainWindow::afterReply(bool found, const QByteArray &tag, const QByteArray 
     if (m_state.idleForKeys) {
         closeProgress();
         setBusyCursor(false);
+        TS_Conc->typeKept();
     }
 }
 
@@ -397,10 +398,12 @@ bool MainWindow::FormKeyDown(QKeyEvent *event)
                                             event->nativeVirtualKey());
     bool consumed = false;
     m_linkSession->linkRestartCheck(vk, &consumed);
-    if (consumed)
+    if (consumed || !m_state.idleForKeys) {
+        // A reply is awaited: the key does nothing, but what is typed into the
+        // value list is kept for when the reply has come.
+        TS_Conc->keepTyped(event);
         return true;
-    if (!m_state.idleForKeys)
-        return true;   // a reply is awaited: the key does nothing
+    }
     if (m_panels.text->textViewKey(event))
         return true;
     // On the concordance tab "+" and "-" widen and narrow the context.

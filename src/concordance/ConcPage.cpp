@@ -278,6 +278,9 @@ void ConcPage::setSubPageVisibility(bool concDict, bool filterSet)
     PC_Fltrs->setTabVisible(PC_Fltrs->indexOf(TS_FGrp), filterSet);
 }
 
+void ConcPage::keepTyped(const QKeyEvent *event) { Panel3->keepTyped(event); }
+void ConcPage::typeKept() { Panel3->typeKept(); }
+
 void ConcPage::showLoadingLines(const QByteArray &suffix)
 {
     LBC_W->addItem(QStringLiteral("<        ИДЁТ       >"));

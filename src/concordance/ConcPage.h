@@ -79,6 +79,10 @@ public:
     void showLoadingLines(const QByteArray &suffix);
     // "DEFAULT"/"DEFAULTSIZE": the face of the page's lists, trees and text views.
     void applyDefaultFont(const QFont &face);
+    // A key pressed while a reply is awaited (characters typed into the value list
+    // are kept), and the kept characters typed once the reply has come.
+    void keepTyped(const QKeyEvent *event);
+    void typeKept();
     // The concordance page is the current tab.
     bool isShowing() const;
     // The hourglass over the page's lists while a reply is awaited.

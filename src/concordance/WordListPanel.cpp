@@ -13,7 +13,9 @@
 #include "session/SessionState.h"
 #include "model/Cp1251.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <utility>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -383,11 +385,60 @@ void WordListPanel::selectAction()
     m_page.contextRequest();
 }
 
+namespace {
+
+// Characters that extend or shorten the typed prefix (the width keys and Enter act
+// at once or not at all).
+bool prefixChar(char c)
+{
+    return c == conccore::KeyBackspace || (uchar(c) >= uchar(' ') && c != '+' && c != '-' && c != '=' && c != '$');
+}
+
+} // namespace
+
+void WordListPanel::keepTyped(const QKeyEvent *event)
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (focus != LBC_W && focus != LBC_W_Q1 && focus != LBC_W_Q2)
+        return;
+    const char c = concwidgets::typedChar(event);
+    if (c && prefixChar(c))
+        m_kept.append(c);
+}
+
+void WordListPanel::typeKept()
+{
+    tCConcPos *c = conc();
+    if (m_kept.isEmpty() || !c) {
+        m_kept.clear();
+        return;
+    }
+    const QByteArray kept = std::exchange(m_kept, QByteArray());
+    m_typing = true;
+    m_typedAt.restart();
+    SessionState &s = m_page.state();
+    for (qsizetype i = 0; i + 1 < kept.size(); ++i)
+        conccore::typeKey(kept[i], m_lreq, *c, s.Options, alphabetical());
+    typeChar(kept.back(), false);
+}
+
 void WordListPanel::typeChar(char key)
+{
+    typeChar(key, true);
+}
+
+void WordListPanel::typeChar(char key, bool mayStartAnew)
 {
     tCConcPos *c = conc();
     if (!c)
         return;
+    // A prefix typed after a pause, once the list has answered the last one,
+    // starts anew: the user is looking for another word.
+    if (mayStartAnew && !m_typing && prefixChar(key) && key != conccore::KeyBackspace && m_typedAt.isValid()
+        && m_typedAt.elapsed() > m_prefixPause && !m_lreq.startsWith('*'))
+        m_lreq.clear();
+    if (prefixChar(key))
+        m_typedAt.restart();
     m_typing = true;
     SessionState &s = m_page.state();
     const conccore::Typed t = conccore::typeKey(key, m_lreq, *c, s.Options, alphabetical());

@@ -9,6 +9,7 @@
 #include "concordance/core/WordList.h"
 
 #include <QList>
+#include <QElapsedTimer>
 #include <QWidget>
 
 class ConcPage;
@@ -57,6 +58,14 @@ public:
     // A character typed into the lists or relayed from the combo boxes (1251 byte;
     // Backspace 8, Enter 13).
     void typeChar(char key);
+    // A key pressed while a reply is awaited: a character typed into the value
+    // list is kept (every other key does nothing meanwhile).
+    void keepTyped(const QKeyEvent *event);
+    // The characters kept while the reply was awaited go into the prefix, with one
+    // request for them all.
+    void typeKept();
+    // A prefix typed after this long a pause since the last character starts anew.
+    void setPrefixPause(int ms) { m_prefixPause = ms; }
     // PM_Q_Show / Ctrl+Q / Ctrl+X.
     void toggleFrequency();
     void M_Wide_FullClick();
@@ -105,6 +114,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void typeChar(char key, bool mayStartAnew);
     // The steps of the constructor, in the order the widgets are created.
     void buildHeaderRows(QVBoxLayout *v);
     void buildLists(QVBoxLayout *v);
@@ -129,6 +139,9 @@ private:
     QList<conccore::Group> m_groups;
     QByteArray m_lreq;             // L_Req as 1251 bytes
     bool m_typing = false;         // a prefix is being typed
+    QByteArray m_kept;             // typed while a reply was awaited
+    QElapsedTimer m_typedAt;       // the last character typed
+    int m_prefixPause = 2000;
     bool m_keepListPos = false;
     bool m_atListEnd = false;
     bool m_frequency = false;

@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
+#include <limits>
 
 using cp1251::ru;
 
@@ -62,7 +63,11 @@ QByteArray lines(bool links = false)
 }
 
 struct ConcSession {
-    explicit ConcSession(const QList<QByteArray> &ini = {}) : web(ini) {}
+    // A typed prefix never starts anew by itself here, however slow the machine.
+    explicit ConcSession(const QList<QByteArray> &ini = {}) : web(ini)
+    {
+        list().setPrefixPause(std::numeric_limits<int>::max());
+    }
 
     ConcPage &page() { return *web.form->TS_Conc; }
     WordListPanel &list() { return *page().Panel3; }
@@ -587,6 +592,31 @@ private slots:
         QVERIFY(s.list().LBC_W->height() > before);
         QCOMPARE(r.tag, QByteArray("CN_W"));
         QCOMPARE(r.options.value("LBC_W_Max"), fits());
+    }
+
+    void typing_whileAReplyIsAwaited_keptAndSentAsOnePrefix_anotherWordLaterStartsAnew()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        QListWidget *w = s.list().LBC_W;
+        w->setFocus();
+        Sent r = s.next([&] { type(w, QStringLiteral("д")); });
+        QCOMPARE(r.conc.Request[1], ru("д"));
+        // "уш" typed before the list came: nothing goes out for them now...
+        type(w, QStringLiteral("уш"));
+        QCOMPARE(s.list().L_Req->text(), QStringLiteral("д"));
+        // ...and once the list and its lines have come, one request for "душ".
+        r = readSent(s.answer("CN_W", body(replied(r.conc), r.options, value("дом", 3, 5, 0, 1))));
+        QCOMPARE(r.tag, QByteArray("CT_N"));
+        r = readSent(s.answer("CT_N", body(replied(r.conc), r.options, lines())));
+        QCOMPARE(r.tag, QByteArray("CN_W"));
+        QCOMPARE(r.conc.Request[1], ru("душ"));
+        QVERIFY(s.showLines(readSent(s.answer("CN_W", body(replied(r.conc), r.options, value("душ", 7, 2, 0, 4))))));
+        // After a pause, once the list has answered, a letter begins another word.
+        s.list().setPrefixPause(0);
+        QTest::qWait(5);
+        r = s.next([&] { type(w, QStringLiteral("к")); });
+        QCOMPARE(r.conc.Request[1], ru("к"));
     }
 
     void lettersAndBlanksInTheLines_leaveTheWordAlone()

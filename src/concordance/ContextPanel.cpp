@@ -289,7 +289,8 @@ void ContextPanel::toggleMark(int row)
     } else {
         const QString text = left->text().trimmed() + QLatin1Char(' ') + LBC_Wx->item(row)->text()
             + QLatin1Char(' ') + LBC_R->item(row)->text().trimmed();
-        f.entries.append(textcore::FragmentEntry{cp1251::encode(text), row});
+        f.entries.append(textcore::FragmentEntry{cp1251::encode(text), row,
+                                                 row < m_names.size() ? m_names[row] : QByteArray()});
         left->setText(QLatin1Char('*') + left->text());
     }
     QByteArrayList texts;

@@ -272,15 +272,21 @@ private slots:
     {
         PendingFragment lines;
         lines.text = "x";
-        lines.entries = {{"left one centre right", 2}, {"l c r", 5}};
+        lines.entries = {{"left one centre right", 2, {}}, {"l c r", 5, {}}};
         QCOMPARE(markedLinesLines(lines, "N"),
                  QList<QByteArray>({".... \"N\" ....", "left one centre right", "l c r"}));
+        // Lines of two texts: each under its own heading, a heading again where the
+        // text changes.
+        lines.entries = {{"a", 3, "Novel A"}, {"b", 5, "Novel B"}, {"c", 6, "Novel B"}, {"d", 7, "Novel A"}};
+        QCOMPARE(markedLinesLines(lines, "N"),
+                 QList<QByteArray>({".... \"Novel A\" ....", "a", ".... \"Novel B\" ....", "b", "c",
+                                    ".... \"Novel A\" ....", "d"}));
 
         // Words on one row become one line; a word on the next row a new one.
         const TextViewState v = laidOut({{"ab", 1}, {" cd", 2}, {" `ef", 3}});
         PendingFragment words;
         words.text = "x";
-        words.entries = {{"ab", 0}, {" cd", 1}, {"ef", 2}};
+        words.entries = {{"ab", 0, {}}, {" cd", 1, {}}, {"ef", 2, {}}};
         QCOMPARE(markedWordsLines(words, v.labels, "N"),
                  QList<QByteArray>({"*****", ".... \"N\" .... - " + ru("(выделенные)"), "*****", "", "ab cd", "ef"}));
         QCOMPARE(selectionLines("N", "one\r\ntwo"),

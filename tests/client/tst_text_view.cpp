@@ -237,7 +237,7 @@ private slots:
         // Two marked lines: the name line, the lines, the marks removed.
         textcore::PendingFragment &p = f.host.state().PendingFragment;
         p.text = "*";
-        p.entries = {{"l1 c1 r1", 3}, {"l2 c2 r2", 5}};
+        p.entries = {{"l1 c1 r1", 3, {}}, {"l2 c2 r2", 5, {}}};
         f.panel->buffer().B_Buf2Click();
         QCOMPARE(f.bufferLines(), QList<QByteArray>({".... \"" + ru("Название текста \"N\"") + "\" ....",
                                                      "l1 c1 r1", "l2 c2 r2"}));

@@ -47,12 +47,17 @@ QByteArray copyLines() { return ru("Конк.-> Буфер"); }
 
 QList<QByteArray> markedLinesLines(const PendingFragment &fragment, const QByteArray &concTextName)
 {
+    // Each line goes under the heading of its own text: a new heading wherever the
+    // text changes from the line before.
     QList<QByteArray> out;
-    if (fragment.entries.isEmpty())
-        return out;
-    out.append(".... \"" + concTextName + "\" ....");
-    for (const FragmentEntry &e : fragment.entries)
+    const QByteArray *heading = nullptr;
+    for (const FragmentEntry &e : fragment.entries) {
+        const QByteArray &name = e.source.isEmpty() ? concTextName : e.source;
+        if (!heading || *heading != name)
+            out.append(".... \"" + name + "\" ....");
+        heading = &name;
         out.append(e.text);
+    }
     return out;
 }
 

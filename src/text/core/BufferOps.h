@@ -51,6 +51,8 @@ QByteArray copyLines();            // "Конк.-> Буфер"
 } // namespace texts
 
 // Step 2: ".... "<LC_TextName>" ...." and the marked lines' texts in order.
+// The marked concordance lines, each under the heading of its own text (a line
+// without one takes `concTextName`).
 QList<QByteArray> markedLinesLines(const PendingFragment &fragment, const QByteArray &concTextName);
 
 // ".... "<L_TextName>" .... - (выделенные)".

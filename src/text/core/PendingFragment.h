@@ -12,6 +12,7 @@ namespace textcore {
 struct FragmentEntry {
     QByteArray text;
     int object = -1;
+    QByteArray source;   // a marked line's text name (1251); empty for words
 };
 
 struct PendingFragment {

@@ -156,7 +156,7 @@ void markRange(TextViewState &view, PendingFragment &fragment, int a, int b)
             continue;
         l.marked = true;
         fragment.text += ' ' + l.text;
-        fragment.entries.append(FragmentEntry{l.text, i});
+        fragment.entries.append(FragmentEntry{l.text, i, QByteArray()});
     }
     view.sel.count = markedCount(view);
     view.sel.first = a;

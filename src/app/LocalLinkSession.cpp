@@ -114,9 +114,9 @@ void LocalLinkSession::reportMissingServer()
                        "Lexar из папки программы или укажите сервер в Cnfg.ini (IP, Port).")
             .arg(QDir::toNativeSeparators(m_frame.config().CurrentFolder));
     m_frame.serverLogPage()->L1->setText(text);
-    m_frame.serverLogPage()->showStartNote(QStringLiteral("Локальный сервер не найден. Запустите Lexar из его папки "
-                                                                "(там, где Corvus.exe) или укажите "
-                                                                "сервер в Cnfg.ini (IP, Port)."));
+    m_frame.serverLogPage()->showStartNote(QStringLiteral("Локальный сервер не найден. Запустите Lexar из папки "
+                                                          "программы (где лежит Corvus.exe) или укажите "
+                                                          "сервер в Cnfg.ini (IP, Port)."));
     m_frame.setStatusText(QStringLiteral("Локальный сервер не найден"));
     m_frame.serverLogPage()->stopAnimation();
     m_frame.ui().message(&m_frame, text);

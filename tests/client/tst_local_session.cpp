@@ -233,8 +233,8 @@ private slots:
         QVERIFY(ui.messages[0].contains(home.path()));
         QCOMPARE(form.serverLogPage()->L1->text(), ui.messages[0]);
         QCOMPARE(form.serverLogPage()->L_Loading->text(),
-                 QStringLiteral("Локальный сервер не найден. Запустите Lexar из его папки (там, где Corvus.exe) "
-                                "или укажите сервер в Cnfg.ini (IP, Port)."));
+                 QStringLiteral("Локальный сервер не найден. Запустите Lexar из папки программы (где лежит "
+                                "Corvus.exe) или укажите сервер в Cnfg.ini (IP, Port)."));
     }
 
     void linkThatCannotOpen_isTriedOnce_thenTheTimerStops()

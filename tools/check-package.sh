@@ -49,6 +49,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for dep in hunspell-ru mythes-ru fortunes-ru adduser libqt6widgets6 libqt6network6 libhunspell; do
   [[ "$depends" == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[[ "$recommends" == *qt6-translations-l10n* ]] || fail "Recommends lacks qt6-translations-l10n: $recommends"
 
 # 3. What Debian's tools say.
 timeout 600 lintian --fail-on error,warning --display-info "$deb" || fail "lintian"

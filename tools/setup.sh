@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 packages=(build-essential cmake pkg-config clang libclang-rt-14-dev
-          qt6-base-dev qt6-base-dev-tools libgl-dev
+          qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
           libhunspell-dev hunspell-ru mythes-ru fortunes-ru libdawgdic-dev
           libjpeg62-turbo-dev libbenchmark-dev xvfb xauth
           dpkg-dev file lintian desktop-file-utils appstream procps)

@@ -76,9 +76,17 @@ void LocalLinkSession::GetServerTimerTick()
             m_linkPending = false;
             m_linked = false;
             // The attempt is made once; F5 and the start signal open the link again.
-            m_link->openLink(config.LocalServerPath.isEmpty() ? config.LocalServerFile
-                                                              : config.LocalServerPath);
+            const bool open = m_link->openLink(config.LocalServerPath.isEmpty() ? config.LocalServerFile
+                                                                                : config.LocalServerPath);
             m_linked = true;
+            // A server on the link loads its corpus until it registers us.
+            if (open)
+                m_frame.serverLogPage()->showLoading();
+            else
+                m_frame.serverLogPage()->showStartNote(
+                    QStringLiteral("Локальный сервер не отвечает: %1 не запустился или не открыл связь. "
+                                   "Нажмите F5, чтобы попробовать ещё раз.")
+                        .arg(config.LocalServerFile));
             m_frame.watchdog()->logTimer(&timer, "SEND");
             m_frame.session()->sendRegistration("NM");
             m_frame.watchdog()->logTimer(&timer, "END_SEND");
@@ -93,7 +101,6 @@ void LocalLinkSession::GetServerTimerTick()
                 reportMissingServer();
         }
     }
-    m_frame.serverLogPage()->L_Loading->hide();
     m_frame.watchdog()->logTimer(&timer, cp1251::ru("конец"));
 }
 
@@ -107,6 +114,9 @@ void LocalLinkSession::reportMissingServer()
                        "Lexar из папки программы или укажите сервер в Cnfg.ini (IP, Port).")
             .arg(QDir::toNativeSeparators(m_frame.config().CurrentFolder));
     m_frame.serverLogPage()->L1->setText(text);
+    m_frame.serverLogPage()->showStartNote(QStringLiteral("Локальный сервер не найден. Запустите Lexar из папки "
+                                                          "программы (где лежит Corvus.exe) или укажите "
+                                                          "сервер в Cnfg.ini (IP, Port)."));
     m_frame.setStatusText(QStringLiteral("Локальный сервер не найден"));
     m_frame.serverLogPage()->stopAnimation();
     m_frame.ui().message(&m_frame, text);

@@ -47,6 +47,7 @@ ServerLogPage::ServerLogPage(QWidget *parent) : QWidget(parent)
     L_Loading = new QLabel(P_Front);
     L_Loading->setObjectName(QStringLiteral("L_Loading"));
     L_Loading->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    L_Loading->setWordWrap(true);   // a note that names a file or an address
     fl->addWidget(Image_Front, 1);
     fl->addWidget(Animate1);
     fl->addWidget(L_Loading);
@@ -59,8 +60,17 @@ void ServerLogPage::firstShow()
 {
     L1->clear();
     B_Upd->setEnabled(false);
-    L_Loading->setText(QStringLiteral("ВЫПОЛНЯЕТСЯ ЗАГРУЗКА КОРПУСА ТЕКСТОВ..."));
-    L_Loading->show();
+}
+
+void ServerLogPage::showLoading()
+{
+    showStartNote(QStringLiteral("ВЫПОЛНЯЕТСЯ ЗАГРУЗКА КОРПУСА ТЕКСТОВ..."));
+}
+
+void ServerLogPage::showStartNote(const QString &text)
+{
+    L_Loading->setText(text);
+    L_Loading->setVisible(!text.isEmpty());
 }
 
 void ServerLogPage::loadCover(const QString &path)

@@ -17,8 +17,16 @@ public:
     explicit ServerLogPage(QWidget *parent = nullptr);
     ~ServerLogPage() override;
 
-    // First show: no message, no update offered, the loading label.
+    // First show: no message, no update offered. The line under the cover is the
+    // session's to set (showLoading, showStartNote).
     void firstShow();
+    // The line under the cover says that the server loads its corpus: only while a
+    // server is known to be loading, between the start of the session and its
+    // registration.
+    void showLoading();
+    // The line under the cover says what the session does now or what went wrong, and
+    // what the user can do; an empty text hides it.
+    void showStartNote(const QString &text);
     // The cover picture, decoded with libjpeg; a missing or unreadable picture keeps
     // the designed one.
     void loadCover(const QString &path);

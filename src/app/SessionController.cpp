@@ -14,9 +14,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -61,6 +63,18 @@ void SessionController::firstShow()
     setConnectState(0, QStringLiteral("Подключиться к серверу"));
     m_frame.B_Connect->setVisible(m_frame.config().isWeb());
     m_frame.M_Conn->setVisible(true);
+    // The local server starts with the session and loads its corpus; a server over
+    // TCP waits until the user connects.
+    if (m_frame.config().isWeb())
+        m_frame.serverLogPage()->showStartNote(connectHint());
+    else
+        m_frame.serverLogPage()->showLoading();
+}
+
+QString SessionController::connectHint() const
+{
+    return QStringLiteral("Нет подключения к серверу. Нажмите «%1» (кнопка вверху или меню «Файл»).")
+        .arg(m_frame.M_Conn->text());
 }
 
 void SessionController::explainUnreadableConfig()
@@ -86,15 +100,16 @@ void SessionController::B_ConnectClick()
         const QString port = cp1251::decode(config.readKey("Port", "1024")).trimmed();
         m_address = host + QLatin1Char(':') + port;
         m_registered = false;
-        const QString bad = badAddress(host, port, config.iniPath);
+        const QString bad = badAddress(host, port);
         if (!bad.isEmpty()) {
-            failed(bad);
+            failed(Failure::Configuration, config.iniPath + QStringLiteral(": ") + bad);
             return;
         }
         if (m_frame.socketChannel()->open(host, port)) {
             m_frame.Timer.start(500);
             setConnectState(1, QStringLiteral("...ждите"));
             m_frame.setStatusText(QStringLiteral("Идет соединение с %1 ...").arg(m_address));
+            m_frame.serverLogPage()->showStartNote(QStringLiteral("Подключение к серверу %1 …").arg(m_address));
             m_frame.serverLogPage()->E_User->setEnabled(false);
             resetSessionPages();
         }
@@ -104,6 +119,7 @@ void SessionController::B_ConnectClick()
         m_frame.socketChannel()->close();
         m_frame.setStatusText(QStringLiteral("Связь прервана пользователем"));
         m_frame.serverLogPage()->E_User->setEnabled(true);
+        m_frame.serverLogPage()->showStartNote(connectHint());
         discardSession();
     }
 }
@@ -146,6 +162,8 @@ void SessionController::onSocketConnected()
 {
     m_frame.setStatusText(QStringLiteral("Сервер на связи"));
     setConnectState(2, QStringLiteral("Отключиться"));
+    // The server greets, then registers this client once its corpus is loaded.
+    m_frame.serverLogPage()->showLoading();
 }
 
 void SessionController::onSocketError(const QString &reason)
@@ -156,7 +174,7 @@ void SessionController::onSocketError(const QString &reason)
     if (m_connectState == 2)
         why = m_registered ? QStringLiteral("связь потеряна: %1").arg(reason)
                            : QStringLiteral("%1 до регистрации").arg(reason);
-    failed(m_address + QStringLiteral(" — ") + why);
+    failed(Failure::Network, m_address + QStringLiteral(" — ") + why);
 }
 
 void SessionController::onServerClosed()
@@ -164,7 +182,7 @@ void SessionController::onServerClosed()
     onSocketError(QStringLiteral("сервер закрыл соединение"));
 }
 
-void SessionController::failed(const QString &detail)
+void SessionController::failed(Failure kind, const QString &detail)
 {
     m_frame.selfUpdate()->reset();
     m_frame.socketChannel()->close();
@@ -177,18 +195,38 @@ void SessionController::failed(const QString &detail)
     if (hadSession)
         resetSessionPages();
     discardSession();
+    const QString again = QStringLiteral("нажмите «%1» (кнопка вверху или меню «Файл»).").arg(m_frame.M_Conn->text());
+    if (kind == Failure::Configuration) {
+        // The address cannot be used at all: nothing was tried on the network.
+        const QString title = QStringLiteral("В файле настроек неверный адрес сервера");
+        const QString todo = QStringLiteral("Исправьте ключи IP и Port в разделе [1] этого файла и ") + again;
+        m_frame.serverLogPage()->L1->setText(title + QStringLiteral(": ") + detail);
+        m_frame.serverLogPage()->showStartNote(title + QStringLiteral(": ") + detail + QLatin1Char('\n') + todo);
+        m_frame.ui().message(&m_frame, title + QLatin1Char('\n') + detail + QLatin1Char('\n') + todo);
+        return;
+    }
+    const QString todo = QStringLiteral("Проверьте, что сервер запущен и доступен по этому адресу "
+                                        "(ключи IP и Port в файле настроек), и ")
+        + again;
     m_frame.serverLogPage()->L1->setText(QStringLiteral("Нет связи с сервером: ") + detail);
-    m_frame.ui().message(&m_frame, QStringLiteral("Не найден сервер в сети\n") + detail);
+    m_frame.serverLogPage()->showStartNote(QStringLiteral("Нет связи с сервером: ") + detail + QLatin1Char('\n') + todo);
+    m_frame.ui().message(&m_frame, QStringLiteral("Не найден сервер в сети\n") + detail + QLatin1Char('\n') + todo);
 }
 
-QString SessionController::badAddress(const QString &host, const QString &port, const QString &ini)
+QString SessionController::badAddress(const QString &host, const QString &port)
 {
     if (host.isEmpty())
-        return QStringLiteral("в файле %1 не задан адрес сервера (IP)").arg(ini);
+        return QStringLiteral("не задан адрес сервера (IP)");
+    // A name or an address; digits and dots alone must make an IPv4 address.
+    static const QRegularExpression hostChars(QStringLiteral("^[A-Za-z0-9.:-]+$"));
+    static const QRegularExpression dotted(QStringLiteral("^[0-9.]+$"));
+    if (!hostChars.match(host).hasMatch()
+        || (dotted.match(host).hasMatch() && QHostAddress(host).protocol() != QAbstractSocket::IPv4Protocol))
+        return QStringLiteral("неверное значение IP «%1»: нужен адрес или имя компьютера").arg(host);
     bool ok = false;
     const int number = port.toInt(&ok, 10);
     if (!ok || number < 1 || number > 65535)
-        return QStringLiteral("в файле %1 неверный порт «%2»: нужно число от 1 до 65535").arg(ini, port);
+        return QStringLiteral("неверный порт «%1» (нужно число от 1 до 65535)").arg(port);
     return QString();
 }
 
@@ -259,9 +297,8 @@ bool SessionController::handleRegistration(const QByteArray &body, int *candidat
     }
     m_registered = true;
     m_frame.closeProgress();
-    // The corpus is loaded once the server registers us; in the socket mode no link
-    // tick hides the loading label.
-    m_frame.serverLogPage()->L_Loading->hide();
+    // The corpus is loaded once the server registers us.
+    m_frame.serverLogPage()->showStartNote(QString());
     m_frame.ApplyTabVisibility();
     if (!dicts.isEmpty())
         *candidate = 0;

@@ -61,10 +61,15 @@ signals:
     void registered();
 
 private:
+    // A connect that failed: the configured address cannot be used, or the server
+    // cannot be reached or went away.
+    enum class Failure { Configuration, Network };
     void resetSessionPages();
-    void failed(const QString &detail);
+    void failed(Failure kind, const QString &detail);
+    // What to press to connect, for the start page.
+    QString connectHint() const;
     // Why the configured address cannot be used; empty when it can.
-    static QString badAddress(const QString &host, const QString &port, const QString &ini);
+    static QString badAddress(const QString &host, const QString &port);
 
     MainWindow &m_frame;
     int m_connectState = 0;

@@ -5,6 +5,7 @@
 #include "ServerLogPage.h"
 #include "LocalLinkSession.h"
 #include "SessionController.h"
+#include "QtTranslations.h"
 #include "session/UiServices.h"
 #include "platform/ProgramFolder.h"
 
@@ -27,6 +28,9 @@ int main(int argc, char **argv)
     // The desktop entry and the icon an installed copy brings with it.
     QGuiApplication::setDesktopFileName(QStringLiteral(LEXAR_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(LEXAR_APP_ID)));
+    // Qt's standard texts in the program's language, before any widget exists; without
+    // the catalogues they stay English.
+    installQtTranslations(app);
 
     // The configuration is read before any window exists.
     const Config config = Config::load(QCoreApplication::applicationDirPath(),

@@ -12,8 +12,11 @@
 #include "text/api/TextSubPage.h"
 #include "session/SessionState.h"
 #include "model/Cp1251.h"
+#include "concordance/core/Zones.h"
 
 #include <QAction>
+#include <QBrush>
+#include <QColor>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -273,8 +276,18 @@ void ContextPanel::page(char move)
 void ContextPanel::unmarkLine(int row)
 {
     QListWidgetItem *item = LBC_L->item(row);
-    if (item && item->text().startsWith(QLatin1Char('*')))
+    if (item && item->text().startsWith(QLatin1Char('*'))) {
         item->setText(item->text().mid(1));
+        showMark(row, false);
+    }
+}
+
+void ContextPanel::showMark(int row, bool marked)
+{
+    const QBrush background = marked ? QBrush(QColor::fromRgb(conccore::MarkedLineRgb)) : QBrush();
+    for (QListWidget *l : {LBC_L, LBC_Wx, LBC_R})
+        if (QListWidgetItem *item = l->item(row))
+            item->setBackground(background);
 }
 
 void ContextPanel::toggleMark(int row)
@@ -286,12 +299,14 @@ void ContextPanel::toggleMark(int row)
     if (left->text().startsWith(QLatin1Char('*'))) {
         left->setText(left->text().mid(1));
         f.entries.removeIf([row](const textcore::FragmentEntry &e) { return e.object == row; });
+        showMark(row, false);
     } else {
         const QString text = left->text().trimmed() + QLatin1Char(' ') + LBC_Wx->item(row)->text()
             + QLatin1Char(' ') + LBC_R->item(row)->text().trimmed();
         f.entries.append(textcore::FragmentEntry{cp1251::encode(text), row,
                                                  row < m_names.size() ? m_names[row] : QByteArray()});
         left->setText(QLatin1Char('*') + left->text());
+        showMark(row, true);
     }
     QByteArrayList texts;
     for (const textcore::FragmentEntry &e : f.entries)

@@ -103,6 +103,8 @@ private:
     void columnRelease(QListWidget *column, QMouseEvent *event);
     void hover(QListWidget *column, int y);
     void toggleMark(int row);
+    // The marked line's background on its row of the three columns, or none.
+    void showMark(int row, bool marked);
     void onScroll(conccore::ScrollCode code);
     void setRows(int row);
 

@@ -17,6 +17,7 @@
 #include "session/UiServices.h"
 #include "concordance/core/ConcExport.h"
 #include "concordance/core/ContextLines.h"
+#include "concordance/core/Zones.h"
 #include "model/Cp1251.h"
 #include "wire/RequestWriter.h"
 
@@ -157,8 +158,14 @@ int ContextPanel::fillColumns(const QList<conccore::ContextLine> &lines, bool pr
     LBC_L->addItems(lefts);
     LBC_Wx->addItems(centres);
     LBC_R->addItems(rights);
-    for (int i = 0; i < LBC_L->count(); ++i)
+    // Each line says how it is marked for the buffer; the centre names its text too.
+    const QString markHint = conccore::markLineHint();
+    for (int i = 0; i < LBC_L->count(); ++i) {
         LBC_L->item(i)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        LBC_L->item(i)->setToolTip(markHint);
+        LBC_Wx->item(i)->setToolTip(cp1251::decode(m_names[i]) + QLatin1Char('\n') + markHint);
+        LBC_R->item(i)->setToolTip(markHint);
+    }
     m_syncing = false;
     m_rebuild = false;
 

@@ -8,6 +8,7 @@
 #include "concordance/core/ContextLines.h"
 #include "concordance/core/SortSeq.h"
 #include "concordance/core/WordList.h"
+#include "concordance/core/Zones.h"
 #include "dictionary/core/RefList.h"
 #include "model/Cp1251.h"
 
@@ -308,6 +309,25 @@ private slots:
         QVERIFY(!s.pageClick);
         QCOMPARE(scrollEvent(s, ScrollCode::LineUp, 70, false, false).act, Act::Nothing);   // SB_Wx: no line codes
         QCOMPARE(scrollEvent(s, ScrollCode::PageUp, 70, true, true).act, Act::Progress);   // a request pending
+    }
+
+    // The selection hint names what the mouse selects on the sub-page shown: under
+    // "Контекст" how a line is marked for the buffer, whatever zone is highlighted.
+    void statusHints_contextSubPageNamesTheMarking()
+    {
+        const QString marking = QStringLiteral("Shift+щелчок — отметить строку для буфера");
+        QCOMPARE(markLineHint(), marking);
+        for (const Zone zone : {Zone::WordList, Zone::Context, Zone::Text}) {
+            const StatusHints h = statusHints(MainTab::Concordance, SubPage::Context, true, zone);
+            QCOMPARE(h.panel1, marking);
+            QVERIFY(h.panel0.startsWith(QStringLiteral("  Перекл.: словарь-конкорд. : <- ->|")));
+        }
+        QCOMPARE(statusHints(MainTab::Concordance, SubPage::Context, false, Zone::Context).panel1, marking);
+        QCOMPARE(statusHints(MainTab::Concordance, SubPage::Text, true, Zone::Text).panel1,
+                 QStringLiteral("Выделение (начало/конец) - Shift+лев.кн.мыши, Выдел. слова - Ctrl+лев.кн.м.|"));
+        QCOMPARE(statusHints(MainTab::Concordance, SubPage::Dictionary, true, Zone::WordList).panel1, QString());
+        QCOMPARE(statusHints(MainTab::Dictionary, SubPage::Context, true, Zone::Context).panel1, QString());
+        QVERIFY(MarkedLineRgb != ZoneHighlightRgb && MarkedLineRgb != 0xFFFFFF);
     }
 
     void exports_headersAndLines()

@@ -531,9 +531,23 @@ private slots:
         ConcSession s;
         QVERIFY(s.openList());
         QListWidget *left = s.context().LBC_L;
+        const QList<QListWidget *> columns{left, s.context().LBC_Wx, s.context().LBC_R};
+        const QString hint = QStringLiteral("Shift+щелчок — отметить строку для буфера");
+        const QColor marked(0xFF, 0xE0, 0x8A);
+        // Every line says how it is marked; the centre names its text first.
+        for (QListWidget *column : columns)
+            for (int row = 0; row < column->count(); ++row)
+                QVERIFY2(column->item(row)->toolTip().endsWith(hint), qPrintable(column->item(row)->toolTip()));
+        QCOMPARE(s.context().LBC_Wx->item(1)->toolTip(), QStringLiteral("Другой. Текст\n") + hint);
         const QPoint row1 = left->visualItemRect(left->item(1)).center();
         QTest::mouseClick(left->viewport(), Qt::LeftButton, Qt::ShiftModifier, row1);
         QVERIFY(left->item(1)->text().startsWith(QLatin1Char('*')));
+        // The marked row shows it across the three columns; the others stay plain.
+        for (QListWidget *column : columns) {
+            QCOMPARE(column->item(1)->background().color(), marked);
+            QCOMPARE(column->item(0)->background().style(), Qt::NoBrush);
+        }
+        QCOMPARE(s.web.form->SB_Panel1->text(), hint);
         const textcore::PendingFragment &f = s.state().PendingFragment;
         QCOMPARE(f.entries.size(), 1);
         QCOMPARE(f.entries[0].text, ru("ещё слева Дом и справа"));
@@ -542,6 +556,8 @@ private slots:
         QCOMPARE(s.context().B_Buf2->text(), QStringLiteral("Сохранить строки"));
         QTest::mouseClick(left->viewport(), Qt::LeftButton, Qt::ShiftModifier, row1);
         QVERIFY(!left->item(1)->text().startsWith(QLatin1Char('*')));
+        for (QListWidget *column : columns)
+            QCOMPARE(column->item(1)->background().style(), Qt::NoBrush);
         QVERIFY(f.isEmpty() && f.entries.isEmpty());
         QCOMPARE(s.context().B_Buf2->text(), QStringLiteral("Конк.-> Буфер"));
     }

@@ -92,9 +92,15 @@ private slots:
         s.open();
         QVERIFY(!s.form->B_Connect->isVisible());
         QVERIFY(s.form->linkSession()->linkPending());
+        // The local server starts with the session: it loads until it registers us.
+        const QLabel *note = s.form->serverLogPage()->L_Loading;
+        QVERIFY(!note->isHidden());
+        QCOMPARE(note->text(), QStringLiteral("ВЫПОЛНЯЕТСЯ ЗАГРУЗКА КОРПУСА ТЕКСТОВ..."));
         s.form->linkSession()->GetServerTimerTick();
         QVERIFY(!s.form->linkSession()->linkPending());
         QVERIFY(s.form->linkSession()->linked());
+        QVERIFY(!note->isHidden());
+        QCOMPARE(note->text(), QStringLiteral("ВЫПОЛНЯЕТСЯ ЗАГРУЗКА КОРПУСА ТЕКСТОВ..."));
         QVERIFY(s.peer.waitForPoke(5000, 0));
         const LocalPeer::Poke first = s.peer.pokes().first();
         QVERIFY(first.encoded);
@@ -133,6 +139,7 @@ private slots:
         QCOMPARE(s.form->state().DictPosList.size(), 2);
         QVERIFY(s.form->sessionLog().contains("Server Info ..."));
         QCOMPARE(s.form->linkSession()->localServerState(), QByteArray("IS"));
+        QVERIFY(s.form->serverLogPage()->L_Loading->isHidden());
     }
 
     void spacesOnlyMessage_isIgnored()
@@ -225,6 +232,9 @@ private slots:
         QVERIFY(ui.messages[0].contains(QStringLiteral("Corvus.exe")));
         QVERIFY(ui.messages[0].contains(home.path()));
         QCOMPARE(form.serverLogPage()->L1->text(), ui.messages[0]);
+        QCOMPARE(form.serverLogPage()->L_Loading->text(),
+                 QStringLiteral("Локальный сервер не найден. Запустите Lexar из папки программы (где лежит "
+                                "Corvus.exe) или укажите сервер в Cnfg.ini (IP, Port)."));
     }
 
     void linkThatCannotOpen_isTriedOnce_thenTheTimerStops()
@@ -244,6 +254,9 @@ private slots:
         QVERIFY(form.linkSession()->linked());
         QVERIFY(!form.linkSession()->linkPending());
         QVERIFY(form.state().idleForKeys);   // the registration could not go out
+        QCOMPARE(form.serverLogPage()->L_Loading->text(),
+                 QStringLiteral("Локальный сервер не отвечает: Corvus.exe не запустился или не открыл связь. "
+                                "Нажмите F5, чтобы попробовать ещё раз."));
         form.linkSession()->GetServerTimerTick();
         QVERIFY(!form.GetServerTimer.isActive());
     }

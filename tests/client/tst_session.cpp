@@ -42,6 +42,11 @@ private slots:
         QCOMPARE(s.form->B_Connect->text(), QStringLiteral("Подключиться к серверу"));
         QCOMPARE(s.form->M_Conn->text(), s.form->B_Connect->text());
         QVERIFY(!s.form->serverLogPage()->B_Upd->isEnabled());
+        // Nothing loads before the user connects: the start page says what to press.
+        QVERIFY(!s.form->serverLogPage()->L_Loading->isHidden());
+        QCOMPARE(s.form->serverLogPage()->L_Loading->text(),
+                 QStringLiteral("Нет подключения к серверу. Нажмите «Подключиться к серверу» (кнопка вверху или "
+                                "меню «Файл»)."));
         QVERIFY(s.tabVisible(s.form->serverLogPage()));
         QVERIFY(!s.tabVisible(s.form->TS_Dict));
         QVERIFY(!s.tabVisible(s.form->TS_Conc));
@@ -62,10 +67,15 @@ private slots:
         QCOMPARE(s.form->M_Conn->text(), QStringLiteral("...ждите"));
         QVERIFY(s.form->SB_Panel0->text().startsWith(QStringLiteral("Идет соединение с 127.0.0.1:")));
         QVERIFY(!s.form->serverLogPage()->E_User->isEnabled());
+        QCOMPARE(s.form->serverLogPage()->L_Loading->text(),
+                 QStringLiteral("Подключение к серверу 127.0.0.1:%1 …").arg(s.peer.port()));
         QVERIFY(s.peer.waitForClient());
         QTRY_COMPARE(s.form->session()->connectState(), 2);
         QCOMPARE(s.form->B_Connect->text(), QStringLiteral("Отключиться"));
         QCOMPARE(s.form->SB_Panel0->text(), QStringLiteral("Сервер на связи"));
+        // Connected: the server loads its corpus until its registration reply.
+        QVERIFY(!s.form->serverLogPage()->L_Loading->isHidden());
+        QCOMPARE(s.form->serverLogPage()->L_Loading->text(), QStringLiteral("ВЫПОЛНЯЕТСЯ ЗАГРУЗКА КОРПУСА ТЕКСТОВ..."));
         QVERIFY(s.peer.waitForRequest(5000, 0));
         QCOMPARE(s.peer.requests().first(), "$NM=1.4.12.0" + ru("Пользователь"));
         QCOMPARE(s.form->TS_Conc->LBC_W->item(0)->text(), QStringLiteral("<        ИДЁТ       >"));
@@ -266,6 +276,9 @@ private slots:
         QVERIFY(!s.tabVisible(s.form->TS_Dict));
         QVERIFY(!s.tabVisible(s.form->TS_Conc));
         QVERIFY(s.form->serverLogPage()->E_User->isEnabled());
+        QVERIFY(!s.form->serverLogPage()->L_Loading->isHidden());
+        QCOMPARE(s.form->serverLogPage()->L_Loading->text(),
+                 QStringLiteral("Нет подключения к серверу. Нажмите «Подключиться» (кнопка вверху или меню «Файл»)."));
     }
 
     void keysWhileReplyAwaited_doNothing()
@@ -437,27 +450,36 @@ private slots:
         QVERIFY(form.M_Conn->isVisible() && !form.B_Connect->isHidden());
     }
 
-    // Every failure names the address and why, keeps the program's own first line,
-    // and leaves the window disconnected with nothing of the session shown.
+    // Every failure names the address and why, keeps the program's own first line
+    // (the server that cannot be reached, or the settings' address that cannot be
+    // used), says on the start page what to do, and leaves the window disconnected
+    // with nothing of the session shown.
     void connectFailures_nameAddressAndReason_data()
     {
         QTest::addColumn<QByteArray>("ip");
         QTest::addColumn<QByteArray>("port");   // "peer": the scripted server's, "closed": a free one
         QTest::addColumn<int>("after");         // 0 connect, 1 greeting, 2 registration, then the peer drops
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("title");     // the message's first line
+        const QString network = QStringLiteral("Не найден сервер в сети\n");
+        const QString settings = QStringLiteral("В файле настроек неверный адрес сервера\n");
         QTest::newRow("refused") << QByteArray("127.0.0.1") << QByteArray("closed") << 0
-                                 << QStringLiteral("— соединение отвергнуто");
+                                 << QStringLiteral("— соединение отвергнуто") << network;
         QTest::newRow("port not a number") << QByteArray("127.0.0.1") << QByteArray("abc") << 0
-                                           << QStringLiteral("неверный порт «abc»");
+                                           << QStringLiteral("неверный порт «abc»") << settings;
         QTest::newRow("no address") << QByteArray("") << QByteArray("1024") << 0
-                                    << QStringLiteral("не задан адрес сервера (IP)");
+                                    << QStringLiteral("не задан адрес сервера (IP)") << settings;
+        QTest::newRow("not an address") << QByteArray("300.1.2.3") << QByteArray("1024") << 0
+                                        << QStringLiteral("неверное значение IP «300.1.2.3»") << settings;
+        QTest::newRow("address with a space") << QByteArray("127.0.0 1") << QByteArray("1024") << 0
+                                              << QStringLiteral("неверное значение IP «127.0.0 1»") << settings;
         // A broadcast address fails inside the connect call itself on Linux.
         QTest::newRow("fails at once") << QByteArray("255.255.255.255") << QByteArray("1024") << 0
-                                       << QStringLiteral("255.255.255.255:1024 — ");
+                                       << QStringLiteral("255.255.255.255:1024 — ") << network;
         QTest::newRow("closed after greeting") << QByteArray("127.0.0.1") << QByteArray("peer") << 1
-                                               << QStringLiteral("— сервер закрыл соединение до регистрации");
+                                               << QStringLiteral("— сервер закрыл соединение до регистрации") << network;
         QTest::newRow("lost after registration") << QByteArray("127.0.0.1") << QByteArray("peer") << 2
-                                                 << QStringLiteral("— связь потеряна: сервер закрыл соединение");
+                                                 << QStringLiteral("— связь потеряна: сервер закрыл соединение") << network;
     }
 
     void connectFailures_nameAddressAndReason()
@@ -466,6 +488,7 @@ private slots:
         QFETCH(QByteArray, port);
         QFETCH(int, after);
         QFETCH(QString, reason);
+        QFETCH(QString, title);
         TcpPeer peer;
         QVERIFY(peer.start(true));
         if (port == "peer") {
@@ -492,12 +515,26 @@ private slots:
         }
         QTRY_COMPARE(form.session()->connectState(), 0);
         QCOMPARE(ui.messages.size(), 1);
-        QVERIFY2(ui.messages[0].startsWith(QStringLiteral("Не найден сервер в сети\n")), qPrintable(ui.messages[0]));
+        QVERIFY2(ui.messages[0].startsWith(title), qPrintable(ui.messages[0]));
         QVERIFY2(ui.messages[0].contains(reason), qPrintable(ui.messages[0]));
-        if (!ip.isEmpty() && port.toInt() > 0)
+        if (title.startsWith(QStringLiteral("Не найден"))) {
             QVERIFY(ui.messages[0].contains(QString::fromLatin1(ip + ':' + port)));
+            QVERIFY(ui.messages[0].endsWith(QStringLiteral("Проверьте, что сервер запущен и доступен по этому адресу "
+                                                           "(ключи IP и Port в файле настроек), и нажмите «Подключиться» "
+                                                           "(кнопка вверху или меню «Файл»).")));
+        } else {
+            QVERIFY(ui.messages[0].contains(home.path() + QStringLiteral("/Cnfg.ini: ")));
+            QVERIFY(ui.messages[0].endsWith(QStringLiteral("Исправьте ключи IP и Port в разделе [1] этого файла и "
+                                                           "нажмите «Подключиться» (кнопка вверху или меню «Файл»).")));
+        }
         QVERIFY(form.SB_Panel0->text().startsWith(QStringLiteral("Ошибка подключения")));
         QVERIFY(form.serverLogPage()->L1->text().contains(reason));
+        // The start page says why and what to do; nothing loads.
+        const QLabel *note = form.serverLogPage()->L_Loading;
+        QVERIFY(!note->isHidden());
+        QVERIFY2(note->text().contains(reason), qPrintable(note->text()));
+        QVERIFY2(note->text().endsWith(QStringLiteral("нажмите «Подключиться» (кнопка вверху или меню «Файл»).")),
+                 qPrintable(note->text()));
         QCOMPARE(form.B_Connect->text(), QStringLiteral("Подключиться"));
         QVERIFY(form.serverLogPage()->E_User->isEnabled());
         // Disconnected plainly: no pending request, the session's tabs gone, lists empty.

@@ -4,6 +4,11 @@
 
 namespace conccore {
 
+QString markLineHint()
+{
+    return QStringLiteral("Shift+щелчок — отметить строку для буфера");
+}
+
 StatusHints statusHints(MainTab tab, SubPage sub, bool wordListVisible, Zone highlighted)
 {
     StatusHints h;
@@ -30,6 +35,8 @@ StatusHints statusHints(MainTab tab, SubPage sub, bool wordListVisible, Zone hig
     }
     if (sub == SubPage::Text)
         h.panel1 = QStringLiteral("Выделение (начало/конец) - Shift+лев.кн.мыши, Выдел. слова - Ctrl+лев.кн.м.|");
+    else if (sub == SubPage::Context)
+        h.panel1 = markLineHint();
     return h;
 }
 

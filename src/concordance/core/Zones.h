@@ -14,6 +14,14 @@ enum class MainTab { ServerLog, Dictionary, Concordance, Other };
 
 // The highlight of the active zone: RGB C0 DC C0.
 inline constexpr unsigned ZoneHighlightRgb = 0xC0DCC0;
+// A context line marked for the buffer (Shift+click; its left column also starts
+// with "*"): the background of its row in the three columns, RGB FF E0 8A, apart
+// from both the plain list and the zone highlight.
+inline constexpr unsigned MarkedLineRgb = 0xFFE08A;
+
+// How a context line is marked for the buffer: the status bar's selection hint while
+// "Контекст" shows, and the tooltip of the context lines.
+QString markLineHint();
 
 struct StatusHints {
     QString panel0;   // switch hint + movement hint
@@ -21,7 +29,8 @@ struct StatusHints {
 };
 
 // `highlighted`: the zone that shows the highlight; `wordListVisible`: LBC_W is
-// visible.
+// visible. panel1 names the mouse's selections of the sub-page shown: the text's
+// fragments under "Текст", the marking of lines under "Контекст".
 StatusHints statusHints(MainTab tab, SubPage sub, bool wordListVisible, Zone highlighted);
 
 // The zone below the value list: the context columns while "Контекст" shows, the

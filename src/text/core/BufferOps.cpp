@@ -34,8 +34,9 @@ bool needsLongExportQuestion(qint32 found)
 namespace texts {
 QByteArray longExportQuestion()
 {
-    return ru("Выполнение запроса может потребовать нескольких минут. Продожжить (OK), "
-              "Отменить (Cancel)");
+    // The buttons' words as the question box shows them (UiServices).
+    return ru("Выполнение запроса может потребовать нескольких минут. Продолжить (OK), "
+              "Отменить (Отмена)");
 }
 QByteArray clearQuestion() { return ru("Очистить без сохранения ?"); }
 QByteArray appendQuestion() { return ru("Добавить информацию в существующий файл ?"); }

@@ -189,7 +189,9 @@ void ConcPage::SetConc()
     // 5. The start-up fonts.
     applyStartupFonts();
     // 6. The neighbours' state: the marks for the buffer, the history. The buffer's
-    // lines stay; the text panel's reset asks whether to empty them.
+    // lines stay (the text panel's reset asks whether to empty them), and the
+    // emptying button says whether there are any.
+    bufferEmptinessChanged(s.Buffer.isEmpty());
     s.PendingFragment.clear();
     s.History.reset();
     s.KeepDictPos = false;

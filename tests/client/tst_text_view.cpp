@@ -385,44 +385,6 @@ private slots:
         buffer.append(QByteArray("three"));   // no observer left behind
     }
 
-    void keeper_restore_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");   // "<folder>": a folder in the file's place
-        QTest::addColumn<QList<QByteArray>>("lines");
-        QTest::newRow("missing") << QByteArray() << QList<QByteArray>();
-        QTest::newRow("kept") << QByteArray("\xc4\xee\xec\r\n\r\nx\r\n") << QList<QByteArray>{"\xc4\xee\xec", "", "x"};
-        QTest::newRow("cut short") << QByteArray("one\r\ntwo\r\nth\0\0\0\0", 16) << QList<QByteArray>{"one", "two", "th"};
-        QTest::newRow("garbage") << QByteArray("\0\0\x13\x88\xff\xfe\r\n\x01", 9) << QList<QByteArray>();
-        QTest::newRow("a folder") << QByteArray("<folder>") << QList<QByteArray>();
-    }
-
-    // The kept lines come back in front of the buffer's own, and nothing is written
-    // until something changes; a file that cannot be read gives no lines.
-    void keeper_restore()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QList<QByteArray>, lines);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Buffer.txt"));
-        if (bytes == "<folder>")
-            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Buffer.txt")));
-        else if (!bytes.isEmpty())
-            writeFile(path, bytes);
-        textcore::Buffer buffer;
-        BufferKeeper keeper(buffer, dir.path() + QLatin1Char('/'));
-        int writes = 0;
-        keeper.setWriter([&writes](const QString &, const QByteArray &) {
-            ++writes;
-            return QString();
-        });
-        keeper.restore();
-        QCOMPARE(buffer.lines(), lines);
-        QVERIFY(keeper.isKeeping());
-        QVERIFY(!keeper.writePending());
-        keeper.flush();
-        QCOMPARE(writes, 0);
-    }
-
     void keeper_failedWriteIsReported()
     {
         QTemporaryDir dir;

@@ -22,6 +22,7 @@
 #include "net/LocalLink.h"
 #include "net/TcpChannel.h"
 #include "platform/KeyCodes.h"
+#include "text/BufferKeeper.h"
 #include "text/BufferWindow.h"
 #include "text/FullTextWindow.h"
 #include "text/TextPanel.h"
@@ -44,6 +45,10 @@ MainWindow::MainWindow(const Config &config, UiServices &ui, QWidget *parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Система лексикографических запросов к удалённому серверу"));
     m_historyNav = new HistoryNavigation(*this, this);
+    m_bufferKeeper = std::make_unique<BufferKeeper>(m_state.Buffer, m_config.UserDataFolder);
+    connect(m_bufferKeeper.get(), &BufferKeeper::writeFailed, this, [this](const QString &reason) {
+        m_log.append("Buffer not kept: " + reason.toUtf8());
+    });
     buildUi();
 
     m_socket = new TcpChannel(this);
@@ -73,7 +78,14 @@ MainWindow::MainWindow(const Config &config, UiServices &ui, QWidget *parent)
     m_servLog->loadCover(m_config.findCoverPicture());
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // What is pending reaches the disk, and the buffer window lets go of the buffer,
+    // while the state is still there (the members go before the child windows would).
+    m_bufferKeeper.reset();
+    delete T_F2;
+    T_F2 = nullptr;
+}
 
 void MainWindow::connectChannels()
 {
@@ -199,6 +211,9 @@ void MainWindow::firstShow()
     SetFirstPage();
     TS_Dict->SetDict();
     TS_Conc->SetConc();
+    // The lines collected in the last run come back after the set-up, so it has
+    // nothing to ask about them.
+    m_bufferKeeper->restore();
     ApplyTabVisibility();
     showMaximized();
     if (m_config.isLocal())
@@ -429,6 +444,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (!m_closing) {
         m_closing = true;
         m_session->closeSession();
+        m_bufferKeeper->flush();
     }
     event->accept();
 }

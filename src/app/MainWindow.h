@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <memory>
 
+class BufferKeeper;
 class BufferWindow;
 class ConcPage;
 class DictPage;
@@ -94,6 +95,8 @@ public:
     ServerLogPage *serverLogPage() const { return m_servLog; }
     HistoryNavigation *historyNavigation() const { return m_historyNav; }
     const PagePanels &panels() const { return m_panels; }
+    // The buffer's copy on disk: restored at the first show, kept from then on.
+    BufferKeeper *bufferKeeper() const { return m_bufferKeeper.get(); }
     QString helpFile() const { return m_helpFile; }
 
     // Widgets named as in the window's design.
@@ -141,6 +144,8 @@ private:
     FrameUiServices m_frameUi;   // the given services, closing the progress window first
     SessionState m_state;
     SessionLog m_log;
+    // After the state and the log: it writes the buffer's last lines when it goes.
+    std::unique_ptr<BufferKeeper> m_bufferKeeper;
     RequestSender m_sender;
     TcpChannel *m_socket = nullptr;
     LocalLink *m_link = nullptr;

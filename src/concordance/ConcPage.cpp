@@ -187,8 +187,10 @@ void ConcPage::SetConc()
     showSortCaption("CLR");
     // 5. The start-up fonts.
     applyStartupFonts();
-    // 6. The neighbours' state: the buffer and the marks for it, the history.
-    s.Buffer.clear();
+    // 6. The neighbours' state: the marks for the buffer, the history. The buffer's
+    // lines stay (the text panel's reset asks whether to empty them), and the
+    // emptying button says whether there are any.
+    bufferEmptinessChanged(s.Buffer.isEmpty());
     s.PendingFragment.clear();
     s.History.reset();
     s.KeepDictPos = false;

@@ -40,7 +40,8 @@ struct SessionState {
     RequestHistory History;
     // The composed filter-lists; made anew when the concordance page is set up.
     filtercore::tComposed_Filters_Set ComposedFilters;
-    // The buffer of collected lines; emptied when the concordance page is set up.
+    // The buffer of collected lines; kept on disk between runs, and emptied only by
+    // the user (the set-up of the concordance page asks first).
     textcore::Buffer Buffer;
     // Lines or words marked for the buffer and not yet copied.
     textcore::PendingFragment PendingFragment;

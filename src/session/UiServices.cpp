@@ -47,6 +47,13 @@ bool DesktopUiServices::askOkCancel(QWidget *parent, const QString &text)
         == QMessageBox::Ok;
 }
 
+bool DesktopUiServices::askYesNoDefaultNo(QWidget *parent, const QString &text)
+{
+    return QMessageBox::question(parent, QString(), text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 bool DesktopUiServices::openFile(const QString &path)
 {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

@@ -19,6 +19,10 @@ public:
     // A question with OK and Cancel; true for OK. Answered like a Yes/No question
     // unless the implementation shows its own buttons.
     virtual bool askOkCancel(QWidget *parent, const QString &text) { return askYesNo(parent, text); }
+    // A question with Yes and No whose default button is No, for questions where
+    // Enter must leave things as they are; true for Yes. Answered like askYesNo
+    // unless the implementation shows its own buttons.
+    virtual bool askYesNoDefaultNo(QWidget *parent, const QString &text) { return askYesNo(parent, text); }
     // Opens a file with the desktop's handler; false on failure.
     virtual bool openFile(const QString &path) = 0;
     // Starts a program detached, with no arguments; false when it cannot start.
@@ -33,6 +37,7 @@ public:
     void message(QWidget *parent, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &text) override;
     bool askOkCancel(QWidget *parent, const QString &text) override;
+    bool askYesNoDefaultNo(QWidget *parent, const QString &text) override;
     bool openFile(const QString &path) override;
     bool startDetached(const QString &program) override;
     std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial) override;
@@ -60,6 +65,11 @@ public:
     {
         m_closeProgress();
         return m_inner.askOkCancel(parent, text);
+    }
+    bool askYesNoDefaultNo(QWidget *parent, const QString &text) override
+    {
+        m_closeProgress();
+        return m_inner.askYesNoDefaultNo(parent, text);
     }
     bool openFile(const QString &path) override { return m_inner.openFile(path); }
     bool startDetached(const QString &program) override { return m_inner.startDetached(program); }

@@ -14,6 +14,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 BufferActions::BufferActions(PageHost &host, TextPanel &text, QObject *parent)
     : QObject(parent), m_host(host), m_text(text)
@@ -168,6 +169,29 @@ bool BufferActions::B_BufCClick()
     m_text.clearWordMarking();
     m_n->conc->activateZone();
     return true;
+}
+
+void BufferActions::offerToEmptyAfterReset()
+{
+    if (m_host.state().Buffer.isEmpty() || m_offerQueued)
+        return;
+    m_offerQueued = true;
+    // Asked after the set-up, not inside it: the question's own event loop would let
+    // the new session's first replies reach pages that are only half set up.
+    QTimer::singleShot(0, this, [this] {
+        m_offerQueued = false;
+        textcore::Buffer &b = m_host.state().Buffer;
+        QWidget *window = m_text.window();
+        if (b.isEmpty() || !window->isVisible())
+            return;
+        const QString question = cp1251::decode(textcore::texts::keptLinesQuestion(b.size()));
+        if (!m_host.ui().askYesNoDefaultNo(window, question))
+            return;
+        b.clear();
+        m_text.B_BufShow_Text->setEnabled(false);
+        if (m_fullText)
+            m_fullText->B_BufShow_Text->setEnabled(false);
+    });
 }
 
 // ---------------------------------------------------------------- the full-text window

@@ -34,6 +34,11 @@ public:
     // B_BufCClick: empties the buffer after the question; an empty buffer is left
     // alone without a question. True when the buffer was emptied.
     bool B_BufCClick();
+    // The concordance page is set up anew (a connect, a lost connection): the buffer
+    // keeps its lines, and once the set-up is over the user is asked whether to empty
+    // it, keeping them being the default answer. Nothing is asked for an empty
+    // buffer, nor when the window is hidden (the program is closing): the lines stay.
+    void offerToEmptyAfterReset();
 
     // The full-text window's buttons.
     void fullText_B_Buf2_TextClick();
@@ -57,4 +62,5 @@ private:
     const TextNeighbours *m_n = nullptr;
     FullTextWindow *m_fullText = nullptr;
     BufferWindow *m_window = nullptr;
+    bool m_offerQueued = false;
 };

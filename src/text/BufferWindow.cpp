@@ -129,14 +129,14 @@ BufferWindow::BufferWindow(QWidget *parent) : QDialog(parent)
 BufferWindow::~BufferWindow()
 {
     if (m_host)
-        m_host->state().Buffer.setObserver({});
+        m_host->state().Buffer.setObserver(this, {});
 }
 
 void BufferWindow::attach(PageHost &host)
 {
     m_host = &host;
     SD_InitialDir = host.config().DocumentsFolder;
-    host.state().Buffer.setObserver([this] { bufferChanged(); });
+    host.state().Buffer.setObserver(this, [this] { bufferChanged(); });
     // FormCreate: the pending fragment starts empty.
     host.state().PendingFragment.clear();
 }

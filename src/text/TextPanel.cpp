@@ -238,8 +238,10 @@ void TextPanel::reset()
     L_TextName->clear();
     TS_Conc_THide();
     m_view.fragmentCaption = false;
-    state().Buffer.clear();
     state().PendingFragment.clear();
+    // The collected lines are the user's work: they outlive the session unless the
+    // user empties them.
+    m_buffer->offerToEmptyAfterReset();
 }
 
 void TextPanel::requestText()

@@ -1,6 +1,7 @@
 // The main window against a scripted server over a real loopback socket: connect,
 // greeting, registration, dictionaries, session messages, keys while a reply is
-// awaited, stalled replies and disconnects.
+// awaited, stalled replies and disconnects, and the buffer kept across them and
+// across runs.
 #include "TcpPeer.h"
 #include "app/MainWindow.h"
 #include "app/Watchdog.h"
@@ -10,11 +11,13 @@
 #include "app/ProgressWindow.h"
 #include "concordance/ConcPage.h"
 #include "dictionary/DictPage.h"
+#include "text/BufferKeeper.h"
 #include "model/Cp1251.h"
 #include "model/OptionList.h"
 #include "wire/RequestWriter.h"
 #include "net/TcpChannel.h"
 #include "support/AppFixture.h"
+#include "support/TestFiles.h"
 #include "support/WebSession.h"
 
 #include <QComboBox>
@@ -554,6 +557,106 @@ private slots:
         QVERIFY(s.form->minimumSizeHint().width() <= 1280);
         s.form->resize(1000, 700);
         QVERIFY(s.form->width() <= 1280);
+    }
+
+    // A new session no longer empties the buffer unasked: a reconnect or a lost
+    // connection asks, and only a Yes empties the lines and their file.
+    void newSession_asksBeforeEmptyingTheBuffer_data()
+    {
+        QTest::addColumn<bool>("dropped");   // the server goes; else the user reconnects
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("reconnect, no") << false << false;
+        QTest::newRow("reconnect, yes") << false << true;
+        QTest::newRow("connection lost, no") << true << false;
+        QTest::newRow("connection lost, yes") << true << true;
+    }
+
+    void newSession_asksBeforeEmptyingTheBuffer()
+    {
+        QFETCH(bool, dropped);
+        QFETCH(bool, answer);
+        WebSession s;
+        QVERIFY(s.registerWith(RegisteredBody));
+        const QString path = s.form->config().UserDataFolder + QStringLiteral("Buffer.txt");
+        QCOMPARE(s.form->bufferKeeper()->path(), path);
+        s.form->state().Buffer.append(QList<QByteArray>{ru("первая"), "second"});
+        const QByteArray kept("\xef\xe5\xf0\xe2\xe0\xff\r\nsecond\r\n");
+        QTRY_COMPARE_WITH_TIMEOUT(fileBytes(path), kept, 10000);
+        s.ui.answer = answer;
+        if (dropped) {
+            s.peer.dropClient();
+        } else {
+            s.form->session()->B_ConnectClick();   // off
+            s.form->session()->B_ConnectClick();   // on again: the pages are set up anew
+        }
+        const QStringList question{QStringLiteral("В буфере остались собранные строки (2). Очистить буфер?")};
+        QTRY_COMPARE_WITH_TIMEOUT(s.ui.questions, question, 10000);
+        QCOMPARE(s.ui.defaultNo, question);
+        const QPushButton *emptying = s.form->TS_Conc->findChild<QPushButton *>(QStringLiteral("B_BufC"));
+        if (answer) {
+            QVERIFY(s.form->state().Buffer.isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(!s.form->bufferKeeper()->writePending(), 10000);
+            QVERIFY(QFile::exists(path));
+            QCOMPARE(fileBytes(path), QByteArray());
+            QVERIFY(!emptying->isEnabled());
+        } else {
+            QCOMPARE(s.form->state().Buffer.lines(), (QList<QByteArray>{ru("первая"), "second"}));
+            QCOMPARE(fileBytes(path), kept);
+            QVERIFY(emptying->isEnabled());
+        }
+    }
+
+    // The lines collected in one run are there at the next start, with no question;
+    // lines added just before the end are written as the window goes.
+    void startUp_findsTheKeptLines()
+    {
+        WebSession s;
+        const QList<QByteArray> ini{"IP=127.0.0.1", "Port=" + QByteArray::number(s.peer.port())};
+        s.form->state().Buffer.append(QList<QByteArray>{ru("Дом"), "x"});
+        s.form.reset();   // no turn of the loop in between
+        QCOMPARE(fileBytes(s.home.config(ini).UserDataFolder + QStringLiteral("Buffer.txt")),
+                 QByteArray("\xc4\xee\xec\r\nx\r\n"));
+
+        MainWindow again(s.home.config(ini), s.ui);
+        again.createSecondaryWindows();
+        QVERIFY(again.state().Buffer.isEmpty());   // before the first show
+        again.show();
+        QCOMPARE(again.state().Buffer.lines(), (QList<QByteArray>{ru("Дом"), "x"}));
+        QVERIFY(again.TS_Conc->findChild<QPushButton *>(QStringLiteral("B_BufC"))->isEnabled());
+        bool turned = false;
+        QTimer::singleShot(0, [&turned] { turned = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(turned, 10000);
+        QVERIFY(s.ui.questions.isEmpty());
+        QVERIFY(!again.bufferKeeper()->writePending());
+    }
+
+    void startUp_unreadableKeptFile_emptyBuffer_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");   // "<folder>": a folder in the file's place
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::newRow("garbage") << QByteArray("\0\x01\x02\xff\xfe\0\r\n", 8) << QList<QByteArray>();
+        QTest::newRow("a folder") << QByteArray("<folder>") << QList<QByteArray>();
+        QTest::newRow("cut short") << QByteArray("a\r\nb\0\0", 6) << QList<QByteArray>{"a", "b"};
+    }
+
+    void startUp_unreadableKeptFile_emptyBuffer()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<QByteArray>, lines);
+        TestHome home;
+        RecordingUi ui;
+        const Config config = home.config({"IP=127.0.0.1", "Port=1024"});
+        const QString path = config.UserDataFolder + QStringLiteral("Buffer.txt");
+        if (bytes == "<folder>")
+            QVERIFY(QDir().mkpath(path));
+        else
+            writeFile(path, bytes);
+        MainWindow form(config, ui);
+        form.createSecondaryWindows();
+        form.show();
+        QCOMPARE(form.state().Buffer.lines(), lines);
+        QVERIFY(form.bufferKeeper()->isKeeping());
+        QVERIFY(ui.questions.isEmpty() && ui.messages.isEmpty());
     }
 
     void lateReply_clearsTheNoReplyStatus()

@@ -342,6 +342,53 @@ private slots:
         QCOMPARE(readAll(path), QByteArray("old content"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
+
+    // The kept buffer holds the lines as a save writes them: 1251 bytes, CR LF after
+    // each, nothing before or after.
+    void keptBuffer_bytesOfTheLines()
+    {
+        QCOMPARE(keptBufferBytes({}), QByteArray());
+        QCOMPARE(keptBufferBytes({ru("Дом"), QByteArray(), "x y"}),
+                 QByteArray("\xc4\xee\xec\r\n\r\nx y\r\n"));
+        QCOMPARE(cp1251::decode(texts::keptLinesQuestion(3)),
+                 QStringLiteral("В буфере остались собранные строки (3). Очистить буфер?"));
+    }
+
+    void keptBuffer_readAsFarAsItGoes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::newRow("nothing") << QByteArray() << QList<QByteArray>();
+        QTest::newRow("as written") << QByteArray("\xc4\xee\xec\r\n\r\nx y\r\n")
+                                    << QList<QByteArray>{"\xc4\xee\xec", "", "x y"};
+        QTest::newRow("one empty line") << QByteArray("\r\n") << QList<QByteArray>{""};
+        QTest::newRow("bare line feeds") << QByteArray("a\nb\n") << QList<QByteArray>{"a", "b"};
+        QTest::newRow("last line cut") << QByteArray("a\r\nbc") << QList<QByteArray>{"a", "bc"};
+        QTest::newRow("cut after its CR") << QByteArray("a\r\nb\r") << QList<QByteArray>{"a", "b"};
+        QTest::newRow("zeros for a tail") << QByteArray("a\r\nb\r\nc\0\0\0\0", 11)
+                                          << QList<QByteArray>{"a", "b", "c"};
+        QTest::newRow("no text at all") << QByteArray("\0\x01\xff\r\n\x7f", 6) << QList<QByteArray>();
+    }
+
+    void keptBuffer_readAsFarAsItGoes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<QByteArray>, lines);
+        QCOMPARE(keptBufferLines(bytes), lines);
+    }
+
+    void keptBuffer_missingOrUnreadableFile_noLines()
+    {
+        QTemporaryDir dir;
+        QVERIFY(readKeptBuffer(dir.filePath(QStringLiteral("Buffer.txt"))).isEmpty());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Buffer.txt")));   // a folder in its place
+        QVERIFY(readKeptBuffer(dir.filePath(QStringLiteral("Buffer.txt"))).isEmpty());
+        QFile f(dir.filePath(QStringLiteral("other.txt")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("one\r\ntwo\r\n");
+        f.close();
+        QCOMPARE(readKeptBuffer(f.fileName()), (QList<QByteArray>{"one", "two"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstTextCore)

@@ -1,27 +1,34 @@
 // The text view, the full-text window and the buffer as widgets: the requests they
 // send (exact bytes), what a page, a buffer page or a full text does to them, the
 // keys, marking with the mouse, the copies into the buffer with their questions,
-// saving, and the user's edits of the buffer. One chain runs through the whole main
-// window against a scripted server.
+// saving, the user's edits of the buffer, the buffer kept on disk and the question
+// before a set-up empties it. One chain runs through the whole main window against a
+// scripted server.
 #include "concordance/ConcPage.h"
 #include "model/Cp1251.h"
+#include "platform/AtomicFile.h"
 #include "support/PageDoubles.h"
 #include "support/PageHostDouble.h"
+#include "support/TestFiles.h"
 #include "support/WebSession.h"
 #include "text/BufferActions.h"
+#include "text/BufferKeeper.h"
 #include "text/BufferWindow.h"
 #include "text/FullTextWindow.h"
 #include "text/TextPanel.h"
+#include "text/core/Buffer.h"
 #include "text/core/BufferOps.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -314,6 +321,127 @@ private slots:
         f.host.state().Buffer.append(QByteArray("more"));
         f.buffer->showBuffer();
         QCOMPARE(f.buffer->LB->toPlainText(), QStringLiteral("one\nTWO\nexport\nmore"));
+    }
+
+    // The keeper writes the lines as they are, CR LF after each, on the turn after
+    // they change; emptying the buffer empties the file.
+    void keeper_writesTheLinesAsTheyChange()
+    {
+        QTemporaryDir dir;
+        textcore::Buffer buffer;
+        BufferKeeper keeper(buffer, dir.path() + QLatin1Char('/'));
+        const QString path = dir.filePath(QStringLiteral("Buffer.txt"));
+        QCOMPARE(keeper.path(), path);
+        buffer.append(QByteArray("before"));   // not kept yet: nothing written
+        keeper.restore();
+        QVERIFY(keeper.writePending());
+        QTRY_COMPARE_WITH_TIMEOUT(fileBytes(path), QByteArray("before\r\n"), 10000);
+        buffer.append(QList<QByteArray>{ru("Дом"), QByteArray(), "x y"});
+        QTRY_COMPARE_WITH_TIMEOUT(fileBytes(path), QByteArray("before\r\n\xc4\xee\xec\r\n\r\nx y\r\n"), 10000);
+        buffer.setLine(0, "B");
+        QTRY_COMPARE_WITH_TIMEOUT(fileBytes(path), QByteArray("B\r\n\xc4\xee\xec\r\n\r\nx y\r\n"), 10000);
+        buffer.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(!keeper.writePending(), 10000);
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(fileBytes(path), QByteArray());
+        QCOMPARE(keeper.lastError(), QString());
+    }
+
+    // However many changes one turn of the loop brings, the file is written once;
+    // the changes of the turns after it again once.
+    void keeper_manyLinesAtOnce_oneWrite()
+    {
+        QTemporaryDir dir;
+        textcore::Buffer buffer;
+        BufferKeeper keeper(buffer, dir.path() + QLatin1Char('/'));
+        QList<qsizetype> written;   // the size of each write
+        keeper.setWriter([&written](const QString &path, const QByteArray &bytes) {
+            written.append(bytes.size());
+            return platform::writeFileAtomically(path, bytes);
+        });
+        keeper.restore();
+        for (int i = 0; i < 242000; ++i)
+            buffer.append(QByteArray("line"));
+        QTRY_VERIFY_WITH_TIMEOUT(!keeper.writePending(), 10000);
+        QCOMPARE(written, QList<qsizetype>{242000 * 6});
+        for (int i = 0; i < 1000; ++i)
+            buffer.append(QByteArray("more"));
+        QTRY_VERIFY_WITH_TIMEOUT(!keeper.writePending(), 10000);
+        QCOMPARE(written, (QList<qsizetype>{242000 * 6, 243000 * 6}));
+        QCOMPARE(QFileInfo(keeper.path()).size(), 243000 * 6);
+    }
+
+    // What is pending when the keeper goes (the program ends) reaches the disk.
+    void keeper_pendingLinesWrittenWhenItGoes()
+    {
+        QTemporaryDir dir;
+        textcore::Buffer buffer;
+        auto keeper = std::make_unique<BufferKeeper>(buffer, dir.path() + QLatin1Char('/'));
+        keeper->restore();
+        buffer.append(QList<QByteArray>{"one", "two"});
+        QVERIFY(keeper->writePending());
+        keeper.reset();
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("Buffer.txt"))), QByteArray("one\r\ntwo\r\n"));
+        buffer.append(QByteArray("three"));   // no observer left behind
+    }
+
+    void keeper_failedWriteIsReported()
+    {
+        QTemporaryDir dir;
+        textcore::Buffer buffer;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Buffer.txt")));   // cannot be replaced
+        BufferKeeper keeper(buffer, dir.path() + QLatin1Char('/'));
+        QSignalSpy failed(&keeper, &BufferKeeper::writeFailed);
+        keeper.restore();
+        buffer.append(QByteArray("line"));
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 10000);
+        QVERIFY(!keeper.lastError().isEmpty());
+        QCOMPARE(buffer.lines(), QList<QByteArray>{"line"});
+    }
+
+    // A set-up of the page leaves the buffer's lines alone and asks, once the set-up
+    // is over, whether to empty them; No is the default, and no question (a hidden
+    // window, nothing collected) keeps them.
+    void reset_asksBeforeEmptyingTheBuffer_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("questions");
+        QTest::addColumn<QList<QByteArray>>("after");
+        const QList<QByteArray> two{"one", "two"};
+        const QStringList asked{QStringLiteral("В буфере остались собранные строки (2). Очистить буфер?")};
+        QTest::newRow("no: kept") << two << true << false << asked << two;
+        QTest::newRow("yes: emptied") << two << true << true << asked << QList<QByteArray>();
+        QTest::newRow("hidden: kept") << two << false << true << QStringList() << two;
+        QTest::newRow("nothing to ask") << QList<QByteArray>() << true << true << QStringList() << QList<QByteArray>();
+    }
+
+    void reset_asksBeforeEmptyingTheBuffer()
+    {
+        QFETCH(QList<QByteArray>, lines);
+        QFETCH(bool, shown);
+        QFETCH(bool, answer);
+        QFETCH(QStringList, questions);
+        QFETCH(QList<QByteArray>, after);
+        TextFixture f;
+        f.host.state().Buffer.append(lines);
+        f.host.state().PendingFragment.text = "*";
+        f.host.recordingUi.answer = answer;
+        if (!shown)
+            f.top.hide();
+        f.panel->reset();
+        f.panel->reset();   // a second set-up before the question: asked once
+        QVERIFY(f.host.state().PendingFragment.isEmpty());
+        QCOMPARE(f.bufferLines(), lines);
+        QVERIFY(f.host.recordingUi.questions.isEmpty());
+        bool turned = false;   // queued after the question: it has been asked by then
+        QTimer::singleShot(0, [&turned] { turned = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(turned, 10000);
+        QCOMPARE(f.host.recordingUi.questions, questions);
+        QCOMPARE(f.host.recordingUi.defaultNo, questions);
+        QCOMPARE(f.bufferLines(), after);
+        QCOMPARE(f.panel->B_BufShow_Text->isEnabled(), !(answer && !questions.isEmpty()));
     }
 
     void mainWindow_textRequestAndPageThroughTheChannel()

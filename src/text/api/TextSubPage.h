@@ -13,7 +13,8 @@ class TextSubPage {
 public:
     virtual ~TextSubPage() = default;
 
-    // Set-up of the concordance page: buffer buttons, buffer emptied, no page.
+    // Set-up of the concordance page: buffer buttons, no marks, no page; a buffer
+    // with lines is emptied only if the user says so, asked after the set-up.
     virtual void reset() = 0;
     // The context request while "Текст" is the sub-page ("CT_W" / "CT_T").
     virtual void requestText() = 0;

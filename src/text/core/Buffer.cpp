@@ -38,11 +38,26 @@ void Buffer::clear()
     changed();
 }
 
+void Buffer::setObserver(const void *owner, std::function<void()> observer)
+{
+    for (auto it = m_observers.begin(); it != m_observers.end(); ++it) {
+        if (it->first == owner) {
+            if (observer)
+                it->second = std::move(observer);
+            else
+                m_observers.erase(it);
+            return;
+        }
+    }
+    if (observer)
+        m_observers.emplace_back(owner, std::move(observer));
+}
+
 void Buffer::changed()
 {
     ++m_revision;
-    if (m_observer)
-        m_observer();
+    for (const auto &o : m_observers)
+        o.second();
 }
 
 } // namespace textcore

@@ -1,12 +1,15 @@
 #pragma once
 // The buffer: the lines (1251 text) that the user collects during work (exported
 // concordances and word lists, single and marked lines, text fragments). It lives in
-// the session state and in memory only; the buffer window shows it and writes the
-// user's edits back. Exports only append lines and rewrite lines they appended
-// themselves, by the index append() returned.
+// the session state; the buffer window shows it and writes the user's edits back, and
+// the frame keeps a copy of it on disk (text/BufferKeeper) that comes back at the next
+// start. Exports only append lines and rewrite lines they appended themselves, by the
+// index append() returned.
 #include <QByteArray>
 #include <QList>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace textcore {
 
@@ -31,9 +34,11 @@ public:
     // buffer then only reloads the lines after them.
     qsizetype unchangedPrefix() const { return qMin(m_unchanged, m_lines.size()); }
     void markSynced() { m_unchanged = m_lines.size(); }
-    // Called after every change (the buffer window follows exports that arrive
-    // while it is open); an empty function removes the observer.
-    void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }
+    // Called after every change, one function per owner: the buffer window follows
+    // exports that arrive while it is open, the keeper writes the lines to disk. A
+    // second call by the same owner replaces its function, an empty function removes
+    // it. An observer must not add or remove observers while it is called.
+    void setObserver(const void *owner, std::function<void()> observer);
 
 private:
     void changed();
@@ -41,7 +46,7 @@ private:
     QList<QByteArray> m_lines;
     quint64 m_revision = 0;
     qsizetype m_unchanged = 0;
-    std::function<void()> m_observer;
+    std::vector<std::pair<const void *, std::function<void()>>> m_observers;
 };
 
 } // namespace textcore

@@ -44,6 +44,11 @@ QByteArray saveFailed() { return ru("Ошибка сохранения инфо�
 QByteArray copyText() { return ru("Текст -> буфер"); }
 QByteArray saveFragment() { return ru("Сохранить фрагмент"); }
 QByteArray copyLines() { return ru("Конк.-> Буфер"); }
+QByteArray keptLinesQuestion(qsizetype lines)
+{
+    return ru("В буфере остались собранные строки (") + QByteArray::number(lines)
+           + ru("). Очистить буфер?");
+}
 } // namespace texts
 
 QList<QByteArray> markedLinesLines(const PendingFragment &fragment, const QByteArray &concTextName)
@@ -160,6 +165,45 @@ QString saveBuffer(const QString &path, const QList<QByteArray> &lines, bool app
     }
     return platform::writeFileAtomically(target, saveBytes(old, info.absoluteFilePath(), lines),
                                          permissions);
+}
+
+QByteArray keptBufferBytes(const QList<QByteArray> &lines)
+{
+    qsizetype size = 0;
+    for (const QByteArray &l : lines)
+        size += l.size() + 2;
+    QByteArray out;
+    out.reserve(size);
+    for (const QByteArray &l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return out;
+}
+
+QList<QByteArray> keptBufferLines(const QByteArray &bytes)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    const QByteArray text = nul >= 0 ? bytes.left(nul) : bytes;
+    if (text.isEmpty())
+        return {};
+    QList<QByteArray> lines = text.split('\n');
+    if (text.endsWith('\n'))
+        lines.removeLast();
+    for (QByteArray &l : lines) {
+        if (l.endsWith('\r'))
+            l.chop(1);
+    }
+    return lines;
+}
+
+QList<QByteArray> readKeptBuffer(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = f.readAll();
+    return keptBufferLines(bytes);
 }
 
 } // namespace textcore

@@ -48,6 +48,9 @@ QByteArray saveFailed();           // "Ошибка сохранения инф�
 QByteArray copyText();             // "Текст -> буфер"
 QByteArray saveFragment();         // "Сохранить фрагмент"
 QByteArray copyLines();            // "Конк.-> Буфер"
+// "В буфере остались собранные строки (N). Очистить буфер?": asked when a new
+// session would start with the lines of the last one still in the buffer.
+QByteArray keptLinesQuestion(qsizetype lines);
 } // namespace texts
 
 // Step 2: ".... "<LC_TextName>" ...." and the marked lines' texts in order.
@@ -92,5 +95,16 @@ QByteArray saveBytes(const QByteArray &old, const QString &fullPath, const QList
 // file exists) or replacing it. The file is replaced atomically, so a failure
 // leaves the old file whole. Returns an empty string on success, else the reason.
 QString saveBuffer(const QString &path, const QList<QByteArray> &lines, bool append);
+
+// The buffer kept on disk between runs (text/BufferKeeper): each line's bytes ended
+// by CR LF, as a save writes them, without the save's path and closing line. No
+// lines: no bytes.
+QByteArray keptBufferBytes(const QList<QByteArray> &lines);
+// The lines of a kept buffer, read as far as they go: a line ends at LF (a CR before
+// it is dropped), a last line without its break still counts, and a NUL byte ends
+// the text (the tail of a file that never reached the disk, or no text at all).
+QList<QByteArray> keptBufferLines(const QByteArray &bytes);
+// Reads the kept buffer at `path`; a missing or unreadable file gives no lines.
+QList<QByteArray> readKeptBuffer(const QString &path);
 
 } // namespace textcore

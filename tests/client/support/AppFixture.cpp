@@ -5,6 +5,9 @@
 
 TestHome::TestHome()
 {
+    // The home itself too: QStandardPaths' test mode puts the data folder (logs, the
+    // start signal, the kept buffer) under $HOME/.qttest, not under XDG_DATA_HOME.
+    qputenv("HOME", QFile::encodeName(m_dir.path()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/cache")));

@@ -17,6 +17,12 @@ public:
         questions.append(text);
         return answer;
     }
+    // Recorded among the questions, and also here: the ones whose default is No.
+    bool askYesNoDefaultNo(QWidget *parent, const QString &text) override
+    {
+        defaultNo.append(text);
+        return askYesNo(parent, text);
+    }
     bool openFile(const QString &path) override
     {
         opened.append(path);
@@ -32,14 +38,16 @@ public:
 
     QStringList messages;
     QStringList questions;
+    QStringList defaultNo;
     QStringList opened;
     QStringList started;
     bool answer = true;
     std::optional<QFont> font;
 };
 
-// A temporary home: XDG folders inside it, so logs, the start signal and the local
-// link's socket never touch the real profile.
+// A temporary home: HOME and the XDG folders inside it, so logs, the start signal,
+// the kept buffer and the local link's socket never touch the real profile, and no
+// test finds what another left there.
 class TestHome {
 public:
     TestHome();

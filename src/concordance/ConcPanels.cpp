@@ -12,6 +12,7 @@
 #include "filters/api/HistorySteps.h"
 #include "model/Cp1251.h"
 #include "session/ConcWidgets.h"
+#include "session/Neighbour.h"
 #include "session/SessionState.h"
 #include "text/api/TextSubPage.h"
 
@@ -28,13 +29,10 @@ using conccore::Zone;
 
 namespace {
 
-// A missing neighbour is a wiring fault of the program, found at start-up.
 template <class T>
-T &need(T *neighbour, const char *what)
+T &need(T *p, const char *what)
 {
-    if (!neighbour)
-        qFatal("The concordance page is not connected to the %s", what);
-    return *neighbour;
+    return neighbour(p, "The concordance page", what);
 }
 
 } // namespace

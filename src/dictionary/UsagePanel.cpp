@@ -2,6 +2,7 @@
 
 #include "concordance/api/ConcordanceView.h"
 #include "dictionary/api/DictionaryLinks.h"
+#include "session/Neighbour.h"
 #include "session/PageHost.h"
 #include "session/SessionState.h"
 #include "model/Cp1251.h"
@@ -79,25 +80,12 @@ UsagePanel::UsagePanel(PageHost &host, QWidget *parent) : QWidget(parent), m_hos
 
 void UsagePanel::connectNeighbours(ConcordanceView *conc, DictionaryLinks *dictionary)
 {
-    if (!conc || !dictionary)
-        qFatal("The usage table is not connected to the %s", conc ? "dictionary" : "concordance page");
-    m_conc = conc;
-    m_dictionary = dictionary;
+    m_conc = &neighbour(conc, "The usage table", "concordance page");
+    m_dictionary = &neighbour(dictionary, "The usage table", "dictionary");
 }
 
-ConcordanceView &UsagePanel::conc() const
-{
-    if (!m_conc)
-        qFatal("The usage table is not connected to the concordance page");
-    return *m_conc;
-}
-
-DictionaryLinks &UsagePanel::dictionary() const
-{
-    if (!m_dictionary)
-        qFatal("The usage table is not connected to the dictionary");
-    return *m_dictionary;
-}
+ConcordanceView &UsagePanel::conc() const { return neighbour(m_conc, "The usage table", "concordance page"); }
+DictionaryLinks &UsagePanel::dictionary() const { return neighbour(m_dictionary, "The usage table", "dictionary"); }
 
 SessionState &UsagePanel::state()
 {

@@ -2,6 +2,7 @@
 
 #include "concordance/api/ConcordanceView.h"
 #include "filters/api/FilterRowsView.h"
+#include "session/Neighbour.h"
 #include "session/PageHost.h"
 #include "session/SessionState.h"
 #include "filters/core/HistoryNav.h"
@@ -13,25 +14,12 @@ HistoryNavigation::HistoryNavigation(PageHost &host, QObject *parent)
 
 void HistoryNavigation::connectNeighbours(ConcordanceView *conc, FilterRowsView *filters)
 {
-    if (!conc || !filters)
-        qFatal("The history is not connected to the %s", conc ? "filter rows" : "concordance page");
-    m_conc = conc;
-    m_filters = filters;
+    m_conc = &neighbour(conc, "The history", "concordance page");
+    m_filters = &neighbour(filters, "The history", "filter rows");
 }
 
-ConcordanceView &HistoryNavigation::conc() const
-{
-    if (!m_conc)
-        qFatal("The history is not connected to the concordance page");
-    return *m_conc;
-}
-
-FilterRowsView &HistoryNavigation::filters() const
-{
-    if (!m_filters)
-        qFatal("The history is not connected to the filter rows");
-    return *m_filters;
-}
+ConcordanceView &HistoryNavigation::conc() const { return neighbour(m_conc, "The history", "concordance page"); }
+FilterRowsView &HistoryNavigation::filters() const { return neighbour(m_filters, "The history", "filter rows"); }
 
 void HistoryNavigation::stepBack(bool skip)
 {

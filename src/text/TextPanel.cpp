@@ -7,6 +7,7 @@
 #include "concordance/api/ConcordanceView.h"
 #include "dictionary/api/DictionaryLinks.h"
 #include "filters/api/FilterRowsView.h"
+#include "session/Neighbour.h"
 #include "session/PageHost.h"
 #include "session/SessionState.h"
 #include "model/Cp1251.h"
@@ -160,13 +161,10 @@ void TextPanel::setWindows(FullTextWindow *fullText, BufferWindow *buffer)
 
 namespace {
 
-// A missing neighbour is a wiring fault of the program, found at start-up.
 template <class T>
-T &need(T *neighbour, const char *what)
+T &need(T *p, const char *what)
 {
-    if (!neighbour)
-        qFatal("The text view is not connected to the %s", what);
-    return *neighbour;
+    return neighbour(p, "The text view", what);
 }
 
 } // namespace

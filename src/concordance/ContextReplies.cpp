@@ -93,6 +93,7 @@ void ContextPanel::showLines(const QByteArray &body)
 
     const QList<conccore::ContextLine> lines = conccore::parseContextLines(body);
     if (lines.isEmpty()) {
+        L_LNC->hide();   // the width caption goes with the lines it describes
         m_page.host().ui().message(m_page.window(), QStringLiteral("Сбой системы. Не получен требуемый конкорданс."));
         m_page.history().stepBack(false);
         return;

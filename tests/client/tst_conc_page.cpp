@@ -686,8 +686,10 @@ private slots:
         n.history = &history;
         s.page().connectNeighbours(n);
         const int &backs = history.backs;
+        QVERIFY(s.context().L_LNC->isVisible());
         QVERIFY(s.answerLast("CT_N", QByteArray("nothing here")));
         QCOMPARE(s.web.ui.messages, QStringList{QStringLiteral("Сбой системы. Не получен требуемый конкорданс.")});
+        QVERIFY(!s.context().L_LNC->isVisible());   // no lines, no width caption
         QCOMPARE(backs, 1);
     }
 };

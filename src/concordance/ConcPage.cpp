@@ -425,6 +425,12 @@ int ConcPage::fontTTag() const
 
 void ConcPage::PageCCChange()
 {
+    // The text page's labels go when its sub-page is left; it is asked for anew
+    // when the sub-page is shown again.
+    const SubPage shown = shownSubPage();
+    if (m_shownSubPage == SubPage::Text && shown != SubPage::Text)
+        text().leaveSubPage();
+    m_shownSubPage = shown;
     emit fontTChanged(fontTCaption(), fontTTag());
     if (!m_settingUp)
         contextRequest();

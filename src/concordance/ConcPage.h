@@ -241,5 +241,6 @@ private:
     FontTarget m_fontTarget = FontTarget::None;
     bool m_opened = false;          // the tab was opened since set-up
     bool m_settingUp = false;       // PageCC changed by the set-up
+    conccore::SubPage m_shownSubPage = conccore::SubPage::Context;
     QWidget *m_usageArea = nullptr;   // TS_Conc_D's place for the usage table
 };

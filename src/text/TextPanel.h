@@ -61,6 +61,7 @@ public:
     // occurrence.
     void openTextOfLine(qint32 occurrence) override;
     void uncheckFastListing() override;
+    void leaveSubPage() override { TS_Conc_THide(); }
     bool isFastListing() const;
     // TS_Conc_THide: the sub-page is left; its labels go.
     void TS_Conc_THide();

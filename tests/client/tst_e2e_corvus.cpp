@@ -296,6 +296,10 @@ void TestE2eCorvus::tcpMode_textSubPageByTheUser()
     const QByteArray firstPageEnd = lastWord();
     QTest::keyClick(view->MemoX, Qt::Key_PageDown);
     QTRY_VERIFY_WITH_TIMEOUT(lastWord() != firstPageEnd && settled(), 30000);
+    // Leaving the sub-page frees its word labels.
+    conc->PageCC->tabBar()->setCurrentIndex(conc->PageCC->indexOf(conc->TS_Conc_C));
+    QVERIFY(view->view().labels.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), 30000);
     QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join(QLatin1Char('|'))));
     form.close();
     corvus.terminate();

@@ -21,6 +21,8 @@ public:
     // "Просмотр текста" and Enter: the full text around `occurrence`.
     virtual void openTextOfLine(qint32 occurrence) = 0;
     virtual void uncheckFastListing() = 0;
+    // The sub-page was left: the page's word labels go.
+    virtual void leaveSubPage() = 0;
     // Keys while the text view has the keyboard; true when taken.
     virtual bool textViewKey(QKeyEvent *event) = 0;
 

@@ -553,6 +553,7 @@ QFont ConcPage::targetFont(FontTarget target) const
     case FontTarget::ContextLeft:
     case FontTarget::ContextCentre:
     case FontTarget::ContextRight: return m_context->LBC_L->font();
+    case FontTarget::EntryTree: return TreeDOx->font();
     case FontTarget::Text:
     case FontTarget::None: break;
     }
@@ -592,6 +593,9 @@ void ConcPage::fontCommand(FontTarget target)
         recomputePageSizes();
         Panel3->LBC_WClick(LBC_W->currentRow());
         m_context->markWidthsForRebuild();
+        return;
+    case FontTarget::EntryTree:
+        TreeDOx->setFont(*chosen);
         return;
     case FontTarget::Text:
     case FontTarget::None:

@@ -1,7 +1,8 @@
 // The concordance page in the running main window against a scripted server: the
 // chain from the tab's first opening to the first page of lines with the exact
 // bytes of every request, empty values, typing, paging keys and the scroll bar, the
-// width keys, the sort dialog, and exports into the buffer.
+// width keys, the sort dialog, exports into the buffer, and the entry as the
+// pop-up menu's target.
 #include "TcpPeer.h"
 #include "support/SentRequest.h"
 #include "app/MainWindow.h"
@@ -9,6 +10,7 @@
 #include "app/SessionController.h"
 #include "app/ServerLogPage.h"
 #include "app/LocalLinkSession.h"
+#include "concordance/ConcDictLinks.h"
 #include "concordance/ConcPage.h"
 #include "session/ConcWidgets.h"
 #include "concordance/ContextPanel.h"
@@ -31,6 +33,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTreeWidget>
 #include <QtTest>
 #include <limits>
 
@@ -510,6 +513,40 @@ private slots:
         QCOMPARE(s.context().LBC_R->font().pointSize(), 20);
         QCOMPARE(s.context().rowHeight(), concwidgets::columnRowHeight(big));
         QVERIFY(s.context().rowHeight() >= 26);
+    }
+
+    // A press on the entry (TreeDOx) or on the area beside the usage table (TreeDO)
+    // makes the entry the pop-up's target: no "Копировать список", and its font
+    // command changes the entry's font alone, asking the server for nothing.
+    void entryTrees_pressMakesTheEntryThePopupTarget()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        ConcPage &page = s.page();
+        page.dictView()->showEntry(dictcore::EntryTree{{dictcore::EntryNode{ru("дом"), 0, 0, -1, false}}}, true);
+        UsagePanel *usage = s.web.form->panels().usage;
+        const int listSize = s.list().LBC_W->font().pointSize();
+        int size = 21;
+        for (QTreeWidget *tree : {page.TreeDOx, usage->TreeDO}) {
+            // The value list pressed first: its own target, "Копировать список" offered.
+            QListWidget *w = s.list().LBC_W;
+            QTest::mousePress(w->viewport(), Qt::LeftButton, {}, w->visualItemRect(w->currentItem()).center());
+            QVERIFY(page.M_Wide_Full->isVisible());
+            QTest::mousePress(tree->viewport(), Qt::RightButton, {}, QPoint(20, 5));
+            QVERIFY(!page.M_Wide_Full->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(page.PM_LBC_W->isVisible(), 30000);
+            page.PM_LBC_W->close();
+            QFont f = w->font();
+            f.setPointSize(++size);
+            s.web.ui.font = f;
+            const Sent r = s.next([&] {
+                page.PM_LCB_W_Font->trigger();
+                s.web.form->SendToServer("INFO", "probe");
+            });
+            QCOMPARE(r.wire, QByteArray("$INFO=probe"));
+            QCOMPARE(page.TreeDOx->font().pointSize(), size);
+            QCOMPARE(w->font().pointSize(), listSize);
+        }
     }
 
     void ctrlQ_frequencySuffixOnce()

@@ -32,6 +32,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QtTest>
@@ -488,6 +489,32 @@ private slots:
         QCOMPARE(s.state().Options.value("TabType"), QByteArray("CONC"));
         QCOMPARE(s.web.form->windowTitle(), caption);
         QCOMPARE(s.context().LBC_L->count(), 2);   // the page shown stays
+    }
+
+    // A long export shows in the window's caption how far it has come, after the
+    // program's title; the caption comes back at the end.
+    void longExport_progressCaptionAfterTheProgramTitle()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        MainWindow &w = *s.web.form;
+        const QString caption = w.windowTitle();
+        QStringList shown;
+        QObject guard;
+        QObject::connect(&w, &QWidget::windowTitleChanged, &guard, [&shown](const QString &t) { shown.append(t); });
+        OptionList o = s.state().Options;
+        o.set("PrintConc", "True");
+        o.set("PrintConcStr", "False");
+        o.set("TabType", "CONC2");
+        QByteArray lines;
+        for (int i = 1; i <= 3000; ++i)
+            lines += ru("лес $@$ ") + QByteArray::number(i) + ru(",дом $*$ сад $$$");
+        QVERIFY(s.answerLast("CT_N", body(replied(*s.state().CurrentConcPos), o, lines)));
+        QVERIFY(shown.size() >= 2);
+        QCOMPARE(shown.last(), caption);
+        const QRegularExpression progress(QStringLiteral("^ВЕЛТа   \\+\\d{1,3}%$"));
+        for (const QString &t : shown.first(shown.size() - 1))
+            QVERIFY2(progress.match(t).hasMatch(), qPrintable(t));
     }
 
     void fontCommands_wordListAndColumns()

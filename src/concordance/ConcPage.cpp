@@ -537,11 +537,13 @@ void ConcPage::activateZone()
     }
 }
 
+// The selection hint tells how the mouse selects in the lines or the text; while
+// the word list has the keyboard status panel 1 is empty.
 void ConcPage::showHints(Zone highlighted)
 {
     const conccore::StatusHints h =
         conccore::statusHints(conccore::MainTab::Concordance, shownSubPage(), LBC_W->isVisible(), highlighted);
-    m_host.setStatusHints(h.panel0, h.panel1);
+    m_host.setStatusHints(h.panel0, highlighted == Zone::WordList ? QString() : h.panel1);
 }
 
 // ---------------------------------------------------------------- fonts

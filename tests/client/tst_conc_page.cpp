@@ -626,6 +626,29 @@ private slots:
         QCOMPARE(s.context().B_Buf2->text(), QStringLiteral("Конк.-> Буфер"));
     }
 
+    // The selection hint in status panel 1 belongs to the lower zones: the word list
+    // taking the keyboard clears it, the lines taking it back write it again.
+    void statusPanelOne_clearedWhileTheWordListHasTheKeyboard()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        QListWidget *centres = s.context().LBC_Wx;
+        const QLabel *panel0 = s.web.form->SB_Panel0;
+        const QLabel *panel1 = s.web.form->SB_Panel1;
+        const QString marking = QStringLiteral("Shift+щелчок — отметить строку для буфера");
+        const QString wordList = QStringLiteral("  Перекл.: словарь-конкорд. : <- ->"
+                                                "| Перемещ. по СЛОВАРЮ \"стр.вверх\", \"с.вниз\", PgUp, PgDn, Home, End|");
+        QTest::mousePress(centres->viewport(), Qt::LeftButton, {}, centres->visualItemRect(centres->currentItem()).center());
+        QCOMPARE(panel1->text(), marking);
+        QTest::keyClick(centres, Qt::Key_Left);
+        QCOMPARE(s.page().zone(), conccore::Zone::WordList);
+        QCOMPARE(panel0->text(), wordList);
+        QCOMPARE(panel1->text(), QString());
+        QTest::keyClick(s.list().LBC_W, Qt::Key_Right);
+        QCOMPARE(s.page().zone(), conccore::Zone::Context);
+        QCOMPARE(panel1->text(), marking);
+    }
+
     void rightPressOnAnotherValue_selectsItBeforeThePopup()
     {
         ConcSession s;

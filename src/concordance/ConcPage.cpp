@@ -537,11 +537,13 @@ void ConcPage::activateZone()
     }
 }
 
+// The selection hint tells how the mouse selects in the lines or the text; while
+// the word list has the keyboard status panel 1 is empty.
 void ConcPage::showHints(Zone highlighted)
 {
     const conccore::StatusHints h =
         conccore::statusHints(conccore::MainTab::Concordance, shownSubPage(), LBC_W->isVisible(), highlighted);
-    m_host.setStatusHints(h.panel0, h.panel1);
+    m_host.setStatusHints(h.panel0, highlighted == Zone::WordList ? QString() : h.panel1);
 }
 
 // ---------------------------------------------------------------- fonts
@@ -553,6 +555,7 @@ QFont ConcPage::targetFont(FontTarget target) const
     case FontTarget::ContextLeft:
     case FontTarget::ContextCentre:
     case FontTarget::ContextRight: return m_context->LBC_L->font();
+    case FontTarget::EntryTree: return TreeDOx->font();
     case FontTarget::Text:
     case FontTarget::None: break;
     }
@@ -592,6 +595,9 @@ void ConcPage::fontCommand(FontTarget target)
         recomputePageSizes();
         Panel3->LBC_WClick(LBC_W->currentRow());
         m_context->markWidthsForRebuild();
+        return;
+    case FontTarget::EntryTree:
+        TreeDOx->setFont(*chosen);
         return;
     case FontTarget::Text:
     case FontTarget::None:

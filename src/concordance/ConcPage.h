@@ -48,7 +48,7 @@ struct ConcNeighbours {
 class ConcPage : public QWidget, public ConcordanceView {
     Q_OBJECT
 public:
-    enum class FontTarget { None, WordList, ContextLeft, ContextCentre, ContextRight, Text };
+    enum class FontTarget { None, WordList, ContextLeft, ContextCentre, ContextRight, Text, EntryTree };
 
     ConcPage(PageHost &host, QWidget *parent = nullptr);
     ~ConcPage() override;
@@ -137,6 +137,7 @@ public:
     void selectContextLine(int line) override;
     void allowContextFromDictionaryOnce() override;
     void textPopup(const QPoint &global) override;
+    void entryTreePressed(bool popup, const QPoint &global) override;
     std::optional<QByteArray> listCaption() const override;
     int listCharacteristic() const override;
     bool selectListIndex(int index) override;

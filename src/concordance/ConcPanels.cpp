@@ -124,6 +124,16 @@ void ConcPage::textPopup(const QPoint &global)
     PM_LBC_W->popup(global);
 }
 
+// The entry is no zone of its own: the keyboard stays where it is, only the menu's
+// target changes.
+void ConcPage::entryTreePressed(bool popup, const QPoint &global)
+{
+    M_Wide_Full->setVisible(false);
+    m_fontTarget = FontTarget::EntryTree;
+    if (popup)
+        PM_LBC_W->popup(global);
+}
+
 // ---------------------------------------------------------------- for the filter pages
 
 std::optional<QByteArray> ConcPage::listCaption() const

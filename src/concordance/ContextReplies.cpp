@@ -222,7 +222,7 @@ void ContextPanel::exportLines(const QByteArray &body)
     // caption shows how far the export has come.
     QPointer<QWidget> window = m_page.window();
     const QString caption = window->windowTitle();
-    const QString title = QCoreApplication::applicationName();
+    const QString title = QString::fromUtf8(Config::ApplicationTitle);
     const bool showProgress = body.size() > QuietExportSize;
     conccore::ConcExportWriter writer(body, m_page.proseMode());
     int shown = -1;

@@ -271,6 +271,25 @@ void UsagePanel::placeArea()
         m_entryTree->setGeometry(left, 0, w - left, h);
 }
 
+// A press on either tree makes the entry the target of the lists' popup menu; the
+// right button opens the menu, the left one near the entry's lower left edge starts
+// dragging that edge. True when the press was taken.
+bool UsagePanel::treePressed(QWidget *viewport, const QMouseEvent *event)
+{
+    const bool popup = event->button() == Qt::RightButton;
+    conc().entryTreePressed(popup, event->globalPosition().toPoint());
+    if (popup)
+        return true;
+    const QPoint p = viewport->mapTo(m_area, event->position().toPoint());
+    const QRect r = TreeDO->geometry();
+    const int fromEdge = p.x() - r.left();
+    if (r.bottom() - p.y() < 30 && fromEdge >= 2 && fromEdge <= 4) {
+        m_dragging = true;
+        return true;
+    }
+    return false;
+}
+
 bool UsagePanel::eventFilter(QObject *watched, QEvent *event)
 {
     if (!TreeDO)
@@ -287,15 +306,8 @@ bool UsagePanel::eventFilter(QObject *watched, QEvent *event)
             placeArea();
         break;
     case QEvent::MouseButtonPress:
-        if (tree) {
-            const QPoint p = static_cast<QWidget *>(watched)->mapTo(m_area, static_cast<QMouseEvent *>(event)->position().toPoint());
-            const QRect r = TreeDO->geometry();
-            const int fromEdge = p.x() - r.left();
-            if (r.bottom() - p.y() < 30 && fromEdge >= 2 && fromEdge <= 4) {
-                m_dragging = true;
-                return true;
-            }
-        }
+        if (tree && treePressed(static_cast<QWidget *>(watched), static_cast<QMouseEvent *>(event)))
+            return true;
         break;
     case QEvent::MouseMove:
         if (m_dragging && (tree || watched == m_area)) {

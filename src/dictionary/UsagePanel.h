@@ -15,6 +15,7 @@ class DictionaryLinks;
 class PageHost;
 class QCheckBox;
 class QLabel;
+class QMouseEvent;
 class QPushButton;
 class QTableWidget;
 class QTreeWidget;
@@ -67,6 +68,7 @@ private:
     void showGrid();
     void placeArea();
     void setEntryLeft(int left);
+    bool treePressed(QWidget *viewport, const QMouseEvent *event);
 
     ConcordanceView &conc() const;
     DictionaryLinks &dictionary() const;

@@ -27,6 +27,9 @@ struct Config {
 
     // The client's own version, written into every parsed concordance position.
     static constexpr const char ClientVersion[] = "1.4.12";
+    // The program's title as its users know it (UTF-8): the caption of a long
+    // export's progress. Not the application name, which names its folders.
+    static constexpr const char ApplicationTitle[] = "ВЕЛТа";
     static constexpr const char IniFileName[] = "Cnfg.ini";
     // The environment variable naming the folder of Cnfg.ini; unset or empty: the
     // executable's folder.

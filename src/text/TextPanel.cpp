@@ -447,7 +447,7 @@ void TextPanel::onCT_T(const QByteArray &body)
         return;
     const QWidget *main = window();
     const int top = main->geometry().top() + P_Text->mapTo(main, QPoint(0, 0)).y() + 30;
-    const QByteArray caption = conc().selectedTextName();
+    const QByteArray caption = textcore::textNameCaption(conc().selectedTextName());
     m_fullText->showText(lines, L_TextName->text(), cp1251::decode(caption), top);
 }
 

@@ -1,7 +1,8 @@
 // The concordance page in the running main window against a scripted server: the
 // chain from the tab's first opening to the first page of lines with the exact
 // bytes of every request, empty values, typing, paging keys and the scroll bar, the
-// width keys, the sort dialog, and exports into the buffer.
+// width keys, the sort dialog, exports into the buffer, and the entry as the
+// pop-up menu's target.
 #include "TcpPeer.h"
 #include "support/SentRequest.h"
 #include "app/MainWindow.h"
@@ -9,6 +10,7 @@
 #include "app/SessionController.h"
 #include "app/ServerLogPage.h"
 #include "app/LocalLinkSession.h"
+#include "concordance/ConcDictLinks.h"
 #include "concordance/ConcPage.h"
 #include "session/ConcWidgets.h"
 #include "concordance/ContextPanel.h"
@@ -30,7 +32,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
+#include <QTreeWidget>
 #include <QtTest>
 #include <limits>
 
@@ -487,6 +491,32 @@ private slots:
         QCOMPARE(s.context().LBC_L->count(), 2);   // the page shown stays
     }
 
+    // A long export shows in the window's caption how far it has come, after the
+    // program's title; the caption comes back at the end.
+    void longExport_progressCaptionAfterTheProgramTitle()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        MainWindow &w = *s.web.form;
+        const QString caption = w.windowTitle();
+        QStringList shown;
+        QObject guard;
+        QObject::connect(&w, &QWidget::windowTitleChanged, &guard, [&shown](const QString &t) { shown.append(t); });
+        OptionList o = s.state().Options;
+        o.set("PrintConc", "True");
+        o.set("PrintConcStr", "False");
+        o.set("TabType", "CONC2");
+        QByteArray lines;
+        for (int i = 1; i <= 3000; ++i)
+            lines += ru("лес $@$ ") + QByteArray::number(i) + ru(",дом $*$ сад $$$");
+        QVERIFY(s.answerLast("CT_N", body(replied(*s.state().CurrentConcPos), o, lines)));
+        QVERIFY(shown.size() >= 2);
+        QCOMPARE(shown.last(), caption);
+        const QRegularExpression progress(QStringLiteral("^ВЕЛТа   \\+\\d{1,3}%$"));
+        for (const QString &t : shown.first(shown.size() - 1))
+            QVERIFY2(progress.match(t).hasMatch(), qPrintable(t));
+    }
+
     void fontCommands_wordListAndColumns()
     {
         ConcSession s;
@@ -510,6 +540,40 @@ private slots:
         QCOMPARE(s.context().LBC_R->font().pointSize(), 20);
         QCOMPARE(s.context().rowHeight(), concwidgets::columnRowHeight(big));
         QVERIFY(s.context().rowHeight() >= 26);
+    }
+
+    // A press on the entry (TreeDOx) or on the area beside the usage table (TreeDO)
+    // makes the entry the pop-up's target: no "Копировать список", and its font
+    // command changes the entry's font alone, asking the server for nothing.
+    void entryTrees_pressMakesTheEntryThePopupTarget()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        ConcPage &page = s.page();
+        page.dictView()->showEntry(dictcore::EntryTree{{dictcore::EntryNode{ru("дом"), 0, 0, -1, false}}}, true);
+        UsagePanel *usage = s.web.form->panels().usage;
+        const int listSize = s.list().LBC_W->font().pointSize();
+        int size = 21;
+        for (QTreeWidget *tree : {page.TreeDOx, usage->TreeDO}) {
+            // The value list pressed first: its own target, "Копировать список" offered.
+            QListWidget *w = s.list().LBC_W;
+            QTest::mousePress(w->viewport(), Qt::LeftButton, {}, w->visualItemRect(w->currentItem()).center());
+            QVERIFY(page.M_Wide_Full->isVisible());
+            QTest::mousePress(tree->viewport(), Qt::RightButton, {}, QPoint(20, 5));
+            QVERIFY(!page.M_Wide_Full->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(page.PM_LBC_W->isVisible(), 30000);
+            page.PM_LBC_W->close();
+            QFont f = w->font();
+            f.setPointSize(++size);
+            s.web.ui.font = f;
+            const Sent r = s.next([&] {
+                page.PM_LCB_W_Font->trigger();
+                s.web.form->SendToServer("INFO", "probe");
+            });
+            QCOMPARE(r.wire, QByteArray("$INFO=probe"));
+            QCOMPARE(page.TreeDOx->font().pointSize(), size);
+            QCOMPARE(w->font().pointSize(), listSize);
+        }
     }
 
     void ctrlQ_frequencySuffixOnce()
@@ -560,6 +624,29 @@ private slots:
             QCOMPARE(column->item(1)->background().style(), Qt::NoBrush);
         QVERIFY(f.isEmpty() && f.entries.isEmpty());
         QCOMPARE(s.context().B_Buf2->text(), QStringLiteral("Конк.-> Буфер"));
+    }
+
+    // The selection hint in status panel 1 belongs to the lower zones: the word list
+    // taking the keyboard clears it, the lines taking it back write it again.
+    void statusPanelOne_clearedWhileTheWordListHasTheKeyboard()
+    {
+        ConcSession s;
+        QVERIFY(s.openList());
+        QListWidget *centres = s.context().LBC_Wx;
+        const QLabel *panel0 = s.web.form->SB_Panel0;
+        const QLabel *panel1 = s.web.form->SB_Panel1;
+        const QString marking = QStringLiteral("Shift+щелчок — отметить строку для буфера");
+        const QString wordList = QStringLiteral("  Перекл.: словарь-конкорд. : <- ->"
+                                                "| Перемещ. по СЛОВАРЮ \"стр.вверх\", \"с.вниз\", PgUp, PgDn, Home, End|");
+        QTest::mousePress(centres->viewport(), Qt::LeftButton, {}, centres->visualItemRect(centres->currentItem()).center());
+        QCOMPARE(panel1->text(), marking);
+        QTest::keyClick(centres, Qt::Key_Left);
+        QCOMPARE(s.page().zone(), conccore::Zone::WordList);
+        QCOMPARE(panel0->text(), wordList);
+        QCOMPARE(panel1->text(), QString());
+        QTest::keyClick(s.list().LBC_W, Qt::Key_Right);
+        QCOMPARE(s.page().zone(), conccore::Zone::Context);
+        QCOMPARE(panel1->text(), marking);
     }
 
     void rightPressOnAnotherValue_selectsItBeforeThePopup()

@@ -160,6 +160,7 @@ private slots:
         QCOMPARE(list.conc.Level, 1);
         QCOMPARE(list.conc.Mark[1], 'N');
         QCOMPARE(list.conc.Distance[2], 0);
+        QCOMPARE(list.options.value("SortSeq"), QByteArray("CLR"));   // the centre word first again
         QVERIFY(!p.CB_Q[1]->isVisible() && !p.CB_Context->isChecked() && !field->isVisible());
         QVERIFY(s.showList(list, value("дом /дом", 3, 5)));
         QVERIFY(!p.CB_Perm->isVisible() && p.CB_Perm->isChecked());   // nothing fixed: no indicator

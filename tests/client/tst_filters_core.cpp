@@ -181,13 +181,42 @@ private slots:
         QCOMPARE(t.env.lists, before + 1);
     }
 
+    // However co-occurrence at a distance ends, the lines sort by the centre word
+    // first again.
+    void coOccurrenceEnded_sortsByTheCentreAgain_data()
+    {
+        QTest::addColumn<bool>("byRowOne");
+        QTest::newRow("co-occurrence unticked") << false;
+        QTest::newRow("row 1 unfixed") << true;
+    }
+    void coOccurrenceEnded_sortsByTheCentreAgain()
+    {
+        QFETCH(bool, byRowOne);
+        Rows t;
+        t.fix(1);
+        t.rows.setContext(true);
+        t.rows.setDistanceText(2, "3");
+        QCOMPARE(t.env.opts.value("SortSeq"), QByteArray("CRL"));
+        if (byRowOne)
+            t.rows.setChecked(1, false);
+        else
+            t.rows.setContext(false);
+        QVERIFY(!t.rows.state().field(2).visible);
+        QCOMPARE(t.env.pos.Distance[2], 0);
+        QCOMPARE(t.env.opts.value("SortSeq"), QByteArray("CLR"));
+    }
+
     void coOccurrence_onlyInAlphabeticalOrder()
     {
         Rows t;
+        QVERIFY(!t.env.opts.has("SortSeq"));   // the set-up leaves the order alone
+        t.env.opts.set("SortSeq", "LRC");
         t.env.alphabetical = false;
         t.rows.setContext(true);
         QVERIFY(!t.rows.state().context);
         QCOMPARE(t.env.messages, QStringList{QStringLiteral("Фильтры работают только при алфавитной сортировке словаря")});
+        // Co-occurrence never began: the order the user chose stays.
+        QCOMPARE(t.env.opts.value("SortSeq"), QByteArray("LRC"));
     }
 
     void drop_swapsLevelsAndCaptions_refusedWithCoOccurrence()

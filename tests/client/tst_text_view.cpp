@@ -69,7 +69,7 @@ struct TextFixture {
         fullText = new FullTextWindow(&top);
         buffer = new BufferWindow(&top);
         panel->setWindows(fullText, buffer);
-        conc.textName = ru("Название текста \"N\"");
+        conc.textName = ru("Н");   // the selected line's text name, bare as the page gives it
         conc.text = panel;
         filters.listPosXChecked = true;
         panel->connectNeighbours({&conc, &filters, &dict, &usage});
@@ -200,6 +200,8 @@ private slots:
         QCOMPARE(f.fullText->Memo_Text->toPlainText(), QStringLiteral("один\nдва"));
         QVERIFY(f.fullText->L_TextName->text().isEmpty());
         QVERIFY(f.fullText->CB_FastListing->isChecked());
+        // The caption names the text as the concordance page's LC_TextName does.
+        QCOMPARE(f.fullText->windowTitle(), QStringLiteral("Название текста \"Н\""));
 
         QTest::keyClick(f.fullText->Memo_Text, Qt::Key_PageDown);
         QCOMPARE(f.host.state().Options.value("TextPos"), QByteArray("+"));
@@ -246,7 +248,7 @@ private slots:
         p.text = "*";
         p.entries = {{"l1 c1 r1", 3, {}}, {"l2 c2 r2", 5, {}}};
         f.panel->buffer().B_Buf2Click();
-        QCOMPARE(f.bufferLines(), QList<QByteArray>({".... \"" + ru("Название текста \"N\"") + "\" ....",
+        QCOMPARE(f.bufferLines(), QList<QByteArray>({".... \"" + ru("Н") + "\" ....",
                                                      "l1 c1 r1", "l2 c2 r2"}));
         QCOMPARE(f.unmarked, QList<int>({3, 5}));
         QVERIFY(p.isEmpty());

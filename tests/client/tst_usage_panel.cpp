@@ -115,6 +115,8 @@ private slots:
         QVERIFY(tree->geometry().left() < right - 200);
         QCOMPARE(f.panel->SG->geometry().right(), tree->geometry().left() - 3);
         QCOMPARE(f.conc.zones, QStringList{QStringLiteral("list")});
+        // The press that began the drag also made the entry the menu's target.
+        QCOMPARE(f.conc.entryPresses, QList<bool>{false});
     }
 };
 

@@ -53,6 +53,11 @@ public:
     virtual void allowContextFromDictionaryOnce() = 0;
     // The lists' popup menu at `global`, with the text view as its target.
     virtual void textPopup(const QPoint &global) = 0;
+    // A press on the entry of the current word or on the area beside the usage
+    // table: the lists' popup menu acts on the entry (its font command changes the
+    // entry's font) and offers no copy of the value list; with `popup` the menu
+    // opens at `global`.
+    virtual void entryTreePressed(bool popup, const QPoint &global) = 0;
 
     // ---- The characteristic lists and the value list, for the filter pages.
     // The caption (1251) of the characteristic chosen in the list; nothing when none.

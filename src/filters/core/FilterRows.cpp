@@ -350,6 +350,7 @@ void FilterRows::CB_ContextClick()
         return;
     }
     tCConcPos &c = conc();
+    const bool inForce = m_s.field(DistanceRow).visible || c.Distance[DistanceRow] != 0;
     if (DistanceRow <= c.Level)
         showFieldOf(DistanceRow);
     if (m_s.context) {
@@ -357,6 +358,11 @@ void FilterRows::CB_ContextClick()
             c.Distance[DistanceRow] = *v;
     } else {
         c.Distance[DistanceRow] = 0;
+        // The distance field is gone with the co-occurrence: the lines sort by the
+        // centre word first again, as for a distance of 0. A switch that never
+        // took effect (the set-up, a refused tick) leaves the order alone.
+        if (inForce)
+            m_env.options().set("SortSeq", "CLR");
     }
 }
 

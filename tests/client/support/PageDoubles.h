@@ -37,6 +37,7 @@ public:
     void selectContextLine(int line) override { selectedLines.append(line); }
     void allowContextFromDictionaryOnce() override {}
     void textPopup(const QPoint &) override { ++popups; }
+    void entryTreePressed(bool popup, const QPoint &) override { entryPresses.append(popup); }
     std::optional<QByteArray> listCaption() const override { return std::nullopt; }
     int listCharacteristic() const override { return -1; }
     bool selectListIndex(int) override { return false; }
@@ -62,6 +63,7 @@ public:
     int contextShown = 0;
     int copied = 0;
     int popups = 0;
+    QList<bool> entryPresses;   // one per press on the entry trees: whether it opened the menu
     bool bufferEmpty = true;
     QStringList zones;
     QList<int> unmarked;

@@ -309,6 +309,23 @@ QByteArray textPageReply(const LineEngine &lines, const wirerequest::Request &re
 // ---------------------------------------------------------------------------------
 // "CT_T"
 
+namespace {
+
+// "row:column:length" of the current word on a plain page: the row among the page's
+// pieces (the blank ones included), the byte column in it and the bytes the word
+// takes (a 1251 byte is one character).
+QByteArray markOf(const TextLayout &layout, const DisplayLine &line, uint32_t cur, int row)
+{
+    const QByteArray word = layout.shown(cur, cur + 1);
+    // shown() joins tokens with the blanks of the source: the prefix up to the word
+    // plus its own blank gives the column.
+    const QByteArray upTo = layout.shown(line.first, cur + 1);
+    const qsizetype column = upTo.size() - word.size();
+    return QByteArray::number(row) + ':' + QByteArray::number(column) + ':' + QByteArray::number(word.size());
+}
+
+} // namespace
+
 QByteArray plainTextReply(const LineEngine &lines, const wirerequest::Request &request)
 {
     return currentTextReply(lines, request, [](const TextLayout &layout, const tCConcPos &conc,
@@ -359,13 +376,21 @@ QByteArray plainTextReply(const LineEngine &lines, const wirerequest::Request &r
         const std::vector<DisplayLine> page = layout.page(start, rows);
 
         QByteArray body;
-        for (size_t i = 0; i < page.size(); ++i) {
-            if (i > 0 && page[i].blankBefore)
+        QByteArray mark;
+        int row = 0;
+        for (size_t i = 0; i < page.size(); ++i, ++row) {
+            if (i > 0 && page[i].blankBefore) {
                 body += " $$$";
+                ++row;
+            }
             const QByteArray line = layout.shown(page[i].first, page[i].end);
             body += line.isEmpty() ? QByteArray(" ") : line;
             body += "$$$";
+            if (cur >= page[i].first && cur < page[i].end)
+                mark = markOf(layout, page[i], cur, row);
         }
+        // Where the current occurrence is on the page; none when it is not.
+        options.set("TextMark", mark);
         // The next request pages from the page shown now.
         options.set("LBC_T_Beg", QByteArray::number(page.front().first));
         options.set("LBC_T_End", QByteArray::number(page.back().end));

@@ -23,7 +23,10 @@
 // blank), then the title and "$$$". The page is kept in the options "LBC_T_Beg" and
 // "LBC_T_End" (first token shown, token after the last); "LBC_T_End"="-1" (set by
 // the client when the window opens) starts at the current occurrence; "TextPos"
-// "+" / "-" / "B" / "E" pages from there.
+// "+" / "-" / "B" / "E" pages from there. The option "TextMark" says where the
+// current occurrence is on the page, "row:column:length" (the row among the pieces,
+// blank ones included; column and length in bytes), and is removed when it is not
+// on the page.
 #include "concordance/Lines.h"
 
 #include <map>

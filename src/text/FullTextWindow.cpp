@@ -1,6 +1,7 @@
 #include "FullTextWindow.h"
 
 #include <QCheckBox>
+#include <QTextBlock>
 #include <QFontDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -167,6 +168,27 @@ void FullTextWindow::showText(const QStringList &lines, const QString &textName,
     m_top = top;
     setWindowModality(Qt::ApplicationModal);
     show();
+}
+
+void markOccurrence(QPlainTextEdit *memo, const std::optional<textcore::TextMark> &mark)
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    const QTextBlock block = mark ? memo->document()->findBlockByNumber(mark->row) : QTextBlock();
+    if (block.isValid() && mark->column + mark->length <= block.length() - 1) {
+        QTextEdit::ExtraSelection sel;
+        sel.cursor = QTextCursor(block);
+        sel.cursor.setPosition(block.position() + mark->column);
+        sel.cursor.setPosition(block.position() + mark->column + mark->length, QTextCursor::KeepAnchor);
+        sel.format.setBackground(QColor(0, 255, 0));
+        sel.format.setForeground(QColor(Qt::black));
+        marks.append(sel);
+    }
+    memo->setExtraSelections(marks);
+}
+
+void FullTextWindow::markOccurrence(const std::optional<textcore::TextMark> &mark)
+{
+    ::markOccurrence(Memo_Text, mark);
 }
 
 void FullTextWindow::untickFastListing()

@@ -3,6 +3,8 @@
 // reply in its memo, pages with PgUp, PgDn, Home and End, copies a selection to
 // the buffer, and closes with Esc or "Завершить просмотр". Shown modally; the text
 // panel that owns the fast listing fills it and reacts to it through the hooks.
+#include "text/core/TextReplies.h"
+
 #include <QDialog>
 #include <QFont>
 #include <functional>
@@ -15,6 +17,10 @@ class QPlainTextEdit;
 class QPushButton;
 class QVBoxLayout;
 
+// Paints `mark` in `memo` (lime, like the current word of the text page) without
+// touching the text or the selection; none clears the paint.
+void markOccurrence(QPlainTextEdit *memo, const std::optional<textcore::TextMark> &mark);
+
 class FullTextWindow : public QDialog {
     Q_OBJECT
 public:
@@ -26,6 +32,8 @@ public:
     // name and the window caption set, the caret at the start; the window shows
     // (modally) unless it already does. `top`: the window's top edge.
     void showText(const QStringList &lines, const QString &textName, const QString &caption, int top);
+    // The current occurrence on the page shown, or none.
+    void markOccurrence(const std::optional<textcore::TextMark> &mark);
     // Unticks CB_FastListing; the hook of an unticked box runs (as for the user).
     void untickFastListing();
     // The rows that fit into the memo (the rows-that-fit rule).

@@ -443,12 +443,18 @@ void TextPanel::onCT_T(const QByteArray &body)
     for (const QByteArray &l : text.lines)
         lines.append(cp1251::decode(l));
     Memo_Text->setPlainText(lines.join(QLatin1Char('\n')));
+    // Where the current occurrence is on this page: read once, not sent back.
+    SessionState &s = state();
+    const std::optional<textcore::TextMark> mark = textcore::parseTextMark(s.Options.value("TextMark"), text.lines);
+    s.Options.remove("TextMark");
+    markOccurrence(Memo_Text, mark);
     if (!m_fullText)
         return;
     const QWidget *main = window();
     const int top = main->geometry().top() + P_Text->mapTo(main, QPoint(0, 0)).y() + 30;
     const QByteArray caption = textcore::textNameCaption(conc().selectedTextName());
     m_fullText->showText(lines, L_TextName->text(), cp1251::decode(caption), top);
+    m_fullText->markOccurrence(mark);
 }
 
 // ---------------------------------------------------------------- the page

@@ -199,6 +199,11 @@ void TestE2eCorvus::tcpMode_textPageFullTextUsageTableAndBuffer()
     text->openTextOfLine(c.CurLine);
     QTRY_VERIFY_WITH_TIMEOUT(form.Form4->isVisible(), 20000);
     QVERIFY(form.Form4->Memo_Text->toPlainText().contains(QStringLiteral("Кот спит.")));
+    // The current occurrence, the first word of the text, is painted.
+    const QList<QTextEdit::ExtraSelection> marks = form.Form4->Memo_Text->extraSelections();
+    QCOMPARE(marks.size(), 1);
+    QCOMPARE(marks[0].cursor.selectedText(), QStringLiteral("А"));
+    QCOMPARE(marks[0].cursor.blockNumber(), 0);
     QTest::keyClick(form.Form4->Memo_Text, Qt::Key_Escape);
     QVERIFY(!form.Form4->isVisible());
 

@@ -112,6 +112,38 @@ private slots:
         QCOMPARE(textNameCaption("T"), ru("Название текста \"T\""));
     }
 
+    void fullText_mark_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("row");   // -1: no mark
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("length");
+        QTest::newRow("second row") << QByteArray("1:4:3") << 1 << 4 << 3;
+        QTest::newRow("to the line's end") << QByteArray("0:0:5") << 0 << 0 << 5;
+        QTest::newRow("absent") << QByteArray() << -1 << 0 << 0;
+        QTest::newRow("past the line") << QByteArray("1:4:4") << -1 << 0 << 0;
+        QTest::newRow("past the rows") << QByteArray("2:0:1") << -1 << 0 << 0;
+        QTest::newRow("empty word") << QByteArray("0:1:0") << -1 << 0 << 0;
+        QTest::newRow("negative") << QByteArray("0:-1:2") << -1 << 0 << 0;
+        QTest::newRow("two parts") << QByteArray("0:1") << -1 << 0 << 0;
+        QTest::newRow("blank inside") << QByteArray("0: 1:2") << -1 << 0 << 0;
+        QTest::newRow("garbage") << QByteArray("a:b:c") << -1 << 0 << 0;
+    }
+    void fullText_mark()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, row);
+        const std::optional<TextMark> m = parseTextMark(value, {"abcde", "one two"});
+        QCOMPARE(m.has_value(), row >= 0);
+        if (m) {
+            QCOMPARE(m->row, row);
+            QFETCH(int, column);
+            QFETCH(int, length);
+            QCOMPARE(m->column, column);
+            QCOMPARE(m->length, length);
+        }
+    }
+
     void layout_accentsBreakLines_piecesSplitOff_currentIsScrollTarget()
     {
         // "ab cd" on line 1; "`ef" starts line 2; "g`hi" is split, its piece starts

@@ -203,6 +203,25 @@ private slots:
         // The caption names the text as the concordance page's LC_TextName does.
         QCOMPARE(f.fullText->windowTitle(), QStringLiteral("Название текста \"Н\""));
 
+        QVERIFY(f.fullText->Memo_Text->extraSelections().isEmpty());   // no mark sent
+
+        // The server says where the current word is: both memos paint it, the text
+        // and the caret stay, and the option is not sent back.
+        f.host.state().Options.set("TextMark", "1:4:5");
+        f.panel->onCT_T(ru("кот и пёс$$$вот слово тут$$$Повесть$$$"));
+        for (QPlainTextEdit *memo : {f.fullText->Memo_Text, f.panel->Memo_Text}) {
+            const QList<QTextEdit::ExtraSelection> marks = memo->extraSelections();
+            QCOMPARE(marks.size(), 1);
+            QCOMPARE(marks[0].cursor.selectedText(), QStringLiteral("слово"));
+            QCOMPARE(marks[0].format.background().color(), QColor(0, 255, 0));
+            QCOMPARE(memo->toPlainText(), QStringLiteral("кот и пёс\nвот слово тут"));
+        }
+        QCOMPARE(f.fullText->Memo_Text->textCursor().position(), 0);
+        QVERIFY(!f.host.state().Options.has("TextMark"));
+        // The next page without the occurrence loses the paint.
+        f.panel->onCT_T(ru("дальше$$$Повесть$$$"));
+        QVERIFY(f.fullText->Memo_Text->extraSelections().isEmpty());
+
         QTest::keyClick(f.fullText->Memo_Text, Qt::Key_PageDown);
         QCOMPARE(f.host.state().Options.value("TextPos"), QByteArray("+"));
         QCOMPARE(f.host.sent.last(), f.expected("CT_T", 1));

@@ -199,6 +199,8 @@ private slots:
         auto text = textcore::parseFullText(r.body);
         QCOMPARE(text.lines, QList<QByteArray>({paragraph(19), paragraph(20), paragraph(21), paragraph(22), paragraph(23)}));
         QCOMPARE(text.title, ru("Ветров. Повесть"));
+        // "кот" of paragraph 20: second row, after "Абзац 20: ".
+        QCOMPARE(r.options.value("TextMark"), QByteArray("1:10:3"));
         const QByteArray end = r.options.value("LBC_T_End");
         QVERIFY(end.toLongLong() > 0);
 
@@ -208,11 +210,13 @@ private slots:
         text = textcore::parseFullText(r.body);
         QCOMPARE(text.lines.first(), paragraph(24));
         QCOMPARE(r.conc.CurLine, c.CurLine);   // the current occurrence stays
+        QVERIFY(!r.options.has("TextMark"));   // and is not on this page
 
         next = r.options;
         next.set("TextPos", "-");
         r = m_server.request("CT_T", r.conc, next);
         QCOMPARE(textcore::parseFullText(r.body).lines.first(), paragraph(19));
+        QCOMPARE(r.options.value("TextMark"), QByteArray("1:10:3"));
 
         next = r.options;
         next.set("TextPos", "E");
@@ -235,6 +239,15 @@ private slots:
         r = m_server.request("CT_T", r.conc, next);
         QCOMPARE(textcore::parseFullText(r.body).lines.first(), paragraph(1));
         QVERIFY(!r.options.has("TextPos"));
+    }
+
+    void plainText_markCountsTheBlankRows()
+    {
+        OptionList o = textOptions(5, "E");
+        const Read r = m_server.request("CT_T", at("кот", occurrence("кот", 39), o), o);
+        QCOMPARE(textcore::parseFullText(r.body).lines,
+                 QList<QByteArray>({paragraph(38), " ", paragraph(39), " ", paragraph(40)}));
+        QCOMPARE(r.options.value("TextMark"), QByteArray("2:10:3"));
     }
 
     void plainText_staleOrForeignPageStartsAtOccurrence()

@@ -80,6 +80,25 @@ FullTextReply parseFullText(const QByteArray &body)
     return out;
 }
 
+std::optional<TextMark> parseTextMark(const QByteArray &value, const QList<QByteArray> &lines)
+{
+    const QList<QByteArray> parts = value.split(':');
+    if (parts.size() != 3)
+        return std::nullopt;
+    int n[3];
+    for (int i = 0; i < 3; ++i) {
+        const std::optional<qint32> v = strictint::parse(parts[i]);
+        if (!v || *v < 0)
+            return std::nullopt;
+        n[i] = *v;
+    }
+    const TextMark mark{n[0], n[1], n[2]};
+    if (mark.row >= lines.size() || mark.length == 0
+        || qsizetype(mark.column) + mark.length > lines[mark.row].size())
+        return std::nullopt;
+    return mark;
+}
+
 QByteArray textNameCaption(const QByteArray &title)
 {
     return cp1251::ru("Название текста ") + '"' + title + '"';

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QtGlobal>
 
+#include <optional>
+
 namespace textcore {
 
 // The first "$$+" or "$$-" at or after `from` that is not the tail of "$$$+" or
@@ -46,6 +48,18 @@ struct FullTextReply {
 // "CT_T": one line per piece ended by "$$$"; the piece whose "$$$" ends the body is
 // the title; text after the last "$$$" is dropped.
 FullTextReply parseFullText(const QByteArray &body);
+
+// Where the current occurrence is on a full-text page: the server's option
+// "TextMark", "row:column:length" (the row among the reply's lines, column and
+// length in characters of that line).
+struct TextMark {
+    int row = 0;
+    int column = 0;
+    int length = 0;
+};
+// The mark read from the option's value; none when the value is empty, malformed or
+// does not lie inside `lines` (a mark is never drawn past its line).
+std::optional<TextMark> parseTextMark(const QByteArray &value, const QList<QByteArray> &lines);
 
 // L_TextName's caption for a title: "Название текста " and the title in double
 // quotes.

@@ -204,6 +204,12 @@ private slots:
         QVERIFY(!t.rows.state().field(2).visible);
         QCOMPARE(t.env.pos.Distance[2], 0);
         QCOMPARE(t.env.opts.value("SortSeq"), QByteArray("CLR"));
+        if (byRowOne)
+            return;
+        // Ticked again: the distance still in the field is in force and sorts again.
+        t.rows.setContext(true);
+        QCOMPARE(t.env.pos.Distance[2], 3);
+        QCOMPARE(t.env.opts.value("SortSeq"), QByteArray("CRL"));
     }
 
     void coOccurrence_onlyInAlphabeticalOrder()

@@ -354,8 +354,12 @@ void FilterRows::CB_ContextClick()
     if (DistanceRow <= c.Level)
         showFieldOf(DistanceRow);
     if (m_s.context) {
-        if (const auto v = distanceValue(m_s.field(DistanceRow).text))
+        if (const auto v = distanceValue(m_s.field(DistanceRow).text)) {
             c.Distance[DistanceRow] = *v;
+            // A distance kept in the field is in force again, and sorts as when typed.
+            if (*v > 0)
+                m_env.options().set("SortSeq", "CRL");
+        }
     } else {
         c.Distance[DistanceRow] = 0;
         // The distance field is gone with the co-occurrence: the lines sort by the

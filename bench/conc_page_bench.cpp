@@ -16,6 +16,7 @@
 // The corpus defaults to ../shared/corpus/ruslit beside the project; without it the
 // benchmark says so and exits 0. The cache folder defaults to one in the system's
 // temporary folder, kept between runs.
+#include "BenchClient.h"
 #include "BenchCommon.h"
 #include "app/MainWindow.h"
 #include "app/Watchdog.h"
@@ -27,6 +28,7 @@
 #include "concordance/ConcPage.h"
 #include "concordance/ContextPanel.h"
 #include "concordance/WordListPanel.h"
+#include "dictionary/api/DictionaryLinks.h"
 #include "model/Cp1251.h"
 #include "net/Channel.h"
 #include "net/LocalLink.h"
@@ -50,47 +52,10 @@
 
 namespace {
 
-class QuietUi : public UiServices {
-public:
-    void message(QWidget *, const QString &text) override
-    {
-        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
-    }
-    bool askYesNo(QWidget *, const QString &) override { return true; }
-    bool openFile(const QString &) override { return false; }
-    bool startDetached(const QString &) override { return false; }
-    std::optional<QFont> chooseFont(QWidget *, const QFont &) override { return std::nullopt; }
-};
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-// A window registered with the server, its concordance tab open on the value
-// `word` (typed into the list), its first lines shown.
-bool openOnWord(MainWindow &form, const QByteArray &word)
-{
-    ConcPage *page = form.TS_Conc;
-    const auto idle = [&form] { return form.state().PendingRequest.isEmpty(); };
-    if (!waitFor([&] { return page->TS_Conc_C->LBC_Wx->count() > 0 && idle(); }, 120000))
-        return false;
-    for (const char c : word)
-        page->Panel3->typeChar(c);
-    const conccore::WordEntry *e = nullptr;
-    return waitFor([&] {
-               e = page->Panel3->selectedEntry();
-               return idle() && e && e->text == word && page->TS_Conc_C->LBC_Wx->count() > 0;
-           },
-                   60000);
-}
+using benchclient::QuietUi;
+using benchclient::configIn;
+using benchclient::openOnWord;
+using benchclient::waitFor;
 
 struct ExportRun {
     double seconds = 0;
@@ -186,21 +151,6 @@ void report(const char *channel, const ExportRun &r)
                 r.captionChanges);
 }
 
-Config configIn(const QString &home, const QString &currentDir, const QList<QByteArray> &ini)
-{
-    if (!ini.isEmpty()) {
-        QFile f(home + QStringLiteral("/Cnfg.ini"));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            f.write("[1]\r\n");
-            for (const QByteArray &l : ini)
-                f.write(l + "\r\n");
-        }
-    } else {
-        QFile::remove(home + QStringLiteral("/Cnfg.ini"));
-    }
-    return Config::load(home, currentDir, [](const QString &) { return true; });
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -233,26 +183,11 @@ int main(int argc, char *argv[])
     }
 
     QProcess corvus;
-    corvus.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    corvus.start(server, {QStringLiteral("--corpus"), corpus, QStringLiteral("--cache"), cache, QStringLiteral("--port"),
-                          QStringLiteral("0")});
-    QElapsedTimer startClock;
-    startClock.start();
-    quint16 port = 0;
-    QByteArray out;
-    static const QRegularExpression listening(QStringLiteral("listening on \\S+:(\\d+)"));
-    while (port == 0 && corvus.state() != QProcess::NotRunning && startClock.elapsed() < 900000) {
-        corvus.waitForReadyRead(1000);
-        out += corvus.readAllStandardOutput();
-        const QRegularExpressionMatch m = listening.match(QString::fromLatin1(out));
-        if (m.hasMatch())
-            port = quint16(m.captured(1).toUInt());
-    }
+    const quint16 port = benchclient::startCorvus(corvus, server, corpus, cache);
     if (port == 0) {
         std::fprintf(stderr, "conc_page_bench: the server did not start\n");
         return 1;
     }
-    std::printf("server ready on port %u after %.1f s\n", port, double(startClock.elapsed()) / 1000.0);
     const QByteArray word = cp1251::ru("и");
     QuietUi ui;
     int status = 0;
@@ -284,7 +219,16 @@ int main(int argc, char *argv[])
         tCDictPos dict;
         OptionList options;
         const QByteArray body = replyreader::readReply(text, scratch, dict, options).body;
-        page->hooks().dictLinks = nullptr;   // the lines only, no dictionary requests
+        // The lines only: the dictionary links of the first line ask for nothing.
+        struct NoLinks : DictionaryLinks {
+            void loadDictLinks(const QByteArray &) override {}
+            void clearDictLinks() override {}
+            void requestEntry() override {}
+        } noLinks;
+        const ConcNeighbours real = page->neighbours();
+        ConcNeighbours quiet = real;
+        quiet.dictionary = &noLinks;
+        page->connectNeighbours(quiet);
         std::vector<double> times;
         for (int i = 0; i < repeat; ++i) {
             s.Options = options;
@@ -294,6 +238,7 @@ int main(int argc, char *argv[])
             page->TS_Conc_C->onCT_N(body);
             times.push_back(double(t.nsecsElapsed()) / 1e6);
         }
+        page->connectNeighbours(real);
         std::sort(times.begin(), times.end());
         std::printf("\"CT_N\" page of %d lines (%lld bytes) shown: median %.2f ms, p95 %.2f ms, max %.2f ms (%d runs)\n",
                     page->TS_Conc_C->LBC_L->count(), static_cast<long long>(body.size()), bench::quantile(times, 0.5),

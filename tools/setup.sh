@@ -39,7 +39,8 @@ case "$mode" in
     exec ./Lexar
     ;;
   test)
-    cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLEXAR_TESTS=ON
+    # The benchmarks are built too (not run), so that they keep compiling.
+    cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLEXAR_TESTS=ON -DLEXAR_BENCH=ON
     cmake --build build-test -j"$jobs"
     (cd build-test && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
     # The Debian package: built, checked, unpacked and run (tools/check-package.sh).

@@ -173,15 +173,20 @@ void TcpConnection::onBytesWritten()
     resumeIfDue();
 }
 
+bool TcpConnection::drained() const
+{
+    int waiting = 0;
+    return m_socket->bytesAvailable() == 0
+        && !(::ioctl(int(m_socket->socketDescriptor()), FIONREAD, &waiting) == 0 && waiting > 0);
+}
+
 void TcpConnection::onSettled()
 {
     if (m_paused || m_ended)
         return;   // taken up again when the connection resumes
     // Bytes that arrived but were not read yet go first: the event loop reads them
     // (which parses again), and the quiet period starts over.
-    int waiting = 0;
-    if (m_socket->bytesAvailable() > 0
-        || (::ioctl(int(m_socket->socketDescriptor()), FIONREAD, &waiting) == 0 && waiting > 0)) {
+    if (!drained()) {
         m_settle.start();
         return;
     }
@@ -219,6 +224,12 @@ void TcpConnection::process(bool final)
         const wirerequest::Result r =
             wirerequest::parse(QByteArrayView(m_buffer).sliced(m_front), final, &m_progress);
         if (r.status == wirerequest::Status::NeedMore) {
+            // A registration written at once reaches the socket whole: with every
+            // byte that arrived read, it is answered now, without the quiet period.
+            if (r.settlesSoon && !final && drained()) {
+                final = true;
+                continue;
+            }
             if (r.settles)
                 m_settle.start(r.settlesSoon ? QuickSettleMs : SettleMs);
             break;

@@ -91,6 +91,8 @@ private:
     void onReadyRead();
     void onBytesWritten();
     void onSettled();
+    // Nothing left to read: Qt's buffer and the socket's are empty.
+    bool drained() const;
     void process(bool final);
     void take(const wirerequest::Request &request, qsizetype bytes);
     void submit(const wirerequest::Request &request, Cost cost, qsizetype bytes);

@@ -5,11 +5,11 @@
 // and saves QWidget::grab() pictures of the window and its secondary windows.
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/guide-shots [--out DIR] [--corpus DIR]...
-//                                                   [--own-corpus] [--word WORD]
+//                                                   [--literature DIR] [--word WORD]
 //
 // The corpus: the folders given with --corpus; else a part of the literature corpus
-// ../shared/corpus/ruslit when it is there (Pushkin, Lermontov, Chekhov, under Russian
-// author names); else a few poems this tool writes itself. Everything runs in a
+// whose folder --literature names (Pushkin, Lermontov, Chekhov, under Russian author
+// names); else a few poems this tool writes itself. Everything runs in a
 // temporary home (the tests' TestHome), so nothing of the user's profile is touched.
 #include "app/GuideWindow.h"
 #include "app/MainWindow.h"
@@ -516,7 +516,7 @@ void Tour::dictionary(const QString &word)
 struct Options {
     QString out;
     QStringList corpora;
-    bool ownCorpus = false;
+    QString literature;
     QString word;
     int width = 920;
     QString guidePicture;
@@ -531,8 +531,11 @@ Options parseOptions(const QApplication &app)
                                        QStringLiteral("dir"), QStringLiteral(GUIDE_SHOTS_IMG_DIR));
     const QCommandLineOption corpusOption(QStringLiteral("corpus"), QStringLiteral("A corpus folder (repeatable)."),
                                           QStringLiteral("dir"));
-    const QCommandLineOption ownOption(QStringLiteral("own-corpus"),
-                                       QStringLiteral("Use the few poems of this tool, not the literature corpus."));
+    const QCommandLineOption literatureOption(
+        QStringLiteral("literature"),
+        QStringLiteral("The literature corpus's folder, whose Pushkin, Lermontov and Chekhov the pictures show "
+                       "(without it: a few poems of this tool)."),
+        QStringLiteral("dir"));
     const QCommandLineOption wordOption(QStringLiteral("word"), QStringLiteral("The word the pictures show."),
                                         QStringLiteral("word"));
     const QCommandLineOption widthOption(QStringLiteral("width"), QStringLiteral("Largest picture width."),
@@ -541,12 +544,12 @@ Options parseOptions(const QApplication &app)
                                          QStringLiteral("Also saves the guide window as F1 opens it (for a look at how "
                                                         "the program shows the guide; not one of the guide's pictures)."),
                                          QStringLiteral("file"));
-    parser.addOptions({outOption, corpusOption, ownOption, wordOption, widthOption, guideOption});
+    parser.addOptions({outOption, corpusOption, literatureOption, wordOption, widthOption, guideOption});
     parser.process(app);
     Options o;
     o.out = QDir(parser.value(outOption)).absolutePath();
     o.corpora = parser.values(corpusOption);
-    o.ownCorpus = parser.isSet(ownOption);
+    o.literature = parser.value(literatureOption);
     o.word = parser.value(wordOption);
     o.width = parser.value(widthOption).toInt();
     o.guidePicture = parser.value(guideOption);
@@ -562,8 +565,10 @@ QStringList prepareCorpus(const TestHome &home, Options &o)
             fail(QStringLiteral("--corpus needs --word"));
         return o.corpora;
     }
-    const QString shared = QStringLiteral(GUIDE_SHOTS_SHARED_CORPUS);
-    const bool literature = !o.ownCorpus && QDir(shared).exists();
+    const QString shared = o.literature;
+    if (!shared.isEmpty() && !QDir(shared).exists())
+        fail(QStringLiteral("no folder %1").arg(shared));
+    const bool literature = !shared.isEmpty();
     const QString corpus = home.path() + (literature ? QStringLiteral("/Русская классика")
                                                      : QStringLiteral("/Стихи для примера"));
     if (literature)

@@ -6,7 +6,8 @@
 #      (a file missing, added or in the wrong place fails), its control fields name
 #      the version and the dependencies;
 #   3. lintian, desktop-file-validate and appstreamcli find nothing to fix; unpacked,
-#      the package holds the morphology dictionary's files byte for byte as fetched;
+#      the package holds the morphology dictionary's files byte for byte as fetched,
+#      and the user guide where the client looks for it (lib/lexar/help);
 #   4. unpacked into a temporary root (dpkg-deb -x), the client is started through
 #      the unpacked launcher, offscreen, in the local mode, with a temporary home: it
 #      starts the unpacked Corvus.exe on the default corpus and must register and end
@@ -68,6 +69,14 @@ for f in third_party/az/dicts/*; do
 done
 [ "$(ls -A "$dicts" | wc -l)" -eq "$(ls -A third_party/az/dicts | wc -l)" ] \
   || fail "/usr/share/corvus/opencorpora holds files that were not fetched"
+# The user guide, where the client's help lookup finds it (RootFolder + "help/",
+# RootFolder being the client's folder): the guide and every picture it shows.
+guide="$work/root/usr/lib/lexar/help"
+cmp -s docs/guide/index.html "$guide/index.html" \
+  || fail "/usr/lib/lexar/help/index.html is missing or differs from docs/guide/index.html"
+for img in $(grep -o '<img src="[^"]*"' docs/guide/index.html | sed 's/<img src="//; s/"$//'); do
+  cmp -s "docs/guide/$img" "$guide/$img" || fail "/usr/lib/lexar/help/$img is missing or differs"
+done
 
 # 4. The unpacked client against the unpacked server.
 (cd "$work/root" && find . -printf '%M %s %p\n' | sort) >"$work/before.txt"

@@ -4,12 +4,18 @@
 
 namespace {
 
-QString firstFile(const QDir &dir, const QString &pattern)
+QString firstFile(const QDir &dir, const QStringList &patterns)
 {
-    const QStringList names = dir.entryList(QStringList{pattern},
-                                            QDir::Files | QDir::Hidden | QDir::System,
+    const QStringList names = dir.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System,
                                             QDir::Name | QDir::IgnoreCase);
     return names.isEmpty() ? QString() : names.first();
+}
+
+bool isGuideName(const QString &helpFile)
+{
+    const QString name = helpFile.mid(helpFile.lastIndexOf(QLatin1Char('/')) + 1);
+    return name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive)
+        || name.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -20,8 +26,11 @@ QString findHelpFile(const QString &rootFolder)
     const QDir dir(folder);
     if (!dir.exists())
         return QString();
-    for (const QString &pattern : {QStringLiteral("*.hlp"), QStringLiteral("*.chm")}) {
-        const QString name = firstFile(dir, pattern);
+    const QList<QStringList> kinds{{QStringLiteral("*.hlp")},
+                                   {QStringLiteral("*.chm")},
+                                   {QStringLiteral("*.html"), QStringLiteral("*.htm")}};
+    for (const QStringList &patterns : kinds) {
+        const QString name = firstFile(dir, patterns);
         if (!name.isEmpty())
             return folder + name;
     }
@@ -30,6 +39,10 @@ QString findHelpFile(const QString &rootFolder)
 
 HelpKind helpAction(const QString &helpFile)
 {
+    if (helpFile.isEmpty())
+        return HelpKind::None;
+    if (isGuideName(helpFile))
+        return HelpKind::Guide;
     const QString upper = helpFile.toUpper();
     if (upper.contains(QLatin1String(".HLP")))
         return HelpKind::WinHelp;

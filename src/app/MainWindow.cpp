@@ -2,6 +2,7 @@
 
 #include "FrameChrome.h"
 #include "FrameSurface.h"
+#include "GuideWindow.h"
 #include "Help.h"
 #include "ReplyRouter.h"
 #include "KeyPreview.h"
@@ -391,10 +392,21 @@ void MainWindow::SetHelp()
 
 void MainWindow::M_HelpClick()
 {
-    if (helpAction(m_helpFile) == HelpKind::None)
+    switch (helpAction(m_helpFile)) {
+    case HelpKind::None:
         return;
-    if (!m_frameUi.openFile(m_helpFile))
-        m_frameUi.message(this, QStringLiteral("Не удалось открыть файл справки ") + m_helpFile);
+    case HelpKind::Guide:
+        // The guide stays open beside the window while the user works.
+        if (!m_guide)
+            m_guide = new GuideWindow(this);
+        m_guide->showGuide(m_helpFile);
+        return;
+    case HelpKind::WinHelp:
+    case HelpKind::HtmlHelp:
+        if (!m_frameUi.openFile(m_helpFile))
+            m_frameUi.message(this, QStringLiteral("Не удалось открыть файл справки ") + m_helpFile);
+        return;
+    }
 }
 
 void MainWindow::B_CloseClick()

@@ -21,6 +21,7 @@ class BufferWindow;
 class ConcPage;
 class DictPage;
 class FullTextWindow;
+class GuideWindow;
 class HistoryNavigation;
 class ListSelDialog;
 class LocalLink;
@@ -98,6 +99,8 @@ public:
     // The buffer's copy on disk: restored at the first show, kept from then on.
     BufferKeeper *bufferKeeper() const { return m_bufferKeeper.get(); }
     QString helpFile() const { return m_helpFile; }
+    // The user guide's window: made the first time an HTML guide is opened.
+    GuideWindow *guideWindow() const { return m_guide; }
 
     // Widgets named as in the window's design.
     QTabWidget *PageC = nullptr;
@@ -159,6 +162,7 @@ private:
     std::unique_ptr<ReplyRouter> m_router;
 
     QString m_helpFile;
+    GuideWindow *m_guide = nullptr;
     bool m_firstShown = false;
     bool m_closing = false;
     tCConcPos m_scratchConc;   // parses records while no concordance is set up

@@ -14,6 +14,8 @@
 
 #include "support/TestFiles.h"
 
+Q_DECLARE_METATYPE(HelpKind)
+
 using platform::StartSignal;
 using platform::StartSignalStore;
 
@@ -56,6 +58,8 @@ private slots:
     void coverPicture_firstMatchBelowRoot();
 
     void help_prefersHlpOverChm();
+    void help_lookupOrder_data();
+    void help_lookupOrder();
     void help_action();
 
 private:
@@ -432,6 +436,51 @@ void TestConfig::help_prefersHlpOverChm()
     QCOMPARE(findHelpFile(root), root + QStringLiteral("help/z.HLP"));
 }
 
+// What the help folder holds (a name ending in "/" is a folder) and what the lookup
+// takes: ".hlp" before ".chm" before the guide (".html" or ".htm"), each kind's first
+// name in name order, any letter case; anything else is no help.
+void TestConfig::help_lookupOrder_data()
+{
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("found");
+    QTest::addColumn<HelpKind>("kind");
+    const auto row = [](const char *tag, std::initializer_list<const char *> names, const char *found,
+                        HelpKind kind) {
+        QStringList entries;
+        for (const char *n : names)
+            entries.append(QString::fromUtf8(n));
+        QTest::newRow(tag) << entries << QString::fromUtf8(found) << kind;
+    };
+    row("empty folder", {}, "", HelpKind::None);
+    row("other files only", {"readme.txt", "guide.pdf", "notes.md", "img/"}, "", HelpKind::None);
+    row("the guide", {"index.html", "img/"}, "index.html", HelpKind::Guide);
+    row(".htm", {"guide.htm"}, "guide.htm", HelpKind::Guide);
+    row("guides in name order", {"b.html", "A.HTML"}, "A.HTML", HelpKind::Guide);
+    row(".html and .htm are one kind", {"b.html", "a.htm"}, "a.htm", HelpKind::Guide);
+    row(".chm before the guide", {"index.html", "z.chm"}, "z.chm", HelpKind::HtmlHelp);
+    row(".hlp before .chm and the guide", {"a.html", "b.chm", "c.HLP"}, "c.HLP", HelpKind::WinHelp);
+    row("a folder is no guide", {"index.html/"}, "", HelpKind::None);
+    row("a folder is passed over", {"a.html/", "b.html"}, "b.html", HelpKind::Guide);
+}
+
+void TestConfig::help_lookupOrder()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QString, found);
+    QFETCH(HelpKind, kind);
+    const QString root = m_dir + QStringLiteral("order/") + QString::fromLatin1(QTest::currentDataTag()) + QLatin1Char('/');
+    QVERIFY(QDir().mkpath(root + QStringLiteral("help")));
+    for (const QString &e : entries) {
+        if (e.endsWith(QLatin1Char('/')))
+            QVERIFY(QDir().mkpath(root + QStringLiteral("help/") + e));
+        else
+            writeFile(root + QStringLiteral("help/") + e, "x");
+    }
+    const QString file = findHelpFile(root);
+    QCOMPARE(file, found.isEmpty() ? QString() : root + QStringLiteral("help/") + found);
+    QCOMPARE(helpAction(file), kind);
+}
+
 void TestConfig::help_action()
 {
     QCOMPARE(helpAction(QString()), HelpKind::None);
@@ -441,6 +490,12 @@ void TestConfig::help_action()
     // The upper-case form is searched, ".HLP" first.
     QCOMPARE(helpAction(QStringLiteral("/r/a.chm.hlp")), HelpKind::WinHelp);
     QCOMPARE(helpAction(QStringLiteral("/r/a.hlp.chm")), HelpKind::WinHelp);
+    // The guide: its file name's ending decides, whatever the folders are called.
+    QCOMPARE(helpAction(QStringLiteral("/r/help/index.html")), HelpKind::Guide);
+    QCOMPARE(helpAction(QStringLiteral("/r/help/GUIDE.HTM")), HelpKind::Guide);
+    QCOMPARE(helpAction(QStringLiteral("/r/old.chm/help/index.html")), HelpKind::Guide);
+    QCOMPARE(helpAction(QStringLiteral("/r/help/index.html.bak")), HelpKind::None);
+    QCOMPARE(helpAction(QStringLiteral("/r/help.html/")), HelpKind::None);
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

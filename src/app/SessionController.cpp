@@ -73,7 +73,7 @@ void SessionController::firstShow()
 
 QString SessionController::connectHint() const
 {
-    return QStringLiteral("Нет подключения к серверу. Нажмите «%1» (кнопка вверху или меню «Файл»).")
+    return QStringLiteral("Нет подключения к серверу. Нажмите «%1» в меню «Файл».")
         .arg(m_frame.M_Conn->text());
 }
 
@@ -195,7 +195,7 @@ void SessionController::failed(Failure kind, const QString &detail)
     if (hadSession)
         resetSessionPages();
     discardSession();
-    const QString again = QStringLiteral("нажмите «%1» (кнопка вверху или меню «Файл»).").arg(m_frame.M_Conn->text());
+    const QString again = QStringLiteral("нажмите «%1» в меню «Файл».").arg(m_frame.M_Conn->text());
     if (kind == Failure::Configuration) {
         // The address cannot be used at all: nothing was tried on the network.
         const QString title = QStringLiteral("В файле настроек неверный адрес сервера");

@@ -48,8 +48,7 @@ private slots:
         // Nothing loads before the user connects: the start page says what to press.
         QVERIFY(!s.form->serverLogPage()->L_Loading->isHidden());
         QCOMPARE(s.form->serverLogPage()->L_Loading->text(),
-                 QStringLiteral("Нет подключения к серверу. Нажмите «Подключиться к серверу» (кнопка вверху или "
-                                "меню «Файл»)."));
+                 QStringLiteral("Нет подключения к серверу. Нажмите «Подключиться к серверу» в меню «Файл»."));
         QVERIFY(s.tabVisible(s.form->serverLogPage()));
         QVERIFY(!s.tabVisible(s.form->TS_Dict));
         QVERIFY(!s.tabVisible(s.form->TS_Conc));
@@ -281,7 +280,7 @@ private slots:
         QVERIFY(s.form->serverLogPage()->E_User->isEnabled());
         QVERIFY(!s.form->serverLogPage()->L_Loading->isHidden());
         QCOMPARE(s.form->serverLogPage()->L_Loading->text(),
-                 QStringLiteral("Нет подключения к серверу. Нажмите «Подключиться» (кнопка вверху или меню «Файл»)."));
+                 QStringLiteral("Нет подключения к серверу. Нажмите «Подключиться» в меню «Файл»."));
     }
 
     void keysWhileReplyAwaited_doNothing()
@@ -523,12 +522,11 @@ private slots:
         if (title.startsWith(QStringLiteral("Не найден"))) {
             QVERIFY(ui.messages[0].contains(QString::fromLatin1(ip + ':' + port)));
             QVERIFY(ui.messages[0].endsWith(QStringLiteral("Проверьте, что сервер запущен и доступен по этому адресу "
-                                                           "(ключи IP и Port в файле настроек), и нажмите «Подключиться» "
-                                                           "(кнопка вверху или меню «Файл»).")));
+                                                           "(ключи IP и Port в файле настроек), и нажмите «Подключиться» в меню «Файл».")));
         } else {
             QVERIFY(ui.messages[0].contains(home.path() + QStringLiteral("/Cnfg.ini: ")));
             QVERIFY(ui.messages[0].endsWith(QStringLiteral("Исправьте ключи IP и Port в разделе [1] этого файла и "
-                                                           "нажмите «Подключиться» (кнопка вверху или меню «Файл»).")));
+                                                           "нажмите «Подключиться» в меню «Файл».")));
         }
         QVERIFY(form.SB_Panel0->text().startsWith(QStringLiteral("Ошибка подключения")));
         QVERIFY(form.serverLogPage()->L1->text().contains(reason));
@@ -536,7 +534,7 @@ private slots:
         const QLabel *note = form.serverLogPage()->L_Loading;
         QVERIFY(!note->isHidden());
         QVERIFY2(note->text().contains(reason), qPrintable(note->text()));
-        QVERIFY2(note->text().endsWith(QStringLiteral("нажмите «Подключиться» (кнопка вверху или меню «Файл»).")),
+        QVERIFY2(note->text().endsWith(QStringLiteral("нажмите «Подключиться» в меню «Файл».")),
                  qPrintable(note->text()));
         QCOMPARE(form.B_Connect->text(), QStringLiteral("Подключиться"));
         QVERIFY(form.serverLogPage()->E_User->isEnabled());

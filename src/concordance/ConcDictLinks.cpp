@@ -78,3 +78,8 @@ void ConcDictLinks::setHierarchyChecked(bool checked)
 bool ConcDictLinks::isShowing() const { return m_page.isShowing(); }
 bool ConcDictLinks::wordListHasItems() const { return m_page.LBC_W->count() > 0; }
 bool ConcDictLinks::wordListEnabled() const { return m_page.LBC_W->isEnabled(); }
+
+void ConcDictLinks::dictionaryTreePressed(QTreeWidget *tree, bool popup, const QPoint &global)
+{
+    emit treePressed(tree, popup, global);
+}

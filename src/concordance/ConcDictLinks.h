@@ -28,6 +28,7 @@ public:
     void showLinkChoice(int shown, int selected) override;
     bool hierarchyChecked() const override;
     void setHierarchyChecked(bool checked) override;
+    void dictionaryTreePressed(QTreeWidget *tree, bool popup, const QPoint &global) override;
 
     QTreeWidget *TreeDOx;
     QRadioButton *RBD1;
@@ -40,6 +41,8 @@ signals:
     // Link button `which` (0..2) became selected by the user.
     void linkChosen(int which);
     void hierarchyToggled();
+    // The dictionary page's entry tree was pressed (the page makes it the menu's target).
+    void treePressed(QTreeWidget *tree, bool popup, const QPoint &global);
 
 private:
     const ConcPage &m_page;

@@ -140,6 +140,7 @@ void ConcPage::buildSubPages()
     auto *dict = new QVBoxLayout(TS_Conc_D);
     auto *links = new QHBoxLayout;
     m_dictLinks = new ConcDictLinks(TS_Conc_D, *this);
+    connect(m_dictLinks, &ConcDictLinks::treePressed, this, &ConcPage::treeTarget);
     TreeDOx = m_dictLinks->TreeDOx;
     RBD1 = m_dictLinks->RBD1;
     RBD2 = m_dictLinks->RBD2;
@@ -555,7 +556,7 @@ QFont ConcPage::targetFont(FontTarget target) const
     case FontTarget::ContextLeft:
     case FontTarget::ContextCentre:
     case FontTarget::ContextRight: return m_context->LBC_L->font();
-    case FontTarget::EntryTree: return TreeDOx->font();
+    case FontTarget::EntryTree: return m_fontTree ? m_fontTree->font() : TreeDOx->font();
     case FontTarget::Text:
     case FontTarget::None: break;
     }
@@ -597,7 +598,7 @@ void ConcPage::fontCommand(FontTarget target)
         m_context->markWidthsForRebuild();
         return;
     case FontTarget::EntryTree:
-        TreeDOx->setFont(*chosen);
+        (m_fontTree ? m_fontTree.data() : TreeDOx)->setFont(*chosen);
         return;
     case FontTarget::Text:
     case FontTarget::None:

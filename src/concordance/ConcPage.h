@@ -11,6 +11,7 @@
 #include "concordance/api/ConcordanceView.h"
 #include "concordance/core/Zones.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class ConcDictLinks;
@@ -138,6 +139,8 @@ public:
     void allowContextFromDictionaryOnce() override;
     void textPopup(const QPoint &global) override;
     void entryTreePressed(bool popup, const QPoint &global) override;
+    // The font target for a tree press: TreeDOx (or `tree`, the dictionary page's).
+    void treeTarget(QTreeWidget *tree, bool popup, const QPoint &global);
     std::optional<QByteArray> listCaption() const override;
     int listCharacteristic() const override;
     bool selectListIndex(int index) override;
@@ -240,6 +243,7 @@ private:
     SortSeqDialog *m_sortDialog = nullptr;
     conccore::Zone m_zone = conccore::Zone::WordList;
     FontTarget m_fontTarget = FontTarget::None;
+    QPointer<QTreeWidget> m_fontTree;   // the tree of FontTarget::EntryTree
     bool m_opened = false;          // the tab was opened since set-up
     bool m_settingUp = false;       // PageCC changed by the set-up
     conccore::SubPage m_shownSubPage = conccore::SubPage::Context;

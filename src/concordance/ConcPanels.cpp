@@ -17,11 +17,11 @@
 #include "text/api/TextSubPage.h"
 
 #include <QComboBox>
-
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 using conccore::SubPage;
@@ -128,8 +128,14 @@ void ConcPage::textPopup(const QPoint &global)
 // target changes.
 void ConcPage::entryTreePressed(bool popup, const QPoint &global)
 {
+    treeTarget(TreeDOx, popup, global);
+}
+
+void ConcPage::treeTarget(QTreeWidget *tree, bool popup, const QPoint &global)
+{
     M_Wide_Full->setVisible(false);
     m_fontTarget = FontTarget::EntryTree;
+    m_fontTree = tree;
     if (popup)
         PM_LBC_W->popup(global);
 }

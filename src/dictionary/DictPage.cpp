@@ -20,6 +20,7 @@
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -87,6 +88,8 @@ DictPage::DictPage(PageHost &host, QWidget *parent) : QWidget(parent), m_host(ho
     for (QWidget *w : std::initializer_list<QWidget *>{CB_Dict, B_Refr, LB_C, LB_CC, LB_W,
                                                        TreeView1, CB_ConcRef})
         w->installEventFilter(this);
+    // A press on the entry makes it the target of the lists' popup menu.
+    TreeView1->viewport()->installEventFilter(this);
 }
 
 void DictPage::setConcordanceView(ConcordanceDictView *view)
@@ -596,6 +599,15 @@ bool DictPage::eventFilter(QObject *watched, QEvent *event)
     case QEvent::KeyPress:
         if (watched->isWidgetType())
             return dictKey(static_cast<QWidget *>(watched), static_cast<QKeyEvent *>(event));
+        break;
+    case QEvent::MouseButtonPress:
+        if (watched == TreeView1->viewport() && m_conc) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            const bool popup = mouse->button() == Qt::RightButton;
+            m_conc->dictionaryTreePressed(TreeView1, popup, mouse->globalPosition().toPoint());
+            if (popup)
+                return true;
+        }
         break;
     default:
         break;

@@ -16,6 +16,7 @@
 #include "concordance/ContextPanel.h"
 #include "concordance/SortSeqDialog.h"
 #include "concordance/WordListPanel.h"
+#include "dictionary/DictPage.h"
 #include "dictionary/UsagePanel.h"
 #include "dictionary/api/UsageSubPage.h"
 #include "dictionary/core/RefList.h"
@@ -554,7 +555,10 @@ private slots:
         UsagePanel *usage = s.web.form->panels().usage;
         const int listSize = s.list().LBC_W->font().pointSize();
         int size = 21;
-        for (QTreeWidget *tree : {page.TreeDOx, usage->TreeDO}) {
+        // The entry beside the usage table stands for TreeDOx; the dictionary page's
+        // entry is a target of its own.
+        QTreeWidget *dictTree = s.web.form->TS_Dict->TreeView1;
+        for (QTreeWidget *tree : {page.TreeDOx, usage->TreeDO, dictTree}) {
             // The value list pressed first: its own target, "Копировать список" offered.
             QListWidget *w = s.list().LBC_W;
             QTest::mousePress(w->viewport(), Qt::LeftButton, {}, w->visualItemRect(w->currentItem()).center());
@@ -571,7 +575,7 @@ private slots:
                 s.web.form->SendToServer("INFO", "probe");
             });
             QCOMPARE(r.wire, QByteArray("$INFO=probe"));
-            QCOMPARE(page.TreeDOx->font().pointSize(), size);
+            QCOMPARE((tree == dictTree ? dictTree : page.TreeDOx)->font().pointSize(), size);
             QCOMPARE(w->font().pointSize(), listSize);
         }
     }

@@ -6,6 +6,9 @@
 // frame connects to the dictionary page.
 #include "dictionary/core/EntryTree.h"
 
+class QPoint;
+class QTreeWidget;
+
 class ConcordanceDictView {
 public:
     virtual ~ConcordanceDictView() = default;
@@ -22,4 +25,8 @@ public:
     virtual bool hierarchyChecked() const = 0;
     // Sets the box without reporting a click.
     virtual void setHierarchyChecked(bool checked) = 0;
+    // A press on the dictionary page's entry tree: the lists' popup menu acts on
+    // that tree (its font command changes the tree's font) and offers no copy of the
+    // value list; with `popup` the menu opens at `global`.
+    virtual void dictionaryTreePressed(QTreeWidget *tree, bool popup, const QPoint &global) = 0;
 };

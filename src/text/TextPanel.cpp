@@ -452,7 +452,9 @@ void TextPanel::onCT_T(const QByteArray &body)
         return;
     const QWidget *main = window();
     const int top = main->geometry().top() + P_Text->mapTo(main, QPoint(0, 0)).y() + 30;
-    const QByteArray caption = textcore::textNameCaption(conc().selectedTextName());
+    // No line chosen: no name, as LC_TextName shows none.
+    const QByteArray name = conc().selectedTextName();
+    const QByteArray caption = name.isEmpty() ? QByteArray() : textcore::textNameCaption(name);
     m_fullText->showText(lines, L_TextName->text(), cp1251::decode(caption), top);
     m_fullText->markOccurrence(mark);
 }

@@ -218,9 +218,12 @@ private slots:
         }
         QCOMPARE(f.fullText->Memo_Text->textCursor().position(), 0);
         QVERIFY(!f.host.state().Options.has("TextMark"));
-        // The next page without the occurrence loses the paint.
+        // The next page without the occurrence loses the paint; with no line chosen
+        // the caption names no text.
+        f.conc.textName.clear();
         f.panel->onCT_T(ru("дальше$$$Повесть$$$"));
         QVERIFY(f.fullText->Memo_Text->extraSelections().isEmpty());
+        QVERIFY(f.fullText->windowTitle().isEmpty());
 
         QTest::keyClick(f.fullText->Memo_Text, Qt::Key_PageDown);
         QCOMPARE(f.host.state().Options.value("TextPos"), QByteArray("+"));

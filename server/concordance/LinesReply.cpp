@@ -10,6 +10,8 @@
 #include "wire/ReplyWriter.h"
 #include "wire/RequestReader.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace corvus::conc {
@@ -119,49 +121,135 @@ bool isTrue(const QByteArray &v)
 
 // The lines of an export: all the lines of the order, or the one line asked for,
 // each with the export heading's characteristics in front; cut short, and saying
-// so at its end, where the reply would grow past kMaxExportBytes.
-QByteArray exportBody(const LineEngine &lines, const OptionList &options, const std::vector<uint32_t> &tokens,
-                      uint32_t firstNumber, int width, Base base)
-{
-    const ConcEngine &engine = lines.engine();
-    const QList<int> heading = groupOption(engine, options, 3);
-    QByteArray body;
-    body.reserve(qsizetype(std::min<size_t>(tokens.size() * 160, size_t(kMaxExportBytes))));
-    uint32_t written = 0;
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        if (body.size() >= kMaxExportBytes)
-            break;
-        if ((i & 0x3FF) == 0)
-            cancel::check();
-        if (i > 0)
-            body += ' ';
-        for (const int c : heading) {
-            const Characteristic &ch = engine.characteristic(c);
-            const uint32_t v = ch.valueOf(tokens[i]);
-            if (v != kNone)
-                appendCleanBytes(body, ch.text(v));
-            body += " $^$ ";
+// so at its end, where the body would grow past kMaxExportBytes. The reply's header
+// counts the body before it is sent, so the lines are made twice: once to measure
+// them (nothing is kept) and again piece by piece as the connection takes them.
+// Text names are made once per text, and a line is written straight into its
+// piece.
+class ExportLines final : public ReplyRest {
+public:
+    ExportLines(std::shared_ptr<const LineEngine> lines, const OptionList &options, std::vector<uint32_t> tokens,
+                uint32_t firstNumber, int width, Base base)
+        : m_lines(std::move(lines)), m_tokens(std::move(tokens)), m_firstNumber(firstNumber), m_width(width),
+          m_base(base)
+    {
+        const ConcEngine &engine = m_lines->engine();
+        for (const int c : groupOption(engine, options, 3))
+            m_heading.push_back(&engine.characteristic(c));
+        measure();
+    }
+
+    qint64 size() const { return m_size; }
+    qint64 remaining() const override { return m_done ? 0 : m_size - m_given; }
+    qint64 heldBytes() const override
+    {
+        return qint64(m_tokens.capacity() * sizeof(uint32_t)) + m_namesBytes;
+    }
+
+    QByteArray next(qsizetype size) override
+    {
+        QByteArray out;
+        if (m_done)
+            return out;
+        out.reserve(size + 4096);
+        LineSink sink(&out);
+        while (m_next < m_count && sink.size() < size)
+            writeLine(m_next++, sink);
+        if (m_next == m_count && sink.size() < size) {
+            sink.put(m_trailer);
+            m_done = true;
+            m_tokens = {};   // everything is made: nothing more to hold
+            m_names.clear();
         }
-        appendLine(lines, tokens[i], firstNumber + uint32_t(i), width, base, body);
-        ++written;
+        sink.finish();
+        m_given += out.size();
+        if (m_done && m_given != m_size)
+            qWarning("Corvus: an export made %lld bytes where it counted %lld", m_given, m_size);
+        return out;
     }
-    if (written < tokens.size()) {
-        body += ' ';
-        body += ru("(выгрузка ограничена: выведено строк ") + QByteArray::number(written) + ru(" из ")
-            + QByteArray::number(qulonglong(tokens.size())) + ") $@$ 0, $*$  $$$";
+
+private:
+    void measure()
+    {
+        LineSink count(nullptr);
+        size_t i = 0;
+        for (; i < m_tokens.size() && count.size() < kMaxExportBytes; ++i) {
+            if ((i & 0x3FF) == 0)
+                cancel::check();
+            writeLine(i, count);
+        }
+        m_count = i;
+        if (m_count < m_tokens.size())
+            m_trailer = ' ' + ru("(выгрузка ограничена: выведено строк ") + QByteArray::number(qulonglong(m_count))
+                + ru(" из ") + QByteArray::number(qulonglong(m_tokens.size())) + ") $@$ 0, $*$  $$$";
+        m_size = count.size() + m_trailer.size();
     }
-    return body;
-}
+
+    const QByteArray &nameOf(uint32_t text)
+    {
+        auto it = m_names.find(text);
+        if (it == m_names.end()) {
+            it = m_names.insert(text, m_lines->textName(text));
+            m_namesBytes += it->size() + 32;
+        }
+        return *it;
+    }
+
+    void writeLine(size_t i, LineSink &out)
+    {
+        const uint32_t token = m_tokens[i];
+        if (i > 0)
+            out.put(' ');
+        for (const Characteristic *ch : m_heading) {
+            const uint32_t v = ch->valueOf(token);
+            if (v != kNone) {
+                const std::string_view text = ch->text(v);
+                const qint64 from = out.size();
+                out.put(text);
+                if (!out.counts())
+                    cleanBytes(out.at(from), text.size());
+            }
+            out.put(" $^$ ");
+        }
+        const LineEngine::ContextRange r = m_lines->contextRange(token, m_width);
+        m_lines->writeLeft(r, token, m_base, out);
+        out.put(" $@$ ");
+        out.putNumber(m_firstNumber + uint32_t(i));
+        out.put(',');
+        m_lines->writeShown(token, m_base, out);
+        out.put(" $+$ ");
+        out.put(nameOf(r.text));
+        out.put(" $*$ ");
+        m_lines->writeRight(r, token, m_base, out);
+        out.put(" $$$");
+    }
+
+    std::shared_ptr<const LineEngine> m_lines;
+    std::vector<uint32_t> m_tokens;
+    uint32_t m_firstNumber;
+    int m_width;
+    Base m_base;
+    std::vector<const Characteristic *> m_heading;
+    QHash<uint32_t, QByteArray> m_names;
+    qint64 m_namesBytes = 0;
+    size_t m_count = 0;     // lines within the cap
+    size_t m_next = 0;      // the next line to give
+    QByteArray m_trailer;   // the note of a cut export, with its separator
+    qint64 m_size = 0;
+    qint64 m_given = 0;
+    bool m_done = false;
+};
 
 // The reply to an export ("PrintConc"): every line of the order, or with
-// "PrintConcStr" the current line alone.
-QByteArray exportReply(const LineEngine &lines, const QByteArray &tag, tCConcPos &conc, OptionList &options, int width,
-                       Base base)
+// "PrintConcStr" the current line alone. Its front carries the header and the
+// records; the lines follow as the connection takes them.
+StreamedReply exportReply(std::shared_ptr<const LineEngine> lines, const QByteArray &tag, tCConcPos &conc,
+                          OptionList &options, int width, Base base)
 {
     const bool one = isTrue(options.value("PrintConcStr"));
-    LinePage pg = one ? lines.current(conc, options) : pageOfOrder(lines.order(conc, options));
+    LinePage pg = one ? lines->current(conc, options) : pageOfOrder(lines->order(conc, options));
     if (!pg.ok || pg.count == 0)
-        return emptyPageReply(pg);
+        return {emptyPageReply(pg), nullptr};
     std::vector<uint32_t> tokens;
     uint32_t firstNumber = 1;
     if (one) {
@@ -171,7 +259,7 @@ QByteArray exportReply(const LineEngine &lines, const QByteArray &tag, tCConcPos
         pg.order->complete();
         tokens = pg.order->lines(0, pg.count);
     }
-    const QByteArray body = exportBody(lines, options, tokens, firstNumber, width, base);
+    auto rest = std::make_shared<ExportLines>(lines, options, std::move(tokens), firstNumber, width, base);
     conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
     for (char &m : conc.Move)
         m = ' ';
@@ -179,7 +267,8 @@ QByteArray exportReply(const LineEngine &lines, const QByteArray &tag, tCConcPos
     // that its header reads "Запрошенная строка : ".
     if (!one)
         options.set("PrintConcStr", "False");
-    return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
+    const QByteArray records = replyBody(&conc, nullptr, &options, QByteArray());
+    return {reply::wireFront(tag, records, records.size() + rest->size()), rest};
 }
 
 // The lines of a page. Every line carries a link fragment (empty where the centre
@@ -216,11 +305,11 @@ QByteArray pageBody(const LineEngine &lines, const LinePage &pg, int width, Base
 
 } // namespace
 
-QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &request)
+StreamedReply linesStream(const std::shared_ptr<const LineEngine> &lines, const wirerequest::Request &request)
 {
     const QByteArray &tag = request.tag;
     if (!request.conc)
-        return noPositionReply();
+        return {noPositionReply(), nullptr};
     tCConcPos conc = *request.conc;
     OptionList options = optionsOf(request);
     const int width = std::clamp(intOption(options, "ConcWidth", kDefaultConcWidth), 1, kMaxConcWidth);
@@ -228,10 +317,10 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
     if (isTrue(options.value("PrintConc")))
         return exportReply(lines, tag, conc, options, width, base);
 
-    const LinePage pg = lines.page(conc, options);
+    const LinePage pg = lines->page(conc, options);
     if (!pg.ok || pg.count == 0)
-        return emptyPageReply(pg);
-    const QByteArray body = pageBody(lines, pg, width, base);
+        return {emptyPageReply(pg), nullptr};
+    const QByteArray body = pageBody(*lines, pg, width, base);
     setLineRecord(conc, pg);
     const uint32_t last = pg.first + uint32_t(pg.tokens.size()) - 1;
     options.set("ConcCount", "(" + QByteArray::number(pg.first) + "-" + QByteArray::number(last) + ")");
@@ -239,7 +328,12 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
         options.set("ConcSBar", QByteArray::number(pg.scrollPercent));
     else
         options.remove("ConcSBar");
-    return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
+    return {reply::wire(tag, replyBody(&conc, nullptr, &options, body)), nullptr};
+}
+
+QByteArray linesReply(const std::shared_ptr<const LineEngine> &lines, const wirerequest::Request &request)
+{
+    return wholeReply(linesStream(lines, request));
 }
 
 // ---------------------------------------------------------------------------------
@@ -263,7 +357,13 @@ RequestHandlers::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
 
 void registerViewHandlers(RequestHandlers &service, std::shared_ptr<const LineEngine> lines)
 {
-    service.setHandler("CT_N", guarded(lines, &linesReply));
+    service.setStreamHandler("CT_N", [lines](const wirerequest::Request &request, const SessionInfo &) {
+        try {
+            return linesStream(lines, request);
+        } catch (const std::bad_alloc &) {
+            return StreamedReply{reply::zero(ru("Серверу не хватило памяти для ответа на запрос.")), nullptr};
+        }
+    });
     service.setCostEstimate("CT_N", [lines](const wirerequest::Request &request) {
         return request.conc ? linesCost(*lines, *request.conc, optionsOf(request)) : Cost::Short;
     });

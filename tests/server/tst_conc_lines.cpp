@@ -419,6 +419,54 @@ private slots:
             QVERIFY(written[i + 1].contains(conccore::renderMarks(shown[i].left.trimmed())));
     }
 
+    // An export's bytes on the wire: the header counting everything after it, the
+    // records, then each line as the pages send it (without its link fragment)
+    // after its heading fields; the same whether made whole or piece by piece.
+    void export_bytesAreThoseOfThePagesLines_wholeOrInPieces()
+    {
+        OptionList o = ViewsServer::options(500, 2, "CLR");
+        const Read page = m_server.request("CT_N", homePosition(), o);
+        const QByteArray heading = ru("Борин") + " $^$ " + ru("Песня") + " $^$ ";
+        QByteArray expected;
+        qsizetype at = 0;
+        int count = 0;
+        while (at < page.body.size()) {
+            const qsizetype end = page.body.indexOf(" $$$", at) + 4;
+            QByteArray line = page.body.mid(at, end - at);
+            if (line.startsWith("$$+"))
+                line.remove(0, line.indexOf("$$-") + 3);
+            expected += (count++ > 0 ? " " : "") + heading + line;
+            at = end + 1;
+        }
+        QCOMPARE(count, 9);
+        // The first line as it goes on the wire (the right context keeps the space
+        // before its first word).
+        QVERIFY(expected.startsWith(heading + ru("хорош. ` Вот $@$ 1,дом $+$ Борин. Песня $*$  родной, ` и $$$ ")));
+
+        o.set("PrintConc", "True");
+        o.set("Char3", QByteArray(1, char(200 + kCharAuthor)) + char(200 + kCharTitle));
+        tCConcPos sent = homePosition();
+        const QByteArray wire = requests::wire("CT_N", requests::concDictParams(sent, tCDictPos(0), o));
+        const QByteArray whole = m_server.send(wire);
+        QVERIFY2(whole.endsWith(expected), whole.constData());
+        const qsizetype h = whole.indexOf("###");
+        QVERIFY(whole.startsWith("##") && h > 2);
+        QCOMPARE(whole.mid(2, h - 2).toLongLong(), whole.size() - h - 3);
+        QVERIFY(whole.mid(h + 3).startsWith("$CT_N="));
+
+        const wirerequest::Request request = wirerequest::parse(wire, true).request;
+        for (const qsizetype piece : {qsizetype(1), qsizetype(7), qsizetype(100), qsizetype(1) << 20}) {
+            const StreamedReply r = linesStream(m_server.lines, request);
+            QVERIFY(r.rest);
+            QByteArray streamed = r.front;
+            QCOMPARE(r.rest->remaining(), whole.size() - r.front.size());
+            for (QByteArray next = r.rest->next(piece); !next.isEmpty(); next = r.rest->next(piece))
+                streamed += next;
+            QCOMPARE(r.rest->remaining(), 0);
+            QCOMPARE(streamed, whole);
+        }
+    }
+
     void export_requestedLineOnly()
     {
         OptionList o = ViewsServer::options(5, 2, "CLR");

@@ -13,6 +13,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 
 namespace corvus::conc {
 
@@ -143,7 +145,10 @@ public:
     qint64 remaining() const override { return m_done ? 0 : m_size - m_given; }
     qint64 heldBytes() const override
     {
-        return qint64(m_tokens.capacity() * sizeof(uint32_t)) + m_namesBytes;
+        qint64 names = 0;
+        for (const QByteArray &name : m_names)
+            names += name.size() + 32;
+        return qint64(m_tokens.capacity() * sizeof(uint32_t)) + names;
     }
 
     QByteArray next(qsizetype size) override
@@ -154,7 +159,7 @@ public:
         out.reserve(size + 4096);
         LineSink sink(&out);
         while (m_next < m_count && sink.size() < size)
-            writeLine(m_next++, sink);
+            writeLine(m_next++, sink, m_names);
         if (m_next == m_count && sink.size() < size) {
             sink.put(m_trailer);
             m_done = true;
@@ -169,33 +174,72 @@ public:
     }
 
 private:
+    using Names = QHash<uint32_t, QByteArray>;
+
+    // Counts the lines. A large export is counted in two halves at once (the second
+    // on a thread of its own, with its own names); only one that reaches the cap is
+    // counted again line by line, to find the line it stops at.
     void measure()
     {
-        LineSink count(nullptr);
+        const size_t n = m_tokens.size();
+        if (n >= kSplitLines) {
+            std::atomic<bool> stop{false};
+            Names names;
+            auto second = std::async(std::launch::async, [&] { return count(n / 2, n, names, &stop); });
+            qint64 total = 0;
+            try {
+                total = count(0, n / 2, m_names, nullptr);
+            } catch (...) {
+                stop = true;
+                throw;
+            }
+            total += second.get();
+            if (total < kMaxExportBytes) {
+                m_count = n;
+                m_size = total;
+                return;
+            }
+        }
+        LineSink sink(nullptr);
         size_t i = 0;
-        for (; i < m_tokens.size() && count.size() < kMaxExportBytes; ++i) {
+        for (; i < n && sink.size() < kMaxExportBytes; ++i) {
             if ((i & 0x3FF) == 0)
                 cancel::check();
-            writeLine(i, count);
+            writeLine(i, sink, m_names);
         }
         m_count = i;
-        if (m_count < m_tokens.size())
+        if (m_count < n)
             m_trailer = ' ' + ru("(выгрузка ограничена: выведено строк ") + QByteArray::number(qulonglong(m_count))
-                + ru(" из ") + QByteArray::number(qulonglong(m_tokens.size())) + ") $@$ 0, $*$  $$$";
-        m_size = count.size() + m_trailer.size();
+                + ru(" из ") + QByteArray::number(qulonglong(n)) + ") $@$ 0, $*$  $$$";
+        m_size = sink.size() + m_trailer.size();
     }
 
-    const QByteArray &nameOf(uint32_t text)
+    // The bytes of lines [from, to), each with its separator. Without `stop` the
+    // request's cancellation is checked, with it the flag.
+    qint64 count(size_t from, size_t to, Names &names, const std::atomic<bool> *stop) const
     {
-        auto it = m_names.find(text);
-        if (it == m_names.end()) {
-            it = m_names.insert(text, m_lines->textName(text));
-            m_namesBytes += it->size() + 32;
+        LineSink sink(nullptr);
+        for (size_t i = from; i < to; ++i) {
+            if ((i & 0x3FF) == 0) {
+                if (!stop)
+                    cancel::check();
+                else if (*stop)
+                    return 0;
+            }
+            writeLine(i, sink, names);
         }
+        return sink.size();
+    }
+
+    const QByteArray &nameOf(uint32_t text, Names &names) const
+    {
+        auto it = names.find(text);
+        if (it == names.end())
+            it = names.insert(text, m_lines->textName(text));
         return *it;
     }
 
-    void writeLine(size_t i, LineSink &out)
+    void writeLine(size_t i, LineSink &out, Names &names) const
     {
         const uint32_t token = m_tokens[i];
         if (i > 0)
@@ -218,11 +262,13 @@ private:
         out.put(',');
         m_lines->writeShown(token, m_base, out);
         out.put(" $+$ ");
-        out.put(nameOf(r.text));
+        out.put(nameOf(r.text, names));
         out.put(" $*$ ");
         m_lines->writeRight(r, token, m_base, out);
         out.put(" $$$");
     }
+
+    static constexpr size_t kSplitLines = 50000;
 
     std::shared_ptr<const LineEngine> m_lines;
     std::vector<uint32_t> m_tokens;
@@ -230,8 +276,7 @@ private:
     int m_width;
     Base m_base;
     std::vector<const Characteristic *> m_heading;
-    QHash<uint32_t, QByteArray> m_names;
-    qint64 m_namesBytes = 0;
+    Names m_names;
     size_t m_count = 0;     // lines within the cap
     size_t m_next = 0;      // the next line to give
     QByteArray m_trailer;   // the note of a cut export, with its separator

@@ -57,7 +57,7 @@ public:
     {
         if (m_out) {
             room(n);
-            std::memcpy(m_p + m_n, bytes, size_t(n));
+            copy(m_p + m_n, bytes, n);
         }
         m_n += n;
     }
@@ -91,6 +91,29 @@ public:
     }
 
 private:
+    // Most pieces are a word or a marker: copied in place rather than by a call.
+    static void copy(char *to, const char *from, qsizetype n)
+    {
+        if (n > 32) {
+            std::memcpy(to, from, size_t(n));
+            return;
+        }
+        for (; n >= 8; n -= 8, to += 8, from += 8)
+            std::memcpy(to, from, 8);
+        if (n & 4) {
+            std::memcpy(to, from, 4);
+            to += 4;
+            from += 4;
+        }
+        if (n & 2) {
+            std::memcpy(to, from, 2);
+            to += 2;
+            from += 2;
+        }
+        if (n & 1)
+            *to = *from;
+    }
+
     void room(qsizetype n)
     {
         if (m_n + n > m_cap) {

@@ -467,6 +467,47 @@ private slots:
         }
     }
 
+    // An export large enough to be counted in two halves at once (60,000 lines in
+    // two texts): its header counts exactly the bytes after it, every line is there
+    // in order, and the pieces add up to the whole reply.
+    void export_largeCountedInHalves_headerCountsItsBytes()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/corpus");
+        QByteArray text;
+        for (int i = 0; i < 30000; ++i)
+            text += ru("кот спит.\n");
+        for (const char *title : {"prose/Автор/Один.txt", "prose/Автор/Два.txt"})
+            corpusfixture::writeBytes(root, QString::fromUtf8(title), text);
+        corvus::CorpusOptions co;
+        co.paths = {root};
+        co.cacheDir = tmp.path() + QStringLiteral("/cache");
+        co.useMorphology = false;
+        QString error;
+        const auto corpus = corvus::Corpus::load(co, &error);
+        QVERIFY2(corpus, qPrintable(error));
+        const auto lines = std::make_shared<const LineEngine>(std::make_shared<const ConcEngine>(corpus),
+                                                              QList<std::shared_ptr<const ServedDictionary>>{});
+        OptionList o = ViewsServer::options(10, 2, "CLR");
+        o.set("PrintConc", "True");
+        tCConcPos c = ViewsServer::position(kCharForm, corpus->findForm(corpusfixture::cp("кот")));
+        const wirerequest::Request request =
+            wirerequest::parse(requests::wire("CT_N", requests::concDictParams(c, tCDictPos(0), o)), true).request;
+
+        const QByteArray whole = linesReply(lines, request);
+        const qsizetype h = whole.indexOf("###");
+        QCOMPARE(whole.mid(2, h - 2).toLongLong(), whole.size() - h - 3);
+        QCOMPARE(whole.count(" $$$"), 60000);
+        QVERIFY(whole.contains(ru(" $@$ 1,кот $+$ Автор. ")));
+        // The heading fields are the engine's group 3 (author, title) by default.
+        QVERIFY(whole.endsWith(ru(" Автор $^$ Один $^$ кот спит. $@$ 60000,кот $+$ Автор. Один $*$  спит. кот $$$")));
+        const StreamedReply r = linesStream(lines, request);
+        QByteArray streamed = r.front;
+        for (QByteArray next = r.rest->next(65536); !next.isEmpty(); next = r.rest->next(65536))
+            streamed += next;
+        QCOMPARE(streamed, whole);
+    }
+
     void export_requestedLineOnly()
     {
         OptionList o = ViewsServer::options(5, 2, "CLR");

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <future>
 
 namespace corvus::conc {
@@ -148,7 +149,7 @@ public:
         qint64 names = 0;
         for (const QByteArray &name : m_names)
             names += name.size() + 32;
-        return qint64(m_tokens.capacity() * sizeof(uint32_t)) + names;
+        return qint64(m_tokens.capacity() * sizeof(uint32_t)) + names + qint64(m_ahead.size()) * kAheadBytes;
     }
 
     QByteArray next(qsizetype size) override
@@ -156,17 +157,30 @@ public:
         QByteArray out;
         if (m_done)
             return out;
-        out.reserve(size + 4096);
-        LineSink sink(&out);
-        while (m_next < m_count && sink.size() < size)
-            writeLine(m_next++, sink, m_names);
-        if (m_next == m_count && sink.size() < size) {
-            sink.put(m_trailer);
+        if (m_count >= kSplitLines) {
+            // A large export: the next pieces are made on threads of their own while
+            // this one is sent, two at a time (the text names are all known by now).
+            const qsizetype piece = std::max(size, kAheadBytes);
+            while (m_ahead.size() < 2 && m_next < m_count)
+                makeAhead(piece);
+            if (!m_ahead.empty()) {
+                out = m_ahead.front().get();
+                m_ahead.pop_front();
+            }
+            if (m_next < m_count)
+                makeAhead(piece);
+        } else {
+            out.reserve(size + 4096);
+            LineSink sink(&out);
+            while (m_next < m_count && sink.size() < size)
+                writeLine(m_next++, sink, &m_names);
+        }
+        if (m_next == m_count && m_ahead.empty()) {
+            out += m_trailer;
             m_done = true;
             m_tokens = {};   // everything is made: nothing more to hold
             m_names.clear();
         }
-        sink.finish();
         m_given += out.size();
         if (m_done && m_given != m_size)
             qWarning("Corvus: an export made %lld bytes where it counted %lld", m_given, m_size);
@@ -185,15 +199,17 @@ private:
         if (n >= kSplitLines) {
             std::atomic<bool> stop{false};
             Names names;
-            auto second = std::async(std::launch::async, [&] { return count(n / 2, n, names, &stop); });
+            auto second = std::async(std::launch::async, [&] { return count(n / 2, n, &names, &stop); });
             qint64 total = 0;
             try {
-                total = count(0, n / 2, m_names, nullptr);
+                total = count(0, n / 2, &m_names, nullptr);
             } catch (...) {
                 stop = true;
                 throw;
             }
             total += second.get();
+            for (auto it = names.cbegin(); it != names.cend(); ++it)
+                m_names.insert(it.key(), it.value());
             if (total < kMaxExportBytes) {
                 m_count = n;
                 m_size = total;
@@ -205,7 +221,7 @@ private:
         for (; i < n && sink.size() < kMaxExportBytes; ++i) {
             if ((i & 0x3FF) == 0)
                 cancel::check();
-            writeLine(i, sink, m_names);
+            writeLine(i, sink, &m_names);
         }
         m_count = i;
         if (m_count < n)
@@ -216,7 +232,7 @@ private:
 
     // The bytes of lines [from, to), each with its separator. Without `stop` the
     // request's cancellation is checked, with it the flag.
-    qint64 count(size_t from, size_t to, Names &names, const std::atomic<bool> *stop) const
+    qint64 count(size_t from, size_t to, Names *names, const std::atomic<bool> *stop) const
     {
         LineSink sink(nullptr);
         for (size_t i = from; i < to; ++i) {
@@ -231,15 +247,41 @@ private:
         return sink.size();
     }
 
-    const QByteArray &nameOf(uint32_t text, Names &names) const
+    // Lines [from, to), made while the connection sends the piece before.
+    void makeAhead(qsizetype bytes)
     {
-        auto it = names.find(text);
-        if (it == names.end())
-            it = names.insert(text, m_lines->textName(text));
+        const double perLine = double(m_size) / double(std::max<size_t>(m_count, 1));
+        const size_t lines = std::max<size_t>(1, size_t(double(bytes) / std::max(perLine, 1.0)));
+        const size_t from = m_next, to = std::min(m_count, from + lines);
+        m_next = to;
+        m_ahead.push_back(std::async(std::launch::async, [this, from, to, bytes] {
+            QByteArray out;
+            out.reserve(bytes + bytes / 4);
+            LineSink sink(&out);
+            for (size_t i = from; i < to; ++i)
+                writeLine(i, sink, nullptr);
+            sink.finish();
+            return out;
+        }));
+    }
+
+    // A text's name: made into `names`, or without them read from those made.
+    const QByteArray &nameOf(uint32_t text, Names *names) const
+    {
+        if (!names) {
+            if (const auto it = m_names.constFind(text); it != m_names.constEnd())
+                return *it;
+            thread_local QByteArray spare;
+            spare = m_lines->textName(text);
+            return spare;
+        }
+        auto it = names->find(text);
+        if (it == names->end())
+            it = names->insert(text, m_lines->textName(text));
         return *it;
     }
 
-    void writeLine(size_t i, LineSink &out, Names &names) const
+    void writeLine(size_t i, LineSink &out, Names *names) const
     {
         const uint32_t token = m_tokens[i];
         if (i > 0)
@@ -269,6 +311,7 @@ private:
     }
 
     static constexpr size_t kSplitLines = 50000;
+    static constexpr qsizetype kAheadBytes = qsizetype(256) << 10;
 
     std::shared_ptr<const LineEngine> m_lines;
     std::vector<uint32_t> m_tokens;
@@ -283,6 +326,8 @@ private:
     qint64 m_size = 0;
     qint64 m_given = 0;
     bool m_done = false;
+    // Pieces being made (the last member: they are waited for before the others go).
+    std::deque<std::future<QByteArray>> m_ahead;
 };
 
 // The reply to an export ("PrintConc"): every line of the order, or with

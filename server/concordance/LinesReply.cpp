@@ -16,6 +16,7 @@
 #include <atomic>
 #include <deque>
 #include <future>
+#include <system_error>
 
 namespace corvus::conc {
 
@@ -196,10 +197,17 @@ private:
     void measure()
     {
         const size_t n = m_tokens.size();
+        std::atomic<bool> stop{false};
+        Names names;
+        std::future<qint64> second;
         if (n >= kSplitLines) {
-            std::atomic<bool> stop{false};
-            Names names;
-            auto second = std::async(std::launch::async, [&] { return count(n / 2, n, &names, &stop); });
+            try {
+                second = std::async(std::launch::async, [&] { return count(n / 2, n, &names, &stop); });
+            } catch (const std::system_error &) {
+                // No thread to be had: counted line by line below.
+            }
+        }
+        if (second.valid()) {
             qint64 total = 0;
             try {
                 total = count(0, n / 2, &m_names, nullptr);
@@ -254,7 +262,7 @@ private:
         const size_t lines = std::max<size_t>(1, size_t(double(bytes) / std::max(perLine, 1.0)));
         const size_t from = m_next, to = std::min(m_count, from + lines);
         m_next = to;
-        m_ahead.push_back(std::async(std::launch::async, [this, from, to, bytes] {
+        const auto make = [this, from, to, bytes] {
             QByteArray out;
             out.reserve(bytes + bytes / 4);
             LineSink sink(&out);
@@ -262,7 +270,15 @@ private:
                 writeLine(i, sink, nullptr);
             sink.finish();
             return out;
-        }));
+        };
+        try {
+            m_ahead.push_back(std::async(std::launch::async, make));
+        } catch (const std::system_error &) {
+            // No thread to be had: made here and now.
+            std::promise<QByteArray> made;
+            made.set_value(make());
+            m_ahead.push_back(made.get_future());
+        }
     }
 
     // A text's name: made into `names`, or without them read from those made.

@@ -257,7 +257,7 @@ private slots:
     void streamedReply_deafClientHasLittleMade_readerGetsItWholeInOrder()
     {
         TcpLimits limits;
-        limits.stallTimeoutMs = 1000;
+        limits.stallTimeoutMs = 3000;   // room to see it stuck before it is dropped
         Server server{limits};
         // 64 MiB nobody reads: made only as far as the socket and the system take
         // it, then the connection is dropped for the stall and the rest goes.

@@ -7,6 +7,13 @@
 //
 //   corvus_hostile_bench [corpus folder] [--server PATH] [--cache DIR]
 //                        [--deaf N] [--abandon N] [--exports K] [--seconds S]
+//   corvus_hostile_bench [corpus folder] --export-only N
+//
+// --export-only N: no attack; N exports of all the word's lines at the default
+// width, one after the other on the normal client, each timed from the request
+// to its last byte read, with the server's CPU time, then the server's resident
+// memory before the first export and its peak while they ran (VmHWM, started
+// afresh before them).
 //
 // Defaults: 6 deaf and 4 abandoning clients, 32 exports each; the normal client
 // pages 100 times alone, then for S = 30 seconds under attack, a page every 50 ms
@@ -22,6 +29,7 @@
 #include "wire/ReplyReader.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <atomic>
@@ -61,7 +69,7 @@ Reply ask(Conn &c, const QByteArray &request, const tCConcPos &conc, const Optio
 
 // The page and the export of the most frequent word form, built as the client's
 // chain builds them: "CN_C", "CN_Cx", the value list in frequency order, "CT_N".
-bool prepare(Conn &c, QByteArray &page, QByteArray &exportAll)
+bool prepare(Conn &c, QByteArray &page, QByteArray &exportAll, QByteArray &exportDefault)
 {
     OptionList o = OptionList::initial();
     o.set("SortSeq", "CLR");
@@ -96,6 +104,7 @@ bool prepare(Conn &c, QByteArray &page, QByteArray &exportAll)
     o.remove("ListPos");
     page = requests::wire("CT_N", requests::concDictParams(conc, tCDictPos(0), o));
     o.set("PrintConc", "True");
+    exportDefault = requests::wire("CT_N", requests::concDictParams(conc, tCDictPos(0), o));
     o.set("ConcWidth", "25");
     exportAll = requests::wire("CT_N", requests::concDictParams(conc, tCDictPos(0), o));
     return ask(c, page, conc, o).tag == "CT_N";
@@ -136,13 +145,69 @@ void printLatency(const char *label, const Latency &l)
                 bench::quantile(l.ms, 0.95), l.ms.back(), l.errors);
 }
 
+double hwmMb(qint64 pid)
+{
+    const long kb = bench::statusKb(QString::number(pid), "VmHWM");
+    return kb < 0 ? -1 : double(kb) / 1024.0;
+}
+
+// Starts the process's peak resident memory (VmHWM) afresh from its resident memory now.
+bool resetHwm(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/clear_refs").arg(pid));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+// CPU time of a process (all threads), in milliseconds.
+double cpuMs(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) * 1000.0 / ticks;
+}
+
+// N exports at the default width, one at a time: their times (request to last
+// byte read), the server's CPU time for each, and its peak memory meanwhile.
+int exportOnly(Conn &c, qint64 pid, const QByteArray &request, int count)
+{
+    // The start's background work (the cache's full check) first ends: the server
+    // idles for half a second (at most a minute of waiting).
+    for (int i = 0; i < 120; ++i) {
+        const double cpu0 = cpuMs(pid);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        if (cpuMs(pid) - cpu0 < 20)
+            break;
+    }
+    const bool reset = resetHwm(pid);
+    std::printf("server resident memory before the exports: %.1f MB%s\n", bench::rssMb(pid),
+                reset ? "" : " (its peak could not be reset: the peak below may be the start's)");
+    QByteArray why;
+    for (int i = 0; i < count; ++i) {
+        const double cpu0 = cpuMs(pid);
+        const auto t0 = Clock::now();
+        const auto reply = c.send(request) ? c.reply(600000, &why) : std::nullopt;
+        if (!reply) {
+            std::fprintf(stderr, "corvus_hostile_bench: export failed: %s\n", why.constData());
+            return 1;
+        }
+        std::printf("export %d: %8.1f ms, server CPU %7.1f ms, %.1f MiB\n", i + 1, msSince(t0), cpuMs(pid) - cpu0,
+                    double(reply->size()) / 1048576.0);
+    }
+    std::printf("server peak resident memory (VmHWM) during the exports: %.1f MB\n", hwmMb(pid));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    int deaf = 6, abandon = 4, exports = 32, seconds = 30;
+    int deaf = 6, abandon = 4, exports = 32, seconds = 30, exportOnlyCount = 0;
     const int pageCount = 100;
     QString server = QCoreApplication::applicationDirPath() + QStringLiteral("/Corvus.exe");
     QString cache;
@@ -150,7 +215,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < args.size(); ++i) {
         if (!bench::option(args, i, "--deaf", deaf) && !bench::option(args, i, "--abandon", abandon)
             && !bench::option(args, i, "--exports", exports) && !bench::option(args, i, "--seconds", seconds)
-            && !bench::option(args, i, "--server", server) && !bench::option(args, i, "--cache", cache))
+            && !bench::option(args, i, "--server", server) && !bench::option(args, i, "--cache", cache)
+            && !bench::option(args, i, "--export-only", exportOnlyCount))
             corpus = args[i];
     }
     if (!bench::corpusPresent("corvus_hostile_bench", corpus))
@@ -168,12 +234,17 @@ int main(int argc, char *argv[])
     const qint64 pid = corvus.processId();
 
     Conn normal;
-    QByteArray why, page, exportAll;
+    QByteArray why, page, exportAll, exportDefault;
     if (!normal.open(port) || !normal.reply(30000, &why) || !normal.send("$NM=" LEXAR_VERSION_TEXT "bench")
-        || !normal.reply(30000, &why) || !prepare(normal, page, exportAll)) {
+        || !normal.reply(30000, &why) || !prepare(normal, page, exportAll, exportDefault)) {
         std::fprintf(stderr, "corvus_hostile_bench: preparation failed\n");
         bench::stopCorvus(corvus);
         return 1;
+    }
+    if (exportOnlyCount > 0) {
+        const int rc = exportOnly(normal, pid, exportDefault, exportOnlyCount);
+        bench::stopCorvus(corvus);
+        return rc;
     }
     const Latency alone = pages(normal, page, pageCount);
     const double rssBefore = bench::rssMb(pid);

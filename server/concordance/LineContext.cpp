@@ -16,17 +16,31 @@ namespace corvus::conc {
 
 void LineEngine::appendShown(uint32_t token, Base base, QByteArray &out) const
 {
+    LineSink sink(&out);
+    writeShown(token, base, sink);
+}
+
+void LineEngine::writeShown(uint32_t token, Base base, LineSink &out) const
+{
     const Corpus &c = corpus();
+    const qint64 from = out.size();
     if (base == Base::Lemma && !c.isPunct(token)) {
         const uint32_t lemma = c.lemmaOf(token);
         if (lemma != kNone) {
-            appendCleanBytes(out, c.lemmas().text(lemma));
+            const std::string_view text = c.lemmas().text(lemma);
+            out.put(text);
+            if (!out.counts())
+                cleanBytes(out.at(from), text.size());
             return;
         }
     }
-    QByteArray shown;
-    c.appendDisplay(token, shown);
-    appendCleanBytes(out, viewOf(shown));
+    uint8_t pattern = kLower;
+    const std::string_view text = c.displayBytes(token, &pattern);
+    out.put(text);
+    if (!out.counts()) {
+        Corpus::applyCase(out.at(from), text.size(), pattern);
+        cleanBytes(out.at(from), text.size());
+    }
 }
 
 QByteArray LineEngine::textName(uint32_t text) const
@@ -43,10 +57,24 @@ QByteArray LineEngine::textName(uint32_t text) const
 LineEngine::Context LineEngine::context(uint32_t token, int width, Base base) const
 {
     Context ctx;
+    const ContextRange r = contextRange(token, width);
+    {
+        LineSink left(&ctx.left);
+        writeLeft(r, token, base, left);
+    }
+    appendShown(token, base, ctx.centre);
+    LineSink right(&ctx.right);
+    writeRight(r, token, base, right);
+    right.finish();
+    return ctx;
+}
+
+LineEngine::ContextRange LineEngine::contextRange(uint32_t token, int width) const
+{
     const Corpus &c = corpus();
-    const TextInfo &ti = c.text(c.textOf(token));
+    const uint32_t text = c.textOf(token);
+    const TextInfo &ti = c.text(text);
     const uint32_t lo = ti.firstToken, hi = ti.firstToken + ti.tokenCount;
-    const bool verse = ti.kind == TextKind::Verse;
     width = std::clamp(width, 0, kMaxConcWidth);
 
     // The first token of the left context: the width-th word to the left, with
@@ -75,37 +103,47 @@ LineEngine::Context LineEngine::context(uint32_t token, int width, Base base) co
     }
     while (end < hi && c.isPunct(end) && !(c.tokenFlags(end) & kSpaceBefore) && !(c.tokenFlags(end - 1) & kLineEnd))
         ++end;
+    return {start, end, text, ti.kind == TextKind::Verse};
+}
 
-    const auto separator = [&](uint32_t t, QByteArray &out) {
-        // Before token t (t > the first token of its part).
-        const uint8_t prev = c.tokenFlags(t - 1);
-        if (verse && (prev & kLineEnd)) {
-            out += " ` ";
-            return;
-        }
-        if ((c.tokenFlags(t) & kSpaceBefore) || (prev & kLineEnd))
-            out += ' ';
-    };
-    for (uint32_t t = start; t < token; ++t) {
-        if (t > start)
-            separator(t, ctx.left);
-        appendShown(t, base, ctx.left);
+void LineEngine::writeSeparator(const ContextRange &r, uint32_t t, LineSink &out) const
+{
+    // Before token t (t > the first token of its part).
+    const Corpus &c = corpus();
+    const uint8_t prev = c.tokenFlags(t - 1);
+    if (r.verse && (prev & kLineEnd)) {
+        out.put(" ` ");
+        return;
     }
-    if (token > start && verse && (c.tokenFlags(token - 1) & kLineEnd))
-        ctx.left += " `";
-    appendShown(token, base, ctx.centre);
-    for (uint32_t t = token + 1; t < end; ++t) {
+    if ((c.tokenFlags(t) & kSpaceBefore) || (prev & kLineEnd))
+        out.put(' ');
+}
+
+void LineEngine::writeLeft(const ContextRange &r, uint32_t token, Base base, LineSink &out) const
+{
+    for (uint32_t t = r.start; t < token; ++t) {
+        if (t > r.start)
+            writeSeparator(r, t, out);
+        writeShown(t, base, out);
+    }
+    if (token > r.start && r.verse && (corpus().tokenFlags(token - 1) & kLineEnd))
+        out.put(" `");
+}
+
+void LineEngine::writeRight(const ContextRange &r, uint32_t token, Base base, LineSink &out) const
+{
+    const Corpus &c = corpus();
+    for (uint32_t t = token + 1; t < r.end; ++t) {
         if (t == token + 1) {
-            if (verse && (c.tokenFlags(token) & kLineEnd))
-                ctx.right += "` ";
+            if (r.verse && (c.tokenFlags(token) & kLineEnd))
+                out.put("` ");
             else if (c.tokenFlags(t) & kSpaceBefore)
-                ctx.right += ' ';
+                out.put(' ');
         } else {
-            separator(t, ctx.right);
+            writeSeparator(r, t, out);
         }
-        appendShown(t, base, ctx.right);
+        writeShown(t, base, out);
     }
-    return ctx;
 }
 
 QList<DictLink> LineEngine::links(uint32_t token) const

@@ -45,6 +45,8 @@ struct Request;
 
 namespace corvus::conc {
 
+class LineSink;
+
 constexpr int kSortDepth = 25;        // context words compared on each side
 constexpr int kDefaultPageLines = 10; // LBC_L_Max when the option is missing
 constexpr int kMaxPageLines = 500;
@@ -190,8 +192,20 @@ public:
         QByteArray left, centre, right;
     };
     Context context(uint32_t token, int width, Base base) const;
+    // The same written piece by piece where a line goes: the tokens of the context
+    // ([start, end), the occurrence inside), then its left part, the occurrence
+    // (writeShown) and its right part.
+    struct ContextRange {
+        uint32_t start = 0, end = 0;
+        uint32_t text = 0;
+        bool verse = false;
+    };
+    ContextRange contextRange(uint32_t token, int width) const;
+    void writeLeft(const ContextRange &r, uint32_t token, Base base, LineSink &out) const;
+    void writeRight(const ContextRange &r, uint32_t token, Base base, LineSink &out) const;
     // A token as shown on the base (display form, or the lemma of a word), cleaned.
     void appendShown(uint32_t token, Base base, QByteArray &out) const;
+    void writeShown(uint32_t token, Base base, LineSink &out) const;
     // "Author. Title" of a text, cleaned.
     QByteArray textName(uint32_t text) const;
     // Dictionary links of a word token (at most three, one per dictionary that has
@@ -211,6 +225,7 @@ public:
 
 private:
     struct Cache;
+    void writeSeparator(const ContextRange &r, uint32_t t, LineSink &out) const;
     // Whether the order of a query is made lazily (one large value, no filters).
     bool lazyEligible(const Query &q) const;
 
@@ -255,7 +270,10 @@ void setLineRecord(tCConcPos &conc, const LinePage &pg);
 
 // The "CT_N" reply: a page of lines, or with "PrintConc"="True" every line with
 // the heading fields of group 3 ("PrintConcStr"="True": the current line alone).
-QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &request);
+// An export comes as its front with the lines made as they are sent.
+StreamedReply linesStream(const std::shared_ptr<const LineEngine> &lines, const wirerequest::Request &request);
+// The same reply whole.
+QByteArray linesReply(const std::shared_ptr<const LineEngine> &lines, const wirerequest::Request &request);
 
 // What a "CT_N" request will cost (LineCost.cpp): a page of an order that is cached
 // and grouped, or of a selection of at most kShortLines lines, or at an end of a

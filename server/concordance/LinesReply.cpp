@@ -10,7 +10,13 @@
 #include "wire/ReplyWriter.h"
 #include "wire/RequestReader.h"
 
+#include <QHash>
+
 #include <algorithm>
+#include <atomic>
+#include <deque>
+#include <future>
+#include <system_error>
 
 namespace corvus::conc {
 
@@ -119,49 +125,237 @@ bool isTrue(const QByteArray &v)
 
 // The lines of an export: all the lines of the order, or the one line asked for,
 // each with the export heading's characteristics in front; cut short, and saying
-// so at its end, where the reply would grow past kMaxExportBytes.
-QByteArray exportBody(const LineEngine &lines, const OptionList &options, const std::vector<uint32_t> &tokens,
-                      uint32_t firstNumber, int width, Base base)
-{
-    const ConcEngine &engine = lines.engine();
-    const QList<int> heading = groupOption(engine, options, 3);
-    QByteArray body;
-    body.reserve(qsizetype(std::min<size_t>(tokens.size() * 160, size_t(kMaxExportBytes))));
-    uint32_t written = 0;
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        if (body.size() >= kMaxExportBytes)
-            break;
-        if ((i & 0x3FF) == 0)
-            cancel::check();
-        if (i > 0)
-            body += ' ';
-        for (const int c : heading) {
-            const Characteristic &ch = engine.characteristic(c);
-            const uint32_t v = ch.valueOf(tokens[i]);
-            if (v != kNone)
-                appendCleanBytes(body, ch.text(v));
-            body += " $^$ ";
+// so at its end, where the body would grow past kMaxExportBytes. The reply's header
+// counts the body before it is sent, so the lines are made twice: once to measure
+// them (nothing is kept) and again piece by piece as the connection takes them.
+// Text names are made once per text, and a line is written straight into its
+// piece.
+class ExportLines final : public ReplyRest {
+public:
+    ExportLines(std::shared_ptr<const LineEngine> lines, const OptionList &options, std::vector<uint32_t> tokens,
+                uint32_t firstNumber, int width, Base base)
+        : m_lines(std::move(lines)), m_tokens(std::move(tokens)), m_firstNumber(firstNumber), m_width(width),
+          m_base(base)
+    {
+        const ConcEngine &engine = m_lines->engine();
+        for (const int c : groupOption(engine, options, 3))
+            m_heading.push_back(&engine.characteristic(c));
+        measure();
+    }
+
+    qint64 size() const { return m_size; }
+    qint64 remaining() const override { return m_done ? 0 : m_size - m_given; }
+    qint64 heldBytes() const override
+    {
+        qint64 names = 0;
+        for (const QByteArray &name : m_names)
+            names += name.size() + 32;
+        return qint64(m_tokens.capacity() * sizeof(uint32_t)) + names + qint64(m_ahead.size()) * kAheadBytes;
+    }
+
+    QByteArray next(qsizetype size) override
+    {
+        QByteArray out;
+        if (m_done)
+            return out;
+        if (m_count >= kSplitLines) {
+            // A large export: the next pieces are made on threads of their own while
+            // this one is sent, two at a time (the text names are all known by now).
+            const qsizetype piece = std::max(size, kAheadBytes);
+            while (m_ahead.size() < 2 && m_next < m_count)
+                makeAhead(piece);
+            if (!m_ahead.empty()) {
+                out = m_ahead.front().get();
+                m_ahead.pop_front();
+            }
+            if (m_next < m_count)
+                makeAhead(piece);
+        } else {
+            out.reserve(size + 4096);
+            LineSink sink(&out);
+            while (m_next < m_count && sink.size() < size)
+                writeLine(m_next++, sink, &m_names);
         }
-        appendLine(lines, tokens[i], firstNumber + uint32_t(i), width, base, body);
-        ++written;
+        if (m_next == m_count && m_ahead.empty()) {
+            out += m_trailer;
+            m_done = true;
+            m_tokens = {};   // everything is made: nothing more to hold
+            m_names.clear();
+        }
+        m_given += out.size();
+        if (m_done && m_given != m_size)
+            qWarning("Corvus: an export made %lld bytes where it counted %lld", m_given, m_size);
+        return out;
     }
-    if (written < tokens.size()) {
-        body += ' ';
-        body += ru("(выгрузка ограничена: выведено строк ") + QByteArray::number(written) + ru(" из ")
-            + QByteArray::number(qulonglong(tokens.size())) + ") $@$ 0, $*$  $$$";
+
+private:
+    using Names = QHash<uint32_t, QByteArray>;
+
+    // Counts the lines. A large export is counted in two halves at once (the second
+    // on a thread of its own, with its own names); only one that reaches the cap is
+    // counted again line by line, to find the line it stops at.
+    void measure()
+    {
+        const size_t n = m_tokens.size();
+        std::atomic<bool> stop{false};
+        Names names;
+        std::future<qint64> second;
+        if (n >= kSplitLines) {
+            try {
+                second = std::async(std::launch::async, [&] { return count(n / 2, n, &names, &stop); });
+            } catch (const std::system_error &) {
+                // No thread to be had: counted line by line below.
+            }
+        }
+        if (second.valid()) {
+            qint64 total = 0;
+            try {
+                total = count(0, n / 2, &m_names, nullptr);
+            } catch (...) {
+                stop = true;
+                throw;
+            }
+            total += second.get();
+            for (auto it = names.cbegin(); it != names.cend(); ++it)
+                m_names.insert(it.key(), it.value());
+            if (total < kMaxExportBytes) {
+                m_count = n;
+                m_size = total;
+                return;
+            }
+        }
+        LineSink sink(nullptr);
+        size_t i = 0;
+        for (; i < n && sink.size() < kMaxExportBytes; ++i) {
+            if ((i & 0x3FF) == 0)
+                cancel::check();
+            writeLine(i, sink, &m_names);
+        }
+        m_count = i;
+        if (m_count < n)
+            m_trailer = ' ' + ru("(выгрузка ограничена: выведено строк ") + QByteArray::number(qulonglong(m_count))
+                + ru(" из ") + QByteArray::number(qulonglong(n)) + ") $@$ 0, $*$  $$$";
+        m_size = sink.size() + m_trailer.size();
     }
-    return body;
-}
+
+    // The bytes of lines [from, to), each with its separator. Without `stop` the
+    // request's cancellation is checked, with it the flag.
+    qint64 count(size_t from, size_t to, Names *names, const std::atomic<bool> *stop) const
+    {
+        LineSink sink(nullptr);
+        for (size_t i = from; i < to; ++i) {
+            if ((i & 0x3FF) == 0) {
+                if (!stop)
+                    cancel::check();
+                else if (*stop)
+                    return 0;
+            }
+            writeLine(i, sink, names);
+        }
+        return sink.size();
+    }
+
+    // Lines [from, to), made while the connection sends the piece before.
+    void makeAhead(qsizetype bytes)
+    {
+        const double perLine = double(m_size) / double(std::max<size_t>(m_count, 1));
+        const size_t lines = std::max<size_t>(1, size_t(double(bytes) / std::max(perLine, 1.0)));
+        const size_t from = m_next, to = std::min(m_count, from + lines);
+        m_next = to;
+        const auto make = [this, from, to, bytes] {
+            QByteArray out;
+            out.reserve(bytes + bytes / 4);
+            LineSink sink(&out);
+            for (size_t i = from; i < to; ++i)
+                writeLine(i, sink, nullptr);
+            sink.finish();
+            return out;
+        };
+        try {
+            m_ahead.push_back(std::async(std::launch::async, make));
+        } catch (const std::system_error &) {
+            // No thread to be had: made here and now.
+            std::promise<QByteArray> made;
+            made.set_value(make());
+            m_ahead.push_back(made.get_future());
+        }
+    }
+
+    // A text's name: made into `names`, or without them read from those made.
+    const QByteArray &nameOf(uint32_t text, Names *names) const
+    {
+        if (!names) {
+            if (const auto it = m_names.constFind(text); it != m_names.constEnd())
+                return *it;
+            thread_local QByteArray spare;
+            spare = m_lines->textName(text);
+            return spare;
+        }
+        auto it = names->find(text);
+        if (it == names->end())
+            it = names->insert(text, m_lines->textName(text));
+        return *it;
+    }
+
+    void writeLine(size_t i, LineSink &out, Names *names) const
+    {
+        const uint32_t token = m_tokens[i];
+        if (i > 0)
+            out.put(' ');
+        for (const Characteristic *ch : m_heading) {
+            const uint32_t v = ch->valueOf(token);
+            if (v != kNone) {
+                const std::string_view text = ch->text(v);
+                const qint64 from = out.size();
+                out.put(text);
+                if (!out.counts())
+                    cleanBytes(out.at(from), text.size());
+            }
+            out.put(" $^$ ");
+        }
+        const LineEngine::ContextRange r = m_lines->contextRange(token, m_width);
+        m_lines->writeLeft(r, token, m_base, out);
+        out.put(" $@$ ");
+        out.putNumber(m_firstNumber + uint32_t(i));
+        out.put(',');
+        m_lines->writeShown(token, m_base, out);
+        out.put(" $+$ ");
+        out.put(nameOf(r.text, names));
+        out.put(" $*$ ");
+        m_lines->writeRight(r, token, m_base, out);
+        out.put(" $$$");
+    }
+
+    static constexpr size_t kSplitLines = 50000;
+    static constexpr qsizetype kAheadBytes = qsizetype(256) << 10;
+
+    std::shared_ptr<const LineEngine> m_lines;
+    std::vector<uint32_t> m_tokens;
+    uint32_t m_firstNumber;
+    int m_width;
+    Base m_base;
+    std::vector<const Characteristic *> m_heading;
+    Names m_names;
+    size_t m_count = 0;     // lines within the cap
+    size_t m_next = 0;      // the next line to give
+    QByteArray m_trailer;   // the note of a cut export, with its separator
+    qint64 m_size = 0;
+    qint64 m_given = 0;
+    bool m_done = false;
+    // Pieces being made (the last member: they are waited for before the others go).
+    std::deque<std::future<QByteArray>> m_ahead;
+};
 
 // The reply to an export ("PrintConc"): every line of the order, or with
-// "PrintConcStr" the current line alone.
-QByteArray exportReply(const LineEngine &lines, const QByteArray &tag, tCConcPos &conc, OptionList &options, int width,
-                       Base base)
+// "PrintConcStr" the current line alone. Its front carries the header and the
+// records; the lines follow as the connection takes them.
+StreamedReply exportReply(std::shared_ptr<const LineEngine> lines, const QByteArray &tag, tCConcPos &conc,
+                          OptionList &options, int width, Base base)
 {
     const bool one = isTrue(options.value("PrintConcStr"));
-    LinePage pg = one ? lines.current(conc, options) : pageOfOrder(lines.order(conc, options));
+    LinePage pg = one ? lines->current(conc, options) : pageOfOrder(lines->order(conc, options));
     if (!pg.ok || pg.count == 0)
-        return emptyPageReply(pg);
+        return {emptyPageReply(pg), nullptr};
     std::vector<uint32_t> tokens;
     uint32_t firstNumber = 1;
     if (one) {
@@ -171,7 +365,7 @@ QByteArray exportReply(const LineEngine &lines, const QByteArray &tag, tCConcPos
         pg.order->complete();
         tokens = pg.order->lines(0, pg.count);
     }
-    const QByteArray body = exportBody(lines, options, tokens, firstNumber, width, base);
+    auto rest = std::make_shared<ExportLines>(lines, options, std::move(tokens), firstNumber, width, base);
     conc.Found[size_t(pg.query.level)] = qint32(std::min<uint32_t>(pg.count, INT32_MAX));
     for (char &m : conc.Move)
         m = ' ';
@@ -179,7 +373,8 @@ QByteArray exportReply(const LineEngine &lines, const QByteArray &tag, tCConcPos
     // that its header reads "Запрошенная строка : ".
     if (!one)
         options.set("PrintConcStr", "False");
-    return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
+    const QByteArray records = replyBody(&conc, nullptr, &options, QByteArray());
+    return {reply::wireFront(tag, records, records.size() + rest->size()), rest};
 }
 
 // The lines of a page. Every line carries a link fragment (empty where the centre
@@ -216,11 +411,11 @@ QByteArray pageBody(const LineEngine &lines, const LinePage &pg, int width, Base
 
 } // namespace
 
-QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &request)
+StreamedReply linesStream(const std::shared_ptr<const LineEngine> &lines, const wirerequest::Request &request)
 {
     const QByteArray &tag = request.tag;
     if (!request.conc)
-        return noPositionReply();
+        return {noPositionReply(), nullptr};
     tCConcPos conc = *request.conc;
     OptionList options = optionsOf(request);
     const int width = std::clamp(intOption(options, "ConcWidth", kDefaultConcWidth), 1, kMaxConcWidth);
@@ -228,10 +423,10 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
     if (isTrue(options.value("PrintConc")))
         return exportReply(lines, tag, conc, options, width, base);
 
-    const LinePage pg = lines.page(conc, options);
+    const LinePage pg = lines->page(conc, options);
     if (!pg.ok || pg.count == 0)
-        return emptyPageReply(pg);
-    const QByteArray body = pageBody(lines, pg, width, base);
+        return {emptyPageReply(pg), nullptr};
+    const QByteArray body = pageBody(*lines, pg, width, base);
     setLineRecord(conc, pg);
     const uint32_t last = pg.first + uint32_t(pg.tokens.size()) - 1;
     options.set("ConcCount", "(" + QByteArray::number(pg.first) + "-" + QByteArray::number(last) + ")");
@@ -239,7 +434,12 @@ QByteArray linesReply(const LineEngine &lines, const wirerequest::Request &reque
         options.set("ConcSBar", QByteArray::number(pg.scrollPercent));
     else
         options.remove("ConcSBar");
-    return reply::wire(tag, replyBody(&conc, nullptr, &options, body));
+    return {reply::wire(tag, replyBody(&conc, nullptr, &options, body)), nullptr};
+}
+
+QByteArray linesReply(const std::shared_ptr<const LineEngine> &lines, const wirerequest::Request &request)
+{
+    return wholeReply(linesStream(lines, request));
 }
 
 // ---------------------------------------------------------------------------------
@@ -263,7 +463,13 @@ RequestHandlers::Handler guarded(std::shared_ptr<const LineEngine> lines, F f)
 
 void registerViewHandlers(RequestHandlers &service, std::shared_ptr<const LineEngine> lines)
 {
-    service.setHandler("CT_N", guarded(lines, &linesReply));
+    service.setStreamHandler("CT_N", [lines](const wirerequest::Request &request, const SessionInfo &) {
+        try {
+            return linesStream(lines, request);
+        } catch (const std::bad_alloc &) {
+            return StreamedReply{reply::zero(ru("Серверу не хватило памяти для ответа на запрос.")), nullptr};
+        }
+    });
     service.setCostEstimate("CT_N", [lines](const wirerequest::Request &request) {
         return request.conc ? linesCost(*lines, *request.conc, optionsOf(request)) : Cost::Short;
     });

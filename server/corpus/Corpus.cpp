@@ -209,33 +209,43 @@ std::string_view Corpus::punctText(uint32_t formId) const
     return std::string_view(m_punctChars.data() + m_punctOffsets[p], m_punctOffsets[p + 1] - m_punctOffsets[p]);
 }
 
-void Corpus::appendDisplay(uint32_t token, QByteArray &out) const
+std::string_view Corpus::displayBytes(uint32_t token, uint8_t *casePattern) const
 {
     const uint8_t flags = tokenFlags(token);
     const uint32_t f = formOf(token);
-    if (flags & kPunct) {
-        const auto p = punctText(f);
-        out.append(p.data(), qsizetype(p.size()));
-        return;
-    }
+    *casePattern = kLower;
+    if (flags & kPunct)
+        return punctText(f);
     if (flags & kSurfaceOwn) {
         const auto it = std::lower_bound(m_surfaceTokens.begin(), m_surfaceTokens.end(), token);
         if (it != m_surfaceTokens.end() && *it == token) {
             const size_t i = size_t(it - m_surfaceTokens.begin());
-            out.append(m_surfaceChars.data() + m_surfaceOffsets[i], qsizetype(m_surfaceOffsets[i + 1] - m_surfaceOffsets[i]));
-            return;
+            return std::string_view(m_surfaceChars.data() + m_surfaceOffsets[i],
+                                    m_surfaceOffsets[i + 1] - m_surfaceOffsets[i]);
         }
     }
-    const auto v = m_forms.text(f);
+    *casePattern = flags & kCaseMask;
+    return m_forms.text(f);
+}
+
+void Corpus::applyCase(char *bytes, size_t size, uint8_t casePattern)
+{
+    if (casePattern == kCapital && size > 0) {
+        bytes[0] = char(charset::upper(uint8_t(bytes[0])));
+    } else if (casePattern == kUpper) {
+        for (size_t i = 0; i < size; ++i)
+            bytes[i] = char(charset::upper(uint8_t(bytes[i])));
+    }
+}
+
+void Corpus::appendDisplay(uint32_t token, QByteArray &out) const
+{
+    uint8_t pattern = kLower;
+    const std::string_view v = displayBytes(token, &pattern);
     const qsizetype start = out.size();
     out.append(v.data(), qsizetype(v.size()));
-    const uint8_t pattern = flags & kCaseMask;
-    if (pattern == kCapital && out.size() > start) {
-        out[start] = char(charset::upper(uint8_t(out[start])));
-    } else if (pattern == kUpper) {
-        for (qsizetype i = start; i < out.size(); ++i)
-            out[i] = char(charset::upper(uint8_t(out[i])));
-    }
+    if (pattern != kLower)
+        applyCase(out.data() + start, v.size(), pattern);
 }
 
 std::string Corpus::display(uint32_t token) const

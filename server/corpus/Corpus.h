@@ -254,6 +254,10 @@ public:
     // The token as written (case kept), 1251.
     std::string display(uint32_t token) const;
     void appendDisplay(uint32_t token, QByteArray &out) const;
+    // The bytes of appendDisplay() before the case is applied to them, and the case
+    // to apply (TokenCase; kLower: none); as long as what is shown.
+    std::string_view displayBytes(uint32_t token, uint8_t *casePattern) const;
+    static void applyCase(char *bytes, size_t size, uint8_t casePattern);
     // A text's tokens joined as written: blanks where the source had them, "\n"
     // at line ends (verse) and "\n" at paragraph ends. Range is clipped to the text.
     QByteArray displayRange(uint32_t firstToken, uint32_t count) const;

@@ -28,6 +28,30 @@ struct SessionInfo {
 // connection has only a few of them in hand at once.
 enum class Cost { Short, Long };
 
+// The rest of a reply that is made while it is sent: a large export is not held
+// whole. Its front (header, tag, records) goes first; the header already counts
+// these bytes. The endpoint asks for the next piece when its socket has room, on
+// its own thread, so a client that does not read makes the server make nothing.
+class ReplyRest {
+public:
+    virtual ~ReplyRest() = default;
+    // The next piece, about `size` bytes (a line is not split, so it may be
+    // more); empty once everything has been given.
+    virtual QByteArray next(qsizetype size) = 0;
+    // Bytes not given yet.
+    virtual qint64 remaining() const = 0;
+    // Bytes the rest holds meanwhile (what it makes its pieces from).
+    virtual qint64 heldBytes() const = 0;
+};
+
+// A reply whose tail may be made as it is sent (`rest` set), or a whole one.
+struct StreamedReply {
+    QByteArray front;
+    std::shared_ptr<ReplyRest> rest;
+};
+// Every piece of a streamed reply after its front, one after the other.
+QByteArray wholeReply(StreamedReply reply);
+
 class RequestHandlers {
 public:
     using Handler = std::function<QByteArray(const wirerequest::Request &, const SessionInfo &)>;
@@ -37,6 +61,10 @@ public:
     // registering "CT_D" offers the usage sub-page (option "SS"="YES"). Only before
     // serving starts.
     void setHandler(const QByteArray &tag, Handler handler);
+    // A handler whose reply may be made while it is sent (see ReplyRest); it
+    // takes the place of a handler of the same tag.
+    using StreamHandler = std::function<StreamedReply(const wirerequest::Request &, const SessionInfo &)>;
+    void setStreamHandler(const QByteArray &tag, StreamHandler handler);
     // What a request of `tag` will cost, asked before it runs (from the endpoints'
     // thread: it must be quick and must not wait for running requests). Tags without
     // an estimate are classed by kind (costByKind). Only before serving starts.
@@ -56,6 +84,7 @@ public:
 
 protected:
     QHash<QByteArray, Handler> m_handlers;
+    QHash<QByteArray, StreamHandler> m_streamHandlers;
     QHash<QByteArray, CostEstimate> m_costs;
     EntryTie m_entryTie;
 };

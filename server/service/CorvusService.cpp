@@ -93,7 +93,18 @@ QByteArray CorvusService::infoText() const
 ServiceOutcome CorvusService::handle(const wirerequest::Request &request,
                                      const SessionInfo &session) const
 {
-    ServiceOutcome out = answer(request, session);
+    return marked(answer(request, session, false), session);
+}
+
+ServiceOutcome CorvusService::handleStreamed(const wirerequest::Request &request,
+                                             const SessionInfo &session) const
+{
+    return marked(answer(request, session, true), session);
+}
+
+ServiceOutcome CorvusService::marked(ServiceOutcome out, const SessionInfo &session) const
+{
+    // A streamed reply's front holds the header, which counts the whole reply.
     if (out.registeredAs) {
         // The registration reply already speaks to the version just registered.
         SessionInfo registered = session;
@@ -123,7 +134,7 @@ QByteArray CorvusService::updateReply(const QByteArray &tag, const SessionInfo &
 }
 
 ServiceOutcome CorvusService::answer(const wirerequest::Request &request,
-                                     const SessionInfo &session) const
+                                     const SessionInfo &session, bool streamed) const
 {
     ServiceOutcome out;
     const QByteArray &tag = request.tag;
@@ -139,6 +150,12 @@ ServiceOutcome CorvusService::answer(const wirerequest::Request &request,
     }
     if (tag == "DC_C" || tag == "DC_CC" || tag == "DC_W" || tag == "DC_S") {
         out.reply = dictionaryReply(request);
+        return out;
+    }
+    if (const auto h = m_streamHandlers.constFind(tag); streamed && h != m_streamHandlers.constEnd()) {
+        StreamedReply r = (*h)(request, session);
+        out.reply = std::move(r.front);
+        out.rest = std::move(r.rest);
         return out;
     }
     if (const auto h = m_handlers.constFind(tag); h != m_handlers.constEnd()) {

@@ -16,7 +16,8 @@
 class UpdateOffer;
 
 struct ServiceOutcome {
-    QByteArray reply;                        // the whole reply as it goes on the wire
+    QByteArray reply;                        // the whole reply as it goes on the wire, or its front
+    std::shared_ptr<ReplyRest> rest;         // the rest, made as it is sent (handleStreamed())
     std::optional<QByteArray> registeredAs;  // a registration: the session's new user name
     QByteArray clientVersion;                // with registeredAs: the session's new client version
 };
@@ -40,6 +41,9 @@ public:
     // "$RG=" sent when a TCP connection is accepted.
     QByteArray greeting() const;
     ServiceOutcome handle(const wirerequest::Request &request, const SessionInfo &session) const;
+    // The same, but a large reply (an export of lines) may come as its front with
+    // the rest to be made as the endpoint sends it.
+    ServiceOutcome handleStreamed(const wirerequest::Request &request, const SessionInfo &session) const;
     // `reply` as it goes to `session`: with the mark "U" when an update is offered to it.
     QByteArray markedFor(const SessionInfo &session, const QByteArray &reply) const;
     // The reply to bytes that are not a request.
@@ -52,7 +56,8 @@ public:
     const CorpusFacts &facts() const { return m_facts; }
 
 private:
-    ServiceOutcome answer(const wirerequest::Request &request, const SessionInfo &session) const;
+    ServiceOutcome answer(const wirerequest::Request &request, const SessionInfo &session, bool streamed) const;
+    ServiceOutcome marked(ServiceOutcome out, const SessionInfo &session) const;
     QByteArray updateReply(const QByteArray &tag, const SessionInfo &session) const;
     QByteArray dictionaryReply(const wirerequest::Request &request) const;
 

@@ -95,7 +95,7 @@ void Dispatcher::start(Waiting job)
         if (!flag || !flag->isSet()) {
             cancel::Scope scope(flag);
             try {
-                done = service->handle(job.request, job.session);
+                done = service->handleStreamed(job.request, job.session);
             } catch (const cancel::Cancelled &) {
             }
         }
@@ -118,14 +118,17 @@ void Dispatcher::start(Waiting job)
     });
 }
 
-QList<QByteArray> ReplyOrder::complete(quint64 seq, QByteArray reply)
+QList<Outgoing> ReplyOrder::complete(quint64 seq, Outgoing reply)
 {
-    m_heldBytes += reply.size();
+    // A streamed rest is counted as it stands now: it makes nothing while it waits.
+    m_heldBytes += reply.heldBytes();
+    m_unsentBytes += reply.unsentBytes();
     m_done.insert(seq, std::move(reply));
-    QList<QByteArray> due;
+    QList<Outgoing> due;
     while (!m_done.isEmpty() && m_done.firstKey() == m_due) {
         due.append(m_done.take(m_due));
-        m_heldBytes -= due.back().size();
+        m_heldBytes -= due.back().heldBytes();
+        m_unsentBytes -= due.back().unsentBytes();
         ++m_due;
     }
     return due;

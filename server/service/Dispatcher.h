@@ -82,20 +82,34 @@ private:
     std::atomic<int> m_cancelled{0};
 };
 
+// A reply due on a connection: its bytes, or the front of a streamed reply and
+// the rest still to be made (ReplyRest).
+struct Outgoing {
+    QByteArray bytes;
+    std::shared_ptr<ReplyRest> rest;
+    // What it holds in memory now.
+    qint64 heldBytes() const { return bytes.size() + (rest ? rest->heldBytes() : 0); }
+    // What its client has still to take.
+    qint64 unsentBytes() const { return bytes.size() + (rest ? rest->remaining() : 0); }
+};
+
 // Sends the replies of one connection in the order of its requests, whatever order
 // they complete in.
 class ReplyOrder {
 public:
     quint64 reserve() { return m_next++; }
     // Stores the reply of `seq` and returns those now due, in order.
-    QList<QByteArray> complete(quint64 seq, QByteArray reply);
+    QList<Outgoing> complete(quint64 seq, Outgoing reply);
     int inFlight() const { return int(m_next - m_due); }
-    // Bytes of the replies done but waiting for an earlier one.
+    // Bytes of the replies done but waiting for an earlier one: held in memory, and
+    // still to be taken by the client (a streamed reply's rest is not made yet).
     qint64 heldBytes() const { return m_heldBytes; }
+    qint64 unsentBytes() const { return m_unsentBytes; }
 
 private:
     quint64 m_next = 0;
     quint64 m_due = 0;
-    QMap<quint64, QByteArray> m_done;
+    QMap<quint64, Outgoing> m_done;
     qint64 m_heldBytes = 0;
+    qint64 m_unsentBytes = 0;
 };

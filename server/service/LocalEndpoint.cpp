@@ -4,11 +4,15 @@
 #include "platform/Folders.h"
 #include "platform/StartSignal.h"
 
+#include <utility>
+
 namespace {
 
 const QByteArray ServerIsReady = QByteArrayLiteral("Server is Ready");
 const QByteArray RegisterMe = QByteArrayLiteral("RegisterMe");
 const QByteArray Close = QByteArrayLiteral("CLOSE");
+// Plain bytes of a streamed reply encoded at a time.
+constexpr qsizetype PieceSize = qsizetype(64) << 10;
 
 QByteArray withoutTrailing(QByteArray text, char c1, char c2)
 {
@@ -102,7 +106,7 @@ void LocalEndpoint::onPoked(int id, const QByteArray &item, const QByteArray &da
         if (r.status == wirerequest::Status::Complete)
             submit(id, r.request);
         else if (r.status == wirerequest::Status::Bad)
-            answer(id, m_clients[id].order.reserve(), CorvusService::badRequest(r.reason));
+            answer(id, m_clients[id].order.reserve(), {CorvusService::badRequest(r.reason), nullptr});
         else if (r.status == wirerequest::Status::NeedMore || r.size <= 0)
             break;
         rest = rest.sliced(r.size);
@@ -129,17 +133,34 @@ void LocalEndpoint::submit(int id, const wirerequest::Request &request)
                               m_clients[id].session.userName = *outcome.registeredAs;
                               m_clients[id].session.clientVersion = outcome.clientVersion;
                           }
-                          answer(id, seq, outcome.reply);
+                          answer(id, seq, {outcome.reply, outcome.rest});
                       });
 }
 
-void LocalEndpoint::answer(int id, quint64 seq, const QByteArray &reply)
+void LocalEndpoint::answer(int id, quint64 seq, Outgoing reply)
 {
     auto it = m_clients.find(id);
     if (it == m_clients.end())
         return;
-    for (const QByteArray &r : it->order.complete(seq, reply))
-        push(id, r);
+    for (Outgoing &r : it->order.complete(seq, std::move(reply)))
+        push(id, std::move(r));
+}
+
+void LocalEndpoint::push(int id, Outgoing reply)
+{
+    if (!reply.rest) {
+        push(id, reply.bytes);
+        return;
+    }
+    // Each byte is encoded as two, so the frame's length is known before the rest
+    // is made.
+    const qint64 plain = reply.bytes.size() + reply.rest->remaining();
+    m_server.pushPieces(id, 2 * plain,
+                        [front = std::move(reply.bytes), rest = std::move(reply.rest)]() mutable -> QByteArray {
+                            if (!front.isEmpty())
+                                return ddewire::encode(std::exchange(front, QByteArray()));
+                            return ddewire::encode(rest->next(PieceSize));
+                        });
 }
 
 void LocalEndpoint::push(int id, const QByteArray &plain)

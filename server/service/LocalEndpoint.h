@@ -4,7 +4,9 @@
 // connect at once; its requests wait until the corpus is ready. Then the server
 // writes the start signal and pushes "Server is Ready" to every advised client (and
 // to each one that advises later). A plain "RegisterMe" is answered with an "INFO"
-// reply; every encoded request with its reply, pushed encoded, in request order.
+// reply; every encoded request with its reply, pushed encoded, in request order. A
+// streamed reply (an export) is encoded and sent piece by piece as the client
+// takes it.
 //
 // "CLOSE" from a client ends its conversation. When the server serves only the
 // local link (exitWhenIdle), it ends once no client has been connected for the idle
@@ -48,8 +50,9 @@ private:
     void onPoked(int id, const QByteArray &item, const QByteArray &data);
     void onClosed(int id);
     void submit(int id, const wirerequest::Request &request);
-    void answer(int id, quint64 seq, const QByteArray &reply);
+    void answer(int id, quint64 seq, Outgoing reply);
     void push(int id, const QByteArray &plain);
+    void push(int id, Outgoing reply);
     void updateIdle();
 
     Dispatcher *m_dispatcher;

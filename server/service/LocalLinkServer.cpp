@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <cerrno>
+#include <utility>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,7 +118,55 @@ bool LocalLinkServer::push(int connectionId, const QByteArray &data)
         LocalLinkWire::OpData, LocalLinkWire::itemPayload(QByteArray(LocalLinkWire::Item), data));
     if (frame.isEmpty())
         return false;   // larger than a frame may carry
+    if (!c->pending.empty()) {
+        c->pending.push_back({frame, {}});
+        return true;
+    }
     return c->socket->write(frame) == frame.size();
+}
+
+bool LocalLinkServer::pushPieces(int connectionId, qint64 dataSize, Pieces next)
+{
+    Connection *c = m_connections.value(connectionId);
+    if (!c || !c->advisedItems.contains(QByteArray(LocalLinkWire::Item)))
+        return false;
+    const QByteArray item(LocalLinkWire::Item);
+    QByteArray front = LocalLinkWire::encodeFrameHeader(LocalLinkWire::OpData, quint64(item.size() + 1 + dataSize));
+    if (front.isEmpty())
+        return false;
+    front += item;
+    front += '\0';
+    c->pending.push_back({front, std::move(next)});
+    pump(connectionId);
+    return true;
+}
+
+qint64 LocalLinkServer::queuedBytes(int connectionId) const
+{
+    const Connection *c = m_connections.value(connectionId);
+    return c ? c->socket->bytesToWrite() : 0;
+}
+
+void LocalLinkServer::pump(int id)
+{
+    Connection *c = m_connections.value(id);
+    if (!c)
+        return;
+    while (!c->pending.empty() && c->socket->state() == QLocalSocket::ConnectedState) {
+        Pending &p = c->pending.front();
+        if (!p.bytes.isEmpty())
+            c->socket->write(std::exchange(p.bytes, QByteArray()));
+        while (p.next && c->socket->bytesToWrite() < PieceRoom) {
+            const QByteArray piece = p.next();
+            if (piece.isEmpty())
+                p.next = nullptr;
+            else
+                c->socket->write(piece);
+        }
+        if (p.next)
+            return;   // more when the socket has taken some
+        c->pending.pop_front();
+    }
 }
 
 int LocalLinkServer::pushAll(const QByteArray &data)
@@ -148,6 +197,7 @@ void LocalLinkServer::onNewConnection()
         m_connections.insert(id, c);
         connect(socket, &QLocalSocket::readyRead, this, [this, id] { onReadyRead(id); });
         connect(socket, &QLocalSocket::disconnected, this, [this, id] { onSocketGone(id); });
+        connect(socket, &QLocalSocket::bytesWritten, this, [this, id] { pump(id); });
         if (socket->bytesAvailable() > 0)
             onReadyRead(id);
     }

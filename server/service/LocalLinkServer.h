@@ -13,6 +13,9 @@
 #include <QSet>
 #include <QString>
 
+#include <deque>
+#include <functional>
+
 class QLocalSocket;
 
 class LocalLinkServer : public QObject {
@@ -35,6 +38,15 @@ public:
     // Sends a 'D' frame of item "DDESI" holding `data` to one connection, when it
     // has advised that item. False when it has not, or the connection is gone.
     bool push(int connectionId, const QByteArray &data);
+    // push() of data made piece by piece, `dataSize` bytes in all: `next` gives the
+    // next piece (empty at the end) whenever the connection's socket holds fewer
+    // than PieceRoom bytes, so a client that reads slowly makes little be made.
+    // Later pushes to the connection go after it.
+    using Pieces = std::function<QByteArray()>;
+    bool pushPieces(int connectionId, qint64 dataSize, Pieces next);
+    static constexpr qint64 PieceRoom = qint64(512) << 10;
+    // Bytes the connection's socket holds, not yet taken by the system.
+    qint64 queuedBytes(int connectionId) const;
     // push() to every connection; returns how many got it.
     int pushAll(const QByteArray &data);
     // Sends 'X' and closes the connection.
@@ -54,8 +66,15 @@ signals:
     void protocolError(int connectionId, const QString &reason);
 
 private:
+    // A frame waiting for an earlier one made piece by piece; `next` set: its
+    // data comes from it.
+    struct Pending {
+        QByteArray bytes;
+        Pieces next;
+    };
     struct Connection {
         QLocalSocket *socket = nullptr;
+        std::deque<Pending> pending;
         LocalLinkWire::Decoder decoder;
         bool accepted = false;
         QSet<QByteArray> advisedItems;
@@ -64,6 +83,7 @@ private:
     void onNewConnection();
     void onReadyRead(int id);
     void onSocketGone(int id);
+    void pump(int id);
     bool handleFrame(int id, const LocalLinkWire::Frame &frame);
     void fail(int id, const QString &reason);
     void drop(int id, bool graceful = false);

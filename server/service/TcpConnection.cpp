@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <utility>
 #include <sys/ioctl.h>
 
 namespace {
@@ -75,6 +76,8 @@ TcpConnection::State TcpConnection::state() const
     s.inFlight = m_order.inFlight();
     s.longInFlight = m_longInFlight;
     s.unsent = unsent();
+    s.held = held();
+    s.queued = m_socket->bytesToWrite();
     s.pendingBytes = m_pendingBytes;
     s.paused = m_paused;
     s.holding = m_held.has_value();
@@ -93,6 +96,7 @@ void TcpConnection::end()
     m_requestTimer.stop();
     m_stallTimer.stop();
     m_held.reset();
+    m_queue.clear();   // a streamed reply stops being made
     m_buffer.clear();
     m_front = 0;
     syncUnsent();
@@ -115,12 +119,25 @@ void TcpConnection::close(const QString &logLine, const QByteArray &reason1251)
 
 qint64 TcpConnection::unsent() const
 {
-    return m_socket->bytesToWrite() + m_order.heldBytes();
+    qint64 n = m_socket->bytesToWrite() + m_order.unsentBytes();
+    for (const Outgoing &o : m_queue)
+        n += o.unsentBytes();
+    return n;
+}
+
+qint64 TcpConnection::held() const
+{
+    qint64 n = m_socket->bytesToWrite() + m_order.heldBytes();
+    for (const Outgoing &o : m_queue)
+        n += o.heldBytes();
+    return n;
 }
 
 void TcpConnection::syncUnsent()
 {
-    const qint64 now = m_ended ? 0 : unsent();
+    // The endpoints' total bounds memory: what a streamed rest has not made yet
+    // is not in it.
+    const qint64 now = m_ended ? 0 : held();
     *m_totalUnsent += now - m_counted;
     m_counted = now;
 }
@@ -165,7 +182,7 @@ void TcpConnection::onReadyRead()
 
 void TcpConnection::onBytesWritten()
 {
-    syncUnsent();
+    pump();
     if (m_socket->bytesToWrite() > 0)
         m_stallTimer.start();   // the client takes bytes: it has the full time again
     else
@@ -242,7 +259,7 @@ void TcpConnection::process(bool final)
             ++m_taken;
             m_skipping = r.overlong;
             answer(m_order.reserve(),
-                   m_dispatcher->service()->markedFor(m_session, CorvusService::badRequest(r.reason)));
+                   {m_dispatcher->service()->markedFor(m_session, CorvusService::badRequest(r.reason)), nullptr});
         }
     }
     if (m_ended)
@@ -281,17 +298,37 @@ void TcpConnection::submit(const wirerequest::Request &request, Cost cost, qsize
             m_session.userName = *outcome.registeredAs;
             m_session.clientVersion = outcome.clientVersion;
         }
-        answer(seq, outcome.reply);
+        answer(seq, {outcome.reply, outcome.rest});
     });
 }
 
-void TcpConnection::answer(quint64 seq, const QByteArray &reply)
+void TcpConnection::answer(quint64 seq, Outgoing reply)
 {
-    for (const QByteArray &r : m_order.complete(seq, reply))
-        write(r);
-    syncUnsent();
+    for (Outgoing &r : m_order.complete(seq, std::move(reply)))
+        m_queue.push_back(std::move(r));
+    pump();
     if (m_paused)
         QMetaObject::invokeMethod(this, &TcpConnection::resumeIfDue, Qt::QueuedConnection);
+}
+
+void TcpConnection::pump()
+{
+    while (!m_queue.empty() && !m_ended && m_socket->state() == QAbstractSocket::ConnectedState) {
+        Outgoing &o = m_queue.front();
+        if (!o.bytes.isEmpty())
+            write(std::exchange(o.bytes, QByteArray()));
+        while (o.rest && m_socket->bytesToWrite() < m_limits.streamRoom) {
+            const QByteArray piece = o.rest->next(m_limits.streamPiece);
+            if (piece.isEmpty())
+                o.rest.reset();
+            else
+                write(piece);
+        }
+        if (o.rest)
+            break;   // the next pieces when the socket has taken these (onBytesWritten)
+        m_queue.pop_front();
+    }
+    syncUnsent();
 }
 
 void TcpConnection::write(const QByteArray &bytes)

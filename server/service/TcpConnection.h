@@ -8,6 +8,8 @@
 // taking requests (and its bytes wait in the kernel) while too many of its requests
 // are in hand, while a long one is running and another long one is next, while its
 // replies are not being taken, or while its requests in hand hold too many bytes.
+// A large export is made as it is sent (ReplyRest): a piece at a time, when the
+// socket has room for it, so the bytes of a reply nobody reads are not made.
 // A request that does not arrive whole in time, and a client that takes no reply
 // bytes for a long time, end the connection with a line in the log. When the
 // connection ends, its requests stop (Cancel.h).
@@ -16,6 +18,8 @@
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
+
+#include <deque>
 
 #include <functional>
 #include <memory>
@@ -42,6 +46,11 @@ struct TcpLimits {
     int requestTimeoutMs = 30000;
     // Untaken replies with no byte taken for this long end the connection.
     int stallTimeoutMs = 60000;
+    // A streamed reply (an export) is made piece by piece, about this many bytes
+    // a piece, while the socket holds fewer than streamRoom bytes not yet handed
+    // to the kernel: a client that reads slowly makes the server hold little more.
+    qint64 streamPiece = qint64(64) << 10;
+    qint64 streamRoom = qint64(512) << 10;
     // After a failed accept (no descriptors left), accepting resumes after this.
     int acceptRetryMs = 500;
     int listenBacklog = 1024;
@@ -69,7 +78,9 @@ public:
     struct State {
         int inFlight = 0;
         int longInFlight = 0;
-        qint64 unsent = 0;
+        qint64 unsent = 0;      // reply bytes the client has not taken (a streamed rest too)
+        qint64 held = 0;        // of them, what the server holds in memory
+        qint64 queued = 0;      // of them, what the socket holds
         qint64 pendingBytes = 0;
         bool paused = false;    // taking no requests at a limit
         bool holding = false;   // a long request waits for the running one
@@ -85,6 +96,8 @@ private:
     void end();
     void close(const QString &logLine, const QByteArray &reason1251);
     qint64 unsent() const;
+    qint64 held() const;
+    void pump();
     void syncUnsent();
     bool blocked() const;
     void resumeIfDue();
@@ -96,7 +109,7 @@ private:
     void process(bool final);
     void take(const wirerequest::Request &request, qsizetype bytes);
     void submit(const wirerequest::Request &request, Cost cost, qsizetype bytes);
-    void answer(quint64 seq, const QByteArray &reply);
+    void answer(quint64 seq, Outgoing reply);
     void write(const QByteArray &bytes);
     void updateRequestTimer();
 
@@ -114,6 +127,7 @@ private:
     QTimer m_requestTimer;
     QTimer m_stallTimer;
     ReplyOrder m_order;
+    std::deque<Outgoing> m_queue;   // due replies not yet written whole; the first is being written
     SessionInfo m_session;
     std::shared_ptr<cancel::Flag> m_cancel;
     struct Held {

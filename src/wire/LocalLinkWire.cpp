@@ -20,18 +20,27 @@ bool isKnownOp(char op)
 
 QByteArray encodeFrame(char op, const QByteArray &payload)
 {
-    if (quint64(payload.size()) > MaxPayload)
+    QByteArray frame = encodeFrameHeader(op, quint64(payload.size()));
+    if (frame.isEmpty())
         return {};
-    const auto n = quint32(payload.size());
-    QByteArray frame;
     frame.reserve(HeaderSize + payload.size());
-    frame.append(op);
-    frame.append(char((n >> 24) & 0xff));
-    frame.append(char((n >> 16) & 0xff));
-    frame.append(char((n >> 8) & 0xff));
-    frame.append(char(n & 0xff));
     frame.append(payload);
     return frame;
+}
+
+QByteArray encodeFrameHeader(char op, quint64 payloadSize)
+{
+    if (payloadSize > MaxPayload)
+        return {};
+    const auto n = quint32(payloadSize);
+    QByteArray header;
+    header.reserve(HeaderSize);
+    header.append(op);
+    header.append(char((n >> 24) & 0xff));
+    header.append(char((n >> 16) & 0xff));
+    header.append(char((n >> 8) & 0xff));
+    header.append(char(n & 0xff));
+    return header;
 }
 
 QByteArray itemPayload(const QByteArray &item, const QByteArray &data)

@@ -28,6 +28,9 @@ bool isKnownOp(char op);
 
 // One frame. A payload above MaxPayload is refused (empty result).
 QByteArray encodeFrame(char op, const QByteArray &payload);
+// The header of a frame whose payload of `payloadSize` bytes follows it; empty
+// above MaxPayload.
+QByteArray encodeFrameHeader(char op, quint64 payloadSize);
 // The payload of a poke or data frame: item, byte 0, data.
 QByteArray itemPayload(const QByteArray &item, const QByteArray &data);
 // Splits such a payload at its first byte 0; false when there is none.

@@ -4,16 +4,21 @@ namespace reply {
 
 QByteArray wire(const QByteArray &tag, const QByteArray &body)
 {
-    const qsizetype count = 1 + tag.size() + 1 + body.size();
+    return wireFront(tag, body, body.size());
+}
+
+QByteArray wireFront(const QByteArray &tag, const QByteArray &bodyFront, qint64 bodySize)
+{
+    const qint64 count = 1 + tag.size() + 1 + bodySize;
     QByteArray out;
-    out.reserve(count + 24);
+    out.reserve(1 + tag.size() + 1 + bodyFront.size() + 24);
     out += "##";
     out += QByteArray::number(count);
     out += "###";
     out += '$';
     out += tag;
     out += '=';
-    out += body;
+    out += bodyFront;
     return out;
 }
 

@@ -13,6 +13,9 @@ namespace reply {
 
 // The whole reply: header, tag, then `body` (records already at its front).
 QByteArray wire(const QByteArray &tag, const QByteArray &body);
+// The front of a reply whose body, `bodySize` bytes in all, begins with
+// `bodyFront`: the header counts the whole reply, the rest of the body follows.
+QByteArray wireFront(const QByteArray &tag, const QByteArray &bodyFront, qint64 bodySize);
 
 // A body: the dictionary position record, then the option-list record (when the
 // list is given and not empty), then the text.

@@ -173,6 +173,41 @@ private slots:
         QCOMPARE(changed.at(3).at(0).toByteArray(), QByteArray("$CT_T= x\x01", 9));
     }
 
+    // A message whose encoded data is made piece by piece (a streamed export):
+    // made only while the socket has room, it arrives as one message, and a message
+    // pushed meanwhile comes after it.
+    void pushedInPieces_madeAsTheSocketTakesThem_oneMessageThenTheNext()
+    {
+        LocalPeer peer;
+        QVERIFY(peer.start());
+        LocalLink link;
+        QSignalSpy changed(&link, &LocalLink::itemChanged);
+        QVERIFY(link.setLink(QStringLiteral("Corvus")));
+        QVERIFY(link.openLink(QString()));
+        QVERIFY(peer.waitForClient());
+        const int id = peer.server().connectionIds().value(0);
+
+        QByteArray plain = "$CT_N=";
+        for (int i = 0; plain.size() < (3 << 20); ++i)
+            plain += char('a' + i % 26);
+        qsizetype given = 0;
+        const qsizetype piece = 64 << 10;
+        QVERIFY(peer.server().pushPieces(id, 2 * plain.size(), [&] {
+            const QByteArray next = plain.mid(given, piece);
+            given += next.size();
+            return ddewire::encode(next);
+        }));
+        QVERIFY(peer.push("$INFO=x") == 1);
+        // Before the event loop runs, only what fills the socket's room is made.
+        QVERIFY2(2 * given <= LocalLinkServer::PieceRoom + 2 * piece, QByteArray::number(given));
+        QVERIFY(peer.server().queuedBytes(id) >= LocalLinkServer::PieceRoom);
+
+        QVERIFY(QTest::qWaitFor([&] { return changed.count() == 2; }, 30000));
+        QCOMPARE(given, plain.size());
+        QCOMPARE(changed.at(0).at(0).toByteArray(), plain);
+        QCOMPARE(changed.at(1).at(0).toByteArray(), QByteArray("$INFO=x"));
+    }
+
     void deliverReply_stripsHeaderOrFails()
     {
         LocalLink link;

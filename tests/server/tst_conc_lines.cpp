@@ -419,6 +419,95 @@ private slots:
             QVERIFY(written[i + 1].contains(conccore::renderMarks(shown[i].left.trimmed())));
     }
 
+    // An export's bytes on the wire: the header counting everything after it, the
+    // records, then each line as the pages send it (without its link fragment)
+    // after its heading fields; the same whether made whole or piece by piece.
+    void export_bytesAreThoseOfThePagesLines_wholeOrInPieces()
+    {
+        OptionList o = ViewsServer::options(500, 2, "CLR");
+        const Read page = m_server.request("CT_N", homePosition(), o);
+        const QByteArray heading = ru("Борин") + " $^$ " + ru("Песня") + " $^$ ";
+        QByteArray expected;
+        qsizetype at = 0;
+        int count = 0;
+        while (at < page.body.size()) {
+            const qsizetype end = page.body.indexOf(" $$$", at) + 4;
+            QByteArray line = page.body.mid(at, end - at);
+            if (line.startsWith("$$+"))
+                line.remove(0, line.indexOf("$$-") + 3);
+            expected += (count++ > 0 ? " " : "") + heading + line;
+            at = end + 1;
+        }
+        QCOMPARE(count, 9);
+        // The first line as it goes on the wire (the right context keeps the space
+        // before its first word).
+        QVERIFY(expected.startsWith(heading + ru("хорош. ` Вот $@$ 1,дом $+$ Борин. Песня $*$  родной, ` и $$$ ")));
+
+        o.set("PrintConc", "True");
+        o.set("Char3", QByteArray(1, char(200 + kCharAuthor)) + char(200 + kCharTitle));
+        tCConcPos sent = homePosition();
+        const QByteArray wire = requests::wire("CT_N", requests::concDictParams(sent, tCDictPos(0), o));
+        const QByteArray whole = m_server.send(wire);
+        QVERIFY2(whole.endsWith(expected), whole.constData());
+        const qsizetype h = whole.indexOf("###");
+        QVERIFY(whole.startsWith("##") && h > 2);
+        QCOMPARE(whole.mid(2, h - 2).toLongLong(), whole.size() - h - 3);
+        QVERIFY(whole.mid(h + 3).startsWith("$CT_N="));
+
+        const wirerequest::Request request = wirerequest::parse(wire, true).request;
+        for (const qsizetype piece : {qsizetype(1), qsizetype(7), qsizetype(100), qsizetype(1) << 20}) {
+            const StreamedReply r = linesStream(m_server.lines, request);
+            QVERIFY(r.rest);
+            QByteArray streamed = r.front;
+            QCOMPARE(r.rest->remaining(), whole.size() - r.front.size());
+            for (QByteArray next = r.rest->next(piece); !next.isEmpty(); next = r.rest->next(piece))
+                streamed += next;
+            QCOMPARE(r.rest->remaining(), 0);
+            QCOMPARE(streamed, whole);
+        }
+    }
+
+    // An export large enough to be counted in two halves at once (60,000 lines in
+    // two texts): its header counts exactly the bytes after it, every line is there
+    // in order, and the pieces add up to the whole reply.
+    void export_largeCountedInHalves_headerCountsItsBytes()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/corpus");
+        QByteArray text;
+        for (int i = 0; i < 30000; ++i)
+            text += ru("кот спит.\n");
+        for (const char *title : {"prose/Автор/Один.txt", "prose/Автор/Два.txt"})
+            corpusfixture::writeBytes(root, QString::fromUtf8(title), text);
+        corvus::CorpusOptions co;
+        co.paths = {root};
+        co.cacheDir = tmp.path() + QStringLiteral("/cache");
+        co.useMorphology = false;
+        QString error;
+        const auto corpus = corvus::Corpus::load(co, &error);
+        QVERIFY2(corpus, qPrintable(error));
+        const auto lines = std::make_shared<const LineEngine>(std::make_shared<const ConcEngine>(corpus),
+                                                              QList<std::shared_ptr<const ServedDictionary>>{});
+        OptionList o = ViewsServer::options(10, 2, "CLR");
+        o.set("PrintConc", "True");
+        tCConcPos c = ViewsServer::position(kCharForm, corpus->findForm(corpusfixture::cp("кот")));
+        const wirerequest::Request request =
+            wirerequest::parse(requests::wire("CT_N", requests::concDictParams(c, tCDictPos(0), o)), true).request;
+
+        const QByteArray whole = linesReply(lines, request);
+        const qsizetype h = whole.indexOf("###");
+        QCOMPARE(whole.mid(2, h - 2).toLongLong(), whole.size() - h - 3);
+        QCOMPARE(whole.count(" $$$"), 60000);
+        QVERIFY(whole.contains(ru(" $@$ 1,кот $+$ Автор. ")));
+        // The heading fields are the engine's group 3 (author, title) by default.
+        QVERIFY(whole.endsWith(ru(" Автор $^$ Один $^$ кот спит. $@$ 60000,кот $+$ Автор. Один $*$  спит. кот $$$")));
+        const StreamedReply r = linesStream(lines, request);
+        QByteArray streamed = r.front;
+        for (QByteArray next = r.rest->next(65536); !next.isEmpty(); next = r.rest->next(65536))
+            streamed += next;
+        QCOMPARE(streamed, whole);
+    }
+
     void export_requestedLineOnly()
     {
         OptionList o = ViewsServer::options(5, 2, "CLR");

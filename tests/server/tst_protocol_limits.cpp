@@ -5,7 +5,9 @@
 // the next ones are never started; a cheap page is answered while both long
 // threads are blocked; a client that does not read stops being served and is
 // dropped; connections over the limit are refused; a request that never ends
-// closes its connection.
+// closes its connection. "CT_T" answers "Stream=N" with N bytes made as they are
+// sent: a client that does not read has little of it made, one that reads gets it
+// whole and the next reply after it.
 #include "service/Dispatcher.h"
 #include "wire/ReplyWriter.h"
 #include "service/TcpEndpoint.h"
@@ -27,6 +29,8 @@
 namespace {
 
 struct Probe {
+    std::atomic<qint64> made{0};   // bytes of streamed replies made
+    std::atomic<int> streams{0};   // streamed rests alive
     std::atomic<int> started{0};
     std::atomic<int> cancelled{0};
     std::atomic<int> blocked{0};
@@ -38,6 +42,45 @@ QByteArray lines(const QByteArray &options)
     tCConcPos conc;
     return requests::wire("CT_N", requests::concDictParams(conc, tCDictPos(0), OptionList::fromCommaText(options)));
 }
+
+QByteArray streamed(qint64 bytes)
+{
+    tCConcPos conc;
+    const OptionList o = OptionList::fromCommaText("Stream=" + QByteArray::number(bytes));
+    return requests::wire("CT_T", requests::concDictParams(conc, tCDictPos(0), o));
+}
+
+// The byte at offset i of a streamed reply's body.
+char patternAt(qint64 i)
+{
+    return char('a' + i % 26);
+}
+
+// A body of N pattern bytes, made as it is asked for.
+class PatternRest : public ReplyRest {
+public:
+    PatternRest(qint64 size, std::shared_ptr<Probe> probe) : m_size(size), m_probe(std::move(probe))
+    {
+        ++m_probe->streams;
+    }
+    ~PatternRest() override { --m_probe->streams; }
+    QByteArray next(qsizetype size) override
+    {
+        QByteArray out(qsizetype(std::min<qint64>(size, remaining())), Qt::Uninitialized);
+        for (qsizetype i = 0; i < out.size(); ++i)
+            out[i] = patternAt(m_given + i);
+        m_given += out.size();
+        m_probe->made += out.size();
+        return out;
+    }
+    qint64 remaining() const override { return m_size - m_given; }
+    qint64 heldBytes() const override { return 0; }
+
+private:
+    qint64 m_size;
+    qint64 m_given = 0;
+    std::shared_ptr<Probe> m_probe;
+};
 
 // A client in this process, reading replies as the event loop delivers them.
 struct Client {
@@ -125,6 +168,10 @@ struct Server {
             }
             return reply::wire("CT_N", QByteArray(o.value("Big").toInt(), 'x'));
         });
+        service->setStreamHandler("CT_T", [p = probe](const wirerequest::Request &r, const SessionInfo &) {
+            const qint64 n = r.options ? r.options->value("Stream").toLongLong() : 0;
+            return StreamedReply{reply::wireFront("CT_T", QByteArray(), n), std::make_shared<PatternRest>(n, p)};
+        });
         service->setCostEstimate("CT_N", [](const wirerequest::Request &r) {
             const OptionList o = r.options ? *r.options : OptionList();
             return o.has("Wait") || o.has("Big") ? Cost::Long : Cost::Short;
@@ -205,6 +252,42 @@ private slots:
         QVERIFY(server.logged("не принимает ответы"));
         QCOMPARE(server.endpoint->totalUnsent(), 0);
         QVERIFY(server.probe->started.load() <= 2);
+    }
+
+    void streamedReply_deafClientHasLittleMade_readerGetsItWholeInOrder()
+    {
+        TcpLimits limits;
+        limits.stallTimeoutMs = 3000;   // room to see it stuck before it is dropped
+        Server server{limits};
+        // 64 MiB nobody reads: made only as far as the socket and the system take
+        // it, then the connection is dropped for the stall and the rest goes.
+        Deaf deaf;
+        QVERIFY(deaf.connectTo(server.port()));
+        QVERIFY(deaf.send(streamed(qint64(64) << 20)));
+        QTRY_VERIFY_WITH_TIMEOUT(server.probe->made.load() > 0, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(server.endpoint->connectionStates().value(0).queued >= limits.streamRoom, 30000);
+        const TcpConnection::State s = server.endpoint->connectionStates().value(0);
+        QVERIFY2(s.held < limits.streamRoom + 2 * limits.streamPiece, QByteArray::number(s.held));
+        QVERIFY(s.unsent > (qint64(32) << 20));   // what the client has not taken, made or not
+        QTRY_COMPARE_WITH_TIMEOUT(server.endpoint->connectionCount(), 0, 30000);
+        QVERIFY(server.logged("не принимает ответы"));
+        QVERIFY2(server.probe->made.load() < (qint64(16) << 20), QByteArray::number(server.probe->made.load()));
+        QTRY_COMPARE(server.probe->streams.load(), 0);
+        QCOMPARE(server.endpoint->totalUnsent(), 0);
+
+        // A client that reads: the whole body, then the page asked after it.
+        Client c;
+        QVERIFY(c.connectTo(server.port()));
+        const qint64 n = 3 * limits.streamRoom + 12345;
+        c.socket.write(streamed(n) + lines("1=2"));
+        QTRY_COMPARE_WITH_TIMEOUT(c.count(), 3, 30000);
+        QVERIFY(c.replies[1].startsWith("$CT_T="));
+        const QByteArray body = c.replies[1].mid(6);
+        QCOMPARE(body.size(), n);
+        for (qint64 i = 0; i < n; ++i)
+            QVERIFY2(body[i] == patternAt(i), QByteArray::number(i));
+        QVERIFY(c.replies[2].startsWith("$CT_N="));
+        QTRY_COMPARE(server.probe->streams.load(), 0);
     }
 
     void connectionsOverTheLimit_refusedWithReason()

@@ -305,9 +305,8 @@ private slots:
         if (damaged) {
             // The line comes through the server's stderr pipe, which this process reads
             // only while its event loop runs: a loaded machine can take a while.
-            QString log;
-            QTRY_VERIFY2_WITH_TIMEOUT((log += second.stderrText()).contains(QStringLiteral("кэш индекса повреждён")),
-                                      qPrintable(log), 30000);
+            QTRY_VERIFY2_WITH_TIMEOUT(second.stderrText().contains(QStringLiteral("кэш индекса повреждён")),
+                                      qPrintable(second.stderrText()), 30000);
         } else {
             // Served from the copy as it was: neither removed nor written again.
             QCOMPARE(QFileInfo(copy).lastModified(), copiedAt);

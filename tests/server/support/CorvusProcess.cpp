@@ -94,7 +94,8 @@ bool CorvusProcess::start(const QStringList &args, const QProcessEnvironment &en
 
 QString CorvusProcess::stderrText()
 {
-    return QString::fromLocal8Bit(m_process.readAllStandardError());
+    m_stderr += QString::fromLocal8Bit(m_process.readAllStandardError());
+    return m_stderr;
 }
 
 std::optional<int> CorvusProcess::waitForExit(int timeoutMs)

@@ -40,6 +40,8 @@ public:
     quint16 port() const { return m_port; }
     QProcess &process() { return m_process; }
     QString stdoutText() const { return m_stdout; }
+    // Everything the server wrote to stderr so far (reading does not use it up: a
+    // failure message that reads it must not hide a line from a later check).
     QString stderrText();
     // Waits for the process to end, running this process's event loop meanwhile; its
     // exit code, or nullopt on timeout.
@@ -49,6 +51,7 @@ public:
 private:
     QProcess m_process;
     QString m_stdout;
+    QString m_stderr;
     quint16 m_port = 0;
 };
 

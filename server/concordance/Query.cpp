@@ -4,6 +4,7 @@
 #include "concordance/WireText.h"
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 
 namespace corvus::conc {
@@ -350,11 +351,18 @@ void mergePostings(const Lexicon &lex, const std::vector<uint32_t> &formIds, uin
 {
     // The postings of a cache file that had the quick check only may name tokens
     // out of range, or be out of order: those are left out, so that the result is
-    // ascending and in range whatever the file holds (one compare a posting).
+    // ascending and in range whatever the file holds. One list is copied as it is
+    // and checked in one pass; only a list that fails is filtered.
     if (formIds.size() == 1) {
-        for (const uint32_t tok : lex.postings(formIds[0]))
-            if (tok < tokenCount && (out.empty() || tok > out.back()))
-                out.push_back(tok);
+        const Span<uint32_t> p = lex.postings(formIds[0]);
+        out.assign(p.begin(), p.end());
+        if (std::adjacent_find(out.begin(), out.end(), std::greater_equal<uint32_t>()) != out.end()
+            || (!out.empty() && out.back() >= tokenCount)) {
+            out.clear();
+            for (const uint32_t tok : p)
+                if (tok < tokenCount && (out.empty() || tok > out.back()))
+                    out.push_back(tok);
+        }
     } else if (formIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
         for (const uint32_t f : formIds)
             for (const uint32_t tok : lex.postings(f))

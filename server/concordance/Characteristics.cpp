@@ -23,9 +23,15 @@ public:
 // Any other characteristic: its distinct texts stored in alphabetical order.
 class PooledCharacteristic final : public Characteristic {
 public:
+    // ("" for a value out of range, or offsets that are.)
     std::string_view text(uint32_t value) const override
     {
-        return std::string_view(m_pool.data() + m_offsets[value], m_offsets[value + 1] - m_offsets[value]);
+        if (size_t(value) + 1 >= m_offsets.size())
+            return {};
+        const uint32_t from = m_offsets[value], to = m_offsets[value + 1];
+        if (from > to || to > m_pool.size())
+            return {};
+        return std::string_view(m_pool.data() + from, to - from);
     }
     Table<char> m_pool;
     Table<uint32_t> m_offsets;
@@ -68,19 +74,20 @@ struct CharacteristicBuilder {
         c.m_freqRank = std::move(freqRank);
     }
 
-    // Members (units of each value) by counting sort.
+    // Members (units of each value) by counting sort. A unit without a value (kNone,
+    // or one out of range: the type forms of a damaged cache file) is nobody's.
     static void members(Characteristic &c, uint32_t n, const std::vector<uint32_t> &unitValue)
     {
         std::vector<uint32_t> offsets(size_t(n) + 1, 0);
         for (const uint32_t v : unitValue)
-            if (v != kNone)
+            if (v < n)
                 ++offsets[v + 1];
         for (uint32_t v = 0; v < n; ++v)
             offsets[v + 1] += offsets[v];
         std::vector<uint32_t> members(offsets[n], 0);
         std::vector<uint32_t> fill(offsets.begin(), offsets.end() - 1);
         for (uint32_t u = 0; u < unitValue.size(); ++u)
-            if (unitValue[u] != kNone)
+            if (unitValue[u] < n)
                 members[fill[unitValue[u]]++] = u;
         c.m_memberOffsets = std::move(offsets);
         c.m_members = std::move(members);

@@ -21,7 +21,8 @@ LineOrder::LineOrder(std::shared_ptr<const ConcEngine> engine, Query query, uint
     d->heapLimit = heapLimit;
     d->groupLimit = groupLimit;
     d->listed = &engine->characteristic(query.listChar);
-    d->count = d->listed->count(value);
+    // (The count a cache file gives, capped: it sizes what the order holds.)
+    d->count = uint32_t(std::min<uint64_t>(d->listed->count(value), engine->corpus().wordCount()));
     d->value = value;
     d->query = std::move(query);
     // One word form is one centre. (Any centre that happens to be the same
@@ -162,6 +163,8 @@ void LineOrder::Private::takeNearPostings(uint32_t v, bool perText, const Take &
         bool held = false;
         for (size_t i = 0; i < postings.size(); ++i) {
             const uint32_t p = postings[i];
+            if (p >= uint64_t(tokens))
+                continue;   // a damaged cache file's posting
             // The tokens next to the postings lie anywhere in the corpus: fetch
             // a few postings ahead so that their reads overlap.
             if (i + 32 < postings.size()) {

@@ -26,6 +26,8 @@ void LineOrder::Private::init(const std::shared_ptr<const Corpus> &corpusIn, Bas
         typeLemma = corpus->typeLemmas().data();
     }
     formCount = corpus->forms().size();
+    typeCount = corpus->typeCount();
+    lemmaCount = corpus->lemmas().size();
     // Leave the centre out when every occurrence has the same base value: it would
     // compare equal anyway.
     if (sameCentre) {
@@ -91,6 +93,8 @@ LineOrder::LineOrder(std::shared_ptr<const Corpus> corpus, std::vector<uint32_t>
         d->typeLemma = corpus->typeLemmas().data();
     }
     d->formCount = corpus->forms().size();
+    d->typeCount = corpus->typeCount();
+    d->lemmaCount = corpus->lemmas().size();
     d->base = base;
     bool sameCentre = true;
     if (!d->tokens.empty()) {
@@ -127,6 +131,19 @@ bool LineOrder::before(uint32_t a, uint32_t b) const
     return d->less(Item{d->packKey(a), a}, Item{d->packKey(b), b});
 }
 
+namespace {
+
+// Lines [from, to) of a full order. A lazy order's line count is its value's count
+// as the cache file gives it: a damaged file's may exceed the lines the selection
+// makes, so the page is clipped to those.
+std::vector<uint32_t> slice(const std::vector<uint32_t> &full, uint32_t from, uint32_t to)
+{
+    to = uint32_t(std::min<size_t>(to, full.size()));
+    return from < to ? std::vector<uint32_t>(full.begin() + from, full.begin() + to) : std::vector<uint32_t>();
+}
+
+} // namespace
+
 std::vector<uint32_t> LineOrder::lines(uint32_t from, uint32_t to) const
 {
     const uint32_t n = size();
@@ -135,7 +152,7 @@ std::vector<uint32_t> LineOrder::lines(uint32_t from, uint32_t to) const
         return {};
     Private::State s = d->state();
     if (s.full)
-        return std::vector<uint32_t>(s.full->begin() + from, s.full->begin() + to);
+        return slice(*s.full, from, to);
     if (s.grouped)
         return d->pageOfGroups(*s.items, from, to);
     if (d->lazy) {
@@ -184,7 +201,7 @@ std::vector<uint32_t> LineOrder::lines(uint32_t from, uint32_t to) const
         const uint32_t base = head ? 0 : from;
         std::vector<uint32_t> out;
         out.reserve(to - from);
-        for (uint32_t i = from; i < to; ++i)
+        for (uint32_t i = from; i < to && i - base < heap.size(); ++i)
             out.push_back(heap[i - base].token);
         return out;
     }
@@ -192,7 +209,7 @@ std::vector<uint32_t> LineOrder::lines(uint32_t from, uint32_t to) const
     // the background worker, whose grouping this then waits for).
     s = d->groupedState();
     if (s.full)
-        return std::vector<uint32_t>(s.full->begin() + from, s.full->begin() + to);
+        return slice(*s.full, from, to);
     return d->pageOfGroups(*s.items, from, to);
 }
 

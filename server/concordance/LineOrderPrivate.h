@@ -125,6 +125,7 @@ struct LineOrder::Private {
     const uint32_t *tokenTypes = nullptr;
     const uint32_t *typeLemma = nullptr;
     uint32_t formCount = 0;
+    uint32_t typeCount = 0, lemmaCount = 0;   // bounds of tokenTypes' and the lemmas' ids
 
     // What is known of the order. Each vector is immutable once published; the
     // mutex guards only the pointers, so a reader holds it for a copy of them.
@@ -152,8 +153,10 @@ struct LineOrder::Private {
             return 0;
         if (base == Base::Form)
             return f + 1;
-        const uint32_t l = tokenTypes ? typeLemma[tokenTypes[t]] : formLemma[f];
-        return l == kNone ? 0 : l + 1;
+        // (A type or lemma out of range, from a damaged cache file, ranks as none.)
+        const uint32_t type = tokenTypes ? tokenTypes[t] : kNone;
+        const uint32_t l = !tokenTypes ? formLemma[f] : type < typeCount ? typeLemma[type] : kNone;
+        return l < lemmaCount ? l + 1 : 0;
     }
     bool isWord(uint32_t t) const { return !(flagPart(words[t]) & kPunct); }
     // The nearest word before/after t inside [lo, hi), kNone when there is none.
@@ -300,6 +303,9 @@ struct LineOrder::Private {
     // so the work is the page and the groups it touches, not the selection.
     std::vector<uint32_t> pageOfGroups(const std::vector<Item> &g, uint32_t from, uint32_t to) const
     {
+        to = uint32_t(std::min<size_t>(to, g.size()));   // (see slice() in LineOrder.cpp)
+        if (from >= to)
+            return {};
         const uint64_t firstGroup = group(g[from]);
         const uint64_t lastGroup = group(g[to - 1]);
         const auto lo = std::lower_bound(g.begin(), g.begin() + from, firstGroup,
@@ -362,7 +368,10 @@ struct LineOrder::Private {
     // groupSkip(slot) on.
     std::vector<EndItem> slotGroup(uint64_t slot) const;
     // Whether a text holds the value: always when the value is not the text's own.
-    bool textHolds(uint32_t text, bool perText) const { return !perText || listed->byText()[text] == value; }
+    bool textHolds(uint32_t text, bool perText) const
+    {
+        return !perText || (text < listed->byText().size() && listed->byText()[text] == value);
+    }
     // The steps of slotGroup (LineEnds.cpp), handing take(token, lo, hi) each line
     // (kNone: none) with its text's range [lo, hi): the first (or last) word of each
     // text that holds the value, for the slot of no word;

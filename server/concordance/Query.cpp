@@ -4,6 +4,7 @@
 #include "concordance/WireText.h"
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 
 namespace corvus::conc {
@@ -123,6 +124,8 @@ void ConcEngine::buildTextTypes()
                 continue;
             if (!types.empty())
                 f = types[tok];
+            if (f >= lastText.size())
+                continue;   // a type out of range (a damaged cache file): no type's
             if (lastText[f] != t) {
                 lastText[f] = t;
                 slot[f] = uint32_t(entries.size());
@@ -260,7 +263,8 @@ Test makeTest(const ConcEngine &e, const Condition &cond)
     t.mask.assign(t.c->perText() ? corpus.textCount() : corpus.typeCount(), 0);
     for (const uint32_t v : cond.values)
         for (const uint32_t *m = t.c->membersBegin(v); m != t.c->membersEnd(v); ++m)
-            t.mask[*m] = 1;
+            if (*m < t.mask.size())
+                t.mask[*m] = 1;
     return t;
 }
 
@@ -271,11 +275,13 @@ public:
         : m_words(corpus.tokenWords()), m_types(corpus.tokenTypes()), m_texts(corpus)
     {
     }
+    // (False for a token, text or type out of range.)
     inline bool holdsAt(const Test &t, uint32_t tok)
     {
-        if (t.c->perText())
-            return t.mask[m_texts.of(tok)] != 0;
-        return t.mask[m_types.empty() ? formPart(m_words[tok]) : m_types[tok]] != 0;
+        if (tok >= m_words.size())
+            return false;
+        const uint32_t unit = t.c->perText() ? m_texts.of(tok) : m_types.empty() ? formPart(m_words[tok]) : m_types[tok];
+        return unit < t.mask.size() && t.mask[unit] != 0;
     }
 
 private:
@@ -329,6 +335,7 @@ void wordsOfTexts(const Corpus &corpus, const Characteristic &c, const Condition
     for (const uint32_t v : cond.values)
         texts.insert(texts.end(), c.membersBegin(v), c.membersEnd(v));
     std::sort(texts.begin(), texts.end());
+    texts.erase(std::unique(texts.begin(), texts.end()), texts.end());   // (a damaged file's repeats)
     for (const uint32_t ti : texts) {
         const TextInfo &t = corpus.text(ti);
         for (uint32_t tok = t.firstToken; tok < t.firstToken + t.tokenCount; ++tok)
@@ -342,20 +349,33 @@ void wordsOfTexts(const Corpus &corpus, const Characteristic &c, const Condition
 void mergePostings(const Lexicon &lex, const std::vector<uint32_t> &formIds, uint64_t best, uint32_t tokenCount,
                    std::vector<uint32_t> &out)
 {
+    // The postings of a cache file that had the quick check only may name tokens
+    // out of range, or be out of order: those are left out, so that the result is
+    // ascending and in range whatever the file holds. One list is copied as it is
+    // and checked in one pass; only a list that fails is filtered.
     if (formIds.size() == 1) {
         const Span<uint32_t> p = lex.postings(formIds[0]);
         out.assign(p.begin(), p.end());
-    } else if (formIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
-        for (const uint32_t f : formIds) {
-            const Span<uint32_t> p = lex.postings(f);
-            out.insert(out.end(), p.begin(), p.end());
+        if (std::adjacent_find(out.begin(), out.end(), std::greater_equal<uint32_t>()) != out.end()
+            || (!out.empty() && out.back() >= tokenCount)) {
+            out.clear();
+            for (const uint32_t tok : p)
+                if (tok < tokenCount && (out.empty() || tok > out.back()))
+                    out.push_back(tok);
         }
+    } else if (formIds.size() <= 8 || (best < 4096 && best * 64 < tokenCount)) {
+        for (const uint32_t f : formIds)
+            for (const uint32_t tok : lex.postings(f))
+                if (tok < tokenCount)
+                    out.push_back(tok);
         std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
     } else {
         std::vector<uint64_t> bits((size_t(tokenCount) + 63) / 64, 0);
         for (const uint32_t f : formIds)
             for (const uint32_t tok : lex.postings(f))
-                bits[tok >> 6] |= uint64_t(1) << (tok & 63);
+                if (tok < tokenCount)
+                    bits[tok >> 6] |= uint64_t(1) << (tok & 63);
         for (size_t w = 0; w < bits.size(); ++w) {
             for (uint64_t b = bits[w]; b; b &= b - 1)
                 out.push_back(uint32_t(w * 64 + size_t(__builtin_ctzll(b))));
@@ -372,7 +392,7 @@ bool candidatesOf(const ConcEngine &e, const Condition &cond, uint64_t best, std
 {
     const Corpus &corpus = e.corpus();
     const Characteristic &c = e.characteristic(cond.charNo);
-    out.reserve(size_t(best));
+    out.reserve(size_t(std::min<uint64_t>(best, corpus.tokenCount())));   // (counts from the file: capped)
     if (c.perText()) {
         wordsOfTexts(corpus, c, cond, out);
         return false;

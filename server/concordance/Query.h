@@ -101,12 +101,17 @@ public:
     // alphabetical order is the order of the numbers.
     bool numeric() const { return !m_textSorted; }
 
-    // The value of a token; kNone for punctuation (and tokens out of range).
+    // The value of a token; kNone for punctuation (and tokens out of range, and
+    // whatever a damaged cache file puts out of range: every accessor here checks
+    // the ids and offsets it reads, see "Reading the cache file safely").
     uint32_t valueOf(uint32_t token) const
     {
         if (token >= m_corpus->tokenCount() || m_corpus->isPunct(token))
             return kNone;
-        return m_perText ? m_byText[m_corpus->textOf(token)] : m_byType[m_corpus->typeOf(token)];
+        const Span<uint32_t> values = m_perText ? m_byText.span() : m_byType.span();
+        const uint32_t at = m_perText ? m_corpus->textOf(token) : m_corpus->typeOf(token);
+        const uint32_t v = at < values.size() ? values[at] : kNone;
+        return v < valueCount() ? v : kNone;
     }
     // The value's text, 1251, as shown in the lists: folded for word forms, lemmas
     // and endings, as written for metadata; "" for the empty value.
@@ -120,12 +125,12 @@ public:
     uint32_t find(std::string_view cp1251) const;
 
     // Word tokens that carry the value in the whole corpus.
-    uint32_t count(uint32_t value) const { return m_count[value]; }
+    uint32_t count(uint32_t value) const { return value < m_count.size() ? m_count[value] : 0; }
     // Orders: alphabetical rank == id; reverse ("обратная": rhyme order of the
     // texts, descending for the numeric characteristics year, decade and length);
     // frequency (count descending, ties alphabetical).
-    uint32_t reverseRank(uint32_t value) const { return m_revRank[value]; }
-    uint32_t frequencyRank(uint32_t value) const { return m_freqRank[value]; }
+    uint32_t reverseRank(uint32_t value) const { return rankIn(m_revRank, value); }
+    uint32_t frequencyRank(uint32_t value) const { return rankIn(m_freqRank, value); }
     Span<uint32_t> reverseOrder() const { return m_revOrder; }
     Span<uint32_t> frequencyOrder() const { return m_freqOrder; }
 
@@ -136,10 +141,23 @@ public:
     Span<uint32_t> byText() const { return m_byText; }
     // The word types (word-level) or text ids (per-text) that have the value,
     // ascending.
-    const uint32_t *membersBegin(uint32_t value) const { return m_members.data() + m_memberOffsets[value]; }
-    const uint32_t *membersEnd(uint32_t value) const { return m_members.data() + m_memberOffsets[value + 1]; }
+    // (An empty range for a value out of range or offsets that are.)
+    const uint32_t *membersBegin(uint32_t value) const { return m_members.data() + memberRange(value).first; }
+    const uint32_t *membersEnd(uint32_t value) const { return m_members.data() + memberRange(value).second; }
 
 protected:
+    uint32_t rankIn(const Table<uint32_t> &ranks, uint32_t value) const
+    {
+        const uint32_t r = value < ranks.size() ? ranks[value] : kNone;
+        return r < valueCount() ? r : kNone;
+    }
+    std::pair<uint32_t, uint32_t> memberRange(uint32_t value) const
+    {
+        if (size_t(value) + 1 >= m_memberOffsets.size())
+            return {0, 0};
+        const uint32_t from = m_memberOffsets[value], to = m_memberOffsets[value + 1];
+        return from <= to && to <= m_members.size() ? std::make_pair(from, to) : std::make_pair(0u, 0u);
+    }
     friend struct CharacteristicBuilder;
     friend struct EngineTables;
     const Corpus *m_corpus = nullptr;
@@ -249,13 +267,21 @@ public:
         uint32_t type;
         uint32_t count;
     };
-    const TypeCount *textTypesBegin(uint32_t text) const { return m_textTypes.data() + m_textTypeOffsets[text]; }
-    const TypeCount *textTypesEnd(uint32_t text) const { return m_textTypes.data() + m_textTypeOffsets[text + 1]; }
+    // (An empty range for a text out of range or offsets that are.)
+    const TypeCount *textTypesBegin(uint32_t text) const { return m_textTypes.data() + textTypeRange(text).first; }
+    const TypeCount *textTypesEnd(uint32_t text) const { return m_textTypes.data() + textTypeRange(text).second; }
 
     struct Private;
 
 private:
     void buildTextTypes();
+    std::pair<uint32_t, uint32_t> textTypeRange(uint32_t text) const
+    {
+        if (size_t(text) + 1 >= m_textTypeOffsets.size())
+            return {0, 0};
+        const uint32_t from = m_textTypeOffsets[text], to = m_textTypeOffsets[text + 1];
+        return from <= to && to <= m_textTypes.size() ? std::make_pair(from, to) : std::make_pair(0u, 0u);
+    }
 
     std::shared_ptr<const Corpus> m_corpus;
     std::vector<std::unique_ptr<Characteristic>> m_chars;

@@ -106,11 +106,15 @@ public:
           m_perText(c.perText()), m_texts(texts)
     {
     }
+    // kNone for what a damaged cache file puts out of range (the caller checks the
+    // value against its own array too).
     inline uint32_t operator()(uint32_t tok) const
     {
-        if (m_perText)
-            return m_byText[m_texts.of(tok)];
-        return m_byType[m_types.empty() ? formPart(m_words[tok]) : m_types[tok]];
+        if (tok >= m_words.size())
+            return kNone;
+        const uint32_t unit = m_perText ? m_texts.of(tok) : m_types.empty() ? formPart(m_words[tok]) : m_types[tok];
+        const Span<uint32_t> values = m_perText ? m_byText : m_byType;
+        return unit < values.size() ? values[unit] : kNone;
     }
 
 private:
@@ -134,7 +138,8 @@ uint64_t passingUnits(const ConcEngine &e, const std::vector<Condition> &fixed, 
         for (const uint32_t v : f.values) {
             n += fc.count(v);
             for (const uint32_t *m = fc.membersBegin(v); m != fc.membersEnd(v); ++m)
-                mask[*m] = 1;
+                if (*m < mask.size())
+                    mask[*m] = 1;
         }
         std::vector<uint8_t> &into = fc.perText() ? textPass : formPass;
         if (into.empty()) {
@@ -171,18 +176,22 @@ bool countThroughTexts(const ConcEngine &e, const Characteristic &c, const std::
     for (uint32_t t = 0; t < corpus.textCount(); ++t) {
         if (!textPass[t])
             continue;
+        // (A value or type out of range, from a damaged cache file, counts nowhere.)
+        const uint32_t textValue = perText && t < byText.size() ? byText[t] : kNone;
         if (perText && formPass.empty()) {
-            counts[byText[t]] += corpus.text(t).wordCount;
+            if (textValue < counts.size())
+                counts[textValue] += corpus.text(t).wordCount;
             continue;
         }
-        uint32_t *textSlot = perText ? &counts[byText[t]] : nullptr;
+        uint32_t *textSlot = textValue < counts.size() ? &counts[textValue] : nullptr;
         for (auto *fc = e.textTypesBegin(t); fc != e.textTypesEnd(t); ++fc) {
-            if (!formPass.empty() && !formPass[fc->type])
+            if (!formPass.empty() && (fc->type >= formPass.size() || !formPass[fc->type]))
                 continue;
+            const uint32_t v = perText ? kNone : fc->type < byType.size() ? byType[fc->type] : kNone;
             if (textSlot)
                 *textSlot += fc->count;
-            else
-                counts[byType[fc->type]] += fc->count;
+            else if (v < counts.size())
+                counts[v] += fc->count;
         }
     }
     return true;
@@ -215,7 +224,10 @@ void countCoOccurrences(const ConcEngine &e, const Characteristic &c, const Quer
             if (flagPart(words[size_t(u)]) & kPunct)
                 continue;
             ++seen;
-            Slot &s = perValue[valueAt(uint32_t(u))];
+            const uint32_t v = valueAt(uint32_t(u));
+            if (v >= perValue.size())
+                continue;
+            Slot &s = perValue[v];
             if (s.stamp != i) {
                 s.stamp = i;
                 ++s.count;
@@ -244,7 +256,8 @@ std::vector<uint32_t> ValueLists::filteredCounts(const Query &q) const
     TextCursor texts(e.corpus());
     const TokenValue valueAt(e.corpus(), c, texts);
     for (const uint32_t tok : e.matching(q.fixed))
-        ++counts[valueAt(tok)];
+        if (const uint32_t v = valueAt(tok); v < counts.size())
+            ++counts[v];
     return counts;
 }
 
@@ -278,7 +291,7 @@ std::shared_ptr<ValueListData> ValueLists::compute(const Query &q, ListOrder ord
         for (uint32_t v = 0; v < n; ++v)
             keep[v] = globMatch(folded ? c.text(v) : std::string_view(charset::fold(c.text(v))), pattern);
     }
-    auto wanted = [&](uint32_t v) { return (keep.empty() || keep[v]) && data->count(v) > 0; };
+    auto wanted = [&](uint32_t v) { return v < n && (keep.empty() || keep[v]) && data->count(v) > 0; };
 
     std::vector<uint32_t> out;
     switch (order) {
@@ -587,7 +600,7 @@ void appendPageEntries(const ValueLists &lists, const ValueListData &data, const
         if (((i - first) & 0xFFF) == 0xFFF)
             cancel::check();   // a whole-list export for a client that has gone
         const uint32_t v = data.entries[size_t(i)];
-        if (prefetch && i + 8 < end) {
+        if (prefetch && i + 8 < end && data.entries[size_t(i + 8)] < c.valueCount()) {
             const uint32_t ahead = data.entries[size_t(i + 8)];
             __builtin_prefetch(c.text(ahead).data());
             __builtin_prefetch(&e.corpus().formLemmas()[ahead]);

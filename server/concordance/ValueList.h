@@ -30,7 +30,10 @@ struct ValueListData {
     std::vector<uint32_t> counts;    // occurrences per value id under the filters;
                                      // empty: the characteristic's own counts
     const Characteristic *c = nullptr;
-    uint32_t count(uint32_t value) const { return counts.empty() ? c->count(value) : counts[value]; }
+    uint32_t count(uint32_t value) const
+    {
+        return counts.empty() ? c->count(value) : value < counts.size() ? counts[value] : 0;
+    }
     // Index of a value in `entries`, or -1.
     int64_t indexOf(uint32_t value) const;
 };

@@ -148,11 +148,15 @@ bool Corpus::writeCache(const TableWriter &tables, QString *error) const
 }
 
 uint32_t Corpus::textCount() const { return uint32_t(m_data->texts.size()); }
-const TextInfo &Corpus::text(uint32_t id) const { return m_data->texts[id]; }
+const TextInfo &Corpus::text(uint32_t id) const
+{
+    static const TextInfo none;
+    return id < m_data->texts.size() ? m_data->texts[id] : none;
+}
 
 uint32_t Corpus::positionInText(uint32_t token) const
 {
-    return token - m_data->texts[textOf(token)].firstToken;
+    return token - text(textOf(token)).firstToken;
 }
 
 bool Corpus::lemmaKnown(uint32_t token) const
@@ -163,7 +167,9 @@ bool Corpus::lemmaKnown(uint32_t token) const
 
 bool Corpus::lemmaKnownOfType(uint32_t type) const
 {
-    return (m_tokenTypes.empty() ? m_forms.flags(type) : m_typeFlags[type]) & kLemmaKnown;
+    if (m_tokenTypes.empty())
+        return m_forms.flags(type) & kLemmaKnown;
+    return type < m_typeFlags.size() && (m_typeFlags[type] & kLemmaKnown);
 }
 
 uint32_t Corpus::attributeCount() const { return uint32_t(m_data->attributeKeys.size()); }
@@ -172,7 +178,7 @@ const QByteArray &Corpus::attributeCaption(uint32_t k) const { return m_data->at
 
 QByteArray Corpus::textAttribute(uint32_t text, uint32_t k) const
 {
-    const std::vector<QByteArray> &values = m_data->texts[text].attributes;
+    const std::vector<QByteArray> &values = this->text(text).attributes;
     return k < values.size() ? values[k] : QByteArray();
 }
 
@@ -206,7 +212,10 @@ std::string_view Corpus::punctText(uint32_t formId) const
     const uint32_t p = formId - m_forms.size();
     if (formId < m_forms.size() || p + 1 >= m_punctOffsets.size())
         return {};
-    return std::string_view(m_punctChars.data() + m_punctOffsets[p], m_punctOffsets[p + 1] - m_punctOffsets[p]);
+    const uint32_t from = m_punctOffsets[p], to = m_punctOffsets[p + 1];
+    if (from > to || to > m_punctChars.size())
+        return {};
+    return std::string_view(m_punctChars.data() + from, to - from);
 }
 
 std::string_view Corpus::displayBytes(uint32_t token, uint8_t *casePattern) const
@@ -220,8 +229,9 @@ std::string_view Corpus::displayBytes(uint32_t token, uint8_t *casePattern) cons
         const auto it = std::lower_bound(m_surfaceTokens.begin(), m_surfaceTokens.end(), token);
         if (it != m_surfaceTokens.end() && *it == token) {
             const size_t i = size_t(it - m_surfaceTokens.begin());
-            return std::string_view(m_surfaceChars.data() + m_surfaceOffsets[i],
-                                    m_surfaceOffsets[i + 1] - m_surfaceOffsets[i]);
+            const uint32_t from = m_surfaceOffsets[i], to = m_surfaceOffsets[i + 1];
+            if (from <= to && to <= m_surfaceChars.size())
+                return std::string_view(m_surfaceChars.data() + from, to - from);
         }
     }
     *casePattern = flags & kCaseMask;

@@ -79,6 +79,13 @@ struct TextInfo {
     std::vector<QByteArray> attributes;
 };
 
+// Reading. The arrays may be mapped from a cache file that had only the quick
+// check (sizes of the arrays against each other): every accessor below checks the
+// id or token it is given, and the offsets it reads, where it reads them, and
+// treats anything out of range as absent (an empty string or list, 0, kNone). An
+// id it returns may still be out of range of the next array (a damaged file): it
+// is checked there in turn. See "Reading the cache file safely" in docs/server.md.
+//
 // A lexicon: the distinct values of one characteristic of the word tokens (the
 // case-folded word form, or the lemma). Ids are alphabetical ranks.
 class Lexicon {
@@ -87,19 +94,25 @@ public:
     // The value's text in 1251, folded.
     std::string_view text(uint32_t id) const
     {
-        return std::string_view(m_chars.data() + m_offsets[id], m_offsets[id + 1] - m_offsets[id]);
+        if (id >= size())
+            return {};
+        const uint32_t from = m_offsets[id], to = m_offsets[id + 1];
+        if (from > to || to > m_chars.size())
+            return {};
+        return std::string_view(m_chars.data() + from, to - from);
     }
     // Number of word tokens that carry the value.
-    uint32_t count(uint32_t id) const { return m_count[id]; }
+    uint32_t count(uint32_t id) const { return id < size() ? m_count[id] : 0; }
     // Flags (FormFlag for word forms; 0 for lemmas).
-    uint8_t flags(uint32_t id) const { return m_flags[id]; }
+    uint8_t flags(uint32_t id) const { return id < size() ? m_flags[id] : 0; }
 
-    // Orders. alphaRank(id) == id; the others are permutations of 0..size()-1.
+    // Orders. alphaRank(id) == id; the others are permutations of 0..size()-1
+    // (kNone for an id or rank out of range, or an entry out of range).
     uint32_t alphaRank(uint32_t id) const { return id; }
-    uint32_t reverseRank(uint32_t id) const { return m_reverseRank[id]; }
-    uint32_t frequencyRank(uint32_t id) const { return m_freqRank[id]; }
-    uint32_t byReverse(uint32_t rank) const { return m_reverseOrder[rank]; }
-    uint32_t byFrequency(uint32_t rank) const { return m_freqOrder[rank]; }
+    uint32_t reverseRank(uint32_t id) const { return inRange(m_reverseRank, id); }
+    uint32_t frequencyRank(uint32_t id) const { return inRange(m_freqRank, id); }
+    uint32_t byReverse(uint32_t rank) const { return inRange(m_reverseOrder, rank); }
+    uint32_t byFrequency(uint32_t rank) const { return inRange(m_freqOrder, rank); }
     Span<uint32_t> reverseOrder() const { return m_reverseOrder; }
     Span<uint32_t> frequencyOrder() const { return m_freqOrder; }
     Span<uint32_t> reverseRanks() const { return m_reverseRank; }
@@ -107,9 +120,16 @@ public:
     Span<uint32_t> counts() const { return m_count; }
 
     // Token numbers of every occurrence, ascending.
+    // (Empty for an id out of range or offsets that are. A damaged file may give
+    // token numbers out of range, or out of order: Corpus's accessors check them.)
     Span<uint32_t> postings(uint32_t id) const
     {
-        return m_postings.sub(m_postOffsets[id], m_postOffsets[id + 1] - m_postOffsets[id]);
+        if (id >= size())
+            return {};
+        const uint32_t from = m_postOffsets[id], to = m_postOffsets[id + 1];
+        if (from > to || to > m_postings.size())
+            return {};
+        return m_postings.sub(from, to - from);
     }
 
     // Exact lookup of a folded value (1251 bytes); kNone when absent. Fold a raw
@@ -125,6 +145,11 @@ public:
 private:
     friend class CorpusBuilder;
     friend class CacheFile;
+    uint32_t inRange(Span<uint32_t> order, uint32_t i) const
+    {
+        const uint32_t v = i < order.size() ? order[i] : kNone;
+        return v < size() ? v : kNone;
+    }
     Span<char> m_chars;
     Span<uint32_t> m_offsets;      // size()+1
     Span<uint32_t> m_count;
@@ -220,16 +245,20 @@ public:
     uint32_t tokenCount() const { return uint32_t(m_tokens.size()); }
     uint64_t wordCount() const { return m_wordCount; }      // word tokens (no punctuation)
     // Word-form id (ids >= forms().size() are punctuation strings, see punctText).
-    uint32_t formOf(uint32_t token) const { return formPart(m_tokens[token]); }
+    // (kNone for a token out of range.)
+    uint32_t formOf(uint32_t token) const { return token < m_tokens.size() ? formPart(m_tokens[token]) : kNone; }
     uint32_t lemmaOf(uint32_t token) const
     {
         const uint32_t f = formOf(token);
         if (f >= m_forms.size())
             return kNone;
-        return m_tokenTypes.empty() ? m_formLemma[f] : m_typeLemma[m_tokenTypes[token]];
+        return m_tokenTypes.empty() ? m_formLemma[f] : lemmaOfType(m_tokenTypes[token]);
     }
+    // (kNone for a token out of range.)
     uint32_t textOf(uint32_t token) const
     {
+        if (token >= m_tokens.size())
+            return kNone;
         // The text is between those of the first tokens of this block and the next.
         const size_t block = token >> kTextBlockBits;
         uint32_t lo = m_textAtBlock[block], hi = m_textAtBlock[block + 1];
@@ -242,7 +271,7 @@ public:
         }
         return lo;
     }
-    uint8_t tokenFlags(uint32_t token) const { return flagPart(m_tokens[token]); }
+    uint8_t tokenFlags(uint32_t token) const { return token < m_tokens.size() ? flagPart(m_tokens[token]) : 0; }
     bool isPunct(uint32_t token) const { return tokenFlags(token) & kPunct; }
     bool isVerseLineEnd(uint32_t token) const { return tokenFlags(token) & kVerseLineEnd; }
     // The token's position inside its text (0-based).
@@ -270,36 +299,47 @@ public:
     // different lemmas in different places.
     bool annotated() const { return !m_tokenTypes.empty(); }
     uint32_t typeCount() const { return m_tokenTypes.empty() ? m_forms.size() : uint32_t(m_typeForm.size()); }
-    // The type of a word token (not of punctuation).
+    // The type of a word token (not of punctuation); kNone out of range.
     uint32_t typeOf(uint32_t token) const
     {
-        return m_tokenTypes.empty() ? formOf(token) : m_tokenTypes[token];
+        if (m_tokenTypes.empty())
+            return formOf(token);
+        const uint32_t type = token < m_tokenTypes.size() ? m_tokenTypes[token] : kNone;
+        return type < m_typeForm.size() ? type : kNone;
     }
     // Every token's type (empty for a plain corpus: use formPart of tokenWords()),
     // and each type's form and lemma (empty for a plain corpus).
     Span<uint32_t> tokenTypes() const { return m_tokenTypes; }
     Span<uint32_t> typeForms() const { return m_typeForm; }
     Span<uint32_t> typeLemmas() const { return m_typeLemma; }
-    uint32_t formOfType(uint32_t type) const { return m_tokenTypes.empty() ? type : m_typeForm[type]; }
+    uint32_t formOfType(uint32_t type) const
+    {
+        if (m_tokenTypes.empty())
+            return type;
+        return type < m_typeForm.size() ? m_typeForm[type] : kNone;
+    }
     uint32_t lemmaOfType(uint32_t type) const
     {
-        return m_tokenTypes.empty() ? m_formLemma[type] : m_typeLemma[type];
+        const Span<uint32_t> lemmas = m_tokenTypes.empty() ? m_formLemma : m_typeLemma;
+        return type < lemmas.size() ? lemmas[type] : kNone;
     }
     // Whether the type's lemma was given (by the file, or found by a dictionary).
     bool lemmaKnownOfType(uint32_t type) const;
     // Part of speech and grammatical features of a type as the file writes them or
     // the morphology gives them ("NOUN", "Case=Gen|Number=Sing"), 1251 ("" when not
     // given, and always in a corpus without types).
-    std::string_view posOfType(uint32_t type) const { return tag(m_tokenTypes.empty() ? kNone : m_typePos[type]); }
+    std::string_view posOfType(uint32_t type) const { return tag(type < m_typePos.size() ? m_typePos[type] : kNone); }
     std::string_view featsOfType(uint32_t type) const
     {
-        return tag(m_tokenTypes.empty() ? kNone : m_typeFeats[type]);
+        return tag(type < m_typeFeats.size() ? m_typeFeats[type] : kNone);
     }
     // Word tokens of each type (the lexicon's counts in a plain corpus). A type's
     // tokens are among its form's postings (those whose typeOf() is the type).
     uint32_t typeTokenCount(uint32_t type) const
     {
-        return m_tokenTypes.empty() ? m_forms.count(type) : m_typeCount[type];
+        if (m_tokenTypes.empty())
+            return m_forms.count(type);
+        return type < m_typeCount.size() ? m_typeCount[type] : 0;
     }
 
     // The further attributes of the texts (beyond author, title and year) that the
@@ -317,10 +357,16 @@ public:
     // Lemma of a word form (in an annotated corpus, the lemma of its most frequent
     // type), and the word forms of a lemma (ascending ids; in an annotated corpus a
     // form may be one of several lemmas').
-    uint32_t lemmaOfForm(uint32_t form) const { return m_formLemma[form]; }
+    // (kNone, an empty list, out of range.)
+    uint32_t lemmaOfForm(uint32_t form) const { return form < m_formLemma.size() ? m_formLemma[form] : kNone; }
     Span<uint32_t> formsOfLemma(uint32_t lemma) const
     {
-        return m_lemmaForms.sub(m_lemmaFormOffsets[lemma], m_lemmaFormOffsets[lemma + 1] - m_lemmaFormOffsets[lemma]);
+        if (lemma >= m_lemmas.size())
+            return {};
+        const uint32_t from = m_lemmaFormOffsets[lemma], to = m_lemmaFormOffsets[lemma + 1];
+        if (from > to || to > m_lemmaForms.size())
+            return {};
+        return m_lemmaForms.sub(from, to - from);
     }
     // The occurrences of a lemma, ascending: its forms' postings merged (the
     // lemma lexicon's own postings hold the same, but reading the forms' keeps to
@@ -374,7 +420,10 @@ private:
     {
         if (id >= m_tagOffsets.size() || id + 1 >= m_tagOffsets.size())
             return {};
-        return std::string_view(m_tagChars.data() + m_tagOffsets[id], m_tagOffsets[id + 1] - m_tagOffsets[id]);
+        const uint32_t from = m_tagOffsets[id], to = m_tagOffsets[id + 1];
+        if (from > to || to > m_tagChars.size())
+            return {};
+        return std::string_view(m_tagChars.data() + from, to - from);
     }
 
     static constexpr int kTextBlockBits = 12;

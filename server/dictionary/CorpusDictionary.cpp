@@ -59,6 +59,10 @@ std::vector<std::pair<uint32_t, uint32_t>> textCounts(const corvus::Corpus &c, c
     std::vector<std::pair<uint32_t, uint32_t>> texts;
     for (size_t i = 0; i < postings.size();) {
         const uint32_t text = c.textOf(postings[i]);
+        if (text == corvus::kNone) {
+            ++i;   // a token out of range (a damaged cache file's posting): in no text
+            continue;
+        }
         const corvus::TextInfo &info = c.text(text);
         const uint32_t end = info.firstToken + info.tokenCount;
         size_t j = i;

@@ -39,7 +39,12 @@ public:
     QList<QByteArray> entryLines(int place) const override;
 
     // The lemma id of a headword.
-    uint32_t lemmaAt(int place) const { return m_lemmaIds[size_t(m_index.sourceIndex(place))]; }
+    // (kNone for a place out of range, or a headword whose lemma is.)
+    uint32_t lemmaAt(int place) const
+    {
+        const size_t source = size_t(m_index.sourceIndex(place));
+        return source < m_lemmaIds.size() ? m_lemmaIds[source] : corvus::kNone;
+    }
     // The headword of a lemma, -1 when it has none.
     int placeOfLemma(uint32_t lemma) const;
 

@@ -146,6 +146,8 @@ void ServedDictionary::save(corvus::TableWriter &out, uint32_t base) const
 
 QByteArray ServedDictionary::body(size_t i) const
 {
+    if (i + 1 >= m_bodyOffsets.size())
+        return QByteArray();
     return QByteArray::fromRawData(m_bodies.data() + m_bodyOffsets[i],
                                    qsizetype(m_bodyOffsets[i + 1] - m_bodyOffsets[i]));
 }

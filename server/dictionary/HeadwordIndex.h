@@ -63,17 +63,26 @@ public:
     int size() const { return int(m_source.size()); }
     bool isEmpty() const { return m_source.empty(); }
     QString word(int place) const { return view(place).toString(); }
+    // (Empty for a place out of range, or offsets that are: the tables may come
+    // from a cache file that had the quick check only.)
     QStringView view(int place) const
     {
-        return QStringView(m_chars.data() + m_offsets[size_t(place)],
-                           qsizetype(m_offsets[size_t(place) + 1] - m_offsets[size_t(place)]));
+        if (place < 0 || place >= size())
+            return {};
+        const uint32_t from = m_offsets[size_t(place)], to = m_offsets[size_t(place) + 1];
+        if (from > to || to > m_chars.size())
+            return {};
+        return QStringView(m_chars.data() + from, qsizetype(to - from));
     }
     // The headword as listed: capitals, 1251.
     QByteArray text(int place) const;
-    int sourceIndex(int place) const { return m_source[size_t(place)]; }
+    // (-1 out of range.)
+    int sourceIndex(int place) const { return place >= 0 && place < size() ? m_source[size_t(place)] : -1; }
     int placeOfSource(int source) const
     {
-        return source >= 0 && size_t(source) < m_placeOfSource.size() ? m_placeOfSource[size_t(source)] : -1;
+        const int place =
+            source >= 0 && size_t(source) < m_placeOfSource.size() ? m_placeOfSource[size_t(source)] : -1;
+        return place >= 0 && place < size() ? place : -1;
     }
     const QList<Letter> &letters() const { return m_letters; }
 

@@ -17,6 +17,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -57,18 +58,37 @@ public:
     int entryCount() const { return int(m_senseRuns.size()) - 1; }
     QStringView word(int entry) const { return text(m_wordChars, m_wordOffsets, size_t(entry)); }
     // Senses [senseBegin, senseEnd) of an entry; terms [termBegin, termEnd) of a sense.
-    int senseBegin(int entry) const { return int(m_senseRuns[size_t(entry)]); }
-    int senseEnd(int entry) const { return int(m_senseRuns[size_t(entry) + 1]); }
+    // The tables may come from a cache file that had the quick check only: a run
+    // is clipped to the senses or terms there are (empty for an entry or sense out
+    // of range, or a run that goes backwards), a text out of range is empty.
+    int senseBegin(int entry) const { return runBegin(m_senseRuns, entry, int(m_termRuns.size()) - 1); }
+    int senseEnd(int entry) const { return runEnd(m_senseRuns, entry, int(m_termRuns.size()) - 1); }
     QStringView kind(int sense) const { return text(m_kindChars, m_kindOffsets, size_t(sense)); }
-    int termBegin(int sense) const { return int(m_termRuns[size_t(sense)]); }
-    int termEnd(int sense) const { return int(m_termRuns[size_t(sense) + 1]); }
+    int termBegin(int sense) const { return runBegin(m_termRuns, sense, termCount()); }
+    int termEnd(int sense) const { return runEnd(m_termRuns, sense, termCount()); }
     QStringView term(int t) const { return text(m_termChars, m_termOffsets, size_t(t)); }
     int termCount() const { return int(m_termOffsets.size()) - 1; }
 
 private:
     static QStringView text(const corvus::Table<char16_t> &chars, const corvus::Table<uint32_t> &offsets, size_t i)
     {
+        if (i >= offsets.size() || i + 1 >= offsets.size() || offsets[i] > offsets[i + 1]
+            || offsets[i + 1] > chars.size())
+            return {};
         return QStringView(chars.data() + offsets[i], qsizetype(offsets[i + 1] - offsets[i]));
+    }
+    static int runBegin(const corvus::Table<uint32_t> &runs, int i, int bound)
+    {
+        if (i < 0 || size_t(i) + 1 >= runs.size())
+            return 0;
+        return int(std::min<uint32_t>(runs[size_t(i)], uint32_t(std::max(bound, 0))));
+    }
+    static int runEnd(const corvus::Table<uint32_t> &runs, int i, int bound)
+    {
+        if (i < 0 || size_t(i) + 1 >= runs.size())
+            return 0;
+        const int end = int(std::min<uint32_t>(runs[size_t(i) + 1], uint32_t(std::max(bound, 0))));
+        return std::max(runBegin(runs, i, bound), end);
     }
 
     corvus::Table<char16_t> m_wordChars, m_kindChars, m_termChars;

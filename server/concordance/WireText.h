@@ -45,7 +45,10 @@ void cleanBytes(char *bytes, size_t size);
 class LineSink {
 public:
     // Null: count only.
-    explicit LineSink(QByteArray *out) : m_out(out), m_n(out ? out->size() : 0), m_cap(m_n) {}
+    explicit LineSink(QByteArray *out)
+        : m_out(out), m_p(out ? out->data() : nullptr), m_n(out ? out->size() : 0), m_cap(m_n)
+    {
+    }
     ~LineSink() { finish(); }
     LineSink(const LineSink &) = delete;
     LineSink &operator=(const LineSink &) = delete;

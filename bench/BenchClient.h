@@ -35,6 +35,17 @@ public:
     std::optional<QFont> chooseFont(QWidget *, const QFont &) override { return std::nullopt; }
 };
 
+// Before the application object: offscreen unless told otherwise, and the data,
+// configuration and cache folders under `home`, where the client and the server
+// also find the local link's socket.
+inline void useScratchHome(const QString &home)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    for (const char *var : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(var, QFile::encodeName(home + QLatin1Char('/') + QLatin1String(var)));
+}
+
 inline bool waitFor(const std::function<bool()> &done, int timeoutMs)
 {
     QElapsedTimer clock;

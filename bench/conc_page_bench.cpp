@@ -155,12 +155,8 @@ void report(const char *channel, const ExportRun &r)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The client and the server find the local link's socket under one data folder.
     QTemporaryDir home;
-    for (const char *var : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(var, QFile::encodeName(home.path() + QLatin1Char('/') + QLatin1String(var)));
+    benchclient::useScratchHome(home.path());
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     QString corpus = bench::defaultCorpus();

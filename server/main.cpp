@@ -69,8 +69,8 @@ public:
     // waits for "Server is Ready"; a busy port is reported before a long load.
     bool listen() { return listenLocal() && listenTcp(); }
     // Loading runs off this thread; so does the full check of a cache file that had
-    // the quick check only, while registration is answered already and every other
-    // request waits for it. A cache that fails it is removed and everything is
+    // the quick check only and no seal, while registration is answered already and
+    // every other request waits for it. A cache that fails it is removed and everything is
     // loaded again (the index built from the corpus).
     void load();
     // After the event loop: waits for the threads still running; the exit code.
@@ -209,7 +209,7 @@ void ServerRun::checked(bool ok, const QString &why)
     }
     printTo(stderr, QStringLiteral("Corvus: кэш индекса повреждён (%1): он удалён, индекс строится заново.")
                         .arg(why));
-    QFile::remove(m_loaded->cacheFile);
+    removeDamagedCache(m_loaded->cacheFile);
     load();
 }
 

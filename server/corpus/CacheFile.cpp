@@ -1,4 +1,5 @@
 #include "corpus/CorpusData.h"
+#include "corpus/CacheHasher.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -64,64 +65,6 @@ static_assert(sizeof(Section) == 24, "cache section layout");
 enum : uint32_t { kTexts = 100, kScalars = 101, kWarnings = 102, kDigest = 103, kAttributes = 104 };
 // Ids from here on are the tables of the layers above the index.
 constexpr uint32_t kFirstTableId = 1000;
-
-// Streaming checksum: four multiply-xor lanes over 32-byte blocks.
-class Hasher {
-public:
-    void add(const void *data, size_t n)
-    {
-        if (n == 0)
-            return;
-        auto p = static_cast<const unsigned char *>(data);
-        m_total += n;
-        if (m_fill) {
-            const size_t take = std::min(n, sizeof(m_buf) - m_fill);
-            std::memcpy(m_buf + m_fill, p, take);
-            m_fill += take;
-            p += take;
-            n -= take;
-            if (m_fill < sizeof(m_buf))
-                return;
-            block(m_buf);
-            m_fill = 0;
-        }
-        while (n >= 32) {
-            block(p);
-            p += 32;
-            n -= 32;
-        }
-        std::memcpy(m_buf, p, n);
-        m_fill = n;
-    }
-    uint64_t result()
-    {
-        unsigned char last[32] = {};
-        std::memcpy(last, m_buf, m_fill);
-        block(last);
-        uint64_t h = m_total * 0x9E3779B97F4A7C15ull;
-        for (uint64_t l : m_lane) {
-            h ^= l;
-            h *= 0xC2B2AE3D27D4EB4Full;
-            h ^= h >> 31;
-        }
-        return h;
-    }
-
-private:
-    void block(const unsigned char *p)
-    {
-        for (int i = 0; i < 4; ++i) {
-            uint64_t w;
-            std::memcpy(&w, p + 8 * i, 8);
-            uint64_t x = (m_lane[i] ^ w) * 0x87C37B91114253D5ull;
-            m_lane[i] = (x << 31 | x >> 33) + w;
-        }
-    }
-    uint64_t m_lane[4] = {1, 2, 3, 4};
-    unsigned char m_buf[32] = {};
-    size_t m_fill = 0;
-    uint64_t m_total = 0;
-};
 
 } // namespace
 
@@ -248,7 +191,7 @@ bool parseTexts(const char *p, size_t n, std::vector<TextInfo> &texts, uint32_t 
     return r.atEnd();
 }
 
-bool writeAll(QSaveFile &f, Hasher &h, const void *data, size_t n)
+bool writeAll(QSaveFile &f, CacheHasher &h, const void *data, size_t n)
 {
     h.add(data, n);
     return f.write(static_cast<const char *>(data), qint64(n)) == qint64(n);
@@ -260,7 +203,7 @@ uint64_t align8(uint64_t v) { return (v + 7) & ~uint64_t(7); }
 // table.
 uint64_t digestOf(const char *header, const char *table, size_t tableBytes)
 {
-    Hasher h;
+    CacheHasher h;
     h.add(header, 48);
     h.add(header + 56, 8);
     h.add(table, tableBytes);
@@ -287,7 +230,7 @@ const char *headerProblem(const char *base, uint64_t size, const QByteArray &fin
     if (tableEnd > size)
         return "truncated";
     if (full) {
-        Hasher hasher;
+        CacheHasher hasher;
         hasher.add(base + sizeof(Header), size_t(size) - sizeof(Header));
         if (hasher.result() != h.bodyHash)
             return "checksum";
@@ -410,7 +353,7 @@ FileMapping::~FileMapping()
 
 uint64_t CacheFile::checksum(const void *data, size_t size)
 {
-    Hasher h;
+    CacheHasher h;
     h.add(data, size);
     return h.result();
 }
@@ -508,7 +451,7 @@ bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteAr
             *error = QStringLiteral("Не удалось записать кэш индекса: %1").arg(path);
         return false;
     }
-    Hasher hasher;
+    CacheHasher hasher;
     bool ok = f.write(reinterpret_cast<const char *>(&h), sizeof h) == qint64(sizeof h);
     uint64_t pos = sizeof(Header);
     const char zeros[8] = {};
@@ -530,6 +473,8 @@ bool CacheFile::write(const Corpus &corpusIn, const QString &path, const QByteAr
         f.cancelWriting();
         return false;
     }
+    // Read back and sealed: the next start trusts it without reading it whole.
+    sealVerified(path);
     return true;
 }
 

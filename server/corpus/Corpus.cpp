@@ -139,6 +139,16 @@ std::shared_ptr<const Corpus> Corpus::recheck(QString *why) const
     return CacheFile::recheck(*this, why);
 }
 
+bool Corpus::sealCache() const
+{
+    return CacheFile::seal(*this);
+}
+
+bool Corpus::removeCache(const QString &path)
+{
+    return CacheFile::remove(path);
+}
+
 bool Corpus::writeCache(const TableWriter &tables, QString *error) const
 {
     if (m_data->cachePath.isEmpty())
@@ -502,7 +512,7 @@ std::shared_ptr<const Corpus> Corpus::load(const CorpusOptions &options, QString
             cached->m_data->cachePath = s.cachePath;
             cached->m_paths = s.roots;
             cached->m_stats.fromCache = true;
-            cached->m_stats.checkDeferred = options.deferCheck;
+            cached->m_stats.checkDeferred = options.deferCheck && !CacheFile::sealed(*cached);
             // The scan's warnings are new; the build's came with the cache.
             cached->m_stats.warnings = s.scanWarnings + cached->m_stats.warnings;
             cached->m_stats.cacheFile = s.cachePath;

@@ -177,8 +177,9 @@ struct CorpusOptions {
     bool useMorphology = true;
     bool useCache = true;      // read a valid cache and write a fresh one
     int threads = 2;           // lemmatising threads (one Hunspell object each)
-    // Map a cache after the quick check only (CacheCheck::Quick); the caller runs
-    // CacheFile::recheck() before it serves from the arrays.
+    // Map a cache after the quick check only (CacheCheck::Quick); unless the file is
+    // sealed, the caller runs recheck() before it serves from the arrays
+    // (BuildStats::checkDeferred says so).
     bool deferCheck = false;
     // Do not write the cache after a build: the caller writes it with the tables of
     // the layers above (Corpus::writeCache).
@@ -406,6 +407,12 @@ public:
     // from it, whose tables() ask the layers above for their full checks too; or
     // nullptr with the reason in *why.
     std::shared_ptr<const Corpus> recheck(QString *why) const;
+    // Seals the cache file this corpus was mapped from, once its full check and the
+    // layers' checks of their tables have passed: the next start serves from it
+    // without reading it whole. False when the seal cannot be written.
+    bool sealCache() const;
+    // Removes a cache file (a damaged one) and its seal.
+    static bool removeCache(const QString &path);
 
     Corpus(const Corpus &) = delete;
     Corpus &operator=(const Corpus &) = delete;

@@ -30,6 +30,7 @@ public:
     ~FileMapping();
     const char *data() const { return m_data; }
     size_t size() const { return m_size; }
+    int fd() const { return m_fd; }
 
 private:
     FileMapping() = default;
@@ -107,8 +108,9 @@ private:
 // before use, or, with CacheCheck::Quick, only what costs nothing whatever the
 // corpus's size (header, a checksum of the header and the section table, where the
 // sections lie, their sizes): the caller then runs the full check (recheck())
-// before serving anything from the arrays. A damaged or foreign cache is rebuilt,
-// never trusted.
+// before serving anything from the arrays, unless the file is sealed (see
+// CacheSeal.cpp): its whole content was seen good since it was last changed. A
+// damaged or foreign cache is rebuilt, never trusted.
 class CacheFile {
 public:
     // The index and, when given, the tables of the layers above it.
@@ -122,6 +124,17 @@ public:
     // (dropped with the result): the same file even if its name now leads to
     // another one.
     static std::shared_ptr<Corpus> recheck(const Corpus &corpus, QString *why);
+    // The seal beside a cache file: its name; writes it for the file at `path` after
+    // reading all of it back and matching its checksum (what write() does after a
+    // write); writes it for the file a corpus was mapped from (after its full
+    // check); whether it holds for the file a corpus was mapped from. False when
+    // there is none or it cannot be written: the file then gets the full check.
+    static QString sealPath(const QString &cachePath);
+    static bool sealVerified(const QString &path);
+    static bool seal(const Corpus &corpus);
+    static bool sealed(const Corpus &corpus);
+    // Removes a cache file and its seal.
+    static bool remove(const QString &path);
     // Points the corpus's spans at the storage of its CorpusData.
     static void attachOwned(Corpus &corpus);
     // The checksum stored in the header (bytes 48..55) over everything after the

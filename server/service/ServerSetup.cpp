@@ -334,8 +334,9 @@ void ServiceAssembly::saveMadeTables()
     m_out.cacheFile = m_corpus->cachePath();
 }
 
-// A cache file that had the quick check only: the full check of the index and of
-// every table the service took from it, run after the start.
+// A cache file that had the quick check only and has no seal (a copy, one changed
+// since it was written): the full check of the index and of every table the
+// service took from it, run after the start.
 void ServiceAssembly::deferCheck()
 {
     if (!m_corpus->stats().checkDeferred)
@@ -346,7 +347,13 @@ void ServiceAssembly::deferCheck()
     adopted.corpusDictionary = m_corpusDictionary->fromTables();
     for (int d = 0; d < m_dictionaries.size() && d < 2; ++d)
         adopted.bodies[d] = m_dictionaries[d]->fromTables();
-    m_out.check = [corpus = m_corpus, adopted](QString *why) { return checkServedCache(*corpus, adopted, why); };
+    // Passed, the file is sealed: the next start serves from it at once.
+    m_out.check = [corpus = m_corpus, adopted](QString *why) {
+        if (!checkServedCache(*corpus, adopted, why))
+            return false;
+        corpus->sealCache();
+        return true;
+    };
 }
 
 } // namespace
@@ -367,4 +374,9 @@ LoadedService loadService(const ServerOptions &options)
     assembly.deferCheck();
     out.notes.append(QStringLiteral("Словари готовы за %1 с.").arg(double(clock.elapsed()) / 1000.0, 0, 'f', 2));
     return out;
+}
+
+void removeDamagedCache(const QString &cacheFile)
+{
+    corvus::Corpus::removeCache(cacheFile);
 }

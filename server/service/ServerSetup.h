@@ -13,8 +13,8 @@ struct LoadedService {
     std::shared_ptr<CorvusService> service;   // null on failure
     QString error;                            // Russian, for stderr and the clients
     QStringList notes;                        // Russian progress lines for stderr
-    // Set when the service stands on a cache file that had the quick check only:
-    // the full check (every section's content), to pass before anything but
+    // Set when the service stands on a cache file that had the quick check only and
+    // no seal: the full check (every section's content), to pass before anything but
     // registration is answered (Dispatcher::hold()). False, with the reason in
     // Russian, when the cache must not be used.
     std::function<bool(QString *why)> check;
@@ -31,3 +31,6 @@ QString defaultThesaurusPath();
 QString checkServerPaths(const ServerOptions &options);
 
 LoadedService loadService(const ServerOptions &options);
+
+// Removes a cache file that failed its check, with its seal.
+void removeDamagedCache(const QString &cacheFile);

@@ -207,6 +207,59 @@ private slots:
         QVERIFY(load()->stats().fromCache);
     }
 
+    // A start that may defer the full check skips it for a file sealed since it was
+    // written; a copy, a file changed in place or a damaged seal gets it again, and
+    // a copy that passed it is sealed for the next start.
+    void seal_vouchesForTheFileAsWritten()
+    {
+        QVERIFY(load());
+        const QString file = onlyCacheFile(m_cache);
+        const QString seal = file + QStringLiteral(".seal");
+        QVERIFY(QFileInfo::exists(seal));
+        CorpusOptions quick;
+        quick.paths = {m_root};
+        quick.cacheDir = m_cache;
+        quick.deferCheck = true;
+        const auto deferred = [&] {
+            auto c = Corpus::load(quick, nullptr);
+            return c && c->stats().fromCache ? int(c->stats().checkDeferred) : -1;
+        };
+        QCOMPARE(deferred(), 0);
+
+        // A copy put in its place: another file, though its bytes are the same.
+        QVERIFY(QFile::copy(file, file + QStringLiteral(".copy")));
+        QVERIFY(QFile::remove(file) && QFile::rename(file + QStringLiteral(".copy"), file));
+        QCOMPARE(deferred(), 1);
+        {
+            auto c = Corpus::load(quick, nullptr);
+            QVERIFY(c->recheck(nullptr));
+            QVERIFY(c->sealCache());
+        }
+        QCOMPARE(deferred(), 0);
+
+        // Written in place, the byte put back: a change within the file system's
+        // clock tick would keep the times, so the test moves them on as any later
+        // change would.
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const QByteArray first = f.read(1);
+        QVERIFY(f.seek(0) && f.write(first) == 1);
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+        f.close();
+        QCOMPARE(deferred(), 1);
+
+        for (const QByteArray &bad : {QByteArray(), QByteArray(136, 'x'), QByteArray(137, '\0')}) {
+            QVERIFY(Corpus::load(quick, nullptr)->sealCache());
+            QCOMPARE(deferred(), 0);
+            QFile s(seal);
+            QVERIFY(s.open(QIODevice::WriteOnly | QIODevice::Truncate) && s.write(bad) == bad.size());
+            s.close();
+            QCOMPARE(deferred(), 1);
+        }
+        QVERIFY(Corpus::removeCache(file));
+        QVERIFY(!QFileInfo::exists(file) && !QFileInfo::exists(seal));
+    }
+
     void oldFormatCache_isRebuiltAndSaysSo()
     {
         QVERIFY(load());

@@ -6,8 +6,8 @@
 //   the benchmark connects at once (retrying until the port is bound) and times,
 //   from the process start, the greeting "RG", the registration "NM", the first
 //   page of the word-form list ("CN_W") and the first page of context lines
-//   ("CT_N") of the most frequent word form. The resident memory is read right
-//   after.
+//   ("CT_N") of the most frequent word form. The resident memory (and its peak) is
+//   read after the registration and after the first pages.
 // - Connect to registered: 30 connections, each timed from connect() to the "NM"
 //   reply.
 // - Mixed load: 4 clients make 400 requests each from a mix of every kind the
@@ -51,6 +51,7 @@ using bench::msSince;
 
 struct Memory {
     double rss = -1, anon = -1, file = -1;   // MB
+    double peak = -1;                        // VmHWM, MB
     double cache = 0;                        // MB of the file part: the mapped cache file
 };
 
@@ -66,6 +67,8 @@ Memory memoryOf(qint64 pid)
     for (const QByteArray &line : f.readAll().split('\n')) {
         if (line.startsWith("VmRSS:"))
             m.rss = mb(line);
+        else if (line.startsWith("VmHWM:"))
+            m.peak = mb(line);
         else if (line.startsWith("RssAnon:"))
             m.anon = mb(line);
         else if (line.startsWith("RssFile:"))
@@ -253,7 +256,7 @@ QByteArray linesRequest(qint32 form, const char *seq, char move = 'B')
 
 struct StartRun {
     double greeting = 0, registered = 0, list = 0, lines = 0;
-    Memory memory;
+    Memory registeredMemory, memory;
 };
 
 bool connectSoon(Conn &c, quint16 port, int timeoutMs)
@@ -352,16 +355,21 @@ int main(int argc, char *argv[])
         r.greeting = msSince(t0);
         const auto reg = ask(c, "$NM=" LEXAR_VERSION_TEXT "bench");
         r.registered = msSince(t0);
+        // What the start alone made resident; reading it is not counted in the
+        // times that follow.
+        const auto paused = Clock::now();
+        r.registeredMemory = memoryOf(corvus.processId());
+        const double pause = msSince(paused);
         const OptionList o = concOptions();
         const auto list = ask(c, listRequest(0, "Q", "TOP"), position(0, -1), o);
-        r.list = msSince(t0);
+        r.list = msSince(t0) - pause;
         if (!reg || reg->tag != "NM" || !list || list->tag != "CN_W" || valueIds(list->body).empty()) {
             std::fprintf(stderr, "corvus_start_bench: registration or word-form list refused\n");
             return 1;
         }
         topForm = valueIds(list->body).front();
         const auto lines = ask(c, linesRequest(topForm, "CLR"));
-        r.lines = msSince(t0);
+        r.lines = msSince(t0) - pause;
         if (!lines || lines->tag != "CT_N") {
             std::fprintf(stderr, "corvus_start_bench: context lines refused\n");
             return 1;
@@ -493,10 +501,12 @@ int main(int argc, char *argv[])
     std::printf("\nMixed load: 4 clients x 400 requests from %zu kinds in %.1f s, %d failed\n", mix.size(),
                 loadSeconds, failed.load());
     std::printf("\nResident memory of the server (%llu tokens):\n", static_cast<unsigned long long>(tokens));
-    std::printf("  %-22s %10s %10s %10s %12s %12s\n", "", "VmRSS MB", "anon MB", "file MB", "(cache MB)",
-                "B per token");
-    for (const auto &[label, m] : {std::make_pair("after the warm start", started), std::make_pair("after the load", loaded)})
-        std::printf("  %-22s %10.1f %10.1f %10.1f %12.1f %12.1f\n", label, m.rss, m.anon, m.file, m.cache,
-                    m.rss * 1048576.0 / double(std::max<uint64_t>(1, tokens)));
+    std::printf("  %-22s %10s %10s %10s %12s %12s %10s\n", "", "VmRSS MB", "anon MB", "file MB", "(cache MB)",
+                "B per token", "peak MB");
+    for (const auto &[label, m] : {std::make_pair("registered", starts.back().registeredMemory),
+                                   std::make_pair("after the first pages", started),
+                                   std::make_pair("after the load", loaded)})
+        std::printf("  %-22s %10.1f %10.1f %10.1f %12.1f %12.1f %10.1f\n", label, m.rss, m.anon, m.file, m.cache,
+                    m.rss * 1048576.0 / double(std::max<uint64_t>(1, tokens)), m.peak);
     return failed.load() == 0 ? 0 : 1;
 }

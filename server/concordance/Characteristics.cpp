@@ -74,6 +74,8 @@ struct CharacteristicBuilder {
         c.m_freqRank = std::move(freqRank);
     }
 
+    static bool adoptFormMembers(Characteristic &c, const Corpus &corpus, const TableReader &tables);
+
     // Members (units of each value) by counting sort. A unit without a value (kNone,
     // or one out of range: the type forms of a damaged cache file) is nobody's.
     static void members(Characteristic &c, uint32_t n, const std::vector<uint32_t> &unitValue)
@@ -95,7 +97,8 @@ struct CharacteristicBuilder {
 
     // The lexicon's own arrays; each form is its own value and, in a plain corpus,
     // its own member (an annotated corpus's forms have the types of the form).
-    static std::unique_ptr<Characteristic> forms(const Corpus &corpus, const QByteArray &name, Span<uint32_t> identity)
+    static std::unique_ptr<Characteristic> forms(const Corpus &corpus, const QByteArray &name, Span<uint32_t> identity,
+                                                 const TableReader *tables = nullptr)
     {
         auto c = std::make_unique<FormCharacteristic>();
         c->m_corpus = &corpus;
@@ -109,7 +112,9 @@ struct CharacteristicBuilder {
         c->m_freqRank = lex.frequencyRanks();
         if (corpus.annotated()) {
             c->m_byType = corpus.typeForms();
-            members(*c, n, std::vector<uint32_t>(corpus.typeForms().begin(), corpus.typeForms().end()));
+            // The cache file's, when it has them: a start then sorts nothing.
+            if (!tables || !adoptFormMembers(*c, corpus, *tables))
+                members(*c, n, std::vector<uint32_t>(corpus.typeForms().begin(), corpus.typeForms().end()));
         } else {
             c->m_byType = identity.sub(0, n);
             c->m_memberOffsets = identity.sub(0, size_t(n) + 1);
@@ -342,6 +347,14 @@ struct EngineTables {
         return c;
     }
 
+    static void saveFormMembers(const Characteristic &c, TableWriter &out)
+    {
+        if (!c.m_corpus || !c.m_corpus->annotated())
+            return;
+        out.add(tableId(kCharForm, kMemberOffsets), c.m_memberOffsets.span());
+        out.add(tableId(kCharForm, kMembers), c.m_members.span());
+    }
+
     static void save(const Characteristic &c, int charNo, TableWriter &out)
     {
         out.add(tableId(charNo, kUnits), c.m_perText ? c.m_byText.span() : c.m_byType.span());
@@ -359,12 +372,27 @@ struct EngineTables {
     }
 };
 
+// The word types of each form of an annotated corpus, from the cache file.
+bool CharacteristicBuilder::adoptFormMembers(Characteristic &c, const Corpus &corpus, const TableReader &tables)
+{
+    Span<uint32_t> memberOffsets, members;
+    const size_t n = corpus.forms().size();
+    if (!tables.get(tableId(kCharForm, kMemberOffsets), memberOffsets) || !tables.get(tableId(kCharForm, kMembers), members)
+        || memberOffsets.size() != n + 1 || members.size() != corpus.typeCount()
+        || (tables.full()
+            && (!tablecheck::offsets(memberOffsets, n, members.size()) || !tablecheck::below(members, members.size()))))
+        return false;
+    c.m_memberOffsets = memberOffsets;
+    c.m_members = members;
+    return true;
+}
+
 std::vector<std::unique_ptr<Characteristic>> adoptCharacteristics(const Corpus &corpus, Span<uint32_t> identity,
                                                                   const TableReader &tables)
 {
     const std::vector<CharSpec> specs = characteristicSpecs(corpus);
     std::vector<std::unique_ptr<Characteristic>> out;
-    out.push_back(CharacteristicBuilder::forms(corpus, specs[kCharForm].name, identity));
+    out.push_back(CharacteristicBuilder::forms(corpus, specs[kCharForm].name, identity, &tables));
     for (int k = 1; k < int(specs.size()); ++k) {
         auto c = EngineTables::pooled(k, specs[size_t(k)], corpus, tables);
         if (!c)
@@ -376,7 +404,10 @@ std::vector<std::unique_ptr<Characteristic>> adoptCharacteristics(const Corpus &
 
 void saveCharacteristics(const std::vector<std::unique_ptr<Characteristic>> &chars, TableWriter &out)
 {
-    // The word forms' own tables are the lexicon's, in the index already.
+    // The word forms' own tables are the lexicon's, in the index already, but for
+    // the types of each form in an annotated corpus.
+    if (!chars.empty())
+        EngineTables::saveFormMembers(*chars[0], out);
     for (size_t k = 1; k < chars.size(); ++k)
         EngineTables::save(*chars[k], int(k), out);
 }

@@ -17,7 +17,7 @@ namespace corvus {
 // Bumped whenever the tokeniser, the lemma rules, the orders or the cache layout
 // (the index's or the tables' of the layers above it) change: an old cache is then
 // rebuilt.
-constexpr uint32_t kIndexFormatVersion = 6;
+constexpr uint32_t kIndexFormatVersion = 7;
 
 // A read-only mapping of the whole cache file, with the file kept open so that the
 // same file can be mapped again (for the full check) whatever happens to its name.

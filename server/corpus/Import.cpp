@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,87 +62,119 @@ void warn(QStringList *warnings, const QString &line)
         *warnings << line;
 }
 
-// Names in a folder that do not survive decoding (bytes that are not UTF-8): the
-// folder listing cannot name them, so they are reported instead.
-void reportUndecodableNames(const QString &dir, QStringList *warnings)
+// One entry of a folder that is a file or a folder (links followed): its name,
+// whether it is a link, and what stat says of what it leads to.
+struct Listed {
+    QString name;
+    QByteArray raw;
+    bool dir = false;
+    bool link = false;
+    struct stat st {};
+};
+
+// The visible files and folders of an open folder, by name, from one listing and
+// one stat each (relative to the folder, so no path is looked up again). Names
+// that do not survive decoding (bytes that are not UTF-8) cannot be named in the
+// list, so they are reported instead; devices, pipes, sockets and dangling links
+// are left out.
+std::vector<Listed> listFolder(int dfd, const QString &dir, QStringList *warnings)
 {
-    DIR *d = ::opendir(QFile::encodeName(dir).constData());
-    if (!d)
-        return;
+    std::vector<Listed> out;
     QStringList bad;
+    DIR *d = ::fdopendir(::dup(dfd));
+    if (!d)
+        return out;
     while (const dirent *e = ::readdir(d)) {
-        const QByteArray raw(e->d_name);
-        if (raw.startsWith('.'))
+        Listed l;
+        l.raw = QByteArray(e->d_name);
+        if (l.raw.startsWith('.'))
             continue;   // hidden, and "." and ".."
-        if (QFile::encodeName(QFile::decodeName(raw)) != raw)
-            bad << QFile::decodeName(raw);
+        l.name = QFile::decodeName(l.raw);
+        if (QFile::encodeName(l.name) != l.raw) {
+            bad << l.name;
+            continue;
+        }
+        l.link = e->d_type == DT_LNK;
+        if (e->d_type == DT_UNKNOWN) {
+            struct stat own {};
+            if (::fstatat(dfd, l.raw.constData(), &own, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            l.link = S_ISLNK(own.st_mode);
+        }
+        if (::fstatat(dfd, l.raw.constData(), &l.st, 0) != 0 || !(S_ISREG(l.st.st_mode) || S_ISDIR(l.st.st_mode)))
+            continue;
+        l.dir = S_ISDIR(l.st.st_mode);
+        out.push_back(std::move(l));
     }
     ::closedir(d);
     std::sort(bad.begin(), bad.end());
     for (const QString &name : bad)
         warn(warnings, QStringLiteral("Имя файла или папки корпуса не в кодировке UTF-8, пропущено: %1/%2")
                            .arg(dir, name));
+    std::sort(out.begin(), out.end(), [](const Listed &a, const Listed &b) { return a.name < b.name; });
+    return out;
 }
 
 // What the fingerprint of the corpus takes from a listed file (following links):
-// size, times, identity and mode, from one stat; false when it cannot be read.
-bool statOf(const QByteArray &path, SourceFile &f)
+// size, times, identity and mode.
+void takeStat(const struct stat &st, SourceFile &f)
 {
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0)
-        return false;
     f.size = qint64(st.st_size);
     f.mtime = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
     f.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     f.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     f.inode = quint64(st.st_ino);
     f.permissions = int(st.st_mode & 07777);
-    return true;
 }
 
-// canonicalDir: the canonical path of the file's folder when known (a file that
-// is no link then needs no resolving of its own: a start lists every file of the
-// corpus, so each costs two system calls, a stat and a check of read access).
-void addFile(const QFileInfo &fi, const QString &canonicalDir, const QString &relative,
-             const QStringList &folders, std::vector<SourceFile> &files, QSet<QString> &seen,
-             QStringList *warnings)
+// The kind of a file by its name; false for a file that is never a text.
+bool kindOf(const QString &name, const QString &folder, SourceFile &f)
 {
-    const QString name = fi.fileName();
-    const QString canonical = canonicalDir.isEmpty() || fi.isSymLink()
-        ? fi.canonicalFilePath()
-        : canonicalDir + QLatin1Char('/') + name;
-    if (canonical.isEmpty() || seen.contains(canonical))
-        return;
-    SourceFile f;
-    const QString suffix = fi.suffix().toLower();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot < 0 ? QString() : name.mid(dot + 1);
+    const QString lower = suffix.toLower();
     if (name.compare(QStringLiteral("info.csv"), Qt::CaseInsensitive) == 0) {
         f.kind = FileKind::InfoCsv;
     } else if (name.compare(QStringLiteral("vrt.conf"), Qt::CaseInsensitive) == 0) {
         f.kind = FileKind::VrtDeclaration;
-    } else if (suffix == QStringLiteral("txt") || suffix == QStringLiteral("vrt")
-               || suffix == QStringLiteral("conllu")) {
-        f.kind = suffix == QStringLiteral("txt") ? FileKind::PlainText
-            : suffix == QStringLiteral("vrt")    ? FileKind::Vrt
-                                                 : FileKind::Conllu;
-        f.baseName = name.left(name.size() - suffix.size() - 1);
+    } else if (lower == QStringLiteral("txt") || lower == QStringLiteral("vrt") || lower == QStringLiteral("conllu")) {
+        f.kind = lower == QStringLiteral("txt") ? FileKind::PlainText
+            : lower == QStringLiteral("vrt")    ? FileKind::Vrt
+                                                : FileKind::Conllu;
+        f.baseName = name.left(dot);
     } else {
-        if (skippedExtension(fi.suffix()))
-            return;
-        if (fi.suffix() == QStringLiteral("u8") && QFileInfo::exists(fi.absolutePath() + QLatin1Char('/') + fi.completeBaseName()))
-            return;
+        if (skippedExtension(suffix))
+            return false;
+        if (suffix == QStringLiteral("u8") && QFileInfo::exists(folder + QLatin1Char('/') + name.left(dot)))
+            return false;
         f.kind = FileKind::Candidate;
         f.baseName = name;
     }
-    f.path = fi.absoluteFilePath();
-    const QByteArray local = QFile::encodeName(f.path);
-    if (::access(local.constData(), R_OK) != 0 || !statOf(local, f)) {
-        if (warnings)
-            *warnings << QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path);
+    return true;
+}
+
+// A listed file of `folder` (open as `dfd`, or -1 for a root given as a file).
+// canonicalDir: the canonical path of the folder when known (a file that is no
+// link then needs no resolving of its own).
+void addFile(const Listed &e, int dfd, const QString &folder, const QString &canonicalDir, const QString &relative,
+             const QStringList &folders, std::vector<SourceFile> &files, QSet<QString> &seen, QStringList *warnings)
+{
+    SourceFile f;
+    f.path = folder + QLatin1Char('/') + e.name;
+    const QString canonical = canonicalDir.isEmpty() || e.link ? QFileInfo(f.path).canonicalFilePath()
+                                                              : canonicalDir + QLatin1Char('/') + e.name;
+    if (canonical.isEmpty() || seen.contains(canonical) || !kindOf(e.name, folder, f))
+        return;
+    const bool readable = dfd >= 0 ? ::faccessat(dfd, e.raw.constData(), R_OK, 0) == 0
+                                   : ::access(QFile::encodeName(f.path).constData(), R_OK) == 0;
+    if (!readable) {
+        warn(warnings, QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path));
         return;
     }
+    takeStat(e.st, f);
     seen.insert(canonical);
     f.relative = relative;
-    f.folder = fi.absolutePath();
+    f.folder = folder;
     f.folders = folders;
     files.push_back(std::move(f));
 }
@@ -155,25 +188,27 @@ void scanFolder(const QString &dir, const QString &relative, const QStringList &
                            .arg(dir));
         return;
     }
-    const QFileInfo self(dir);
-    if (!self.isReadable() || !self.isExecutable()) {
+    const QByteArray local = QFile::encodeName(dir);
+    const int dfd = ::access(local.constData(), R_OK | X_OK) == 0
+        ? ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+        : -1;
+    if (dfd < 0) {
         warn(warnings, QStringLiteral("Нет доступа к папке корпуса: %1").arg(dir));
         return;
     }
-    reportUndecodableNames(dir, warnings);
-    QDir d(dir);
-    const QFileInfoList entries = d.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    const QString canonicalDir = self.canonicalFilePath();
+    const std::vector<Listed> entries = listFolder(dfd, dir, warnings);
+    const QString canonicalDir = QFileInfo(dir).canonicalFilePath();
     // Files of a folder before its subfolders, both by name.
-    for (const QFileInfo &fi : entries)
-        if (fi.isFile())
-            addFile(fi, canonicalDir, relative + QLatin1Char('/') + fi.fileName(), folders, files, seen, warnings);
-    for (const QFileInfo &fi : entries) {
-        if (fi.isDir() && !fi.isSymLink()) {
+    for (const Listed &e : entries)
+        if (!e.dir)
+            addFile(e, dfd, dir, canonicalDir, relative + QLatin1Char('/') + e.name, folders, files, seen, warnings);
+    ::close(dfd);
+    for (const Listed &e : entries) {
+        if (e.dir && !e.link) {
             QStringList sub = folders;
-            sub << fi.fileName();
-            scanFolder(fi.absoluteFilePath(), relative + QLatin1Char('/') + fi.fileName(), sub, files, seen, depth + 1,
-                       warnings);
+            sub << e.name;
+            scanFolder(dir + QLatin1Char('/') + e.name, relative + QLatin1Char('/') + e.name, sub, files, seen,
+                       depth + 1, warnings);
         }
     }
 }
@@ -224,7 +259,12 @@ bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString
         if (fi.isDir()) {
             scanFolder(fi.absoluteFilePath(), name, QStringList{name}, files, seen, 0, warnings);
         } else {
-            addFile(fi, QString(), name, QStringList{fi.dir().dirName()}, files, seen, warnings);
+            Listed e;
+            e.name = fi.fileName();
+            e.link = fi.isSymLink();
+            if (::stat(QFile::encodeName(fi.absoluteFilePath()).constData(), &e.st) == 0 && S_ISREG(e.st.st_mode))
+                addFile(e, -1, fi.absolutePath(), QString(), name, QStringList{fi.dir().dirName()}, files, seen,
+                        warnings);
         }
     }
     return true;

@@ -3,15 +3,9 @@
 #include "corpus/Charset.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSet>
 
 #include <algorithm>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvus::import {
@@ -41,178 +35,6 @@ bool parseInt(std::string_view s, int &v)
     return true;
 }
 
-// Extensions that never hold a text of the corpus.
-bool skippedExtension(const QString &suffix)
-{
-    static const QSet<QString> skip = {
-        QStringLiteral("dat"), QStringLiteral("csv"), QStringLiteral("md"), QStringLiteral("jpg"),
-        QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("gif"), QStringLiteral("bmp"),
-        QStringLiteral("pdf"), QStringLiteral("zip"), QStringLiteral("gz"), QStringLiteral("bz2"),
-        QStringLiteral("xz"), QStringLiteral("7z"), QStringLiteral("rar"), QStringLiteral("doc"),
-        QStringLiteral("docx"), QStringLiteral("rtf"), QStringLiteral("odt"), QStringLiteral("exe"),
-        QStringLiteral("dll"), QStringLiteral("so"), QStringLiteral("html"), QStringLiteral("htm"),
-        QStringLiteral("xml"), QStringLiteral("json"), QStringLiteral("ini"), QStringLiteral("idx"),
-    };
-    return skip.contains(suffix.toLower());
-}
-
-void warn(QStringList *warnings, const QString &line)
-{
-    if (warnings)
-        *warnings << line;
-}
-
-// One entry of a folder that is a file or a folder (links followed): its name,
-// whether it is a link, and what stat says of what it leads to.
-struct Listed {
-    QString name;
-    QByteArray raw;
-    bool dir = false;
-    bool link = false;
-    struct stat st {};
-};
-
-// The visible files and folders of an open folder, by name, from one listing and
-// one stat each (relative to the folder, so no path is looked up again). Names
-// that do not survive decoding (bytes that are not UTF-8) cannot be named in the
-// list, so they are reported instead; devices, pipes, sockets and dangling links
-// are left out.
-std::vector<Listed> listFolder(int dfd, const QString &dir, QStringList *warnings)
-{
-    std::vector<Listed> out;
-    QStringList bad;
-    DIR *d = ::fdopendir(::dup(dfd));
-    if (!d)
-        return out;
-    while (const dirent *e = ::readdir(d)) {
-        Listed l;
-        l.raw = QByteArray(e->d_name);
-        if (l.raw.startsWith('.'))
-            continue;   // hidden, and "." and ".."
-        l.name = QFile::decodeName(l.raw);
-        if (QFile::encodeName(l.name) != l.raw) {
-            bad << l.name;
-            continue;
-        }
-        l.link = e->d_type == DT_LNK;
-        if (e->d_type == DT_UNKNOWN) {
-            struct stat own {};
-            if (::fstatat(dfd, l.raw.constData(), &own, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            l.link = S_ISLNK(own.st_mode);
-        }
-        if (::fstatat(dfd, l.raw.constData(), &l.st, 0) != 0 || !(S_ISREG(l.st.st_mode) || S_ISDIR(l.st.st_mode)))
-            continue;
-        l.dir = S_ISDIR(l.st.st_mode);
-        out.push_back(std::move(l));
-    }
-    ::closedir(d);
-    std::sort(bad.begin(), bad.end());
-    for (const QString &name : bad)
-        warn(warnings, QStringLiteral("Имя файла или папки корпуса не в кодировке UTF-8, пропущено: %1/%2")
-                           .arg(dir, name));
-    std::sort(out.begin(), out.end(), [](const Listed &a, const Listed &b) { return a.name < b.name; });
-    return out;
-}
-
-// What the fingerprint of the corpus takes from a listed file (following links):
-// size, times, identity and mode.
-void takeStat(const struct stat &st, SourceFile &f)
-{
-    f.size = qint64(st.st_size);
-    f.mtime = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-    f.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    f.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    f.inode = quint64(st.st_ino);
-    f.permissions = int(st.st_mode & 07777);
-}
-
-// The kind of a file by its name; false for a file that is never a text.
-bool kindOf(const QString &name, const QString &folder, SourceFile &f)
-{
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString suffix = dot < 0 ? QString() : name.mid(dot + 1);
-    const QString lower = suffix.toLower();
-    if (name.compare(QStringLiteral("info.csv"), Qt::CaseInsensitive) == 0) {
-        f.kind = FileKind::InfoCsv;
-    } else if (name.compare(QStringLiteral("vrt.conf"), Qt::CaseInsensitive) == 0) {
-        f.kind = FileKind::VrtDeclaration;
-    } else if (lower == QStringLiteral("txt") || lower == QStringLiteral("vrt") || lower == QStringLiteral("conllu")) {
-        f.kind = lower == QStringLiteral("txt") ? FileKind::PlainText
-            : lower == QStringLiteral("vrt")    ? FileKind::Vrt
-                                                : FileKind::Conllu;
-        f.baseName = name.left(dot);
-    } else {
-        if (skippedExtension(suffix))
-            return false;
-        if (suffix == QStringLiteral("u8") && QFileInfo::exists(folder + QLatin1Char('/') + name.left(dot)))
-            return false;
-        f.kind = FileKind::Candidate;
-        f.baseName = name;
-    }
-    return true;
-}
-
-// A listed file of `folder` (open as `dfd`, or -1 for a root given as a file).
-// canonicalDir: the canonical path of the folder when known (a file that is no
-// link then needs no resolving of its own).
-void addFile(const Listed &e, int dfd, const QString &folder, const QString &canonicalDir, const QString &relative,
-             const QStringList &folders, std::vector<SourceFile> &files, QSet<QString> &seen, QStringList *warnings)
-{
-    SourceFile f;
-    f.path = folder + QLatin1Char('/') + e.name;
-    const QString canonical = canonicalDir.isEmpty() || e.link ? QFileInfo(f.path).canonicalFilePath()
-                                                              : canonicalDir + QLatin1Char('/') + e.name;
-    if (canonical.isEmpty() || seen.contains(canonical) || !kindOf(e.name, folder, f))
-        return;
-    const bool readable = dfd >= 0 ? ::faccessat(dfd, e.raw.constData(), R_OK, 0) == 0
-                                   : ::access(QFile::encodeName(f.path).constData(), R_OK) == 0;
-    if (!readable) {
-        warn(warnings, QStringLiteral("Не удалось прочитать файл корпуса: %1").arg(f.path));
-        return;
-    }
-    takeStat(e.st, f);
-    seen.insert(canonical);
-    f.relative = relative;
-    f.folder = folder;
-    f.folders = folders;
-    files.push_back(std::move(f));
-}
-
-void scanFolder(const QString &dir, const QString &relative, const QStringList &folders,
-                std::vector<SourceFile> &files, QSet<QString> &seen, int depth, QStringList *warnings)
-{
-    if (depth > MaxFolderDepth) {
-        warn(warnings, QStringLiteral("Папка корпуса вложена глубже %1 уровней, пропущена: %2")
-                           .arg(MaxFolderDepth)
-                           .arg(dir));
-        return;
-    }
-    const QByteArray local = QFile::encodeName(dir);
-    const int dfd = ::access(local.constData(), R_OK | X_OK) == 0
-        ? ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-        : -1;
-    if (dfd < 0) {
-        warn(warnings, QStringLiteral("Нет доступа к папке корпуса: %1").arg(dir));
-        return;
-    }
-    const std::vector<Listed> entries = listFolder(dfd, dir, warnings);
-    const QString canonicalDir = QFileInfo(dir).canonicalFilePath();
-    // Files of a folder before its subfolders, both by name.
-    for (const Listed &e : entries)
-        if (!e.dir)
-            addFile(e, dfd, dir, canonicalDir, relative + QLatin1Char('/') + e.name, folders, files, seen, warnings);
-    ::close(dfd);
-    for (const Listed &e : entries) {
-        if (e.dir && !e.link) {
-            QStringList sub = folders;
-            sub << e.name;
-            scanFolder(dir + QLatin1Char('/') + e.name, relative + QLatin1Char('/') + e.name, sub, files, seen,
-                       depth + 1, warnings);
-        }
-    }
-}
-
 } // namespace
 
 bool parseYear(std::string_view s, YearRange &year)
@@ -237,36 +59,6 @@ bool parseYear(std::string_view s, YearRange &year)
         return false;
     year.from = int16_t(a);
     year.to = int16_t(b);
-    return true;
-}
-
-bool scanRoots(const QStringList &roots, std::vector<SourceFile> &files, QString *error, QStringList *warnings)
-{
-    QSet<QString> seen;
-    for (const QString &root : roots) {
-        const QFileInfo fi(root);
-        if (!fi.exists()) {
-            if (error)
-                *error = QStringLiteral("Папка корпуса не найдена: %1").arg(root);
-            return false;
-        }
-        if (!fi.isReadable() || (fi.isDir() && !fi.isExecutable())) {
-            if (error)
-                *error = QStringLiteral("Нет доступа к корпусу: %1").arg(root);
-            return false;
-        }
-        const QString name = fi.fileName().isEmpty() ? QStringLiteral("corpus") : fi.fileName();
-        if (fi.isDir()) {
-            scanFolder(fi.absoluteFilePath(), name, QStringList{name}, files, seen, 0, warnings);
-        } else {
-            Listed e;
-            e.name = fi.fileName();
-            e.link = fi.isSymLink();
-            if (::stat(QFile::encodeName(fi.absoluteFilePath()).constData(), &e.st) == 0 && S_ISREG(e.st.st_mode))
-                addFile(e, -1, fi.absolutePath(), QString(), name, QStringList{fi.dir().dirName()}, files, seen,
-                        warnings);
-        }
-    }
     return true;
 }
 

@@ -180,6 +180,40 @@ private slots:
         QVERIFY(files[0].mtime > 0 && files[0].inode != 0 && files[0].permissions != 0);
     }
 
+    // The folders are listed by two threads at once: whichever lists a folder, the
+    // files come in one order (a folder's files by name, then its subfolders), and a
+    // file reached twice through a link is listed where the walk first reaches it.
+    void scanRoots_manyFolders_listedInOrderEveryTime()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/root");
+        QStringList expected;
+        for (const char *top : {"a", "b", "c"})
+            for (int mid = 0; mid < 6; ++mid) {
+                const QString dir = QStringLiteral("%1/m%2").arg(QLatin1String(top)).arg(mid);
+                for (const char *file : {"x.txt", "y.txt"}) {
+                    corpusfixture::writeUtf8(root, dir + QLatin1Char('/') + QLatin1String(file), "Текст");
+                    expected << QStringLiteral("root/") + dir + QLatin1Char('/') + QLatin1String(file);
+                }
+                corpusfixture::writeUtf8(root, dir + QStringLiteral("/deep/z.txt"), "Текст");
+                expected << QStringLiteral("root/") + dir + QStringLiteral("/deep/z.txt");
+            }
+        // c/m5/x.txt again through a link in a folder the walk reaches first.
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/a/m0/deep/more")));
+        QVERIFY(QFile::link(root + QStringLiteral("/c/m5/x.txt"), root + QStringLiteral("/a/m0/deep/more/w.txt")));
+        expected.insert(expected.indexOf(QStringLiteral("root/a/m0/deep/z.txt")) + 1,
+                        QStringLiteral("root/a/m0/deep/more/w.txt"));
+        expected.removeAll(QStringLiteral("root/c/m5/x.txt"));
+        for (int run = 0; run < 25; ++run) {
+            std::vector<SourceFile> files;
+            QVERIFY(scanRoots({root}, files, nullptr));
+            QStringList got;
+            for (const auto &f : files)
+                got << f.relative;
+            QCOMPARE(got, expected);
+        }
+    }
+
     void scanRoots_missingRootIsAnError()
     {
         std::vector<SourceFile> files;

@@ -139,8 +139,10 @@ public:
           m_base(base)
     {
         const ConcEngine &engine = m_lines->engine();
-        for (const int c : groupOption(engine, options, 3))
+        for (const int c : groupOption(engine, options, 3)) {
             m_heading.push_back(&engine.characteristic(c));
+            m_textHeading = m_textHeading && m_heading.back()->perText();
+        }
         if (m_base == Base::Form && m_tokens.size() >= kShownFormsLines)
             m_forms = &m_lines->shownForms();
         measure();
@@ -151,8 +153,8 @@ public:
     qint64 heldBytes() const override
     {
         qint64 names = 0;
-        for (const QByteArray &name : m_names)
-            names += name.size() + 32;
+        for (const TextBytes &text : m_names)
+            names += text.heading.size() + text.name.size() + 48;
         return qint64(m_tokens.capacity() * sizeof(uint32_t)) + names + qint64(m_ahead.size()) * kAheadBytes;
     }
 
@@ -192,7 +194,13 @@ public:
     }
 
 private:
-    using Names = QHash<uint32_t, QByteArray>;
+    // What the lines of one text share: the heading fields when they are all the
+    // text's (author, title and the like), and the text's name.
+    struct TextBytes {
+        QByteArray heading;
+        QByteArray name;
+    };
+    using Names = QHash<uint32_t, TextBytes>;
 
     // Counts the lines. A line's bytes do not depend on its place in the order but
     // for its number and the blank before it, so the lines are counted in corpus
@@ -308,20 +316,37 @@ private:
         }
     }
 
-    // A text's name: made into `names`, or without them read from those made.
-    const QByteArray &nameOf(uint32_t text, Names *names) const
+    // A text's heading fields and name: made into `names`, or without them read
+    // from those made.
+    const TextBytes &bytesOf(uint32_t text, Names *names) const
     {
         if (!names) {
             if (const auto it = m_names.constFind(text); it != m_names.constEnd())
                 return *it;
-            thread_local QByteArray spare;
-            spare = m_lines->textName(text);
+            thread_local TextBytes spare;
+            spare = makeBytes(text);
             return spare;
         }
         auto it = names->find(text);
         if (it == names->end())
-            it = names->insert(text, m_lines->textName(text));
+            it = names->insert(text, makeBytes(text));
         return *it;
+    }
+
+    TextBytes makeBytes(uint32_t text) const
+    {
+        TextBytes out{{}, m_lines->textName(text)};
+        if (!m_textHeading)
+            return out;
+        for (const Characteristic *ch : m_heading) {
+            // Characteristic::valueOf() of a word of the text.
+            const Span<uint32_t> values = ch->byText();
+            const uint32_t v = text < values.size() ? values[text] : kNone;
+            if (v < ch->valueCount())
+                appendCleanBytes(out.heading, ch->text(v));
+            out.heading += " $^$ ";
+        }
+        return out;
     }
 
     void writeLine(size_t i, LineSink &out, Names *names) const
@@ -334,6 +359,28 @@ private:
     // A line without the blank before it; its number left out when negative.
     void writeBody(uint32_t token, int64_t number, LineSink &out, Names *names) const
     {
+        const LineEngine::ContextRange r = m_lines->contextRange(token, m_width);
+        const TextBytes &text = bytesOf(r.text, names);
+        if (m_textHeading && !m_lines->corpus().isPunct(token))
+            out.put(text.heading);
+        else
+            writeHeading(token, out);
+        m_lines->writeLeft(r, token, m_base, out, m_forms);
+        out.put(" $@$ ");
+        if (number >= 0)
+            out.putNumber(number);
+        out.put(',');
+        m_lines->writeShown(token, m_base, out, m_forms);
+        out.put(" $+$ ");
+        out.put(text.name);
+        out.put(" $*$ ");
+        m_lines->writeRight(r, token, m_base, out, m_forms);
+        out.put(" $$$");
+    }
+
+    // The heading fields of a line, each followed by its marker.
+    void writeHeading(uint32_t token, LineSink &out) const
+    {
         for (const Characteristic *ch : m_heading) {
             const uint32_t v = ch->valueOf(token);
             if (v != kNone) {
@@ -345,18 +392,6 @@ private:
             }
             out.put(" $^$ ");
         }
-        const LineEngine::ContextRange r = m_lines->contextRange(token, m_width);
-        m_lines->writeLeft(r, token, m_base, out, m_forms);
-        out.put(" $@$ ");
-        if (number >= 0)
-            out.putNumber(number);
-        out.put(',');
-        m_lines->writeShown(token, m_base, out, m_forms);
-        out.put(" $+$ ");
-        out.put(nameOf(r.text, names));
-        out.put(" $*$ ");
-        m_lines->writeRight(r, token, m_base, out, m_forms);
-        out.put(" $$$");
     }
 
     static constexpr size_t kSplitLines = 50000;
@@ -370,6 +405,7 @@ private:
     int m_width;
     Base m_base;
     std::vector<const Characteristic *> m_heading;
+    bool m_textHeading = true;   // every heading field is the text's: made once per text
     const ShownForms *m_forms = nullptr;   // the engine's, for a large export on the form base
     Names m_names;
     size_t m_count = 0;     // lines within the cap

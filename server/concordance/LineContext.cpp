@@ -2,6 +2,7 @@
 // text's name, and the dictionary links of a word.
 #include "concordance/Lines.h"
 
+#include "concordance/ShownForms.h"
 #include "concordance/WireText.h"
 #include "corpus/Charset.h"
 #include "dictionary/CorpusDictionary.h"
@@ -20,9 +21,11 @@ void LineEngine::appendShown(uint32_t token, Base base, QByteArray &out) const
     writeShown(token, base, sink);
 }
 
-void LineEngine::writeShown(uint32_t token, Base base, LineSink &out) const
+void LineEngine::writeShown(uint32_t token, Base base, LineSink &out, const ShownForms *forms) const
 {
     const Corpus &c = corpus();
+    if (forms && token < c.tokenCount() && forms->write(c.tokenWords()[token], out))
+        return;
     const qint64 from = out.size();
     if (base == Base::Lemma && !c.isPunct(token)) {
         const uint32_t lemma = c.lemmaOf(token);
@@ -41,6 +44,12 @@ void LineEngine::writeShown(uint32_t token, Base base, LineSink &out) const
         Corpus::applyCase(out.at(from), text.size(), pattern);
         cleanBytes(out.at(from), text.size());
     }
+}
+
+const ShownForms &LineEngine::shownForms() const
+{
+    std::call_once(m_shownOnce, [this] { m_shown = std::make_unique<const ShownForms>(corpus()); });
+    return *m_shown;
 }
 
 QByteArray LineEngine::textName(uint32_t text) const
@@ -119,30 +128,70 @@ void LineEngine::writeSeparator(const ContextRange &r, uint32_t t, LineSink &out
         out.put(' ');
 }
 
-void LineEngine::writeLeft(const ContextRange &r, uint32_t token, Base base, LineSink &out) const
+void LineEngine::writeLeft(const ContextRange &r, uint32_t token, Base base, LineSink &out,
+                           const ShownForms *forms) const
 {
-    for (uint32_t t = r.start; t < token; ++t) {
-        if (t > r.start)
-            writeSeparator(r, t, out);
-        writeShown(t, base, out);
+    if (forms) {
+        writeHeldTokens(r, r.start, token, *forms, out);
+    } else {
+        for (uint32_t t = r.start; t < token; ++t) {
+            if (t > r.start)
+                writeSeparator(r, t, out);
+            writeShown(t, base, out);
+        }
     }
     if (token > r.start && r.verse && (corpus().tokenFlags(token - 1) & kLineEnd))
         out.put(" `");
 }
 
-void LineEngine::writeRight(const ContextRange &r, uint32_t token, Base base, LineSink &out) const
+void LineEngine::writeRight(const ContextRange &r, uint32_t token, Base base, LineSink &out,
+                            const ShownForms *forms) const
 {
     const Corpus &c = corpus();
+    if (token + 1 < r.end) {
+        if (r.verse && (c.tokenFlags(token) & kLineEnd))
+            out.put("` ");
+        else if (c.tokenFlags(token + 1) & kSpaceBefore)
+            out.put(' ');
+    }
+    if (forms) {
+        writeHeldTokens(r, token + 1, r.end, *forms, out);
+        return;
+    }
     for (uint32_t t = token + 1; t < r.end; ++t) {
-        if (t == token + 1) {
-            if (r.verse && (c.tokenFlags(token) & kLineEnd))
-                out.put("` ");
-            else if (c.tokenFlags(t) & kSpaceBefore)
-                out.put(' ');
-        } else {
+        if (t > token + 1)
             writeSeparator(r, t, out);
-        }
         writeShown(t, base, out);
+    }
+}
+
+// Tokens [from, to) of a context with the separators between them (none before
+// the first), their texts from the held forms where they hold them: what the loops
+// above write on the form base, in one pass over the tokens' words.
+void LineEngine::writeHeldTokens(const ContextRange &r, uint32_t from, uint32_t to, const ShownForms &forms,
+                                 LineSink &out) const
+{
+    const Span<uint32_t> words = corpus().tokenWords();
+    uint8_t prev = 0;
+    for (uint32_t t = from; t < to; ++t) {
+        if (t >= words.size()) {
+            // Past the tokens (a damaged cache's text): as the loops above.
+            if (t > from)
+                writeSeparator(r, t, out);
+            writeShown(t, Base::Form, out);
+            continue;
+        }
+        const uint32_t w = words[t];
+        const uint8_t flags = flagPart(w);
+        if (t > from) {
+            if (r.verse && (prev & kLineEnd))
+                out.put(" ` ");
+            else if ((flags & kSpaceBefore) || (prev & kLineEnd))
+                out.put(' ');
+        }
+        prev = flags;
+        if (!forms.write(w, out))
+            writeShown(t, Base::Form, out);
     }
 }
 

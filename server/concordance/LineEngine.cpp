@@ -2,6 +2,7 @@
 // the page, the current line or the clicked word that a request asks for.
 #include "concordance/Lines.h"
 
+#include "concordance/ShownForms.h"
 #include "concordance/WireText.h"
 #include "dictionary/CorpusDictionary.h"
 #include "dictionary/DictionaryReplies.h"

@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -46,6 +47,7 @@ struct Request;
 namespace corvus::conc {
 
 class LineSink;
+class ShownForms;
 
 constexpr int kSortDepth = 25;        // context words compared on each side
 constexpr int kDefaultPageLines = 10; // LBC_L_Max when the option is missing
@@ -201,11 +203,18 @@ public:
         bool verse = false;
     };
     ContextRange contextRange(uint32_t token, int width) const;
-    void writeLeft(const ContextRange &r, uint32_t token, Base base, LineSink &out) const;
-    void writeRight(const ContextRange &r, uint32_t token, Base base, LineSink &out) const;
+    // With `forms` (the form base only) the tokens' texts are copied from them where
+    // they hold them.
+    void writeLeft(const ContextRange &r, uint32_t token, Base base, LineSink &out,
+                   const ShownForms *forms = nullptr) const;
+    void writeRight(const ContextRange &r, uint32_t token, Base base, LineSink &out,
+                    const ShownForms *forms = nullptr) const;
     // A token as shown on the base (display form, or the lemma of a word), cleaned.
     void appendShown(uint32_t token, Base base, QByteArray &out) const;
-    void writeShown(uint32_t token, Base base, LineSink &out) const;
+    void writeShown(uint32_t token, Base base, LineSink &out, const ShownForms *forms = nullptr) const;
+    // The display texts of the corpus's forms, made on the first call (for large
+    // exports: some 9 bytes per form, kept as long as the engine).
+    const ShownForms &shownForms() const;
     // "Author. Title" of a text, cleaned.
     QByteArray textName(uint32_t text) const;
     // Dictionary links of a word token (at most three, one per dictionary that has
@@ -226,6 +235,8 @@ public:
 private:
     struct Cache;
     void writeSeparator(const ContextRange &r, uint32_t t, LineSink &out) const;
+    void writeHeldTokens(const ContextRange &r, uint32_t from, uint32_t to, const ShownForms &forms,
+                         LineSink &out) const;
     // Whether the order of a query is made lazily (one large value, no filters).
     bool lazyEligible(const Query &q) const;
 
@@ -234,6 +245,8 @@ private:
     const CorpusDictionary *m_corpusDictionary = nullptr;
     int m_corpusDict = -1;                  // index of the corpus dictionary, -1 none
     std::unique_ptr<Cache> m_cache;
+    mutable std::once_flag m_shownOnce;
+    mutable std::unique_ptr<const ShownForms> m_shown;
 };
 
 // A page of an order before its lines are chosen: the order, its identity and its

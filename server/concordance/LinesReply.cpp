@@ -3,6 +3,7 @@
 #include "concordance/Lines.h"
 
 #include "concordance/Grid.h"
+#include "concordance/ShownForms.h"
 #include "concordance/Text.h"
 #include "concordance/WireText.h"
 #include "protocol/Cancel.h"
@@ -138,8 +139,12 @@ public:
           m_base(base)
     {
         const ConcEngine &engine = m_lines->engine();
-        for (const int c : groupOption(engine, options, 3))
+        for (const int c : groupOption(engine, options, 3)) {
             m_heading.push_back(&engine.characteristic(c));
+            m_textHeading = m_textHeading && m_heading.back()->perText();
+        }
+        if (m_base == Base::Form && m_tokens.size() >= kShownFormsLines)
+            m_forms = &m_lines->shownForms();
         measure();
     }
 
@@ -148,8 +153,8 @@ public:
     qint64 heldBytes() const override
     {
         qint64 names = 0;
-        for (const QByteArray &name : m_names)
-            names += name.size() + 32;
+        for (const TextBytes &text : m_names)
+            names += text.heading.size() + text.name.size() + 48;
         return qint64(m_tokens.capacity() * sizeof(uint32_t)) + names + qint64(m_ahead.size()) * kAheadBytes;
     }
 
@@ -189,11 +194,21 @@ public:
     }
 
 private:
-    using Names = QHash<uint32_t, QByteArray>;
+    // What the lines of one text share: the heading fields when they are all the
+    // text's (author, title and the like), and the text's name.
+    struct TextBytes {
+        QByteArray heading;
+        QByteArray name;
+    };
+    using Names = QHash<uint32_t, TextBytes>;
 
-    // Counts the lines. A large export is counted in two halves at once (the second
-    // on a thread of its own, with its own names); only one that reaches the cap is
-    // counted again line by line, to find the line it stops at.
+    // Counts the lines. A line's bytes do not depend on its place in the order but
+    // for its number and the blank before it, so the lines are counted in corpus
+    // order (the tokens sorted), which reads the corpus's tokens front to back
+    // rather than at random, and the numbers are counted apart. A large export is
+    // counted in two halves at once (the second on a thread of its own, with its
+    // own names); only one that reaches the cap is counted again in the order,
+    // line by line, to find the line it stops at.
     void measure()
     {
         const size_t n = m_tokens.size();
@@ -202,27 +217,28 @@ private:
         std::future<qint64> second;
         if (n >= kSplitLines) {
             try {
-                second = std::async(std::launch::async, [&] { return count(n / 2, n, &names, &stop); });
+                second = std::async(std::launch::async, [&] { return countSorted(n / 2, n, &names, &stop); });
             } catch (const std::system_error &) {
-                // No thread to be had: counted line by line below.
+                // No thread to be had: the second half is counted here too.
             }
         }
+        qint64 total = 0;
+        try {
+            total = countSorted(0, second.valid() ? n / 2 : n, &m_names, nullptr);
+        } catch (...) {
+            stop = true;
+            throw;
+        }
         if (second.valid()) {
-            qint64 total = 0;
-            try {
-                total = count(0, n / 2, &m_names, nullptr);
-            } catch (...) {
-                stop = true;
-                throw;
-            }
             total += second.get();
             for (auto it = names.cbegin(); it != names.cend(); ++it)
                 m_names.insert(it.key(), it.value());
-            if (total < kMaxExportBytes) {
-                m_count = n;
-                m_size = total;
-                return;
-            }
+        }
+        total += numberBytes(m_firstNumber, n) + qint64(n > 0 ? n - 1 : 0);
+        if (total < kMaxExportBytes) {
+            m_count = n;
+            m_size = total;
+            return;
         }
         LineSink sink(nullptr);
         size_t i = 0;
@@ -238,19 +254,38 @@ private:
         m_size = sink.size() + m_trailer.size();
     }
 
-    // The bytes of lines [from, to), each with its separator. Without `stop` the
-    // request's cancellation is checked, with it the flag.
-    qint64 count(size_t from, size_t to, Names *names, const std::atomic<bool> *stop) const
+    // The decimal digits of the numbers first .. first + n - 1.
+    static qint64 numberBytes(uint64_t first, uint64_t n)
     {
+        qint64 bytes = 0;
+        uint64_t from = first, digits = 1, limit = 10;
+        const uint64_t end = first + n;
+        for (; from < end; ++digits, limit *= 10) {
+            if (from < limit) {
+                const uint64_t to = std::min(end, limit);
+                bytes += qint64((to - from) * digits);
+                from = to;
+            }
+        }
+        return bytes;
+    }
+
+    // The bytes of the lines of the tokens m_tokens[from, to), without their numbers
+    // and the blanks between them, counted in corpus order. Without `stop` the
+    // request's cancellation is checked, with it the flag.
+    qint64 countSorted(size_t from, size_t to, Names *names, const std::atomic<bool> *stop) const
+    {
+        std::vector<uint32_t> tokens(m_tokens.begin() + qsizetype(from), m_tokens.begin() + qsizetype(to));
+        std::sort(tokens.begin(), tokens.end());
         LineSink sink(nullptr);
-        for (size_t i = from; i < to; ++i) {
+        for (size_t i = 0; i < tokens.size(); ++i) {
             if ((i & 0x3FF) == 0) {
                 if (!stop)
                     cancel::check();
                 else if (*stop)
                     return 0;
             }
-            writeLine(i, sink, names);
+            writeBody(tokens[i], -1, sink, names);
         }
         return sink.size();
     }
@@ -281,27 +316,71 @@ private:
         }
     }
 
-    // A text's name: made into `names`, or without them read from those made.
-    const QByteArray &nameOf(uint32_t text, Names *names) const
+    // A text's heading fields and name: made into `names`, or without them read
+    // from those made.
+    const TextBytes &bytesOf(uint32_t text, Names *names) const
     {
         if (!names) {
             if (const auto it = m_names.constFind(text); it != m_names.constEnd())
                 return *it;
-            thread_local QByteArray spare;
-            spare = m_lines->textName(text);
+            thread_local TextBytes spare;
+            spare = makeBytes(text);
             return spare;
         }
         auto it = names->find(text);
         if (it == names->end())
-            it = names->insert(text, m_lines->textName(text));
+            it = names->insert(text, makeBytes(text));
         return *it;
+    }
+
+    TextBytes makeBytes(uint32_t text) const
+    {
+        TextBytes out{{}, m_lines->textName(text)};
+        if (!m_textHeading)
+            return out;
+        for (const Characteristic *ch : m_heading) {
+            // Characteristic::valueOf() of a word of the text.
+            const Span<uint32_t> values = ch->byText();
+            const uint32_t v = text < values.size() ? values[text] : kNone;
+            if (v < ch->valueCount())
+                appendCleanBytes(out.heading, ch->text(v));
+            out.heading += " $^$ ";
+        }
+        return out;
     }
 
     void writeLine(size_t i, LineSink &out, Names *names) const
     {
-        const uint32_t token = m_tokens[i];
         if (i > 0)
             out.put(' ');
+        writeBody(m_tokens[i], int64_t(m_firstNumber) + int64_t(i), out, names);
+    }
+
+    // A line without the blank before it; its number left out when negative.
+    void writeBody(uint32_t token, int64_t number, LineSink &out, Names *names) const
+    {
+        const LineEngine::ContextRange r = m_lines->contextRange(token, m_width);
+        const TextBytes &text = bytesOf(r.text, names);
+        if (m_textHeading && !m_lines->corpus().isPunct(token))
+            out.put(text.heading);
+        else
+            writeHeading(token, out);
+        m_lines->writeLeft(r, token, m_base, out, m_forms);
+        out.put(" $@$ ");
+        if (number >= 0)
+            out.putNumber(number);
+        out.put(',');
+        m_lines->writeShown(token, m_base, out, m_forms);
+        out.put(" $+$ ");
+        out.put(text.name);
+        out.put(" $*$ ");
+        m_lines->writeRight(r, token, m_base, out, m_forms);
+        out.put(" $$$");
+    }
+
+    // The heading fields of a line, each followed by its marker.
+    void writeHeading(uint32_t token, LineSink &out) const
+    {
         for (const Characteristic *ch : m_heading) {
             const uint32_t v = ch->valueOf(token);
             if (v != kNone) {
@@ -313,20 +392,11 @@ private:
             }
             out.put(" $^$ ");
         }
-        const LineEngine::ContextRange r = m_lines->contextRange(token, m_width);
-        m_lines->writeLeft(r, token, m_base, out);
-        out.put(" $@$ ");
-        out.putNumber(m_firstNumber + uint32_t(i));
-        out.put(',');
-        m_lines->writeShown(token, m_base, out);
-        out.put(" $+$ ");
-        out.put(nameOf(r.text, names));
-        out.put(" $*$ ");
-        m_lines->writeRight(r, token, m_base, out);
-        out.put(" $$$");
     }
 
     static constexpr size_t kSplitLines = 50000;
+    // Exports of this many lines copy the forms' texts from ShownForms (made once).
+    static constexpr size_t kShownFormsLines = 5000;
     static constexpr qsizetype kAheadBytes = qsizetype(256) << 10;
 
     std::shared_ptr<const LineEngine> m_lines;
@@ -335,6 +405,8 @@ private:
     int m_width;
     Base m_base;
     std::vector<const Characteristic *> m_heading;
+    bool m_textHeading = true;   // every heading field is the text's: made once per text
+    const ShownForms *m_forms = nullptr;   // the engine's, for a large export on the form base
     Names m_names;
     size_t m_count = 0;     // lines within the cap
     size_t m_next = 0;      // the next line to give

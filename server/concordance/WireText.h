@@ -79,6 +79,19 @@ public:
         }
         ++m_n;
     }
+    // The first n of 8 bytes (n at most 8): all 8 are stored, only n kept. Where
+    // they went; null when counting.
+    char *putShort(const char *bytes8, qsizetype n)
+    {
+        char *at = nullptr;
+        if (m_out) {
+            room(8);
+            at = m_p + m_n;
+            std::memcpy(at, bytes8, 8);
+        }
+        m_n += n;
+        return at;
+    }
     void putNumber(int64_t n)
     {
         char buf[24];

@@ -508,6 +508,63 @@ private slots:
         QCOMPARE(streamed, whole);
     }
 
+    // The bytes of a token on the wire are the same whether an export copies them
+    // from the table of forms it makes for 5,000 lines or more, or reads them from
+    // the lexicon: capitals, upper case, a mixed-case spelling kept apart, forms of
+    // over seven bytes, punctuation that could form a marker or mark a line's end,
+    // verse line ends. Each text is one line repeated: its last occurrence's line,
+    // all but the first alike, is compared.
+    void export_tokenBytesOfLargeAndSmall_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("block");   // UTF-8, repeated
+        QTest::addColumn<QByteArray>("word");
+        QTest::addColumn<QByteArray>("line");    // UTF-8; "#" the line's number
+        QTest::newRow("case, long forms") << QByteArray("prose/Автор/Зима.txt")
+            << QByteArray("Однажды ЗИМОЮ Старый кот Василий Петрович заснул.\n") << QByteArray("кот")
+            << QByteArray("Автор $^$ Зима $^$ ЗИМОЮ Старый $@$ #,кот $+$ Автор. Зима $*$  Василий Петрович $$$");
+        QTest::newRow("mixed case kept apart") << QByteArray("prose/Автор/Мак.txt")
+            << QByteArray("Был у МакДоналдса кот и ФоМа спал.\n") << QByteArray("кот")
+            << QByteArray("Автор $^$ Мак $^$ у МакДоналдса $@$ #,кот $+$ Автор. Мак $*$  и ФоМа $$$");
+        QTest::newRow("marker bytes") << QByteArray("prose/Автор/Цена.txt")
+            << QByteArray("Цена $5 за кот `мяу` и всё.\n") << QByteArray("кот")
+            << QByteArray("Автор $^$ Цена $^$ ¤5 за $@$ #,кот $+$ Автор. Цена $*$  'мяу' и $$$");
+        QTest::newRow("verse") << QByteArray("poems/Автор/Стих.txt")
+            << QByteArray("Мороз и\nсолнце; кот\nчудесный! Ещё ты.\n") << QByteArray("кот")
+            << QByteArray("Автор $^$ Стих $^$ и ` солнце; $@$ #,кот $+$ Автор. Стих $*$ ` чудесный! Ещё $$$");
+    }
+
+    void export_tokenBytesOfLargeAndSmall()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, block);
+        QFETCH(QByteArray, word);
+        QFETCH(QByteArray, line);
+        for (const int repeats : {3, 5000}) {
+            QTemporaryDir tmp;
+            const QString root = tmp.path() + QStringLiteral("/corpus");
+            corpusfixture::writeBytes(root, QString::fromUtf8(path), ru(block.constData()).repeated(repeats));
+            corvus::CorpusOptions co;
+            co.paths = {root};
+            co.cacheDir = tmp.path() + QStringLiteral("/cache");
+            co.useMorphology = false;
+            QString error;
+            const auto corpus = corvus::Corpus::load(co, &error);
+            QVERIFY2(corpus, qPrintable(error));
+            const auto lines = std::make_shared<const LineEngine>(std::make_shared<const ConcEngine>(corpus),
+                                                                  QList<std::shared_ptr<const ServedDictionary>>{});
+            OptionList o = ViewsServer::options(10, 2, "CLR");
+            o.set("PrintConc", "True");
+            tCConcPos c = ViewsServer::position(kCharForm, corpus->findForm(corpusfixture::cp(word.constData())));
+            const QByteArray whole = linesReply(
+                lines, wirerequest::parse(requests::wire("CT_N", requests::concDictParams(c, tCDictPos(0), o)), true)
+                           .request);
+            QCOMPARE(whole.count(" $$$"), repeats);
+            const QByteArray last = whole.mid(whole.lastIndexOf(" $$$ ", whole.size() - 5) + 5);
+            QCOMPARE(last, ru(line.constData()).replace("#", QByteArray::number(repeats)));
+        }
+    }
+
     void export_requestedLineOnly()
     {
         OptionList o = ViewsServer::options(5, 2, "CLR");

@@ -131,8 +131,6 @@ const Captions &VrtDeclarations::captionsFor(const import::SourceFile &f) const
 
 namespace {
 
-// A document's attributes as a text's metadata; a year that cannot be read goes
-// to problems. `id` is set to the "id" attribute.
 // A text's further attributes in the order of their keys' indexes, each key once
 // (the last value given for it).
 void byKey(std::vector<TextAttribute> &attributes)
@@ -146,6 +144,9 @@ void byKey(std::vector<TextAttribute> &attributes)
     attributes.resize(kept);
 }
 
+// A document's attributes as a text's metadata; a year that cannot be read, and
+// further attributes beyond kMaxAttributesPerText, go to problems. `id` is set to
+// the "id" attribute.
 TextInfo metadata(CorpusBuilder &builder, const annotated::Document &doc, const Captions &captions, TextInfo t,
                   std::string &id, std::vector<LineProblem> &problems)
 {

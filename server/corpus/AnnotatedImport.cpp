@@ -208,7 +208,8 @@ constexpr size_t kKeptProblems = 1000;
 } // namespace
 
 void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, std::string_view text,
-                      const annotated::VrtLayout *layout, const Captions &captions, TextKind kind, const QByteArray &folderAuthor, QStringList &warnings)
+                      const annotated::VrtLayout *layout, const Captions &captions, TextKind kind,
+                      const QByteArray &folderAuthor, QStringList &warnings)
 {
     std::vector<LineProblem> problems;
     int dropped = 0;

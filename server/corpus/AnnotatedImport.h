@@ -83,7 +83,8 @@ private:
 // every other attribute but "id" as a further attribute under its caption; the
 // lines the reader skipped and attributes that cannot be read go to warnings.
 void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, std::string_view text,
-                      const annotated::VrtLayout *layout, const Captions &captions, TextKind kind, const QByteArray &folderAuthor, QStringList &warnings);
+                      const annotated::VrtLayout *layout, const Captions &captions, TextKind kind,
+                      const QByteArray &folderAuthor, QStringList &warnings);
 
 } // namespace builder
 } // namespace corvus

@@ -19,7 +19,8 @@ bool add(const char *data, size_t size);
 void remove(const char *data);
 // Whether a guarded mapping lost pages since the start (or the last reset()).
 bool damaged();
-// For tests: forget the damage.
+// Forgets the damage: when the damaged file is no longer served (it failed its
+// full check and the index is built again).
 void reset();
 
 } // namespace corvus::mappingguard

@@ -1,4 +1,5 @@
 // Corvus.exe: the corpus server. See docs/server.md for the options.
+#include "corpus/MappingGuard.h"
 #include "service/Dispatcher.h"
 #include "service/LocalEndpoint.h"
 #include "service/ServerOptions.h"
@@ -210,6 +211,9 @@ void ServerRun::checked(bool ok, const QString &why)
     printTo(stderr, QStringLiteral("Corvus: кэш индекса повреждён (%1): он удалён, индекс строится заново.")
                         .arg(why));
     removeDamagedCache(m_loaded->cacheFile);
+    // The check may have failed on pages the file lost under it (blanks, see
+    // MappingGuard.h): the index built again maps a file of its own.
+    corvus::mappingguard::reset();
     load();
 }
 

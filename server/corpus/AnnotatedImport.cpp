@@ -21,6 +21,9 @@ QString linesWord(int n)
     return QStringLiteral("строк");
 }
 
+// A column declaration is a few lines: a larger vrt.conf is not read.
+constexpr qint64 kMaxDeclarationSize = qint64(1) << 20;
+
 QByteArray bytesOf(std::string_view s) { return QByteArray(s.data(), qsizetype(s.size())); }
 
 // A year from a date that starts with one ("1836-03-01", "1836"): false otherwise.
@@ -64,12 +67,19 @@ bool VrtDeclarations::init(const QString &commandLine, const std::vector<import:
         decl.path = f.path;
         QFile file(f.path);
         QString why;
-        if (!file.open(QIODevice::ReadOnly) || readWhole(file, bytes, qint64(1) << 20) != ReadResult::Ok)
+        const ReadResult read = file.open(QIODevice::ReadOnly) ? readWhole(file, bytes, kMaxDeclarationSize)
+                                                                : ReadResult::Failed;
+        if (read == ReadResult::TooLarge)
+            why = QStringLiteral("файл больше предела в 1 МиБ");
+        else if (read != ReadResult::Ok)
             why = QStringLiteral("файл не читается");
         else
             decl.layout = annotated::parseVrtDeclaration(QByteArray::fromStdString(bytes), &why);
         if (!decl.layout)
             warnings << QStringLiteral("Описание столбцов VRT не прочитано: %1: %2").arg(f.path, why);
+        else
+            for (const auto &[key, caption] : decl.layout->attributeNames)
+                decl.captions.insert_or_assign(key, toBytes(caption));   // the last line of a key holds
         m_byFolder.insert(f.folder, std::move(decl));
     }
     return true;
@@ -112,23 +122,37 @@ std::optional<annotated::VrtLayout> VrtDeclarations::layoutFor(const import::Sou
     return annotated::vrtLayoutOfColumns(QStringLiteral("word,lemma,pos"), nullptr);
 }
 
-const std::vector<std::pair<std::string, QString>> &VrtDeclarations::captionsFor(const import::SourceFile &f) const
+const Captions &VrtDeclarations::captionsFor(const import::SourceFile &f) const
 {
-    static const std::vector<std::pair<std::string, QString>> none;
+    static const Captions none;
     const Declaration *decl = nearest(f);
-    return decl && decl->layout ? decl->layout->attributeNames : none;
+    return decl ? decl->captions : none;
 }
 
 namespace {
 
-// A document's attributes as a text's metadata; a year that cannot be read goes
-// to problems. `id` is set to the "id" attribute.
-TextInfo metadata(CorpusBuilder &builder, const annotated::Document &doc,
-                  const std::vector<std::pair<std::string, QString>> &captions, TextInfo t, std::string &id,
-                  std::vector<LineProblem> &problems)
+// A text's further attributes in the order of their keys' indexes, each key once
+// (the last value given for it).
+void byKey(std::vector<TextAttribute> &attributes)
+{
+    std::stable_sort(attributes.begin(), attributes.end(),
+                     [](const TextAttribute &a, const TextAttribute &b) { return a.key < b.key; });
+    size_t kept = 0;
+    for (size_t i = 0; i < attributes.size(); ++i)
+        if (i + 1 == attributes.size() || attributes[i + 1].key != attributes[i].key)
+            attributes[kept++] = std::move(attributes[i]);
+    attributes.resize(kept);
+}
+
+// A document's attributes as a text's metadata; a year that cannot be read, and
+// further attributes beyond kMaxAttributesPerText, go to problems. `id` is set to
+// the "id" attribute.
+TextInfo metadata(CorpusBuilder &builder, const annotated::Document &doc, const Captions &captions, TextInfo t,
+                  std::string &id, std::vector<LineProblem> &problems)
 {
     std::string_view date;
     bool hasYear = false;
+    size_t dropped = 0;
     id.clear();
     for (const auto &[key, value] : doc.attributes) {
         if (key == "author"sv) {
@@ -155,16 +179,21 @@ TextInfo metadata(CorpusBuilder &builder, const annotated::Document &doc,
         } else {
             if (key == "date"sv)
                 date = value;
-            QByteArray caption;
-            for (const auto &[name, text] : captions)
-                if (name == key)
-                    caption = toBytes(text);
-            const uint32_t k = builder.attributeIndex(bytesOf(key), caption);
-            if (t.attributes.size() <= k)
-                t.attributes.resize(k + 1);
-            t.attributes[k] = bytesOf(value);
+            if (t.attributes.size() >= kMaxAttributesPerText) {
+                ++dropped;
+                continue;
+            }
+            const auto caption = captions.find(key);
+            t.attributes.push_back({builder.attributeIndex(bytesOf(key), caption != captions.end() ? caption->second
+                                                                                                    : QByteArray()),
+                                    bytesOf(value)});
         }
     }
+    if (dropped > 0)
+        problems.push_back({doc.firstLine, QStringLiteral("у текста больше %1 атрибутов, лишние (%2) пропущены")
+                                               .arg(kMaxAttributesPerText)
+                                               .arg(dropped)});
+    byKey(t.attributes);
     import::YearRange y;
     if (!hasYear && yearOfDate(date, y)) {
         t.yearFrom = y.from;
@@ -179,8 +208,8 @@ constexpr size_t kKeptProblems = 1000;
 } // namespace
 
 void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, std::string_view text,
-                      const annotated::VrtLayout *layout, const std::vector<std::pair<std::string, QString>> &captions,
-                      TextKind kind, const QByteArray &folderAuthor, QStringList &warnings)
+                      const annotated::VrtLayout *layout, const Captions &captions, TextKind kind,
+                      const QByteArray &folderAuthor, QStringList &warnings)
 {
     std::vector<LineProblem> problems;
     int dropped = 0;

@@ -11,7 +11,9 @@
 #include <QStringList>
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace corvus {
@@ -33,6 +35,14 @@ struct LineProblem {
 };
 void reportLines(const QString &file, const std::vector<LineProblem> &lines, QStringList &warnings, int more = 0);
 
+// The captions of further text attributes by their keys (1251), as vrt.conf
+// declares them.
+using Captions = std::unordered_map<std::string, QByteArray>;
+
+// At most this many further attributes of one text are kept; the rest are named in
+// the report (a line of the file), so that one text cannot declare keys without end.
+constexpr size_t kMaxAttributesPerText = 64;
+
 // The column declarations of the vertical texts: the command line's columns when
 // given, otherwise the nearest vrt.conf in the file's folder or above it (up to
 // the corpus root), otherwise "word,lemma,pos", which the notes then say. The
@@ -50,12 +60,13 @@ public:
     std::optional<annotated::VrtLayout> layoutFor(const import::SourceFile &f, QStringList &warnings,
                                                   QStringList &notes);
     // The captions of a file's attributes (those of the nearest readable vrt.conf).
-    const std::vector<std::pair<std::string, QString>> &captionsFor(const import::SourceFile &f) const;
+    const Captions &captionsFor(const import::SourceFile &f) const;
 
 private:
     struct Declaration {
         QString path;
         std::optional<annotated::VrtLayout> layout;   // nothing: unreadable
+        Captions captions;                            // its layout's attributeNames by key
     };
     // The nearest declaration of a file, or nullptr.
     const Declaration *nearest(const import::SourceFile &f) const;
@@ -72,8 +83,8 @@ private:
 // every other attribute but "id" as a further attribute under its caption; the
 // lines the reader skipped and attributes that cannot be read go to warnings.
 void addAnnotatedFile(CorpusBuilder &builder, const import::SourceFile &f, std::string_view text,
-                      const annotated::VrtLayout *layout, const std::vector<std::pair<std::string, QString>> &captions,
-                      TextKind kind, const QByteArray &folderAuthor, QStringList &warnings);
+                      const annotated::VrtLayout *layout, const Captions &captions, TextKind kind,
+                      const QByteArray &folderAuthor, QStringList &warnings);
 
 } // namespace builder
 } // namespace corvus

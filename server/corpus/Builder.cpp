@@ -116,12 +116,14 @@ TextInfo &CorpusBuilder::text(uint32_t id) { return d->texts[id]; }
 
 uint32_t CorpusBuilder::attributeIndex(const QByteArray &key, const QByteArray &caption)
 {
-    for (size_t k = 0; k < d->attributeKeys.size(); ++k)
-        if (d->attributeKeys[k] == key)
-            return uint32_t(k);
+    const auto it = d->attributeIds.constFind(key);
+    if (it != d->attributeIds.constEnd())
+        return *it;
+    const auto k = uint32_t(d->attributeKeys.size());
+    d->attributeIds.insert(key, k);
     d->attributeKeys.push_back(key);
-    d->attributeCaptions.push_back(caption.isEmpty() ? key : caption);
-    return uint32_t(d->attributeKeys.size() - 1);
+    d->attributeCaptions.push_back(cleaning::cleanCaption(caption.isEmpty() ? key : caption));
+    return k;
 }
 
 
@@ -654,6 +656,7 @@ struct CorpusBuilder::Private::Assembly {
         c.surfaceChars = std::move(d.surfaceChars);
         c.attributeKeys = std::move(d.attributeKeys);
         c.attributeCaptions = std::move(d.attributeCaptions);
+        d.attributeIds = {};
     }
 };
 

@@ -120,6 +120,7 @@ struct CorpusBuilder::Private {
     StringTable annots;
     std::string annot;   // scratch
     std::vector<QByteArray> attributeKeys, attributeCaptions;
+    QHash<QByteArray, uint32_t> attributeIds;   // key -> index into attributeKeys
     // By text: whether its tokens came from an annotated file.
     std::vector<uint8_t> textAnnotated;
     uint32_t lastDocumentText = kNone;   // the text of the document added last

@@ -1,5 +1,7 @@
 #include "corpus/CorpusData.h"
 #include "corpus/CacheHasher.h"
+#include "corpus/MappingGuard.h"
+#include "corpus/TextCleaning.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -107,8 +109,10 @@ QByteArray serialiseTexts(const std::vector<TextInfo> &texts)
         putBytes(b, t.title);
         putBytes(b, t.source);
         putU32(b, uint32_t(t.attributes.size()));
-        for (const QByteArray &a : t.attributes)
-            putBytes(b, a);
+        for (const TextAttribute &a : t.attributes) {
+            putU32(b, a.key);
+            putBytes(b, a.value);
+        }
     }
     return b;
 }
@@ -160,9 +164,13 @@ bool parseAttributes(const char *p, size_t n, CorpusData &d)
         return false;
     d.attributeKeys.resize(count);
     d.attributeCaptions.resize(count);
-    for (uint32_t k = 0; k < count; ++k)
+    for (uint32_t k = 0; k < count; ++k) {
         if (!r.bytes(d.attributeKeys[k]) || !r.bytes(d.attributeCaptions[k]))
             return false;
+        // The builder kept them cleaned; a file written otherwise gets no raw tag
+        // onto the wire either.
+        d.attributeCaptions[k] = cleaning::cleanCaption(std::move(d.attributeCaptions[k]));
+    }
     return r.atEnd();
 }
 
@@ -180,10 +188,15 @@ bool parseTexts(const char *p, size_t n, std::vector<TextInfo> &texts, uint32_t 
             || !r.u32(years) || kind > 1 || !r.bytes(t.author) || !r.bytes(t.title) || !r.bytes(t.source)
             || !r.u32(attributes) || attributes > maxAttributes)
             return false;
+        // Only the attributes the text has, by ascending key: a key out of range
+        // or out of order is a damaged file.
         t.attributes.resize(attributes);
-        for (QByteArray &a : t.attributes)
-            if (!r.bytes(a))
+        for (size_t i = 0; i < t.attributes.size(); ++i) {
+            TextAttribute &a = t.attributes[i];
+            if (!r.u32(a.key) || a.key >= maxAttributes || (i > 0 && a.key <= t.attributes[i - 1].key)
+                || !r.bytes(a.value))
                 return false;
+        }
         t.kind = TextKind(kind);
         t.yearFrom = int16_t(uint16_t(years & 0xFFFF));
         t.yearTo = int16_t(uint16_t(years >> 16));
@@ -324,6 +337,7 @@ std::shared_ptr<FileMapping> FileMapping::open(const QString &path, const char *
     // Queries read the arrays here and there: no page is mapped for them beyond
     // the one they read.
     ::madvise(p, m->m_size, MADV_RANDOM);
+    mappingguard::add(m->m_data, m->m_size);   // the file may be cut short while mapped
     return m;
 }
 
@@ -338,13 +352,16 @@ std::shared_ptr<FileMapping> FileMapping::again() const
     if (p == MAP_FAILED)
         return nullptr;
     m->m_data = static_cast<const char *>(p);
+    mappingguard::add(m->m_data, m->m_size);
     return m;
 }
 
 FileMapping::~FileMapping()
 {
-    if (m_data)
+    if (m_data) {
+        mappingguard::remove(m_data);
         ::munmap(const_cast<char *>(m_data), m_size);
+    }
     if (m_fd >= 0)
         ::close(m_fd);
 }

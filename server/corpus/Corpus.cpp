@@ -188,8 +188,10 @@ const QByteArray &Corpus::attributeCaption(uint32_t k) const { return m_data->at
 
 QByteArray Corpus::textAttribute(uint32_t text, uint32_t k) const
 {
-    const std::vector<QByteArray> &values = this->text(text).attributes;
-    return k < values.size() ? values[k] : QByteArray();
+    const std::vector<TextAttribute> &values = this->text(text).attributes;
+    const auto it = std::lower_bound(values.begin(), values.end(), k,
+                                     [](const TextAttribute &a, uint32_t key) { return a.key < key; });
+    return it != values.end() && it->key == k ? it->value : QByteArray();
 }
 
 Table<uint32_t> Corpus::lemmaOccurrences(uint32_t lemma) const

@@ -61,6 +61,14 @@ enum FormFlag : uint8_t {
 
 enum class TextKind : uint8_t { Prose = 0, Verse = 1 };
 
+// A further attribute of one text: the index of its key (Corpus::attributeKey)
+// and its value.
+struct TextAttribute {
+    uint32_t key = 0;
+    QByteArray value;
+    bool operator==(const TextAttribute &o) const { return key == o.key && value == o.value; }
+};
+
 // One text: a file of a plain-text folder, or one entry of a fortune collection.
 struct TextInfo {
     uint32_t firstToken = 0;  // tokens [firstToken, firstToken + tokenCount)
@@ -74,9 +82,9 @@ struct TextInfo {
     QByteArray title;         // 1251; file name without ".txt", or "<collection>, № <entry>"
     QByteArray source;        // 1251; path of the file relative to its corpus folder,
                               // prefixed by that folder's name ("ruslit/prose/Gogol/Нос.txt")
-    // Values of the corpus's further text attributes (Corpus::attributeCount(), in
-    // its order; shorter when the last ones are missing; "" for a missing one), 1251.
-    std::vector<QByteArray> attributes;
+    // The further attributes the text has (only those: a corpus may have many keys,
+    // each text few of them), by ascending key index, each key once; 1251.
+    std::vector<TextAttribute> attributes;
 };
 
 // Reading. The arrays may be mapped from a cache file that had only the quick

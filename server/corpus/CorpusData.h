@@ -17,7 +17,7 @@ namespace corvus {
 // Bumped whenever the tokeniser, the lemma rules, the orders or the cache layout
 // (the index's or the tables' of the layers above it) change: an old cache is then
 // rebuilt.
-constexpr uint32_t kIndexFormatVersion = 7;
+constexpr uint32_t kIndexFormatVersion = 8;
 
 // A read-only mapping of the whole cache file, with the file kept open so that the
 // same file can be mapped again (for the full check) whatever happens to its name.
@@ -90,7 +90,8 @@ public:
     // A text added so far (its metadata may still be changed).
     TextInfo &text(uint32_t id);
     // The index of a further text attribute by its key, declared on first use with
-    // its caption (the key itself when the caption is empty).
+    // its caption (the key itself when the caption is empty), found by a hash. The
+    // caption is cleaned as it is kept (cleaning::cleanCaption): it goes on the wire.
     uint32_t attributeIndex(const QByteArray &key, const QByteArray &caption);
     // Lemmatises the distinct forms and builds lexicons, orders and postings.
     std::shared_ptr<Corpus> finish(bool lemmatise = true);

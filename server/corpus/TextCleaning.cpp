@@ -87,4 +87,17 @@ char baseLatinLetter(uint32_t cp)
     return 0;
 }
 
+QByteArray cleanCaption(QByteArray caption)
+{
+    for (char &c : caption) {
+        if (uint8_t(c) < 32)
+            c = ' ';
+        else if (c == '$')
+            c = char(0xA4);   // the generic currency sign of 1251
+        else if (c == '`')
+            c = '\'';
+    }
+    return caption;
+}
+
 } // namespace corvus::cleaning

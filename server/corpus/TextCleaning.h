@@ -3,6 +3,8 @@
 // inside a Russian word, and Latin letters with diacritics that code page 1251
 // cannot hold. Both would otherwise split one word into several dictionary entries
 // ("КO" beside "КО") or cut it ("été" read as "?t?").
+#include <QByteArray>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,5 +31,12 @@ bool fixLookAlikes(std::string &word1251);
 // The base Latin letter of an accented BMP code point that 1251 lacks ("é" -> 'e',
 // "Ł" -> 'L'); 0 when the code point is not such a letter.
 char baseLatinLetter(uint32_t codePoint);
+
+// A caption of a text attribute (1251, from vrt.conf or a file's attribute key) as
+// it may go on the wire in a reply: control bytes become blanks, "$" the currency
+// sign "¤" and "`" "'", so that no caption can form a reply tag ("$CN_C="), a link
+// marker ("$$+") or a record (they start with a control byte), as the replies clean
+// the attribute values.
+QByteArray cleanCaption(QByteArray caption);
 
 } // namespace corvus::cleaning

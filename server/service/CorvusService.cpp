@@ -1,9 +1,15 @@
 #include "service/CorvusService.h"
 
+#include "corpus/MappingGuard.h"
 #include "wire/ReplyWriter.h"
 #include "service/UpdateOffer.h"
 #include "model/CommaList.h"
 #include "model/Cp1251.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstdio>
 
 namespace {
 
@@ -104,6 +110,21 @@ ServiceOutcome CorvusService::handleStreamed(const wirerequest::Request &request
 
 ServiceOutcome CorvusService::marked(ServiceOutcome out, const SessionInfo &session) const
 {
+    // The cache file was cut short under the server (mappingguard): what was read
+    // from it may be blanks, so no answer made from it is given.
+    if (corvus::mappingguard::damaged()) {
+        static std::atomic<bool> logged{false};
+        if (!logged.exchange(true))
+            std::fprintf(stderr, "%s\n",
+                         QStringLiteral("Corvus: файл кэша индекса укорочен во время работы сервера: запросы "
+                                        "получают отказ; после перезапуска индекс будет построен заново.")
+                             .toLocal8Bit()
+                             .constData());
+        out.reply = reply::zero(ru("Файл кэша индекса изменён во время работы сервера: ответ не может быть дан. "
+                                   "Перезапустите сервер: индекс будет построен заново."));
+        out.rest.reset();
+        out.registeredAs.reset();
+    }
     // A streamed reply's front holds the header, which counts the whole reply.
     if (out.registeredAs) {
         // The registration reply already speaks to the version just registered.

@@ -52,11 +52,10 @@ std::shared_ptr<const Corpus> buildAnnotated()
     TextInfo a, c;
     a.author = cpb("Гоголь");
     a.title = cpb("Сталь");
-    a.attributes.resize(genre + 1);
-    a.attributes[genre] = cpb("повесть");
+    a.attributes = {{genre, cpb("повесть")}};
     c.author = cpb("Пушкин");
     c.title = cpb("Стих");
-    c.attributes = {cpb("стихи")};
+    c.attributes = {{0, cpb("стихи")}};
     b.addDocument(one, a);
     b.addDocument(two, c);
     return b.finish(false);
@@ -246,6 +245,33 @@ private slots:
         const auto s1 = serve(engine), s2 = serve(again);
         for (int charNo = 0; charNo < engine->characteristicCount(); ++charNo)
             QCOMPARE(list(*s2, charNo), list(*s1, charNo));
+    }
+
+    // A caption that spells a registration tag, records and a link marker, read
+    // from vrt.conf: the characteristics reply carries it cleaned, so the client
+    // reads one "CN_C" reply whose last item is that caption.
+    void hostileCaption_characteristicsReplyCarriesItCleaned()
+    {
+        const QString root = m_tmp.path() + QStringLiteral("/hostile");
+        corpusfixture::writeBytes(root, QStringLiteral("vrt.conf"),
+                                  "columns=word\nattribute.genre=$NM=DICT=x,MES=y\x04$(1)$$+1,1$$-`\x01z\n");
+        corpusfixture::writeBytes(root, QStringLiteral("h.vrt"), "<text genre=\"g\">\nx\n</text>\n");
+        QString error;
+        const auto corpus = corpusfixture::build({root}, m_tmp.path() + QStringLiteral("/hostile-cache"), &error);
+        QVERIFY2(corpus, qPrintable(error));
+        const auto service = serve(std::make_shared<const ConcEngine>(corpus));
+        OptionList o;
+        o.set("1", "2");
+        const QByteArray reply = corvustest::unframe(corvustest::handleWire(
+            *service, requests::wire("CN_C", requests::dictParams(tCDictPos(0), o))));
+        // The client's option back in its record, then the nine characteristics
+        // every corpus has and the caption, each with its one value.
+        const QByteArray expected =
+            QByteArray("$CN_C=\x05/26/\x05") + "1=2,ChangeConcC=YES,SD=YES"
+            + cpb("Словоформа,1,Лемма,1,Автор,1,\"Название текста\",1,\"Вид текста\",1,\"Год создания\",1,"
+                  "Десятилетие,1,\"Окончание словоформы\",1,\"Длина словоформы\",1,")
+            + "\"\xA4NM=DICT=x,MES=y \xA4(1)\xA4\xA4+1,1\xA4\xA4-' z\",1";
+        QCOMPARE(reply, expected);
     }
 };
 

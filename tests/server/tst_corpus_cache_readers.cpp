@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -154,6 +155,10 @@ private slots:
         QTest::newRow("just out") << 0x00010000u;
         QTest::newRow("zero") << 0u;
         QTest::newRow("all ones") << 0xFFFFFFFFu;
+        // Near the sizes of this corpus's arrays (64 words, some 40 forms): one
+        // past an end for some of them.
+        QTest::newRow("small") << 0x41u;
+        QTest::newRow("high bit") << 0x80000000u;
     }
     void hostileElement_everyQueryAnswered()
     {
@@ -162,12 +167,13 @@ private slots:
         int tried = 0;
         for (const Section &s : sectionsOf(m_pristine)) {
             // (The 8-byte elements of the tables above the index are pairs of ids
-            // and counts: their first half.)
-            if (!(s.elemSize == 4 || (s.elemSize == 8 && s.id >= 1000)) || s.count == 0)
+            // and counts: their first half. Flags, kinds and the dictionaries'
+            // 16-bit tables take the value's low bytes.)
+            if (!(s.elemSize <= 4 || (s.elemSize == 8 && s.id >= 1000)) || s.count == 0)
                 continue;
             for (const uint64_t at : {uint64_t(0), s.count / 2, s.count - 1}) {
                 QByteArray bad = m_pristine;
-                std::memcpy(bad.data() + s.offset + at * s.elemSize, &value, 4);
+                std::memcpy(bad.data() + s.offset + at * s.elemSize, &value, std::min<size_t>(s.elemSize, 4));
                 const QString problem = askEverything(bad);
                 QVERIFY2(problem.isEmpty(),
                          qPrintable(QStringLiteral("section %1, element %2: %3").arg(s.id).arg(at).arg(problem)));

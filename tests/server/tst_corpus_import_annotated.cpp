@@ -6,6 +6,7 @@
 #include "corpus/Corpus.h"
 #include "support/CorpusFixture.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,10 +60,10 @@ private slots:
             QCOMPARE(int(t.yearFrom), texts[i].year);
             QCOMPARE(t.kind, texts[i].kind);
             QCOMPARE(t.source, cpb(texts[i].source));
-            QCOMPARE(t.attributes.at(0), cpb(texts[i].genre));
+            QCOMPARE(c->textAttribute(i, 0), cpb(texts[i].genre));
             QCOMPARE(t.wordCount, texts[i].words);
         }
-        QCOMPARE(c->text(1).attributes.at(1), QByteArray("1830-05-01"));   // "date" is an attribute too
+        QCOMPARE(c->textAttribute(1, 1), QByteArray("1830-05-01"));   // "date" is an attribute too
         QCOMPARE(c->attributeCaption(0), cpb("Жанр"));
         QCOMPARE(c->attributeCaption(1), QByteArray("date"));
 
@@ -171,6 +172,103 @@ private slots:
         o.vrtColumns = QStringLiteral("lemma,pos");
         QVERIFY(!Corpus::load(o, &error));
         QVERIFY(error.contains(QStringLiteral("--vrt-columns")));
+    }
+
+    // A text keeps only the attributes it has: a thousand texts, each with a key
+    // of its own, cost a thousand values (in memory and in the cache file), not
+    // half a million empty ones. A key given twice keeps its last value.
+    void sparseKeys_eachTextKeepsOnlyItsOwn_alsoFromTheCache()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/k"), cache = tmp.path() + QStringLiteral("/c");
+        QByteArray vrt = "<text genre=\"a\" genre=\"b\">\nx\tx\tS\n</text>\n";
+        for (int i = 1; i < 1000; ++i)
+            vrt += "<text key" + QByteArray::number(i) + "=\"v" + QByteArray::number(i) + "\">\nx\tx\tS\n</text>\n";
+        corpusfixture::writeBytes(root, QStringLiteral("s.vrt"), vrt);
+        for (const bool fromCache : {false, true}) {
+            QString error;
+            const auto c = corpusfixture::build({root}, cache, &error);
+            QVERIFY2(c, qPrintable(error));
+            QCOMPARE(c->stats().fromCache, fromCache);
+            QCOMPARE(c->textCount(), 1000u);
+            QCOMPARE(c->attributeCount(), 1000u);
+            QCOMPARE(c->attributeKey(999), QByteArray("key999"));
+            QCOMPARE(c->text(0).attributes, (std::vector<TextAttribute>{{0, "b"}}));
+            QCOMPARE(c->text(1).attributes, (std::vector<TextAttribute>{{1, "v1"}}));
+            QCOMPARE(c->text(999).attributes, (std::vector<TextAttribute>{{999, "v999"}}));
+            QCOMPARE(c->textAttribute(999, 999), QByteArray("v999"));
+            QCOMPARE(c->textAttribute(999, 998), QByteArray());
+            QCOMPARE(c->textAttribute(0, 0), QByteArray("b"));
+            // Values for every key below a text's highest would be 4 bytes each in
+            // the file: 2 MB.
+            QVERIFY2(QFileInfo(c->stats().cacheFile).size() < 1000000,
+                     qPrintable(QString::number(QFileInfo(c->stats().cacheFile).size())));
+        }
+    }
+
+    // One text with more keys than a text may have: the first 64 are kept, the
+    // rest named in the report with the text's line.
+    void manyKeysInOneText_boundedAndReported()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/k");
+        QByteArray vrt = "<s>\n<text";
+        for (int i = 0; i < 70; ++i)
+            vrt += " k" + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"";
+        vrt += ">\nx\tx\tS\n</text>\n";
+        corpusfixture::writeBytes(root, QStringLiteral("m.vrt"), vrt);
+        QString error;
+        const auto c = corpusfixture::build({root}, tmp.path() + QStringLiteral("/c"), &error);
+        QVERIFY2(c, qPrintable(error));
+        QCOMPARE(c->attributeCount(), 64u);
+        QCOMPARE(c->text(0).attributes.size(), size_t(64));
+        QCOMPARE(c->text(0).attributes.back(), (TextAttribute{63, "63"}));
+        const QString line = QStringLiteral("  ") + root
+                             + QStringLiteral("/m.vrt, строка 2: у текста больше 64 атрибутов, лишние (6) пропущены");
+        QVERIFY2(c->stats().report.split(QLatin1Char('\n')).contains(line), qPrintable(c->stats().report));
+    }
+
+    // Captions (and keys standing for them) go on the wire: what could form a tag,
+    // a link marker or a record is replaced as the import reads them.
+    void hostileCaptions_cleanedAtImport()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/k");
+        corpusfixture::writeBytes(root, QStringLiteral("vrt.conf"),
+                                  "columns=word\nattribute.genre=$NM=DICT=x,MES=y\nattribute.src=a\x04$(1)$`b\x01\n");
+        corpusfixture::writeBytes(root, QStringLiteral("h.vrt"),
+                                  "<text genre=\"g\" src=\"s\" $RG=\"r\">\nx\n</text>\n");
+        QString error;
+        const auto c = corpusfixture::build({root}, tmp.path() + QStringLiteral("/c"), &error);
+        QVERIFY2(c, qPrintable(error));
+        const struct {
+            const char *key, *caption;
+        } expected[] = {
+            {"genre", "\xA4NM=DICT=x,MES=y"},
+            {"src", "a \xA4(1)\xA4'b "},
+            {"$RG", "\xA4RG"},
+        };
+        QCOMPARE(c->attributeCount(), 3u);
+        for (uint32_t k = 0; k < 3; ++k) {
+            QCOMPARE(c->attributeKey(k), QByteArray(expected[k].key));
+            QCOMPARE(c->attributeCaption(k), QByteArray(expected[k].caption));
+        }
+    }
+
+    // A vrt.conf over the size a declaration may have: the report says the limit.
+    void vrtConfOverOneMiB_reportNamesTheLimit()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.path() + QStringLiteral("/k");
+        corpusfixture::writeBytes(root, QStringLiteral("vrt.conf"),
+                                  "columns=word\n" + QByteArray(1 << 20, '#'));
+        corpusfixture::writeBytes(root, QStringLiteral("t.txt"), "Текст\n");
+        QString error;
+        const auto c = corpusfixture::build({root}, tmp.path() + QStringLiteral("/c"), &error);
+        QVERIFY2(c, qPrintable(error));
+        const QString line = QStringLiteral("Описание столбцов VRT не прочитано: ") + root
+                             + QStringLiteral("/vrt.conf: файл больше предела в 1 МиБ");
+        QVERIFY2(c->stats().warnings.contains(line), qPrintable(c->stats().warnings.join(QLatin1Char('\n'))));
     }
 };
 

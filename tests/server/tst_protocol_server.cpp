@@ -313,6 +313,43 @@ private slots:
         }
     }
 
+    // The cache file cut short while a server maps it (the pages the queries read
+    // are gone, which raises SIGBUS): the server stays up, every request then gets
+    // "ZERO" with the reason, and the log says so once.
+    void cacheCutShortWhileServed_zeroRepliesNoCrash()
+    {
+        QTemporaryDir cacheCopy;
+        const QStringList files = QDir(corpus.cacheDir()).entryList({QStringLiteral("*.idx")});
+        QCOMPARE(files.size(), 1);
+        const QString copy = cacheCopy.path() + QLatin1Char('/') + files[0];
+        QVERIFY(QFile::copy(corpus.cacheDir() + QLatin1Char('/') + files[0], copy));
+        QVERIFY(QFileInfo(copy).size() > 3 * 4096);
+
+        CorvusProcess second;
+        QVERIFY2(second.start(serverArgs(cacheCopy.path()), serverEnv), qPrintable(second.stderrText()));
+        WireClient w;
+        QVERIFY(w.connectTo(second.port()));
+        QVERIFY(w.nextReply().value_or(QByteArray()).startsWith("$RG="));
+        tCConcPos lines;
+        lines.Level = 1;
+        lines.CharNo[1] = 0;
+        lines.ValueNo[1] = 0;
+        for (auto &m : lines.Move)
+            m = ' ';
+        lines.Move[0] = 'B';
+        const QByteArray ct = requests::wire("CT_N", requests::concDictParams(lines, tCDictPos(0), OptionList::initial()));
+        QCOMPARE(readTagged(ask(w, ct)).tag, QByteArray("CT_N"));   // served from the mapping
+
+        QVERIFY(QFile::resize(copy, 64));   // the header only: every page after the first is gone
+        const QByteArray zero = "$ZERO=" + ru("Файл кэша индекса изменён во время работы сервера: ответ не может быть "
+                                              "дан. Перезапустите сервер: индекс будет построен заново.");
+        for (const QByteArray &request : {ct, dc("DC_S", tCDictPos(0)), QByteArray("$INFO=")})
+            QCOMPARE(ask(w, request), zero);
+        QCOMPARE(second.process().state(), QProcess::Running);
+        QTRY_VERIFY2_WITH_TIMEOUT(second.stderrText().contains(QStringLiteral("файл кэша индекса укорочен")),
+                                  qPrintable(second.stderrText()), 30000);
+    }
+
     void unservable_getsZero_connectionStaysUsable()
     {
         auto c = connected();

@@ -134,7 +134,11 @@ void TcpChannel::abandonPartialReply(const QString &why)
     if (!m_assembler.isIncomplete())
         return;
     QString detail;
-    if (m_assembler.expected() >= 0)
+    if (m_assembler.skipping() > 0)
+        detail = QStringLiteral("%1 (от отброшенного ответа не пришло ещё %2 байт)")
+                     .arg(why)
+                     .arg(m_assembler.skipping());
+    else if (m_assembler.expected() >= 0)
         detail = QStringLiteral("%1 (получено %2 из %3 байт)")
                      .arg(why)
                      .arg(m_assembler.received())

@@ -237,6 +237,27 @@ private slots:
         QVERIFY(!channel.isConnected());
         QCOMPARE(replies.size(), 0);
     }
+
+    // The server closes in the middle of a refused reply: the second message says how
+    // much of it never came.
+    void refusedReplyCutOff_saysWhatIsMissing()
+    {
+        TcpPeer peer;
+        QVERIFY(peer.start());
+        TcpChannel channel;
+        channel.setMaxReplyLength(4);
+        QVERIFY(connectTo(channel, peer));
+        QSignalSpy failures(&channel, &Channel::replyFailed);
+        QSignalSpy gone(&channel, &TcpChannel::disconnected);
+        peer.reply("##10###$NM=");
+        QVERIFY(failures.wait(10000));
+        peer.dropClient();
+        QVERIFY(gone.wait(10000));
+        QCOMPARE(failures.size(), 2);
+        QCOMPARE(failures.at(1).at(0).toString(),
+                 QStringLiteral("Ответ сервера не получен полностью: соединение закрыто сервером "
+                                "(от отброшенного ответа не пришло ещё 6 байт)"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestNetTcp)

@@ -374,24 +374,26 @@ private slots:
     }
 
     // A reply over the limit (here 16 bytes) whose bytes are a usage-table reply and
-    // a registration, then a normal reply: the refused bytes are skipped, the status
-    // bar says the reply was refused, the next reply is handled, and no widget shows
-    // any of the refused text.
+    // then a registration, in two writes: the refused bytes are skipped, the status
+    // bar says the reply was refused, the next reply is handled, and no widget or
+    // message shows any of the refused text.
     void refusedReply_bytesSkipped_nextReplyHandled()
     {
         WebSession s;
         QVERIFY(s.registerWith(RegisteredBody));
         s.form->socketChannel()->setMaxReplyLength(16);
-        const QByteArray refused = "$CT_D=y$(N0\x04$(1,2,3,4\x04)$,$NM=DICT=Z,MES=wire";
-        QCOMPARE(refused.size(), 44);
-        s.peer.reply("##44###" + refused.left(20));
-        QTRY_VERIFY_WITH_TIMEOUT(s.form->SB_Panel0->text().contains(QStringLiteral("44 байт")), 10000);
-        s.peer.reply(refused.mid(20));
+        const QByteArray usage = "$CT_D=y$(N0\x04$(1,2,3,4\x04)$,";
+        const QByteArray registration = "$NM=DICT=Zq,END,MES=wirez";
+        QCOMPARE(usage.size() + registration.size(), 50);
+        s.peer.reply("##50###" + usage);
+        QTRY_VERIFY_WITH_TIMEOUT(s.form->SB_Panel0->text().contains(QStringLiteral("50 байт")), 10000);
+        s.peer.reply(registration);
         s.peer.reply("##10###$INFO=done");
         QTRY_VERIFY_WITH_TIMEOUT(s.form->windowTitle().endsWith(QStringLiteral("+done")), 10000);
         QVERIFY(s.form->socketChannel()->isConnected());
-        for (const QString &text : shownTexts()) {
-            for (const char *wire : {"$CT_D", "y$(N0", "MES=wire", "DICT=Z"})
+        const QStringList texts = shownTexts() + s.ui.messages;
+        for (const QString &text : texts) {
+            for (const char *wire : {"$CT_D", "y$(N0", "wirez", "Zq"})
                 QVERIFY2(!text.contains(QLatin1String(wire)), qPrintable(text));
         }
     }

@@ -46,15 +46,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qsizetype step = 1 + data[0] % 64;
     const QByteArray input(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
 
-    ReplyAssembler assembler;
+    // A small limit, so that refused replies and their skipped bytes are explored too.
+    ReplyAssembler assembler(qint64(step) * 16);
     qsizetype delivered = 0;
     for (qsizetype at = 0; at < input.size(); at += step) {
+        const bool lostBefore = assembler.isLost();
         const QList<ReplyAssembler::Item> items = assembler.feed(input.mid(at, step));
+        check(!lostBefore || items.isEmpty());   // nothing is read after the stream is lost
         for (const ReplyAssembler::Item &item : items) {
             if (!item.ok) {
                 check(!item.error.isEmpty() && item.reply.isEmpty());
                 continue;
             }
+            check(item.reply.size() <= assembler.maxReplyLength() || !item.counted);
             delivered += item.reply.size();
             readOne(item.reply);
         }

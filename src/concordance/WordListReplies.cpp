@@ -146,8 +146,7 @@ void WordListPanel::writeListExport(const QByteArray &body)
     SessionState &s = m_page.state();
     s.Options.remove("ListPos");
     const bool showEmpty = m_page.config().readKey("AllowEmptySign", "NO") != "NO";
-    const conccore::WordPage page = conccore::parseWordPage(body, showEmpty);
-    conccore::writeListExport(s.Buffer, page, m_page.filters().exportRows(), m_frequency);
+    conccore::writeListExport(s.Buffer, body, showEmpty, m_page.filters().exportRows(), m_frequency);
     m_page.text().uncheckFastListing();
 }
 

@@ -112,6 +112,11 @@ void TcpChannel::onReadyRead()
     const QPointer<TcpChannel> self(this);
     const quint64 generation = m_generation;
     for (const ReplyAssembler::Item &item : items) {
+        if (item.lost) {
+            // "Ответ ..." as a phrase of the connection's error.
+            loseStream(item.error.left(1).toLower() + item.error.mid(1));
+            return;
+        }
         if (item.ok)
             emit replyArrived(item.reply, item.counted);
         else
@@ -129,7 +134,11 @@ void TcpChannel::abandonPartialReply(const QString &why)
     if (!m_assembler.isIncomplete())
         return;
     QString detail;
-    if (m_assembler.expected() >= 0)
+    if (m_assembler.skipping() > 0)
+        detail = QStringLiteral("%1 (от отброшенного ответа не пришло ещё %2 байт)")
+                     .arg(why)
+                     .arg(m_assembler.skipping());
+    else if (m_assembler.expected() >= 0)
         detail = QStringLiteral("%1 (получено %2 из %3 байт)")
                      .arg(why)
                      .arg(m_assembler.received())
@@ -140,8 +149,21 @@ void TcpChannel::abandonPartialReply(const QString &why)
     emit replyFailed(QStringLiteral("Ответ сервера не получен полностью: %1").arg(detail));
 }
 
+void TcpChannel::loseStream(const QString &why)
+{
+    // Whatever follows could only be read from a wrong place: the connection goes.
+    close();
+    emit errorOccurred(QStringLiteral("%1, соединение закрыто").arg(why));
+}
+
 void TcpChannel::onStalled()
 {
+    if (m_assembler.skipping() > 0) {
+        // The rest of a refused reply may still come; it must never be read as replies.
+        loseStream(QStringLiteral("отброшенный ответ сервера не пришёл до конца (сервер молчит %1 мс)")
+                       .arg(m_stallTimer.interval()));
+        return;
+    }
     abandonPartialReply(QStringLiteral("сервер молчит %1 мс").arg(m_stallTimer.interval()));
 }
 

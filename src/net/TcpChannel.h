@@ -35,6 +35,9 @@ public:
     void setStallTimeout(int ms);
     void setConnectTimeout(int ms) { m_connectTimer.setInterval(qMax(1, ms)); }
     int stallTimeout() const { return m_stallTimer.interval(); }
+    // The longest reply taken (ReplyAssembler::MaxReplyLength unless told); a longer
+    // one is refused and its bytes are skipped. Drops any partial reply.
+    void setMaxReplyLength(qint64 bytes) { m_assembler = ReplyAssembler(bytes); }
 
 signals:
     void connected();
@@ -42,6 +45,8 @@ signals:
     void disconnected();
     // Any socket error while connecting or connected, except the server's orderly
     // close; `reason` is Russian, a lower-case phrase ("соединение отвергнуто ...").
+    // Also emitted, after close(), when the replies can no longer be told apart (a
+    // header that is no length, a refused reply whose bytes stopped coming).
     void errorOccurred(const QString &reason);
 
 private:
@@ -50,6 +55,7 @@ private:
     void onError(QAbstractSocket::SocketError error);
     void onStalled();
     void abandonPartialReply(const QString &why);
+    void loseStream(const QString &why);
 
     QTcpSocket m_socket;
     ReplyAssembler m_assembler;

@@ -274,7 +274,7 @@ void BufferWindow::B_SaveClick()
         append = ui.askOkCancel(this, cp1251::decode(textcore::texts::appendQuestion()));
     const QString error = textcore::saveBuffer(path, m_host->state().Buffer.lines(), append);
     if (!error.isEmpty())
-        ui.message(this, cp1251::decode(textcore::texts::saveFailed()));
+        ui.message(this, cp1251::decode(textcore::texts::saveFailed()) + QLatin1Char('\n') + error);
 }
 
 void BufferWindow::B_ClearClick()

@@ -10,9 +10,12 @@
 // whole chunk that arrived (the server sends a header with every reply that may
 // need more than one read).
 //
-// A header whose digits are not a number, or that announces more than
-// MaxReplyLength, is reported as an error and everything buffered is dropped, so
-// the next chunk starts afresh.
+// A header that announces more than the limit is reported as an error, and then
+// exactly the bytes it announced are read and thrown away as they come (never held,
+// never read as replies): the reply after them is read as usual. A header whose
+// digits are not a number, or are too many to be a length at all, leaves no way to
+// tell where the next reply begins: it is reported as an error that ends the stream
+// (`lost`), and the assembler gives nothing more until reset().
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -23,6 +26,8 @@ public:
     // megabytes), with a bound on what a hostile peer can make the client hold.
     static constexpr qint64 MaxReplyLength = qint64(256) * 1024 * 1024;
 
+    explicit ReplyAssembler(qint64 maxReplyLength = MaxReplyLength) : m_max(maxReplyLength) {}
+
     // One outcome of a feed: a complete reply (header removed) or an error.
     struct Item {
         bool ok = true;
@@ -30,17 +35,25 @@ public:
         QString error;   // Russian, for the status bar; set when !ok
         // The reply carried a length header and every announced byte arrived.
         bool counted = false;
+        // The error leaves the stream unreadable: the connection must be closed.
+        bool lost = false;
     };
 
     // Appends one chunk and returns the replies (and errors) it completed, in order.
     QList<Item> feed(const QByteArray &chunk);
 
-    // A reply has begun but is not complete (a partial header or a partial body).
-    bool isIncomplete() const { return !m_buffer.isEmpty() || m_expected >= 0; }
+    // A reply has begun but is not complete (a partial header or a partial body),
+    // or the bytes of a refused reply are still being thrown away.
+    bool isIncomplete() const { return !m_head.isEmpty() || m_expected >= 0 || m_skip > 0; }
+    // Bytes of a refused reply still to be thrown away.
+    qint64 skipping() const { return m_skip; }
+    // The stream was given up (a `lost` error); nothing more until reset().
+    bool isLost() const { return m_lost; }
     // Bytes of the current reply's body received so far, and the announced count
     // (-1 while no header has been read).
-    qint64 received() const { return m_expected >= 0 ? m_buffer.size() : 0; }
+    qint64 received() const { return m_expected >= 0 ? m_body.size() : 0; }
     qint64 expected() const { return m_expected; }
+    qint64 maxReplyLength() const { return m_max; }
     // received * 100 / expected of the current reply; 0 when no header was read.
     int progressPercent() const;
     // Drops everything buffered (a stalled reply is abandoned, the channel closed).
@@ -56,9 +69,16 @@ public:
         // A header was present and the text held every byte it announced.
         bool counted = false;
     };
-    static Stripped stripLengthHeader(const QByteArray &text);
+    static Stripped stripLengthHeader(const QByteArray &text,
+                                      qint64 maxReplyLength = MaxReplyLength);
 
 private:
-    QByteArray m_buffer;    // the current reply's body, or bytes not yet classified
+    void takeBody(QByteArrayView &rest, QList<Item> &out);
+
+    qint64 m_max;
+    QByteArray m_head;      // the start of a reply whose header is not complete yet
+    QByteArray m_body;      // the current counted reply's body, sized for its count
     qint64 m_expected = -1; // announced count of the current reply, -1 before a header
+    qint64 m_skip = 0;      // bytes of a refused reply still to be thrown away
+    bool m_lost = false;
 };

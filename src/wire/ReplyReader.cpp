@@ -67,12 +67,13 @@ ReplyRead readReply(const QByteArray &text, tCConcPos &conc, tCDictPos &dict,
                     OptionList &options, const QByteArray &tagList)
 {
     ReplyRead read;
-    const TagMatch match = findTag(text, tagList);
+    TagMatch match = findTag(text, tagList);
     if (!match.found)
         return read;
     read.found = true;
     read.tag = match.tag;
-    read.body = match.body;
+    // The body's only copy: the records are then taken off its front in place.
+    read.body = std::move(match.body);
     read.mark = match.mark;
     read.recordsSeen = parseReplyRecords(read.body, conc, dict, options);
     conc.Request[0] = QByteArray(ClientVersionText);

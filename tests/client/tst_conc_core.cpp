@@ -330,6 +330,38 @@ private slots:
         QVERIFY(MarkedLineRgb != ZoneHighlightRgb && MarkedLineRgb != 0xFFFFFF);
     }
 
+    // A whole value list straight from the reply body: the empty-value rule, the
+    // count and frequency numbers, and the end at the first element without a
+    // reference, for both separators.
+    void listExport_fromTheBody_data()
+    {
+        QTest::addColumn<bool>("showEmpty");
+        QTest::addColumn<QList<QByteArray>>("values");
+        QTest::newRow("empty values dropped")
+            << false << QList<QByteArray>{ru("дом /дом / 7 ,НА=1 ,НФЧ=4 ,НЧ=42"), ru("лес / 2 ,НА=6 ,НФЧ=7 ,НЧ=9")};
+        QTest::newRow("empty values shown")
+            << true
+            << QList<QByteArray>{ru("дом /дом / 7 ,НА=1 ,НФЧ=4 ,НЧ=42"), emptyValueMark() + ru(" /x / 1 ,НА=2 ,НФЧ=3 ,НЧ=4"),
+                                 ru("лес / 2 ,НА=6 ,НФЧ=7 ,НЧ=9")};
+    }
+    void listExport_fromTheBody()
+    {
+        QFETCH(bool, showEmpty);
+        QFETCH(QList<QByteArray>, values);
+        const QByteArray body = ru("дом /дом") + "\x04$(0,7,3,41\x04)$," + " /x\x04$(1,1,2,3\x04)$;\n" + ru("лес")
+                                + "\x04$(5,2,6,8\x04)$,tail\x04$(-1,0,0,0\x04)$," + ru("после") + "\x04$(9,9,9,9\x04)$";
+        textcore::Buffer buffer;
+        QCOMPARE(writeListExport(buffer, body, showEmpty, FilterRows(), true), int(values.size()));
+        const QList<QByteArray> head{QByteArray(16, '*'),
+                                     ru("(Найдено ") + QByteArray::number(values.size()) + ru(" значений) :"),
+                                     QByteArray(16, '*')};
+        QCOMPARE(buffer.lines(), head + values);
+        // The same lines as through a page of entries.
+        textcore::Buffer viaPage;
+        writeListExport(viaPage, parseWordPage(body, showEmpty), FilterRows(), true);
+        QCOMPARE(viaPage.lines(), buffer.lines());
+    }
+
     void exports_headersAndLines()
     {
         // A list without visible filter rows: the stars follow the count line.

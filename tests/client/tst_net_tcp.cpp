@@ -174,15 +174,89 @@ private slots:
         TcpPeer peer;
         QVERIFY(peer.start());
         TcpChannel channel;
+        channel.setMaxReplyLength(16);
         QVERIFY(connectTo(channel, peer));
         QSignalSpy replies(&channel, &Channel::replyArrived);
         QSignalSpy failures(&channel, &Channel::replyFailed);
+        QSignalSpy errors(&channel, &TcpChannel::errorOccurred);
 
-        peer.reply("##4294967296###$NM=x");
-        QVERIFY(failures.wait(5000));
+        // 20 announced bytes over the cap of 16, sent in two writes, then a reply.
+        peer.reply("##20###$CT_D=y$(N0,");
+        QVERIFY(failures.wait(10000));
+        peer.reply("$NM=x,12");
         peer.replyFramed("INFO", "fine");
-        QVERIFY(replies.wait(5000));
+        QVERIFY(replies.wait(10000));
+        QCOMPARE(replies.size(), 1);
         QCOMPARE(replies.at(0).at(0).toByteArray(), QByteArray("$INFO=fine"));
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(failures.at(0).at(0).toString(),
+                 QStringLiteral("Ответ сервера отброшен: объявленная длина 20 байт больше допустимой (16 байт)"));
+        QCOMPARE(errors.size(), 0);
+        QVERIFY(channel.isConnected());
+    }
+
+    // A header that is no length leaves no way to find the next reply: the channel
+    // closes and says so, and nothing after it is read as a reply.
+    void unreadableHeader_closesTheConnection()
+    {
+        TcpPeer peer;
+        QVERIFY(peer.start());
+        TcpChannel channel;
+        QVERIFY(connectTo(channel, peer));
+        QSignalSpy replies(&channel, &Channel::replyArrived);
+        QSignalSpy failures(&channel, &Channel::replyFailed);
+        QSignalSpy errors(&channel, &TcpChannel::errorOccurred);
+
+        peer.reply("##4x###$NM=x" + TcpPeer::framed("INFO", "after"));
+        QVERIFY(errors.wait(10000));
+        QCOMPARE(errors.at(0).at(0).toString(),
+                 QStringLiteral("ответ сервера отброшен: длина в заголовке не является числом («4x»), "
+                                "соединение закрыто"));
+        QCOMPARE(failures.size(), 0);
+        QVERIFY(!channel.isConnected());
+        QTest::qWait(100);
+        QCOMPARE(replies.size(), 0);
+    }
+
+    // The rest of a refused reply that stops coming is not waited for forever, nor
+    // read as replies when it comes late: the connection goes.
+    void refusedReplyStalled_closesTheConnection()
+    {
+        TcpPeer peer;
+        QVERIFY(peer.start());
+        TcpChannel channel;
+        channel.setMaxReplyLength(4);
+        channel.setStallTimeout(150);
+        QVERIFY(connectTo(channel, peer));
+        QSignalSpy errors(&channel, &TcpChannel::errorOccurred);
+        QSignalSpy replies(&channel, &Channel::replyArrived);
+
+        peer.reply("##10###$NM=");
+        QVERIFY(errors.wait(10000));
+        QVERIFY(errors.at(0).at(0).toString().contains(QStringLiteral("соединение закрыто")));
+        QVERIFY(!channel.isConnected());
+        QCOMPARE(replies.size(), 0);
+    }
+
+    // The server closes in the middle of a refused reply: the second message says how
+    // much of it never came.
+    void refusedReplyCutOff_saysWhatIsMissing()
+    {
+        TcpPeer peer;
+        QVERIFY(peer.start());
+        TcpChannel channel;
+        channel.setMaxReplyLength(4);
+        QVERIFY(connectTo(channel, peer));
+        QSignalSpy failures(&channel, &Channel::replyFailed);
+        QSignalSpy gone(&channel, &TcpChannel::disconnected);
+        peer.reply("##10###$NM=");
+        QVERIFY(failures.wait(10000));
+        peer.dropClient();
+        QVERIFY(gone.wait(10000));
+        QCOMPARE(failures.size(), 2);
+        QCOMPARE(failures.at(1).at(0).toString(),
+                 QStringLiteral("Ответ сервера не получен полностью: соединение закрыто сервером "
+                                "(от отброшенного ответа не пришло ещё 6 байт)"));
     }
 };
 

@@ -319,7 +319,10 @@ private slots:
         path = dir.filePath(QString(250, QLatin1Char('x')));   // no room for a temporary file
         QVERIFY(file.rename(path));
         f.buffer->B_SaveClick();
-        QCOMPARE(f.host.recordingUi.messages, QStringList{QStringLiteral("Ошибка сохранения информации")});
+        QCOMPARE(f.host.recordingUi.messages,
+                 QStringList{QStringLiteral("Ошибка сохранения информации\nНе удалось сохранить файл %1: "
+                                            "слишком длинное имя файла")
+                                 .arg(path)});
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll().count("============="), 2);
     }

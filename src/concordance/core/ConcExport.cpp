@@ -2,6 +2,7 @@
 
 #include "WordList.h"
 
+#include "dictionary/core/RefList.h"
 #include "model/Cp1251.h"
 
 namespace conccore {
@@ -48,25 +49,68 @@ QList<QByteArray> concExportHeader(const FilterRows &filters)
     return lines;
 }
 
-int writeListExport(textcore::Buffer &buffer, const WordPage &page, const FilterRows &filters,
-                    bool frequencyShown)
+namespace {
+
+// One value's line of a list export.
+QByteArray listExportLine(const QByteArray &whole, const ListRecord &rec, bool frequencyShown)
+{
+    const QByteArray count = QByteArray::number(rec.Count);
+    const QByteArray suffix = frequencyShown ? frequencySuffix(rec, true) : QByteArray();
+    QByteArray line;
+    line.reserve(whole.size() + 3 + count.size() + suffix.size());
+    line += whole;
+    line += " / ";
+    line += count;
+    line += suffix;
+    return line;
+}
+
+// The lines before the values; returns the index of the count line.
+qsizetype writeListExportHead(textcore::Buffer &buffer, const FilterRows &filters)
 {
     buffer.append(Stars16);
     const qsizetype countLine = buffer.append(QByteArray());
     buffer.append(listExportRowLines(filters));
     buffer.append(Stars16);
-    QList<QByteArray> values;
-    values.reserve(page.entries.size());
-    for (const WordEntry &e : page.entries) {
-        QByteArray line = e.whole + " / " + QByteArray::number(e.rec.Count);
-        if (frequencyShown)
-            line += frequencySuffix(e.rec, true);
-        values.append(line);
-    }
-    buffer.append(values);
+    return countLine;
+}
+
+int writeListExportValues(textcore::Buffer &buffer, qsizetype countLine, QList<QByteArray> values)
+{
     const int count = int(values.size());
+    buffer.append(std::move(values));
     buffer.setLine(countLine, cp1251::ru("(Найдено ") + QByteArray::number(count) + cp1251::ru(" значений) :"));
     return count;
+}
+
+} // namespace
+
+int writeListExport(textcore::Buffer &buffer, const WordPage &page, const FilterRows &filters,
+                    bool frequencyShown)
+{
+    const qsizetype countLine = writeListExportHead(buffer, filters);
+    QList<QByteArray> values;
+    values.reserve(page.entries.size());
+    for (const WordEntry &e : page.entries)
+        values.append(listExportLine(e.whole, e.rec, frequencyShown));
+    return writeListExportValues(buffer, countLine, std::move(values));
+}
+
+int writeListExport(textcore::Buffer &buffer, const QByteArray &body, bool showEmpty, const FilterRows &filters,
+                    bool frequencyShown)
+{
+    const qsizetype countLine = writeListExportHead(buffer, filters);
+    QList<QByteArray> values;
+    reflist::RefListReader reader(body);
+    while (std::optional<reflist::RefElement> e = reader.next()) {
+        if (!e->ref)
+            break;
+        if (!applyEmptyValueRule(e->text, showEmpty))
+            continue;
+        const ListRecord rec{e->ref->NestRef, e->ref->NestSize, e->ref->Extra1, e->ref->Extra2};
+        values.append(listExportLine(e->text, rec, frequencyShown));
+    }
+    return writeListExportValues(buffer, countLine, std::move(values));
 }
 
 QList<QByteArray> concExportIntro(const FilterRows &filters, const QList<QByteArray> &names, bool singleLine,

@@ -45,6 +45,10 @@ QList<QByteArray> concExportHeader(const FilterRows &filters);
 // suffix (all three numbers) when `frequencyShown`. Returns the number of values.
 int writeListExport(textcore::Buffer &buffer, const WordPage &page, const FilterRows &filters,
                     bool frequencyShown);
+// The same straight from a "CN_W" body, read by parseWordPage's rules: each value
+// goes from the body into its line, with no page of entries held between them.
+int writeListExport(textcore::Buffer &buffer, const QByteArray &body, bool showEmpty, const FilterRows &filters,
+                    bool frequencyShown);
 
 // The lines of a concordance export before its lines: the filter header, the
 // names of the heading characteristics ("/" after each) with 16 stars when there

@@ -92,6 +92,16 @@ QByteArray emptyValueMark()
     return cp1251::ru("  ** НЕТ значения **  ");
 }
 
+bool applyEmptyValueRule(QByteArray &text, bool showEmpty)
+{
+    if (!text.isEmpty() && !text.startsWith(" /"))
+        return true;
+    if (!showEmpty)
+        return false;
+    text.prepend(emptyValueMark());
+    return true;
+}
+
 WordPage parseWordPage(const QByteArray &body, bool showEmpty)
 {
     WordPage page;
@@ -100,13 +110,10 @@ WordPage parseWordPage(const QByteArray &body, bool showEmpty)
         if (!e->ref)
             break;
         WordEntry w;
-        w.whole = e->text;
-        if (w.whole.isEmpty() || w.whole.startsWith(" /")) {
-            if (!showEmpty) {
-                ++page.dropped;
-                continue;
-            }
-            w.whole.prepend(emptyValueMark());
+        w.whole = std::move(e->text);
+        if (!applyEmptyValueRule(w.whole, showEmpty)) {
+            ++page.dropped;
+            continue;
         }
         const qsizetype slash = w.whole.indexOf(" /");
         w.hasSecond = slash >= 0;

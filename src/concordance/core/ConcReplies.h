@@ -90,5 +90,8 @@ QByteArray emptyValueMark();   // "  ** НЕТ значения **  "
 // text that is empty or starts with " /" is dropped, or, with `showEmpty`, prefixed
 // with emptyValueMark().
 WordPage parseWordPage(const QByteArray &body, bool showEmpty);
+// That rule for one display text: false when it is dropped, else true with the mark
+// prefixed where it applies.
+bool applyEmptyValueRule(QByteArray &text, bool showEmpty);
 
 } // namespace conccore

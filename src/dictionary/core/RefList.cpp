@@ -70,15 +70,17 @@ std::optional<RefElement> RefListReader::next()
     // The element ends at the separator that follows its closing marker. Of "," and
     // ";" the nearer one counts, so that a list mixing both separators loses no
     // element; after ";" one more byte (a line break or blank) is skipped.
-    const qsizetype after = close + MarkerLength;
-    const qsizetype comma = m_body.indexOf(',', after);
-    const qsizetype semi = m_body.indexOf(';', after);
-    if (comma >= 0 && (semi < 0 || comma < semi))
-        m_pos = comma + 1;
-    else if (semi >= 0)
-        m_pos = semi + 2;
-    else
+    // One scan for whichever comes first: searching for each separator on its own
+    // would run to the end of the body for every element of a list that never uses
+    // the other one (a value list of a million elements has no ";").
+    const char *data = m_body.constData();
+    qsizetype sep = close + MarkerLength;
+    while (sep < n && data[sep] != ',' && data[sep] != ';')
+        ++sep;
+    if (sep >= n)
         m_pos = n;
+    else
+        m_pos = data[sep] == ',' ? sep + 1 : sep + 2;
 
     // Both markers lie inside the element: the opening one first, the closing one
     // after it and before the separator.

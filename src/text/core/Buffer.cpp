@@ -15,6 +15,15 @@ void Buffer::append(const QList<QByteArray> &lines)
     changed();
 }
 
+void Buffer::append(QList<QByteArray> &&lines)
+{
+    if (m_lines.isEmpty())
+        m_lines = std::move(lines);   // a large export into an empty buffer: no second list
+    else
+        m_lines.append(std::move(lines));
+    changed();
+}
+
 void Buffer::setLine(qsizetype index, const QByteArray &line)
 {
     if (index >= 0 && index < m_lines.size()) {

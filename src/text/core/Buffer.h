@@ -22,6 +22,7 @@ public:
     // Appends one line and returns its index.
     qsizetype append(const QByteArray &line);
     void append(const QList<QByteArray> &lines);
+    void append(QList<QByteArray> &&lines);
     // Rewrites a line appended earlier; an index that is no longer there (the user
     // emptied the buffer meanwhile) is ignored.
     void setLine(qsizetype index, const QByteArray &line);

@@ -1,10 +1,8 @@
 #include "BufferOps.h"
 
 #include "model/Cp1251.h"
-#include "platform/AtomicFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 using cp1251::ru;
 
@@ -141,30 +139,6 @@ QByteArray saveBytes(const QByteArray &old, const QString &fullPath, const QList
         line(l);
     line("=============");
     return out;
-}
-
-QString saveBuffer(const QString &path, const QList<QByteArray> &lines, bool append)
-{
-    const QFileInfo info(path);
-    QByteArray old;
-    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                           | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    QString target = info.absoluteFilePath();
-    if (info.exists()) {
-        // A link is written through, to the file it names, with that file's rights.
-        target = info.canonicalFilePath();
-        permissions = QFileInfo(target).permissions();
-        if (append) {
-            QFile f(target);
-            if (!f.open(QIODevice::ReadOnly))
-                return f.errorString();
-            old = f.readAll();
-            if (f.error() != QFileDevice::NoError)
-                return f.errorString();
-        }
-    }
-    return platform::writeFileAtomically(target, saveBytes(old, info.absoluteFilePath(), lines),
-                                         permissions);
 }
 
 QByteArray keptBufferBytes(const QList<QByteArray> &lines)

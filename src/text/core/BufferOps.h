@@ -92,8 +92,11 @@ QList<QByteArray> exportHeader(const QList<FilterRow> &rows, bool permChecked);
 QByteArray saveBytes(const QByteArray &old, const QString &fullPath, const QList<QByteArray> &lines);
 
 // Saves the buffer into `path`: appended to what the file holds (`append`, the
-// file exists) or replacing it. The file is replaced atomically, so a failure
-// leaves the old file whole. Returns an empty string on success, else the reason.
+// file exists) or replacing it (text/core/BufferSave.cpp). A plain file is replaced
+// atomically, so a failure leaves the old file whole; a file with other hard links,
+// or reached through a symbolic link, is written in place; a read-only file, a
+// folder and a symbolic link to nothing are refused. Returns an empty string on
+// success, else a Russian message naming the file and the reason.
 QString saveBuffer(const QString &path, const QList<QByteArray> &lines, bool append);
 
 // The buffer kept on disk between runs (text/BufferKeeper): each line's bytes ended

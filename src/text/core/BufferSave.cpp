@@ -140,8 +140,10 @@ int writeInPlace(const QByteArray &target, const QByteArray &bytes, qint64 keep,
         err = errno;
     if (err == 0 && g_calls.fsync(fd.get()) != 0)
         err = errno;
-    if (err != 0 && (keep > 0 || !touched))
-        (void)::ftruncate(fd.get(), off_t(oldSize));
+    // Cut back to the old size; should that fail too, the first error is the one
+    // the user is told.
+    if (err != 0 && (keep > 0 || !touched) && ::ftruncate(fd.get(), off_t(oldSize)) != 0)
+        qWarning("Lexar: the buffer's file could not be cut back to its old size");
     const int closed = fd.release();
     return err != 0 ? err : closed;
 }

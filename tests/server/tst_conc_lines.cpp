@@ -89,6 +89,30 @@ private:
         }
     }
 
+    // The lines of a corpus folder (built without the morphology) and the request
+    // of an export of all the lines of `word`, ten words wide, in the order CLR.
+    static bool exportOf(const QString &root, const QString &cacheDir, const char *word,
+                         std::shared_ptr<const LineEngine> &lines, wirerequest::Request &request)
+    {
+        corvus::CorpusOptions co;
+        co.paths = {root};
+        co.cacheDir = cacheDir;
+        co.useMorphology = false;
+        QString error;
+        const auto corpus = corvus::Corpus::load(co, &error);
+        if (!corpus) {
+            qWarning("%s", qPrintable(error));
+            return false;
+        }
+        lines = std::make_shared<const LineEngine>(std::make_shared<const ConcEngine>(corpus),
+                                                   QList<std::shared_ptr<const ServedDictionary>>{});
+        OptionList o = ViewsServer::options(10, 2, "CLR");
+        o.set("PrintConc", "True");
+        tCConcPos c = ViewsServer::position(kCharForm, corpus->findForm(corpusfixture::cp(word)));
+        request = wirerequest::parse(requests::wire("CT_N", requests::concDictParams(c, tCDictPos(0), o)), true).request;
+        return true;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -479,20 +503,9 @@ private slots:
             text += ru("кот спит.\n");
         for (const char *title : {"prose/Автор/Один.txt", "prose/Автор/Два.txt"})
             corpusfixture::writeBytes(root, QString::fromUtf8(title), text);
-        corvus::CorpusOptions co;
-        co.paths = {root};
-        co.cacheDir = tmp.path() + QStringLiteral("/cache");
-        co.useMorphology = false;
-        QString error;
-        const auto corpus = corvus::Corpus::load(co, &error);
-        QVERIFY2(corpus, qPrintable(error));
-        const auto lines = std::make_shared<const LineEngine>(std::make_shared<const ConcEngine>(corpus),
-                                                              QList<std::shared_ptr<const ServedDictionary>>{});
-        OptionList o = ViewsServer::options(10, 2, "CLR");
-        o.set("PrintConc", "True");
-        tCConcPos c = ViewsServer::position(kCharForm, corpus->findForm(corpusfixture::cp("кот")));
-        const wirerequest::Request request =
-            wirerequest::parse(requests::wire("CT_N", requests::concDictParams(c, tCDictPos(0), o)), true).request;
+        std::shared_ptr<const LineEngine> lines;
+        wirerequest::Request request;
+        QVERIFY(exportOf(root, tmp.path() + QStringLiteral("/cache"), "кот", lines, request));
 
         const QByteArray whole = linesReply(lines, request);
         const qsizetype h = whole.indexOf("###");
@@ -544,21 +557,10 @@ private slots:
             QTemporaryDir tmp;
             const QString root = tmp.path() + QStringLiteral("/corpus");
             corpusfixture::writeBytes(root, QString::fromUtf8(path), ru(block.constData()).repeated(repeats));
-            corvus::CorpusOptions co;
-            co.paths = {root};
-            co.cacheDir = tmp.path() + QStringLiteral("/cache");
-            co.useMorphology = false;
-            QString error;
-            const auto corpus = corvus::Corpus::load(co, &error);
-            QVERIFY2(corpus, qPrintable(error));
-            const auto lines = std::make_shared<const LineEngine>(std::make_shared<const ConcEngine>(corpus),
-                                                                  QList<std::shared_ptr<const ServedDictionary>>{});
-            OptionList o = ViewsServer::options(10, 2, "CLR");
-            o.set("PrintConc", "True");
-            tCConcPos c = ViewsServer::position(kCharForm, corpus->findForm(corpusfixture::cp(word.constData())));
-            const QByteArray whole = linesReply(
-                lines, wirerequest::parse(requests::wire("CT_N", requests::concDictParams(c, tCDictPos(0), o)), true)
-                           .request);
+            std::shared_ptr<const LineEngine> lines;
+            wirerequest::Request request;
+            QVERIFY(exportOf(root, tmp.path() + QStringLiteral("/cache"), word.constData(), lines, request));
+            const QByteArray whole = linesReply(lines, request);
             QCOMPARE(whole.count(" $$$"), repeats);
             const QByteArray last = whole.mid(whole.lastIndexOf(" $$$ ", whole.size() - 5) + 5);
             QCOMPARE(last, ru(line.constData()).replace("#", QByteArray::number(repeats)));
